@@ -1,0 +1,131 @@
+#include "app/EntryPoint.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <random>
+
+#include "app/CustomLogger.h"
+#include "config/GlobalPreferences.h"
+#include "platform/Description.h"
+#include "platform/FileSystem.h"
+#include "platform/ProcessInfo.h"
+#include "platform/Text.h"
+#include "reports/ConsolidatedAssets.h"
+
+namespace brim {
+namespace {
+
+constexpr auto kMain = Sig::function("int main(int, const char **)");
+
+constexpr std::string_view kUsage =
+    "\n-PerfCollect \t\t\t\t\t-\t to collect performance data"
+    "\n-PerfSave \t\t\t\t\t-\t  to save collected performance data"
+    "\n-ProcCollect \t\t\t\t\t-\t to collect process data"
+    "\n-ProcSave \t\t\t\t\t-\t to save collected process data"
+    "\n -software \t\t\t\t\t-\t to collect the software asset data"
+    "\n -macName \t\t\t\t\t-\t send machine name to DC"
+    "\n -smartstatus \t\t\t\t\t-\t send smart status of Disk to DC";
+
+void log(std::string_view text) { logAt(kMain, text); }
+
+int statusOf(bool written) { return written ? 0 : -1; }
+
+// Runs the one job the arguments name; returns the exit status.
+int dispatch(ConsolidatedAssets& assets, const std::vector<std::string>& args) {
+  const std::string option = args.size() == 1 ? args.front() : std::string();
+  if (option == "-ProcCollect") {
+    log("Collect top 20 CPU and Memory processes");
+    assets.CollectTopProcesses();
+    return 0;
+  }
+  if (option == "-ProcSave") {
+    log("Save top 20 CPU and Memory processes data");
+    assets.SendTopProcesses();
+    const bool written = assets.WriteProcDataforDatapost();
+    if (written) log("Processes Data saved into file");
+    return statusOf(written);
+  }
+  if (option == "-software") {
+    log("software asset collection");
+    assets.collectSWData();
+    const bool written = assets.writeSWDataForDataPost();
+    if (written) log("software asset saved into file");
+    return statusOf(written);
+  }
+  if (option == "-macName") {
+    assets.collectMacDetails();
+    return statusOf(assets.writeMacNameForDataPost());
+  }
+  if (option == "-smartstatus") {
+    assets.collectSmartStatus();
+    return statusOf(assets.writeSmartStatusForDataPost());
+  }
+  if (args.empty()) {
+    log("asset data collection");
+    assets.collectData();
+    return statusOf(assets.writeDataForDataPost());
+  }
+  log("Wrong Parameter " + describe(args) + " specified in command");
+  log("Use following commands for asset collection");
+  log(kUsage);
+  return 0;
+}
+
+}  // namespace
+
+EntryPoint::Hooks EntryPoint::platformHooks() {
+  Hooks hooks;
+  hooks.userName = [] { return ProcessInfo::userName(); };
+  hooks.random = [] {
+    std::random_device device;
+    return static_cast<uint32_t>(device());
+  };
+  hooks.sleepMicros = [](uint32_t micros) { ::usleep(micros); };
+  return hooks;
+}
+
+int EntryPoint::run(const std::vector<std::string>& args) {
+  if (hooks_.userName() != "root") return 0;
+  log("Asset collection");
+
+  const uint32_t delay = startDelay(hooks_.random());
+  log("myRand=" + std::to_string(delay));
+  if (!hooks_.skipStartDelay) hooks_.sleepMicros(delay);
+
+  GlobalPreferences& prefs = GlobalPreferences::getSharedInstance();
+  log("regid=" + std::to_string(prefs.machineInfo().dcRegId));
+  const MacFolderSettings& folders = prefs.macFodler();
+  const std::string executableDir = orNull(folders.agentInstallPathAbs) + "/" + orNull(folders.executableDirRelative);
+
+  if (prefs.machineInfo().dcRegId == 0) {
+    log("agentInstallPath=" + orNull(folders.agentInstallPathAbs));
+    std::system((executableDir + "/brim_register").c_str());
+    GlobalPreferences::setStaticInstance(prefs);
+    if (prefs.machineInfo().dcRegId == 0) {
+      log("RegID is still 0, exiting");
+      return 0;
+    }
+    log("current regid=" + std::to_string(prefs.machineInfo().dcRegId));
+  }
+
+  // The install folders may have changed with the reload.
+  const std::string lockFile =
+      orNull(folders.agentInstallPathAbs) + "/" + orNull(folders.executableDirRelative) + "/brim_asset.lock";
+  if (FileSystem::exists(lockFile)) log("Waiting for another instance of brim_asset to finish");
+  for (int test = 0; test < kLockWaitTests && FileSystem::exists(lockFile); ++test) {
+    hooks_.sleepMicros(kLockWaitMicros);
+  }
+  FileSystem::touch(lockFile);
+  log("Lock Created");
+
+  ConsolidatedAssets assets;
+  log("argc=" + std::to_string(args.size() + 1));
+  const int status = dispatch(assets, args);
+
+  FileSystem::removeFile(lockFile);
+  log("Lock Removed");
+  return status;
+}
+
+}  // namespace brim

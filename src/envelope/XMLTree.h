@@ -1,0 +1,66 @@
+#pragma once
+// The element tree every document of the tool is built with: a root, an
+// insertion point (the current node) that moves down into children and back
+// up, and a serialiser that adds no white space.
+//
+// Serialised form, fixed for every document:
+//   <?xml version="1.0" encoding="UTF-8"?><root>...</root>
+//   an element without content: <a/>;  an empty CDATA value: <a><![CDATA[]]></a>;
+//   attributes in the order added.
+#include <pugixml.hpp>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace brim {
+
+class XMLTree {
+ public:
+  // root = a new, empty CDATA node; nothing builds on a tree made this way.
+  XMLTree();
+  explicit XMLTree(std::string_view rootName);  // initWithRootName:
+  static XMLTree initWithXMLString(const std::optional<std::string>& text);
+
+  XMLTree(const XMLTree& other);
+  XMLTree& operator=(const XMLTree& other);
+  XMLTree(XMLTree&&) noexcept = default;
+  XMLTree& operator=(XMLTree&&) noexcept = default;
+
+  // Building: each appends to the current node.
+  void addChildNodeToCurrentNodeWithName(std::string_view name, const std::optional<std::string>& value);
+  void addChildNodeWithCDATAToCurrentNodeWithName(std::string_view name, const std::optional<std::string>& value);
+  void addChildNodeToCurrentNodeWithName(std::string_view name, const std::optional<std::string>& value,
+                                         std::string_view attributeName, std::string_view attributeValue);
+  void addAttributeToCurrentNodeWithName(std::string_view name, std::string_view value);
+  void addChildTree(const XMLTree& other);
+  void addSiblingTree(const XMLTree& other);
+  void mergeFromTree(const XMLTree&) {}
+  void currentNodeContainsCDATA(bool) {}
+
+  // Moving the insertion point: true when it moved.
+  bool jumpToChildWithName(std::string_view name);
+  bool jumpToChildWithStringValue(std::string_view value);
+  bool jumpToChildWithNameAndChildStringValue(std::string_view name, std::string_view value);
+  bool jumpToChildWithAttributeName(std::string_view attributeName, std::string_view value);
+  bool jumpToSiblingWithName(std::string_view name);
+  bool jumpToParent();
+  bool jumpToRootNode();
+
+  // Output.
+  std::string XMLString() const;
+  std::string toNSData() const { return XMLString(); }
+  std::string XMLStringWithoutRootNode() const;
+
+  // The root element's name; empty when there is no root element.
+  std::string rootName() const;
+  // Read access for callers that inspect a finished tree (tests, the envelope).
+  pugi::xml_node rootElement() const;
+  pugi::xml_node currentNode() const { return current_; }
+
+ private:
+  pugi::xml_document doc_;
+  pugi::xml_node current_;
+};
+
+}  // namespace brim

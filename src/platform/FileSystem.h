@@ -1,0 +1,21 @@
+#pragma once
+// Direct system calls for the commands the tool runs only for their effect on
+// the file system ("touch", "rm -f", "mkdir -p", "rm -r" of its own paths).
+#include <string>
+
+namespace brim {
+
+class FileSystem {
+ public:
+  static bool exists(const std::string& path);
+  static void touch(const std::string& path);           // touch
+  static void removeFile(const std::string& path);      // rm -f
+  static bool makeDirectories(const std::string& path); // mkdir -p
+  static bool makeDirectory(const std::string& path);   // mkdir
+  static void removeTree(const std::string& path);      // rm -r
+  // Writes text to path through a temporary file in the same directory.
+  static bool writeFileAtomically(const std::string& path, const std::string& text);
+  static bool appendToFile(const std::string& path, const std::string& text);
+};
+
+}  // namespace brim

@@ -1,0 +1,35 @@
+#pragma once
+// The one owner of every fixed absolute path of the tool.
+//
+// The shipped tool uses the paths as they stand. The sandbox build (for tests)
+// prefixes each of them with a root directory set once at start-up, so that a
+// test can lay out a whole agent installation in a temporary directory.
+#include <string>
+#include <string_view>
+
+namespace brim {
+
+class Paths {
+ public:
+  static constexpr std::string_view kInstallDir = "/opt/local/share/brimvault_mac";
+  static constexpr std::string_view kSettingsFile = "/opt/local/share/brimvault_mac/config/settings.plist";
+  static constexpr std::string_view kWebPostsFile = "/opt/local/share/brimvault_mac/config/webposts.plist";
+  static constexpr std::string_view kLogDir = "/opt/local/share/brimvault_mac/log";
+  static constexpr std::string_view kBuildDateFile = "/opt/local/share/brimvault_mac/log/build_date";
+  static constexpr std::string_view kNoLogFile = "/tmp/brimvault_NOLOG.log";
+  static constexpr std::string_view kProcsDatabase =
+      "/opt/local/share/brimvault_mac/temp/autodelete_procsdata.sql";
+  // The two executables whose log files are opened to every user.
+  static constexpr std::string_view kCommunicatorLog =
+      "/opt/local/share/brimvault_mac/log/brim_communicatorapp.log";
+  static constexpr std::string_view kHelpdeskLog = "/opt/local/share/brimvault_mac/log/brim_Helpdeskapp.log";
+
+  // A fixed path as this process sees it: unchanged, or under the sandbox root.
+  static std::string fixed(std::string_view absolutePath);
+
+  // Sandbox build only: every fixed path is taken under root from now on.
+  static void setSandboxRoot(std::string root);
+  static const std::string& sandboxRoot();
+};
+
+}  // namespace brim

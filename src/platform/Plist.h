@@ -1,0 +1,38 @@
+#pragma once
+// Owning handle and small helpers around libplist nodes.
+#include <plist/plist.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <type_traits>
+
+namespace brim {
+
+struct PlistFree {
+  void operator()(plist_t node) const { plist_free(node); }
+};
+using Plist = std::unique_ptr<std::remove_pointer_t<plist_t>, PlistFree>;
+
+// Reads an XML or binary property list from a file; absent when it cannot be read or parsed.
+Plist readPlistFile(const std::string& path);
+// Parses an XML or binary property list held in memory; absent when it does not parse.
+Plist parsePlist(std::string_view data);
+// The XML text of a property list.
+std::string plistToXml(plist_t node);
+// Writes the XML form atomically (temporary file in the same directory, then rename).
+bool writePlistFileAtomically(const std::string& path, plist_t node);
+
+// Typed reads of one node; absent when the node is null or of another type.
+std::optional<std::string> plistString(plist_t node);
+std::optional<int64_t> plistInteger(plist_t node);  // integers, and reals truncated
+std::optional<bool> plistBool(plist_t node);
+// Dictionary lookup; null when dict is not a dictionary or lacks the key.
+plist_t plistDictItem(plist_t dict, std::string_view key);
+
+// Seconds between the Unix epoch and the property-list epoch (2001-01-01 00:00:00 UTC).
+inline constexpr int64_t kPlistEpochOffset = 978307200;
+
+}  // namespace brim

@@ -1,0 +1,48 @@
+#include "platform/Text.h"
+
+#include <array>
+
+namespace brim {
+namespace {
+
+// Length of the white-space character that starts at text[i], or 0.
+size_t spaceAt(std::string_view text, size_t i) {
+  const unsigned char c = static_cast<unsigned char>(text[i]);
+  if (c == ' ' || (c >= 0x09 && c <= 0x0D)) return 1;
+  static constexpr std::array<std::string_view, 20> kWide = {
+      "\xC2\x85", "\xC2\xA0", "\xE1\x9A\x80", "\xE2\x80\x80", "\xE2\x80\x81", "\xE2\x80\x82", "\xE2\x80\x83",
+      "\xE2\x80\x84", "\xE2\x80\x85", "\xE2\x80\x86", "\xE2\x80\x87", "\xE2\x80\x88", "\xE2\x80\x89",
+      "\xE2\x80\x8A", "\xE2\x80\xA8", "\xE2\x80\xA9", "\xE2\x80\xAF", "\xE2\x81\x9F", "\xE3\x80\x80", "\xE2\x80\x8B"};
+  for (auto wide : kWide) {
+    if (wide == "\xE2\x80\x8B") continue;  // zero width space is not white space
+    if (text.substr(i, wide.size()) == wide) return wide.size();
+  }
+  return 0;
+}
+
+size_t spaceEndingAt(std::string_view text, size_t end) {
+  for (size_t width = 1; width <= 3 && width <= end; ++width) {
+    if (spaceAt(text, end - width) == width) return width;
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::string trimWhitespaceAndNewlines(std::string_view text) {
+  size_t begin = 0;
+  while (begin < text.size()) {
+    const size_t width = spaceAt(text, begin);
+    if (width == 0) break;
+    begin += width;
+  }
+  size_t end = text.size();
+  while (end > begin) {
+    const size_t width = spaceEndingAt(text, end);
+    if (width == 0) break;
+    end -= width;
+  }
+  return std::string(text.substr(begin, end - begin));
+}
+
+}  // namespace brim

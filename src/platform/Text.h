@@ -1,0 +1,15 @@
+#pragma once
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace brim {
+
+// A string as "%@" formats it: an absent one is the six characters (null).
+inline std::string orNull(const std::optional<std::string>& text) { return text ? *text : std::string("(null)"); }
+
+// Trims the platform's white-space-and-newline set (ASCII white space, and the
+// Unicode spaces and line separators in UTF-8) from both ends.
+std::string trimWhitespaceAndNewlines(std::string_view text);
+
+}  // namespace brim

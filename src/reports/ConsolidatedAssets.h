@@ -1,0 +1,51 @@
+#pragma once
+// The orchestrator behind every job of the tool: one instance per run. It does
+// the start-up work (model name, log directories), holds the document text each
+// job produces, and writes or posts it.
+#include <optional>
+#include <string>
+
+namespace brim {
+
+class ConsolidatedAssets {
+ public:
+  ConsolidatedAssets();  // init: the start-up work, on every run
+
+  // Shell command with standard output and standard error read back, trimmed.
+  std::string executeCommand(const std::string& command);
+
+  // Inventory documents.
+  void collectData();
+  void collectSWData();
+  // Direct status reports.
+  void collectSmartStatus();
+  void collectMacDetails();
+  // Process monitoring.
+  void CollectTopProcesses();
+  void SendTopProcesses();
+
+  // Data-post files: true when written (or, for the two reports, when nothing had to be).
+  bool writeDataForDataPost();
+  bool writeSWDataForDataPost();
+  bool writeSmartStatusForDataPost();
+  bool writeMacNameForDataPost();
+  bool WriteProcDataforDatapost();
+  // Appends text and a line break to the file at path.
+  static void logData(const std::string& text, const std::string& path);
+
+  // True unless the reachability test says the network is not reachable.
+  bool connected();
+
+  std::string todayStringWithTimeZone();
+  std::string todayStringForFileName();
+  std::string todayStringForPerfLogFile();
+  std::string monthYearForPerfLogFile();
+
+  std::optional<std::string> assetString1;
+  std::optional<std::string> assetString2;
+  std::optional<std::string> ProcsAssetString;
+  std::optional<std::string> perfLogDir;
+  std::optional<std::string> procLogDir;
+};
+
+}  // namespace brim

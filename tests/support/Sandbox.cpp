@@ -1,0 +1,103 @@
+#include "support/Sandbox.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace brim::test {
+namespace fs = std::filesystem;
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void writeFile(const std::string& path, const std::string& text) {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+}
+
+bool isRoot() { return ::geteuid() == 0; }
+
+Sandbox::Sandbox() {
+  std::string tmpl = (fs::temp_directory_path() / "brim_sandbox.XXXXXX").string();
+  if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+  root_ = tmpl;
+  for (const char* dir : {"config", "bin", "temp", "log", "data", "datapost"}) fs::create_directories(path(dir));
+  fs::create_directories(root_ + "/tmp");
+  fs::create_directories(fakeBinDir());
+}
+
+Sandbox::~Sandbox() {
+  std::error_code ec;
+  fs::remove_all(root_, ec);
+}
+
+void Sandbox::writeSettings(long long dcRegId, const std::string& extraRootEntries) const {
+  std::ostringstream xml;
+  xml << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      << "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+      << "<plist version=\"1.0\">\n<dict>\n"
+      << "\t<key>macfolders</key>\n\t<dict>\n"
+      << "\t\t<key>agentinstallpathabsolute</key>\n\t\t<string>" << installDir() << "</string>\n"
+      << "\t\t<key>configdirrelative</key>\n\t\t<string>config</string>\n"
+      << "\t\t<key>datadirrelative</key>\n\t\t<string>data</string>\n"
+      << "\t\t<key>datapostdirrelative</key>\n\t\t<string>datapost</string>\n"
+      << "\t\t<key>executabledirrelative</key>\n\t\t<string>bin</string>\n"
+      << "\t\t<key>logdirrelative</key>\n\t\t<string>log</string>\n"
+      << "\t\t<key>tempdirrelative</key>\n\t\t<string>temp</string>\n"
+      << "\t</dict>\n"
+      << "\t<key>machineinfo</key>\n\t<dict>\n"
+      << "\t\t<key>dcregid</key>\n\t\t<integer>" << dcRegId << "</integer>\n"
+      << "\t</dict>\n"
+      << extraRootEntries << "</dict>\n</plist>\n";
+  writeFile(path("config/settings.plist"), xml.str());
+}
+
+void Sandbox::writeBuildDate(const std::string& text) const { writeFile(path("log/build_date"), text); }
+
+void Sandbox::writeExecutable(const std::string& file, const std::string& script) const {
+  writeFile(file, script);
+  ::chmod(file.c_str(), 0755);
+}
+
+RunResult Sandbox::run(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) const {
+  std::string command = "cd '" + root_ + "' && env BRIM_SANDBOX_ROOT='" + root_ + "' BRIM_SANDBOX_NO_DELAY=1 PATH='" +
+                        fakeBinDir() + ":" + (std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin") + "'";
+  for (const auto& variable : extraEnv) command += " '" + variable + "'";
+  command += " '" + std::string(BRIM_BIN_DIR) + "/brim_asset_sandbox'";
+  for (const auto& arg : args) command += " '" + arg + "'";
+  command += " 2>&1";
+  RunResult result;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) return result;
+  std::array<char, 4096> buffer{};
+  size_t n = 0;
+  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.output.append(buffer.data(), n);
+  const int status = ::pclose(pipe);
+  result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+std::string Sandbox::readLog() const { return readFile(path("log/brim_asset_sandbox.log")); }
+
+std::vector<std::string> Sandbox::listDir(const std::string& relative) const {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(path(relative), ec)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace brim::test

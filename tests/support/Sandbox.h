@@ -1,0 +1,48 @@
+#pragma once
+// A temporary agent installation for end-to-end runs of brim_asset_sandbox.
+#include <string>
+#include <vector>
+
+namespace brim::test {
+
+struct RunResult {
+  int exitStatus = -1;
+  std::string output;  // standard output and standard error
+};
+
+class Sandbox {
+ public:
+  Sandbox();  // lays out <root>/opt/local/share/brimvault_mac with config, bin, temp, log, data, datapost
+  ~Sandbox();
+  Sandbox(const Sandbox&) = delete;
+  Sandbox& operator=(const Sandbox&) = delete;
+
+  const std::string& root() const { return root_; }
+  // The agent's install directory inside the sandbox.
+  std::string installDir() const { return root_ + "/opt/local/share/brimvault_mac"; }
+  std::string path(const std::string& relative) const { return installDir() + "/" + relative; }
+
+  // Writes config/settings.plist with "macfolders" pointing into the sandbox and
+  // "machineinfo" holding dcregid, plus extra root entries given as plist XML fragments.
+  void writeSettings(long long dcRegId, const std::string& extraRootEntries = "") const;
+  void writeBuildDate(const std::string& text = "2026-12-05 build\n") const;
+  // A directory put first on PATH for the run: put replaying executables there.
+  std::string fakeBinDir() const { return root_ + "/fakebin"; }
+  void writeExecutable(const std::string& path, const std::string& script) const;
+
+  // Runs brim_asset_sandbox with the start delay skipped.
+  RunResult run(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {}) const;
+  std::string readLog() const;  // log/brim_asset_sandbox.log
+  std::vector<std::string> listDir(const std::string& relative) const;
+
+ private:
+  std::string root_;
+};
+
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& text);
+bool isRoot();
+#define BRIM_REQUIRE_ROOT() \
+  if (!::brim::test::isRoot()) GTEST_SKIP() << "end-to-end runs need root: the tool does nothing for other users"
+
+}  // namespace brim::test
