@@ -3,9 +3,15 @@
 // the start-up work (model name, log directories), holds the document text each
 // job produces, and writes or posts it.
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
+
+#include "envelope/XMLTree.h"
 
 namespace brim {
+
+class collectData;
 
 class ConsolidatedAssets {
  public:
@@ -46,6 +52,12 @@ class ConsolidatedAssets {
   std::optional<std::string> ProcsAssetString;
   std::optional<std::string> perfLogDir;
   std::optional<std::string> procLogDir;
+
+ private:
+  using Collector = XMLTree (collectData::*)();
+  std::string inventoryDocument(std::string_view type, std::span<const Collector> collectors);
+  // Writes a document as "<prefix>_<regid>_<time stamp>" into the data-post directory.
+  bool writeDataPostFile(std::string_view prefix, const std::optional<std::string>& document);
 };
 
 }  // namespace brim
