@@ -1,15 +1,128 @@
-// Placeholder.
 #include "app/DateTime.h"
+
+#include <array>
+#include <ctime>
 
 namespace brim {
 namespace {
+
 std::optional<DateTime::TimePoint>& pinned() {
   static std::optional<DateTime::TimePoint> value;
   return value;
 }
+
+constexpr std::array<std::string_view, 12> kMonthNames = {"January",   "February", "March",    "April",
+                                                          "May",       "June",     "July",     "August",
+                                                          "September", "October",  "November", "December"};
+constexpr std::array<std::string_view, 7> kDayNames = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                                       "Thursday", "Friday", "Saturday"};
+
+void appendPadded(std::string& out, long value, size_t width) {
+  std::string digits = std::to_string(value);
+  if (digits.size() < width) out.append(width - digits.size(), '0');
+  out += digits;
+}
+
+// One run of a pattern letter ("yyyy", "MM", "a"): the field it stands for.
+// Letters without a meaning here are written as they stand.
+void appendField(std::string& out, char letter, size_t count, const std::tm& t) {
+  switch (letter) {
+    case 'y':
+      if (count == 2)
+        appendPadded(out, (t.tm_year + 1900) % 100, 2);
+      else
+        appendPadded(out, t.tm_year + 1900, count);
+      return;
+    case 'M':
+      if (count >= 4)
+        out += kMonthNames[static_cast<size_t>(t.tm_mon)];
+      else if (count == 3)
+        out += kMonthNames[static_cast<size_t>(t.tm_mon)].substr(0, 3);
+      else
+        appendPadded(out, t.tm_mon + 1, count);
+      return;
+    case 'd':
+      appendPadded(out, t.tm_mday, count);
+      return;
+    case 'H':
+      appendPadded(out, t.tm_hour, count);
+      return;
+    case 'h':
+      appendPadded(out, t.tm_hour % 12 == 0 ? 12 : t.tm_hour % 12, count);
+      return;
+    case 'm':
+      appendPadded(out, t.tm_min, count);
+      return;
+    case 's':
+      appendPadded(out, t.tm_sec, count);
+      return;
+    case 'a':
+      out += t.tm_hour < 12 ? "AM" : "PM";
+      return;
+    case 'E':
+      if (count >= 4)
+        out += kDayNames[static_cast<size_t>(t.tm_wday)];
+      else
+        out += kDayNames[static_cast<size_t>(t.tm_wday)].substr(0, 3);
+      return;
+    default:
+      out.append(count, letter);
+      return;
+  }
+}
+
+bool isPatternLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
 }  // namespace
 
-std::string DateTime::dateStringOf(TimePoint, std::string_view pattern) { return std::string(pattern); }
+std::string DateTime::dateStringOf(TimePoint date, std::string_view pattern) {
+  const auto seconds = std::chrono::floor<std::chrono::seconds>(date.time_since_epoch()).count();
+  const auto clock = static_cast<std::time_t>(seconds);
+  // The zone may have been changed since the last call; the process's zone is
+  // what the documents are stamped with.
+  ::tzset();
+  std::tm t{};
+  if (!::localtime_r(&clock, &t)) return {};
+
+  std::string out;
+  size_t i = 0;
+  while (i < pattern.size()) {
+    const char c = pattern[i];
+    if (c == '\'') {
+      // 'text' is written as it stands; '' is one quotation mark.
+      if (i + 1 < pattern.size() && pattern[i + 1] == '\'') {
+        out += '\'';
+        i += 2;
+        continue;
+      }
+      ++i;
+      while (i < pattern.size()) {
+        if (pattern[i] == '\'') {
+          if (i + 1 < pattern.size() && pattern[i + 1] == '\'') {
+            out += '\'';
+            i += 2;
+            continue;
+          }
+          ++i;
+          break;
+        }
+        out += pattern[i++];
+      }
+      continue;
+    }
+    if (!isPatternLetter(c)) {
+      out += c;
+      ++i;
+      continue;
+    }
+    size_t run = 1;
+    while (i + run < pattern.size() && pattern[i + run] == c) ++run;
+    appendField(out, c, run, t);
+    i += run;
+  }
+  return out;
+}
+
 std::string DateTime::dateInLocalTimeFor(TimePoint date) { return dateStringOf(date, "yyyy-MM-dd HH:mm:ss"); }
 DateTime::TimePoint DateTime::now() { return pinned() ? *pinned() : std::chrono::system_clock::now(); }
 void DateTime::setNowForTesting(std::optional<TimePoint> fixed) { pinned() = fixed; }
