@@ -1,6 +1,5 @@
 #include "app/DateTime.h"
 
-#include <array>
 #include <ctime>
 
 namespace brim {
@@ -11,59 +10,34 @@ std::optional<DateTime::TimePoint>& pinned() {
   return value;
 }
 
-constexpr std::array<std::string_view, 12> kMonthNames = {"January",   "February", "March",    "April",
-                                                          "May",       "June",     "July",     "August",
-                                                          "September", "October",  "November", "December"};
-constexpr std::array<std::string_view, 7> kDayNames = {"Sunday",   "Monday", "Tuesday", "Wednesday",
-                                                       "Thursday", "Friday", "Saturday"};
-
 void appendPadded(std::string& out, long value, size_t width) {
   std::string digits = std::to_string(value);
   if (digits.size() < width) out.append(width - digits.size(), '0');
   out += digits;
 }
 
-// One run of a pattern letter ("yyyy", "MM", "a"): the field it stands for.
-// Letters without a meaning here are written as they stand.
+// One run of a pattern letter ("yyyy", "MM", "a"): the field it stands for,
+// a number padded with zeros to the run's length ("yy": the last two digits of
+// the year). Letters without a meaning here are written as they stand.
 void appendField(std::string& out, char letter, size_t count, const std::tm& t) {
+  const int year = t.tm_year + 1900;
   switch (letter) {
     case 'y':
-      if (count == 2)
-        appendPadded(out, (t.tm_year + 1900) % 100, 2);
-      else
-        appendPadded(out, t.tm_year + 1900, count);
-      return;
+      return appendPadded(out, count == 2 ? year % 100 : year, count);
     case 'M':
-      if (count >= 4)
-        out += kMonthNames[static_cast<size_t>(t.tm_mon)];
-      else if (count == 3)
-        out += kMonthNames[static_cast<size_t>(t.tm_mon)].substr(0, 3);
-      else
-        appendPadded(out, t.tm_mon + 1, count);
-      return;
+      return appendPadded(out, t.tm_mon + 1, count);
     case 'd':
-      appendPadded(out, t.tm_mday, count);
-      return;
+      return appendPadded(out, t.tm_mday, count);
     case 'H':
-      appendPadded(out, t.tm_hour, count);
-      return;
+      return appendPadded(out, t.tm_hour, count);
     case 'h':
-      appendPadded(out, t.tm_hour % 12 == 0 ? 12 : t.tm_hour % 12, count);
-      return;
+      return appendPadded(out, t.tm_hour % 12 == 0 ? 12 : t.tm_hour % 12, count);
     case 'm':
-      appendPadded(out, t.tm_min, count);
-      return;
+      return appendPadded(out, t.tm_min, count);
     case 's':
-      appendPadded(out, t.tm_sec, count);
-      return;
+      return appendPadded(out, t.tm_sec, count);
     case 'a':
       out += t.tm_hour < 12 ? "AM" : "PM";
-      return;
-    case 'E':
-      if (count >= 4)
-        out += kDayNames[static_cast<size_t>(t.tm_wday)];
-      else
-        out += kDayNames[static_cast<size_t>(t.tm_wday)].substr(0, 3);
       return;
     default:
       out.append(count, letter);

@@ -80,16 +80,6 @@ TEST_F(CustomLoggerTest, WithoutBuildDateMessagesGoBareToTheFallbackLog) {
   EXPECT_FALSE(std::filesystem::exists(logPath()));
 }
 
-TEST_F(CustomLoggerTest, ErrorLogEchoesOnStandardError) {
-  sandbox.writeBuildDate();
-  ::testing::internal::CaptureStdout();
-  ::testing::internal::CaptureStderr();
-  CustomLogger::MyCustomErrorLog("went wrong");
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "went wrong\n");
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
-  EXPECT_THAT(logText(), HasSubstr(" went wrong\n"));
-}
-
 TEST_F(CustomLoggerTest, StaleLockFileDelaysOnlyTheFirstMessage) {
   sandbox.writeBuildDate();
   CustomLogger::log("before");
