@@ -104,8 +104,9 @@ std::string CustomLogger::locationPath() {
   const std::string header = "Build Date\n-----------\n" + buildDate.value_or(std::string(kNoBuildDate)) +
                              "\n---------------------------------\n\n";
 
-  // No way around it: a process of the agent that cannot log waits here until
-  // the agent's listener has made the directory writable.
+  // Without its log a component of the agent does not go on: it waits here,
+  // asking again every interval, until the agent's listener has made the
+  // directory writable.
   std::FILE* file = nullptr;
   while (!(file = std::fopen(path.c_str(), "w"))) {
     DistributedNotification::post(kChangeLogPermission);
