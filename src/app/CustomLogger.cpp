@@ -100,7 +100,7 @@ std::string CustomLogger::locationPath() {
   if (FileSystem::exists(path)) return path;
 
   std::optional<std::string> buildDate = FileSystem::readFile(Paths::fixed(Paths::kBuildDateFile));
-  if (buildDate && !TextEncoding::isUtf8(*buildDate)) buildDate.reset();
+  if (buildDate && !isValidUtf8(*buildDate)) buildDate.reset();
   const std::string header = "Build Date\n-----------\n" + buildDate.value_or(std::string(kNoBuildDate)) +
                              "\n---------------------------------\n\n";
 

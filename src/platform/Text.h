@@ -16,4 +16,7 @@ std::string trimWhitespaceAndNewlines(std::string_view text);
 // The pieces of text between line feeds, in order, without the empty ones.
 std::vector<std::string> nonEmptyLines(std::string_view text);
 
+// True when text is well-formed UTF-8.
+bool isValidUtf8(std::string_view text);
+
 }  // namespace brim

@@ -1,5 +1,7 @@
 #include "platform/TextEncoding.h"
 
+#include "platform/Text.h"
+
 namespace brim {
 namespace {
 
@@ -83,21 +85,11 @@ std::string decodeUtf16(std::string_view bytes, bool bigEndian) {
 
 }  // namespace
 
-bool TextEncoding::isUtf8(std::string_view bytes) {
-  size_t i = 0;
-  while (i < bytes.size()) {
-    const int length = scanSequence(bytes, i);
-    if (length <= 0) return false;
-    i += static_cast<size_t>(length);
-  }
-  return true;
-}
-
 std::string TextEncoding::decodeDetected(std::string_view bytes) {
   if (bytes.starts_with("\xFF\xFE")) return decodeUtf16(bytes.substr(2), false);
   if (bytes.starts_with("\xFE\xFF")) return decodeUtf16(bytes.substr(2), true);
   if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
-  if (isUtf8(bytes)) return std::string(bytes);
+  if (isValidUtf8(bytes)) return std::string(bytes);
   std::string out;
   out.reserve(bytes.size() * 2);
   for (const char byte : bytes) appendCodePoint(out, static_cast<unsigned char>(byte));

@@ -8,8 +8,6 @@ namespace brim {
 
 class TextEncoding {
  public:
-  static bool isUtf8(std::string_view bytes);
-
   // The text of a file that does not name its encoding, detected from its
   // content: a UTF-16 byte-order mark means UTF-16, well-formed UTF-8 (with or
   // without its byte-order mark) means UTF-8, anything else is read as
