@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "http/HeaderFields.h"
-#include "http/TextEncoding.h"
+#include "http/CharsetDecoding.h"
 
 namespace brim {
 

@@ -1,4 +1,4 @@
-#include "http/TextEncoding.h"
+#include "http/CharsetDecoding.h"
 
 #include <iconv.h>
 
