@@ -319,12 +319,13 @@ void ASIHTTPRequest::run() {
       if (answerProxyChallenge(auth)) continue;
       return;
     }
-    if (auth.applied && usesProxy()) shared.proxyCredentials[proxyKey()] = *auth.applied;
     if (responseStatusCode_ == 401) {
-      // No credentials for the server exist on this path.
+      // No credentials for the server exist on this path. Some proxies answer
+      // refused proxy credentials this way too, so they are not kept either.
       failWithError(ASIErrorType::Authentication, std::string(kAuthenticationNeeded));
       return;
     }
+    if (auth.applied && usesProxy()) shared.proxyCredentials[proxyKey()] = *auth.applied;
     if (sent->tunnelRefused() || !followRedirect(*sent)) return;
   }
 }

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "http/HeaderFields.h"
 #include "http/CharsetDecoding.h"
+#include "http/HeaderFields.h"
 
 namespace brim {
 

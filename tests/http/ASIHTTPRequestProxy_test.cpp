@@ -3,8 +3,8 @@
 
 #include <mutex>
 
-#include "http/ASIHTTPRequest.h"
 #include "RequestExpectations.h"
+#include "http/ASIHTTPRequest.h"
 #include "support/LoopbackPeers.h"
 
 namespace brim::test {
@@ -110,6 +110,9 @@ TEST(ProxyAuthentication, RefusedCredentialsEndInAuthenticationNeeded) {
   // tinyproxy answers credentials it refuses with 401 rather than another 407.
   EXPECT_EQ(request.responseStatusCode(), 401);
   EXPECT_TRUE(server.requests().empty());
+  // Refused credentials are not remembered: they would go out first and spoil the right ones.
+  EXPECT_FALSE(sendVia(proxy.port(), server.url("/echo"), "report", kAccount).error());
+  EXPECT_EQ(server.requests().size(), 1u);
 }
 
 struct ChallengeCase {
