@@ -249,7 +249,7 @@ TEST(BrokenConnections, AConnectionClosedWithoutAnswerIsRetriedOnceOnANewOne) {
   EXPECT_EQ(mute.connections(), 2);
 }
 
-TEST(Failures, UnusableAddressesEndInTheirOwnErrors) {
+TEST(RequestFailures, UnusableAddressesEndInTheirOwnErrors) {
   expectError(send("not a url"), 5, "Unable to create request (bad url?)");
   expectError(send("ftp://127.0.0.1/file"), 5, "Unable to create request (bad url?)");
   const ASIHTTPRequest refused = send("http://127.0.0.1:" + std::to_string(unusedLoopbackPort()) + "/post", "x");
@@ -257,7 +257,7 @@ TEST(Failures, UnusableAddressesEndInTheirOwnErrors) {
   EXPECT_EQ(refused.responseStatusCode(), 0);
 }
 
-TEST(Failures, AServerCertificateNobodyVouchesForIsASecureTransportProblem) {
+TEST(RequestFailures, AServerCertificateNobodyVouchesForIsASecureTransportProblem) {
   auto server = LoopbackHttpServer::withSelfSignedCertificate(echoRoutes());
   const ASIHTTPRequest request = send(server->url("/echo"), "secret");
   expectError(request, 1,
@@ -266,7 +266,7 @@ TEST(Failures, AServerCertificateNobodyVouchesForIsASecureTransportProblem) {
   EXPECT_TRUE(server->requests().empty());
 }
 
-TEST(TimeOut, AServerSilentForTenSecondsEndsTheRequest) {
+TEST(RequestTimeOut, AServerSilentForTenSecondsEndsTheRequest) {
   RawTcpServer silent([](int fd, int, const std::atomic<bool>& stopping) {
     RawTcpServer::readRequest(fd);
     RawTcpServer::waitForClose(fd, stopping);
