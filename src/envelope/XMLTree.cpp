@@ -13,6 +13,8 @@ constexpr std::string_view kClass = "XMLTree";
 constexpr std::string_view kDeclaration = R"(<?xml version="1.0" encoding="UTF-8"?>)";
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 constexpr unsigned kSerialiseFlags = pugi::format_raw | pugi::format_no_declaration;
+// CDATA sections stay CDATA nodes; line ends are normalised as any XML reader does.
+constexpr unsigned kParseFlags = pugi::parse_default;
 
 // XML 1.0 Char production.
 bool isXmlChar(char32_t c) {
@@ -165,7 +167,8 @@ XMLTree XMLTree::initWithXMLString(const std::optional<std::string>& text) {
   tree.current_ = {};
   pugi::xml_document parsed;
   const std::string& source = text ? *text : std::string();
-  const pugi::xml_parse_result result = parsed.load_buffer(source.data(), source.size());
+  const pugi::xml_parse_result result =
+      parsed.load_buffer(source.data(), source.size(), kParseFlags, pugi::encoding_utf8);
   // The parser takes sibling elements at the top without complaint; a document has one.
   size_t elements = 0;
   for (pugi::xml_node node : parsed.children()) elements += node.type() == pugi::node_element ? 1 : 0;
@@ -217,7 +220,8 @@ void XMLTree::addChildNodeWithCDATAToCurrentNodeWithName(std::string_view name,
                                                                 : nullptr;
   const std::string fragment = "<" + std::string(name) + "><![CDATA[" + text + "]]></" + std::string(name) + ">";
   pugi::xml_document parsed;
-  if (!problem && !parsed.load_buffer(fragment.data(), fragment.size())) problem = "the fragment does not parse";
+  if (!problem && !parsed.load_buffer(fragment.data(), fragment.size(), kParseFlags, pugi::encoding_utf8))
+    problem = "the fragment does not parse";
   if (problem) {
     logAt(sig, "CDATA element not added, " + std::string(problem) + ": " + fragment);
     return;
