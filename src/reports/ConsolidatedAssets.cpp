@@ -150,6 +150,45 @@ void ConsolidatedAssets::collectMacDetails() {
   logAt(Sig::instance("ConsolidatedAssets", "collectMacDetails"), "not built yet");
 }
 
+std::string ConsolidatedAssets::checkurl(const std::string& url) {
+  if (url.find_first_of(" \t") == std::string::npos) return url;
+  // Characters a URL may not hold become %XX per UTF-8 byte; its own separators stay.
+  static constexpr std::string_view kIllegal = " \"<>\\^`{|}";
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string escaped;
+  for (const char c : url) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte <= 0x20 || byte >= 0x7F || kIllegal.find(c) != std::string_view::npos) {
+      escaped += '%';
+      escaped += kHex[byte >> 4];
+      escaped += kHex[byte & 0x0F];
+    } else {
+      escaped += c;
+    }
+  }
+  return escaped;
+}
+
+std::optional<std::string> ConsolidatedAssets::xmlStringWithoutRootNodeWithName(const std::string& name,
+                                                                                const std::string& xml) {
+  // The root's start tag is the first "<name" followed by white space, ">" or "/>"
+  // (declarations, comments and processing instructions come before it).
+  size_t start = 0;
+  for (;;) {
+    start = xml.find("<" + name, start);
+    if (start == std::string::npos) return std::nullopt;
+    const size_t after = start + 1 + name.size();
+    if (after < xml.size() && std::string_view(" \t\r\n>/").find(xml[after]) != std::string_view::npos) break;
+    start = after;
+  }
+  const size_t open = xml.find('>', start);
+  if (open == std::string::npos) return std::nullopt;
+  if (xml[open - 1] == '/') return std::string();  // <name/>
+  const size_t close = xml.rfind("</" + name);
+  if (close == std::string::npos || close < open) return std::nullopt;
+  return xml.substr(open + 1, close - open - 1);
+}
+
 // ---------------------------------------------------------------------------
 // Process monitoring.
 

@@ -39,6 +39,13 @@ class ConsolidatedAssets {
   // Appends text and a line break to the file at path.
   static void logData(const std::string& text, const std::string& path);
 
+  // The site address, percent-escaped (UTF-8) when it holds a blank or a tab.
+  static std::string checkurl(const std::string& url);
+  // The document text between the start and end tags of its root element named name
+  // (empty for an empty root); absent when the text has no such root.
+  static std::optional<std::string> xmlStringWithoutRootNodeWithName(const std::string& name,
+                                                                     const std::string& xml);
+
   // True unless the reachability test says the network is not reachable.
   bool connected();
 
