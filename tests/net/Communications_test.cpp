@@ -3,33 +3,22 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <mutex>
 
-#include "support/LoopbackServer.h"
+#include "support/LoopbackPeers.h"
 
 namespace brim::test {
 namespace {
 
-struct Seen {
-  std::string method, target, contentType, body;
-};
-
 class DirectPost : public ::testing::Test {
  protected:
-  void SetUp() override {
-    server.server().Post(R"(/post.*)", [this](const httplib::Request& request, httplib::Response& response) {
-      std::lock_guard guard(lock);
-      seen.push_back({request.method, request.target, request.get_header_value("Content-Type"), request.body});
+  std::atomic<int> status{200};
+  std::string answer = "OK";
+  LoopbackHttpServer server{[this](httplib::Server& routes) {
+    routes.Post(R"(/post.*)", [this](const httplib::Request&, httplib::Response& response) {
       response.set_content(answer, "text/plain");
       response.status = status;
     });
-    server.start();
-  }
-  std::mutex lock;
-  std::vector<Seen> seen;
-  std::string answer = "OK";
-  int status = 200;
-  LoopbackServer server;
+  }};
 };
 
 TEST_F(DirectPost, ThePathResolvesAgainstTheSiteWithItsSpacesRemoved) {
@@ -38,11 +27,12 @@ TEST_F(DirectPost, ThePathResolvesAgainstTheSiteWithItsSpacesRemoved) {
   Communications communications = Communications::initWithBaseURLString(site + " ");
   const auto response = communications.sendDataToURLString("?mid=5&sid=7&rid=1234", "<a>caf\xC3\xA9</a>");
   EXPECT_EQ(response, "OK");
-  ASSERT_EQ(seen.size(), 1u);
-  EXPECT_EQ(seen[0].method, "POST");
-  EXPECT_EQ(seen[0].target, "/post.php?mid=5&sid=7&rid=1234");
-  EXPECT_EQ(seen[0].contentType, "application/html");
-  EXPECT_EQ(seen[0].body, "<a>caf\xC3\xA9</a>");
+  const auto requests = server.requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].method, "POST");
+  EXPECT_EQ(requests[0].target, "/post.php?mid=5&sid=7&rid=1234");
+  EXPECT_EQ(requests[0].header("Content-Type"), "application/html");
+  EXPECT_EQ(requests[0].body, "<a>caf\xC3\xA9</a>");
 }
 
 TEST_F(DirectPost, AnEmptySuccessIsTheEmptyStringAndAFailureIsAbsent) {
@@ -60,9 +50,12 @@ TEST_F(DirectPost, AnEmptySuccessIsTheEmptyStringAndAFailureIsAbsent) {
   EXPECT_EQ(communications.sendDataToURLString("?x=1", "body"), std::nullopt);
 }
 
-TEST_F(DirectPost, NoServerOrNoURLGivesAbsent) {
-  const std::string site = server.url("/post");
-  server.stop();
+TEST(DirectPostFailures, NoServerOrNoURLGivesAbsent) {
+  std::string site;
+  {
+    LoopbackHttpServer gone{[](httplib::Server&) {}};
+    site = gone.url("/post");
+  }
   EXPECT_EQ(Communications::initWithBaseURLString(site).sendDataToURLString("?a=1", "x"), std::nullopt);
   EXPECT_EQ(Communications::initWithBaseURLString("not a url").sendDataToURLString("?a=1", "x"), std::nullopt);
 }
