@@ -156,6 +156,11 @@ bool EnvelopeDocument::load(std::string_view text) {
         problem = "content outside the document element";
     }
     if (problem.empty() && elements != 1) problem = elements == 0 ? "no document element" : "several document elements";
+    // The text form quotes declaration values as they are: one holding a
+    // double quote would make a declaration no receiver can read.
+    for (auto attribute : declaration().attributes())
+      if (problem.empty() && std::strchr(attribute.value(), '"') != nullptr)
+        problem = std::string("declaration value of ") + attribute.name() + " holds a double quote";
   }
   if (!problem.empty()) {
     errors_.push_back("Failed to parse XML: " + problem);
@@ -228,21 +233,20 @@ std::string EnvelopeDocument::text() const {
 }
 
 bool EnvelopeDocument::zipTree() {
-  auto top = root();
-  if (!top) return false;
+  if (!root()) return false;
   const auto zipped = rawDeflate(text());
   if (!zipped) {
     errors_.push_back("Failed to compress data");
     return false;
   }
-  top.remove_children();
-  top.append_child(pugi::node_cdata).set_value(base64Lines(*zipped).c_str());
+  auto replacement = withEmptyRoot();
+  replacement.document_element().append_child(pugi::node_cdata).set_value(base64Lines(*zipped).c_str());
+  doc_ = std::move(replacement);
   return true;
 }
 
 bool EnvelopeDocument::unzipContent() {
-  auto top = root();
-  if (!top) return false;
+  if (!root()) return false;
   const auto zipped = decodeBase64(rootText());
   if (!zipped || zipped->empty()) {
     errors_.push_back("Failed to decode base64 data");
@@ -258,9 +262,21 @@ bool EnvelopeDocument::unzipContent() {
     errors_.push_back("Failed to parse unzipped XML");
     return false;
   }
-  top.remove_children();
+  auto replacement = withEmptyRoot();
+  auto top = replacement.document_element();
   for (auto child : inner.root().children()) top.append_copy(child);
+  doc_ = std::move(replacement);
   return true;
+}
+
+// Removing the old root's children node by node would recurse as deep as the
+// tree; a new document sheds the old one page by page instead.
+pugi::xml_document EnvelopeDocument::withEmptyRoot() const {
+  pugi::xml_document replacement;
+  if (const auto decl = declaration()) replacement.append_copy(decl);
+  auto top = replacement.append_child(root().name());
+  for (auto attribute : root().attributes()) top.append_copy(attribute);
+  return replacement;
 }
 
 void EnvelopeDocument::declareEncoding() {

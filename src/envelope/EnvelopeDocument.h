@@ -49,6 +49,8 @@ class EnvelopeDocument {
  private:
   pugi::xml_node declaration() const;
   pugi::xml_node root() const;
+  // The declaration and the root's tag and attributes, nothing inside the root.
+  pugi::xml_document withEmptyRoot() const;
 
   pugi::xml_document doc_;
   std::vector<std::string> errors_;

@@ -190,8 +190,8 @@ TEST(CompressChilkat, DeflatedLengthOfWholeLinesEndsWithAnEmptyLine) {
 }
 
 TEST(CompressChilkat, TextThatIsNotOneXmlDocumentGivesNothing) {
-  for (const std::string text :
-       {"", "plain text, no markup", "<a><b></a>", "<a/><b/>", "text before <a/>", "<a/><?xml version=\"1.0\"?>"}) {
+  for (const std::string text : {"", "plain text, no markup", "<a><b></a>", "<a/><b/>", "text before <a/>",
+                                 "<a/><?xml version=\"1.0\"?>", "<?xml version='1\"0'?><a/>"}) {
     CompressChilkat compressor;
     testing::internal::CaptureStdout();
     EXPECT_FALSE(compressor.compressChilkat(text).has_value()) << text;
@@ -217,6 +217,27 @@ TEST(CompressChilkat, LogsTheDocumentAndTheResultInOrder) {
     ASSERT_NE(found, std::string::npos) << line << "\n---\n" << logged;
     at = found + line.size();
   }
+}
+
+// Depth costs heap, not stack: a document nested far deeper than any report
+// still goes through and comes back whole.
+TEST(CompressChilkat, DeeplyNestedDocumentGoesThroughAndBack) {
+  constexpr int kDepth = 20000;
+  std::string document;
+  for (int i = 0; i < kDepth; ++i) document += "<e>";
+  document += "x";
+  for (int i = 0; i < kDepth; ++i) document += "</e>";
+
+  testing::internal::CaptureStdout();
+  const auto result = CompressChilkat().compressChilkat(document);
+  ASSERT_TRUE(result.has_value());
+  const std::string restored = CompressChilkat().deCompressUnzipContent(*result);
+  testing::internal::GetCapturedStdout();
+
+  const auto lines = linesOf(restored);
+  ASSERT_EQ(lines.size(), 1u + 2 * kDepth - 1);
+  EXPECT_EQ(lines[kDepth], std::string(4 * 50, ' ') + "<e>x</e>");
+  EXPECT_EQ(lines.back(), "</e>");
 }
 
 TEST(CompressChilkat, DecompressingRestoresTheChildren) {
