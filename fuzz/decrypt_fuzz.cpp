@@ -8,22 +8,7 @@
 
 #include "BuildConfig.h"
 #include "envelope/EncryptionAES.h"
-
-namespace {
-
-bool validUtf8(const std::string& text) {
-  for (size_t i = 0; i < text.size();) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    const size_t length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : 4;
-    if (i + length > text.size()) return false;
-    for (size_t k = 1; k < length; ++k)
-      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
-    i += length;
-  }
-  return true;
-}
-
-}  // namespace
+#include "platform/Text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string input(reinterpret_cast<const char*>(data), size);
@@ -32,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string plain = cipher.decryptChilkat(input, brim::build::kPassPhrase);
   // ISO-8859-1 widened to UTF-8: never more than two bytes a character, and
   // never more characters than the Base64 text carries bytes.
-  if (!validUtf8(plain) || plain.size() > 2 * (3 * (input.size() / 4) + 3)) std::abort();
+  if (!brim::isValidUtf8(plain) || plain.size() > 2 * (3 * (input.size() / 4) + 3)) std::abort();
 
   const std::string sent = cipher.encryptChilkat(input, brim::build::kPassPhrase);
   if (input.empty() != sent.empty()) std::abort();

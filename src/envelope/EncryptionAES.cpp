@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "envelope/Base64.h"
+#include "platform/Text.h"
 
 namespace brim {
 namespace {
@@ -22,41 +23,14 @@ struct CipherCtxFree {
 };
 using CipherCtx = std::unique_ptr<EVP_CIPHER_CTX, CipherCtxFree>;
 
-// UTF-8 to ISO-8859-1. Code points above U+00FF and malformed sequences become
-// "?", one per code point or per stray byte.
+// UTF-8 to ISO-8859-1. Code points above U+00FF become "?", and so does every
+// byte that starts no valid sequence.
 std::string toLatin1(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());
-  size_t i = 0;
-  while (i < utf8.size()) {
-    const auto lead = static_cast<unsigned char>(utf8[i]);
-    if (lead < 0x80) {
-      out += static_cast<char>(lead);
-      ++i;
-      continue;
-    }
-    size_t length = 0;
-    char32_t code = 0;
-    if ((lead & 0xE0) == 0xC0) {
-      length = 2;
-      code = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-      length = 3;
-      code = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-      length = 4;
-      code = lead & 0x07;
-    }
-    size_t taken = 1;
-    while (length != 0 && taken < length && i + taken < utf8.size() &&
-           (static_cast<unsigned char>(utf8[i + taken]) & 0xC0) == 0x80) {
-      code = (code << 6) | (static_cast<unsigned char>(utf8[i + taken]) & 0x3F);
-      ++taken;
-    }
-    const bool whole = length != 0 && taken == length;
-    const bool overlong = code < 0x80;
-    out += (whole && !overlong && code <= 0xFF) ? static_cast<char>(code) : '?';
-    i += taken;
+  for (size_t pos = 0; pos < utf8.size();) {
+    const auto point = nextCodePoint(utf8, pos);
+    out += point && *point <= 0xFF ? static_cast<char>(*point) : '?';
   }
   return out;
 }

@@ -4,8 +4,9 @@
 //
 // The other side works on ISO-8859-1 bytes while our strings are UTF-8: text
 // is converted to ISO-8859-1 before encryption and back to UTF-8 after
-// decryption. A character outside ISO-8859-1 (or a byte that is not valid
-// UTF-8) is encrypted as "?", so such text does not come back unchanged.
+// decryption. A character outside ISO-8859-1 is encrypted as "?", and so is
+// every byte that is not part of valid UTF-8: such text does not come back
+// unchanged.
 #include <string>
 
 namespace brim {
