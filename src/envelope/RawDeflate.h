@@ -1,0 +1,18 @@
+#pragma once
+// Raw deflate streams (no zlib header, no checksum) on zlib, as the
+// compression envelope sends them.
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace brim {
+
+// Compression level 6. Absent only when zlib itself fails.
+std::optional<std::string> rawDeflate(std::string_view bytes);
+
+// Absent when the stream is damaged, ends early, or would inflate beyond
+// `limit` bytes. Bytes after the end of the stream are ignored.
+std::optional<std::string> rawInflate(std::string_view stream, size_t limit);
+
+}  // namespace brim

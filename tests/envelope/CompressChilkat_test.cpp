@@ -1,0 +1,264 @@
+#include "envelope/CompressChilkat.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "envelope/Base64.h"
+#include "envelope/EnvelopeDocument.h"
+#include "envelope/RawDeflate.h"
+#include "envelope/ShellRun.h"
+#include "support/Sandbox.h"
+
+namespace brim::test {
+namespace {
+
+const std::string kAssetFixture = std::string(BRIM_TEST_FIXTURES) + "/envelope/wpmacasstinfo_mac-a.xml";
+const std::string kAssetTextForm = std::string(BRIM_TEST_FIXTURES) + "/envelope/wpmacasstinfo_mac-a.envelope.txt";
+
+// What a receiving server does: Base64-decode the CDATA text and inflate it,
+// with python's zlib rather than ours.
+std::string inflateLikeTheServer(const std::string& base64Lines) {
+  return shellOutput(
+      "python3 -c 'import sys, zlib, base64; "
+      "sys.stdout.buffer.write(zlib.decompress(base64.b64decode(sys.stdin.buffer.read()), -15))'",
+      base64Lines);
+}
+
+struct Envelope {
+  std::string startTag, base64, endTag;
+};
+
+// Splits "\r\n<root ...><![CDATA[B]]></root>\r\n" into its pieces.
+std::optional<Envelope> splitEnvelope(const std::string& result) {
+  const size_t open = result.find("<![CDATA[");
+  const size_t close = result.rfind("]]>");
+  if (result.rfind("\r\n", 0) != 0 || open == std::string::npos || close == std::string::npos) return std::nullopt;
+  return Envelope{result.substr(2, open - 2), result.substr(open + 9, close - open - 9), result.substr(close + 3)};
+}
+
+// compressChilkat, its result cut into pieces; absent when either fails.
+std::optional<Envelope> compressed(const std::string& document) {
+  const auto result = CompressChilkat().compressChilkat(document);
+  return result ? splitEnvelope(*result) : std::nullopt;
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t at = 0;
+  for (size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+    lines.push_back(text.substr(at, end - at));
+  EXPECT_EQ(at, text.size()) << "text after the last CR LF";
+  return lines;
+}
+
+std::string textForm(const std::string& xml) {
+  EnvelopeDocument document;
+  EXPECT_TRUE(document.load(xml)) << xml;
+  return document.text();
+}
+
+TEST(EnvelopeDocumentText, SmartStatusReportAsTheReceiverReadsIt) {
+  EXPECT_EQ(textForm("<?xml version=\"1.0\"?><wpmacsmartsts><regid>42</regid>"
+                     "<modelname><![CDATA[Disk]]></modelname></wpmacsmartsts>"),
+            "<?xml version=\"1.0\" ?>\r\n"
+            "<wpmacsmartsts>\r\n"
+            "    <regid>42</regid>\r\n"
+            "    <modelname><![CDATA[Disk]]></modelname>\r\n"
+            "</wpmacsmartsts>\r\n");
+}
+
+TEST(EnvelopeDocumentText, TrimmingEscapingAndEmptyElements) {
+  EXPECT_EQ(textForm("<?xml standalone=\"yes\" version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                     "<report kind=\"a&amp;b &lt;&gt; &quot;q&quot; &apos;s&apos; &amp;#38; &amp;#x26; &amp;#z\">\n"
+                     "  <name>  Jürgen's \"Mac\" &amp; &lt;co&gt;  </name>\n"
+                     "  <model><![CDATA[  <MacBook Pro> & more  ]]></model>\n"
+                     "  <empty></empty><blank>   </blank><nullcdata><![CDATA[]]></nullcdata>\n"
+                     "  <outer><inner>x</inner></outer>\n"
+                     "</report>"),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\" ?>\r\n"
+            "<report kind=\"a&amp;b &lt;&gt; &quot;q&quot; &apos;s&apos; &#38; &#x26; &amp;#z\">\r\n"
+            "    <name>Jürgen&apos;s &quot;Mac&quot; &amp; &lt;co&gt;</name>\r\n"
+            "    <model><![CDATA[  <MacBook Pro> & more  ]]></model>\r\n"
+            "    <empty />\r\n"
+            "    <blank />\r\n"
+            "    <nullcdata />\r\n"
+            "    <outer>\r\n"
+            "        <inner>x</inner>\r\n"
+            "    </outer>\r\n"
+            "</report>\r\n");
+}
+
+TEST(EnvelopeDocumentText, WithoutDeclarationTheTextOpensWithALineEnd) {
+  EXPECT_EQ(textForm("<a><b/></a>"), "\r\n<a>\r\n    <b />\r\n</a>\r\n");
+}
+
+TEST(EnvelopeDocumentText, IndentationStopsGrowingAtFiftyLevels) {
+  std::string xml;
+  for (int depth = 0; depth < 53; ++depth) xml += "<e" + std::to_string(depth) + ">";
+  xml += "deep";
+  for (int depth = 52; depth >= 0; --depth) xml += "</e" + std::to_string(depth) + ">";
+  const auto lines = linesOf(textForm(xml));
+  ASSERT_EQ(lines.size(), 1u + 53 + 52);
+  EXPECT_EQ(lines[50], std::string(4 * 49, ' ') + "<e49>");
+  EXPECT_EQ(lines[51], std::string(4 * 50, ' ') + "<e50>");
+  EXPECT_EQ(lines[53], std::string(4 * 50, ' ') + "<e52>deep</e52>");
+  EXPECT_EQ(lines[54], std::string(4 * 50, ' ') + "</e51>");
+  EXPECT_EQ(lines.back(), "</e0>");
+}
+
+// Pieces of CDATA that spell out "]]>" between them cannot go into one section
+// as they are: the markers are dropped.
+TEST(EnvelopeDocumentText, CdataHoldingItsOwnTerminatorLosesTheMarkers) {
+  EXPECT_EQ(textForm("<a><![CDATA[x]]]]><![CDATA[>y]]></a>"), "\r\n<a><![CDATA[xy]]></a>\r\n");
+  EXPECT_EQ(textForm("<a><![CDATA[]]]]><![CDATA[]]]]><![CDATA[>>>]]></a>"), "\r\n<a><![CDATA[>]]></a>\r\n");
+}
+
+TEST(CompressChilkat, AssetDocumentInflatesBackToItsTextFormByteForByte) {
+  const std::string document = readFile(kAssetFixture);
+  ASSERT_FALSE(document.empty());
+  // A line end, the root's start tag (no declaration), the CDATA section, the end tag and a line end.
+  const auto envelope = compressed(document);
+  ASSERT_TRUE(envelope.has_value());
+  EXPECT_EQ(envelope->startTag, "<wpmacasstinfo>");
+  EXPECT_EQ(envelope->endTag, "</wpmacasstinfo>\r\n");
+
+  // Base64 lines of exactly 76 characters, the last one shorter, and nothing else.
+  const auto lines = linesOf(envelope->base64);
+  ASSERT_GE(lines.size(), 2u);
+  for (size_t i = 0; i + 1 < lines.size(); ++i) EXPECT_EQ(lines[i].size(), 76u) << "line " << i;
+  EXPECT_GT(lines.back().size(), 0u);
+  EXPECT_LT(lines.back().size(), 76u);
+
+  const std::string expected = readFile(kAssetTextForm);
+  ASSERT_FALSE(expected.empty());
+  EXPECT_EQ(inflateLikeTheServer(envelope->base64), expected);
+  EXPECT_EQ(textForm(document), expected);
+}
+
+// The machine-details and SMART-status reports are posted compressed as well:
+// their envelope has the same shape, with their own root and its attributes.
+TEST(CompressChilkat, OtherRootsGiveTheSameEnvelopeShape) {
+  const std::string report =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><wpmacupdsysdtl ver=\"2\"><regid>4711</regid>"
+      "<macname><![CDATA[Build Mac <mini>]]></macname><ipaddr>192.168.1.20</ipaddr></wpmacupdsysdtl>";
+  const auto envelope = compressed(report);
+  ASSERT_TRUE(envelope.has_value());
+  EXPECT_EQ(envelope->startTag, "<wpmacupdsysdtl ver=\"2\">");
+  EXPECT_EQ(envelope->endTag, "</wpmacupdsysdtl>\r\n");
+  EXPECT_EQ(inflateLikeTheServer(envelope->base64),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n"
+            "<wpmacupdsysdtl ver=\"2\">\r\n"
+            "    <regid>4711</regid>\r\n"
+            "    <macname><![CDATA[Build Mac <mini>]]></macname>\r\n"
+            "    <ipaddr>192.168.1.20</ipaddr>\r\n"
+            "</wpmacupdsysdtl>\r\n");
+}
+
+// When the deflated bytes fill whole lines (57 bytes make 76 characters), the
+// closing line end leaves an empty line behind the last full one.
+TEST(CompressChilkat, DeflatedLengthOfWholeLinesEndsWithAnEmptyLine) {
+  // Letters in no order: each added one grows the deflated bytes by less than
+  // one, so some length lands on a multiple of 57.
+  std::string noise;
+  unsigned state = 12345;
+  for (int i = 0; i < 400; ++i) {
+    state = state * 1103515245u + 12345u;
+    noise += static_cast<char>('a' + (state >> 16) % 26);
+  }
+  CompressChilkat compressor;  // one instance, reloaded by every call
+  for (size_t length = 200; length <= noise.size(); ++length) {
+    const auto result =
+        compressor.compressChilkat("<wpmacasstinfo><n>" + noise.substr(0, length) + "</n></wpmacasstinfo>");
+    ASSERT_TRUE(result.has_value());
+    const auto envelope = splitEnvelope(*result);
+    ASSERT_TRUE(envelope.has_value());
+    const auto deflated = decodeBase64(envelope->base64);
+    ASSERT_TRUE(deflated.has_value());
+    if (deflated->size() % 57 != 0) continue;
+
+    const size_t k = deflated->size() / 57;
+    const auto lines = linesOf(envelope->base64);
+    ASSERT_EQ(lines.size(), k + 1);
+    for (size_t i = 0; i < k; ++i) EXPECT_EQ(lines[i].size(), 76u);
+    EXPECT_EQ(lines.back(), "");
+    return;
+  }
+  FAIL() << "no document deflated to a multiple of 57 bytes";
+}
+
+TEST(CompressChilkat, TextThatIsNotOneXmlDocumentGivesNothing) {
+  for (const std::string text :
+       {"", "plain text, no markup", "<a><b></a>", "<a/><b/>", "text before <a/>", "<a/><?xml version=\"1.0\"?>"}) {
+    CompressChilkat compressor;
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(compressor.compressChilkat(text).has_value()) << text;
+    const std::string logged = testing::internal::GetCapturedStdout();
+    EXPECT_NE(logged.find("-[CompressChilkat compressChilkat:]:plain string " + text), std::string::npos);
+    EXPECT_EQ(logged.find("range found"), std::string::npos) << logged;
+    ASSERT_FALSE(compressor.compresser().errorLog().empty());
+    EXPECT_EQ(compressor.compresser().errorLog().back().rfind("Failed to parse XML: ", 0), 0u);
+  }
+}
+
+TEST(CompressChilkat, LogsTheDocumentAndTheResultInOrder) {
+  CompressChilkat compressor;
+  testing::internal::CaptureStdout();
+  const auto result = compressor.compressChilkat("<wpmacsmartsts><regid>42</regid></wpmacsmartsts>");
+  const std::string logged = testing::internal::GetCapturedStdout();
+  ASSERT_TRUE(result.has_value());
+  const std::string sig = "-[CompressChilkat compressChilkat:]:";
+  size_t at = 0;
+  for (const std::string& line : {sig + "Compressed Data", sig + "plain string <wpmacsmartsts><regid>42</regid>",
+                                  sig + "range found", sig + "Result=" + *result, sig + "Compressed Data"}) {
+    const size_t found = logged.find(line, at);
+    ASSERT_NE(found, std::string::npos) << line << "\n---\n" << logged;
+    at = found + line.size();
+  }
+}
+
+TEST(CompressChilkat, DecompressingRestoresTheChildren) {
+  const std::string document = readFile(kAssetFixture);
+  const auto compressed = CompressChilkat().compressChilkat(document);
+  ASSERT_TRUE(compressed.has_value());
+  // The envelope carried no declaration: the restored text gets the one the output form always writes.
+  const std::string textForm = readFile(kAssetTextForm);
+  const std::string expected = "<?xml version=\"1.0\" encoding=\"utf-8\" ?>" + textForm.substr(textForm.find("?>") + 2);
+
+  CompressChilkat compressor;
+  EXPECT_EQ(compressor.deCompressChilkat(*compressed), expected);
+  EXPECT_EQ(compressor.deCompressUnzipContent(*compressed), expected);
+  EXPECT_TRUE(compressor.compresser().errorLog().empty());
+}
+
+TEST(CompressChilkat, DecompressingContentThatDoesNotRestore) {
+  struct Case {
+    std::string content, error;
+  };
+  const Case cases[] = {
+      {"not base64 at all!", "Failed to decode base64 data"},
+      {encodeBase64("these bytes are no deflate stream"), "Failed to inflate data"},
+      {encodeBase64(rawDeflate("<a><b></a>").value_or("")), "Failed to parse unzipped XML"},
+      {encodeBase64(rawDeflate("<a>x</a>").value_or("").substr(0, 3)), "Failed to inflate data"},
+  };
+  for (const auto& c : cases) {
+    const std::string text = "<wpmacsmartsts id=\"1\"><![CDATA[" + c.content + "]]></wpmacsmartsts>";
+    CompressChilkat compressor;
+    // The plain inverse still hands back the document as it was loaded.
+    EXPECT_EQ(compressor.deCompressChilkat(text),
+              "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\r\n<wpmacsmartsts id=\"1\">"
+              "<![CDATA[" +
+                  c.content + "]]></wpmacsmartsts>\r\n");
+    EXPECT_EQ(compressor.deCompressUnzipContent(text), "");
+    ASSERT_EQ(compressor.compresser().errorLog().size(), 2u) << c.error;
+    EXPECT_EQ(compressor.compresser().errorLog()[0], c.error);
+  }
+  CompressChilkat compressor;
+  EXPECT_EQ(compressor.deCompressChilkat("no xml"), "");
+  EXPECT_EQ(compressor.deCompressUnzipContent("no xml"), "");
+}
+
+}  // namespace
+}  // namespace brim::test
