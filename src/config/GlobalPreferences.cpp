@@ -1,6 +1,7 @@
 #include "config/GlobalPreferences.h"
 
 #include <array>
+#include <cstdlib>
 #include <mutex>
 #include <set>
 

@@ -61,7 +61,29 @@ TEST_F(SettingsStore, MachineNameWriteBackLeavesEverythingElseAsRead) {
   // Every other section, "macfolders", the set-up check section (which lacks keys a
   // rebuild would add) and the unknown root entries come back exactly as read; the
   // machine record has no "logonname" or "HDpasswdupdatedon", not even empty ones.
-  EXPECT_EQ(readSettings(), replaced(asRead, "<string>Design-iMac-04</string>", "<string>Design-iMac-07</string>"));
+  const std::string written = readSettings();
+  EXPECT_EQ(written, replaced(asRead, "<string>Design-iMac-04</string>", "<string>Design-iMac-07</string>"));
+
+  // A second write-back of the same store writes the same file again.
+  ASSERT_TRUE(GlobalPreferences::saveGlobalPreferences(prefs));
+  EXPECT_EQ(readSettings(), written);
+}
+
+TEST_F(SettingsStore, FailedWriteBackIsLoggedAndKeepsTheValuesInMemory) {
+  writeSettings(readFile(kConfigFixtures + "settings_written.plist"));
+  GlobalPreferences prefs;
+  GlobalPreferences::setStaticInstance(prefs);
+  prefs.machineInfo().machineName = "Design-iMac-07";
+  std::filesystem::remove_all(std::filesystem::path(settingsPath()).parent_path());
+
+  ::testing::internal::CaptureStdout();
+  EXPECT_FALSE(GlobalPreferences::saveGlobalPreferences(prefs));
+  const std::string log = ::testing::internal::GetCapturedStdout();
+  EXPECT_NE(log.find("+[GlobalPreferences saveGlobalPreferences:]:cannot write settings file " + settingsPath()),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(prefs.machineInfo().machineName, "Design-iMac-07");
+  EXPECT_EQ(prefs.machineInfo().dcRegId, 880214);
 }
 
 TEST_F(SettingsStore, EverySectionDecryptsAtLoadAndWritesBackItsStoredForms) {
