@@ -2,7 +2,6 @@
 // A temporary tree that the fixed paths of the tool point into for one test,
 // with the settings and web-post files written from fixtures.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <regex>
@@ -12,6 +11,7 @@
 #include "envelope/EncryptionAES.h"
 #include "platform/Paths.h"
 #include "support/Sandbox.h"
+#include "support/SandboxRoot.h"
 
 namespace brim::test {
 
@@ -40,25 +40,14 @@ inline std::string withEncryptedValues(const std::string& fixture) {
 
 class ConfigSandbox : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "brim_config.XXXXXX").string();
-    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-    root_ = tmpl;
-    Paths::setSandboxRoot(root_);
-  }
-  void TearDown() override {
-    Paths::setSandboxRoot("");
-    std::error_code ec;
-    std::filesystem::remove_all(root_, ec);
-  }
-
   std::string settingsPath() const { return Paths::fixed(Paths::kSettingsFile); }
   std::string webPostsPath() const { return Paths::fixed(Paths::kWebPostsFile); }
   void writeSettings(const std::string& text) const { writeFile(settingsPath(), text); }
   void writeWebPosts(const std::string& text) const { writeFile(webPostsPath(), text); }
   std::string readSettings() const { return readFile(settingsPath()); }
 
-  std::string root_;
+  Sandbox sandbox_;
+  SandboxRoot root_{sandbox_};
 };
 
 // A whole property-list document around the given root entries.
