@@ -2,6 +2,11 @@
 // The process-wide store of the settings file: the root dictionary as read and
 // one section object per top-level key. Section objects stay the same objects
 // across reloads, so references held elsewhere stay valid.
+//
+// A write-back rebuilds each section but "macfolders" and "setupversionckeckurl"
+// on top of the dictionary it read, so keys a section reads but does not write,
+// or does not know, survive. The root entry of a section the file lacked (for the
+// classes that then give no section) or that was not a dictionary stays as it was.
 #include <memory>
 #include <string>
 

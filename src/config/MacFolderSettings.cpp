@@ -1,20 +1,29 @@
 #include "config/MacFolderSettings.h"
 
+#include "config/SectionFields.h"
+
 namespace brim {
+namespace {
+using S = MacFolderSettings;
+const SectionField<S> kFields[] = {
+    field::text(S::agentInstallPathAbsDictKey, &S::agentInstallPathAbs),
+    field::text(S::configDirectRelativeDictKey, &S::configDirectRelative),
+    field::text(S::downloadDirRelativeDictKey, &S::downloadDirRelative),
+    field::text(S::executableDirRelativeDictKey, &S::executableDirRelative),
+    field::text(S::tempDirRelativeDictKey, &S::tempDirRelative),
+    field::text(S::dataPostDirRelativeDictKey, &S::dataPostDirRelative),
+    field::text(S::dataDirRelativeDictKey, &S::dataDirRelative),
+    field::text(S::libDirRelativeDictKey, &S::libDirRelative),
+    field::text(S::logDirRelativeDictKey, &S::logDirRelative),
+};
+}  // namespace
 
 bool MacFolderSettings::initWithDictionary(plist_t dict) {
-  agentInstallPathAbs = plistString(plistDictItem(dict, agentInstallPathAbsDictKey));
-  configDirectRelative = plistString(plistDictItem(dict, configDirectRelativeDictKey));
-  downloadDirRelative = plistString(plistDictItem(dict, downloadDirRelativeDictKey));
-  executableDirRelative = plistString(plistDictItem(dict, executableDirRelativeDictKey));
-  tempDirRelative = plistString(plistDictItem(dict, tempDirRelativeDictKey));
-  dataPostDirRelative = plistString(plistDictItem(dict, dataPostDirRelativeDictKey));
-  dataDirRelative = plistString(plistDictItem(dict, dataDirRelativeDictKey));
-  libDirRelative = plistString(plistDictItem(dict, libDirRelativeDictKey));
-  logDirRelative = plistString(plistDictItem(dict, logDirRelativeDictKey));
+  loadSectionFields<S>(*this, kFields, dict, asRead_, Sig::instance("MacFolderSettings", "initWithDictionary:"),
+                       nullptr, {});
   return true;
 }
 
-Plist MacFolderSettings::dictionary() const { return Plist(plist_new_dict()); }
+Plist MacFolderSettings::dictionary() const { return writeSectionFields<S>(*this, kFields, asRead_.get(), {}); }
 
 }  // namespace brim

@@ -1,0 +1,286 @@
+#include "config/GlobalPreferences.h"
+
+#include <gtest/gtest.h>
+
+#include "ConfigSandbox.h"
+#include "config/CleanupSettings.h"
+#include "config/ControllerInfoSettings.h"
+#include "config/DCRegURLSettings.h"
+#include "config/DataPostSettings.h"
+#include "config/DateToDisasterRecoverySettings.h"
+#include "config/GatewayRegistrationData.h"
+#include "config/JobSettings.h"
+#include "config/KeepAliveSettings.h"
+#include "config/LmiInfoSettings.h"
+#include "config/MacAgentUpdateSettings.h"
+#include "config/ProxySettings.h"
+#include "config/ScriptEngineSettings.h"
+#include "config/ScriptSettingsCommunicator.h"
+#include "config/SetupVersionCheckSettings.h"
+#include "config/UninstallSettings.h"
+#include "config/UpTimeSettings.h"
+#include "config/XmppRegURLSettings.h"
+#include "config/XmppRegisterInfo.h"
+
+namespace brim::test {
+namespace {
+
+using SettingsStore = ConfigSandbox;
+
+size_t count(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+  const size_t at = text.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+  return text;
+}
+
+std::string encrypted(const std::string& plain) { return EncryptionAES().encryptChilkat(plain, sharedPassPhrase()); }
+
+TEST_F(SettingsStore, MachineNameWriteBackLeavesEverythingElseAsRead) {
+  const std::string asRead = readFile(kConfigFixtures + "settings_written.plist");
+  writeSettings(asRead);
+  GlobalPreferences prefs;
+  GlobalPreferences::setStaticInstance(prefs);
+  ASSERT_EQ(prefs.machineInfo().machineName, "Design-iMac-04");
+  EXPECT_EQ(prefs.machineInfo().dcRegId, 880214);
+  EXPECT_FALSE(prefs.machineInfo().logonName.has_value());
+
+  prefs.machineInfo().machineName = "Design-iMac-07";
+  ::testing::internal::CaptureStdout();
+  const bool saved = GlobalPreferences::saveGlobalPreferences(prefs);
+  const std::string log = ::testing::internal::GetCapturedStdout();
+  ASSERT_TRUE(saved);
+  EXPECT_EQ(count(log, "-[MachineInfoSettings dictionary]:In DICT\n"), 1u) << log;
+
+  // Every other section, "macfolders", the set-up check section (which lacks keys a
+  // rebuild would add) and the unknown root entries come back exactly as read; the
+  // machine record has no "logonname" or "HDpasswdupdatedon", not even empty ones.
+  const std::string written = readSettings();
+  EXPECT_EQ(written, replaced(asRead, "<string>Design-iMac-04</string>", "<string>Design-iMac-07</string>"));
+
+  // A second write-back of the same store writes the same file again.
+  ASSERT_TRUE(GlobalPreferences::saveGlobalPreferences(prefs));
+  EXPECT_EQ(readSettings(), written);
+}
+
+TEST_F(SettingsStore, FailedWriteBackIsLoggedAndKeepsTheValuesInMemory) {
+  writeSettings(readFile(kConfigFixtures + "settings_written.plist"));
+  GlobalPreferences prefs;
+  GlobalPreferences::setStaticInstance(prefs);
+  prefs.machineInfo().machineName = "Design-iMac-07";
+  std::filesystem::remove_all(std::filesystem::path(settingsPath()).parent_path());
+
+  ::testing::internal::CaptureStdout();
+  EXPECT_FALSE(GlobalPreferences::saveGlobalPreferences(prefs));
+  const std::string log = ::testing::internal::GetCapturedStdout();
+  EXPECT_NE(log.find("+[GlobalPreferences saveGlobalPreferences:]:cannot write settings file " + settingsPath()),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(prefs.machineInfo().machineName, "Design-iMac-07");
+  EXPECT_EQ(prefs.machineInfo().dcRegId, 880214);
+}
+
+TEST_F(SettingsStore, EverySectionDecryptsAtLoadAndWritesBackItsStoredForms) {
+  const std::string asRead = withEncryptedValues(readFile(kConfigFixtures + "settings_all_sections.plist.in"));
+  writeSettings(asRead);
+  GlobalPreferences prefs;
+  GlobalPreferences::setStaticInstance(prefs);
+
+  const std::string dcPrimary = "https://dcregurl.example.net/dcregurl/primarysite";
+  EXPECT_EQ(prefs.dcRegURL()->primarySite, dcPrimary);
+  EXPECT_EQ(prefs.dcRegURL()->primarySiteEncrp, encrypted(dcPrimary));
+  EXPECT_TRUE(prefs.dcRegURL()->encrytion);
+  EXPECT_EQ(prefs.dcRegURL()->memberID, "mid");
+  EXPECT_EQ(prefs.uninstallInfo()->secondarySite, "https://uninstall.example.net/uninstall/secondarysite");
+  EXPECT_EQ(prefs.uninstallInfo()->agentType, "at");
+  EXPECT_EQ(prefs.uninstallInfo()->silentCommandLineArg, "-silent");
+  EXPECT_EQ(prefs.macagentupdate()->downloadsite, "https://macagentupdate.example.net/macagentupdate/downloadSite");
+  EXPECT_EQ(prefs.macagentupdate()->checkforUpdates, 360);
+  EXPECT_EQ(prefs.xmppRegURL()->primarySite, "https://xmppregurl.example.net/xmppregurl/primarysite");
+  EXPECT_EQ(prefs.xmppRegURL()->regID, "rid");
+  EXPECT_EQ(prefs.xmppRegInfo()->secondaryAgentStatusInfoUrl,
+            "https://xmppreginfo.example.net/xmppreginfo/secondaryagentstatusinfourl");
+  EXPECT_EQ(prefs.xmppRegInfo()->password, "h7&Qx!20pL");  // stored plain, not decrypted
+  EXPECT_EQ(prefs.xmppRegInfo()->secondaryRetryDelay, 20);
+  ASSERT_NE(prefs.lmiInfo(), nullptr);
+  EXPECT_EQ(prefs.lmiInfo()->registerationSite, "https://lmiinfo.example.net/lmiinfo/registerationsite");
+  EXPECT_EQ(prefs.lmiInfo()->regID, "rid");  // "registerid" in this section's block
+  ASSERT_NE(prefs.keepAliveSettings(), nullptr);
+  EXPECT_EQ(prefs.keepAliveSettings()->primarySite, "https://keepalive.example.net/keepalive/primarysite");
+  EXPECT_EQ(prefs.keepAliveSettings()->interval, 0);
+  EXPECT_EQ(prefs.keepAliveSettings()->dataRecoverySite, "https://dr.example.net/keepalive");
+  EXPECT_EQ(prefs.upTimeSettings()->secondarySite, "https://uptime.example.net/uptime/secondarysite");
+  EXPECT_EQ(prefs.upTimeSettings()->interval, 60);
+  EXPECT_EQ(prefs.setupVerCheckSettings()->primarySite,
+            "https://setupversionckeckurl.example.net/setupversionckeckurl/primarysite");
+  EXPECT_EQ(prefs.scriptEngineSettings()->requestScript,
+            "https://scriptsettings.example.net/scriptsettings/requestsite");
+  EXPECT_EQ(prefs.scriptSettingsCommunicator()->statusSite,
+            "https://scriptsettingscommunicator.example.net/scriptsettingscommunicator/statussite");
+  EXPECT_EQ(prefs.disasterInfo()->dataToDRSite, "https://dr.example.net/agent");  // stored plain
+  EXPECT_TRUE(prefs.disasterInfo()->dataDRsiteWithEncrypt);
+  EXPECT_EQ(prefs.proxySettings()->proxyUserName, "corp\\svc-brim");
+  EXPECT_EQ(prefs.proxySettings()->proxyPassword, "Pr0xy&Pa55 é");
+  EXPECT_EQ(prefs.proxySettings()->proxyPort, 3128);
+  ASSERT_NE(prefs.dataPostSettings(), nullptr);
+  EXPECT_EQ(prefs.dataPostSettings()->numberOfFilesToSend, 25);  // held as the string "25"
+  ASSERT_NE(prefs.cleanupSettings(), nullptr);
+  EXPECT_EQ(prefs.cleanupSettings()->daysToDeleteData, 30);
+  EXPECT_EQ(prefs.controllerInfo()->siteId, 77031);
+  EXPECT_EQ(prefs.gatewaySettings()->portNumber, 8443);
+
+  const JobSettings& job = *prefs.job();
+  EXPECT_EQ(job.checkForJobIntervalInMinutes, 15);
+  EXPECT_EQ(job.jobListRequestDataRecoverySite, "https://jobrequestlist.example.net/jobrequestlist/datarecoverysite");
+  EXPECT_EQ(job.jobListGetDataAgentType, "at");
+  EXPECT_EQ(job.jobUpdateRequestSecondarySite, "https://jobs2.example.net/job/update");
+  EXPECT_EQ(job.jobUpdateGetDataRegID, "reg");
+  EXPECT_FALSE(job.jobUpdateGetDataSiteID.has_value());
+  EXPECT_FALSE(job.jobDeleteRequestPrimarySite.has_value());
+
+  ASSERT_TRUE(GlobalPreferences::saveGlobalPreferences(prefs));
+
+  // What a write-back changes, and nothing else: digit strings become integers and
+  // the interval missing from "keepalive" is written as 0. Every stored cipher text,
+  // the proxy credentials (encrypted afresh from what they decrypted to), the plain
+  // "passwd" and "datadrsite", "job" with its string interval and unknown keys, the
+  // keys "keepalive" and "xmppreginfo" read but do not write, and the unknown root
+  // entries stay as they were.
+  std::string expected = asRead;
+  expected = replaced(expected, "<key>filestosendatexec</key>\n\t\t<string>25</string>",
+                      "<key>filestosendatexec</key>\n\t\t<integer>25</integer>");
+  expected = replaced(expected, "<key>daystodeletedata</key>\n\t\t<string>30</string>",
+                      "<key>daystodeletedata</key>\n\t\t<integer>30</integer>");
+  const size_t keepAliveEnd = expected.find("\n\t</dict>\n", expected.find("<key>keepalive</key>"));
+  expected.insert(keepAliveEnd, "\n\t\t<key>interval</key>\n\t\t<integer>0</integer>");
+  EXPECT_EQ(readSettings(), expected);
+
+  GlobalPreferences reloaded;
+  GlobalPreferences::setStaticInstance(reloaded);
+  EXPECT_EQ(reloaded.proxySettings()->proxyUserName, "corp\\svc-brim");
+  EXPECT_EQ(reloaded.proxySettings()->proxyPassword, "Pr0xy&Pa55 é");
+  EXPECT_EQ(reloaded.dcRegURL()->primarySiteEncrp, prefs.dcRegURL()->primarySiteEncrp);
+}
+
+TEST_F(SettingsStore, ProxyCredentialsAreEncryptedFromWhatIsHeldNow) {
+  writeSettings(
+      plistDocument("<key>proxysettings</key><dict><key>proxyip</key><string>10.20.0.8</string>"
+                    "<key>proxyusername</key><string>" +
+                    encrypted("svc") +
+                    "</string>"
+                    "<key>proxypassword</key><string>" +
+                    encrypted("old") + "</string></dict>"));
+  GlobalPreferences prefs;
+  GlobalPreferences::setStaticInstance(prefs);
+  prefs.proxySettings()->proxyPassword = "n3w-secret";
+  prefs.proxySettings()->proxyUserName.reset();
+  ASSERT_TRUE(GlobalPreferences::saveGlobalPreferences(prefs));
+
+  const Plist written = readPlistFile(settingsPath());
+  plist_t proxy = plistDictItem(written.get(), "proxysettings");
+  EXPECT_EQ(plistString(plistDictItem(proxy, "proxypassword")), encrypted("n3w-secret"));
+  EXPECT_EQ(plistDictItem(proxy, "proxyusername"), nullptr);  // a null user name leaves its key out
+  EXPECT_EQ(plistInteger(plistDictItem(proxy, "proxyport")), 0);
+}
+
+TEST_F(SettingsStore, SharedInstanceShowsNewValuesOnlyAfterAReloadIntoTheSameObjects) {
+  const std::string keepAlive = "<key>keepalive</key><dict><key>interval</key><integer>5</integer></dict>";
+  writeSettings(
+      plistDocument("<key>machineinfo</key><dict><key>machinename</key><string>lab-1</string>"
+                    "<key>dcregid</key><integer>0</integer></dict>"
+                    "<key>proxysettings</key><dict><key>proxyip</key><string>10.0.0.1</string></dict>" +
+                    keepAlive));
+  GlobalPreferences& shared = GlobalPreferences::getSharedInstance();
+  GlobalPreferences::setStaticInstance(shared);  // an earlier test of this process may have created it
+  MachineInfoSettings* machine = &shared.machineInfo();
+  ProxySettings* proxy = shared.proxySettings();
+  KeepAliveSettings* keepAliveSection = shared.keepAliveSettings();
+  ASSERT_NE(keepAliveSection, nullptr);
+
+  writeSettings(
+      plistDocument("<key>machineinfo</key><dict><key>dcregid</key><integer>880214</integer></dict>"
+                    "<key>proxysettings</key><dict><key>proxyip</key><string>10.0.0.2</string></dict>"));
+  EXPECT_EQ(&GlobalPreferences::getSharedInstance(), &shared);
+  EXPECT_EQ(shared.machineInfo().dcRegId, 0);
+  EXPECT_EQ(shared.proxySettings()->proxyIP, "10.0.0.1");
+
+  GlobalPreferences::setStaticInstance(shared);
+  EXPECT_EQ(&shared.machineInfo(), machine);
+  EXPECT_EQ(machine->dcRegId, 880214);
+  EXPECT_FALSE(machine->machineName.has_value());  // gone from the file, gone from the store
+  EXPECT_EQ(shared.proxySettings(), proxy);
+  EXPECT_EQ(proxy->proxyIP, "10.0.0.2");
+  EXPECT_EQ(shared.keepAliveSettings(), nullptr);
+
+  writeSettings(plistDocument(keepAlive));
+  GlobalPreferences::setStaticInstance(shared);
+  EXPECT_EQ(shared.keepAliveSettings(), keepAliveSection);
+  EXPECT_EQ(keepAliveSection->interval, 5);
+}
+
+TEST_F(SettingsStore, MissingOrForeignFileReadsAsEmptyAndIsNeverWritten) {
+  GlobalPreferences prefs;
+  ::testing::internal::CaptureStdout();
+  GlobalPreferences::setStaticInstance(prefs);
+  EXPECT_NE(::testing::internal::GetCapturedStdout().find("cannot read settings file " + settingsPath()),
+            std::string::npos);
+  EXPECT_EQ(prefs.allSettingsDict(), nullptr);
+  EXPECT_EQ(prefs.machineInfo().dcRegId, 0);
+  EXPECT_FALSE(prefs.machineInfo().machineName.has_value());
+  EXPECT_EQ(prefs.lmiInfo(), nullptr);
+  EXPECT_EQ(prefs.dataPostSettings(), nullptr);
+  EXPECT_NE(prefs.upTimeSettings(), nullptr);
+  prefs.machineInfo().machineName = "lab-2";
+  EXPECT_FALSE(GlobalPreferences::saveGlobalPreferences(prefs));
+  EXPECT_FALSE(std::filesystem::exists(settingsPath()));
+
+  const std::string array = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<array/>\n</plist>\n";
+  writeSettings(array);
+  GlobalPreferences::setStaticInstance(prefs);
+  EXPECT_EQ(prefs.allSettingsDict(), nullptr);
+  EXPECT_FALSE(prefs.machineInfo().machineName.has_value());
+  EXPECT_FALSE(GlobalPreferences::saveGlobalPreferences(prefs));
+  EXPECT_EQ(readSettings(), array);
+}
+
+TEST_F(SettingsStore, ValuesOfTheWrongTypeAreLoggedAndReadAsAbsent) {
+  const std::string proxy = "<key>proxysettings</key><string>10.0.0.9:8080</string>";
+  writeSettings(
+      plistDocument("<key>machineinfo</key><dict><key>dcregid</key><string>1234</string>"
+                    "<key>machinename</key><integer>7</integer></dict>"
+                    "<key>datapostsettings</key><dict><key>filestosendatexec</key><string>12x</string>"
+                    "<key>movetoerrordays</key><string>99999999999999999999</string></dict>" +
+                    proxy));
+  GlobalPreferences prefs;
+  ::testing::internal::CaptureStdout();
+  GlobalPreferences::setStaticInstance(prefs);
+  const std::string log = ::testing::internal::GetCapturedStdout();
+  EXPECT_NE(
+      log.find("-[MachineInfoSettings initWithDictionary:]:\"dcregid\" holds a string, not an integer; read as 0"),
+      std::string::npos)
+      << log;
+  EXPECT_NE(log.find("-[DataPostSettings initWithDictionary:]:\"filestosendatexec\" holds \"12x\""), std::string::npos);
+  EXPECT_NE(log.find("\"proxysettings\" is not a dictionary"), std::string::npos);
+  EXPECT_EQ(prefs.machineInfo().dcRegId, 0);
+  EXPECT_FALSE(prefs.machineInfo().machineName.has_value());
+  EXPECT_EQ(prefs.dataPostSettings()->numberOfFilesToSend, 0);
+  EXPECT_EQ(prefs.dataPostSettings()->datesBeforeError, 0);
+  EXPECT_FALSE(prefs.proxySettings()->proxyIP.has_value());
+
+  ASSERT_TRUE(GlobalPreferences::saveGlobalPreferences(prefs));
+  const std::string written = readSettings();
+  EXPECT_NE(written.find("<key>proxysettings</key>\n\t<string>10.0.0.9:8080</string>"), std::string::npos);
+  // Sections a file lacks and whose classes then give no section are not added.
+  for (const char* key : {"keepalive", "lmiinfo", "cleanupsettings"}) {
+    EXPECT_EQ(written.find(std::string("<key>") + key + "</key>"), std::string::npos) << key;
+  }
+}
+
+}  // namespace
+}  // namespace brim::test

@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include "ConfigSandbox.h"
+#include "config/GlobalPreferences.h"
+#include "config/WebPostGlobal.h"
+#include "config/WebPostSetting.h"
+
+namespace brim::test {
+namespace {
+
+using WebPosts = ConfigSandbox;
+
+std::string machineSettings(const std::string& memberId, const std::string& agentTypeEntry) {
+  return plistDocument("<key>controllerinfo</key><dict><key>memberid</key><integer>" + memberId +
+                       "</integer><key>siteid</key><integer>7</integer></dict>"
+                       "<key>machineinfo</key><dict><key>dcregid</key><integer>1234</integer>" +
+                       agentTypeEntry + "</dict>");
+}
+
+TEST_F(WebPosts, LookupDecryptsTheSitesAndReadsTheFlags) {
+  writeWebPosts(withEncryptedValues(readFile(kConfigFixtures + "webposts.plist.in")));
+  const auto smart = WebPostGlobal::getWebPostSettingForName("wpmacsmartsts");
+  ASSERT_NE(smart, nullptr);
+  EXPECT_EQ(smart->primarySite, "https://post.example.net/agent/smart");
+  EXPECT_EQ(smart->primarySiteEncrp,
+            EncryptionAES().encryptChilkat("https://post.example.net/agent/smart", sharedPassPhrase()));
+  EXPECT_EQ(smart->secondarySite, "https://post2.example.net/agent/smart");
+  EXPECT_EQ(smart->disasterRecovery, "https://dr.example.net/agent/smart");
+  EXPECT_TRUE(smart->compression);
+  EXPECT_TRUE(smart->encryption);
+  EXPECT_FALSE(smart->encryptXMLRootTag);
+  EXPECT_EQ(smart->other, "x=1");
+
+  const auto sysdtl = WebPostGlobal::getWebPostSettingForName("wpmacupdsysdtl");
+  ASSERT_NE(sysdtl, nullptr);
+  EXPECT_TRUE(sysdtl->encryptXMLRootTag);
+  EXPECT_FALSE(sysdtl->disasterRecovery.has_value());
+  EXPECT_FALSE(sysdtl->memberID.has_value());
+
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(WebPostGlobal::getWebPostSettingForName("wpmacpradatahr"), nullptr);
+  EXPECT_NE(::testing::internal::GetCapturedStdout().find(
+                "+[WebPostGlobal getWebPostSettingForName:]:no web post named wpmacpradatahr"),
+            std::string::npos);
+}
+
+TEST_F(WebPosts, QueryStringNamesOnlyTheParametersTheWebPostAsksFor) {
+  writeWebPosts(withEncryptedValues(readFile(kConfigFixtures + "webposts.plist.in")));
+  writeSettings(machineSettings("5", "<key>agenttype</key><string>mac</string>"));
+  GlobalPreferences prefs;
+  GlobalPreferences::setStaticInstance(prefs);
+
+  const std::pair<const char*, const char*> cases[] = {
+      {"wpmacsmartsts", "?mid=5&sid=7&rid=1234&at=mac&ec=256&x=1"},
+      {"wpmacupdsysdtl", "?sid=7"},
+      {"nogetdata", ""},
+      {"emptygetdata", ""},
+      {"emptymemberid", "?rid=1234"},
+      {"encryptiononly", "?ec=256"},
+      {"otheronly", "?v=2&lang=en"},
+      {"encryptionandother", "?ec=256&x=1"},
+  };
+  for (const auto& [name, expected] : cases) {
+    const auto webPost = WebPostGlobal::getWebPostSettingForName(name);
+    ASSERT_NE(webPost, nullptr) << name;
+    EXPECT_EQ(webPost->GETDataURLSubString(prefs), expected) << name;
+  }
+
+  // A machine without an agent type still names the parameter; ids go in signed.
+  writeSettings(machineSettings("-5", ""));
+  GlobalPreferences::setStaticInstance(prefs);
+  EXPECT_EQ(WebPostGlobal::getWebPostSettingForName("agenttypeonly")->GETDataURLSubString(prefs), "?at=");
+  EXPECT_EQ(WebPostGlobal::getWebPostSettingForName("wpmacsmartsts")->GETDataURLSubString(prefs),
+            "?mid=-5&sid=7&rid=1234&at=&ec=256&x=1");
+
+  // Without a store of its own, the query takes its values from the shared one.
+  GlobalPreferences::setStaticInstance(GlobalPreferences::getSharedInstance());
+  EXPECT_EQ(WebPostGlobal::getWebPostSettingForName("emptymemberid")->GETDataURLSubString(), "?rid=1234");
+}
+
+TEST_F(WebPosts, EveryLookupReadsTheFileAfresh) {
+  const std::string smart = "<key>wpmacsmartsts</key><dict><key>primarysite</key><string>";
+  writeWebPosts(plistDocument(smart + EncryptionAES().encryptChilkat("https://a.example.net/", sharedPassPhrase()) +
+                              "</string></dict>"));
+  EXPECT_EQ(WebPostGlobal::getWebPostSettingForName("wpmacsmartsts")->primarySite, "https://a.example.net/");
+
+  writeWebPosts(plistDocument(smart + EncryptionAES().encryptChilkat("https://b.example.net/", sharedPassPhrase()) +
+                              "</string></dict>"));
+  EXPECT_EQ(WebPostGlobal::getWebPostSettingForName("wpmacsmartsts")->primarySite, "https://b.example.net/");
+
+  std::filesystem::remove(webPostsPath());
+  EXPECT_EQ(WebPostGlobal::getWebPostSettingForName("wpmacsmartsts"), nullptr);
+}
+
+}  // namespace
+}  // namespace brim::test
