@@ -19,6 +19,8 @@ class Paths {
   static constexpr std::string_view kNoLogFile = "/tmp/brimvault_NOLOG.log";
   static constexpr std::string_view kProcsDatabase =
       "/opt/local/share/brimvault_mac/temp/autodelete_procsdata.sql";
+  // The IPv4 routing table the reachability test reads on Linux.
+  static constexpr std::string_view kRouteTable = "/proc/net/route";
   // The two executables whose log files are opened to every user.
   static constexpr std::string_view kCommunicatorLog =
       "/opt/local/share/brimvault_mac/log/brim_communicatorapp.log";

@@ -45,4 +45,35 @@ std::string trimWhitespaceAndNewlines(std::string_view text) {
   return std::string(text.substr(begin, end - begin));
 }
 
+bool isValidUtf8(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    size_t length = 0;
+    unsigned min = 0;
+    if (c < 0x80) {
+      ++i;
+      continue;
+    } else if ((c & 0xE0) == 0xC0) {
+      length = 2, min = 0x80;
+    } else if ((c & 0xF0) == 0xE0) {
+      length = 3, min = 0x800;
+    } else if ((c & 0xF8) == 0xF0) {
+      length = 4, min = 0x10000;
+    } else {
+      return false;
+    }
+    if (i + length > text.size()) return false;
+    unsigned code = c & (0xFF >> (length + 1));
+    for (size_t k = 1; k < length; ++k) {
+      const unsigned char next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      code = (code << 6) | (next & 0x3F);
+    }
+    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    i += length;
+  }
+  return true;
+}
+
 }  // namespace brim

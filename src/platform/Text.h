@@ -12,4 +12,7 @@ inline std::string orNull(const std::optional<std::string>& text) { return text 
 // Unicode spaces and line separators in UTF-8) from both ends.
 std::string trimWhitespaceAndNewlines(std::string_view text);
 
+// True when text is well-formed UTF-8.
+bool isValidUtf8(std::string_view text);
+
 }  // namespace brim
