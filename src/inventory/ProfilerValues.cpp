@@ -1,6 +1,5 @@
 #include "inventory/ProfilerValues.h"
 
-#include <charconv>
 #include <cstdint>
 #include <cstdlib>
 
@@ -11,30 +10,7 @@ namespace brim {
 
 RecordValue textOf(plist_t value) {
   if (!value) return std::nullopt;
-  switch (plist_get_node_type(value)) {
-    case PLIST_STRING:
-      return plistString(value);
-    case PLIST_UINT: {
-      // libplist keeps every integer unsigned; the profiler's are signed 64-bit.
-      uint64_t raw = 0;
-      plist_get_uint_val(value, &raw);
-      return std::to_string(static_cast<int64_t>(raw));
-    }
-    case PLIST_REAL: {
-      double real = 0;
-      plist_get_real_val(value, &real);
-      char buffer[64];
-      const auto result = std::to_chars(buffer, buffer + sizeof buffer, real);
-      return std::string(buffer, result.ptr);
-    }
-    case PLIST_BOOLEAN: {
-      uint8_t flag = 0;
-      plist_get_bool_val(value, &flag);
-      return std::string(flag ? "1" : "0");
-    }
-    default:
-      return describe(value);
-  }
+  return describe(value);
 }
 
 std::vector<plist_t> elementsOf(plist_t value) {
