@@ -29,6 +29,8 @@ class Paths {
   // link into the zone database.
   static constexpr std::string_view kTimeZoneNameFile = "/etc/timezone";
   static constexpr std::string_view kLocalTimeLink = "/etc/localtime";
+  // Where the listeners of distributed notifications keep their sockets.
+  static constexpr std::string_view kNotificationDir = "/var/run/brimvault/notifications";
 
   // A fixed path as this process sees it: unchanged, or under the sandbox root.
   static std::string fixed(std::string_view absolutePath);

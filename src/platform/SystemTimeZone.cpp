@@ -72,6 +72,7 @@ std::string SystemTimeZone::identifier() {
 
 long SystemTimeZone::secondsFromGMT(DateTime::TimePoint when) {
   const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
+  ::tzset();  // as for the dates of the documents: the zone may have changed since the last call
   std::tm local{};
   if (!::localtime_r(&seconds, &local)) return 0;
   return local.tm_gmtoff;
