@@ -1,15 +1,20 @@
 #pragma once
 // The collectors: one per system_profiler data type, each returning one
 // category subtree ("fn" with "fnname" and its records).
+#include <plist/plist.h>
+
 #include <optional>
 #include <string>
 
 #include "envelope/XMLTree.h"
+#include "inventory/Category.h"
+#include "inventory/RecordValue.h"
 
 namespace brim {
 
 class collectData {
  public:
+  // dataDir = "<agentInstallPathAbs>/<tempDirRelative>" of the shared settings.
   collectData();
 
   // Hardware inventory, in the order of the full asset document.
@@ -36,8 +41,22 @@ class collectData {
   XMLTree getApplicationInfo();
   XMLTree getUSBInfo();
 
+  // A size such as "8 GB" or "256 KB" as a number of bytes ("8589934592"):
+  // the leading integer of the text before the unit, fractions dropped. Each
+  // of KB, MB, GB, TB found in the text replaces byteValueInString in turn; a
+  // text holding none of them returns whatever the last conversion left there.
+  // An absent text yields "0".
+  RecordValue byteValue(const RecordValue& text);
+  // A property-list date as "yyyy-MM-dd HH:mm:ss" in the system time zone;
+  // absent for a missing value or one that is not a date.
+  RecordValue date(plist_t value) const;
+  // A value read from the profiler, converted as a field's table says.
+  RecordValue convert(plist_t value, Conversion conv);
+
   // The temporary folder the profiler output goes to.
   std::optional<std::string> dataDir;
+  // The result of the last byteValue(); kept for the collector's lifetime.
+  RecordValue byteValueInString;
 };
 
 }  // namespace brim

@@ -25,6 +25,10 @@ class Paths {
   static constexpr std::string_view kCommunicatorLog =
       "/opt/local/share/brimvault_mac/log/brim_communicatorapp.log";
   static constexpr std::string_view kHelpdeskLog = "/opt/local/share/brimvault_mac/log/brim_Helpdeskapp.log";
+  // Where the system's time zone is set: the zone database name, and the
+  // link into the zone database.
+  static constexpr std::string_view kTimeZoneNameFile = "/etc/timezone";
+  static constexpr std::string_view kLocalTimeLink = "/etc/localtime";
   // Where the listeners of distributed notifications keep their sockets.
   static constexpr std::string_view kNotificationDir = "/var/run/brimvault/notifications";
 

@@ -1,0 +1,40 @@
+#pragma once
+// One run of system_profiler for one data type: its property-list output goes
+// into a temporary file in the collector's data directory and is read back.
+// The file is left in place until removeFile(), so that the caller decides
+// when it goes (after the walk, before the document is built).
+#include <plist/plist.h>
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/Plist.h"
+
+namespace brim {
+
+class ProfilerRun {
+ public:
+  // Runs "system_profiler <dataType> -xml ><dataDir>/<fileName>" through /bin/sh
+  // and reads the file as a property-list array. The path is not quoted: the
+  // data directory must hold no blanks or shell characters.
+  ProfilerRun(const std::optional<std::string>& dataDir, std::string_view dataType, std::string_view fileName);
+
+  const std::string& path() const { return path_; }
+  // The file held an array with at least one element.
+  bool arrayNotEmpty() const { return first_ != nullptr; }
+  // The report's item list: "_items" of the array's first element (null when missing).
+  plist_t items() const;
+  std::size_t itemCount() const;
+
+  // rm -f of the temporary file; its outcome is not looked at.
+  void removeFile() const;
+
+ private:
+  std::string path_;
+  Plist array_;
+  plist_t first_ = nullptr;
+};
+
+}  // namespace brim
