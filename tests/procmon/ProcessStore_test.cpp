@@ -93,15 +93,6 @@ TEST_F(ProcessStore, ASmallMachineStoresTheHeadingLineWhichThenLeadsBothRankings
             withoutLineBreaks(readFile(procmonFixture("report_small_machine.xml"))));
 }
 
-TEST_F(ProcessStore, ASampleWithoutItsWorkDirectoryStoresNothing) {
-  replayBusyMachine(sandbox_);
-  std::filesystem::remove_all(sandbox_.path("temp"));
-  CollectProcessesData sampler;
-  sampler.CollectTopCpunMemProcs();
-  EXPECT_TRUE(sampler.ProcDataDictionary.PERC_CPU.empty());
-  EXPECT_TRUE(rows().empty());
-}
-
 // A store the report cannot read: the report has no process, and its span
 // starts at the report job's own start time.
 struct UnreadableStore {
