@@ -10,9 +10,9 @@ size_t spaceAt(std::string_view text, size_t i) {
   const unsigned char c = static_cast<unsigned char>(text[i]);
   if (c == ' ' || (c >= 0x09 && c <= 0x0D)) return 1;
   static constexpr std::array<std::string_view, 20> kWide = {
-      "\xC2\x85", "\xC2\xA0", "\xE1\x9A\x80", "\xE2\x80\x80", "\xE2\x80\x81", "\xE2\x80\x82", "\xE2\x80\x83",
-      "\xE2\x80\x84", "\xE2\x80\x85", "\xE2\x80\x86", "\xE2\x80\x87", "\xE2\x80\x88", "\xE2\x80\x89",
-      "\xE2\x80\x8A", "\xE2\x80\xA8", "\xE2\x80\xA9", "\xE2\x80\xAF", "\xE2\x81\x9F", "\xE3\x80\x80", "\xE2\x80\x8B"};
+      "\xC2\x85",     "\xC2\xA0",     "\xE1\x9A\x80", "\xE2\x80\x80", "\xE2\x80\x81", "\xE2\x80\x82", "\xE2\x80\x83",
+      "\xE2\x80\x84", "\xE2\x80\x85", "\xE2\x80\x86", "\xE2\x80\x87", "\xE2\x80\x88", "\xE2\x80\x89", "\xE2\x80\x8A",
+      "\xE2\x80\xA8", "\xE2\x80\xA9", "\xE2\x80\xAF", "\xE2\x81\x9F", "\xE3\x80\x80", "\xE2\x80\x8B"};
   for (auto wide : kWide) {
     if (wide == "\xE2\x80\x8B") continue;  // zero width space is not white space
     if (text.substr(i, wide.size()) == wide) return wide.size();
@@ -74,6 +74,45 @@ bool isValidUtf8(std::string_view text) {
     i += length;
   }
   return true;
+}
+
+}  // namespace brim
+
+namespace brim {
+
+std::optional<char32_t> nextCodePoint(std::string_view text, size_t& pos) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(pos);
+  size_t length = 0;
+  char32_t point = 0;
+  char32_t smallest = 0;
+  if (lead < 0x80) {
+    ++pos;
+    return lead;
+  } else if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2, point = lead & 0x1F, smallest = 0x80;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3, point = lead & 0x0F, smallest = 0x800;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4, point = lead & 0x07, smallest = 0x10000;
+  }
+  if (length == 0 || pos + length > text.size()) {
+    ++pos;
+    return std::nullopt;
+  }
+  for (size_t i = 1; i < length; ++i) {
+    if ((byte(pos + i) & 0xC0) != 0x80) {
+      ++pos;
+      return std::nullopt;
+    }
+    point = (point << 6) | (byte(pos + i) & 0x3F);
+  }
+  if (point < smallest || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) {
+    ++pos;
+    return std::nullopt;
+  }
+  pos += length;
+  return point;
 }
 
 }  // namespace brim

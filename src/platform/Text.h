@@ -16,3 +16,12 @@ std::string trimWhitespaceAndNewlines(std::string_view text);
 bool isValidUtf8(std::string_view text);
 
 }  // namespace brim
+
+namespace brim {
+
+// The code point of the UTF-8 sequence that starts at text[pos], advancing pos
+// past it; absent (pos moved past one byte) for a byte that starts no valid
+// sequence: stray continuation bytes, overlong forms, surrogates, values past U+10FFFF.
+std::optional<char32_t> nextCodePoint(std::string_view text, size_t& pos);
+
+}  // namespace brim
