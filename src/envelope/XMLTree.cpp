@@ -166,7 +166,7 @@ XMLTree XMLTree::initWithXMLString(const std::optional<std::string>& text) {
   tree.doc_.reset();
   tree.current_ = {};
   pugi::xml_document parsed;
-  const std::string& source = text ? *text : std::string();
+  const std::string_view source = text ? std::string_view(*text) : std::string_view();
   const pugi::xml_parse_result result =
       parsed.load_buffer(source.data(), source.size(), kParseFlags, pugi::encoding_utf8);
   // The parser takes sibling elements at the top without complaint; a document has one.
@@ -199,13 +199,20 @@ bool XMLTree::appendCopy(pugi::xml_node node, const Sig& sig) {
   return false;
 }
 
+pugi::xml_node XMLTree::appendElement(std::string_view name, const std::optional<std::string>& value, const Sig& sig) {
+  if (current_.type() != pugi::node_element) {
+    logAt(sig, "nothing appended: the tree has no element to append " + std::string(name) + " to");
+    return {};
+  }
+  pugi::xml_node element = current_.append_child(std::string(name).c_str());
+  // No text node for an empty value, so that the element is written as an empty-element tag.
+  if (value && !value->empty()) element.text().set(textForTree(sig, name, *value).c_str());
+  return element;
+}
+
 void XMLTree::addChildNodeToCurrentNodeWithName(std::string_view name, const std::optional<std::string>& value) {
   const Sig sig = Sig::instance(kClass, "addChildNodeToCurrentNodeWithName:stringValue:");
-  if (!checkName(sig, "element", name)) return;
-  pugi::xml_document scratch;
-  pugi::xml_node element = scratch.append_child(std::string(name).c_str());
-  if (value && !value->empty()) element.text().set(textForTree(sig, name, *value).c_str());
-  appendCopy(element, sig);
+  if (checkName(sig, "element", name)) appendElement(name, value, sig);
 }
 
 void XMLTree::addChildNodeWithCDATAToCurrentNodeWithName(std::string_view name,
@@ -233,12 +240,10 @@ void XMLTree::addChildNodeToCurrentNodeWithName(std::string_view name, const std
                                                 std::string_view attributeName, std::string_view attributeValue) {
   const Sig sig = Sig::instance(kClass, "addChildNodeToCurrentNodeWithName:stringValue:attributeName:stringValue:");
   if (!checkName(sig, "element", name) || !checkName(sig, "attribute", attributeName)) return;
-  pugi::xml_document scratch;
-  pugi::xml_node element = scratch.append_child(std::string(name).c_str());
-  if (value && !value->empty()) element.text().set(textForTree(sig, name, *value).c_str());
-  element.append_attribute(std::string(attributeName).c_str())
-      .set_value(textForTree(sig, attributeName, attributeValue).c_str());
-  appendCopy(element, sig);
+  if (pugi::xml_node element = appendElement(name, value, sig)) {
+    element.append_attribute(std::string(attributeName).c_str())
+        .set_value(textForTree(sig, attributeName, attributeValue).c_str());
+  }
 }
 
 void XMLTree::addAttributeToCurrentNodeWithName(std::string_view name, std::string_view value) {

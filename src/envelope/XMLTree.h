@@ -16,6 +16,7 @@
 #include <pugixml.hpp>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "app/Signature.h"
 
@@ -31,9 +32,14 @@ class XMLTree {
   // A copy keeps its insertion point at the same place in the copied tree.
   XMLTree(const XMLTree& other);
   XMLTree& operator=(const XMLTree& other);
-  // A moved document keeps its nodes, so the insertion point stays valid.
-  XMLTree(XMLTree&&) noexcept = default;
-  XMLTree& operator=(XMLTree&&) noexcept = default;
+  // A moved document keeps its nodes, so the insertion point moves along; the
+  // tree left behind has neither root nor insertion point.
+  XMLTree(XMLTree&& other) noexcept : doc_(std::move(other.doc_)), current_(std::exchange(other.current_, {})) {}
+  XMLTree& operator=(XMLTree&& other) noexcept {
+    doc_ = std::move(other.doc_);
+    current_ = std::exchange(other.current_, {});
+    return *this;
+  }
 
   // Building: each appends to the current node.
   void addChildNodeToCurrentNodeWithName(std::string_view name, const std::optional<std::string>& value);
@@ -70,6 +76,8 @@ class XMLTree {
  private:
   // Appends a copy of node to the current node; false (and logged) when the current node takes no children.
   bool appendCopy(pugi::xml_node node, const Sig& sig);
+  // Appends a new element with the value as its text; null (and logged) as appendCopy.
+  pugi::xml_node appendElement(std::string_view name, const std::optional<std::string>& value, const Sig& sig);
   // Makes node the insertion point when there is one.
   bool moveTo(pugi::xml_node node);
 

@@ -19,7 +19,8 @@ std::string indentOf(int level) { return std::string(static_cast<size_t>(std::ma
 
 bool isBare(std::string_view text) {
   return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '$' ||
+           c == '.';
   });
 }
 
@@ -139,10 +140,12 @@ bool isCollection(plist_t node) {
   return type == PLIST_ARRAY || type == PLIST_DICT;
 }
 
-// An element of a collection: a nested collection indents itself, anything
-// else is written in the string rule, so that a negative number or a date is quoted.
+// An element of a collection: a nested collection indents itself, a string
+// follows the quoting rule, numbers, booleans, dates and data keep their own form.
 std::string describeItem(plist_t node, int level) {
-  return isCollection(node) ? describe(node, level) : describeString(describeScalar(node));
+  if (isCollection(node)) return describe(node, level);
+  if (plist_get_node_type(node) == PLIST_STRING) return describeString(plistString(node).value_or(""));
+  return describeScalar(node);
 }
 
 template <typename Items>

@@ -8,9 +8,8 @@
 // platform's familiar "key =     (" and "        (" lines. An empty list is
 // therefore "(\n)" and an empty dictionary "{\n}".
 // Dictionaries are listed by key, in byte order.
-// Inside a collection every other value is written in the string rule of
-// describeString: bare when it is only ASCII letters and digits, otherwise
-// quoted, so "-1", "1.5", "en_US" and dates are quoted there.
+// Inside a collection a string follows the quoting rule of describeString;
+// numbers, booleans, dates and data keep their own form.
 // On their own: numbers in decimal (signed 64-bit), reals in the shortest text
 // that reads back, booleans 1 or 0, dates "yyyy-MM-dd HH:mm:ss +0000" (UTC),
 // data "<0011aabb ccdd>", strings unchanged, an absent value "(null)".
@@ -25,7 +24,7 @@ namespace brim {
 std::string describe(plist_t value, int indent = 0);
 std::string describe(const std::vector<std::string>& list, int indent = 0);
 // A string as a collection shows it: bare when it is not empty and holds only
-// ASCII letters and digits; otherwise in double quotes, with quote, backslash,
+// ASCII letters, digits, "_", "$" and "."; otherwise in double quotes, with quote, backslash,
 // line feed, tab and carriage return escaped as \" \\ \n \t \r and every other
 // character outside printable ASCII as \Uxxxx (UTF-16 units, lower-case hex).
 std::string describeString(const std::string& text);

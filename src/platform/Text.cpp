@@ -45,6 +45,18 @@ std::string trimWhitespaceAndNewlines(std::string_view text) {
   return std::string(text.substr(begin, end - begin));
 }
 
+std::vector<std::string> nonEmptyLines(std::string_view text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    if (end > start) lines.emplace_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
 bool isValidUtf8(std::string_view text) {
   size_t i = 0;
   while (i < text.size()) {

@@ -2,6 +2,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace brim {
 
@@ -11,6 +12,9 @@ inline std::string orNull(const std::optional<std::string>& text) { return text 
 // Trims the platform's white-space-and-newline set (ASCII white space, and the
 // Unicode spaces and line separators in UTF-8) from both ends.
 std::string trimWhitespaceAndNewlines(std::string_view text);
+
+// The pieces of text between line feeds, in order, without the empty ones.
+std::vector<std::string> nonEmptyLines(std::string_view text);
 
 // True when text is well-formed UTF-8.
 bool isValidUtf8(std::string_view text);

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Plist.h"
 #include "platform/Text.h"
+#include "platform/UniqueFd.h"
 #include "procmon/CollectProcessesData.h"
 
 extern char** environ;
@@ -62,34 +64,41 @@ ConsolidatedAssets::ConsolidatedAssets() {
 }
 
 std::string ConsolidatedAssets::executeCommand(const std::string& command) {
-  int input[2];
-  int output[2];
-  if (::pipe2(input, O_CLOEXEC) != 0) return {};
-  if (::pipe2(output, O_CLOEXEC) != 0) {
-    ::close(input[0]);
-    ::close(input[1]);
-    return {};
-  }
+  // Pipe ends kept clear of 0 to 2: a process started with one of those closed
+  // would otherwise get a pipe end there, and the redirections below would
+  // overwrite it before it is copied.
+  auto makePipe = [](UniqueFd& readEnd, UniqueFd& writeEnd) {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) return false;
+    readEnd.reset(::fcntl(ends[0], F_DUPFD_CLOEXEC, 3));
+    writeEnd.reset(::fcntl(ends[1], F_DUPFD_CLOEXEC, 3));
+    ::close(ends[0]);
+    ::close(ends[1]);
+    return readEnd.valid() && writeEnd.valid();
+  };
+  UniqueFd inputRead, inputWrite, outputRead, outputWrite;
+  const bool piped = makePipe(inputRead, inputWrite) && makePipe(outputRead, outputWrite);
   logAt(kExecuteCommand, "Executing:" + command);
+  if (!piped) return {};
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, output[1], STDERR_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, inputRead.get(), STDIN_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, outputWrite.get(), STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, outputWrite.get(), STDERR_FILENO);
   const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
   pid_t pid = -1;
-  const int spawned =
-      posix_spawn(&pid, "/bin/sh", &actions, nullptr, const_cast<char* const*>(argv), environ);
+  const int spawned = posix_spawn(&pid, "/bin/sh", &actions, nullptr, const_cast<char* const*>(argv), environ);
   posix_spawn_file_actions_destroy(&actions);
-  ::close(input[0]);
-  ::close(input[1]);
-  ::close(output[1]);
+  // Only the child keeps the write end, so the read below ends when it does.
+  // Nothing writes to the input: a command that reads it sees its end at once.
+  inputRead.reset();
+  inputWrite.reset();
+  outputWrite.reset();
 
   // Drained while the command runs, so that a large output cannot block it.
   ReadNSPipe reader;
-  const std::string text = reader.readAvailableDataFromFileHandle(output[0]);
-  ::close(output[0]);
+  const std::string text = reader.readAvailableDataFromFileHandle(outputRead.get());
   if (spawned == 0) {
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {

@@ -31,9 +31,9 @@ TEST(DescriptionList, ArgumentListsAsTheWrongParameterLineShowsThem) {
   EXPECT_EQ(describe(std::vector<std::string>{}), "(\n)");
 }
 
-TEST(DescriptionString, OnlyLettersAndDigitsStayBare) {
-  EXPECT_EQ(describeString("D862025008TDGDLAH"), "D862025008TDGDLAH");
-  for (const char* text : {"", "1.0", "en_US", "$x", "a-b"}) {
+TEST(DescriptionString, LettersDigitsUnderscoreDollarAndDotStayBare) {
+  for (const char* text : {"D862025008TDGDLAH", "1.0", "en_US", "$x", "_name"}) EXPECT_EQ(describeString(text), text);
+  for (const char* text : {"", "a-b", "-Software", "two words"}) {
     EXPECT_EQ(describeString(text), "\"" + std::string(text) + "\"");
   }
   EXPECT_EQ(describeString("say \"hi\" C:\\dir"), R"("say \"hi\" C:\\dir")");
@@ -50,30 +50,30 @@ TEST(DescriptionPlist, RecordedBatteryRecord) {
   const Plist battery = recordedItem("SPPowerDataType.xml");
   EXPECT_EQ(describe(battery.get()),
             "{\n"
-            "    \"_name\" = \"spbattery_information\";\n"
-            "    \"sppower_battery_charge_info\" =     {\n"
-            "        \"sppower_battery_current_capacity\" = 6628;\n"
-            "        \"sppower_battery_fully_charged\" = TRUE;\n"
-            "        \"sppower_battery_is_charging\" = FALSE;\n"
-            "        \"sppower_battery_max_capacity\" = 6738;\n"
+            "    _name = spbattery_information;\n"
+            "    sppower_battery_charge_info =     {\n"
+            "        sppower_battery_current_capacity = 6628;\n"
+            "        sppower_battery_fully_charged = TRUE;\n"
+            "        sppower_battery_is_charging = FALSE;\n"
+            "        sppower_battery_max_capacity = 6738;\n"
             "    };\n"
-            "    \"sppower_battery_health_info\" =     {\n"
-            "        \"sppower_battery_cycle_count\" = 360;\n"
-            "        \"sppower_battery_health\" = Good;\n"
+            "    sppower_battery_health_info =     {\n"
+            "        sppower_battery_cycle_count = 360;\n"
+            "        sppower_battery_health = Good;\n"
             "    };\n"
-            "    \"sppower_battery_installed\" = TRUE;\n"
-            "    \"sppower_battery_model_info\" =     {\n"
+            "    sppower_battery_installed = TRUE;\n"
+            "    sppower_battery_model_info =     {\n"
             "        \"PCB Lot Code\" = 0000;\n"
             "        \"Pack Lot Code\" = 0000;\n"
-            "        \"sppower_battery_cell_revision\" = 0158;\n"
-            "        \"sppower_battery_device_name\" = bq20z451;\n"
-            "        \"sppower_battery_firmware_version\" = 0406;\n"
-            "        \"sppower_battery_hardware_revision\" = 0002;\n"
-            "        \"sppower_battery_manufacturer\" = SMP;\n"
-            "        \"sppower_battery_serial_number\" = D862025008TDGDLAH;\n"
+            "        sppower_battery_cell_revision = 0158;\n"
+            "        sppower_battery_device_name = bq20z451;\n"
+            "        sppower_battery_firmware_version = 0406;\n"
+            "        sppower_battery_hardware_revision = 0002;\n"
+            "        sppower_battery_manufacturer = SMP;\n"
+            "        sppower_battery_serial_number = D862025008TDGDLAH;\n"
             "    };\n"
-            "    \"sppower_current_amperage\" = \"-2144\";\n"
-            "    \"sppower_current_voltage\" = 12191;\n"
+            "    sppower_current_amperage = -2144;\n"
+            "    sppower_current_voltage = 12191;\n"
             "}");
 }
 
@@ -81,11 +81,10 @@ TEST(DescriptionPlist, RecordedDiagnosticsRecordWithADate) {
   const Plist diagnostics = recordedItem("SPDiagnosticsDataType.xml");
   EXPECT_EQ(describe(diagnostics.get()),
             "{\n"
-            "    \"_name\" = \"spdiags_post_value\";\n"
-            "    \"spdiags_last_run_key\" = \"2012-12-04 15:07:16 +0000\";\n"
-            "    \"spdiags_result_key\" = \"spdiags_passed_value\";\n"
+            "    _name = spdiags_post_value;\n"
+            "    spdiags_last_run_key = 2012-12-04 15:07:16 +0000;\n"
+            "    spdiags_result_key = spdiags_passed_value;\n"
             "}");
-  // On its own a date is not quoted.
   EXPECT_EQ(describe(plistDictItem(diagnostics.get(), "spdiags_last_run_key")), "2012-12-04 15:07:16 +0000");
 }
 
@@ -125,8 +124,8 @@ TEST(DescriptionPlist, ScalarsOnTheirOwnAndInsideAList) {
     EXPECT_EQ(describe(plist_array_get_item(list.get(), i)), alone[i]) << i;
   }
   EXPECT_EQ(describe(list.get()),
-            "(\n    \"-5\",\n    9223372036854775807,\n    \"0.1\",\n    3,\n    \"-2.5e-07\",\n    0,\n"
-            "    \"2000-12-31 23:59:59 +0000\",\n    \"<0011aabb ccdd>\",\n    \"<>\",\n    plain\n)");
+            "(\n    -5,\n    9223372036854775807,\n    0.1,\n    3,\n    -2.5e-07,\n    0,\n"
+            "    2000-12-31 23:59:59 +0000,\n    <0011aabb ccdd>,\n    <>,\n    plain\n)");
   EXPECT_EQ(describe(nullptr), "(null)");
   const Plist beforeEpoch(plist_new_date(-2, 500000));  // 1.5 s before 2001-01-01 rounds down
   EXPECT_EQ(describe(beforeEpoch.get()), "2000-12-31 23:59:58 +0000");
