@@ -50,13 +50,12 @@ std::vector<Entry> sorted(std::vector<Entry> entries) {
   return entries;
 }
 
-// The share of one kind ("cpu" is the first field, "mem" the second) of each entry.
-std::vector<std::string> shares(const std::vector<Entry>& entries, int field) {
+// The memory share of each entry.
+std::vector<std::string> memoryShares(const std::vector<Entry>& entries) {
   std::vector<std::string> out;
   for (const auto& entry : entries) {
-    const size_t blank = entry.find(' ');
-    out.push_back(field == 0 ? entry.substr(0, blank)
-                             : entry.substr(blank + 1, entry.find(' ', blank + 1) - blank - 1));
+    const size_t first = entry.find(' ') + 1;
+    out.push_back(entry.substr(first, entry.find(' ', first) - first));
   }
   return out;
 }
@@ -139,7 +138,7 @@ TEST_F(ProcessReportRun, CollectThenSaveReportsBothSamplesAndEmptiesTheStore) {
   // Rows of equal memory share come in the database's order; only the last four
   // places are drawn from the many processes without a memory share.
   const std::vector<Entry> byMemory(report.entries.begin() + 20, report.entries.end());
-  EXPECT_EQ(shares(byMemory, 1), repeated({{"1.80", 4}, {"0.60", 4}, {"0.50", 4}, {"0.30", 4}, {"0.00", 4}}));
+  EXPECT_EQ(memoryShares(byMemory), repeated({{"1.80", 4}, {"0.60", 4}, {"0.50", 4}, {"0.30", 4}, {"0.00", 4}}));
   EXPECT_EQ(sorted({byMemory.begin(), byMemory.begin() + 16}), sorted(repeated({{"9.70 1.80 Data", 4},
                                                                                 {"53.50 0.60 cc1plus", 2},
                                                                                 {"53.10 0.60 cc1plus", 2},
