@@ -1,0 +1,561 @@
+#include "http/ASIHTTPRequest.h"
+
+#include <curl/curl.h>
+#include <cxxabi.h>
+
+#include <array>
+#include <cctype>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <typeinfo>
+
+namespace brim {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kRedirectionLimit = 5;
+// How often a running request looks at its idle time.
+constexpr int kStatusTimerMilliseconds = 250;
+
+constexpr std::string_view kConnectionFailure = "A connection failure occurred";
+constexpr std::string_view kSSLProblem =
+    ": SSL problem (Possible causes may include a bad/expired/self-signed certificate, clock set to wrong date)";
+constexpr std::string_view kTimedOut = "The request timed out";
+constexpr std::string_view kAuthenticationNeeded = "Authentication needed";
+constexpr std::string_view kBadURL = "Unable to create request (bad url?)";
+constexpr std::string_view kNoReadStream = "Unable to create read stream";
+constexpr std::string_view kNoConnection = "Unable to start HTTP connection";
+constexpr std::string_view kNoAuthenticationObject = "Failed to get authentication object from response headers";
+constexpr std::string_view kProxyCredentialsNotApplied = "Failed to apply proxy credentials to request";
+constexpr std::string_view kTooManyRedirects = "The request failed because it redirected too many times";
+
+struct EasyCleanup {
+  void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+using EasyHandle = std::unique_ptr<CURL, EasyCleanup>;
+struct SlistFree {
+  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using SlistHandle = std::unique_ptr<curl_slist, SlistFree>;
+struct UrlCleanup {
+  void operator()(CURLU* url) const { curl_url_cleanup(url); }
+};
+using UrlHandle = std::unique_ptr<CURLU, UrlCleanup>;
+struct CurlFree {
+  void operator()(char* text) const { curl_free(text); }
+};
+using CurlText = std::unique_ptr<char, CurlFree>;
+
+// An easy handle lent to the connection pool for one exchange; handed back
+// however the exchange ends.
+class PoolAttachment {
+ public:
+  PoolAttachment(CURLM* pool, CURL* easy) : pool_(pool), easy_(easy) {
+    attached_ = curl_multi_add_handle(pool_, easy_) == CURLM_OK;
+  }
+  ~PoolAttachment() {
+    if (attached_) curl_multi_remove_handle(pool_, easy_);
+  }
+  PoolAttachment(const PoolAttachment&) = delete;
+  PoolAttachment& operator=(const PoolAttachment&) = delete;
+  bool attached() const { return attached_; }
+
+ private:
+  CURLM* pool_;
+  CURL* easy_;
+  bool attached_;
+};
+
+struct ProxyCredentials {
+  std::string username;
+  std::string password;
+  unsigned long scheme = CURLAUTH_BASIC;
+};
+
+struct ReuseRule {
+  bool allowed = false;
+  Clock::time_point until;
+};
+
+// What outlives a request, for the life of the process: the pool of open
+// connections, the cookie store, the proxy credentials that worked and how
+// long each server lets its connections be reused. Requests run one at a time
+// on it under `lock`, which guards all of it.
+struct Session {
+  std::mutex lock;
+  CURLM* pool = nullptr;
+  CURLSH* cookies = nullptr;
+  std::map<std::string, ProxyCredentials> proxyCredentials;
+  std::map<std::string, ReuseRule> reuseRules;
+};
+
+Session& session() {
+  static Session* const shared = [] {
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+    auto* created = new Session();  // never freed: connections and stores live as long as the process
+    created->pool = curl_multi_init();
+    created->cookies = curl_share_init();
+    if (created->cookies) curl_share_setopt(created->cookies, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+    return created;
+  }();
+  return *shared;
+}
+
+struct Target {
+  std::string scheme;
+  std::string host;
+  std::string port;
+};
+
+std::optional<Target> parseTarget(const std::string& url) {
+  UrlHandle handle(curl_url());
+  if (!handle || curl_url_set(handle.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) return std::nullopt;
+  auto part = [&](CURLUPart which, unsigned int flags) -> std::optional<std::string> {
+    char* raw = nullptr;
+    if (curl_url_get(handle.get(), which, &raw, flags) != CURLUE_OK || !raw) return std::nullopt;
+    CurlText text(raw);
+    return std::string(text.get());
+  };
+  Target target{part(CURLUPART_SCHEME, 0).value_or(""), part(CURLUPART_HOST, 0).value_or(""),
+                part(CURLUPART_PORT, CURLU_DEFAULT_PORT).value_or("")};
+  if ((target.scheme != "http" && target.scheme != "https") || target.host.empty()) return std::nullopt;
+  return target;
+}
+
+bool isBrokenConnection(CURLcode code) {
+  return code == CURLE_SEND_ERROR || code == CURLE_RECV_ERROR || code == CURLE_GOT_NOTHING ||
+         code == CURLE_PARTIAL_FILE;
+}
+
+bool isSecureTransportError(CURLcode code) {
+  static constexpr std::array kCodes = {
+      CURLE_SSL_CONNECT_ERROR,     CURLE_PEER_FAILED_VERIFICATION, CURLE_SSL_ENGINE_NOTFOUND,
+      CURLE_SSL_ENGINE_SETFAILED,  CURLE_SSL_CERTPROBLEM,          CURLE_SSL_CIPHER,
+      CURLE_SSL_ENGINE_INITFAILED, CURLE_SSL_CACERT_BADFILE,       CURLE_SSL_SHUTDOWN_FAILED,
+      CURLE_SSL_CRL_BADFILE,       CURLE_SSL_ISSUER_ERROR,         CURLE_SSL_PINNEDPUBKEYNOTMATCH,
+      CURLE_SSL_INVALIDCERTSTATUS, CURLE_SSL_CLIENTCERT,           CURLE_USE_SSL_FAILED};
+  for (CURLcode ssl : kCodes)
+    if (code == ssl) return true;
+  return false;
+}
+
+// The strongest scheme that both the proxy asked for and the engine answers.
+unsigned long schemeToAnswer(const std::vector<std::string>& schemes) {
+  unsigned long chosen = CURLAUTH_NONE;
+  for (const std::string& scheme : schemes) {
+    if (scheme == "digest") chosen = CURLAUTH_DIGEST;
+    if (scheme == "basic" && chosen == CURLAUTH_NONE) chosen = CURLAUTH_BASIC;
+  }
+  return chosen;
+}
+
+std::string exceptionName(const std::exception& exception) {
+  const char* mangled = typeid(exception).name();
+  int status = 0;
+  std::unique_ptr<char, void (*)(void*)> demangled(abi::__cxa_demangle(mangled, nullptr, nullptr, &status), std::free);
+  return status == 0 && demangled ? std::string(demangled.get()) : std::string(mangled);
+}
+
+}  // namespace
+
+// One message exchange with the server or proxy: what was sent and received
+// before it ended.
+struct ASIHTTPRequest::Exchange {
+  CURLcode result = CURLE_FAILED_INIT;
+  bool timedOut = false;
+  long responseCode = 0;
+  long connectCode = 0;
+  bool isHTTP10 = false;
+  bool headersComplete = false;
+  std::string statusLine;
+  HeaderFields headers;
+  std::string body;
+  std::optional<std::string> redirectURL;
+  std::string connectionKey;
+  std::array<char, CURL_ERROR_SIZE> errorText{};
+  Clock::time_point lastActivity = Clock::now();
+  curl_off_t uploaded = 0;
+
+  bool tunnelRefused() const { return connectCode != 0 && connectCode / 100 != 2; }
+
+  // A challenge or a redirect is acted on once its headers are in, whatever
+  // becomes of its body: a proxy that refuses a post often resets the
+  // connection while the body is still going out.
+  bool decidedByHeaders() const {
+    const long status = tunnelRefused() ? connectCode : responseCode;
+    return headersComplete && (status == 401 || status == 407 ||
+                               (redirectURL && (status == 301 || status == 302 || status == 303 || status == 307)));
+  }
+
+  static size_t onHeader(char* data, size_t size, size_t count, void* user) {
+    auto& exchange = *static_cast<Exchange*>(user);
+    const size_t length = size * count;
+    exchange.lastActivity = Clock::now();
+    std::string_view line(data, length);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+    if (line.starts_with("HTTP/")) {
+      // A new header block: a proxy's answer to CONNECT or to a challenge came first.
+      exchange.headers.clear();
+      exchange.headersComplete = false;
+      exchange.statusLine = std::string(line);
+      exchange.isHTTP10 = line.starts_with("HTTP/1.0");
+    } else if (line.empty()) {
+      exchange.headersComplete = true;
+    } else if (!line.empty() && (line.front() == ' ' || line.front() == '\t') && !exchange.headers.empty()) {
+      exchange.headers.back().second += ' ';
+      exchange.headers.back().second += line.substr(line.find_first_not_of(" \t"));
+    } else if (const size_t colon = line.find(':'); colon != std::string_view::npos) {
+      std::string_view value = line.substr(colon + 1);
+      while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+      exchange.headers.emplace_back(std::string(line.substr(0, colon)), std::string(value));
+    }
+    return length;
+  }
+
+  static size_t onBody(char* data, size_t size, size_t count, void* user) {
+    auto& exchange = *static_cast<Exchange*>(user);
+    exchange.lastActivity = Clock::now();
+    exchange.body.append(data, size * count);
+    return size * count;
+  }
+
+  static int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t uploadedNow) {
+    auto& exchange = *static_cast<Exchange*>(user);
+    if (uploadedNow != exchange.uploaded) {
+      exchange.uploaded = uploadedNow;
+      exchange.lastActivity = Clock::now();
+    }
+    return 0;
+  }
+};
+
+// Which proxy credentials the request presents, and which it has tried.
+struct ASIHTTPRequest::ProxyAuthState {
+  std::optional<ProxyCredentials> applied;
+  bool appliedFromStore = false;
+  bool triedStore = false;
+  bool triedOwn = false;
+};
+
+ASIHTTPRequest ASIHTTPRequest::requestWithURL(std::string url) { return ASIHTTPRequest(std::move(url)); }
+
+void ASIHTTPRequest::addRequestHeader(std::string name, std::string value) {
+  for (auto& field : requestHeaders_) {
+    if (equalsIgnoringCase(field.first, name)) {
+      field.second = std::move(value);
+      return;
+    }
+  }
+  requestHeaders_.emplace_back(std::move(name), std::move(value));
+}
+
+std::optional<std::string> ASIHTTPRequest::responseString() const {
+  if (rawResponseData_.empty()) return std::nullopt;
+  return decodeText(rawResponseData_, responseEncoding_);
+}
+
+void ASIHTTPRequest::startSynchronous() {
+  try {
+    run();
+  } catch (const std::exception& exception) {
+    failWithError(ASIErrorType::UnhandledException, exceptionName(exception) + ": " + exception.what());
+  } catch (...) {
+    failWithError(ASIErrorType::UnhandledException, "unknown exception");
+  }
+  complete_ = true;
+}
+
+bool ASIHTTPRequest::usesProxy() const { return proxyHost_ && !proxyHost_->empty() && proxyPort_ != 0; }
+
+std::string ASIHTTPRequest::proxyKey() const {
+  std::string key;
+  for (char c : proxyHost_.value_or("")) key += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return key + ":" + std::to_string(proxyPort_);
+}
+
+void ASIHTTPRequest::run() {
+  Session& shared = session();
+  const std::lock_guard<std::mutex> guard(shared.lock);
+  ProxyAuthState auth;
+  if (usesProxy()) {
+    // Credentials that this proxy needed before go out with the first message.
+    auth.triedStore = true;
+    if (auto stored = shared.proxyCredentials.find(proxyKey()); stored != shared.proxyCredentials.end()) {
+      auth.applied = stored->second;
+      auth.appliedFromStore = true;
+    }
+  }
+  bool freshConnection = false;
+  for (;;) {
+    std::optional<Exchange> sent = exchange(auth, freshConnection);
+    if (!sent) return;
+    freshConnection = false;
+    takeResponse(*sent);
+    if (sent->timedOut || sent->result == CURLE_OPERATION_TIMEDOUT) {
+      if (numberOfTimesToRetryOnTimeout_ > retryCount_) {
+        ++retryCount_;
+        continue;
+      }
+      failWithError(ASIErrorType::RequestTimedOut, std::string(kTimedOut));
+      return;
+    }
+    if (sent->result != CURLE_OK && !sent->tunnelRefused() && !sent->decidedByHeaders()) {
+      if (isBrokenConnection(sent->result) && retryCount_ == 0) {
+        ++retryCount_;
+        freshConnection = true;
+        continue;
+      }
+      failWithConnectionError(*sent);
+      return;
+    }
+    if (responseStatusCode_ == 407) {
+      if (answerProxyChallenge(auth)) continue;
+      return;
+    }
+    if (responseStatusCode_ == 401) {
+      // No credentials for the server exist on this path. Some proxies answer
+      // refused proxy credentials this way too, so they are not kept either.
+      failWithError(ASIErrorType::Authentication, std::string(kAuthenticationNeeded));
+      return;
+    }
+    if (auth.applied && usesProxy()) shared.proxyCredentials[proxyKey()] = *auth.applied;
+    if (sent->tunnelRefused() || !followRedirect(*sent)) return;
+  }
+}
+
+std::optional<ASIHTTPRequest::Exchange> ASIHTTPRequest::exchange(const ProxyAuthState& auth, bool freshConnection) {
+  Session& shared = session();
+  const std::optional<Target> target = parseTarget(url_);
+  if (!target) {
+    failWithError(ASIErrorType::UnableToCreateRequest, std::string(kBadURL));
+    return std::nullopt;
+  }
+  // The handle writes into `sent` and reads `headerLines` until it is gone.
+  Exchange sent;
+  SlistHandle headerLines;
+  EasyHandle easy(curl_easy_init());
+  if (!easy || !shared.pool) {
+    failWithError(ASIErrorType::InternalErrorWhileBuildingRequest, std::string(kNoReadStream));
+    return std::nullopt;
+  }
+  CURL* handle = easy.get();
+  bool built = true;
+  auto set = [&](CURLoption option, auto value) {
+    built = curl_easy_setopt(handle, option, value) == CURLE_OK && built;
+  };
+
+  if (!postBody_.empty() && (requestMethod_ == "GET" || requestMethod_ == "DELETE" || requestMethod_ == "HEAD"))
+    requestMethod_ = "POST";
+  set(CURLOPT_URL, url_.c_str());
+  set(CURLOPT_PROTOCOLS_STR, "http,https");
+  set(CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+  set(CURLOPT_NOSIGNAL, 1L);
+  set(CURLOPT_FOLLOWLOCATION, 0L);
+  if (shared.cookies) set(CURLOPT_SHARE, shared.cookies);
+  set(CURLOPT_COOKIEFILE, "");  // switches the cookie engine on, reading no file
+  set(CURLOPT_ACCEPT_ENCODING, "gzip");
+  set(CURLOPT_SSL_VERIFYPEER, 1L);
+  set(CURLOPT_SSL_VERIFYHOST, 2L);
+  set(CURLOPT_NOPROXY, "");  // the environment's proxy exceptions must not apply either
+  set(CURLOPT_SUPPRESS_CONNECT_HEADERS, 0L);
+  set(CURLOPT_ERRORBUFFER, sent.errorText.data());
+  set(CURLOPT_HEADERFUNCTION, &Exchange::onHeader);
+  set(CURLOPT_HEADERDATA, &sent);
+  set(CURLOPT_WRITEFUNCTION, &Exchange::onBody);
+  set(CURLOPT_WRITEDATA, &sent);
+  set(CURLOPT_NOPROGRESS, 0L);
+  set(CURLOPT_XFERINFOFUNCTION, &Exchange::onProgress);
+  set(CURLOPT_XFERINFODATA, &sent);
+
+  if (requestMethod_ == "GET") {
+    set(CURLOPT_HTTPGET, 1L);
+  } else {
+    if (requestMethod_ == "HEAD") set(CURLOPT_NOBODY, 1L);
+    if (requestMethod_ != "POST") set(CURLOPT_CUSTOMREQUEST, requestMethod_.c_str());
+    if (requestMethod_ != "HEAD") {
+      set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(postBody_.size()));
+      set(CURLOPT_POSTFIELDS, postBody_.data());
+    }
+  }
+
+  // The caller's headers, and none of the transport's own defaults that the
+  // server must not see: no "Accept", no "Content-Type", no "Expect".
+  auto addLine = [&](const std::string& line) {
+    curl_slist* appended = curl_slist_append(headerLines.get(), line.c_str());
+    if (!appended) {
+      built = false;
+      return;
+    }
+    (void)headerLines.release();
+    headerLines.reset(appended);
+  };
+  for (const auto& [name, value] : requestHeaders_) addLine(value.empty() ? name + ";" : name + ": " + value);
+  for (const char* suppressed : {"Accept", "Content-Type", "Expect"})
+    if (!headerValue(requestHeaders_, suppressed)) addLine(std::string(suppressed) + ":");
+  set(CURLOPT_HTTPHEADER, headerLines.get());
+
+  if (usesProxy()) {
+    std::string host = *proxyHost_;
+    if (host.find(':') != std::string::npos && host.front() != '[') host = "[" + host + "]";
+    set(CURLOPT_PROXY, ("http://" + host).c_str());
+    set(CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP));
+    set(CURLOPT_HTTPPROXYTUNNEL, target->scheme == "https" ? 1L : 0L);
+    if (curl_easy_setopt(handle, CURLOPT_PROXYPORT, static_cast<long>(proxyPort_)) != CURLE_OK) {
+      sent.result = CURLE_COULDNT_CONNECT;
+      snprintf(sent.errorText.data(), sent.errorText.size(), "proxy port %d is out of range", proxyPort_);
+      return sent;
+    }
+    if (auth.applied) {
+      const bool applied =
+          curl_easy_setopt(handle, CURLOPT_PROXYUSERNAME, auth.applied->username.c_str()) == CURLE_OK &&
+          curl_easy_setopt(handle, CURLOPT_PROXYPASSWORD, auth.applied->password.c_str()) == CURLE_OK &&
+          curl_easy_setopt(handle, CURLOPT_PROXYAUTH, auth.applied->scheme) == CURLE_OK;
+      if (!applied) {
+        failWithError(ASIErrorType::InternalErrorWhileApplyingCredentials, std::string(kProxyCredentialsNotApplied));
+        return std::nullopt;
+      }
+    }
+  } else {
+    set(CURLOPT_PROXY, "");  // never a proxy from the environment
+  }
+
+  sent.connectionKey = target->scheme + "://" + target->host + ":" + target->port;
+  if (freshConnection) {
+    set(CURLOPT_FRESH_CONNECT, 1L);
+  } else if (auto rule = shared.reuseRules.find(sent.connectionKey); rule != shared.reuseRules.end()) {
+    const auto left = rule->second.until - Clock::now();
+    if (!rule->second.allowed || left <= Clock::duration::zero()) {
+      set(CURLOPT_FRESH_CONNECT, 1L);
+    } else {
+      set(CURLOPT_MAXAGE_CONN, static_cast<long>(std::ceil(std::chrono::duration<double>(left).count())));
+    }
+  }
+  if (!built) {
+    failWithError(ASIErrorType::InternalErrorWhileBuildingRequest, std::string(kNoReadStream));
+    return std::nullopt;
+  }
+
+  sent.lastActivity = Clock::now();
+  PoolAttachment attachment(shared.pool, handle);
+  if (!attachment.attached()) {
+    failWithError(ASIErrorType::InternalErrorWhileBuildingRequest, std::string(kNoConnection));
+    return std::nullopt;
+  }
+  const double postLength = static_cast<double>(postBody_.size());
+  auto idleTooLong = [&] {
+    const double idle = std::chrono::duration<double>(Clock::now() - sent.lastActivity).count();
+    if (timeOutSeconds_ <= 0 || idle <= timeOutSeconds_) return false;
+    // A body still on its way out gets half as long again.
+    return postLength == 0 || static_cast<double>(sent.uploaded) >= postLength || idle > 1.5 * timeOutSeconds_;
+  };
+  int running = 1;
+  for (;;) {
+    if (curl_multi_perform(shared.pool, &running) != CURLM_OK) break;
+    if (running == 0) break;
+    if (idleTooLong()) {
+      sent.timedOut = true;
+      break;
+    }
+    curl_multi_poll(shared.pool, nullptr, 0, kStatusTimerMilliseconds, nullptr);
+  }
+  int queued = 0;
+  while (CURLMsg* message = curl_multi_info_read(shared.pool, &queued)) {
+    if (message->msg == CURLMSG_DONE && message->easy_handle == handle) sent.result = message->data.result;
+  }
+  curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &sent.responseCode);
+  curl_easy_getinfo(handle, CURLINFO_HTTP_CONNECTCODE, &sent.connectCode);
+  if (char* location = nullptr; curl_easy_getinfo(handle, CURLINFO_REDIRECT_URL, &location) == CURLE_OK && location)
+    sent.redirectURL = std::string(location);
+  return sent;
+}
+
+void ASIHTTPRequest::takeResponse(const Exchange& sent) {
+  responseStatusCode_ = static_cast<int>(sent.tunnelRefused() ? sent.connectCode : sent.responseCode);
+  responseStatusMessage_ = sent.statusLine;
+  responseHeaders_ = sent.headers;
+  rawResponseData_ = sent.body;
+  if (responseStatusCode_ == 0) return;
+
+  std::optional<std::string> named;
+  if (auto contentType = headerValue(responseHeaders_, "Content-Type"))
+    if (auto charset = charsetParameter(*contentType)) named = recognisedTextEncoding(*charset);
+  responseEncoding_ = named.value_or(defaultResponseEncoding_);
+
+  if (sent.result != CURLE_OK || sent.tunnelRefused()) return;
+  const auto allowance = connectionReuseAllowance(sent.isHTTP10, responseHeaders_,
+                                                  std::chrono::seconds(persistentConnectionTimeoutSeconds_));
+  session().reuseRules[sent.connectionKey] =
+      allowance ? ReuseRule{true, Clock::now() + *allowance} : ReuseRule{false, Clock::now()};
+}
+
+bool ASIHTTPRequest::answerProxyChallenge(ProxyAuthState& auth) {
+  const unsigned long scheme = schemeToAnswer(challengeSchemes(responseHeaders_, "Proxy-Authenticate"));
+  if (scheme == CURLAUTH_NONE) {
+    failWithError(ASIErrorType::InternalErrorWhileApplyingCredentials, std::string(kNoAuthenticationObject));
+    return false;
+  }
+  Session& shared = session();
+  // Credentials the proxy has just refused are not offered again.
+  if (auth.applied && auth.appliedFromStore) shared.proxyCredentials.erase(proxyKey());
+  auth.applied.reset();
+  auth.appliedFromStore = false;
+  if (!auth.triedStore) {
+    auth.triedStore = true;
+    if (auto stored = shared.proxyCredentials.find(proxyKey()); stored != shared.proxyCredentials.end()) {
+      auth.applied = stored->second;
+      auth.appliedFromStore = true;
+      return true;
+    }
+  }
+  if (!auth.triedOwn && proxyUsername_ && !proxyUsername_->empty()) {
+    auth.triedOwn = true;
+    auth.applied = ProxyCredentials{*proxyUsername_, proxyPassword_.value_or(""), scheme};
+    return true;
+  }
+  failWithError(ASIErrorType::Authentication, std::string(kAuthenticationNeeded));
+  return false;
+}
+
+bool ASIHTTPRequest::followRedirect(const Exchange& sent) {
+  const int code = responseStatusCode_;
+  if (!shouldRedirect_ || (code != 301 && code != 302 && code != 303 && code != 307)) return false;
+  if (!headerValue(responseHeaders_, "Location") || !sent.redirectURL) return false;
+  ++redirectCount_;
+  if (redirectCount_ > kRedirectionLimit) {
+    failWithError(ASIErrorType::TooMuchRedirection, std::string(kTooManyRedirects));
+    return false;
+  }
+  url_ = *sent.redirectURL;
+  if (code != 307) {
+    requestMethod_ = "GET";
+    postBody_.clear();
+    HeaderFields kept;
+    for (const auto& field : requestHeaders_)
+      if (equalsIgnoringCase(field.first, "User-Agent") || equalsIgnoringCase(field.first, "Accept"))
+        kept.push_back(field);
+    requestHeaders_ = std::move(kept);
+  }
+  return true;
+}
+
+void ASIHTTPRequest::failWithConnectionError(const Exchange& sent) {
+  std::string description(kConnectionFailure);
+  if (isSecureTransportError(sent.result)) description += kSSLProblem;
+  const char* detail = sent.errorText[0] != '\0' ? sent.errorText.data() : curl_easy_strerror(sent.result);
+  failWithError(ASIErrorType::ConnectionFailure, std::move(description),
+                "curl error " + std::to_string(static_cast<int>(sent.result)) + ": " + detail);
+}
+
+void ASIHTTPRequest::failWithError(ASIErrorType type, std::string description, std::optional<std::string> underlying) {
+  error_ = ASIError{std::string(kASIHTTPRequestErrorDomain), static_cast<int>(type), std::move(description),
+                    std::move(underlying)};
+}
+
+}  // namespace brim

@@ -1,0 +1,126 @@
+#pragma once
+// Peers for tests that speak HTTP: a recording HTTP(S) server, a raw TCP server
+// for misbehaving peers and a real forward proxy. All of them listen on
+// 127.0.0.1 on ports the kernel hands out, and stop when they go out of scope.
+#include <httplib.h>
+#include <sys/types.h>
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace brim::test {
+
+struct RecordedRequest {
+  std::string method;
+  std::string target;  // path and query as sent
+  std::vector<std::pair<std::string, std::string>> headers;
+  std::string body;
+  int remotePort = 0;
+
+  std::optional<std::string> header(std::string_view name) const;
+  std::vector<std::string> headerNames() const;  // lower case, sorted
+};
+
+// httplib::Server (or SSLServer) running on its own thread; every request is
+// recorded before its answer goes out.
+class LoopbackHttpServer {
+ public:
+  using Routes = std::function<void(httplib::Server&)>;
+  explicit LoopbackHttpServer(const Routes& routes);
+  // A TLS server whose certificate is self-signed, so no client trusts it.
+  static std::unique_ptr<LoopbackHttpServer> withSelfSignedCertificate(const Routes& routes);
+  ~LoopbackHttpServer();
+  LoopbackHttpServer(const LoopbackHttpServer&) = delete;
+  LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
+
+  int port() const { return port_; }
+  std::string url(std::string_view path) const;  // http(s)://127.0.0.1:<port><path>
+  std::vector<RecordedRequest> requests() const;
+
+ private:
+  LoopbackHttpServer(std::unique_ptr<httplib::Server> server, const Routes& routes, bool tls);
+
+  std::unique_ptr<httplib::Server> server_;
+  bool tls_ = false;
+  int port_ = 0;
+  std::thread thread_;
+  mutable std::mutex mutex_;
+  std::vector<RecordedRequest> requests_;
+};
+
+// Accepts connections one after the other and gives each to the handler with
+// its index (0 for the first). For peers that close, stall or send bytes that
+// no well-behaved server library would.
+class RawTcpServer {
+ public:
+  using Handler = std::function<void(int fd, int index, const std::atomic<bool>& stopping)>;
+  explicit RawTcpServer(Handler handler);
+  ~RawTcpServer();
+  RawTcpServer(const RawTcpServer&) = delete;
+  RawTcpServer& operator=(const RawTcpServer&) = delete;
+
+  int port() const { return port_; }
+  std::string url(std::string_view path) const;
+  int connections() const { return connections_; }
+
+  // Reads one request: the head up to the blank line and a body of its Content-Length.
+  static std::string readRequest(int fd);
+  static void sendAll(int fd, std::string_view bytes);
+  // Holds the connection open, silent, until the client closes it or the server stops.
+  static void waitForClose(int fd, const std::atomic<bool>& stopping);
+
+ private:
+  int listener_ = -1;
+  int port_ = 0;
+  std::atomic<bool> stopping_{false};
+  std::atomic<int> connections_{0};
+  std::thread thread_;
+};
+
+// tinyproxy in the foreground with a configuration of its own in a temporary
+// directory; it marks what it forwards with a "Via" header, and with
+// credentials it answers 407 to requests without them.
+class Tinyproxy {
+ public:
+  explicit Tinyproxy(std::optional<std::pair<std::string, std::string>> basicAuth = std::nullopt);
+  ~Tinyproxy();
+  Tinyproxy(const Tinyproxy&) = delete;
+  Tinyproxy& operator=(const Tinyproxy&) = delete;
+
+  int port() const { return port_; }
+  bool running() const { return pid_ > 0; }
+  std::string log() const;
+
+ private:
+  std::string dir_;
+  int port_ = 0;
+  pid_t pid_ = -1;
+};
+
+// Sets an environment variable for the life of the guard.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(std::string name, const std::string& value);
+  ~ScopedEnvironment();
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+ private:
+  std::string name_;
+  std::optional<std::string> previous_;
+};
+
+// A port on 127.0.0.1 that nothing listened on a moment ago.
+int unusedLoopbackPort();
+
+// The bytes as a gzip member (RFC 1952).
+std::string gzipped(std::string_view bytes);
+
+}  // namespace brim::test
