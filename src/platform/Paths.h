@@ -17,6 +17,7 @@ class Paths {
   static constexpr std::string_view kLogDir = "/opt/local/share/brimvault_mac/log";
   static constexpr std::string_view kBuildDateFile = "/opt/local/share/brimvault_mac/log/build_date";
   static constexpr std::string_view kNoLogFile = "/tmp/brimvault_NOLOG.log";
+  static constexpr std::string_view kTempDir = "/opt/local/share/brimvault_mac/temp";
   static constexpr std::string_view kProcsDatabase =
       "/opt/local/share/brimvault_mac/temp/autodelete_procsdata.sql";
   // The IPv4 routing table the reachability test reads on Linux.

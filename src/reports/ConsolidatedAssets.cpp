@@ -20,6 +20,7 @@
 #include "platform/Plist.h"
 #include "platform/Text.h"
 #include "platform/UniqueFd.h"
+#include "procmon/CollectProcessesData.h"
 
 extern char** environ;
 
@@ -202,11 +203,23 @@ std::optional<std::string> ConsolidatedAssets::xmlStringWithoutRootNodeWithName(
 // Process monitoring.
 
 void ConsolidatedAssets::CollectTopProcesses() {
-  logAt(Sig::instance("ConsolidatedAssets", "CollectTopProcesses"), "not built yet");
+  logAt(Sig::instance("ConsolidatedAssets", "CollectTopProcesses"), "CollectTopProcesses");
+  CollectProcessesData sampler;
+  sampler.CollectTopCpunMemProcs();
 }
 
 void ConsolidatedAssets::SendTopProcesses() {
-  logAt(Sig::instance("ConsolidatedAssets", "SendTopProcesses"), "not built yet");
+  constexpr auto kSig = Sig::instance("ConsolidatedAssets", "SendTopProcesses");
+  logAt(kSig, "SendTopProcesses");
+  // The report covers the stored samples and one taken now.
+  CollectProcessesData sampler;
+  sampler.CollectTopCpunMemProcs();
+  sampler.RetTopCpunMemPrsfrDB();
+  const XMLTree report = sampler.CreateProcXMLTree();
+  ProcsAssetString = report.XMLString();
+  logAt(kSig, "Processes Data=" + *ProcsAssetString);
+  // Each report covers the samples since the previous one.
+  sampler.deleteProcDBTable("autodelete_procsdata.sql");
 }
 
 // ---------------------------------------------------------------------------

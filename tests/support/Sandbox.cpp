@@ -12,6 +12,10 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "app/DateTime.h"
+#include "config/GlobalPreferences.h"
+#include "platform/Paths.h"
+
 namespace brim::test {
 namespace fs = std::filesystem;
 
@@ -113,6 +117,20 @@ std::vector<std::string> Sandbox::listDir(const std::string& relative) const {
   for (const auto& entry : fs::directory_iterator(path(relative), ec)) names.push_back(entry.path().filename());
   std::sort(names.begin(), names.end());
   return names;
+}
+
+SandboxInProcess::SandboxInProcess(const Sandbox& sandbox) {
+  Paths::setSandboxRoot(sandbox.root());
+  GlobalPreferences::setStaticInstance(GlobalPreferences::getSharedInstance());
+  const char* path = std::getenv("PATH");
+  savedPath_ = path ? path : "/usr/bin:/bin";
+  ::setenv("PATH", (sandbox.fakeBinDir() + ":" + savedPath_).c_str(), 1);
+}
+
+SandboxInProcess::~SandboxInProcess() {
+  ::setenv("PATH", savedPath_.c_str(), 1);
+  DateTime::setNowForTesting(std::nullopt);
+  Paths::setSandboxRoot("");
 }
 
 }  // namespace brim::test

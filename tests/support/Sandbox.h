@@ -44,6 +44,20 @@ class Sandbox {
   std::string root_;
 };
 
+// For in-process tests: while it lives, fixed paths are taken under the sandbox, the shared
+// settings store holds the sandbox's settings (write them first), the sandbox's fake bin
+// directory is first on PATH, and the clock may be pinned; all of it is undone at the end.
+class SandboxInProcess {
+ public:
+  explicit SandboxInProcess(const Sandbox& sandbox);
+  ~SandboxInProcess();
+  SandboxInProcess(const SandboxInProcess&) = delete;
+  SandboxInProcess& operator=(const SandboxInProcess&) = delete;
+
+ private:
+  std::string savedPath_;
+};
+
 std::string readFile(const std::string& path);
 std::string fixture(const std::string& relative);  // path under tests/fixtures
 void writeFile(const std::string& path, const std::string& text);

@@ -1,0 +1,260 @@
+#include "procmon/CollectProcessesData.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/CustomLogger.h"
+#include "config/GlobalPreferences.h"
+#include "platform/Description.h"
+#include "platform/FileSystem.h"
+#include "platform/Paths.h"
+#include "platform/Plist.h"
+#include "platform/ProcessSampleCommands.h"
+#include "platform/Text.h"
+
+namespace brim {
+namespace {
+
+constexpr std::string_view kClass = "CollectProcessesData";
+constexpr auto kInit = Sig::instance(kClass, "init");
+constexpr auto kCollect = Sig::instance(kClass, "CollectTopCpunMemProcs");
+constexpr auto kInsert = Sig::instance(kClass, "CreatnInsttoProcsDB:");
+constexpr auto kDelete = Sig::instance(kClass, "deleteProcDBTable:");
+constexpr auto kRanking = Sig::instance(kClass, "RetTopCpunMemPrsfrDB");
+constexpr auto kTree = Sig::instance(kClass, "CreateProcXMLTree");
+
+constexpr std::string_view kDatePattern = "MM/dd/yyyy HH:mm:ss";
+constexpr std::string_view kSampleFile = "CPUProcInfo";
+
+constexpr std::string_view kSchema =
+    "CREATE TABLE IF NOT EXISTS PROCSDATA (CPU_PERC DOUBLE,MEM_PERC DOUBLE,APPLICATION TEXT,DATE TEXT)";
+constexpr std::string_view kInsertRow = "insert into PROCSDATA(CPU_PERC,MEM_PERC,APPLICATION,DATE) Values(?,?,?,?)";
+constexpr std::string_view kByProcessor = "SELECT * FROM PROCSDATA ORDER BY CPU_PERC DESC LIMIT 20";
+constexpr std::string_view kByMemory = "SELECT * FROM PROCSDATA ORDER BY MEM_PERC DESC LIMIT 20";
+constexpr std::string_view kOldestDate = "SELECT DATE FROM PROCSDATA LIMIT 1";
+
+// Fire and forget: the shell reports its own errors, the status is not examined.
+void runShell(const std::string& command) {
+  const int status = std::system(command.c_str());
+  static_cast<void>(status);
+}
+
+// The pieces between single blanks, without the empty ones that runs of
+// blanks and the right-aligned numbers of `ps` leave.
+std::vector<std::string_view> piecesOf(std::string_view line) {
+  std::vector<std::string_view> pieces;
+  size_t start = 0;
+  while (start <= line.size()) {
+    size_t end = line.find(' ', start);
+    if (end == std::string_view::npos) end = line.size();
+    if (end > start) pieces.push_back(line.substr(start, end - start));
+    start = end + 1;
+  }
+  return pieces;
+}
+
+std::string twoDecimals(double share) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.2f", share);
+  return text;
+}
+
+// "/usr/sbin/cfprefsd" -> "cfprefsd"; a word without "/" stays whole.
+std::string lastPathComponent(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+SqliteStatement prepare(sqlite3* db, std::string_view sql) {
+  sqlite3_stmt* raw = nullptr;
+  sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &raw, nullptr);
+  return SqliteStatement(raw);
+}
+
+void bindText(sqlite3_stmt* statement, int index, const std::string& text) {
+  sqlite3_bind_text(statement, index, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+}  // namespace
+
+std::string CollectProcessesData::ProcessLists::description() const {
+  Plist dict(plist_new_dict());
+  const auto add = [&dict](const char* key, const std::vector<std::string>& list) {
+    plist_t array = plist_new_array();
+    for (const auto& entry : list) plist_array_append_item(array, plist_new_string(entry.c_str()));
+    plist_dict_set_item(dict.get(), key, array);
+  };
+  // In key order, as the platform prints a dictionary.
+  add("APPLICATION", APPLICATION);
+  add("PERC_CPU", PERC_CPU);
+  add("PERC_MEM", PERC_MEM);
+  return describe(dict.get());
+}
+
+std::string CollectProcessesData::databasePath() { return Paths::fixed(Paths::kProcsDatabase); }
+
+CollectProcessesData::CollectProcessesData() {
+  logAt(kInit, "Collect Processes Data");
+  startTime = DateTime::now();
+  datestring = DateTime::dateStringOf(startTime, kDatePattern);
+  logAt(kInit, "datestring:" + datestring);
+
+  // An absolute install path gives a doubled leading slash, which the file system takes as one.
+  const MacFolderSettings& folders = GlobalPreferences::getSharedInstance().macFodler();
+  ProcDataDir = "/" + orNull(folders.agentInstallPathAbs) + "/" + orNull(folders.tempDirRelative) + "/ProcInfo";
+  // No parents: without the temporary directory the sample finds no file and stores nothing.
+  if (!FileSystem::makeDirectory(ProcDataDir) && !FileSystem::exists(ProcDataDir)) {
+    logAt(kInit, "cannot create directory " + ProcDataDir);
+  }
+}
+
+FileOperations& CollectProcessesData::sampleReader() {
+  if (!fileOprator) {
+    fileOprator.emplace();
+    fileOprator->dataStorageDir = ProcDataDir;
+  }
+  return *fileOprator;
+}
+
+void CollectProcessesData::CollectTopCpunMemProcs() {
+  runShell(ProcessSampleCommands::byProcessorShare(ProcDataDir));
+  runShell(ProcessSampleCommands::byMemoryShare(ProcDataDir));
+
+  ProcessLists sample;
+  for (const std::string& line : sampleReader().getDataFromFileWithName(std::string(kSampleFile))) {
+    const auto pieces = piecesOf(line);
+    if (pieces.size() < 3) {
+      logAt(kCollect, "skipped line:" + line);
+      continue;
+    }
+    // The command's arguments, and the rest of a path that holds a blank, are dropped.
+    sample.PERC_CPU.emplace_back(pieces[0]);
+    sample.PERC_MEM.emplace_back(pieces[1]);
+    sample.APPLICATION.emplace_back(pieces[2]);
+  }
+  logAt(kCollect, "CPUPerc:" + describe(sample.PERC_CPU));
+  logAt(kCollect, "MemPerc:" + describe(sample.PERC_MEM));
+  logAt(kCollect, "Applns:" + describe(sample.APPLICATION));
+
+  ProcDataDictionary = std::move(sample);
+  CreatnInsttoProcsDB(ProcDataDictionary);
+  FileSystem::removeTree(ProcDataDir);
+}
+
+SqliteDatabase CollectProcessesData::openDatabase(const Sig& sig) const {
+  sqlite3* raw = nullptr;
+  const int opened = sqlite3_open(databasePath().c_str(), &raw);
+  logAt(sig, opened == SQLITE_OK ? "Database opened successfully" : "Failed to open database");
+  // A connection that failed to open is kept: every statement on it then
+  // fails with the reason of the failed open, which is what gets logged.
+  return SqliteDatabase(raw);
+}
+
+void CollectProcessesData::CreatnInsttoProcsDB(const ProcessLists& lists) {
+  logAt(kInsert, "DB path:" + databasePath());
+  logAt(kInsert, lists.description());
+  SqliteDatabase db = openDatabase(kInsert);
+  if (!db) return;  // no connection object at all: out of memory
+
+  if (sqlite3_exec(db.get(), std::string(kSchema).c_str(), nullptr, nullptr, nullptr) == SQLITE_OK) {
+    logAt(kInsert, "TABLE CREATION SUCCESSFUL");
+  }
+  const size_t rows = std::min({lists.PERC_CPU.size(), lists.PERC_MEM.size(), lists.APPLICATION.size()});
+  for (size_t i = 0; i < rows; ++i) {
+    stmt = prepare(db.get(), kInsertRow);
+    if (!stmt) {
+      logAt(kInsert, sqlite3_errmsg(db.get()));
+      continue;
+    }
+    logAt(kInsert, "Stmt prep success");
+    // Bound as text: the columns' numeric affinity stores the shares as numbers.
+    bindText(stmt.get(), 1, lists.PERC_CPU[i]);
+    bindText(stmt.get(), 2, lists.PERC_MEM[i]);
+    bindText(stmt.get(), 3, lists.APPLICATION[i]);
+    bindText(stmt.get(), 4, datestring);
+    if (sqlite3_step(stmt.get()) == SQLITE_DONE) logAt(kInsert, "INSERT SUCCESS");
+  }
+  stmt.reset();
+}
+
+void CollectProcessesData::deleteProcDBTable(const std::string& fileName) {
+  logAt(kDelete, "Inside deleteProcDBTable");
+  FileSystem::removeFile(Paths::fixed(Paths::kTempDir) + "/" + fileName);
+}
+
+double CollectProcessesData::getDouble(int column) { return sqlite3_column_double(stmt.get(), column); }
+
+std::optional<std::string> CollectProcessesData::getText(int column) {
+  const unsigned char* text = sqlite3_column_text(stmt.get(), column);
+  if (!text) return std::nullopt;
+  return std::string(reinterpret_cast<const char*>(text),
+                     static_cast<size_t>(sqlite3_column_bytes(stmt.get(), column)));
+}
+
+void CollectProcessesData::appendRanking(sqlite3* db, std::string_view query, ProcessLists& lists) {
+  stmt = prepare(db, query);
+  if (!stmt) {
+    logAt(kRanking, sqlite3_errmsg(db));
+    return;
+  }
+  while (sqlite3_step(stmt.get()) == SQLITE_ROW) {
+    const double cpu = getDouble(0);
+    const double mem = getDouble(1);
+    const std::string application = orNull(getText(2));
+    logAt(kRanking, "cpu_perc:" + twoDecimals(cpu));
+    logAt(kRanking, "mem_perc:" + twoDecimals(mem));
+    logAt(kRanking, "appln:" + application);
+    lists.PERC_CPU.push_back(twoDecimals(cpu));
+    lists.PERC_MEM.push_back(twoDecimals(mem));
+    lists.APPLICATION.push_back(application);
+  }
+  stmt.reset();
+}
+
+void CollectProcessesData::RetTopCpunMemPrsfrDB() {
+  logAt(kRanking, "Inside RetTopCpunMemPrsfrDB");
+  logAt(kRanking, "DB path:" + databasePath());
+  SqliteDatabase db = openDatabase(kRanking);
+
+  ProcessLists ranking;
+  if (db) {
+    logAt(kRanking, "Sort based on CPU_PERC");
+    appendRanking(db.get(), kByProcessor, ranking);
+    logAt(kRanking, "Sort based on MEM_PERC");
+    appendRanking(db.get(), kByMemory, ranking);
+  }
+  TopProcDictionary = std::move(ranking);
+  logAt(kRanking, TopProcDictionary.description());
+
+  if (!db) return;
+  stmt = prepare(db.get(), kOldestDate);
+  // Without a row (or with a row without a date) the report starts at this job's own start time.
+  if (stmt && sqlite3_step(stmt.get()) == SQLITE_ROW) {
+    if (auto oldest = getText(0)) datestring = *oldest;
+  }
+  stmt.reset();
+}
+
+XMLTree CollectProcessesData::CreateProcXMLTree() {
+  logAt(kTree, "prc xmltree");
+  XMLTree report("wpmacpradatahr");
+  report.addChildNodeToCurrentNodeWithName(
+      "regid", std::to_string(GlobalPreferences::getSharedInstance().machineInfo().dcRegId));
+  report.addChildNodeToCurrentNodeWithName("ftime", datestring);
+  report.addChildNodeToCurrentNodeWithName("ttime", DateTime::dateStringOf(DateTime::now(), kDatePattern));
+
+  const ProcessLists& top = TopProcDictionary;
+  for (size_t i = 0; i < top.PERC_CPU.size() && i < top.PERC_MEM.size() && i < top.APPLICATION.size(); ++i) {
+    XMLTree process("prs");
+    process.addAttributeToCurrentNodeWithName("name", lastPathComponent(top.APPLICATION[i]));
+    process.addAttributeToCurrentNodeWithName("mem", top.PERC_MEM[i]);
+    process.addAttributeToCurrentNodeWithName("cpu", top.PERC_CPU[i]);
+    logAt(kTree, "prsxmltree=" + process.XMLString());
+    report.addChildTree(process);
+  }
+  logAt(kTree, "assetDataXML=" + report.XMLString());
+  return report;
+}
+
+}  // namespace brim

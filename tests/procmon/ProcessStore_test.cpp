@@ -1,0 +1,133 @@
+// Sampling into the store and the report read back from it, in this process:
+// a recorded `ps` is replayed and the clock is pinned.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+
+#include "ProcessSamples.h"
+#include "app/DateTime.h"
+#include "platform/FileSystem.h"
+#include "procmon/CollectProcessesData.h"
+
+namespace brim::test {
+namespace {
+
+const auto kFirstSample = localTime(2026, 12, 4, 21, 5, 3);
+
+std::string withoutLineBreaks(std::string text) {
+  std::erase(text, '\n');
+  return text;
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t end = text.find('\n', start);
+    lines.push_back(text.substr(start, end - start));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return lines;
+}
+
+class ProcessStore : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sandbox_.writeBuildDate();
+    sandbox_.writeSettings(4711);
+    inProcess_.emplace(sandbox_);
+    DateTime::setNowForTesting(kFirstSample);
+  }
+
+  std::vector<std::string> rows() const { return storedRows(CollectProcessesData::databasePath()); }
+
+  Sandbox sandbox_;
+  std::optional<SandboxInProcess> inProcess_;  // undone before the sandbox goes
+};
+
+TEST_F(ProcessStore, ABusyMachineSampleStoresFortyRowsUnderOneDateAndLeavesNoWorkFiles) {
+  replayBusyMachine(sandbox_);
+  CollectProcessesData sampler;
+  sampler.CollectTopCpunMemProcs();
+
+  // The processor ranking, then the memory ranking; a path with a blank is cut there.
+  EXPECT_EQ(rows(), linesOf(readFile(procmonFixture("store_after_busy_sample.txt"))));
+  EXPECT_FALSE(FileSystem::exists(sandbox_.path("temp/ProcInfo")));
+}
+
+TEST_F(ProcessStore, TwoSamplesASecondApartKeepEightyRowsUnderTwoDates) {
+  replayBusyMachine(sandbox_);
+  CollectProcessesData first;
+  first.CollectTopCpunMemProcs();
+  DateTime::setNowForTesting(kFirstSample + std::chrono::seconds(1));
+  CollectProcessesData second;
+  second.CollectTopCpunMemProcs();
+
+  const auto stored = rows();
+  ASSERT_EQ(stored.size(), 80u);
+  std::multiset<std::string> dates;
+  for (const auto& row : stored) dates.insert(row.substr(row.rfind('|') + 1));
+  EXPECT_EQ(dates.count("12/04/2026 21:05:03"), 40u);
+  EXPECT_EQ(dates.count("12/04/2026 21:05:04"), 40u);
+  EXPECT_EQ(stored[39].substr(stored[39].rfind('|') + 1), "12/04/2026 21:05:03");
+}
+
+TEST_F(ProcessStore, ASmallMachineStoresTheHeadingLineWhichThenLeadsBothRankings) {
+  replaySmallMachine(sandbox_);
+  CollectProcessesData sampler;
+  sampler.CollectTopCpunMemProcs();
+
+  // With fewer than twenty processes `tail` keeps the heading line of each listing.
+  const auto stored = rows();
+  ASSERT_EQ(stored.size(), 12u);
+  EXPECT_EQ(stored[0], "%CPU|%MEM|COMMAND|12/04/2026 21:05:03");
+  EXPECT_EQ(stored[6], "%CPU|%MEM|COMMAND|12/04/2026 21:05:03");
+
+  // The report ninety seconds later: text sorts above numbers, so the headings come first.
+  DateTime::setNowForTesting(kFirstSample + std::chrono::seconds(90));
+  CollectProcessesData report;
+  report.RetTopCpunMemPrsfrDB();
+  EXPECT_EQ(report.CreateProcXMLTree().XMLString(),
+            withoutLineBreaks(readFile(procmonFixture("report_small_machine.xml"))));
+}
+
+// A store the report cannot read: the report has no process, and its span
+// starts at the report job's own start time.
+struct UnreadableStore {
+  const char* situation;
+  void (*make)(const std::string& databasePath);
+};
+
+const UnreadableStore kUnreadableStores[] = {
+    {"not SQLite at all",
+     [](const std::string& database) { writeFile(database, readFile(procmonFixture("ps_by_cpu.txt"))); }},
+    {"without the sample table",
+     [](const std::string& database) {
+       sqlite3* raw = nullptr;
+       sqlite3_open(database.c_str(), &raw);
+       SqliteDatabase db(raw);
+       sqlite3_exec(db.get(), "CREATE TABLE OTHER (A TEXT); INSERT INTO OTHER VALUES ('x')", nullptr, nullptr, nullptr);
+     }},
+    {"that cannot be opened", [](const std::string& database) { std::filesystem::create_directories(database); }},
+};
+
+TEST_F(ProcessStore, AStoreThatCannotBeReadGivesAReportWithoutProcesses) {
+  for (const auto& store : kUnreadableStores) {
+    SCOPED_TRACE(store.situation);
+    std::filesystem::remove_all(CollectProcessesData::databasePath());
+    store.make(CollectProcessesData::databasePath());
+
+    DateTime::setNowForTesting(kFirstSample);
+    CollectProcessesData report;
+    report.RetTopCpunMemPrsfrDB();
+    DateTime::setNowForTesting(kFirstSample + std::chrono::seconds(90));
+    EXPECT_EQ(report.CreateProcXMLTree().XMLString(),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?><wpmacpradatahr><regid>4711</regid>"
+              "<ftime>12/04/2026 21:05:03</ftime><ttime>12/04/2026 21:06:33</ttime></wpmacpradatahr>");
+  }
+}
+
+}  // namespace
+}  // namespace brim::test
