@@ -45,6 +45,11 @@ SystemRoot::SystemRoot(std::string root) : root_(std::move(root)) {
   };
   effectiveUser = [] { return ::geteuid(); };
   now = [] { return std::time(nullptr); };
+  fileTime = [](const std::string& hostPath) -> std::optional<time_t> {
+    struct stat info {};
+    if (::stat(hostPath.c_str(), &info) != 0) return std::nullopt;
+    return info.st_mtime;
+  };
 }
 
 std::string SystemRoot::hostPath(const std::string& machinePath) const { return root_ + machinePath; }
@@ -110,9 +115,7 @@ std::optional<std::string> SystemRoot::linkName(const std::string& machinePath) 
 }
 
 std::optional<time_t> SystemRoot::modificationTime(const std::string& machinePath) const {
-  struct stat info {};
-  if (::stat(hostPath(machinePath).c_str(), &info) != 0) return std::nullopt;
-  return info.st_mtime;
+  return fileTime(hostPath(machinePath));
 }
 
 std::optional<uint64_t> parseNumber(const std::string& raw) {

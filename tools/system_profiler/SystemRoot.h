@@ -29,6 +29,7 @@ class SystemRoot {
   std::function<std::optional<std::string>()> machineArch;                          // uname -m
   std::function<uid_t()> effectiveUser;
   std::function<time_t()> now;
+  std::function<std::optional<time_t>(const std::string& hostPath)> fileTime;       // stat's mtime
 
   const std::string& root() const { return root_; }
   // The host path of a machine path ("/proc/cpuinfo" -> "<root>/proc/cpuinfo").
