@@ -3,6 +3,13 @@
 // and appended, with a time stamp, to "<log dir>/<process name>.log" under a
 // cooperative lock file; without the build-date file it goes to the fallback
 // log instead.
+//
+// The same log serves the agent's other executables, so the lock file (not a
+// lock of this process) is what keeps their appends apart; each line is
+// appended with one write, so lines stay whole even when two writers pass the
+// lock-file test at the same moment.
+#include <chrono>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +26,16 @@ class CustomLogger {
   static std::string locationPath();
   static void clearLog();
   static std::vector<std::string> getLogArray();
+
+  // How long the log waits: for a lock file nobody removes (tests at an
+  // interval) and between attempts to create a process log it may not create.
+  struct Waits {
+    int lockFileTests = 1000;
+    std::chrono::microseconds lockFileInterval{10'000};
+    std::chrono::microseconds createRetryInterval{2'000'000};
+  };
+  // Tests shorten the waits; absent restores the real ones.
+  static void setWaitsForTesting(std::optional<Waits> waits);
 };
 
 // Logs "<signature>:<text>" through MyCustomLog: the "%s:" convention of every message.

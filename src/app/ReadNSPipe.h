@@ -1,5 +1,11 @@
 #pragma once
 // Drains the read end of a pipe into text.
+//
+// The bytes are decoded as UTF-8 as they arrive. A sequence that a read cuts in
+// two is held back until the next read completes it, so the text does not
+// depend on how the output was split; every byte sequence that is not UTF-8
+// (and a sequence still cut off at the end of the output) becomes one U+FFFD
+// and is logged once per output, and reading goes on.
 #include <optional>
 #include <string>
 
@@ -9,10 +15,11 @@ namespace brim {
 
 class ReadNSPipe {
  public:
-  // The bytes available now (empty at end of file), absent after a read error.
-  // A read interrupted by a signal is retried, as often as it happens.
+  // The bytes available now, waiting until there are some (empty at end of
+  // file); absent after a read error. A read interrupted by a signal is
+  // retried, as often as it happens; each failure is logged with its reason.
   static std::optional<std::string> availableDataOrError(int fd);
-  // Reads fd to its end and returns outputString.
+  // Reads fd to its end (or to its first read error) and returns outputString.
   std::string readAvailableDataFromFileHandle(int fd);
 
   std::optional<std::string> outputString;

@@ -1,49 +1,363 @@
-// Placeholder.
 #include "envelope/XMLTree.h"
 
+#include <cstdio>
+#include <vector>
+
+#include "app/CustomLogger.h"
+#include "platform/Text.h"
+
 namespace brim {
+namespace {
+
+constexpr std::string_view kClass = "XMLTree";
+constexpr std::string_view kDeclaration = R"(<?xml version="1.0" encoding="UTF-8"?>)";
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+constexpr unsigned kSerialiseFlags = pugi::format_raw | pugi::format_no_declaration;
+// CDATA sections stay CDATA nodes; line ends are normalised as any XML reader does.
+constexpr unsigned kParseFlags = pugi::parse_default;
+
+// XML 1.0 Char production.
+bool isXmlChar(char32_t c) {
+  return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
+         (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// XML 1.0 (fifth edition) NameStartChar and NameChar productions.
+bool isNameStartChar(char32_t c) {
+  return c == ':' || c == '_' || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= 0xC0 && c <= 0xD6) ||
+         (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF) || (c >= 0x370 && c <= 0x37D) ||
+         (c >= 0x37F && c <= 0x1FFF) || (c >= 0x200C && c <= 0x200D) || (c >= 0x2070 && c <= 0x218F) ||
+         (c >= 0x2C00 && c <= 0x2FEF) || (c >= 0x3001 && c <= 0xD7FF) || (c >= 0xF900 && c <= 0xFDCF) ||
+         (c >= 0xFDF0 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0xEFFFF);
+}
+bool isNameChar(char32_t c) {
+  return isNameStartChar(c) || c == '-' || c == '.' || (c >= '0' && c <= '9') || c == 0xB7 ||
+         (c >= 0x300 && c <= 0x36F) || (c >= 0x203F && c <= 0x2040);
+}
+
+bool isXmlName(std::string_view name) {
+  size_t pos = 0;
+  bool first = true;
+  while (pos < name.size()) {
+    const auto c = nextCodePoint(name, pos);
+    if (!c || !(first ? isNameStartChar(*c) : isNameChar(*c))) return false;
+    first = false;
+  }
+  return !first;
+}
+
+bool isXmlText(std::string_view text) {
+  size_t pos = 0;
+  while (pos < text.size()) {
+    const auto c = nextCodePoint(text, pos);
+    if (!c || !isXmlChar(*c)) return false;
+  }
+  return true;
+}
+
+// The text with every character XML cannot carry replaced by U+FFFD, so that a
+// stray control byte in a profiler value costs one character, not the document.
+std::string xmlSafeText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  size_t pos = 0;
+  while (pos < text.size()) {
+    const size_t start = pos;
+    const auto c = nextCodePoint(text, pos);
+    if (c && isXmlChar(*c)) {
+      out.append(text.substr(start, pos - start));
+    } else {
+      out.append(kReplacement);
+    }
+  }
+  return out;
+}
+
+// The value as it goes into the tree; logs when characters had to be replaced.
+std::string textForTree(const Sig& sig, std::string_view name, std::string_view value) {
+  if (isXmlText(value)) return std::string(value);
+  std::string safe = xmlSafeText(value);
+  logAt(sig, "characters XML cannot carry replaced in the value of " + std::string(name) + ": " + safe);
+  return safe;
+}
+
+bool checkName(const Sig& sig, std::string_view what, std::string_view name) {
+  if (isXmlName(name)) return true;
+  logAt(sig, std::string(what) + " not added: \"" + std::string(name) + "\" is not an XML name");
+  return false;
+}
+
+struct StringWriter : pugi::xml_writer {
+  std::string text;
+  void write(const void* data, size_t size) override { text.append(static_cast<const char*>(data), size); }
+};
+
+std::string serialise(pugi::xml_node node) {
+  StringWriter writer;
+  node.print(writer, "", kSerialiseFlags);
+  return writer.text;
+}
+
+// The whole text of a node: its own and that of all its descendants, in document order.
+void appendStringValue(pugi::xml_node node, std::string& out) {
+  if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata) out += node.value();
+  for (pugi::xml_node child : node.children()) appendStringValue(child, out);
+}
+std::string stringValue(pugi::xml_node node) {
+  std::string out;
+  appendStringValue(node, out);
+  return out;
+}
+
+template <typename Match>
+pugi::xml_node firstElementChild(pugi::xml_node parent, Match match) {
+  for (pugi::xml_node child : parent.children()) {
+    if (child.type() == pugi::node_element && match(child)) return child;
+  }
+  return {};
+}
+
+// The positions among siblings from the document down to node: what a copy
+// of the document needs to find the same node again.
+std::vector<size_t> pathOf(pugi::xml_node node) {
+  std::vector<size_t> path;
+  for (; node && node.type() != pugi::node_document; node = node.parent()) {
+    size_t index = 0;
+    for (pugi::xml_node sibling = node.previous_sibling(); sibling; sibling = sibling.previous_sibling()) ++index;
+    path.insert(path.begin(), index);
+  }
+  return path;
+}
+
+pugi::xml_node nodeAt(const pugi::xml_document& doc, const std::vector<size_t>& path) {
+  pugi::xml_node node = doc;
+  for (size_t index : path) {
+    node = node.first_child();
+    for (size_t i = 0; i < index && node; ++i) node = node.next_sibling();
+    if (!node) return {};
+  }
+  return node;
+}
+
+// The parent inside the tree: the document that holds the root is no parent.
+pugi::xml_node parentInTree(pugi::xml_node node) {
+  pugi::xml_node parent = node.parent();
+  return parent.type() == pugi::node_element ? parent : pugi::xml_node();
+}
+
+bool hasRootToAdd(const XMLTree& other, const Sig& sig) {
+  if (other.rootElement()) return true;
+  logAt(sig, "nothing appended: the added tree has no root");
+  return false;
+}
+
+}  // namespace
 
 XMLTree::XMLTree() { current_ = doc_.append_child(pugi::node_cdata); }
-XMLTree::XMLTree(std::string_view rootName) { current_ = doc_.append_child(std::string(rootName).c_str()); }
-XMLTree XMLTree::initWithXMLString(const std::optional<std::string>&) { return XMLTree(); }
+
+XMLTree::XMLTree(std::string_view rootName) {
+  if (!checkName(Sig::instance(kClass, "initWithRootName:"), "root element", rootName)) return;
+  current_ = doc_.append_child(std::string(rootName).c_str());
+}
+
+XMLTree XMLTree::initWithXMLString(const std::optional<std::string>& text) {
+  const Sig sig = Sig::instance(kClass, "initWithXMLString:");
+  XMLTree tree;
+  tree.doc_.reset();
+  tree.current_ = {};
+  pugi::xml_document parsed;
+  const std::string_view source = text ? std::string_view(*text) : std::string_view();
+  const pugi::xml_parse_result result =
+      parsed.load_buffer(source.data(), source.size(), kParseFlags, pugi::encoding_utf8);
+  // The parser takes sibling elements at the top without complaint; a document has one.
+  size_t elements = 0;
+  for (pugi::xml_node node : parsed.children()) elements += node.type() == pugi::node_element ? 1 : 0;
+  if (!result || elements != 1) {
+    logAt(sig, "text does not parse as one element: " +
+                   std::string(result ? "more than one element at the top" : result.description()) + " at offset " +
+                   std::to_string(result.offset));
+  } else {
+    tree.current_ = tree.doc_.append_copy(parsed.document_element());
+  }
+  logAt(sig, "rootElement=" + (tree.current_ ? serialise(tree.current_) : std::string(kNullText)));
+  return tree;
+}
+
 XMLTree::XMLTree(const XMLTree& other) { *this = other; }
+
 XMLTree& XMLTree::operator=(const XMLTree& other) {
   if (this != &other) {
     doc_.reset(other.doc_);
-    current_ = doc_.first_child();
+    current_ = other.current_ ? nodeAt(doc_, pathOf(other.current_)) : pugi::xml_node();
   }
   return *this;
 }
-void XMLTree::addChildNodeToCurrentNodeWithName(std::string_view name, const std::optional<std::string>& value) {
-  auto child = current_.append_child(std::string(name).c_str());
-  if (value) child.text().set(value->c_str());
+
+bool XMLTree::appendCopy(pugi::xml_node node, const Sig& sig) {
+  if (current_.type() == pugi::node_element && current_.append_copy(node)) return true;
+  logAt(sig, "nothing appended: the tree has no element to append " + serialise(node) + " to");
+  return false;
 }
+
+pugi::xml_node XMLTree::appendElement(std::string_view name, const std::optional<std::string>& value, const Sig& sig) {
+  if (current_.type() != pugi::node_element) {
+    logAt(sig, "nothing appended: the tree has no element to append " + std::string(name) + " to");
+    return {};
+  }
+  pugi::xml_node element = current_.append_child(std::string(name).c_str());
+  // No text node for an empty value, so that the element is written as an empty-element tag.
+  if (value && !value->empty()) element.text().set(textForTree(sig, name, *value).c_str());
+  return element;
+}
+
+void XMLTree::addChildNodeToCurrentNodeWithName(std::string_view name, const std::optional<std::string>& value) {
+  const Sig sig = Sig::instance(kClass, "addChildNodeToCurrentNodeWithName:stringValue:");
+  if (checkName(sig, "element", name)) appendElement(name, value, sig);
+}
+
 void XMLTree::addChildNodeWithCDATAToCurrentNodeWithName(std::string_view name,
                                                          const std::optional<std::string>& value) {
-  auto child = current_.append_child(std::string(name).c_str());
-  child.append_child(pugi::node_cdata).set_value(value ? value->c_str() : "(null)");
+  const Sig sig = Sig::instance(kClass, "addChildNodeWithCDATAToCurrentNodeWithName:stringValue:");
+  std::string text = trimWhitespaceAndNewlines(orNull(value));
+  if (text == "null") text.clear();
+  // The parser would take some of what XML forbids, so the fragment is checked before it is formed.
+  const char* problem = !isXmlName(name)                        ? "the name is not an XML name"
+                        : text.find("]]>") != std::string::npos ? "the value holds \"]]>\""
+                        : !isXmlText(text)                      ? "the value holds characters XML cannot carry"
+                                                                : nullptr;
+  const std::string fragment = "<" + std::string(name) + "><![CDATA[" + text + "]]></" + std::string(name) + ">";
+  pugi::xml_document parsed;
+  if (!problem && !parsed.load_buffer(fragment.data(), fragment.size(), kParseFlags, pugi::encoding_utf8))
+    problem = "the fragment does not parse";
+  if (problem) {
+    logAt(sig, "CDATA element not added, " + std::string(problem) + ": " + fragment);
+    return;
+  }
+  appendCopy(parsed.document_element(), sig);
 }
+
 void XMLTree::addChildNodeToCurrentNodeWithName(std::string_view name, const std::optional<std::string>& value,
                                                 std::string_view attributeName, std::string_view attributeValue) {
-  auto child = current_.append_child(std::string(name).c_str());
-  if (value) child.text().set(value->c_str());
-  child.append_attribute(std::string(attributeName).c_str()).set_value(std::string(attributeValue).c_str());
+  const Sig sig = Sig::instance(kClass, "addChildNodeToCurrentNodeWithName:stringValue:attributeName:stringValue:");
+  if (!checkName(sig, "element", name) || !checkName(sig, "attribute", attributeName)) return;
+  if (pugi::xml_node element = appendElement(name, value, sig)) {
+    element.append_attribute(std::string(attributeName).c_str())
+        .set_value(textForTree(sig, attributeName, attributeValue).c_str());
+  }
 }
+
 void XMLTree::addAttributeToCurrentNodeWithName(std::string_view name, std::string_view value) {
-  current_.append_attribute(std::string(name).c_str()).set_value(std::string(value).c_str());
+  const Sig sig = Sig::instance(kClass, "addAttributeToCurrentNodeWithName:stringValue:");
+  if (!checkName(sig, "attribute", name)) return;
+  const std::string attributeName(name);
+  if (current_.type() != pugi::node_element) {
+    logAt(sig, "attribute " + attributeName + " not added: the tree has no element to carry it");
+    return;
+  }
+  // An element carries a name once; the first value stays.
+  if (current_.attribute(attributeName.c_str())) {
+    logAt(sig, "attribute " + attributeName + " not added: " + current_.name() + " already has one");
+    return;
+  }
+  current_.append_attribute(attributeName.c_str()).set_value(textForTree(sig, name, value).c_str());
 }
-void XMLTree::addChildTree(const XMLTree& other) { current_.append_copy(other.rootElement()); }
-void XMLTree::addSiblingTree(const XMLTree& other) { addChildTree(other); }
-bool XMLTree::jumpToChildWithName(std::string_view) { return false; }
-bool XMLTree::jumpToChildWithStringValue(std::string_view) { return false; }
-bool XMLTree::jumpToChildWithNameAndChildStringValue(std::string_view, std::string_view) { return false; }
-bool XMLTree::jumpToChildWithAttributeName(std::string_view, std::string_view) { return false; }
-bool XMLTree::jumpToSiblingWithName(std::string_view) { return false; }
-bool XMLTree::jumpToParent() { return false; }
-bool XMLTree::jumpToRootNode() { return false; }
-std::string XMLTree::XMLString() const { return {}; }
-std::string XMLTree::XMLStringWithoutRootNode() const { return {}; }
+
+bool XMLTree::moveTo(pugi::xml_node node) {
+  if (node) current_ = node;
+  return static_cast<bool>(node);
+}
+
+void XMLTree::addChildTree(const XMLTree& other) {
+  const Sig sig = Sig::instance(kClass, "addChildTree:");
+  if (&other == this) return addChildTree(XMLTree(other));
+  if (hasRootToAdd(other, sig)) appendCopy(other.rootElement(), sig);
+}
+
+void XMLTree::addSiblingTree(const XMLTree& other) {
+  const Sig sig = Sig::instance(kClass, "addSiblingTree:");
+  if (&other == this) return addSiblingTree(XMLTree(other));
+  if (!hasRootToAdd(other, sig)) return;
+  const pugi::xml_node kept = current_;
+  if (pugi::xml_node parent = parentInTree(current_)) current_ = parent;
+  appendCopy(other.rootElement(), sig);
+  current_ = kept;
+}
+
+bool XMLTree::jumpToChildWithName(std::string_view name) {
+  pugi::xml_node found = firstElementChild(current_, [&](pugi::xml_node child) { return child.name() == name; });
+  return moveTo(found);
+}
+
+bool XMLTree::jumpToChildWithStringValue(std::string_view value) {
+  pugi::xml_node found = firstElementChild(current_, [&](pugi::xml_node child) { return stringValue(child) == value; });
+  return moveTo(found);
+}
+
+bool XMLTree::jumpToChildWithNameAndChildStringValue(std::string_view name, std::string_view value) {
+  pugi::xml_node found = firstElementChild(
+      current_, [&](pugi::xml_node child) { return child.name() == name && stringValue(child) == value; });
+  return moveTo(found);
+}
+
+bool XMLTree::jumpToChildWithAttributeName(std::string_view attributeName, std::string_view value) {
+  const std::string wanted(attributeName);
+  pugi::xml_node found = firstElementChild(current_, [&](pugi::xml_node child) {
+    pugi::xml_attribute attribute = child.attribute(wanted.c_str());
+    return attribute && attribute.value() == value;
+  });
+  return moveTo(found);
+}
+
+bool XMLTree::jumpToSiblingWithName(std::string_view name) {
+  pugi::xml_node found =
+      firstElementChild(parentInTree(current_), [&](pugi::xml_node child) { return child.name() == name; });
+  return moveTo(found);
+}
+
+bool XMLTree::jumpToParent() { return moveTo(parentInTree(current_)); }
+
+bool XMLTree::jumpToRootNode() { return moveTo(rootElement()); }
+
+std::string XMLTree::XMLString() const { return std::string(kDeclaration) + serialise(doc_); }
+
+std::string XMLTree::XMLStringWithoutRootNode() const {
+  const Sig sig = Sig::instance(kClass, "XMLStringWithoutRootNode");
+  const std::string full = XMLString();
+  logAt(sig, "Full String " + full);
+  const std::string name = rootName();
+  std::vector<std::string_view> pieces;
+  if (name.empty()) {
+    pieces.push_back(full);
+  } else {
+    const std::string_view rest(full);
+    size_t start = 0;
+    for (size_t at = rest.find(name); at != std::string_view::npos; at = rest.find(name, start)) {
+      pieces.push_back(rest.substr(start, at - start));
+      start = at + name.size();
+    }
+    pieces.push_back(rest.substr(start));
+  }
+  const size_t count = pieces.size();
+  std::string result;
+  for (size_t i = 1; count >= 3 && i <= count - 2; ++i) {
+    std::string piece(pieces[i]);
+    if (i == 1) piece.erase(0, 1);
+    if (i == count - 2) {
+      piece.erase(piece.size() - std::min<size_t>(2, piece.size()));
+      std::printf("\ntrimmedString=%s\n", piece.c_str());
+      std::fflush(stdout);
+    } else if (pieces[i] == ">") {
+      piece = name + ">";
+    }
+    logAt(sig, "i=" + std::to_string(i) + " component count=" + std::to_string(count));
+    result += piece;
+  }
+  logAt(sig, "xmlWithoutRootTag=" + result);
+  return result;
+}
+
 std::string XMLTree::rootName() const { return doc_.document_element().name(); }
+
 pugi::xml_node XMLTree::rootElement() const { return doc_.first_child(); }
 
 }  // namespace brim

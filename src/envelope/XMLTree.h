@@ -7,11 +7,18 @@
 //   <?xml version="1.0" encoding="UTF-8"?><root>...</root>
 //   an element without content: <a/>;  an empty CDATA value: <a><![CDATA[]]></a>;
 //   attributes in the order added.
-#include <pugixml.hpp>
-
+// Character data escapes & < >; attribute values escape & < " and write tab,
+// line feed and carriage return as character references. Characters XML 1.0
+// cannot carry (C0 controls, U+FFFE/U+FFFF, bytes that are not UTF-8) are
+// replaced by U+FFFD in ordinary values; a CDATA value holding one is refused.
+// A name that is not an XML name is refused, and the tree stays unchanged.
 #include <optional>
+#include <pugixml.hpp>
 #include <string>
 #include <string_view>
+#include <utility>
+
+#include "app/Signature.h"
 
 namespace brim {
 
@@ -22,10 +29,17 @@ class XMLTree {
   explicit XMLTree(std::string_view rootName);  // initWithRootName:
   static XMLTree initWithXMLString(const std::optional<std::string>& text);
 
+  // A copy keeps its insertion point at the same place in the copied tree.
   XMLTree(const XMLTree& other);
   XMLTree& operator=(const XMLTree& other);
-  XMLTree(XMLTree&&) noexcept = default;
-  XMLTree& operator=(XMLTree&&) noexcept = default;
+  // A moved document keeps its nodes, so the insertion point moves along; the
+  // tree left behind has neither root nor insertion point.
+  XMLTree(XMLTree&& other) noexcept : doc_(std::move(other.doc_)), current_(std::exchange(other.current_, {})) {}
+  XMLTree& operator=(XMLTree&& other) noexcept {
+    doc_ = std::move(other.doc_);
+    current_ = std::exchange(other.current_, {});
+    return *this;
+  }
 
   // Building: each appends to the current node.
   void addChildNodeToCurrentNodeWithName(std::string_view name, const std::optional<std::string>& value);
@@ -55,10 +69,18 @@ class XMLTree {
   // The root element's name; empty when there is no root element.
   std::string rootName() const;
   // Read access for callers that inspect a finished tree (tests, the envelope).
+  // rootElement is null for a tree without a root.
   pugi::xml_node rootElement() const;
   pugi::xml_node currentNode() const { return current_; }
 
  private:
+  // Appends a copy of node to the current node; false (and logged) when the current node takes no children.
+  bool appendCopy(pugi::xml_node node, const Sig& sig);
+  // Appends a new element with the value as its text; null (and logged) as appendCopy.
+  pugi::xml_node appendElement(std::string_view name, const std::optional<std::string>& value, const Sig& sig);
+  // Makes node the insertion point when there is one.
+  bool moveTo(pugi::xml_node node);
+
   pugi::xml_document doc_;
   pugi::xml_node current_;
 };

@@ -10,6 +10,20 @@
 #include <filesystem>
 
 namespace brim {
+namespace {
+
+bool writeAll(int fd, const std::string& text) {
+  size_t written = 0;
+  while (written < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    written += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
 
 bool FileSystem::exists(const std::string& path) {
   struct stat st {};
@@ -43,14 +57,7 @@ bool FileSystem::writeFileAtomically(const std::string& path, const std::string&
   std::string tmpl = dir + "/.brim_write.XXXXXX";
   const int fd = ::mkstemp(tmpl.data());
   if (fd < 0) return false;
-  bool ok = true;
-  size_t written = 0;
-  while (ok && written < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) ok = false;
-    else written += static_cast<size_t>(n);
-  }
+  bool ok = writeAll(fd, text);
   ok = (::fchmod(fd, 0644) == 0) && ok;
   ok = (::close(fd) == 0) && ok;
   if (ok) ok = std::rename(tmpl.c_str(), path.c_str()) == 0;
@@ -59,10 +66,29 @@ bool FileSystem::writeFileAtomically(const std::string& path, const std::string&
 }
 
 bool FileSystem::appendToFile(const std::string& path, const std::string& text) {
-  FILE* file = std::fopen(path.c_str(), "a");
-  if (!file) return false;
-  const bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  return (std::fclose(file) == 0) && ok;
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  const bool ok = writeAll(fd, text);
+  return (::close(fd) == 0) && ok;
+}
+
+std::optional<std::string> FileSystem::readFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::string content;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      ::close(fd);
+      return std::nullopt;
+    }
+    if (n == 0) break;
+    content.append(buffer, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return content;
 }
 
 }  // namespace brim

@@ -1,6 +1,7 @@
 #pragma once
 // Direct system calls for the commands the tool runs only for their effect on
 // the file system ("touch", "rm -f", "mkdir -p", "rm -r" of its own paths).
+#include <optional>
 #include <string>
 
 namespace brim {
@@ -15,7 +16,11 @@ class FileSystem {
   static void removeTree(const std::string& path);      // rm -r
   // Writes text to path through a temporary file in the same directory.
   static bool writeFileAtomically(const std::string& path, const std::string& text);
+  // Appends text with one write, so that lines appended by several processes
+  // at once stay whole; creates the file when it is missing.
   static bool appendToFile(const std::string& path, const std::string& text);
+  // The whole content of a file; absent when it cannot be read.
+  static std::optional<std::string> readFile(const std::string& path);
 };
 
 }  // namespace brim

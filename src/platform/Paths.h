@@ -19,10 +19,14 @@ class Paths {
   static constexpr std::string_view kNoLogFile = "/tmp/brimvault_NOLOG.log";
   static constexpr std::string_view kProcsDatabase =
       "/opt/local/share/brimvault_mac/temp/autodelete_procsdata.sql";
+  // The IPv4 routing table the reachability test reads on Linux.
+  static constexpr std::string_view kRouteTable = "/proc/net/route";
   // The two executables whose log files are opened to every user.
   static constexpr std::string_view kCommunicatorLog =
       "/opt/local/share/brimvault_mac/log/brim_communicatorapp.log";
   static constexpr std::string_view kHelpdeskLog = "/opt/local/share/brimvault_mac/log/brim_Helpdeskapp.log";
+  // Where the listeners of distributed notifications keep their sockets.
+  static constexpr std::string_view kNotificationDir = "/var/run/brimvault/notifications";
 
   // A fixed path as this process sees it: unchanged, or under the sandbox root.
   static std::string fixed(std::string_view absolutePath);

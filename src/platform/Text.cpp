@@ -10,9 +10,9 @@ size_t spaceAt(std::string_view text, size_t i) {
   const unsigned char c = static_cast<unsigned char>(text[i]);
   if (c == ' ' || (c >= 0x09 && c <= 0x0D)) return 1;
   static constexpr std::array<std::string_view, 20> kWide = {
-      "\xC2\x85", "\xC2\xA0", "\xE1\x9A\x80", "\xE2\x80\x80", "\xE2\x80\x81", "\xE2\x80\x82", "\xE2\x80\x83",
-      "\xE2\x80\x84", "\xE2\x80\x85", "\xE2\x80\x86", "\xE2\x80\x87", "\xE2\x80\x88", "\xE2\x80\x89",
-      "\xE2\x80\x8A", "\xE2\x80\xA8", "\xE2\x80\xA9", "\xE2\x80\xAF", "\xE2\x81\x9F", "\xE3\x80\x80", "\xE2\x80\x8B"};
+      "\xC2\x85",     "\xC2\xA0",     "\xE1\x9A\x80", "\xE2\x80\x80", "\xE2\x80\x81", "\xE2\x80\x82", "\xE2\x80\x83",
+      "\xE2\x80\x84", "\xE2\x80\x85", "\xE2\x80\x86", "\xE2\x80\x87", "\xE2\x80\x88", "\xE2\x80\x89", "\xE2\x80\x8A",
+      "\xE2\x80\xA8", "\xE2\x80\xA9", "\xE2\x80\xAF", "\xE2\x81\x9F", "\xE3\x80\x80", "\xE2\x80\x8B"};
   for (auto wide : kWide) {
     if (wide == "\xE2\x80\x8B") continue;  // zero width space is not white space
     if (text.substr(i, wide.size()) == wide) return wide.size();
@@ -43,6 +43,88 @@ std::string trimWhitespaceAndNewlines(std::string_view text) {
     end -= width;
   }
   return std::string(text.substr(begin, end - begin));
+}
+
+std::vector<std::string> nonEmptyLines(std::string_view text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    if (end > start) lines.emplace_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+bool isValidUtf8(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    size_t length = 0;
+    unsigned min = 0;
+    if (c < 0x80) {
+      ++i;
+      continue;
+    } else if ((c & 0xE0) == 0xC0) {
+      length = 2, min = 0x80;
+    } else if ((c & 0xF0) == 0xE0) {
+      length = 3, min = 0x800;
+    } else if ((c & 0xF8) == 0xF0) {
+      length = 4, min = 0x10000;
+    } else {
+      return false;
+    }
+    if (i + length > text.size()) return false;
+    unsigned code = c & (0xFF >> (length + 1));
+    for (size_t k = 1; k < length; ++k) {
+      const unsigned char next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      code = (code << 6) | (next & 0x3F);
+    }
+    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    i += length;
+  }
+  return true;
+}
+
+}  // namespace brim
+
+namespace brim {
+
+std::optional<char32_t> nextCodePoint(std::string_view text, size_t& pos) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(pos);
+  size_t length = 0;
+  char32_t point = 0;
+  char32_t smallest = 0;
+  if (lead < 0x80) {
+    ++pos;
+    return lead;
+  } else if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2, point = lead & 0x1F, smallest = 0x80;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3, point = lead & 0x0F, smallest = 0x800;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4, point = lead & 0x07, smallest = 0x10000;
+  }
+  if (length == 0 || pos + length > text.size()) {
+    ++pos;
+    return std::nullopt;
+  }
+  for (size_t i = 1; i < length; ++i) {
+    if ((byte(pos + i) & 0xC0) != 0x80) {
+      ++pos;
+      return std::nullopt;
+    }
+    point = (point << 6) | (byte(pos + i) & 0x3F);
+  }
+  if (point < smallest || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) {
+    ++pos;
+    return std::nullopt;
+  }
+  pos += length;
+  return point;
 }
 
 }  // namespace brim

@@ -2,6 +2,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace brim {
 
@@ -11,5 +12,20 @@ inline std::string orNull(const std::optional<std::string>& text) { return text 
 // Trims the platform's white-space-and-newline set (ASCII white space, and the
 // Unicode spaces and line separators in UTF-8) from both ends.
 std::string trimWhitespaceAndNewlines(std::string_view text);
+
+// The pieces of text between line feeds, in order, without the empty ones.
+std::vector<std::string> nonEmptyLines(std::string_view text);
+
+// True when text is well-formed UTF-8.
+bool isValidUtf8(std::string_view text);
+
+}  // namespace brim
+
+namespace brim {
+
+// The code point of the UTF-8 sequence that starts at text[pos], advancing pos
+// past it; absent (pos moved past one byte) for a byte that starts no valid
+// sequence: stray continuation bytes, overlong forms, surrogates, values past U+10FFFF.
+std::optional<char32_t> nextCodePoint(std::string_view text, size_t& pos);
 
 }  // namespace brim

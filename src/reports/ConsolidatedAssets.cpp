@@ -5,15 +5,21 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <vector>
 
 #include "app/CustomLogger.h"
 #include "app/DateTime.h"
 #include "app/ReadNSPipe.h"
 #include "config/GlobalPreferences.h"
+#include "envelope/XMLTree.h"
+#include "inventory/collectData.h"
+#include "net/Reachability.h"
 #include "platform/FileSystem.h"
 #include "platform/Plist.h"
 #include "platform/Text.h"
+#include "platform/UniqueFd.h"
 
 extern char** environ;
 
@@ -57,34 +63,41 @@ ConsolidatedAssets::ConsolidatedAssets() {
 }
 
 std::string ConsolidatedAssets::executeCommand(const std::string& command) {
-  int input[2];
-  int output[2];
-  if (::pipe2(input, O_CLOEXEC) != 0) return {};
-  if (::pipe2(output, O_CLOEXEC) != 0) {
-    ::close(input[0]);
-    ::close(input[1]);
-    return {};
-  }
+  // Pipe ends kept clear of 0 to 2: a process started with one of those closed
+  // would otherwise get a pipe end there, and the redirections below would
+  // overwrite it before it is copied.
+  auto makePipe = [](UniqueFd& readEnd, UniqueFd& writeEnd) {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) return false;
+    readEnd.reset(::fcntl(ends[0], F_DUPFD_CLOEXEC, 3));
+    writeEnd.reset(::fcntl(ends[1], F_DUPFD_CLOEXEC, 3));
+    ::close(ends[0]);
+    ::close(ends[1]);
+    return readEnd.valid() && writeEnd.valid();
+  };
+  UniqueFd inputRead, inputWrite, outputRead, outputWrite;
+  const bool piped = makePipe(inputRead, inputWrite) && makePipe(outputRead, outputWrite);
   logAt(kExecuteCommand, "Executing:" + command);
+  if (!piped) return {};
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, output[1], STDERR_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, inputRead.get(), STDIN_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, outputWrite.get(), STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, outputWrite.get(), STDERR_FILENO);
   const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
   pid_t pid = -1;
-  const int spawned =
-      posix_spawn(&pid, "/bin/sh", &actions, nullptr, const_cast<char* const*>(argv), environ);
+  const int spawned = posix_spawn(&pid, "/bin/sh", &actions, nullptr, const_cast<char* const*>(argv), environ);
   posix_spawn_file_actions_destroy(&actions);
-  ::close(input[0]);
-  ::close(input[1]);
-  ::close(output[1]);
+  // Only the child keeps the write end, so the read below ends when it does.
+  // Nothing writes to the input: a command that reads it sees its end at once.
+  inputRead.reset();
+  inputWrite.reset();
+  outputWrite.reset();
 
   // Drained while the command runs, so that a large output cannot block it.
   ReadNSPipe reader;
-  const std::string text = reader.readAvailableDataFromFileHandle(output[0]);
-  ::close(output[0]);
+  const std::string text = reader.readAvailableDataFromFileHandle(outputRead.get());
   if (spawned == 0) {
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
@@ -97,11 +110,42 @@ std::string ConsolidatedAssets::executeCommand(const std::string& command) {
 // Inventory documents.
 
 void ConsolidatedAssets::collectData() {
-  logAt(Sig::instance("ConsolidatedAssets", "collectData"), "not built yet");
+  // The hardware categories, in the order the document lists them.
+  static constexpr Collector kHardware[] = {
+      &brim::collectData::getMemoryInfo,        &brim::collectData::getHardwareInfo,
+      &brim::collectData::getFirewallInfo,      &brim::collectData::getEthernetInfo,
+      &brim::collectData::getDiskInfo,          &brim::collectData::getSharedVolInfo,
+      &brim::collectData::getCardreaderInfo,    &brim::collectData::getSelfTestInfo,
+      &brim::collectData::getDiscBurninginfo,   &brim::collectData::getPowerInfo,
+      &brim::collectData::getHWConfigInfo,      &brim::collectData::getOSInfo,
+      &brim::collectData::getGraphicInfo,       &brim::collectData::getBlueToothHardWareInfo,
+      &brim::collectData::getBlueToothServices, &brim::collectData::getBlueToothDevices,
+      &brim::collectData::getNetwokInfo,        &brim::collectData::getLocationsInfo};
+  assetString1 = inventoryDocument("assetdata", kHardware);
+  logAt(Sig::instance("ConsolidatedAssets", "collectData"), "assetString=" + *assetString1 + "\n");
 }
 
 void ConsolidatedAssets::collectSWData() {
-  logAt(Sig::instance("ConsolidatedAssets", "collectSWData"), "not built yet");
+  static constexpr Collector kSoftware[] = {&brim::collectData::getSystemInfo, &brim::collectData::getApplicationInfo,
+                                            &brim::collectData::getUSBInfo};
+  assetString2 = inventoryDocument("software", kSoftware);
+  logAt(Sig::instance("ConsolidatedAssets", "collectSWData"), "assetString=" + *assetString2);
+}
+
+std::string ConsolidatedAssets::inventoryDocument(std::string_view type, std::span<const Collector> collectors) {
+  XMLTree document("wpmacasstinfo");
+  document.addChildNodeToCurrentNodeWithName("type", std::string(type));
+  document.addChildNodeToCurrentNodeWithName("regid",
+                                             std::to_string(GlobalPreferences::getSharedInstance().machineInfo().dcRegId));
+  document.addChildNodeToCurrentNodeWithName("scandttime", todayStringWithTimeZone());
+
+  // Every category is gathered before any is appended.
+  brim::collectData collector;
+  std::vector<XMLTree> categories;
+  categories.reserve(collectors.size());
+  for (const Collector collect : collectors) categories.push_back((collector.*collect)());
+  for (const XMLTree& category : categories) document.addChildTree(category);
+  return document.XMLString();
 }
 
 // ---------------------------------------------------------------------------
@@ -113,6 +157,45 @@ void ConsolidatedAssets::collectSmartStatus() {
 
 void ConsolidatedAssets::collectMacDetails() {
   logAt(Sig::instance("ConsolidatedAssets", "collectMacDetails"), "not built yet");
+}
+
+std::string ConsolidatedAssets::checkurl(const std::string& url) {
+  if (url.find_first_of(" \t") == std::string::npos) return url;
+  // Characters a URL may not hold become %XX per UTF-8 byte; its own separators stay.
+  static constexpr std::string_view kIllegal = " \"<>\\^`{|}";
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string escaped;
+  for (const char c : url) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte <= 0x20 || byte >= 0x7F || kIllegal.find(c) != std::string_view::npos) {
+      escaped += '%';
+      escaped += kHex[byte >> 4];
+      escaped += kHex[byte & 0x0F];
+    } else {
+      escaped += c;
+    }
+  }
+  return escaped;
+}
+
+std::optional<std::string> ConsolidatedAssets::xmlStringWithoutRootNodeWithName(const std::string& name,
+                                                                                const std::string& xml) {
+  // The root's start tag is the first "<name" followed by white space, ">" or "/>"
+  // (declarations, comments and processing instructions come before it).
+  size_t start = 0;
+  for (;;) {
+    start = xml.find("<" + name, start);
+    if (start == std::string::npos) return std::nullopt;
+    const size_t after = start + 1 + name.size();
+    if (after < xml.size() && std::string_view(" \t\r\n>/").find(xml[after]) != std::string_view::npos) break;
+    start = after;
+  }
+  const size_t open = xml.find('>', start);
+  if (open == std::string::npos) return std::nullopt;
+  if (xml[open - 1] == '/') return std::string();  // <name/>
+  const size_t close = xml.rfind("</" + name);
+  if (close == std::string::npos || close < open) return std::nullopt;
+  return xml.substr(open + 1, close - open - 1);
 }
 
 // ---------------------------------------------------------------------------
@@ -129,15 +212,48 @@ void ConsolidatedAssets::SendTopProcesses() {
 // ---------------------------------------------------------------------------
 // Data-post files.
 
-bool ConsolidatedAssets::writeDataForDataPost() { return true; }
+bool ConsolidatedAssets::writeDataPostFile(std::string_view prefix, const std::optional<std::string>& document) {
+  if (!document) return false;  // the job produced no document
+  GlobalPreferences& prefs = GlobalPreferences::getSharedInstance();
+  const MacFolderSettings& folders = prefs.macFodler();
+  const std::string name =
+      std::string(prefix) + "_" + std::to_string(prefs.machineInfo().dcRegId) + "_" + todayStringForFileName();
+  const std::string path =
+      orNull(folders.agentInstallPathAbs) + "/" + orNull(folders.dataPostDirRelative) + "/" + name;
+  return FileSystem::writeFileAtomically(path, *document);
+}
 
-bool ConsolidatedAssets::writeSWDataForDataPost() { return true; }
+bool ConsolidatedAssets::writeDataForDataPost() { return writeDataPostFile("wpmacasstinfo", assetString1); }
 
-bool ConsolidatedAssets::writeSmartStatusForDataPost() { return true; }
+bool ConsolidatedAssets::writeSWDataForDataPost() { return writeDataPostFile("wpmacasstswinfo", assetString2); }
 
-bool ConsolidatedAssets::writeMacNameForDataPost() { return true; }
+bool ConsolidatedAssets::writeSmartStatusForDataPost() {
+  constexpr auto kSig = Sig::instance("ConsolidatedAssets", "writeSmartStatusForDataPost");
+  if (connected()) return true;
+  logAt(kSig, "No Connection");
+  const bool written = writeDataPostFile("wpmacsmartsts", assetString2);
+  if (written) logAt(kSig, "Saved data for webpost");
+  return written;
+}
 
-bool ConsolidatedAssets::WriteProcDataforDatapost() { return true; }
+bool ConsolidatedAssets::writeMacNameForDataPost() {
+  if (connected()) return true;
+  const bool written = writeDataPostFile("wpmacupdsysdtl", assetString2);
+  if (written) logAt(Sig::instance("ConsolidatedAssets", "writeMacNameForDataPost"), "Saved data for webpost");
+  return written;
+}
+
+bool ConsolidatedAssets::WriteProcDataforDatapost() {
+  constexpr auto kSig = Sig::instance("ConsolidatedAssets", "WriteProcDataforDatapost");
+  if (!writeDataPostFile("wpmacpradatahr", ProcsAssetString)) {
+    logAt(kSig, "PROCESS DATA WRITE ERROR");
+    return false;
+  }
+  logAt(kSig, "Process data for datapost write successful");
+  // The day log of process reports; without a log directory nothing is appended.
+  if (procLogDir) logData(*ProcsAssetString, *procLogDir + "/PRS_" + todayStringForPerfLogFile() + ".log");
+  return true;
+}
 
 void ConsolidatedAssets::logData(const std::string& text, const std::string& path) {
   FileSystem::appendToFile(path, text + "\n");
@@ -146,7 +262,10 @@ void ConsolidatedAssets::logData(const std::string& text, const std::string& pat
 // ---------------------------------------------------------------------------
 // Reachability and dates.
 
-bool ConsolidatedAssets::connected() { return true; }
+bool ConsolidatedAssets::connected() {
+  const auto reachability = Reachability::reachabilityForInternetConnection();
+  return reachability && reachability->currentReachabilityStatus() != Reachability::NotReachable;
+}
 
 std::string ConsolidatedAssets::todayStringWithTimeZone() {
   const std::string text = DateTime::dateStringOf(DateTime::now(), "MM/dd/yyyy HH:mm:ss");

@@ -3,9 +3,15 @@
 // the start-up work (model name, log directories), holds the document text each
 // job produces, and writes or posts it.
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
+
+#include "envelope/XMLTree.h"
 
 namespace brim {
+
+class collectData;
 
 class ConsolidatedAssets {
  public:
@@ -33,6 +39,13 @@ class ConsolidatedAssets {
   // Appends text and a line break to the file at path.
   static void logData(const std::string& text, const std::string& path);
 
+  // The site address, percent-escaped (UTF-8) when it holds a blank or a tab.
+  static std::string checkurl(const std::string& url);
+  // The document text between the start and end tags of its root element named name
+  // (empty for an empty root); absent when the text has no such root.
+  static std::optional<std::string> xmlStringWithoutRootNodeWithName(const std::string& name,
+                                                                     const std::string& xml);
+
   // True unless the reachability test says the network is not reachable.
   bool connected();
 
@@ -46,6 +59,12 @@ class ConsolidatedAssets {
   std::optional<std::string> ProcsAssetString;
   std::optional<std::string> perfLogDir;
   std::optional<std::string> procLogDir;
+
+ private:
+  using Collector = XMLTree (collectData::*)();
+  std::string inventoryDocument(std::string_view type, std::span<const Collector> collectors);
+  // Writes a document as "<prefix>_<regid>_<time stamp>" into the data-post directory.
+  bool writeDataPostFile(std::string_view prefix, const std::optional<std::string>& document);
 };
 
 }  // namespace brim

@@ -72,6 +72,21 @@ void Sandbox::writeExecutable(const std::string& file, const std::string& script
   ::chmod(file.c_str(), 0755);
 }
 
+void Sandbox::replayProfilerFrom(const std::string& dir) const {
+  writeExecutable(fakeBinDir() + "/system_profiler",
+                  "#!/bin/sh\nf='" + dir + "'/\"$1\".xml\n[ -f \"$f\" ] && cat \"$f\"\nexit 0\n");
+}
+
+void Sandbox::writeRouteTable(bool withDefaultRoute) const {
+  std::string table =
+      "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n"
+      "eth0\t0002000A\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n";
+  if (withDefaultRoute) table += "eth0\t00000000\t0102000A\t0003\t0\t0\t0\t00000000\t0\t0\t0\n";
+  writeFile(root_ + "/proc/net/route", table);
+}
+
+std::string fixture(const std::string& relative) { return std::string(BRIM_TEST_FIXTURES) + "/" + relative; }
+
 RunResult Sandbox::run(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) const {
   std::string command = "cd '" + root_ + "' && env BRIM_SANDBOX_ROOT='" + root_ + "' BRIM_SANDBOX_NO_DELAY=1 PATH='" +
                         fakeBinDir() + ":" + (std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin") + "'";

@@ -29,6 +29,11 @@ class Sandbox {
   // A directory put first on PATH for the run: put replaying executables there.
   std::string fakeBinDir() const { return root_ + "/fakebin"; }
   void writeExecutable(const std::string& path, const std::string& script) const;
+  // Puts a system_profiler first on PATH that prints "<dir>/<DataType>.xml" (nothing when the
+  // file is missing), as a recorded machine would answer.
+  void replayProfilerFrom(const std::string& dir) const;
+  // The routing table the reachability test reads: with or without a default route.
+  void writeRouteTable(bool withDefaultRoute) const;
 
   // Runs brim_asset_sandbox with the start delay skipped.
   RunResult run(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {}) const;
@@ -40,6 +45,7 @@ class Sandbox {
 };
 
 std::string readFile(const std::string& path);
+std::string fixture(const std::string& relative);  // path under tests/fixtures
 void writeFile(const std::string& path, const std::string& text);
 bool isRoot();
 #define BRIM_REQUIRE_ROOT() \

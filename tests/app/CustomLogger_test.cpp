@@ -1,0 +1,207 @@
+#include "app/CustomLogger.h"
+
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <thread>
+
+#include "app/DateTime.h"
+#include "platform/DistributedNotification.h"
+#include "platform/ProcessInfo.h"
+#include "support/Sandbox.h"
+#include "support/SandboxRoot.h"
+
+namespace brim::test {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+// 4 December 2026, 21:05:03 in New York.
+DateTime::TimePoint decemberEvening() { return DateTime::TimePoint(std::chrono::seconds(1796436303)); }
+
+class CustomLoggerTest : public ::testing::Test {
+ protected:
+  ~CustomLoggerTest() override {
+    CustomLogger::setWaitsForTesting(std::nullopt);
+    DateTime::setNowForTesting(std::nullopt);
+  }
+  std::string logPath() const { return sandbox.path("log/" + ProcessInfo::processName() + ".log"); }
+  std::string lockPath() const { return logPath() + ".lock"; }
+  std::string logText() const { return readFile(logPath()); }
+
+  Sandbox sandbox;
+  SandboxRoot root{sandbox};
+  TimeZone zone{"America/New_York"};
+};
+
+TEST_F(CustomLoggerTest, NewLogStartsWithTheBuildDateAndKeepsMessagesAsWritten) {
+  sandbox.writeBuildDate("2026-12-05 build 4711\n");
+  DateTime::setNowForTesting(decemberEvening());
+  ::testing::internal::CaptureStdout();
+  logAt(Sig::instance("Probe", "run"), "first\n\nsecond");
+  DateTime::setNowForTesting(decemberEvening() + std::chrono::hours(3) + std::chrono::seconds(4));
+  CustomLogger::MyCustomLog("third");
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "-[Probe run]:first\n\nsecond\nthird\n");
+
+  EXPECT_EQ(logText(),
+            "Build Date\n-----------\n2026-12-05 build 4711\n\n---------------------------------\n\n"
+            "12/4/26, 9:05:03 PM -[Probe run]:first\n\nsecond\n"
+            "12/5/26, 12:05:07 AM third\n");
+  EXPECT_THAT(CustomLogger::getLogArray(),
+              ElementsAre("Build Date", "-----------", "2026-12-05 build 4711", "---------------------------------",
+                          "12/4/26, 9:05:03 PM -[Probe run]:first", "second", "12/5/26, 12:05:07 AM third"));
+
+  CustomLogger::clearLog();
+  EXPECT_EQ(logText(), "");
+  EXPECT_TRUE(CustomLogger::getLogArray().empty());
+}
+
+TEST_F(CustomLoggerTest, BuildDateThatIsNotUtf8ReadsAsNotConfigured) {
+  sandbox.writeBuildDate("built \xff\xfe\n");
+  CustomLogger::log("x");
+  EXPECT_THAT(logText(), ::testing::StartsWith("Build Date\n-----------\nbuild date not configured\n-----"));
+}
+
+TEST_F(CustomLoggerTest, WithoutBuildDateMessagesGoBareToTheFallbackLog) {
+  ::testing::internal::CaptureStdout();
+  CustomLogger::MyCustomLog("first message");
+  CustomLogger::MyCustomLog("second message");
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "first message\nsecond message\n");
+  EXPECT_EQ(readFile(sandbox.root() + "/tmp/brimvault_NOLOG.log"), "first message\nsecond message\n");
+  EXPECT_FALSE(std::filesystem::exists(logPath()));
+}
+
+TEST_F(CustomLoggerTest, StaleLockFileDelaysOnlyTheFirstMessage) {
+  sandbox.writeBuildDate();
+  CustomLogger::log("before");
+  writeFile(lockPath(), "");
+  CustomLogger::setWaitsForTesting(CustomLogger::Waits{5, std::chrono::microseconds(0)});
+
+  ::testing::internal::CaptureStdout();
+  CustomLogger::MyCustomLog("after a dead writer");
+  const std::string wait = "Waiting for lock file to be removed\n";
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "after a dead writer\n" + wait + wait + wait + wait + wait);
+  EXPECT_FALSE(std::filesystem::exists(lockPath()));
+
+  ::testing::internal::CaptureStdout();
+  CustomLogger::MyCustomLog("next");
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "next\n");
+  EXPECT_THAT(logText(), HasSubstr(" after a dead writer\n"));
+  EXPECT_THAT(logText(), HasSubstr(" next\n"));
+}
+
+TEST_F(CustomLoggerTest, TwoProcessesLoggingAtOnceLoseNoLineAndSplitNone) {
+  sandbox.writeBuildDate();
+  CustomLogger::log("parent");
+  // Longer than a stdio buffer, so a line written in pieces would show.
+  const std::string payload(6000, 'p');
+  constexpr int kLines = 500;
+  // Real waits would only make the test slow: what is tested is the file.
+  CustomLogger::setWaitsForTesting(CustomLogger::Waits{1000, std::chrono::microseconds(200)});
+
+  std::vector<pid_t> children;
+  for (const char* writer : {"A", "B"}) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      const int devNull = ::open("/dev/null", O_WRONLY);
+      ::dup2(devNull, STDOUT_FILENO);
+      for (int i = 0; i < kLines; ++i)
+        CustomLogger::MyCustomLog(std::string(writer) + " " + std::to_string(i) + " " + payload);
+      ::_exit(0);
+    }
+    children.push_back(pid);
+  }
+  for (const pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+
+  // Header, the parent's line, then every child's line whole: "<date>, <time> <AM|PM> <writer> <n> <payload>".
+  const std::vector<std::string> lines = CustomLogger::getLogArray();
+  EXPECT_EQ(lines.size(), 4u + 1u + 2u * kLines);
+  std::map<std::string, std::vector<int>> seen;
+  for (const std::string& line : lines) {
+    const size_t at = line.find(payload);
+    if (at == std::string::npos) continue;
+    EXPECT_EQ(at + payload.size(), line.size()) << "a line ran into another";
+    std::istringstream fields(line);
+    std::string date, time, half, writer;
+    int number = -1;
+    fields >> date >> time >> half >> writer >> number;
+    seen[writer].push_back(number);
+  }
+  for (const char* writer : {"A", "B"}) {
+    std::vector<int>& numbers = seen[writer];
+    ASSERT_EQ(numbers.size(), static_cast<size_t>(kLines)) << writer;
+    for (int i = 0; i < kLines; ++i) EXPECT_EQ(numbers[static_cast<size_t>(i)], i) << writer;
+  }
+  EXPECT_FALSE(std::filesystem::exists(lockPath()));
+}
+
+// The process name decides the log; the test takes the two names in turn.
+class ProcessNamed {
+ public:
+  explicit ProcessNamed(const char* name) : previous_(program_invocation_short_name) {
+    program_invocation_short_name = const_cast<char*>(name);
+  }
+  ~ProcessNamed() { program_invocation_short_name = previous_; }
+
+ private:
+  char* previous_;
+};
+
+mode_t permissionsOf(const std::string& path) {
+  struct stat st {};
+  ::stat(path.c_str(), &st);
+  return st.st_mode & 07777;
+}
+
+TEST_F(CustomLoggerTest, LogsOfTheCommunicatorAndHelpdeskAreOpenToEveryone) {
+  sandbox.writeBuildDate();
+  for (const char* name : {"brim_communicatorapp", "brim_Helpdeskapp"}) {
+    ProcessNamed process(name);
+    const std::string path = sandbox.path("log/" + std::string(name) + ".log");
+    CustomLogger::log("created");
+    EXPECT_EQ(permissionsOf(path), 0777u) << name;
+    ::chmod(path.c_str(), 0600);
+    CustomLogger::log("appended");
+    EXPECT_EQ(permissionsOf(path), 0777u) << name;
+  }
+  CustomLogger::log("mine");
+  EXPECT_NE(permissionsOf(logPath()), 0777u);
+}
+
+TEST_F(CustomLoggerTest, UncreatableLogWaitsUntilTheListenerMakesTheDirectory) {
+  // The listener is another component of the agent; here it makes the
+  // missing log directory once asked.
+  std::filesystem::remove_all(sandbox.path("log"));
+  CustomLogger::setWaitsForTesting(
+      CustomLogger::Waits{1000, std::chrono::microseconds(10'000), std::chrono::microseconds(1'000)});
+  DistributedNotification::Listener listener;
+  ASSERT_TRUE(listener.listening());
+  std::optional<std::string> heard;
+  std::thread agent([&] {
+    heard = listener.next(std::chrono::seconds(30));
+    std::filesystem::create_directories(sandbox.path("log"));
+  });
+  const std::string path = CustomLogger::locationPath();
+  agent.join();
+
+  EXPECT_EQ(heard, "com.brimvault.changelogpermission");
+  EXPECT_EQ(path, logPath());
+  EXPECT_EQ(logText(), "Build Date\n-----------\nbuild date not configured\n---------------------------------\n\n");
+}
+
+}  // namespace
+}  // namespace brim::test

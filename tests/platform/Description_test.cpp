@@ -1,0 +1,135 @@
+#include "platform/Description.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/Plist.h"
+
+namespace brim {
+namespace {
+
+Plist plistFromXml(const std::string& body) {
+  const std::string text = R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0">)" + body + "</plist>";
+  Plist node = parsePlist(text);
+  EXPECT_TRUE(node) << text;
+  return node;
+}
+
+// The first record of a recorded profiler output.
+Plist recordedItem(const std::string& file) {
+  const Plist list = readPlistFile(std::string(BRIM_TEST_FIXTURES "/macos/mac-a/") + file);
+  plist_t items = plistDictItem(plist_array_get_item(list.get(), 0), "_items");
+  plist_t item = plist_array_get_item(items, 0);
+  EXPECT_TRUE(item) << file;
+  return Plist(item ? plist_copy(item) : nullptr);
+}
+
+TEST(DescriptionList, ArgumentListsAsTheWrongParameterLineShowsThem) {
+  EXPECT_EQ(describe(std::vector<std::string>{"-Software"}), "(\n    \"-Software\"\n)");
+  EXPECT_EQ(describe(std::vector<std::string>{"-macName", "extra", "two words", ""}),
+            "(\n    \"-macName\",\n    extra,\n    \"two words\",\n    \"\"\n)");
+  // Nothing between the brackets but the line break that ends the opening line.
+  EXPECT_EQ(describe(std::vector<std::string>{}), "(\n)");
+}
+
+TEST(DescriptionString, LettersDigitsUnderscoreDollarAndDotStayBare) {
+  for (const char* text : {"D862025008TDGDLAH", "1.0", "en_US", "$x", "_name"}) EXPECT_EQ(describeString(text), text);
+  for (const char* text : {"", "a-b", "-Software", "two words"}) {
+    EXPECT_EQ(describeString(text), "\"" + std::string(text) + "\"");
+  }
+  EXPECT_EQ(describeString("say \"hi\" C:\\dir"), R"("say \"hi\" C:\\dir")");
+  EXPECT_EQ(describeString("a\nb\tc\rd"), R"("a\nb\tc\rd")");
+  EXPECT_EQ(describeString("Caf\xC3\xA9 \xE4\xB8\xAD \xF0\x9F\x98\x80"), R"("Caf\U00e9 \U4e2d \Ud83d\Ude00")");
+  EXPECT_EQ(describeString("bad\xFF"), R"("bad\Ufffd")");
+  EXPECT_EQ(describeString("\x01"), R"("\U0001")");
+}
+
+// A recorded battery record: nested dictionaries, keys with spaces and
+// underscores, a negative number; keys listed in order, nested collections
+// opening after the platform's extra indentation.
+TEST(DescriptionPlist, RecordedBatteryRecord) {
+  const Plist battery = recordedItem("SPPowerDataType.xml");
+  EXPECT_EQ(describe(battery.get()),
+            "{\n"
+            "    _name = spbattery_information;\n"
+            "    sppower_battery_charge_info =     {\n"
+            "        sppower_battery_current_capacity = 6628;\n"
+            "        sppower_battery_fully_charged = TRUE;\n"
+            "        sppower_battery_is_charging = FALSE;\n"
+            "        sppower_battery_max_capacity = 6738;\n"
+            "    };\n"
+            "    sppower_battery_health_info =     {\n"
+            "        sppower_battery_cycle_count = 360;\n"
+            "        sppower_battery_health = Good;\n"
+            "    };\n"
+            "    sppower_battery_installed = TRUE;\n"
+            "    sppower_battery_model_info =     {\n"
+            "        \"PCB Lot Code\" = 0000;\n"
+            "        \"Pack Lot Code\" = 0000;\n"
+            "        sppower_battery_cell_revision = 0158;\n"
+            "        sppower_battery_device_name = bq20z451;\n"
+            "        sppower_battery_firmware_version = 0406;\n"
+            "        sppower_battery_hardware_revision = 0002;\n"
+            "        sppower_battery_manufacturer = SMP;\n"
+            "        sppower_battery_serial_number = D862025008TDGDLAH;\n"
+            "    };\n"
+            "    sppower_current_amperage = -2144;\n"
+            "    sppower_current_voltage = 12191;\n"
+            "}");
+}
+
+TEST(DescriptionPlist, RecordedDiagnosticsRecordWithADate) {
+  const Plist diagnostics = recordedItem("SPDiagnosticsDataType.xml");
+  EXPECT_EQ(describe(diagnostics.get()),
+            "{\n"
+            "    _name = spdiags_post_value;\n"
+            "    spdiags_last_run_key = 2012-12-04 15:07:16 +0000;\n"
+            "    spdiags_result_key = spdiags_passed_value;\n"
+            "}");
+  EXPECT_EQ(describe(plistDictItem(diagnostics.get(), "spdiags_last_run_key")), "2012-12-04 15:07:16 +0000");
+}
+
+TEST(DescriptionPlist, CollectionsInsideCollectionsIndentFurther) {
+  const Plist nested = plistFromXml(
+      "<array><array><integer>1</integer><string>a b</string></array>"
+      "<dict><key>k</key><array/><key>e</key><dict/></dict><array/><true/></array>");
+  EXPECT_EQ(describe(nested.get()),
+            "(\n"
+            "        (\n"
+            "        1,\n"
+            "        \"a b\"\n"
+            "    ),\n"
+            "        {\n"
+            "        e =         {\n"
+            "        };\n"
+            "        k =         (\n"
+            "        );\n"
+            "    },\n"
+            "        (\n"
+            "    ),\n"
+            "    1\n"
+            ")");
+  EXPECT_EQ(describe(plistFromXml("<dict/>").get()), "{\n}");
+  EXPECT_EQ(describe(plistFromXml("<array/>").get()), "(\n)");
+}
+
+TEST(DescriptionPlist, ScalarsOnTheirOwnAndInsideAList) {
+  const Plist list = plistFromXml(
+      "<array><integer>-5</integer><integer>9223372036854775807</integer><real>0.1</real><real>3</real>"
+      "<real>-2.5e-07</real><false/><date>2000-12-31T23:59:59Z</date><data>ABGqu8zd</data><data></data>"
+      "<string>plain</string></array>");
+  const char* const alone[] = {
+      "-5",   "9223372036854775807", "0.1", "3", "-2.5e-07", "0", "2000-12-31 23:59:59 +0000", "<0011aabb ccdd>", "<>",
+      "plain"};
+  for (uint32_t i = 0; i < plist_array_get_size(list.get()); ++i) {
+    EXPECT_EQ(describe(plist_array_get_item(list.get(), i)), alone[i]) << i;
+  }
+  EXPECT_EQ(describe(list.get()),
+            "(\n    -5,\n    9223372036854775807,\n    0.1,\n    3,\n    -2.5e-07,\n    0,\n"
+            "    2000-12-31 23:59:59 +0000,\n    <0011aabb ccdd>,\n    <>,\n    plain\n)");
+  EXPECT_EQ(describe(nullptr), "(null)");
+  const Plist beforeEpoch(plist_new_date(-2, 500000));  // 1.5 s before 2001-01-01 rounds down
+  EXPECT_EQ(describe(beforeEpoch.get()), "2000-12-31 23:59:58 +0000");
+}
+
+}  // namespace
+}  // namespace brim
