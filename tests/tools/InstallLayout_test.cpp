@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "ScratchDir.h"
 #include "platform/Plist.h"
 #include "support/Sandbox.h"
 
@@ -15,11 +16,6 @@ namespace fs = std::filesystem;
 
 class InstallLayout : public ::testing::Test {
  protected:
-  void SetUp() override {
-    destdir = fs::temp_directory_path() / ("brim_install_" + std::to_string(::getpid()));
-    fs::remove_all(destdir);
-  }
-  void TearDown() override { fs::remove_all(destdir); }
   int install() const {
     const std::string buildDir = fs::path(BRIM_BIN_DIR).parent_path().string();
     return std::system(("DESTDIR='" + destdir.string() + "' cmake --install '" + buildDir + "' >/dev/null").c_str());
@@ -27,7 +23,8 @@ class InstallLayout : public ::testing::Test {
   std::string agent(const std::string& relative) const {
     return (destdir / "opt/local/share/brimvault_mac" / relative).string();
   }
-  fs::path destdir;
+  ScratchDir scratch{"brim_install"};
+  const fs::path& destdir = scratch.path();
 };
 
 TEST_F(InstallLayout, LaysOutTheAgentDirectoryWithSettingsPointingAtIt) {

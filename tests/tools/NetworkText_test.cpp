@@ -7,6 +7,7 @@
 
 #include "Readers.h"
 #include "RecordedTrees.h"
+#include "ScratchDir.h"
 #include "support/Sandbox.h"
 
 namespace brim::test {
@@ -31,11 +32,11 @@ struct Found {
 
 // The machine-details report's two pipelines, with the report text as their input.
 Found addressesFound(const profiler::SystemRoot& root) {
-  const std::string file = (fs::temp_directory_path() / "brim_network_text.txt").string();
+  const ScratchDir scratch("brim_network_text");
+  const std::string file = scratch.at("network.txt");
   writeFile(file, profiler::networkText(root));
   Found found{shellOutput("cat " + file + " | grep -A3 Ethernet | awk '/IPv4 Address/ { print $3 }'"),
               shellOutput("cat " + file + " | grep -A6 Wi-Fi | awk '/IPv4 Address/ { print $3 }'")};
-  fs::remove(file);
   return found;
 }
 
@@ -52,8 +53,8 @@ TEST(NetworkText, AWirelessPrimaryIsFoundByTheWiFiPipelineAndTheOtherCardIsNot) 
 }
 
 TEST(NetworkText, WhenTheWiredCardCarriesTheDefaultRouteOnlyItsAddressIsFound) {
-  const fs::path copy = fs::temp_directory_path() / "brim_laptop_wired";
-  fs::remove_all(copy);
+  const ScratchDir scratch("brim_laptop_wired");
+  const fs::path copy = scratch.path() / "laptop";
   fs::copy(treePath("laptop"), copy, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
   writeFile((copy / "proc/net/route").string(),
             "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n"
@@ -64,16 +65,13 @@ TEST(NetworkText, WhenTheWiredCardCarriesTheDefaultRouteOnlyItsAddressIsFound) {
   const Found found = addressesFound(recordedRoot("laptop", copy.string()));
   EXPECT_EQ(found.ethernet, "10.1.1.5");
   EXPECT_EQ(found.wifi, "");
-  fs::remove_all(copy);
 }
 
 TEST(NetworkText, AMachineWithoutAddressesGivesBothPipelinesNothing) {
-  const fs::path empty = fs::temp_directory_path() / "brim_no_network";
-  fs::create_directories(empty);
-  const Found found = addressesFound(recordedRoot("vm", empty.string()));
+  const ScratchDir empty("brim_no_network");
+  const Found found = addressesFound(recordedRoot("vm", empty.str()));
   EXPECT_EQ(found.ethernet, "");
   EXPECT_EQ(found.wifi, "");
-  fs::remove_all(empty);
 }
 
 }  // namespace

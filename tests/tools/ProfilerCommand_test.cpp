@@ -7,17 +7,18 @@
 #include <sstream>
 
 #include "Readers.h"
+#include "ScratchDir.h"
 #include "platform/Plist.h"
 #include "support/Sandbox.h"
 
 namespace brim::test {
 namespace {
-namespace fs = std::filesystem;
 
 const std::string kProfiler = std::string(BRIM_BIN_DIR) + "/system_profiler";
 
 TEST(ProfilerCommand, ListsExactlyTheDataTypesItAnswers) {
-  const std::string out = (fs::temp_directory_path() / "brim_list_types.txt").string();
+  const ScratchDir scratch("brim_list_types");
+  const std::string out = scratch.at("types.txt");
   ASSERT_EQ(std::system((kProfiler + " -listDataTypes >" + out).c_str()), 0);
   std::istringstream in(readFile(out));
   std::string line;
@@ -29,14 +30,13 @@ TEST(ProfilerCommand, ListsExactlyTheDataTypesItAnswers) {
     ++count;
   }
   EXPECT_EQ(count, 18u);
-  fs::remove(out);
 }
 
 TEST(ProfilerCommand, ThisMachinesHardwareReportReadsBackAsAPropertyList) {
-  const std::string out = (fs::temp_directory_path() / "autodelete_SPHardwareDataType.plist").string();
+  const ScratchDir scratch("brim_hardware_report");
+  const std::string out = scratch.at("autodelete_SPHardwareDataType.plist");
   ASSERT_EQ(std::system((kProfiler + " SPHardwareDataType -xml >" + out).c_str()), 0);
   Plist document = readPlistFile(out);
-  fs::remove(out);
   ASSERT_TRUE(document);
   ASSERT_EQ(plist_array_get_size(document.get()), 1u);
   plist_t report = plist_array_get_item(document.get(), 0);
@@ -50,10 +50,10 @@ TEST(ProfilerCommand, ThisMachinesHardwareReportReadsBackAsAPropertyList) {
 }
 
 TEST(ProfilerCommand, AnUnknownDataTypeIsSkippedWithAMessage) {
-  const std::string out = (fs::temp_directory_path() / "brim_unknown_type.txt").string();
+  const ScratchDir scratch("brim_unknown_type");
+  const std::string out = scratch.at("out.txt");
   std::system((kProfiler + " SPNoSuchDataType -xml >" + out + " 2>&1").c_str());
   EXPECT_EQ(readFile(out), "system_profiler: unknown data type SPNoSuchDataType\n");
-  fs::remove(out);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "Readers.h"
 #include "RecordedTrees.h"
+#include "ScratchDir.h"
 #include "platform/Plist.h"
 #include "support/Sandbox.h"
 
@@ -62,22 +63,20 @@ void expectReportShape(const std::string& xml, const std::string& typeName) {
 }
 
 TEST(ProfilerReport, AMachineWithoutAnySourceStillAnswersEveryType) {
-  const fs::path empty = fs::temp_directory_path() / "brim_empty_machine";
-  fs::create_directories(empty);
-  const auto root = recordedRoot("vm", empty.string());
+  const ScratchDir empty("brim_empty_machine");
+  const auto root = recordedRoot("vm", empty.str());
   for (const auto& type : profiler::dataTypes()) expectReportShape(profiler::reportXml(type, root), type.name);
   // The hardware overview always names the machine.
   Plist hardware = parsePlist(profiler::reportXml(*profiler::findDataType("SPHardwareDataType"), root));
   plist_t item = plist_array_get_item(plistDictItem(plist_array_get_item(hardware.get(), 0), "_items"), 0);
   EXPECT_EQ(plistString(plistDictItem(item, "machine_name")), "Linux Computer");
-  fs::remove_all(empty);
 }
 
 // machine_name: DMI product, else device-tree model, else the hypervisor, else a fixed name; never a "/".
 TEST(ProfilerReport, MachineNameFallsBackThroughItsSourcesAndNeverHoldsASlash) {
-  const fs::path dir = fs::temp_directory_path() / "brim_machine_name";
-  fs::remove_all(dir);
-  const auto root = recordedRoot("vm", dir.string());
+  const ScratchDir scratch("brim_machine_name");
+  const fs::path& dir = scratch.path();
+  const auto root = recordedRoot("vm", scratch.str());
   writeFile((dir / "proc/cpuinfo").string(), "processor\t: 0\nflags\t\t: fpu hypervisor lm\n");
   EXPECT_EQ(profiler::machineName(root), "Virtual Machine");
   writeFile((dir / "sys/hypervisor/type").string(), "xen\n");
@@ -88,7 +87,6 @@ TEST(ProfilerReport, MachineNameFallsBackThroughItsSourcesAndNeverHoldsASlash) {
   EXPECT_EQ(profiler::machineName(root), "Raspberry Pi 4 Model B Rev 1.4");
   writeFile((dir / "sys/class/dmi/id/product_name").string(), "ProLiant DL380 G7/G8\n");
   EXPECT_EQ(profiler::machineName(root), "ProLiant DL380 G7-G8");
-  fs::remove_all(dir);
 }
 
 TEST(ProfilerReport, SizesTakeTheFormsTheCollectorsConvert) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "Registration.h"
+#include "ScratchDir.h"
 #include "platform/Plist.h"
 #include "support/Sandbox.h"
 
@@ -14,14 +15,9 @@ namespace fs = std::filesystem;
 
 class TempRoot : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("brim_registration_" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-  std::string at(const std::string& relative) const { return (dir / relative).string(); }
-  fs::path dir;
+  std::string at(const std::string& relative) const { return scratch.at(relative); }
+  ScratchDir scratch{"brim_registration"};
+  const fs::path& dir = scratch.path();
 };
 
 using RegistrationId = TempRoot;
