@@ -1,8 +1,6 @@
 #include "Report.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <map>
 
 namespace profiler {
 
@@ -11,23 +9,22 @@ constexpr int64_t kPlistEpochOffset = 978307200;  // 2001-01-01 00:00:00 UTC
 }
 
 Dict& Dict::set(const std::string& key, const std::optional<std::string>& value) {
-  if (value && !value->empty()) plist_dict_set_item(node_.get(), key.c_str(), plist_new_string(value->c_str()));
+  if (value && !value->empty()) entries_[key] = Node(plist_new_string(value->c_str()));
   return *this;
 }
 
 Dict& Dict::setInteger(const std::string& key, std::optional<int64_t> value) {
-  if (value) plist_dict_set_item(node_.get(), key.c_str(), plist_new_uint(static_cast<uint64_t>(*value)));
+  if (value) entries_[key] = Node(plist_new_uint(static_cast<uint64_t>(*value)));
   return *this;
 }
 
 Dict& Dict::setDate(const std::string& key, std::optional<time_t> value) {
-  if (value)
-    plist_dict_set_item(node_.get(), key.c_str(), plist_new_date(static_cast<int32_t>(*value - kPlistEpochOffset), 0));
+  if (value) entries_[key] = Node(plist_new_date(static_cast<int32_t>(*value - kPlistEpochOffset), 0));
   return *this;
 }
 
 Dict& Dict::setNode(const std::string& key, Node value) {
-  if (value) plist_dict_set_item(node_.get(), key.c_str(), value.release());
+  if (value) entries_[key] = std::move(value);
   return *this;
 }
 
@@ -38,40 +35,16 @@ Dict& Dict::setList(const std::string& key, const std::vector<std::string>& valu
   return setNode(key, list.take());
 }
 
+Node Dict::take() {
+  Node dict(plist_new_dict());
+  for (auto& [key, value] : entries_) plist_dict_set_item(dict.get(), key.c_str(), value.release());
+  entries_.clear();
+  return dict;
+}
+
 List& List::append(Node item) {
   if (item) plist_array_append_item(node_.get(), item.release());
   return *this;
-}
-
-Node sortedCopy(plist_t node) {
-  if (!node) return nullptr;
-  switch (plist_get_node_type(node)) {
-    case PLIST_DICT: {
-      std::map<std::string, plist_t> entries;
-      plist_dict_iter it = nullptr;
-      plist_dict_new_iter(node, &it);
-      for (;;) {
-        char* key = nullptr;
-        plist_t value = nullptr;
-        plist_dict_next_item(node, it, &key, &value);
-        if (!key) break;
-        entries.emplace(key, value);
-        free(key);
-      }
-      free(it);
-      Node copy(plist_new_dict());
-      for (const auto& [key, value] : entries) plist_dict_set_item(copy.get(), key.c_str(), sortedCopy(value).release());
-      return copy;
-    }
-    case PLIST_ARRAY: {
-      Node copy(plist_new_array());
-      for (uint32_t i = 0; i < plist_array_get_size(node); ++i)
-        plist_array_append_item(copy.get(), sortedCopy(plist_array_get_item(node, i)).release());
-      return copy;
-    }
-    default:
-      return Node(plist_copy(node));
-  }
 }
 
 Node profilerDocument(const std::string& dataType, const std::string& parentDataType, Node items, time_t now) {
@@ -90,8 +63,7 @@ Node profilerDocument(const std::string& dataType, const std::string& parentData
       .setNode("_versionInfo", Dict().set("com.linux.SystemProfiler." + dataType, "1").take());
   List top;
   top.append(report.take());
-  Node unsorted = top.take();
-  return sortedCopy(unsorted.get());
+  return top.take();
 }
 
 std::string toXml(plist_t node) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,21 +20,21 @@ struct NodeFree {
 using Node = std::unique_ptr<std::remove_pointer_t<plist_t>, NodeFree>;
 
 // A dictionary under construction. Absent values leave their key out, so a
-// missing source shows as a missing key, never as an invented value.
+// missing source shows as a missing key, never as an invented value. Keys come
+// out in byte order, as the real tool writes them.
 class Dict {
  public:
-  Dict() : node_(plist_new_dict()) {}
   Dict& set(const std::string& key, const std::optional<std::string>& value);
   Dict& set(const std::string& key, const char* value) { return set(key, std::optional<std::string>(value)); }
   Dict& setInteger(const std::string& key, std::optional<int64_t> value);
   Dict& setDate(const std::string& key, std::optional<time_t> value);
   Dict& setNode(const std::string& key, Node value);  // skipped when null
   Dict& setList(const std::string& key, const std::vector<std::string>& values);  // skipped when empty
-  size_t size() const { return plist_dict_get_size(node_.get()); }
-  Node take() { return std::move(node_); }
+  size_t size() const { return entries_.size(); }
+  Node take();
 
  private:
-  Node node_;
+  std::map<std::string, Node> entries_;
 };
 
 class List {
@@ -50,11 +51,8 @@ class List {
 };
 
 // The report the real tool writes for one data type: a top array with one
-// dictionary holding "_dataType", "_items" and its bookkeeping keys, every
-// dictionary's keys in sorted order.
+// dictionary holding "_dataType", "_items" and its bookkeeping keys.
 Node profilerDocument(const std::string& dataType, const std::string& parentDataType, Node items, time_t now);
-// A deep copy whose dictionaries list their keys in byte order.
-Node sortedCopy(plist_t node);
 std::string toXml(plist_t node);
 
 // "16 GB", "256 KB": memory and cache sizes in powers of 1024, whole units.
