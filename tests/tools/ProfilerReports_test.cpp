@@ -25,6 +25,8 @@ struct Case {
   std::string type;
 };
 
+void PrintTo(const Case& c, std::ostream* os) { *os << c.tree << " " << c.type; }
+
 class RecordedReport : public ::testing::TestWithParam<Case> {};
 
 TEST_P(RecordedReport, MatchesTheReviewedDocument) {
