@@ -1,5 +1,6 @@
 #include "Devices.h"
 
+#include <fstream>
 #include <map>
 #include <regex>
 
@@ -22,18 +23,14 @@ std::string lastComponent(const std::string& path) { return path.substr(path.rfi
 void lookUpNames(const SystemRoot& root, PciDevice& pci) {
   if (!pci.vendor) return;
   for (const char* file : {"/usr/share/misc/pci.ids", "/usr/share/hwdata/pci.ids"}) {
-    auto text = root.readRaw(file);
-    if (!text) continue;
+    // Streamed: the database is over a megabyte and the vendor is usually found early.
+    std::ifstream in(root.hostPath(file));
+    if (!in) continue;
     char vendorKey[8], deviceKey[8];
     std::snprintf(vendorKey, sizeof vendorKey, "%04llx", static_cast<unsigned long long>(*pci.vendor));
     std::snprintf(deviceKey, sizeof deviceKey, "%04llx", static_cast<unsigned long long>(pci.device.value_or(0)));
-    size_t at = 0;
     bool inVendor = false;
-    while (at < text->size()) {
-      size_t end = text->find('\n', at);
-      if (end == std::string::npos) end = text->size();
-      const std::string line = text->substr(at, end - at);
-      at = end + 1;
+    for (std::string line; std::getline(in, line);) {
       if (line.empty() || line[0] == '#') continue;
       if (line[0] != '\t') {
         if (inVendor) break;
