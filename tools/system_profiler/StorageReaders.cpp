@@ -152,7 +152,9 @@ Node readSerialATA(const SystemRoot& root) {
     std::string display = model ? trim(*model) : "";
     if (display.empty()) display = driver && *driver == "virtio_blk" ? "VirtIO Block Device" : name;
     Dict drive;
-    drive.set("_name", display).set("bsd_name", name).set("device_model", model);
+    // Disks without a model string (virtio) are named by their driver, model included,
+    // so that reports naming the disk by its model have something to say.
+    drive.set("_name", display).set("bsd_name", name).set("device_model", model ? *model : display);
     auto revision = root.read(sys + "/device/rev");
     if (!revision) revision = root.read(sys + "/device/firmware_rev");
     drive.set("device_revision", revision);
