@@ -1,40 +1,51 @@
 #!/usr/bin/env bash
-# Sets everything up and runs a full asset collection in a prepared sandbox tree.
+# Sets everything up and takes a real inventory of this machine: installs the
+# Debian packages, builds, installs the agent directory with `cmake --install`
+# (/opt/local/share/brimvault_mac, with our system_profiler on PATH), runs
+# brim_asset with no option and then with "-software" as root, and prints the
+# two data-post files with a summary of their categories.
+#
+# BRIM_DESTDIR=<dir> installs under <dir> instead and runs brim_asset_sandbox
+# there, leaving the machine's /opt and /usr/local untouched.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+if [ "$(id -u)" -ne 0 ]; then
+  echo "run-inventory: brim_asset works only for root; run it with sudo" >&2
+  exit 1
+fi
 ./scripts/install-deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIM_TESTS=OFF >/dev/null
-cmake --build build -j"$(nproc)"
+build=build-run
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIM_TESTS=OFF >/dev/null
+cmake --build "$build" -j"$(nproc)" >/dev/null
 
-root=$(mktemp -d /tmp/brim_run.XXXXXX)
-install_dir="$root/opt/local/share/brimvault_mac"
-mkdir -p "$install_dir"/{config,bin,temp,log,data,datapost} "$root/tmp"
-date -u '+%Y-%m-%d %H:%M:%S UTC' > "$install_dir/log/build_date"
-cat > "$install_dir/config/settings.plist" <<PLIST
-<?xml version="1.0" encoding="UTF-8"?>
-<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
-<plist version="1.0">
-<dict>
-	<key>macfolders</key>
-	<dict>
-		<key>agentinstallpathabsolute</key><string>$install_dir</string>
-		<key>configdirrelative</key><string>config</string>
-		<key>datadirrelative</key><string>data</string>
-		<key>datapostdirrelative</key><string>datapost</string>
-		<key>executabledirrelative</key><string>bin</string>
-		<key>logdirrelative</key><string>log</string>
-		<key>tempdirrelative</key><string>temp</string>
-	</dict>
-	<key>machineinfo</key>
-	<dict>
-		<key>dcregid</key><integer>4711</integer>
-	</dict>
-</dict>
-</plist>
-PLIST
+destdir="${BRIM_DESTDIR:-}"
+install_dir="$destdir/opt/local/share/brimvault_mac"
+DESTDIR="$destdir" cmake --install "$build" >/dev/null
+if [ -n "$destdir" ]; then
+  # A fresh sandbox's settings still name the real directory: point them inside.
+  sed -i "s|<string>/opt/local/share/brimvault_mac</string>|<string>$install_dir</string>|" \
+    "$install_dir/config/settings.plist"
+  export PATH="$destdir/usr/local/bin:$PATH" BRIM_SANDBOX_ROOT="$destdir" BRIM_SANDBOX_NO_DELAY=1
+  tool="$(pwd)/$build/bin/brim_asset_sandbox"
+  log="$install_dir/log/brim_asset_sandbox.log"
+else
+  tool="$install_dir/bin/brim_asset"
+  log="$install_dir/log/brim_asset.log"
+fi
 
-BRIM_SANDBOX_ROOT="$root" BRIM_SANDBOX_NO_DELAY=1 ./build/bin/brim_asset_sandbox >/dev/null
-echo "log: $install_dir/log/brim_asset_sandbox.log"
-cat "$install_dir/log/brim_asset_sandbox.log" 2>/dev/null || true
+run_log=$(mktemp /tmp/brim_run.XXXXXX)
+latest() { ls -t "$install_dir/datapost/$1"_* 2>/dev/null | head -n 1; }
+for option in "" "-software"; do
+  echo "running: $tool $option"
+  (cd "$install_dir" && "$tool" $option) >>"$run_log" 2>&1 || echo "run-inventory: $tool $option exited with $?" >&2
+done
+echo "tool output: $run_log"
+echo "diagnostic log: $log"
+asset=$(latest wpmacasstinfo)
+software=$(latest wpmacasstswinfo)
+if [ -z "$asset" ] || [ -z "$software" ]; then
+  echo "run-inventory: a data-post file is missing; see $run_log" >&2
+  exit 1
+fi
 echo "data-post files:"
-ls -l "$install_dir/datapost"
+python3 scripts/inventory-summary.py "$asset" "$software"

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Whole-process cost of an inventory run, side by side with fusioninventory-inventory,
+# a peer inventory agent, on the same machine in the same run:
+#   - a full run (no option, start delay skipped) against a full fusioninventory inventory;
+#   - a "-software" run against fusioninventory limited to its software and USB categories.
+# Wall time and peak memory (the largest resident set of any one process of the run,
+# as GNU time reports it) are the median of several runs.
+# Installs fusioninventory-agent for the benchmark only. Needs root, as the tool does.
+#   sudo bench/whole-run.sh [runs]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs="${1:-5}"
+if [ "$(id -u)" -ne 0 ]; then echo "whole-run: needs root" >&2; exit 1; fi
+./scripts/install-deps.sh
+command -v /usr/bin/time >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq time >/dev/null
+if ! command -v fusioninventory-inventory >/dev/null; then
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends fusioninventory-agent >/dev/null
+fi
+build=build-bench
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRIM_TESTS=OFF >/dev/null
+cmake --build "$build" -j"$(nproc)" >/dev/null
+
+# A sandbox installation, registered once before measuring so every run does the same work.
+root=$(mktemp -d /tmp/brim_bench.XXXXXX)
+trap 'rm -rf "$root"' EXIT
+install_dir="$root/opt/local/share/brimvault_mac"
+DESTDIR="$root" cmake --install "$build" >/dev/null
+sed -i "s|<string>/opt/local/share/brimvault_mac</string>|<string>$install_dir</string>|" "$install_dir/config/settings.plist"
+export BRIM_SANDBOX_ROOT="$root" BRIM_SANDBOX_NO_DELAY=1 PATH="$root/usr/local/bin:$PATH"
+tool="$(pwd)/$build/bin/brim_asset_sandbox"
+(cd "$install_dir" && "$tool" -PerfCollect >/dev/null)
+
+others="cpu,memory,network,storage,drive,controller,video,slot,sound,printer,modem,firewall,user,psu,port"
+others="$others,licenseinfo,input,environment,virtualmachine,remote_mgmt,monitor,lvm,local_user,local_group"
+others="$others,battery,antivirus,process,bios"
+
+python3 - "$runs" "$install_dir" "$tool" "$others" <<'PY'
+import os, statistics, subprocess, sys, time
+
+runs, install_dir, tool, others = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
+
+def measure(command, cwd):
+    """Wall seconds and peak resident kilobytes of one run. GNU time forks from a
+    small process, so the peak is the run's own, not an interpreter's copy."""
+    report = "/tmp/brim_bench_time.txt"
+    start = time.monotonic()
+    subprocess.run(["/usr/bin/time", "-o", report, "-f", "%M"] + command, cwd=cwd,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    wall = time.monotonic() - start
+    rss = open(report).read().split()[-1]
+    os.remove(report)
+    return wall, int(rss)
+
+def median_of(command, cwd):
+    samples = [measure(command, cwd) for _ in range(runs)]
+    return statistics.median(s[0] for s in samples), statistics.median(s[1] for s in samples)
+
+cases = [
+    ("full inventory", [tool], ["fusioninventory-inventory"]),
+    ("software", [tool, "-software"], ["fusioninventory-inventory", "--no-category=" + others]),
+]
+print("%-16s %12s %12s %10s   %12s %12s %10s" % ("run", "brim wall s", "peer wall s", "ratio",
+                                                 "brim peak MB", "peer peak MB", "ratio"))
+for name, ours, peer in cases:
+    ow, om = median_of(ours, install_dir)
+    pw, pm = median_of(peer, "/tmp")
+    print("%-16s %12.3f %12.3f %10.2f   %12.1f %12.1f %10.2f" % (name, ow, pw, ow / pw, om / 1024, pm / 1024, om / pm))
+print("goal: wall ratio <= 0.33, memory ratio <= 0.20 (median of %d runs each)" % runs)
+PY
+data="$install_dir/datapost"
+echo "last documents: $(ls "$data" | tr '\n' ' ')"
