@@ -4,8 +4,12 @@
 
 #include <algorithm>
 #include <memory>
+#include <mutex>
 
 #include "app/CustomLogger.h"
+#include "config/GlobalPreferences.h"
+#include "config/ProxySettings.h"
+#include "http/ASIHTTPRequest.h"
 #include "platform/Text.h"
 
 namespace brim {
@@ -70,8 +74,38 @@ std::optional<std::string> Communications::sendDataToURLString(const std::string
   return postDirectly(url, body);
 }
 
-std::optional<std::string> Communications::postThroughProxy(const std::string&, const std::string&) {
-  return std::nullopt;
+std::optional<std::string> Communications::postThroughProxy(const std::string& url, const std::string& body) {
+  const ProxySettings* proxy = GlobalPreferences::getSharedInstance().proxySettings();
+  if (!proxy || !proxy->proxyIP || proxy->proxyIP->empty()) return std::nullopt;
+  logAt(kSend, "Proxy settings detected. Connecting through proxy server");
+
+  // Proxy attempts run one at a time in the process; the answer is examined after the lock is let go.
+  static std::mutex proxyLock;
+  std::unique_lock guard(proxyLock);
+  ASIHTTPRequest request = ASIHTTPRequest::requestWithURL(url);
+  const int port = static_cast<int>(proxy->proxyPort);
+  logAt(kSend, "using proxyip=" + *proxy->proxyIP + " port=" + std::to_string(port));
+  request.setProxyHost(proxy->proxyIP);
+  request.setProxyPort(port);
+  request.setProxyUsername(proxy->proxyUserName);
+  request.setProxyPassword(proxy->proxyPassword);
+  request.setResponseEncoding("UTF-8");
+  request.appendPostData(body);
+  request.startSynchronous();
+  guard.unlock();
+
+  std::optional<std::string> response = request.responseString();
+  logAt(kSend, "Response =" + orNull(response));
+  if (request.responseStatusCode() / 100 != 2) {
+    logAt(kSend, "HTTP status code = " + std::to_string(request.responseStatusCode()));
+    response.reset();
+  }
+  if (const auto& error = request.error()) {
+    logAt(kSend, "proxy error = Error Domain=" + error->domain + " Code=" + std::to_string(error->code) + " \"" +
+                     error->localizedDescription + "\"");
+    response.reset();
+  }
+  return response;
 }
 
 std::optional<std::string> Communications::postDirectly(const std::optional<std::string>& url,

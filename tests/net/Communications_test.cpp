@@ -4,6 +4,8 @@
 
 #include <atomic>
 
+#include "config/GlobalPreferences.h"
+#include "config/ProxySettings.h"
 #include "support/LoopbackPeers.h"
 
 namespace brim::test {
@@ -55,6 +57,57 @@ TEST(DirectPostFailures, NoServerOrNoURLGivesAbsent) {
   const std::string site = "http://127.0.0.1:1/post";
   EXPECT_EQ(Communications::initWithBaseURLString(site).sendDataToURLString("?a=1", "x"), std::nullopt);
   EXPECT_EQ(Communications::initWithBaseURLString("not a url").sendDataToURLString("?a=1", "x"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace brim::test
+
+namespace brim::test {
+namespace {
+
+// The proxy settings live in the shared store; these tests set them in memory.
+class ProxyPost : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ProxySettings* settings = GlobalPreferences::getSharedInstance().proxySettings();
+    ASSERT_NE(settings, nullptr);
+    settings->proxyIP = "127.0.0.1";
+    settings->proxyPort = proxy.port();
+  }
+  void TearDown() override {
+    if (ProxySettings* settings = GlobalPreferences::getSharedInstance().proxySettings()) {
+      settings->proxyIP.reset();
+      settings->proxyPort = 0;
+    }
+  }
+  Tinyproxy proxy;
+  // Answers the proxied post (no Content-Type) with proxyStatus, the direct one with 200.
+  std::atomic<int> proxyStatus{200};
+  LoopbackHttpServer server{[this](httplib::Server& routes) {
+    routes.Post("/post", [this](const httplib::Request& request, httplib::Response& response) {
+      const bool direct = request.has_header("Content-Type");
+      response.status = direct ? 200 : proxyStatus.load();
+      response.set_content(direct ? "direct" : "via proxy", "text/plain");
+    });
+  }};
+};
+
+TEST_F(ProxyPost, AUsableProxyAnswerEndsThePost) {
+  ASSERT_TRUE(proxy.running());
+  const auto response = Communications::initWithBaseURLString(server.url("/post")).sendDataToURLString("?a=1", "x");
+  EXPECT_EQ(response, "via proxy");
+  const auto requests = server.requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].header("Content-Type"), std::nullopt);
+  EXPECT_EQ(requests[0].header("Content-Length"), "1");
+}
+
+TEST_F(ProxyPost, AProxyAnswerOfFiveHundredIsFollowedByTheDirectPost) {
+  ASSERT_TRUE(proxy.running());
+  proxyStatus = 500;
+  const auto response = Communications::initWithBaseURLString(server.url("/post")).sendDataToURLString("?a=1", "x");
+  EXPECT_EQ(response, "direct");
+  EXPECT_EQ(server.requests().size(), 2u);
 }
 
 }  // namespace
