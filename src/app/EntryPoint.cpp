@@ -96,11 +96,14 @@ int EntryPoint::run(const std::vector<std::string>& args) {
   GlobalPreferences& prefs = GlobalPreferences::getSharedInstance();
   log("regid=" + std::to_string(prefs.machineInfo().dcRegId));
   const MacFolderSettings& folders = prefs.macFodler();
-  const std::string executableDir = orNull(folders.agentInstallPathAbs) + "/" + orNull(folders.executableDirRelative);
+  // Read at each use: the reload after registration may change the folders.
+  const auto executableDir = [&folders] {
+    return orNull(folders.agentInstallPathAbs) + "/" + orNull(folders.executableDirRelative);
+  };
 
   if (prefs.machineInfo().dcRegId == 0) {
     log("agentInstallPath=" + orNull(folders.agentInstallPathAbs));
-    std::system((executableDir + "/brim_register").c_str());
+    std::system((executableDir() + "/brim_register").c_str());
     GlobalPreferences::setStaticInstance(prefs);
     if (prefs.machineInfo().dcRegId == 0) {
       log("RegID is still 0, exiting");
@@ -109,9 +112,7 @@ int EntryPoint::run(const std::vector<std::string>& args) {
     log("current regid=" + std::to_string(prefs.machineInfo().dcRegId));
   }
 
-  // The install folders may have changed with the reload.
-  const std::string lockFile =
-      orNull(folders.agentInstallPathAbs) + "/" + orNull(folders.executableDirRelative) + "/brim_asset.lock";
+  const std::string lockFile = executableDir() + "/brim_asset.lock";
   if (FileSystem::exists(lockFile)) log("Waiting for another instance of brim_asset to finish");
   for (int test = 0; test < kLockWaitTests && FileSystem::exists(lockFile); ++test) {
     hooks_.sleepMicros(kLockWaitMicros);

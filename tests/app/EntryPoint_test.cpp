@@ -133,11 +133,10 @@ class LockWait : public ::testing::Test {
   void SetUp() override {
     sandbox.writeBuildDate();
     sandbox.writeSettings(4711);
-    Paths::setSandboxRoot(sandbox.root());
-    GlobalPreferences::setStaticInstance(GlobalPreferences::getSharedInstance());
+    inProcess.emplace(sandbox);
     writeFile(lockPath(), "");
   }
-  void TearDown() override { Paths::setSandboxRoot(""); }
+  void TearDown() override { inProcess.reset(); }
   std::string lockPath() const { return sandbox.path("bin/brim_asset.lock"); }
 
   EntryPoint::Hooks hooks(std::function<void(uint32_t)> sleep) const {
@@ -149,6 +148,7 @@ class LockWait : public ::testing::Test {
     return h;
   }
   Sandbox sandbox;
+  std::optional<SandboxInProcess> inProcess;
 };
 
 TEST_F(LockWait, ALockNobodyRemovesIsTakenOverAfterSixHundredTests) {

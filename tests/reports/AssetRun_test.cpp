@@ -123,16 +123,9 @@ class Orchestrator : public ::testing::Test {
   void SetUp() override {
     sandbox.writeBuildDate();
     sandbox.writeSettings(4711);
-    Paths::setSandboxRoot(sandbox.root());
-    GlobalPreferences::setStaticInstance(GlobalPreferences::getSharedInstance());
-    oldPath = std::getenv("PATH");
-    ::setenv("PATH", (sandbox.fakeBinDir() + ":" + oldPath).c_str(), 1);
+    inProcess.emplace(sandbox);
   }
-  void TearDown() override {
-    ::setenv("PATH", oldPath.c_str(), 1);
-    Paths::setSandboxRoot("");
-    DateTime::setNowForTesting(std::nullopt);
-  }
+  void TearDown() override { inProcess.reset(); }
   void hardwareProfileWithItem(const std::string& itemXml) {
     writeFile(sandbox.root() + "/profiles/SPHardwareDataType.xml",
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><array><dict>"
@@ -141,7 +134,7 @@ class Orchestrator : public ::testing::Test {
     sandbox.replayProfilerFrom(sandbox.root() + "/profiles");
   }
   Sandbox sandbox;
-  std::string oldPath;
+  std::optional<SandboxInProcess> inProcess;
 };
 
 TEST_F(Orchestrator, AnItemWithoutMachineNameGivesNullDirectoriesAndNoItemsGiveNone) {
