@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <thread>
 
 #include "RequestExpectations.h"
 #include "support/LoopbackPeers.h"
@@ -279,6 +280,23 @@ TEST(RequestTimeOut, AServerSilentForTenSecondsEndsTheRequest) {
   EXPECT_EQ(silent.connections(), 1);  // a time-out is final: no retry
   // Only a sanity check that it did wait; how long exactly is not asserted.
   EXPECT_GE(waited, std::chrono::seconds(9));
+}
+
+// A server that takes the connection but reads nothing: once the socket
+// buffers are full the body stops going out, and the request gets half as
+// long again as an idle one before it gives up.
+TEST(RequestTimeOut, ABodyStuckOnItsWayOutGetsFifteenSeconds) {
+  RawTcpServer deaf([](int, int, const std::atomic<bool>& stopping) {
+    while (!stopping) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  });
+  const std::string body(32 << 20, 'x');  // far more than loopback buffers hold
+  const auto started = std::chrono::steady_clock::now();
+  const ASIHTTPRequest request = send(deaf.url("/post"), body);
+  const auto waited = std::chrono::steady_clock::now() - started;
+  expectError(request, 2, "The request timed out");
+  EXPECT_EQ(deaf.connections(), 1);
+  // Sanity only: more than the ten seconds of an idle request.
+  EXPECT_GE(waited, std::chrono::seconds(14));
 }
 
 }  // namespace
