@@ -34,6 +34,7 @@ enum class Conversion {
   Date,          // "yyyy-MM-dd HH:mm:ss" in the system time zone
   Joined,        // an array's elements joined with ","
   FirstElement,  // an array's first element
+  NoBlankPairs,  // the text with every pair of consecutive blanks removed
 };
 
 template <class Record>

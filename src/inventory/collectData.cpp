@@ -191,6 +191,15 @@ const Fields<V> kVolumeFields{
     {V::mountPointXMLTag, &V::mountPoint, {"mount_point"}},
     {V::contentXMLTag, &V::content, {"iocontent"}},
 };
+// What the SMART-status report takes from the first controller and its first drive.
+const Fields<R> kSmartControllerFields{
+    {R::descriptionXMLTag, &R::description, {"spsata_portdescription"}},
+};
+const Fields<R> kSmartDriveFields{
+    {R::modelXMLTag, &R::model, {"device_model"}, Conversion::NoBlankPairs},
+    {R::diskBSDNameXMLTag, &R::diskBSDName, {"bsd_name"}},
+    {R::smartStatusXMLTag, &R::smartStatus, {"smart_status"}},
+};
 }  // namespace disk
 
 namespace sharedvol {
@@ -414,6 +423,8 @@ const Category<R> kCategory{"getSystemInfo",
                                 {R::bitKerExtXMLTag, &R::bitKerExt, {"64bit_kernel_and_kexts"}},
                                 {R::bootDurationXMLTag, &R::bootDuration, {"uptime"}},
                             }};
+// The machine-details report reads the same data type through a file of its own.
+constexpr std::string_view kMacDetailsFileName = "autodelete_SPsoftwareDataTypeMACDtls.plist";
 }  // namespace software
 
 namespace bluetooth {
@@ -695,16 +706,19 @@ int32_t leadingInt32(std::string_view text) {
   return static_cast<int32_t>(value);
 }
 
+// dataDir: "<agentInstallPathAbs>/<tempDirRelative>" of the shared settings.
+std::string temporaryDirectory() {
+  const MacFolderSettings& folders = GlobalPreferences::getSharedInstance().macFodler();
+  return orNull(folders.agentInstallPathAbs) + "/" + orNull(folders.tempDirRelative);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
 // Conversions.
 // ---------------------------------------------------------------------------
 
-collectData::collectData() {
-  const MacFolderSettings& folders = GlobalPreferences::getSharedInstance().macFodler();
-  dataDir = orNull(folders.agentInstallPathAbs) + "/" + orNull(folders.tempDirRelative);
-}
+collectData::collectData() : dataDir(temporaryDirectory()) {}
 
 RecordValue collectData::byteValue(const RecordValue& text) {
   struct Unit {
@@ -750,6 +764,8 @@ RecordValue collectData::convert(plist_t value, Conversion conv) {
       return joinedWithComma(value);
     case Conversion::FirstElement:
       return firstElementText(value);
+    case Conversion::NoBlankPairs:
+      return checkforExtraspace(textOf(value));
   }
   return std::nullopt;
 }
@@ -985,6 +1001,68 @@ XMLTree collectData::getUSBInfo() {
     writeSubRecords(tree, "usbdevices", bus.devicesArray, usb::kDeviceFields);
   });
   return tree;
+}
+
+// ---------------------------------------------------------------------------
+// Records for the direct status reports.
+// ---------------------------------------------------------------------------
+
+SystemInfo collectData::getMacDetailsData() {
+  dataDir = temporaryDirectory();
+  SystemInfo record;
+  ProfilerRun run(dataDir, software::kCategory.dataType, software::kMacDetailsFileName);
+  // Every item writes into the one record: the last one's values remain.
+  for (plist_t item : elementsOf(run.items())) fill(*this, record, software::kCategory.fields, item);
+  checkMacNameInSettingsPlist(record);
+  run.removeFile();
+  return record;
+}
+
+void collectData::checkMacNameInSettingsPlist(const SystemInfo& info) {
+  constexpr auto kSig = Sig::instance("collectData", "checkMacNameInSettingsPlist:");
+  GlobalPreferences& prefs = GlobalPreferences::getSharedInstance();
+  MachineInfoSettings& machine = prefs.machineInfo();
+  if (machine.machineName && machine.machineName == info.compName) {
+    logAt(kSig, "No Change in Mac Name");
+    return;
+  }
+  logAt(kSig, "Mac Name Chnaged");
+  // A profiler that reports no name says nothing about the machine's name:
+  // the stored one is better than none.
+  if (!info.compName) {
+    logAt(kSig, "No local host name reported; machine name " + orNull(machine.machineName) + " kept");
+    return;
+  }
+  machine.machineName = info.compName;
+  GlobalPreferences::saveGlobalPreferences(prefs);
+}
+
+DiskInfo collectData::getDiskDetails() {
+  logAt(Sig::instance("collectData", "getDiskDetails"), "getDiskInfo");
+  DiskInfo record;
+  ProfilerRun run(dataDir, disk::kCategory.dataType, disk::kCategory.fileName);
+  const auto controllers = elementsOf(run.items());
+  if (!controllers.empty()) {
+    const auto drives = elementsOf(valueAt(controllers.front(), "_items"));
+    fill(*this, record, disk::kSmartControllerFields, controllers.front());
+    fill(*this, record, disk::kSmartDriveFields, drives.empty() ? nullptr : drives.front());
+  }
+  run.removeFile();
+  return record;
+}
+
+RecordValue collectData::checkforExtraspace(const RecordValue& text) {
+  if (!text) return std::nullopt;
+  std::string result;
+  result.reserve(text->size());
+  for (std::size_t i = 0; i < text->size(); ++i) {
+    if ((*text)[i] == ' ' && i + 1 < text->size() && (*text)[i + 1] == ' ') {
+      ++i;  // the pair goes
+      continue;
+    }
+    result += (*text)[i];
+  }
+  return result;
 }
 
 }  // namespace brim

@@ -8,7 +8,9 @@
 
 #include "envelope/XMLTree.h"
 #include "inventory/Category.h"
+#include "inventory/DiskInfo.h"
 #include "inventory/RecordValue.h"
+#include "inventory/SystemInfo.h"
 
 namespace brim {
 
@@ -40,6 +42,15 @@ class collectData {
   XMLTree getSystemInfo();
   XMLTree getApplicationInfo();
   XMLTree getUSBInfo();
+
+  // Records for the direct status reports. getMacDetailsData also brings the
+  // machine name in the settings file up to date.
+  SystemInfo getMacDetailsData();
+  void checkMacNameInSettingsPlist(const SystemInfo& info);
+  // The first drive of the first Serial-ATA controller.
+  DiskInfo getDiskDetails();
+  // Every pair of consecutive blanks removed, left to right: three become one.
+  static RecordValue checkforExtraspace(const RecordValue& text);
 
   // A size such as "8 GB" or "256 KB" as a number of bytes ("8589934592"):
   // the leading integer of the text before the unit, fractions dropped. Each

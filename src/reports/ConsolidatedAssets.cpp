@@ -7,14 +7,24 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "app/CustomLogger.h"
 #include "app/DateTime.h"
 #include "app/ReadNSPipe.h"
+#include "config/DateToDisasterRecoverySettings.h"
 #include "config/GlobalPreferences.h"
+#include "config/SectionFields.h"
+#include "config/WebPostGlobal.h"
+#include "config/WebPostSetting.h"
+#include "envelope/CompressChilkat.h"
+#include "envelope/EncryptionAES.h"
 #include "envelope/XMLTree.h"
+#include "inventory/DiskInfo.h"
+#include "inventory/SystemInfo.h"
 #include "inventory/collectData.h"
+#include "net/Communications.h"
 #include "net/Reachability.h"
 #include "platform/FileSystem.h"
 #include "platform/Plist.h"
@@ -153,11 +163,102 @@ std::string ConsolidatedAssets::inventoryDocument(std::string_view type, std::sp
 // Direct status reports.
 
 void ConsolidatedAssets::collectSmartStatus() {
-  logAt(Sig::instance("ConsolidatedAssets", "collectSmartStatus"), "not built yet");
+  brim::collectData collector;
+  const DiskInfo disk = collector.getDiskDetails();
+  XMLTree report("wpmacsmartsts");
+  report.addChildNodeToCurrentNodeWithName("regid",
+                                           std::to_string(GlobalPreferences::getSharedInstance().machineInfo().dcRegId));
+  report.addChildNodeToCurrentNodeWithName("scandttime", DateTime::dateStringOf(DateTime::now(), "MM-dd-yyyy HH:mm:ss"));
+  report.addChildNodeWithCDATAToCurrentNodeWithName("modelname", disk.model);
+  report.addChildNodeWithCDATAToCurrentNodeWithName("modeldesc", disk.description);
+  report.addChildNodeWithCDATAToCurrentNodeWithName("bsdname", disk.diskBSDName);
+  report.addChildNodeWithCDATAToCurrentNodeWithName("status", disk.smartStatus);
+  postReport(Sig::instance("ConsolidatedAssets", "collectSmartStatus"), report);
 }
 
 void ConsolidatedAssets::collectMacDetails() {
-  logAt(Sig::instance("ConsolidatedAssets", "collectMacDetails"), "not built yet");
+  // The Wi-Fi address is asked for only when the Ethernet one is missing.
+  static constexpr const char* kEthernetAddress =
+      "system_profiler SPNetworkDataType | grep -A3 Ethernet | awk '/IPv4 Address/ { print $3 }'";
+  static constexpr const char* kWiFiAddress =
+      "system_profiler SPNetworkDataType | grep -A6 Wi-Fi | awk '/IPv4 Address/ { print $3 }'";
+  brim::collectData collector;
+  const SystemInfo system = collector.getMacDetailsData();
+  std::string address = executeCommand(kEthernetAddress);
+  if (address.empty()) address = executeCommand(kWiFiAddress);
+
+  XMLTree report("wpmacupdsysdtl");
+  report.addChildNodeToCurrentNodeWithName("regid",
+                                           std::to_string(GlobalPreferences::getSharedInstance().machineInfo().dcRegId));
+  report.addChildNodeWithCDATAToCurrentNodeWithName("resourcename", system.compName);
+  report.addChildNodeWithCDATAToCurrentNodeWithName("os", system.systemVer);
+  report.addChildNodeWithCDATAToCurrentNodeWithName("osversion", system.kernelVer);
+  report.addChildNodeWithCDATAToCurrentNodeWithName("ip", address);
+  postReport(Sig::instance("ConsolidatedAssets", "collectMacDetails"), report);
+}
+
+void ConsolidatedAssets::postReport(const Sig& sig, const XMLTree& report) {
+  assetString2 = report.XMLString();
+  const std::unique_ptr<WebPostSetting> webPost = WebPostGlobal::getWebPostSettingForName(report.rootName());
+  const std::optional<std::string> response = sendXML(report, webPost.get(), sharedPassPhrase());
+  if (response && !response->empty()) {
+    logAt(sig, "Response is = " + *response);
+  } else {
+    logAt(sig, "No Response");
+  }
+}
+
+std::optional<std::string> ConsolidatedAssets::sendXML(const XMLTree& document, const WebPostSetting* webPost,
+                                                       const std::string& key) {
+  constexpr auto kSig = Sig::instance("ConsolidatedAssets", "sendXML:toWebPost:withEncryptionKey:");
+  // Without a web post every flag reads false and there is no site.
+  static const WebPostSetting kNoWebPost;
+  const WebPostSetting& destination = webPost ? *webPost : kNoWebPost;
+  const DateToDisasterRecoverySettings* disaster = GlobalPreferences::getSharedInstance().disasterInfo();
+  const bool toDisasterRecovery = disaster && disaster->reportToDR;
+
+  std::string text = document.XMLString();
+  logAt(kSig, "xml string = " + text);
+  if (destination.compression) {
+    CompressChilkat compresser;
+    std::optional<std::string> compressed = compresser.compressChilkat(text);
+    if (!compressed) {
+      // Only a text that is not one XML document fails, which a built report never is.
+      logAt(kSig, "compression failed; report not sent");
+      logAt(kSig, "commResponse=(null)");
+      return std::nullopt;
+    }
+    text = std::move(*compressed);
+  }
+  if (destination.encryption) {
+    const std::string rootName = XMLTree::initWithXMLString(text).rootName();
+    EncryptionAES encrypter;
+    std::string encrypted;
+    if (destination.encryptXMLRootTag) {
+      encrypted = encrypter.encryptChilkat(text, key);
+      logAt(kSig, "encryptedString=" + encrypted);
+    } else {
+      encrypted = encrypter.encryptChilkat(xmlStringWithoutRootNodeWithName(rootName, text).value_or(""), key);
+    }
+    text = "<" + rootName + ">" + encrypted + "</" + rootName + ">";
+    logAt(kSig, "xmlString:" + text);
+  }
+
+  // There is no fall-back to the secondary site.
+  const std::optional<std::string>& site =
+      toDisasterRecovery ? destination.disasterRecovery : destination.primarySite;
+  const std::string query = destination.GETDataURLSubString();
+  std::optional<std::string> response;
+  if (site) {
+    Communications communications = Communications::initWithBaseURLString(checkurl(*site));
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      logAt(kSig, "Retry Count=" + std::to_string(attempt));
+      response = communications.sendDataToURLString(query, text);
+      if (response && !response->empty()) break;
+    }
+  }
+  logAt(kSig, "commResponse=" + orNull(response));
+  return response;
 }
 
 std::string ConsolidatedAssets::checkurl(const std::string& url) {

@@ -7,11 +7,13 @@
 #include <string>
 #include <string_view>
 
+#include "app/Signature.h"
 #include "envelope/XMLTree.h"
 
 namespace brim {
 
 class collectData;
+class WebPostSetting;
 
 class ConsolidatedAssets {
  public:
@@ -39,6 +41,12 @@ class ConsolidatedAssets {
   // Appends text and a line break to the file at path.
   static void logData(const std::string& text, const std::string& path);
 
+  // Posts a report to the site its web post names (the disaster-recovery site
+  // when the settings say so, else the primary one), compressed and encrypted
+  // as the web post asks, in up to three attempts. The server's answer; absent
+  // when there is no web post, no site or no answer.
+  std::optional<std::string> sendXML(const XMLTree& document, const WebPostSetting* webPost, const std::string& key);
+
   // The site address, percent-escaped (UTF-8) when it holds a blank or a tab.
   static std::string checkurl(const std::string& url);
   // The document text between the start and end tags of its root element named name
@@ -65,6 +73,8 @@ class ConsolidatedAssets {
   std::string inventoryDocument(std::string_view type, std::span<const Collector> collectors);
   // Writes a document as "<prefix>_<regid>_<time stamp>" into the data-post directory.
   bool writeDataPostFile(std::string_view prefix, const std::optional<std::string>& document);
+  // Keeps a direct report for its data-post file and posts it to the web post of its root's name.
+  void postReport(const Sig& sig, const XMLTree& report);
 };
 
 }  // namespace brim

@@ -48,7 +48,8 @@ Sandbox::~Sandbox() {
   fs::remove_all(root_, ec);
 }
 
-void Sandbox::writeSettings(long long dcRegId, const std::string& extraRootEntries) const {
+void Sandbox::writeSettings(long long dcRegId, const std::string& extraRootEntries,
+                            const std::string& machineInfoEntries) const {
   std::ostringstream xml;
   xml << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       << "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
@@ -64,6 +65,7 @@ void Sandbox::writeSettings(long long dcRegId, const std::string& extraRootEntri
       << "\t</dict>\n"
       << "\t<key>machineinfo</key>\n\t<dict>\n"
       << "\t\t<key>dcregid</key>\n\t\t<integer>" << dcRegId << "</integer>\n"
+      << machineInfoEntries
       << "\t</dict>\n"
       << extraRootEntries << "</dict>\n</plist>\n";
   writeFile(path("config/settings.plist"), xml.str());
@@ -78,7 +80,9 @@ void Sandbox::writeExecutable(const std::string& file, const std::string& script
 
 void Sandbox::replayProfilerFrom(const std::string& dir) const {
   writeExecutable(fakeBinDir() + "/system_profiler",
-                  "#!/bin/sh\nf='" + dir + "'/\"$1\".xml\n[ -f \"$f\" ] && cat \"$f\"\nexit 0\n");
+                  "#!/bin/sh\nf='" + dir +
+                      "'/\"$1\"\nif [ \"$2\" = -xml ]; then f=\"$f.xml\"; else f=\"$f.txt\"; fi\n"
+                      "[ -f \"$f\" ] && cat \"$f\"\nexit 0\n");
 }
 
 void Sandbox::writeRouteTable(bool withDefaultRoute) const {

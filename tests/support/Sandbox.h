@@ -23,14 +23,17 @@ class Sandbox {
   std::string path(const std::string& relative) const { return installDir() + "/" + relative; }
 
   // Writes config/settings.plist with "macfolders" pointing into the sandbox and
-  // "machineinfo" holding dcregid, plus extra root entries given as plist XML fragments.
-  void writeSettings(long long dcRegId, const std::string& extraRootEntries = "") const;
+  // "machineinfo" holding dcregid and machineInfoEntries, plus extra root entries; both are
+  // plist XML fragments.
+  void writeSettings(long long dcRegId, const std::string& extraRootEntries = "",
+                     const std::string& machineInfoEntries = "") const;
   void writeBuildDate(const std::string& text = "2026-12-05 build\n") const;
   // A directory put first on PATH for the run: put replaying executables there.
   std::string fakeBinDir() const { return root_ + "/fakebin"; }
   void writeExecutable(const std::string& path, const std::string& script) const;
-  // Puts a system_profiler first on PATH that prints "<dir>/<DataType>.xml" (nothing when the
-  // file is missing), as a recorded machine would answer.
+  // Puts a system_profiler first on PATH that prints "<dir>/<DataType>.xml" for "-xml" and
+  // "<dir>/<DataType>.txt" otherwise (nothing when the file is missing), as a recorded machine
+  // would answer.
   void replayProfilerFrom(const std::string& dir) const;
   // The routing table the reachability test reads: with or without a default route.
   void writeRouteTable(bool withDefaultRoute) const;

@@ -1,0 +1,138 @@
+// The two records behind the direct status reports: the first drive's SMART
+// details, and the machine details with the name kept in the settings file.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+
+#include "config/GlobalPreferences.h"
+#include "inventory/ProfilerReplay.h"
+#include "inventory/collectData.h"
+#include "support/Sandbox.h"
+
+namespace brim::test {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+TEST(BlankPairs, EveryPairOfBlanksGoesAndSingleBlanksStay) {
+  const std::pair<RecordValue, RecordValue> cases[] = {
+      {"TOSHIBA MK7559GSXF                      ", "TOSHIBA MK7559GSXF"},
+      {"MATSHITADVD-R   UJ-8A8", "MATSHITADVD-R UJ-8A8"},
+      {"A  B", "AB"},
+      {"A    B", "AB"},
+      {"A     B", "A B"},
+      {" single blanks stay ", " single blanks stay "},
+      {"", ""},
+      {std::nullopt, std::nullopt},
+  };
+  for (const auto& [text, expected] : cases) EXPECT_EQ(collectData::checkforExtraspace(text), expected);
+}
+
+class DirectRecords : public ::testing::Test {
+ protected:
+  void writeSettings(const std::string& machineName) {
+    sandbox.writeSettings(4711, "", "\t\t<key>machinename</key>\n\t\t<string>" + machineName + "</string>\n");
+    GlobalPreferences::setStaticInstance(GlobalPreferences::getSharedInstance());
+  }
+  // The settings file's inode and modification time: a rewrite changes one of them.
+  std::pair<ino_t, long> settingsFileIdentity() const {
+    struct stat info {};
+    ::stat(sandbox.path("config/settings.plist").c_str(), &info);
+    return {info.st_ino, info.st_mtim.tv_nsec + info.st_mtim.tv_sec * 1'000'000'000L};
+  }
+  // A software overview item as the profiler reports it.
+  static std::string softwareItem(const std::string& hostName, const std::string& os) {
+    return "<dict><key>kernel_version</key><string>Darwin 21.6.0</string><key>local_host_name</key><string>" +
+           hostName + "</string><key>os_version</key><string>" + os + "</string></dict>";
+  }
+  std::vector<std::string> temporaryFiles() const { return sandbox.listDir("temp"); }
+
+  Sandbox sandbox;
+  SandboxInProcess inProcess{sandbox};
+  ProfilerReplay replay;
+};
+
+TEST_F(DirectRecords, DiskDetailsComeFromTheFirstControllersFirstDriveOnly) {
+  // The recorded Mac has two controllers: the disk on the first, a DVD drive on the second.
+  replay.serve("SPSerialATADataType", "macos/mac-a/SPSerialATADataType.xml");
+  writeSettings("mac-a");
+  ::testing::internal::CaptureStdout();
+  const DiskInfo disk = collectData().getDiskDetails();
+  EXPECT_THAT(::testing::internal::GetCapturedStdout(), HasSubstr("-[collectData getDiskDetails]:getDiskInfo\n"));
+  EXPECT_EQ(disk.model, "TOSHIBA MK7559GSXF");
+  EXPECT_EQ(disk.description, "AHCI Version 1.30 Supported");
+  EXPECT_EQ(disk.diskBSDName, "disk0");
+  EXPECT_EQ(disk.smartStatus, "Verified");
+  EXPECT_EQ(disk.capacity, std::nullopt);  // nothing else is read
+  EXPECT_THAT(replay.calls(), ::testing::ElementsAre("system_profiler SPSerialATADataType -xml >" +
+                                                     sandbox.path("temp/autodelete_SPSerialATADataType.plist")));
+  EXPECT_TRUE(temporaryFiles().empty());
+}
+
+TEST_F(DirectRecords, DiskDetailsOfAControllerWithoutDrivesOrOfNoControllerAreAbsent) {
+  writeSettings("mac-a");
+  replay.serveItems("SPSerialATADataType",
+                    "<dict><key>_name</key><string>Intel</string><key>spsata_portdescription</key>"
+                    "<string>AHCI Version 1.30 Supported</string><key>_items</key><array/></dict>");
+  DiskInfo disk = collectData().getDiskDetails();
+  EXPECT_EQ(disk.description, "AHCI Version 1.30 Supported");
+  EXPECT_EQ(disk.model, std::nullopt);
+  EXPECT_EQ(disk.smartStatus, std::nullopt);
+
+  for (const std::string answer : {"", "not a property list"}) {
+    replay.serveText("SPSerialATADataType", answer);
+    disk = collectData().getDiskDetails();
+    EXPECT_EQ(disk.description, std::nullopt);
+    EXPECT_EQ(disk.diskBSDName, std::nullopt);
+  }
+  EXPECT_TRUE(temporaryFiles().empty());
+}
+
+TEST_F(DirectRecords, MachineDetailsTakeTheLastItemAndStoreAChangedNameOnly) {
+  writeSettings("old-name");
+  replay.serveItems("SPSoftwareDataType", softwareItem("first-item", "macOS 11") + softwareItem("new-name", "macOS 12.6"));
+  ::testing::internal::CaptureStdout();
+  SystemInfo details = collectData().getMacDetailsData();
+  EXPECT_THAT(::testing::internal::GetCapturedStdout(),
+              HasSubstr("-[collectData checkMacNameInSettingsPlist:]:Mac Name Chnaged\n"));
+  EXPECT_EQ(details.compName, "new-name");
+  EXPECT_EQ(details.systemVer, "macOS 12.6");
+  EXPECT_EQ(details.kernelVer, "Darwin 21.6.0");
+  EXPECT_THAT(replay.calls(),
+              ::testing::ElementsAre("system_profiler SPSoftwareDataType -xml >" +
+                                     sandbox.path("temp/autodelete_SPsoftwareDataTypeMACDtls.plist")));
+  EXPECT_TRUE(temporaryFiles().empty());
+  // Written through, and read back by the next run.
+  EXPECT_THAT(readFile(sandbox.path("config/settings.plist")), HasSubstr("<string>new-name</string>"));
+  GlobalPreferences::setStaticInstance(GlobalPreferences::getSharedInstance());
+  EXPECT_EQ(GlobalPreferences::getSharedInstance().machineInfo().machineName, "new-name");
+  EXPECT_EQ(GlobalPreferences::getSharedInstance().machineInfo().dcRegId, 4711);
+
+  // The same name again: the file is left alone.
+  const auto before = settingsFileIdentity();
+  ::testing::internal::CaptureStdout();
+  details = collectData().getMacDetailsData();
+  EXPECT_THAT(::testing::internal::GetCapturedStdout(),
+              HasSubstr("-[collectData checkMacNameInSettingsPlist:]:No Change in Mac Name\n"));
+  EXPECT_EQ(settingsFileIdentity(), before);
+}
+
+TEST_F(DirectRecords, AProfilerWithoutHostNameLeavesTheStoredNameAlone) {
+  writeSettings("kept-name");
+  const auto before = settingsFileIdentity();
+  replay.serveItems("SPSoftwareDataType", "<dict><key>os_version</key><string>macOS 12.6</string></dict>");
+  ::testing::internal::CaptureStdout();
+  const SystemInfo details = collectData().getMacDetailsData();
+  const std::string log = ::testing::internal::GetCapturedStdout();
+  EXPECT_EQ(details.compName, std::nullopt);
+  EXPECT_EQ(details.systemVer, "macOS 12.6");
+  EXPECT_THAT(log, Not(HasSubstr("No Change in Mac Name")));
+  EXPECT_EQ(settingsFileIdentity(), before);
+  EXPECT_EQ(GlobalPreferences::getSharedInstance().machineInfo().machineName, "kept-name");
+}
+
+}  // namespace
+}  // namespace brim::test

@@ -1,0 +1,295 @@
+// Whole "-smartstatus" and "-macName" runs against a web-post server on loopback:
+// what reaches the server, which site is chosen, how often it is asked, and
+// what is left behind when the network is down.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <mutex>
+#include <pugixml.hpp>
+#include <regex>
+#include <sstream>
+
+#include "config/SectionFields.h"
+#include "envelope/CompressChilkat.h"
+#include "envelope/EncryptionAES.h"
+#include "support/LoopbackPeers.h"
+#include "support/Sandbox.h"
+
+namespace brim::test {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+struct Envelope {
+  bool compression = false;
+  bool encryption = false;
+  bool encryptXMLRootTag = false;
+};
+
+void PrintTo(const Envelope& envelope, std::ostream* out) {
+  *out << "compression " << envelope.compression << ", encryption " << envelope.encryption << ", root tag "
+       << envelope.encryptXMLRootTag;
+}
+
+std::string plistBool(bool value) { return value ? "<true/>" : "<false/>"; }
+
+std::string encryptedSite(const std::string& site) {
+  return "<string>" + EncryptionAES().encryptChilkat(site, sharedPassPhrase()) + "</string>";
+}
+
+// The text between the first "<tag>" and the following "</tag>".
+std::string between(const std::string& text, const std::string& tag) {
+  const auto start = text.find("<" + tag + ">");
+  const auto end = text.find("</" + tag + ">", start);
+  if (start == std::string::npos || end == std::string::npos) return {};
+  return text.substr(start + tag.size() + 2, end - start - tag.size() - 2);
+}
+
+// The root element alone, without declaration or white space between elements.
+std::string rootElementText(const std::string& document) {
+  pugi::xml_document parsed;
+  if (!parsed.load_string(document.c_str(), pugi::parse_default | pugi::parse_cdata)) {
+    ADD_FAILURE() << "not a document: " << document;
+    return {};
+  }
+  std::ostringstream out;
+  parsed.document_element().print(out, "", pugi::format_raw);
+  return out.str();
+}
+
+// The SMART report as the server received it, with the envelope taken off again.
+std::string openEnvelope(const std::string& body, const Envelope& envelope) {
+  std::string text = body;
+  if (envelope.encryption) {
+    static const std::regex enclosed("<wpmacsmartsts>([A-Za-z0-9+/=]*)</wpmacsmartsts>");
+    std::smatch match;
+    if (!std::regex_match(body, match, enclosed)) {
+      ADD_FAILURE() << "not an encrypted envelope: " << body;
+      return {};
+    }
+    text = EncryptionAES().decryptChilkat(match[1].str(), sharedPassPhrase());
+    // Without the root tag only what lay between the root's tags was encrypted.
+    if (!envelope.encryptXMLRootTag) text = "<wpmacsmartsts>" + text + "</wpmacsmartsts>";
+  }
+  if (envelope.compression) text = CompressChilkat().deCompressChilkat(text);
+  return text;
+}
+
+class DirectReportRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sandbox.writeBuildDate();
+    sandbox.writeRouteTable(true);
+    std::filesystem::create_directories(profilerDir());
+    std::filesystem::copy_file(fixture("macos/mac-a/SPSerialATADataType.xml"),
+                               profilerDir() + "/SPSerialATADataType.xml");
+    sandbox.replayProfilerFrom(profilerDir());
+    writeSettings("mac-a", false);
+  }
+
+  std::string profilerDir() const { return sandbox.root() + "/profiler"; }
+  void writeSettings(const std::string& machineName, bool reportToDR) const {
+    sandbox.writeSettings(4711,
+                          "\t<key>datatodisasterrecovery</key>\n\t<dict>\n\t\t<key>reporttodr</key>\n\t\t" +
+                              plistBool(reportToDR) + "\n\t</dict>\n",
+                          "\t\t<key>machinename</key>\n\t\t<string>" + machineName + "</string>\n");
+  }
+  // One web post of the given name whose sites are paths on the loopback server.
+  void writeWebPost(const std::string& name, const Envelope& envelope, const std::string& primary = "/primary",
+                    const std::string& secondary = "/secondary", const std::string& disasterRecovery = "/dr") const {
+    writeFile(sandbox.path("config/webposts.plist"),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n<key>" + name +
+                  "</key><dict>" + "<key>primarysite</key>" + encryptedSite(server.url(primary)) +
+                  "<key>secondarysite</key>" + encryptedSite(server.url(secondary)) + "<key>disasterrecovery</key>" +
+                  encryptedSite(server.url(disasterRecovery)) + "<key>compression</key>" +
+                  plistBool(envelope.compression) + "<key>encryption</key>" + plistBool(envelope.encryption) +
+                  "<key>encryptxmlroottag</key>" + plistBool(envelope.encryptXMLRootTag) +
+                  "<key>getdata</key><dict><key>regid</key><string>rid</string></dict></dict>\n</dict>\n</plist>\n");
+  }
+  // The server answers the requests in turn with these bodies, then with "ACK".
+  void answerWith(std::vector<std::string> bodies) {
+    std::lock_guard lock(mutex);
+    answers = std::move(bodies);
+  }
+  static std::string loggedReport(const std::string& log) {
+    const std::string mark = ":xml string = ";
+    const auto start = log.find(mark);
+    if (start == std::string::npos) return {};
+    const auto end = log.find("</wpmac", start);
+    return log.substr(start + mark.size(), log.find('>', end) + 1 - start - mark.size());
+  }
+
+  Sandbox sandbox;
+  std::mutex mutex;
+  std::vector<std::string> answers;
+  std::size_t answered = 0;
+  LoopbackHttpServer server{[this](httplib::Server& routes) {
+    routes.Post(".*", [this](const httplib::Request&, httplib::Response& response) {
+      std::lock_guard lock(mutex);
+      response.set_content(answered < answers.size() ? answers[answered] : "ACK", "text/plain");
+      ++answered;
+    });
+  }};
+};
+
+class SmartStatusEnvelope : public DirectReportRun, public ::testing::WithParamInterface<Envelope> {};
+
+TEST_P(SmartStatusEnvelope, TheServerGetsTheReportBackOutOfItsEnvelope) {
+  BRIM_REQUIRE_ROOT();
+  const Envelope envelope = GetParam();
+  writeWebPost("wpmacsmartsts", envelope);
+  const RunResult result = sandbox.run({"-smartstatus"});
+  EXPECT_EQ(result.exitStatus, 0) << result.output;
+
+  const auto requests = server.requests();
+  ASSERT_EQ(requests.size(), 1u) << result.output;
+  EXPECT_EQ(requests[0].target, envelope.encryption ? "/primary?rid=4711&ec=256" : "/primary?rid=4711");
+  const std::string report = openEnvelope(requests[0].body, envelope);
+  if (!envelope.compression && !envelope.encryption) {
+    EXPECT_EQ(requests[0].body, loggedReport(result.output));
+  }
+  // Decompression restores the document laid out anew: the same elements, other white space.
+  EXPECT_EQ(rootElementText(report), rootElementText(loggedReport(result.output)));
+
+  EXPECT_EQ(between(report, "regid"), "4711");
+  EXPECT_TRUE(std::regex_match(between(report, "scandttime"),
+                               std::regex("[0-9]{2}-[0-9]{2}-[0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}")));
+  // The first controller's first drive, its model without the blank padding.
+  EXPECT_EQ(between(report, "modelname"), "<![CDATA[TOSHIBA MK7559GSXF]]>");
+  EXPECT_EQ(between(report, "modeldesc"), "<![CDATA[AHCI Version 1.30 Supported]]>");
+  EXPECT_EQ(between(report, "bsdname"), "<![CDATA[disk0]]>");
+  EXPECT_EQ(between(report, "status"), "<![CDATA[Verified]]>");
+
+  EXPECT_THAT(result.output, HasSubstr("-[ConsolidatedAssets collectSmartStatus]:Response is = ACK\n"));
+  // Reachable: the report went out and nothing is kept.
+  EXPECT_TRUE(sandbox.listDir("datapost").empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Flags, SmartStatusEnvelope,
+                         ::testing::Values(Envelope{false, false, false}, Envelope{true, false, false},
+                                           Envelope{false, true, true}, Envelope{false, true, false},
+                                           Envelope{true, true, true}, Envelope{true, true, false}));
+
+TEST_F(DirectReportRun, AnEmptyAnswerIsFollowedByExactlyOneMoreAttempt) {
+  BRIM_REQUIRE_ROOT();
+  writeWebPost("wpmacsmartsts", {});
+  answerWith({""});
+  const RunResult result = sandbox.run({"-smartstatus"});
+  EXPECT_EQ(result.exitStatus, 0);
+  const auto requests = server.requests();
+  ASSERT_EQ(requests.size(), 2u) << result.output;
+  EXPECT_EQ(requests[0].body, requests[1].body);
+  EXPECT_THAT(result.output, HasSubstr("Retry Count=1\n"));
+  EXPECT_THAT(result.output, Not(HasSubstr("Retry Count=2")));
+  EXPECT_THAT(result.output,
+              HasSubstr("-[ConsolidatedAssets sendXML:toWebPost:withEncryptionKey:]:commResponse=ACK\n"));
+}
+
+TEST_F(DirectReportRun, TheDisasterRecoverySiteOrThePrimaryIsUsedNeverTheSecondary) {
+  BRIM_REQUIRE_ROOT();
+  // A blank in the site's path is escaped.
+  writeWebPost("wpmacsmartsts", {}, "/primary", "/secondary", "/disaster recovery");
+  writeSettings("mac-a", true);
+  RunResult result = sandbox.run({"-smartstatus"});
+  auto requests = server.requests();
+  ASSERT_EQ(requests.size(), 1u) << result.output;
+  EXPECT_EQ(requests[0].target, "/disaster%20recovery?rid=4711");
+
+  // The primary site answering nothing three times does not send the report elsewhere.
+  writeSettings("mac-a", false);
+  answerWith({"", "", "", "", ""});
+  result = sandbox.run({"-smartstatus"});
+  EXPECT_EQ(result.exitStatus, 0);
+  requests = server.requests();
+  ASSERT_EQ(requests.size(), 4u) << result.output;
+  for (std::size_t i = 1; i < requests.size(); ++i) EXPECT_EQ(requests[i].target, "/primary?rid=4711");
+  EXPECT_THAT(result.output, HasSubstr("Retry Count=2\n"));
+  EXPECT_THAT(result.output, HasSubstr("-[ConsolidatedAssets collectSmartStatus]:No Response\n"));
+}
+
+TEST_F(DirectReportRun, UnreachableNetworkKeepsThePlainReportAndFailsOnlyWhenItCannotBeWritten) {
+  BRIM_REQUIRE_ROOT();
+  writeWebPost("wpmacsmartsts", {true, true, false});
+  sandbox.writeRouteTable(false);
+  RunResult result = sandbox.run({"-smartstatus"});
+  EXPECT_EQ(result.exitStatus, 0) << result.output;
+  EXPECT_THAT(result.output, HasSubstr("-[ConsolidatedAssets writeSmartStatusForDataPost]:No Connection\n"));
+  const auto files = sandbox.listDir("datapost");
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_TRUE(std::regex_match(files[0], std::regex("wpmacsmartsts_4711_[0-9]{14}"))) << files[0];
+  EXPECT_EQ(readFile(sandbox.path("datapost/" + files[0])), loggedReport(result.output));
+
+  std::filesystem::remove_all(sandbox.path("datapost"));
+  result = sandbox.run({"-smartstatus"});
+  EXPECT_EQ(result.exitStatus, 255) << result.output;
+}
+
+TEST_F(DirectReportRun, NoWebPostOfTheReportsNameSendsNothing) {
+  BRIM_REQUIRE_ROOT();
+  writeWebPost("someotherpost", {});
+  const RunResult result = sandbox.run({"-smartstatus"});
+  EXPECT_EQ(result.exitStatus, 0);
+  EXPECT_TRUE(server.requests().empty());
+  EXPECT_THAT(result.output,
+              HasSubstr("-[ConsolidatedAssets sendXML:toWebPost:withEncryptionKey:]:commResponse=(null)\n"));
+  EXPECT_THAT(result.output, HasSubstr("-[ConsolidatedAssets collectSmartStatus]:No Response\n"));
+}
+
+TEST_F(DirectReportRun, MacNamePostsTheDetailsAndRewritesTheSettingsOnlyWhenTheNameChanged) {
+  BRIM_REQUIRE_ROOT();
+  writeWebPost("wpmacupdsysdtl", {});
+  writeSettings("old-name", false);
+  // The recorded Mac's overview, with the local host name the recording left out.
+  std::string software = readFile(fixture("macos/mac-a/SPSoftwareDataType.xml"));
+  software.insert(software.find("<key>kernel_version</key>"), "<key>local_host_name</key><string>new-name</string>");
+  writeFile(profilerDir() + "/SPSoftwareDataType.xml", software);
+  // The Ethernet service shows an address: the Wi-Fi one is not asked for.
+  writeFile(profilerDir() + "/SPNetworkDataType.txt",
+            "Network:\n\n    Ethernet:\n\n      Type: Ethernet\n      Hardware: Ethernet\n"
+            "      BSD Device Name: en0\n      IPv4 Addresses: 10.0.2.15\n      IPv4:\n"
+            "          Addresses: 10.0.2.15\n\n    Wi-Fi:\n\n      Type: AirPort\n      Hardware: AirPort\n"
+            "      BSD Device Name: en1\n      IPv4 Addresses: 192.168.1.9\n");
+  RunResult result = sandbox.run({"-macName"});
+  EXPECT_EQ(result.exitStatus, 0) << result.output;
+  auto requests = server.requests();
+  ASSERT_EQ(requests.size(), 1u) << result.output;
+  EXPECT_EQ(requests[0].target, "/primary?rid=4711");
+  const std::string report = requests[0].body;
+  EXPECT_EQ(report, loggedReport(result.output));
+  EXPECT_EQ(between(report, "regid"), "4711");
+  EXPECT_EQ(between(report, "resourcename"), "<![CDATA[new-name]]>");
+  EXPECT_EQ(between(report, "os"), "<![CDATA[Mac OS X 10.7.5 (11G63)]]>");
+  EXPECT_EQ(between(report, "osversion"), "<![CDATA[Darwin 11.4.2]]>");
+  EXPECT_EQ(between(report, "ip"), "<![CDATA[10.0.2.15]]>");
+  EXPECT_THAT(report, Not(HasSubstr("scandttime")));
+  EXPECT_THAT(result.output, HasSubstr("-[collectData checkMacNameInSettingsPlist:]:Mac Name Chnaged\n"));
+  const std::string settings = readFile(sandbox.path("config/settings.plist"));
+  EXPECT_THAT(settings, HasSubstr("<string>new-name</string>"));
+  EXPECT_THAT(settings, Not(HasSubstr("old-name")));
+
+  // The same name: the report still goes out, the settings file stays as it is.
+  // Without an Ethernet address the Wi-Fi one is reported.
+  struct stat before {};
+  ::stat(sandbox.path("config/settings.plist").c_str(), &before);
+  writeFile(profilerDir() + "/SPNetworkDataType.txt",
+            "Network:\n\n    Ethernet:\n\n      Type: Ethernet\n      Hardware: Ethernet\n"
+            "      BSD Device Name: en0\n\n    Wi-Fi:\n\n      Type: AirPort\n      Hardware: AirPort\n"
+            "      BSD Device Name: en1\n      IPv4 Addresses: 192.168.1.9\n");
+  result = sandbox.run({"-macName"});
+  EXPECT_EQ(result.exitStatus, 0) << result.output;
+  requests = server.requests();
+  ASSERT_EQ(requests.size(), 2u) << result.output;
+  EXPECT_EQ(between(requests[1].body, "ip"), "<![CDATA[192.168.1.9]]>");
+  EXPECT_THAT(result.output, HasSubstr("-[collectData checkMacNameInSettingsPlist:]:No Change in Mac Name\n"));
+  struct stat after {};
+  ::stat(sandbox.path("config/settings.plist").c_str(), &after);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+  EXPECT_EQ(readFile(sandbox.path("config/settings.plist")), settings);
+}
+
+}  // namespace
+}  // namespace brim::test
