@@ -1,5 +1,6 @@
 #include "support/Sandbox.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -65,8 +66,7 @@ void Sandbox::writeSettings(long long dcRegId, const std::string& extraRootEntri
       << "\t</dict>\n"
       << "\t<key>machineinfo</key>\n\t<dict>\n"
       << "\t\t<key>dcregid</key>\n\t\t<integer>" << dcRegId << "</integer>\n"
-      << machineInfoEntries
-      << "\t</dict>\n"
+      << machineInfoEntries << "\t</dict>\n"
       << extraRootEntries << "</dict>\n</plist>\n";
   writeFile(path("config/settings.plist"), xml.str());
 }
@@ -101,7 +101,10 @@ RunResult Sandbox::run(const std::vector<std::string>& args, const std::vector<s
   for (const auto& variable : extraEnv) command += " '" + variable + "'";
   command += " '" + std::string(BRIM_BIN_DIR) + "/brim_asset_sandbox'";
   for (const auto& arg : args) command += " '" + arg + "'";
-  command += " 2>&1";
+  return runShell(command + " 2>&1");
+}
+
+RunResult runShell(const std::string& command) {
   RunResult result;
   FILE* pipe = ::popen(command.c_str(), "r");
   if (!pipe) return result;
@@ -111,6 +114,21 @@ RunResult Sandbox::run(const std::vector<std::string>& args, const std::vector<s
   const int status = ::pclose(pipe);
   result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
+}
+
+std::string shellOutput(const std::string& command, const std::string& input) {
+  char path[] = "/tmp/brim_input_XXXXXX";
+  const int fd = ::mkstemp(path);
+  if (fd < 0) {
+    ADD_FAILURE() << "no temporary file for " << command;
+    return {};
+  }
+  ::close(fd);
+  writeFile(path, input);
+  const RunResult result = runShell("( " + command + " ) < " + path);
+  ::unlink(path);
+  EXPECT_EQ(result.exitStatus, 0) << command;
+  return result.output;
 }
 
 std::string Sandbox::readLog() const { return readFile(path("log/brim_asset_sandbox.log")); }
