@@ -1,10 +1,11 @@
 // The registration stand-in: a stable id per machine, written into the settings
 // file without disturbing what the agent's other components keep there.
+#include "Registration.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "Registration.h"
 #include "ScratchDir.h"
 #include "platform/Plist.h"
 #include "support/Sandbox.h"
@@ -59,21 +60,9 @@ const char* const kHeader =
 
 TEST_F(RegisterMachine, WritesIdAndNameIntoMachineInfoAndKeepsEverythingElse) {
   const std::string settings = at("settings.plist");
-  writeFile(settings, std::string(kHeader) +
-                          "<dict>\n\t<key>macfolders</key>\n\t<dict>\n\t\t<key>executabledirrelative</key>\n"
-                          "\t\t<string>bin</string>\n\t</dict>\n\t<key>machineinfo</key>\n\t<dict>\n"
-                          "\t\t<key>dcregid</key>\n\t\t<integer>0</integer>\n\t\t<key>agenttype</key>\n"
-                          "\t\t<string>mac</string>\n\t</dict>\n\t<key>proxysettings</key>\n\t<dict>\n"
-                          "\t\t<key>proxyport</key>\n\t\t<integer>3128</integer>\n\t</dict>\n</dict>\n</plist>\n");
+  writeFile(settings, readFile(fixture("tools/unregistered_settings.plist")));
   EXPECT_EQ(registration::registerMachine(settings, 6266218503289787322, "vm"), registration::Outcome::Registered);
-  EXPECT_EQ(readFile(settings), std::string(kHeader) +
-                                    "<dict>\n\t<key>macfolders</key>\n\t<dict>\n\t\t<key>executabledirrelative</key>\n"
-                                    "\t\t<string>bin</string>\n\t</dict>\n\t<key>machineinfo</key>\n\t<dict>\n"
-                                    "\t\t<key>dcregid</key>\n\t\t<integer>6266218503289787322</integer>\n"
-                                    "\t\t<key>agenttype</key>\n\t\t<string>mac</string>\n"
-                                    "\t\t<key>machinename</key>\n\t\t<string>vm</string>\n\t</dict>\n"
-                                    "\t<key>proxysettings</key>\n\t<dict>\n\t\t<key>proxyport</key>\n"
-                                    "\t\t<integer>3128</integer>\n\t</dict>\n</dict>\n</plist>\n");
+  EXPECT_EQ(readFile(settings), readFile(fixture("tools/registered_settings.plist")));
   EXPECT_EQ(fs::directory_iterator(dir)->path().filename(), "settings.plist");  // no temporary left behind
 }
 
@@ -86,8 +75,9 @@ TEST_F(RegisterMachine, LeavesARegisteredMachineAndUnreadableFilesAlone) {
   EXPECT_EQ(registration::registerMachine(settings, 99, "vm"), registration::Outcome::AlreadyRegistered);
   EXPECT_EQ(readFile(settings), registered);
 
-  for (const std::string& broken : {std::string("not a property list"), std::string(kHeader) + "<array/></plist>\n",
-                                   std::string(kHeader) + "<dict><key>machineinfo</key><string>x</string></dict></plist>\n"}) {
+  for (const std::string& broken :
+       {std::string("not a property list"), std::string(kHeader) + "<array/></plist>\n",
+        std::string(kHeader) + "<dict><key>machineinfo</key><string>x</string></dict></plist>\n"}) {
     writeFile(settings, broken);
     EXPECT_EQ(registration::registerMachine(settings, 99, "vm"), registration::Outcome::Failed) << broken;
     EXPECT_EQ(readFile(settings), broken);
