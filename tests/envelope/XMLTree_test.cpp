@@ -97,22 +97,6 @@ TEST(XMLTreeCDATA, AFragmentThatCouldNotParseLeavesTheTreeUnchanged) {
   EXPECT_THAT(output, HasSubstr(sig + "CDATA element not added, the value holds characters XML cannot carry"));
 }
 
-// The collectors' pattern: a record per item, found again by its running number.
-TEST(XMLTreeJumps, RecordsAreFoundByTheirNumberTheFirstOneWins) {
-  XMLTree tree("fn");
-  tree.addChildNodeWithCDATAToCurrentNodeWithName("fnname", std::string("getMemoryInfo"));
-  for (const char* id : {"1", "2", "2"}) {
-    tree.addChildNodeToCurrentNodeWithName("dtl", std::nullopt, "ID", id);
-    ASSERT_TRUE(tree.jumpToChildWithAttributeName("ID", id));
-    tree.addChildNodeWithCDATAToCurrentNodeWithName("size", std::string(id) + " GB");
-    ASSERT_TRUE(tree.jumpToParent());
-  }
-  EXPECT_EQ(tree.XMLString(), document("<fn><fnname><![CDATA[getMemoryInfo]]></fnname>"
-                                       "<dtl ID=\"1\"><size><![CDATA[1 GB]]></size></dtl>"
-                                       "<dtl ID=\"2\"><size><![CDATA[2 GB]]></size><size><![CDATA[2 GB]]></size></dtl>"
-                                       "<dtl ID=\"2\"/></fn>"));
-}
-
 TEST(XMLTreeJumps, OnlyDirectChildrenMatchAndAMissLeavesTheInsertionPoint) {
   XMLTree tree("r");
   tree.addChildNodeToCurrentNodeWithName("a", std::string("one"));
