@@ -51,24 +51,14 @@ Sandbox::~Sandbox() {
 
 void Sandbox::writeSettings(long long dcRegId, const std::string& extraRootEntries,
                             const std::string& machineInfoEntries) const {
-  std::ostringstream xml;
-  xml << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      << "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-      << "<plist version=\"1.0\">\n<dict>\n"
-      << "\t<key>macfolders</key>\n\t<dict>\n"
-      << "\t\t<key>agentinstallpathabsolute</key>\n\t\t<string>" << installDir() << "</string>\n"
-      << "\t\t<key>configdirrelative</key>\n\t\t<string>config</string>\n"
-      << "\t\t<key>datadirrelative</key>\n\t\t<string>data</string>\n"
-      << "\t\t<key>datapostdirrelative</key>\n\t\t<string>datapost</string>\n"
-      << "\t\t<key>executabledirrelative</key>\n\t\t<string>bin</string>\n"
-      << "\t\t<key>logdirrelative</key>\n\t\t<string>log</string>\n"
-      << "\t\t<key>tempdirrelative</key>\n\t\t<string>temp</string>\n"
-      << "\t</dict>\n"
-      << "\t<key>machineinfo</key>\n\t<dict>\n"
-      << "\t\t<key>dcregid</key>\n\t\t<integer>" << dcRegId << "</integer>\n"
-      << machineInfoEntries << "\t</dict>\n"
-      << extraRootEntries << "</dict>\n</plist>\n";
-  writeFile(path("config/settings.plist"), xml.str());
+  std::string xml = readFile(fixture("support/settings.plist.in"));
+  for (const auto& [mark, value] : {std::pair<std::string, std::string>{"@INSTALL_DIR@", installDir()},
+                                    {"@DCREGID@", std::to_string(dcRegId)},
+                                    {"@MACHINEINFO@", machineInfoEntries},
+                                    {"@ROOT_ENTRIES@", extraRootEntries}}) {
+    xml.replace(xml.find(mark), mark.size(), value);
+  }
+  writeFile(path("config/settings.plist"), xml);
 }
 
 void Sandbox::writeBuildDate(const std::string& text) const { writeFile(path("log/build_date"), text); }
