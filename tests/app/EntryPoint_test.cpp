@@ -13,16 +13,6 @@
 namespace brim::test {
 namespace {
 
-const std::string kUsage =
-    "int main(int, const char **):\n"
-    "-PerfCollect \t\t\t\t\t-\t to collect performance data\n"
-    "-PerfSave \t\t\t\t\t-\t  to save collected performance data\n"
-    "-ProcCollect \t\t\t\t\t-\t to collect process data\n"
-    "-ProcSave \t\t\t\t\t-\t to save collected process data\n"
-    " -software \t\t\t\t\t-\t to collect the software asset data\n"
-    " -macName \t\t\t\t\t-\t send machine name to DC\n"
-    " -smartstatus \t\t\t\t\t-\t send smart status of Disk to DC\n";
-
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 class EntryPointRun : public ::testing::Test {
@@ -49,13 +39,14 @@ TEST_F(EntryPointRun, WrongParametersAreAnsweredWithTheUsageTextUnderTheLock) {
        "\"-macName\"\n) specified in command\n"},
       {{"-PerfCollect"}, "Wrong Parameter (\n    \"-PerfCollect\"\n) specified in command\n"},
   };
+  const std::string usage = readFile(fixture("app/usage.txt"));
   for (const auto& [args, wrong] : cases) {
     const RunResult result = sandbox.run(args);
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_TRUE(contains(result.output, wrong +
                                             "int main(int, const char **):Use following commands for asset "
                                             "collection\n" +
-                                            kUsage))
+                                            usage))
         << result.output;
     EXPECT_FALSE(lockExists());
   }
