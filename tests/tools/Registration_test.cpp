@@ -53,11 +53,6 @@ TEST_F(RegistrationId, WithoutAMachineIdFallsBackToHostNameAndFirstMacAddress) {
 
 using RegisterMachine = TempRoot;
 
-const char* const kHeader =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-    "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-    "<plist version=\"1.0\">\n";
-
 TEST_F(RegisterMachine, WritesIdAndNameIntoMachineInfoAndKeepsEverythingElse) {
   const std::string settings = at("settings.plist");
   writeFile(settings, readFile(fixture("tools/unregistered_settings.plist")));
@@ -68,16 +63,14 @@ TEST_F(RegisterMachine, WritesIdAndNameIntoMachineInfoAndKeepsEverythingElse) {
 
 TEST_F(RegisterMachine, LeavesARegisteredMachineAndUnreadableFilesAlone) {
   const std::string settings = at("settings.plist");
-  const std::string registered = std::string(kHeader) +
-                                 "<dict><key>machineinfo</key><dict><key>dcregid</key><integer>4711</integer>"
-                                 "</dict></dict></plist>\n";
+  const std::string registered = readFile(fixture("tools/registered_settings.plist"));
   writeFile(settings, registered);
   EXPECT_EQ(registration::registerMachine(settings, 99, "vm"), registration::Outcome::AlreadyRegistered);
   EXPECT_EQ(readFile(settings), registered);
 
   for (const std::string& broken :
-       {std::string("not a property list"), std::string(kHeader) + "<array/></plist>\n",
-        std::string(kHeader) + "<dict><key>machineinfo</key><string>x</string></dict></plist>\n"}) {
+       {std::string("not a property list"), std::string("<plist version=\"1.0\"><array/></plist>\n"),
+        std::string("<plist version=\"1.0\"><dict><key>machineinfo</key><string>x</string></dict></plist>\n")}) {
     writeFile(settings, broken);
     EXPECT_EQ(registration::registerMachine(settings, 99, "vm"), registration::Outcome::Failed) << broken;
     EXPECT_EQ(readFile(settings), broken);
