@@ -48,9 +48,7 @@ std::vector<Case> allCases() {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryDataType, RecordedReport, ::testing::ValuesIn(allCases()),
-                         [](const ::testing::TestParamInfo<Case>& info) {
-                           return info.param.tree + "_" + info.param.type;
-                         });
+                         [](const ::testing::TestParamInfo<Case>& info) { return info.param.tree + "_" + info.param.type; });
 
 // The shape every collector relies on: a top array with one dictionary that
 // names its data type and holds an "_items" list, whatever the machine lacks.
