@@ -133,6 +133,9 @@ LoopbackHttpServer::LoopbackHttpServer(std::unique_ptr<httplib::Server> server, 
   port_ = server_->bind_to_any_port("127.0.0.1");
   if (port_ <= 0) throw std::runtime_error("loopback server could not bind");
   thread_ = std::thread([this] { server_->listen_after_bind(); });
+  // stop() does nothing to a server that is not yet listening, which would
+  // leave the destructor waiting for ever on a server no request ever reached.
+  while (!server_->is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 LoopbackHttpServer::~LoopbackHttpServer() {
