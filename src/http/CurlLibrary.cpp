@@ -40,8 +40,8 @@ Loaded& processLibrary() {
   return loaded;
 }
 
-std::optional<Loaded>& testingLibrary() {
-  static std::optional<Loaded> testing;
+std::unique_ptr<Loaded>& testingLibrary() {
+  static std::unique_ptr<Loaded> testing;
   return testing;
 }
 
@@ -101,7 +101,7 @@ void CurlLibrary::useForTesting(std::optional<std::string> fileName) {
   auto& testing = testingLibrary();
   testing.reset();
   if (!fileName) return;
-  testing.emplace();
+  testing = std::make_unique<Loaded>();
   testing->library = open(*fileName, testing->reason);
 }
 
