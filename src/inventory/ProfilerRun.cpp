@@ -25,6 +25,10 @@ plist_t ProfilerRun::items() const { return valueAt(first_, "_items"); }
 
 std::size_t ProfilerRun::itemCount() const { return elementsOf(items()).size(); }
 
-void ProfilerRun::removeFile() const { FileSystem::removeFile(path_); }
+void ProfilerRun::removeFile() {
+  FileSystem::removeFile(path_);
+  first_ = nullptr;
+  array_.reset();
+}
 
 }  // namespace brim

@@ -1,8 +1,8 @@
 #pragma once
 // One run of system_profiler for one data type: its property-list output goes
 // into a temporary file in the collector's data directory and is read back.
-// The file is left in place until removeFile(), so that the caller decides
-// when it goes (after the walk, before the document is built).
+// The file and what was read from it are kept until removeFile(), so that
+// the caller decides when they go (after the walk, before the document is built).
 #include <plist/plist.h>
 
 #include <cstddef>
@@ -28,8 +28,10 @@ class ProfilerRun {
   plist_t items() const;
   std::size_t itemCount() const;
 
-  // rm -f of the temporary file; its outcome is not looked at.
-  void removeFile() const;
+  // rm -f of the temporary file; its outcome is not looked at. The run is
+  // over: the property list goes too (items() is null from here on), so that
+  // a large report is not held while its subtree is built.
+  void removeFile();
 
  private:
   std::string path_;

@@ -25,7 +25,7 @@ bool isBare(std::string_view text) {
 }
 
 void appendUnicodeEscape(std::string& out, char32_t unit) {
-  char buffer[8];
+  char buffer[16];  // a UTF-16 unit needs 7, but the compiler cannot know the value is one
   std::snprintf(buffer, sizeof buffer, "\\U%04x", static_cast<unsigned>(unit));
   out += buffer;
 }

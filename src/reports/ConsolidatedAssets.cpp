@@ -155,7 +155,10 @@ std::string ConsolidatedAssets::inventoryDocument(std::string_view type, std::sp
   std::vector<XMLTree> categories;
   categories.reserve(collectors.size());
   for (const Collector collect : collectors) categories.push_back((collector.*collect)());
-  for (const XMLTree& category : categories) document.addChildTree(category);
+  for (XMLTree& category : categories) {
+    document.addChildTree(category);
+    category = XMLTree();  // the document holds its copy now
+  }
   return document.XMLString();
 }
 

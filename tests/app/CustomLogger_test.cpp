@@ -22,7 +22,6 @@
 namespace brim::test {
 namespace {
 
-using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
 // 4 December 2026, 21:05:03 in New York.
@@ -56,9 +55,6 @@ TEST_F(CustomLoggerTest, NewLogStartsWithTheBuildDateAndKeepsMessagesAsWritten) 
             "Build Date\n-----------\n2026-12-05 build 4711\n\n---------------------------------\n\n"
             "12/4/26, 9:05:03 PM -[Probe run]:first\n\nsecond\n"
             "12/5/26, 12:05:07 AM third\n");
-  EXPECT_THAT(CustomLogger::getLogArray(),
-              ElementsAre("Build Date", "-----------", "2026-12-05 build 4711", "---------------------------------",
-                          "12/4/26, 9:05:03 PM -[Probe run]:first", "second", "12/5/26, 12:05:07 AM third"));
 
   CustomLogger::clearLog();
   EXPECT_EQ(logText(), "");
@@ -161,11 +157,7 @@ class ProcessNamed {
   char* previous_;
 };
 
-mode_t permissionsOf(const std::string& path) {
-  struct stat st {};
-  ::stat(path.c_str(), &st);
-  return st.st_mode & 07777;
-}
+std::filesystem::perms permissionsOf(const std::string& path) { return std::filesystem::status(path).permissions(); }
 
 TEST_F(CustomLoggerTest, LogsOfTheCommunicatorAndHelpdeskAreOpenToEveryone) {
   sandbox.writeBuildDate();
@@ -173,13 +165,13 @@ TEST_F(CustomLoggerTest, LogsOfTheCommunicatorAndHelpdeskAreOpenToEveryone) {
     ProcessNamed process(name);
     const std::string path = sandbox.path("log/" + std::string(name) + ".log");
     CustomLogger::log("created");
-    EXPECT_EQ(permissionsOf(path), 0777u) << name;
+    EXPECT_EQ(permissionsOf(path), std::filesystem::perms::all) << name;
     ::chmod(path.c_str(), 0600);
     CustomLogger::log("appended");
-    EXPECT_EQ(permissionsOf(path), 0777u) << name;
+    EXPECT_EQ(permissionsOf(path), std::filesystem::perms::all) << name;
   }
   CustomLogger::log("mine");
-  EXPECT_NE(permissionsOf(logPath()), 0777u);
+  EXPECT_NE(permissionsOf(logPath()), std::filesystem::perms::all);
 }
 
 TEST_F(CustomLoggerTest, UncreatableLogWaitsUntilTheListenerMakesTheDirectory) {

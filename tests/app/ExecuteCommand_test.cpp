@@ -1,17 +1,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <pthread.h>
-#include <signal.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
-#include <thread>
 
 #include "app/CustomLogger.h"
 #include "app/ReadNSPipe.h"
-#include "platform/ProcessInfo.h"
 #include "reports/ConsolidatedAssets.h"
 #include "support/Sandbox.h"
 #include "support/SandboxRoot.h"
@@ -81,50 +74,6 @@ TEST_F(ExecuteCommandTest, ReadErrorEndsTheReadingWithWhatWasRead) {
   EXPECT_EQ(reader.readAvailableDataFromFileHandle(-1), "");
   EXPECT_EQ(reader.outputString, "");
   EXPECT_THAT(loggedMessages(), Contains("+[ReadNSPipe availableDataOrError:]:Exception:read: Bad file descriptor"));
-}
-
-// True once the thread is blocked in read(2).
-bool blockedInRead(pid_t thread) {
-  std::ifstream syscall("/proc/self/task/" + std::to_string(thread) + "/syscall");
-  long number = -1;
-  return (syscall >> number) && number == SYS_read;
-}
-
-TEST_F(ExecuteCommandTest, ReadInterruptedBySignalIsLoggedAndRetried) {
-  struct sigaction interrupt {};
-  interrupt.sa_handler = [](int) {};
-  sigemptyset(&interrupt.sa_mask);
-  interrupt.sa_flags = 0;  // no restart: the read fails with EINTR
-  struct sigaction previous {};
-  ASSERT_EQ(::sigaction(SIGUSR1, &interrupt, &previous), 0);
-
-  int ends[2];
-  ASSERT_EQ(::pipe(ends), 0);
-  const pid_t readerThread = static_cast<pid_t>(::syscall(SYS_gettid));
-  const pthread_t reader = ::pthread_self();
-  const std::string interrupted = "+[ReadNSPipe availableDataOrError:]:Exception:read: Interrupted system call";
-  std::thread writer([&] {
-    // Each step is waited for, never timed: in read, interrupted and logged, in read again.
-    while (!blockedInRead(readerThread)) std::this_thread::yield();
-    ::pthread_kill(reader, SIGUSR1);
-    for (int spins = 0; spins < 100000; ++spins) {
-      if (readFile(sandbox.path("log/" + ProcessInfo::processName() + ".log")).find(interrupted) != std::string::npos)
-        break;
-      std::this_thread::yield();
-    }
-    while (!blockedInRead(readerThread)) std::this_thread::yield();
-    (void)!::write(ends[1], "done", 4);
-    ::close(ends[1]);
-  });
-  ReadNSPipe pipeReader;
-  const std::string text = pipeReader.readAvailableDataFromFileHandle(ends[0]);
-  writer.join();
-  ::close(ends[0]);
-  ::sigaction(SIGUSR1, &previous, nullptr);
-
-  EXPECT_EQ(text, "done");
-  const std::vector<std::string> logged = loggedMessages();
-  EXPECT_EQ(std::count(logged.begin(), logged.end(), interrupted), 1);
 }
 
 }  // namespace

@@ -24,21 +24,18 @@ class FileOperationsTest : public ::testing::Test {
   FileOperations files;
 };
 
-TEST_F(FileOperationsTest, WorkFileYieldsItsNonEmptyLinesEachLogged) {
+TEST_F(FileOperationsTest, WorkFileYieldsItsNonEmptyLinesEachLoggedAMissingOneNothing) {
   writeFile(sandbox.path("temp/autodelete_ps.txt"),
             "  PID  %CPU COMM\n\n  101  12.5 /usr/sbin/syslogd\n\n\n  202   3.0 /Applications/Safari.app\n");
   EXPECT_THAT(files.getDataFromFileWithName("autodelete_ps.txt"),
               ElementsAre("  PID  %CPU COMM", "  101  12.5 /usr/sbin/syslogd", "  202   3.0 /Applications/Safari.app"));
+  // A missing file: its name logged, nothing else.
+  EXPECT_THAT(files.getDataFromFileWithName("autodelete_gone.txt"), IsEmpty());
   const std::string sig = "-[FileOperations getDataFromFileWithName:]:";
   EXPECT_THAT(loggedMessages(),
               ElementsAre(sig + "fullFileName=" + sandbox.path("temp/autodelete_ps.txt"), sig + "  PID  %CPU COMM",
-                          sig + "  101  12.5 /usr/sbin/syslogd", sig + "  202   3.0 /Applications/Safari.app"));
-}
-
-TEST_F(FileOperationsTest, MissingFileLogsItsNameAndYieldsNothing) {
-  EXPECT_THAT(files.getDataFromFileWithName("autodelete_gone.txt"), IsEmpty());
-  EXPECT_THAT(loggedMessages(), ElementsAre("-[FileOperations getDataFromFileWithName:]:fullFileName=" +
-                                            sandbox.path("temp/autodelete_gone.txt")));
+                          sig + "  101  12.5 /usr/sbin/syslogd", sig + "  202   3.0 /Applications/Safari.app",
+                          sig + "fullFileName=" + sandbox.path("temp/autodelete_gone.txt")));
 }
 
 TEST_F(FileOperationsTest, EncodingIsDetectedFromTheContent) {

@@ -9,14 +9,14 @@
 #include "envelope/Base64.h"
 #include "envelope/EnvelopeDocument.h"
 #include "envelope/RawDeflate.h"
-#include "envelope/ShellRun.h"
 #include "support/Sandbox.h"
 
 namespace brim::test {
 namespace {
 
-const std::string kAssetFixture = std::string(BRIM_TEST_FIXTURES) + "/envelope/wpmacasstinfo_mac-a.xml";
-const std::string kAssetTextForm = std::string(BRIM_TEST_FIXTURES) + "/envelope/wpmacasstinfo_mac-a.envelope.txt";
+const std::string kFixtures = std::string(BRIM_TEST_FIXTURES) + "/envelope/";
+const std::string kAssetFixture = kFixtures + "wpmacasstinfo_mac-a.xml";
+const std::string kAssetTextForm = kFixtures + "wpmacasstinfo_mac-a.envelope.txt";
 
 // What a receiving server does: Base64-decode the CDATA text and inflate it,
 // with python's zlib rather than ours.
@@ -60,60 +60,22 @@ std::string textForm(const std::string& xml) {
   return document.text();
 }
 
-TEST(EnvelopeDocumentText, SmartStatusReportAsTheReceiverReadsIt) {
-  EXPECT_EQ(textForm("<?xml version=\"1.0\"?><wpmacsmartsts><regid>42</regid>"
-                     "<modelname><![CDATA[Disk]]></modelname></wpmacsmartsts>"),
-            "<?xml version=\"1.0\" ?>\r\n"
-            "<wpmacsmartsts>\r\n"
-            "    <regid>42</regid>\r\n"
-            "    <modelname><![CDATA[Disk]]></modelname>\r\n"
-            "</wpmacsmartsts>\r\n");
-}
-
+// Ordinary text trimmed, the five entities escaped (but "&#" and a digit or
+// "x" in attributes), CDATA kept, empty elements closed, "standalone" last.
 TEST(EnvelopeDocumentText, TrimmingEscapingAndEmptyElements) {
-  EXPECT_EQ(textForm("<?xml standalone=\"yes\" version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                     "<report kind=\"a&amp;b &lt;&gt; &quot;q&quot; &apos;s&apos; &amp;#38; &amp;#x26; &amp;#z\">\n"
-                     "  <name>  Jürgen's \"Mac\" &amp; &lt;co&gt;  </name>\n"
-                     "  <model><![CDATA[  <MacBook Pro> & more  ]]></model>\n"
-                     "  <empty></empty><blank>   </blank><nullcdata><![CDATA[]]></nullcdata>\n"
-                     "  <outer><inner>x</inner></outer>\n"
-                     "</report>"),
-            "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\" ?>\r\n"
-            "<report kind=\"a&amp;b &lt;&gt; &quot;q&quot; &apos;s&apos; &#38; &#x26; &amp;#z\">\r\n"
-            "    <name>Jürgen&apos;s &quot;Mac&quot; &amp; &lt;co&gt;</name>\r\n"
-            "    <model><![CDATA[  <MacBook Pro> & more  ]]></model>\r\n"
-            "    <empty />\r\n"
-            "    <blank />\r\n"
-            "    <nullcdata />\r\n"
-            "    <outer>\r\n"
-            "        <inner>x</inner>\r\n"
-            "    </outer>\r\n"
-            "</report>\r\n");
+  EXPECT_EQ(textForm(readFile(kFixtures + "escaping.xml")), readFile(kFixtures + "escaping.envelope.txt"));
 }
 
-TEST(EnvelopeDocumentText, WithoutDeclarationTheTextOpensWithALineEnd) {
-  EXPECT_EQ(textForm("<a><b/></a>"), "\r\n<a>\r\n    <b />\r\n</a>\r\n");
-}
-
-TEST(EnvelopeDocumentText, IndentationStopsGrowingAtFiftyLevels) {
-  std::string xml;
-  for (int depth = 0; depth < 53; ++depth) xml += "<e" + std::to_string(depth) + ">";
-  xml += "deep";
-  for (int depth = 52; depth >= 0; --depth) xml += "</e" + std::to_string(depth) + ">";
-  const auto lines = linesOf(textForm(xml));
-  ASSERT_EQ(lines.size(), 1u + 53 + 52);
-  EXPECT_EQ(lines[50], std::string(4 * 49, ' ') + "<e49>");
-  EXPECT_EQ(lines[51], std::string(4 * 50, ' ') + "<e50>");
-  EXPECT_EQ(lines[53], std::string(4 * 50, ' ') + "<e52>deep</e52>");
-  EXPECT_EQ(lines[54], std::string(4 * 50, ' ') + "</e51>");
-  EXPECT_EQ(lines.back(), "</e0>");
-}
-
-// Pieces of CDATA that spell out "]]>" between them cannot go into one section
-// as they are: the markers are dropped.
-TEST(EnvelopeDocumentText, CdataHoldingItsOwnTerminatorLosesTheMarkers) {
-  EXPECT_EQ(textForm("<a><![CDATA[x]]]]><![CDATA[>y]]></a>"), "\r\n<a><![CDATA[xy]]></a>\r\n");
-  EXPECT_EQ(textForm("<a><![CDATA[]]]]><![CDATA[]]]]><![CDATA[>>>]]></a>"), "\r\n<a><![CDATA[>]]></a>\r\n");
+TEST(EnvelopeDocumentText, ShortDocuments) {
+  const std::pair<const char*, const char*> cases[] = {
+      // Without declaration the text opens with a line end.
+      {"<a><b/></a>", "\r\n<a>\r\n    <b />\r\n</a>\r\n"},
+      // Pieces of CDATA that spell out "]]>" between them cannot go into one
+      // section as they are: the markers are dropped.
+      {"<a><![CDATA[x]]]]><![CDATA[>y]]></a>", "\r\n<a><![CDATA[xy]]></a>\r\n"},
+      {"<a><![CDATA[]]]]><![CDATA[]]]]><![CDATA[>>>]]></a>", "\r\n<a><![CDATA[>]]></a>\r\n"},
+  };
+  for (const auto& [xml, text] : cases) EXPECT_EQ(textForm(xml), text);
 }
 
 TEST(CompressChilkat, AssetDocumentInflatesBackToItsTextFormByteForByte) {
@@ -220,7 +182,7 @@ TEST(CompressChilkat, LogsTheDocumentAndTheResultInOrder) {
 }
 
 // Depth costs heap, not stack: a document nested far deeper than any report
-// still goes through and comes back whole.
+// still goes through and comes back whole, indented up to fifty levels.
 TEST(CompressChilkat, DeeplyNestedDocumentGoesThroughAndBack) {
   constexpr int kDepth = 20000;
   std::string document;
@@ -236,7 +198,10 @@ TEST(CompressChilkat, DeeplyNestedDocumentGoesThroughAndBack) {
 
   const auto lines = linesOf(restored);
   ASSERT_EQ(lines.size(), 1u + 2 * kDepth - 1);
+  EXPECT_EQ(lines[50], std::string(4 * 49, ' ') + "<e>");
+  EXPECT_EQ(lines[51], std::string(4 * 50, ' ') + "<e>");
   EXPECT_EQ(lines[kDepth], std::string(4 * 50, ' ') + "<e>x</e>");
+  EXPECT_EQ(lines[kDepth + 1], std::string(4 * 50, ' ') + "</e>");
   EXPECT_EQ(lines.back(), "</e>");
 }
 

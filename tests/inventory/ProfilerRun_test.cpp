@@ -11,43 +11,10 @@
 namespace brim::test {
 namespace {
 
-struct Operation {
-  const char* dataType;
-  const char* categoryName;
-  XMLTree (collectData::*collect)();
-};
-
-const std::vector<Operation>& allOperations() {
-  static const std::vector<Operation> operations{
-      {"SPMemoryDataType", "memoryinfo", &collectData::getMemoryInfo},
-      {"SPHardwareDataType", "hardwareinfo", &collectData::getHardwareInfo},
-      {"SPFirewallDataType", "firewall", &collectData::getFirewallInfo},
-      {"SPEthernetDataType", "ethernetcrdinfo", &collectData::getEthernetInfo},
-      {"SPSerialATADataType", "diskinfo", &collectData::getDiskInfo},
-      {"SPNetworkVolumeDataType", "sharedvolinfo", &collectData::getSharedVolInfo},
-      {"SPCardReaderDataType", "sdcardreader", &collectData::getCardreaderInfo},
-      {"SPDiagnosticsDataType", "selftest", &collectData::getSelfTestInfo},
-      {"SPDiscBurningDataType", "discburning", &collectData::getDiscBurninginfo},
-      {"SPPowerDataType", "power", &collectData::getPowerInfo},
-      {"SPPowerDataType", "hardwareconfig", &collectData::getHWConfigInfo},
-      {"SPThunderboltDataType", "osinfo", &collectData::getOSInfo},
-      {"SPDisplaysDataType", "graphicinfo", &collectData::getGraphicInfo},
-      {"SPBluetoothDataType", "blthhardwareinfo", &collectData::getBlueToothHardWareInfo},
-      {"SPBluetoothDataType", "blthservices", &collectData::getBlueToothServices},
-      {"SPBluetoothDataType", "blthdevices", &collectData::getBlueToothDevices},
-      {"SPNetworkDataType", "networkinfo", &collectData::getNetwokInfo},
-      {"SPNetworkLocationDataType", "locations", &collectData::getLocationsInfo},
-      {"SPSoftwareDataType", "systeminfo", &collectData::getSystemInfo},
-      {"SPApplicationsDataType", "applicationinfo", &collectData::getApplicationInfo},
-      {"SPUSBDataType", "usbinfo", &collectData::getUSBInfo},
-  };
-  return operations;
-}
-
 // The subtree of a category without records; the locations write nothing at all.
-std::string emptyCategory(const Operation& operation) {
-  if (std::string(operation.categoryName) == "locations") return "fn\n";
-  return std::string("fn\n  fnname \"") + operation.categoryName + "\"\n";
+std::string emptyCategory(const Collector& category) {
+  if (std::string(category.category) == "locations") return "fn\n";
+  return std::string("fn\n  fnname \"") + category.category + "\"\n";
 }
 
 TEST(ProfilerRun, RunsTheExactCommandAndRemovesItsFile) {
@@ -69,33 +36,9 @@ TEST(ProfilerRun, RunsTheExactCommandAndRemovesItsFile) {
   EXPECT_NE(log.find("-[collectData getSystemInfo]:getSystemInfo\n"), std::string::npos) << log;
 }
 
-TEST(ProfilerRun, CategoriesSharingADataTypeEachRunTheProfiler) {
-  ProfilerReplay replay;
-  collectData collector = replay.collector();
-  collector.getPowerInfo();
-  collector.getHWConfigInfo();
-  collector.getBlueToothHardWareInfo();
-  collector.getBlueToothServices();
-  collector.getBlueToothDevices();
-  const auto calls = replay.calls();
-  ASSERT_EQ(calls.size(), 5u);
-  EXPECT_EQ(calls[1],
-            "system_profiler SPPowerDataType -xml >" + replay.dataDir() + "/autodelete_SPPowerDataType.plist");
-  EXPECT_EQ(calls[4],
-            "system_profiler SPBluetoothDataType -xml >" + replay.dataDir() + "/autodelete_SPBluetoothDataType.plist");
-}
-
-TEST(ProfilerRun, EveryCategoryWithoutProfilerOutputIsEmpty) {
-  ProfilerReplay replay;  // answers nothing: an empty file
-  collectData collector = replay.collector();
-  for (const Operation& operation : allOperations()) {
-    EXPECT_EQ(outline((collector.*operation.collect)()), emptyCategory(operation)) << operation.categoryName;
-  }
-  EXPECT_TRUE(replay.filesLeftInDataDir().empty());
-}
-
-TEST(ProfilerRun, EveryCategoryWithGarbageOutputIsEmpty) {
+TEST(ProfilerRun, EveryCategoryWithoutAUsableReportIsEmpty) {
   const std::vector<std::string> garbage{
+      "",  // no output at all
       "system_profiler: command failed\n",
       "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><dict><key>_items</key><array><dict>",     // cut short
       "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>_items</key><array/></dict></plist>",  // not an array
@@ -106,26 +49,16 @@ TEST(ProfilerRun, EveryCategoryWithGarbageOutputIsEmpty) {
   };
   for (const std::string& text : garbage) {
     ProfilerReplay replay;
-    for (const Operation& operation : allOperations()) replay.serveText(operation.dataType, text);
+    for (const Collector& category : allCollectors()) replay.serveText(category.dataType, text);
     collectData collector = replay.collector();
-    for (const Operation& operation : allOperations()) {
-      EXPECT_EQ(outline((collector.*operation.collect)()), emptyCategory(operation))
-          << operation.categoryName << " from " << text;
+    for (const Collector& category : allCollectors()) {
+      EXPECT_EQ(outline((collector.*category.collect)()), emptyCategory(category))
+          << category.category << " from " << text;
     }
+    // Categories sharing a data type each run the profiler, and each removes its file.
+    EXPECT_EQ(replay.calls().size(), allCollectors().size());
+    EXPECT_TRUE(replay.filesLeftInDataDir().empty());
   }
-}
-
-TEST(ProfilerRun, ItemsOfTheWrongTypeGiveRecordsOfNulls) {
-  ProfilerReplay replay;
-  replay.serveItems("SPFirewallDataType", "<string>not a dictionary</string>");
-  replay.serveItems("SPSerialATADataType", "<dict><key>_items</key><string>no drives here</string></dict>");
-  collectData collector = replay.collector();
-  EXPECT_EQ(outline(collector.getFirewallInfo()),
-            "fn\n  fnname \"firewall\"\n  dtl ID=0\n    mode [(null)]\n    frwallog [(null)]\n    stlmode [(null)]\n");
-  const std::string disks = outline(collector.getDiskInfo());
-  EXPECT_NE(disks.find("  dtl ID=0\n    vendor [(null)]\n"), std::string::npos);
-  EXPECT_NE(disks.find("    capacity [0]\n"), std::string::npos);
-  EXPECT_EQ(disks.find("vol"), std::string::npos);
 }
 
 TEST(ProfilerRun, ADataDirectoryThatDoesNotExistGivesEmptyCategories) {
@@ -136,16 +69,33 @@ TEST(ProfilerRun, ADataDirectoryThatDoesNotExistGivesEmptyCategories) {
   EXPECT_EQ(outline(collector.getHardwareInfo()), "fn\n  fnname \"hardwareinfo\"\n");
 }
 
-// The whole serialised form of one category: CDATA values, numbered records.
-TEST(ProfilerRun, FirewallSerialisesAsCdataElements) {
+// The collectors that count what they read log the counts, Bluetooth services
+// once while reading and once while writing.
+TEST(ProfilerRun, CountsAreLogged) {
   ProfilerReplay replay;
-  replay.serve("SPFirewallDataType", "macos/mac-a/SPFirewallDataType.xml");
+  replay.serve("SPUSBDataType", "inventory/shapes/SPUSBDataType-nested.xml");
+  replay.serve("SPBluetoothDataType", "inventory/SPBluetoothDataType-paired.xml");
+  for (const std::string type : {"SPCardReaderDataType", "SPDiscBurningDataType", "SPNetworkDataType"}) {
+    replay.serve(type, "macos/mac-a/" + type + ".xml");
+  }
   collectData collector = replay.collector();
-  const std::string text = collector.getFirewallInfo().XMLString();
-  EXPECT_NE(text.find("<fn><fnname>firewall</fnname><dtl ID=\"0\"><mode><![CDATA[spfirewall_globalstate_allow_all]]>"
-                      "</mode><frwallog><![CDATA[Yes]]></frwallog><stlmode><![CDATA[No]]></stlmode></dtl></fn>"),
-            std::string::npos)
-      << text;
+  ::testing::internal::CaptureStdout();
+  for (const char* category :
+       {"usbinfo", "blthservices", "blthdevices", "sdcardreader", "discburning", "networkinfo"}) {
+    (collector.*collectorOf(category).collect)();
+  }
+  const std::string log = ::testing::internal::GetCapturedStdout();
+  const std::string usb = "-[collectData getUSBInfo]:", services = "-[collectData getBlueToothServices]:";
+  for (const std::string& lines :
+       {usb + "bus count:2\n" + usb + "device count:2\n" + usb + "device count:3\n" + usb + "device count:0\n",
+        services + "getBlueToothServices\n" + services + "2\n" + services + "2\n" + services + "3\n" + services + "3\n",
+        std::string("-[collectData getBlueToothDevices]:blueToothDevArray 2\n"),
+        std::string("-[collectData getCardreaderInfo]:count:1\n"),
+        std::string("-[collectData getDiscBurninginfo]:disc count:1\n-[collectData "
+                    "getDiscBurninginfo]:discBurnDataDictionary "),
+        std::string("-[collectData getNetwokInfo]:network count:5\n")}) {
+    EXPECT_NE(log.find(lines), std::string::npos) << lines << "\n---\n" << log;
+  }
 }
 
 }  // namespace

@@ -10,55 +10,21 @@
 #include "inventory/ProfilerReplay.h"
 #include "inventory/SystemInfo.h"
 #include "inventory/collectData.h"
+#include "support/SandboxRoot.h"
 
 namespace brim::test {
 namespace {
 
-struct Category {
-  const char* name;  // tests/fixtures/linux/collected/<tree>/<name>.txt
-  const char* dataType;
-  XMLTree (collectData::*collect)();
-};
-
-// The full inventory, then the software inventory.
-const Category kCategories[] = {
-    {"memoryinfo", "SPMemoryDataType", &collectData::getMemoryInfo},
-    {"hardwareinfo", "SPHardwareDataType", &collectData::getHardwareInfo},
-    {"firewall", "SPFirewallDataType", &collectData::getFirewallInfo},
-    {"ethernetcrdinfo", "SPEthernetDataType", &collectData::getEthernetInfo},
-    {"diskinfo", "SPSerialATADataType", &collectData::getDiskInfo},
-    {"sharedvolinfo", "SPNetworkVolumeDataType", &collectData::getSharedVolInfo},
-    {"sdcardreader", "SPCardReaderDataType", &collectData::getCardreaderInfo},
-    {"selftest", "SPDiagnosticsDataType", &collectData::getSelfTestInfo},
-    {"discburning", "SPDiscBurningDataType", &collectData::getDiscBurninginfo},
-    {"power", "SPPowerDataType", &collectData::getPowerInfo},
-    {"hardwareconfig", "SPPowerDataType", &collectData::getHWConfigInfo},
-    {"osinfo", "SPThunderboltDataType", &collectData::getOSInfo},
-    {"graphicinfo", "SPDisplaysDataType", &collectData::getGraphicInfo},
-    {"blthhardwareinfo", "SPBluetoothDataType", &collectData::getBlueToothHardWareInfo},
-    {"blthservices", "SPBluetoothDataType", &collectData::getBlueToothServices},
-    {"blthdevices", "SPBluetoothDataType", &collectData::getBlueToothDevices},
-    {"networkinfo", "SPNetworkDataType", &collectData::getNetwokInfo},
-    {"locations", "SPNetworkLocationDataType", &collectData::getLocationsInfo},
-    {"systeminfo", "SPSoftwareDataType", &collectData::getSystemInfo},
-    {"applicationinfo", "SPApplicationsDataType", &collectData::getApplicationInfo},
-    {"usbinfo", "SPUSBDataType", &collectData::getUSBInfo},
-};
-
 struct Case {
   std::string tree;  // "vm": this build machine; "laptop": the hand-written notebook
-  Category category;
+  Collector category;
 };
 
-void PrintTo(const Case& c, std::ostream* out) { *out << c.tree << " " << c.category.name; }
+void PrintTo(const Case& c, std::ostream* out) { *out << c.tree << " " << c.category.category; }
 
 class RecordedLinux : public ::testing::TestWithParam<Case> {
  protected:
-  void SetUp() override {
-    // Package dates are written in the system time zone; pin it so the expected text holds anywhere.
-    ::setenv("TZ", "UTC", 1);
-    ::tzset();
-  }
+  TimeZone utc{"UTC"};  // package dates are written in the system time zone
 };
 
 TEST_P(RecordedLinux, BuildsTheReviewedSubtree) {
@@ -73,7 +39,7 @@ TEST_P(RecordedLinux, BuildsTheReviewedSubtree) {
   if (const auto at = actual.find("timezone [" + zone + "]"); at != std::string::npos) {
     actual.replace(at + 10, zone.size(), zoneMark);
   }
-  const std::string expected = fixture("linux/collected/" + tree + "/" + category.name + ".txt");
+  const std::string expected = fixture("linux/collected/" + tree + "/" + category.category + ".txt");
   // BRIM_UPDATE_EXPECTED=1 rewrites the subtrees after a deliberate change; review the diff.
   if (const char* update = std::getenv("BRIM_UPDATE_EXPECTED"); update && std::string(update) == "1") {
     writeFile(expected, actual);
@@ -85,14 +51,14 @@ TEST_P(RecordedLinux, BuildsTheReviewedSubtree) {
 std::vector<Case> allCases() {
   std::vector<Case> cases;
   for (const char* tree : {"vm", "laptop"}) {
-    for (const Category& category : kCategories) cases.push_back({tree, category});
+    for (const Collector& category : allCollectors()) cases.push_back({tree, category});
   }
   return cases;
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryCollector, RecordedLinux, ::testing::ValuesIn(allCases()),
                          [](const ::testing::TestParamInfo<Case>& info) {
-                           return info.param.tree + "_" + info.param.category.name;
+                           return info.param.tree + "_" + info.param.category.category;
                          });
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/Plist.h"
+#include "support/Sandbox.h"
 
 namespace brim {
 namespace {
@@ -45,69 +46,23 @@ TEST(DescriptionString, LettersDigitsUnderscoreDollarAndDotStayBare) {
 
 // A recorded battery record: nested dictionaries, keys with spaces and
 // underscores, a negative number; keys listed in order, nested collections
-// opening after the platform's extra indentation.
-TEST(DescriptionPlist, RecordedBatteryRecord) {
-  const Plist battery = recordedItem("SPPowerDataType.xml");
-  EXPECT_EQ(describe(battery.get()),
-            "{\n"
-            "    _name = spbattery_information;\n"
-            "    sppower_battery_charge_info =     {\n"
-            "        sppower_battery_current_capacity = 6628;\n"
-            "        sppower_battery_fully_charged = TRUE;\n"
-            "        sppower_battery_is_charging = FALSE;\n"
-            "        sppower_battery_max_capacity = 6738;\n"
-            "    };\n"
-            "    sppower_battery_health_info =     {\n"
-            "        sppower_battery_cycle_count = 360;\n"
-            "        sppower_battery_health = Good;\n"
-            "    };\n"
-            "    sppower_battery_installed = TRUE;\n"
-            "    sppower_battery_model_info =     {\n"
-            "        \"PCB Lot Code\" = 0000;\n"
-            "        \"Pack Lot Code\" = 0000;\n"
-            "        sppower_battery_cell_revision = 0158;\n"
-            "        sppower_battery_device_name = bq20z451;\n"
-            "        sppower_battery_firmware_version = 0406;\n"
-            "        sppower_battery_hardware_revision = 0002;\n"
-            "        sppower_battery_manufacturer = SMP;\n"
-            "        sppower_battery_serial_number = D862025008TDGDLAH;\n"
-            "    };\n"
-            "    sppower_current_amperage = -2144;\n"
-            "    sppower_current_voltage = 12191;\n"
-            "}");
-}
-
-TEST(DescriptionPlist, RecordedDiagnosticsRecordWithADate) {
-  const Plist diagnostics = recordedItem("SPDiagnosticsDataType.xml");
-  EXPECT_EQ(describe(diagnostics.get()),
+// opening after the platform's extra indentation. A recorded date.
+TEST(DescriptionPlist, RecordedRecords) {
+  EXPECT_EQ(describe(recordedItem("SPPowerDataType.xml").get()) + "\n",
+            test::readFile(test::fixture("platform/battery.description.txt")));
+  EXPECT_EQ(describe(recordedItem("SPDiagnosticsDataType.xml").get()),
             "{\n"
             "    _name = spdiags_post_value;\n"
             "    spdiags_last_run_key = 2012-12-04 15:07:16 +0000;\n"
             "    spdiags_result_key = spdiags_passed_value;\n"
             "}");
-  EXPECT_EQ(describe(plistDictItem(diagnostics.get(), "spdiags_last_run_key")), "2012-12-04 15:07:16 +0000");
 }
 
 TEST(DescriptionPlist, CollectionsInsideCollectionsIndentFurther) {
   const Plist nested = plistFromXml(
       "<array><array><integer>1</integer><string>a b</string></array>"
       "<dict><key>k</key><array/><key>e</key><dict/></dict><array/><true/></array>");
-  EXPECT_EQ(describe(nested.get()),
-            "(\n"
-            "        (\n"
-            "        1,\n"
-            "        \"a b\"\n"
-            "    ),\n"
-            "        {\n"
-            "        e =         {\n"
-            "        };\n"
-            "        k =         (\n"
-            "        );\n"
-            "    },\n"
-            "        (\n"
-            "    ),\n"
-            "    1\n"
-            ")");
+  EXPECT_EQ(describe(nested.get()) + "\n", test::readFile(test::fixture("platform/nested.description.txt")));
   EXPECT_EQ(describe(plistFromXml("<dict/>").get()), "{\n}");
   EXPECT_EQ(describe(plistFromXml("<array/>").get()), "(\n)");
 }

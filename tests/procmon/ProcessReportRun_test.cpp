@@ -2,11 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <pugixml.hpp>
 #include <regex>
 #include <set>
+#include <sstream>
 
 #include "ProcessSamples.h"
 #include "platform/Paths.h"
@@ -195,15 +195,11 @@ TEST_F(ProcessReportRun, SaveWithAStoreItCannotUseStillWritesAReport) {
 // The command word of each line of a process listing, cut to its last path component.
 std::set<std::string> runningNames() {
   std::set<std::string> names;
-  FILE* listing = ::popen("ps -eo command", "r");
-  if (!listing) return names;
-  char line[4096];
-  while (std::fgets(line, sizeof line, listing)) {
-    std::string word(line);
-    word = word.substr(0, word.find_first_of(" \n"));
+  std::istringstream listing(runShell("ps -eo command").output);
+  for (std::string line; std::getline(listing, line);) {
+    const std::string word = line.substr(0, line.find(' '));
     names.insert(word.substr(word.rfind('/') + 1));
   }
-  ::pclose(listing);
   return names;
 }
 

@@ -20,18 +20,6 @@ std::string withoutLineBreaks(std::string text) {
   return text;
 }
 
-std::vector<std::string> linesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    const size_t end = text.find('\n', start);
-    lines.push_back(text.substr(start, end - start));
-    if (end == std::string::npos) break;
-    start = end + 1;
-  }
-  return lines;
-}
-
 class ProcessStore : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -42,6 +30,12 @@ class ProcessStore : public ::testing::Test {
   }
 
   std::vector<std::string> rows() const { return storedRows(CollectProcessesData::databasePath()); }
+  // The stored rows one a line.
+  std::string storedText() const {
+    std::string text;
+    for (const std::string& row : rows()) text += row + "\n";
+    return text;
+  }
 
   Sandbox sandbox_;
   std::optional<SandboxInProcess> inProcess_;  // undone before the sandbox goes
@@ -53,7 +47,7 @@ TEST_F(ProcessStore, ABusyMachineSampleStoresFortyRowsUnderOneDateAndLeavesNoWor
   sampler.CollectTopCpunMemProcs();
 
   // The processor ranking, then the memory ranking; a path with a blank is cut there.
-  EXPECT_EQ(rows(), linesOf(readFile(procmonFixture("store_after_busy_sample.txt"))));
+  EXPECT_EQ(storedText(), readFile(procmonFixture("store_after_busy_sample.txt")));
   EXPECT_FALSE(FileSystem::exists(sandbox_.path("temp/ProcInfo")));
 }
 

@@ -247,11 +247,12 @@ TEST_F(DirectReportRun, MacNamePostsTheDetailsAndRewritesTheSettingsOnlyWhenTheN
   software.insert(software.find("<key>kernel_version</key>"), "<key>local_host_name</key><string>new-name</string>");
   writeFile(profilerDir() + "/SPSoftwareDataType.xml", software);
   // The Ethernet service shows an address: the Wi-Fi one is not asked for.
-  writeFile(profilerDir() + "/SPNetworkDataType.txt",
-            "Network:\n\n    Ethernet:\n\n      Type: Ethernet\n      Hardware: Ethernet\n"
-            "      BSD Device Name: en0\n      IPv4 Addresses: 10.0.2.15\n      IPv4:\n"
-            "          Addresses: 10.0.2.15\n\n    Wi-Fi:\n\n      Type: AirPort\n      Hardware: AirPort\n"
-            "      BSD Device Name: en1\n      IPv4 Addresses: 192.168.1.9\n");
+  const auto networkReport = [&](const char* variant) {
+    std::filesystem::copy_file(fixture("reports/SPNetworkDataType-" + std::string(variant) + ".txt"),
+                               profilerDir() + "/SPNetworkDataType.txt",
+                               std::filesystem::copy_options::overwrite_existing);
+  };
+  networkReport("ethernet");
   RunResult result = sandbox.run({"-macName"});
   EXPECT_EQ(result.exitStatus, 0) << result.output;
   auto requests = server.requests();
@@ -274,10 +275,7 @@ TEST_F(DirectReportRun, MacNamePostsTheDetailsAndRewritesTheSettingsOnlyWhenTheN
   // Without an Ethernet address the Wi-Fi one is reported.
   struct stat before {};
   ::stat(sandbox.path("config/settings.plist").c_str(), &before);
-  writeFile(profilerDir() + "/SPNetworkDataType.txt",
-            "Network:\n\n    Ethernet:\n\n      Type: Ethernet\n      Hardware: Ethernet\n"
-            "      BSD Device Name: en0\n\n    Wi-Fi:\n\n      Type: AirPort\n      Hardware: AirPort\n"
-            "      BSD Device Name: en1\n      IPv4 Addresses: 192.168.1.9\n");
+  networkReport("wifi");
   result = sandbox.run({"-macName"});
   EXPECT_EQ(result.exitStatus, 0) << result.output;
   requests = server.requests();

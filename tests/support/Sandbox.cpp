@@ -1,5 +1,6 @@
 #include "support/Sandbox.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,25 +51,14 @@ Sandbox::~Sandbox() {
 
 void Sandbox::writeSettings(long long dcRegId, const std::string& extraRootEntries,
                             const std::string& machineInfoEntries) const {
-  std::ostringstream xml;
-  xml << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      << "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-      << "<plist version=\"1.0\">\n<dict>\n"
-      << "\t<key>macfolders</key>\n\t<dict>\n"
-      << "\t\t<key>agentinstallpathabsolute</key>\n\t\t<string>" << installDir() << "</string>\n"
-      << "\t\t<key>configdirrelative</key>\n\t\t<string>config</string>\n"
-      << "\t\t<key>datadirrelative</key>\n\t\t<string>data</string>\n"
-      << "\t\t<key>datapostdirrelative</key>\n\t\t<string>datapost</string>\n"
-      << "\t\t<key>executabledirrelative</key>\n\t\t<string>bin</string>\n"
-      << "\t\t<key>logdirrelative</key>\n\t\t<string>log</string>\n"
-      << "\t\t<key>tempdirrelative</key>\n\t\t<string>temp</string>\n"
-      << "\t</dict>\n"
-      << "\t<key>machineinfo</key>\n\t<dict>\n"
-      << "\t\t<key>dcregid</key>\n\t\t<integer>" << dcRegId << "</integer>\n"
-      << machineInfoEntries
-      << "\t</dict>\n"
-      << extraRootEntries << "</dict>\n</plist>\n";
-  writeFile(path("config/settings.plist"), xml.str());
+  std::string xml = readFile(fixture("support/settings.plist.in"));
+  for (const auto& [mark, value] : {std::pair<std::string, std::string>{"@INSTALL_DIR@", installDir()},
+                                    {"@DCREGID@", std::to_string(dcRegId)},
+                                    {"@MACHINEINFO@", machineInfoEntries},
+                                    {"@ROOT_ENTRIES@", extraRootEntries}}) {
+    xml.replace(xml.find(mark), mark.size(), value);
+  }
+  writeFile(path("config/settings.plist"), xml);
 }
 
 void Sandbox::writeBuildDate(const std::string& text) const { writeFile(path("log/build_date"), text); }
@@ -101,7 +91,10 @@ RunResult Sandbox::run(const std::vector<std::string>& args, const std::vector<s
   for (const auto& variable : extraEnv) command += " '" + variable + "'";
   command += " '" + std::string(BRIM_BIN_DIR) + "/brim_asset_sandbox'";
   for (const auto& arg : args) command += " '" + arg + "'";
-  command += " 2>&1";
+  return runShell(command + " 2>&1");
+}
+
+RunResult runShell(const std::string& command) {
   RunResult result;
   FILE* pipe = ::popen(command.c_str(), "r");
   if (!pipe) return result;
@@ -111,6 +104,21 @@ RunResult Sandbox::run(const std::vector<std::string>& args, const std::vector<s
   const int status = ::pclose(pipe);
   result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
+}
+
+std::string shellOutput(const std::string& command, const std::string& input) {
+  char path[] = "/tmp/brim_input_XXXXXX";
+  const int fd = ::mkstemp(path);
+  if (fd < 0) {
+    ADD_FAILURE() << "no temporary file for " << command;
+    return {};
+  }
+  ::close(fd);
+  writeFile(path, input);
+  const RunResult result = runShell("( " + command + " ) < " + path);
+  ::unlink(path);
+  EXPECT_EQ(result.exitStatus, 0) << command;
+  return result.output;
 }
 
 std::string Sandbox::readLog() const { return readFile(path("log/brim_asset_sandbox.log")); }

@@ -61,6 +61,11 @@ class SandboxInProcess {
   std::string savedPath_;
 };
 
+// Runs command through /bin/sh: its exit status and standard output.
+RunResult runShell(const std::string& command);
+// The standard output of command, run through /bin/sh with input on its
+// standard input; a command that fails fails the test.
+std::string shellOutput(const std::string& command, const std::string& input = "");
 std::string readFile(const std::string& path);
 std::string fixture(const std::string& relative);  // path under tests/fixtures
 void writeFile(const std::string& path, const std::string& text);

@@ -27,7 +27,8 @@ class InstallLayout : public ::testing::Test {
   const fs::path& destdir = scratch.path();
 };
 
-TEST_F(InstallLayout, LaysOutTheAgentDirectoryWithSettingsPointingAtIt) {
+// A second install keeps the settings, which the registration tool has written into meanwhile.
+TEST_F(InstallLayout, LaysOutTheAgentDirectoryAndAReinstallKeepsItsSettings) {
   ASSERT_EQ(install(), 0);
   for (const char* program : {"bin/brim_asset", "bin/brim_register", "bin/system_profiler"}) {
     struct stat info {};
@@ -41,9 +42,12 @@ TEST_F(InstallLayout, LaysOutTheAgentDirectoryWithSettingsPointingAtIt) {
   Plist settings = readPlistFile(agent("config/settings.plist"));
   plist_t folders = plistDictItem(settings.get(), "macfolders");
   EXPECT_EQ(plistString(plistDictItem(folders, "agentinstallpathabsolute")), "/opt/local/share/brimvault_mac");
-  for (const auto& [key, value] : {std::pair{"executabledirrelative", "bin"}, {"tempdirrelative", "temp"},
-                                   {"logdirrelative", "log"}, {"datadirrelative", "data"},
-                                   {"datapostdirrelative", "datapost"}, {"configdirrelative", "config"}})
+  for (const auto& [key, value] : {std::pair{"executabledirrelative", "bin"},
+                                   {"tempdirrelative", "temp"},
+                                   {"logdirrelative", "log"},
+                                   {"datadirrelative", "data"},
+                                   {"datapostdirrelative", "datapost"},
+                                   {"configdirrelative", "config"}})
     EXPECT_EQ(plistString(plistDictItem(folders, key)), value) << key;
   plist_t regId = plistDictItem(plistDictItem(settings.get(), "machineinfo"), "dcregid");
   ASSERT_NE(regId, nullptr);
@@ -54,36 +58,28 @@ TEST_F(InstallLayout, LaysOutTheAgentDirectoryWithSettingsPointingAtIt) {
   ASSERT_TRUE(webPosts);
   EXPECT_EQ(plist_get_node_type(webPosts.get()), PLIST_DICT);
   EXPECT_EQ(plist_dict_get_size(webPosts.get()), 0u);
-}
 
-TEST_F(InstallLayout, ReinstallingKeepsTheAgentsSettings) {
-  ASSERT_EQ(install(), 0);
-  const std::string registered = readFile(agent("config/settings.plist"));
-  std::string changed = registered;
-  changed.replace(changed.find("<integer>0</integer>"), 20, "<integer>4711</integer>");
-  writeFile(agent("config/settings.plist"), changed);
-  writeFile(agent("config/webposts.plist"), "<plist><dict><key>x</key><dict/></dict></plist>\n");
-  ASSERT_EQ(install(), 0);
-  EXPECT_EQ(readFile(agent("config/settings.plist")), changed);
-  EXPECT_EQ(readFile(agent("config/webposts.plist")), "<plist><dict><key>x</key><dict/></dict></plist>\n");
-}
-
-// Each job's unit runs the installed tool with its option; the timers are installed for enabling.
-TEST_F(InstallLayout, InstallsOneServiceAndTimerPerJob) {
-  ASSERT_EQ(install(), 0);
+  // Each job's unit runs the installed tool with its option.
   const fs::path units = destdir / "usr/local/lib/systemd/system";
-  for (const auto& [job, command] :
-       {std::pair{"inventory", "brim_asset\n"}, {"software", "brim_asset -software\n"},
-        {"proccollect", "brim_asset -ProcCollect\n"}, {"procsave", "brim_asset -ProcSave\n"},
-        {"smartstatus", "brim_asset -smartstatus\n"}, {"macname", "brim_asset -macName\n"}}) {
+  for (const auto& [job, command] : {std::pair{"inventory", "brim_asset\n"},
+                                     {"software", "brim_asset -software\n"},
+                                     {"proccollect", "brim_asset -ProcCollect\n"},
+                                     {"procsave", "brim_asset -ProcSave\n"},
+                                     {"smartstatus", "brim_asset -smartstatus\n"},
+                                     {"macname", "brim_asset -macName\n"}}) {
     const std::string service = readFile((units / ("brim-asset-" + std::string(job) + ".service")).string());
     EXPECT_NE(service.find("ExecStart=/opt/local/share/brimvault_mac/bin/" + std::string(command)), std::string::npos)
         << job;
-    const std::string timer = readFile((units / ("brim-asset-" + std::string(job) + ".timer")).string());
-    EXPECT_NE(timer.find("WantedBy=timers.target"), std::string::npos) << job;
+    EXPECT_TRUE(fs::exists(units / ("brim-asset-" + std::string(job) + ".timer"))) << job;
   }
-  EXPECT_NE(readFile((units / "brim-asset-proccollect.timer").string()).find("OnUnitActiveSec=5min"), std::string::npos);
-  EXPECT_NE(readFile((units / "brim-asset-macname.timer").string()).find("OnBootSec="), std::string::npos);
+
+  std::string registered = readFile(agent("config/settings.plist"));
+  registered.replace(registered.find("<integer>0</integer>"), 20, "<integer>4711</integer>");
+  writeFile(agent("config/settings.plist"), registered);
+  writeFile(agent("config/webposts.plist"), "<plist><dict><key>x</key><dict/></dict></plist>\n");
+  ASSERT_EQ(install(), 0);
+  EXPECT_EQ(readFile(agent("config/settings.plist")), registered);
+  EXPECT_EQ(readFile(agent("config/webposts.plist")), "<plist><dict><key>x</key><dict/></dict></plist>\n");
 }
 
 }  // namespace

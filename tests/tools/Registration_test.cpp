@@ -1,10 +1,11 @@
 // The registration stand-in: a stable id per machine, written into the settings
 // file without disturbing what the agent's other components keep there.
+#include "Registration.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "Registration.h"
 #include "ScratchDir.h"
 #include "platform/Plist.h"
 #include "support/Sandbox.h"
@@ -52,42 +53,24 @@ TEST_F(RegistrationId, WithoutAMachineIdFallsBackToHostNameAndFirstMacAddress) {
 
 using RegisterMachine = TempRoot;
 
-const char* const kHeader =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-    "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-    "<plist version=\"1.0\">\n";
-
 TEST_F(RegisterMachine, WritesIdAndNameIntoMachineInfoAndKeepsEverythingElse) {
   const std::string settings = at("settings.plist");
-  writeFile(settings, std::string(kHeader) +
-                          "<dict>\n\t<key>macfolders</key>\n\t<dict>\n\t\t<key>executabledirrelative</key>\n"
-                          "\t\t<string>bin</string>\n\t</dict>\n\t<key>machineinfo</key>\n\t<dict>\n"
-                          "\t\t<key>dcregid</key>\n\t\t<integer>0</integer>\n\t\t<key>agenttype</key>\n"
-                          "\t\t<string>mac</string>\n\t</dict>\n\t<key>proxysettings</key>\n\t<dict>\n"
-                          "\t\t<key>proxyport</key>\n\t\t<integer>3128</integer>\n\t</dict>\n</dict>\n</plist>\n");
+  writeFile(settings, readFile(fixture("tools/unregistered_settings.plist")));
   EXPECT_EQ(registration::registerMachine(settings, 6266218503289787322, "vm"), registration::Outcome::Registered);
-  EXPECT_EQ(readFile(settings), std::string(kHeader) +
-                                    "<dict>\n\t<key>macfolders</key>\n\t<dict>\n\t\t<key>executabledirrelative</key>\n"
-                                    "\t\t<string>bin</string>\n\t</dict>\n\t<key>machineinfo</key>\n\t<dict>\n"
-                                    "\t\t<key>dcregid</key>\n\t\t<integer>6266218503289787322</integer>\n"
-                                    "\t\t<key>agenttype</key>\n\t\t<string>mac</string>\n"
-                                    "\t\t<key>machinename</key>\n\t\t<string>vm</string>\n\t</dict>\n"
-                                    "\t<key>proxysettings</key>\n\t<dict>\n\t\t<key>proxyport</key>\n"
-                                    "\t\t<integer>3128</integer>\n\t</dict>\n</dict>\n</plist>\n");
+  EXPECT_EQ(readFile(settings), readFile(fixture("tools/registered_settings.plist")));
   EXPECT_EQ(fs::directory_iterator(dir)->path().filename(), "settings.plist");  // no temporary left behind
 }
 
 TEST_F(RegisterMachine, LeavesARegisteredMachineAndUnreadableFilesAlone) {
   const std::string settings = at("settings.plist");
-  const std::string registered = std::string(kHeader) +
-                                 "<dict><key>machineinfo</key><dict><key>dcregid</key><integer>4711</integer>"
-                                 "</dict></dict></plist>\n";
+  const std::string registered = readFile(fixture("tools/registered_settings.plist"));
   writeFile(settings, registered);
   EXPECT_EQ(registration::registerMachine(settings, 99, "vm"), registration::Outcome::AlreadyRegistered);
   EXPECT_EQ(readFile(settings), registered);
 
-  for (const std::string& broken : {std::string("not a property list"), std::string(kHeader) + "<array/></plist>\n",
-                                   std::string(kHeader) + "<dict><key>machineinfo</key><string>x</string></dict></plist>\n"}) {
+  for (const std::string& broken :
+       {std::string("not a property list"), std::string("<plist version=\"1.0\"><array/></plist>\n"),
+        std::string("<plist version=\"1.0\"><dict><key>machineinfo</key><string>x</string></dict></plist>\n")}) {
     writeFile(settings, broken);
     EXPECT_EQ(registration::registerMachine(settings, 99, "vm"), registration::Outcome::Failed) << broken;
     EXPECT_EQ(readFile(settings), broken);
