@@ -1,6 +1,5 @@
 #include "http/ASIHTTPRequest.h"
 
-#include <curl/curl.h>
 #include <cxxabi.h>
 
 #include <array>
@@ -14,6 +13,8 @@
 #include <memory>
 #include <mutex>
 #include <typeinfo>
+
+#include "http/CurlLibrary.h"
 
 namespace brim {
 namespace {
@@ -36,38 +37,22 @@ constexpr std::string_view kNoAuthenticationObject = "Failed to get authenticati
 constexpr std::string_view kProxyCredentialsNotApplied = "Failed to apply proxy credentials to request";
 constexpr std::string_view kTooManyRedirects = "The request failed because it redirected too many times";
 
-struct EasyCleanup {
-  void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
-using EasyHandle = std::unique_ptr<CURL, EasyCleanup>;
-struct SlistFree {
-  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-using SlistHandle = std::unique_ptr<curl_slist, SlistFree>;
-struct UrlCleanup {
-  void operator()(CURLU* url) const { curl_url_cleanup(url); }
-};
-using UrlHandle = std::unique_ptr<CURLU, UrlCleanup>;
-struct CurlFree {
-  void operator()(char* text) const { curl_free(text); }
-};
-using CurlText = std::unique_ptr<char, CurlFree>;
-
 // An easy handle lent to the connection pool for one exchange; handed back
 // however the exchange ends.
 class PoolAttachment {
  public:
-  PoolAttachment(CURLM* pool, CURL* easy) : pool_(pool), easy_(easy) {
-    attached_ = curl_multi_add_handle(pool_, easy_) == CURLM_OK;
+  PoolAttachment(const CurlLibrary& curl, CURLM* pool, CURL* easy) : curl_(curl), pool_(pool), easy_(easy) {
+    attached_ = curl_.multi_add_handle(pool_, easy_) == CURLM_OK;
   }
   ~PoolAttachment() {
-    if (attached_) curl_multi_remove_handle(pool_, easy_);
+    if (attached_) curl_.multi_remove_handle(pool_, easy_);
   }
   PoolAttachment(const PoolAttachment&) = delete;
   PoolAttachment& operator=(const PoolAttachment&) = delete;
   bool attached() const { return attached_; }
 
  private:
+  const CurlLibrary& curl_;
   CURLM* pool_;
   CURL* easy_;
   bool attached_;
@@ -84,43 +69,19 @@ struct ReuseRule {
   Clock::time_point until;
 };
 
-// What outlives a request, for the life of the process: the pool of open
-// connections, the cookie store, the proxy credentials that worked and how
-// long each server lets its connections be reused. Requests run one at a time
-// on it under `lock`, which guards all of it.
-struct Session {
-  std::mutex lock;
-  CURLM* pool = nullptr;
-  CURLSH* cookies = nullptr;
-  std::map<std::string, ProxyCredentials> proxyCredentials;
-  std::map<std::string, ReuseRule> reuseRules;
-};
-
-Session& session() {
-  static Session* const shared = [] {
-    curl_global_init(CURL_GLOBAL_DEFAULT);
-    auto* created = new Session();  // never freed: connections and stores live as long as the process
-    created->pool = curl_multi_init();
-    created->cookies = curl_share_init();
-    if (created->cookies) curl_share_setopt(created->cookies, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
-    return created;
-  }();
-  return *shared;
-}
-
 struct Target {
   std::string scheme;
   std::string host;
   std::string port;
 };
 
-std::optional<Target> parseTarget(const std::string& url) {
-  UrlHandle handle(curl_url());
-  if (!handle || curl_url_set(handle.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) return std::nullopt;
+std::optional<Target> parseTarget(const CurlLibrary& curl, const std::string& url) {
+  CurlUrlHandle handle(curl.url(), {&curl});
+  if (!handle || curl.url_set(handle.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) return std::nullopt;
   auto part = [&](CURLUPart which, unsigned int flags) -> std::optional<std::string> {
     char* raw = nullptr;
-    if (curl_url_get(handle.get(), which, &raw, flags) != CURLUE_OK || !raw) return std::nullopt;
-    CurlText text(raw);
+    if (curl.url_get(handle.get(), which, &raw, flags) != CURLUE_OK || !raw) return std::nullopt;
+    CurlText text(raw, {&curl});
     return std::string(text.get());
   };
   Target target{part(CURLUPART_SCHEME, 0).value_or(""), part(CURLUPART_HOST, 0).value_or(""),
@@ -164,6 +125,34 @@ std::string exceptionName(const std::exception& exception) {
 }
 
 }  // namespace
+
+// What outlives a request, for the life of the process: the pool of open
+// connections, the cookie store, the proxy credentials that worked and how
+// long each server lets its connections be reused. Requests run one at a time
+// on it under `lock`, which guards all of it.
+struct ASIHTTPRequest::Session {
+  explicit Session(const CurlLibrary& library) : curl(library) {}
+  const CurlLibrary& curl;
+  std::mutex lock;
+  CURLM* pool = nullptr;
+  CURLSH* cookies = nullptr;
+  std::map<std::string, ProxyCredentials> proxyCredentials;
+  std::map<std::string, ReuseRule> reuseRules;
+
+  // Made by the first request that finds libcurl usable; null while it is not.
+  static Session* shared() {
+    const CurlLibrary* curl = CurlLibrary::get();
+    if (!curl) return nullptr;
+    static Session* const made = [curl] {
+      auto* created = new Session(*curl);  // never freed: connections and stores live as long as the process
+      created->pool = curl->multi_init();
+      created->cookies = curl->share_init();
+      if (created->cookies) curl->share_setopt(created->cookies, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+      return created;
+    }();
+    return made;
+  }
+};
 
 // One message exchange with the server or proxy: what was sent and received
 // before it ended.
@@ -281,7 +270,13 @@ std::string ASIHTTPRequest::proxyKey() const {
 }
 
 void ASIHTTPRequest::run() {
-  Session& shared = session();
+  session_ = Session::shared();
+  if (!session_) {
+    failWithError(ASIErrorType::ConnectionFailure, std::string(kConnectionFailure),
+                  "libcurl is unavailable: " + CurlLibrary::unavailableReason());
+    return;
+  }
+  Session& shared = *session_;
   const std::lock_guard<std::mutex> guard(shared.lock);
   ProxyAuthState auth;
   if (usesProxy()) {
@@ -331,16 +326,17 @@ void ASIHTTPRequest::run() {
 }
 
 std::optional<ASIHTTPRequest::Exchange> ASIHTTPRequest::exchange(const ProxyAuthState& auth, bool freshConnection) {
-  Session& shared = session();
-  const std::optional<Target> target = parseTarget(url_);
+  Session& shared = *session_;
+  const CurlLibrary& curl = shared.curl;
+  const std::optional<Target> target = parseTarget(curl, url_);
   if (!target) {
     failWithError(ASIErrorType::UnableToCreateRequest, std::string(kBadURL));
     return std::nullopt;
   }
   // The handle writes into `sent` and reads `headerLines` until it is gone.
   Exchange sent;
-  SlistHandle headerLines;
-  EasyHandle easy(curl_easy_init());
+  CurlHeaderList headerLines(nullptr, {&curl});
+  CurlEasyHandle easy(curl.easy_init(), {&curl});
   if (!easy || !shared.pool) {
     failWithError(ASIErrorType::InternalErrorWhileBuildingRequest, std::string(kNoReadStream));
     return std::nullopt;
@@ -348,7 +344,7 @@ std::optional<ASIHTTPRequest::Exchange> ASIHTTPRequest::exchange(const ProxyAuth
   CURL* handle = easy.get();
   bool built = true;
   auto set = [&](CURLoption option, auto value) {
-    built = curl_easy_setopt(handle, option, value) == CURLE_OK && built;
+    built = curl.easy_setopt(handle, option, value) == CURLE_OK && built;
   };
 
   if (!postBody_.empty() && (requestMethod_ == "GET" || requestMethod_ == "DELETE" || requestMethod_ == "HEAD"))
@@ -388,7 +384,7 @@ std::optional<ASIHTTPRequest::Exchange> ASIHTTPRequest::exchange(const ProxyAuth
   // The caller's headers, and none of the transport's own defaults that the
   // server must not see: no "Accept", no "Content-Type", no "Expect".
   auto addLine = [&](const std::string& line) {
-    curl_slist* appended = curl_slist_append(headerLines.get(), line.c_str());
+    curl_slist* appended = curl.slist_append(headerLines.get(), line.c_str());
     if (!appended) {
       built = false;
       return;
@@ -407,16 +403,16 @@ std::optional<ASIHTTPRequest::Exchange> ASIHTTPRequest::exchange(const ProxyAuth
     set(CURLOPT_PROXY, ("http://" + host).c_str());
     set(CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP));
     set(CURLOPT_HTTPPROXYTUNNEL, target->scheme == "https" ? 1L : 0L);
-    if (curl_easy_setopt(handle, CURLOPT_PROXYPORT, static_cast<long>(proxyPort_)) != CURLE_OK) {
+    if (curl.easy_setopt(handle, CURLOPT_PROXYPORT, static_cast<long>(proxyPort_)) != CURLE_OK) {
       sent.result = CURLE_COULDNT_CONNECT;
       snprintf(sent.errorText.data(), sent.errorText.size(), "proxy port %d is out of range", proxyPort_);
       return sent;
     }
     if (auth.applied) {
       const bool applied =
-          curl_easy_setopt(handle, CURLOPT_PROXYUSERNAME, auth.applied->username.c_str()) == CURLE_OK &&
-          curl_easy_setopt(handle, CURLOPT_PROXYPASSWORD, auth.applied->password.c_str()) == CURLE_OK &&
-          curl_easy_setopt(handle, CURLOPT_PROXYAUTH, auth.applied->scheme) == CURLE_OK;
+          curl.easy_setopt(handle, CURLOPT_PROXYUSERNAME, auth.applied->username.c_str()) == CURLE_OK &&
+          curl.easy_setopt(handle, CURLOPT_PROXYPASSWORD, auth.applied->password.c_str()) == CURLE_OK &&
+          curl.easy_setopt(handle, CURLOPT_PROXYAUTH, auth.applied->scheme) == CURLE_OK;
       if (!applied) {
         failWithError(ASIErrorType::InternalErrorWhileApplyingCredentials, std::string(kProxyCredentialsNotApplied));
         return std::nullopt;
@@ -443,7 +439,7 @@ std::optional<ASIHTTPRequest::Exchange> ASIHTTPRequest::exchange(const ProxyAuth
   }
 
   sent.lastActivity = Clock::now();
-  PoolAttachment attachment(shared.pool, handle);
+  PoolAttachment attachment(curl, shared.pool, handle);
   if (!attachment.attached()) {
     failWithError(ASIErrorType::InternalErrorWhileBuildingRequest, std::string(kNoConnection));
     return std::nullopt;
@@ -457,21 +453,21 @@ std::optional<ASIHTTPRequest::Exchange> ASIHTTPRequest::exchange(const ProxyAuth
   };
   int running = 1;
   for (;;) {
-    if (curl_multi_perform(shared.pool, &running) != CURLM_OK) break;
+    if (curl.multi_perform(shared.pool, &running) != CURLM_OK) break;
     if (running == 0) break;
     if (idleTooLong()) {
       sent.timedOut = true;
       break;
     }
-    curl_multi_poll(shared.pool, nullptr, 0, kStatusTimerMilliseconds, nullptr);
+    curl.multi_poll(shared.pool, nullptr, 0, kStatusTimerMilliseconds, nullptr);
   }
   int queued = 0;
-  while (CURLMsg* message = curl_multi_info_read(shared.pool, &queued)) {
+  while (CURLMsg* message = curl.multi_info_read(shared.pool, &queued)) {
     if (message->msg == CURLMSG_DONE && message->easy_handle == handle) sent.result = message->data.result;
   }
-  curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &sent.responseCode);
-  curl_easy_getinfo(handle, CURLINFO_HTTP_CONNECTCODE, &sent.connectCode);
-  if (char* location = nullptr; curl_easy_getinfo(handle, CURLINFO_REDIRECT_URL, &location) == CURLE_OK && location)
+  curl.easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &sent.responseCode);
+  curl.easy_getinfo(handle, CURLINFO_HTTP_CONNECTCODE, &sent.connectCode);
+  if (char* location = nullptr; curl.easy_getinfo(handle, CURLINFO_REDIRECT_URL, &location) == CURLE_OK && location)
     sent.redirectURL = std::string(location);
   return sent;
 }
@@ -491,7 +487,7 @@ void ASIHTTPRequest::takeResponse(const Exchange& sent) {
   if (sent.result != CURLE_OK || sent.tunnelRefused()) return;
   const auto allowance = connectionReuseAllowance(sent.isHTTP10, responseHeaders_,
                                                   std::chrono::seconds(persistentConnectionTimeoutSeconds_));
-  session().reuseRules[sent.connectionKey] =
+  session_->reuseRules[sent.connectionKey] =
       allowance ? ReuseRule{true, Clock::now() + *allowance} : ReuseRule{false, Clock::now()};
 }
 
@@ -501,7 +497,7 @@ bool ASIHTTPRequest::answerProxyChallenge(ProxyAuthState& auth) {
     failWithError(ASIErrorType::InternalErrorWhileApplyingCredentials, std::string(kNoAuthenticationObject));
     return false;
   }
-  Session& shared = session();
+  Session& shared = *session_;
   // Credentials the proxy has just refused are not offered again.
   if (auth.applied && auth.appliedFromStore) shared.proxyCredentials.erase(proxyKey());
   auth.applied.reset();
@@ -548,7 +544,7 @@ bool ASIHTTPRequest::followRedirect(const Exchange& sent) {
 void ASIHTTPRequest::failWithConnectionError(const Exchange& sent) {
   std::string description(kConnectionFailure);
   if (isSecureTransportError(sent.result)) description += kSSLProblem;
-  const char* detail = sent.errorText[0] != '\0' ? sent.errorText.data() : curl_easy_strerror(sent.result);
+  const char* detail = sent.errorText[0] != '\0' ? sent.errorText.data() : session_->curl.easy_strerror(sent.result);
   failWithError(ASIErrorType::ConnectionFailure, std::move(description),
                 "curl error " + std::to_string(static_cast<int>(sent.result)) + ": " + detail);
 }

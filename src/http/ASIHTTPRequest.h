@@ -74,6 +74,7 @@ class ASIHTTPRequest {
  private:
   struct Exchange;
   struct ProxyAuthState;
+  struct Session;
 
   explicit ASIHTTPRequest(std::string url) : url_(std::move(url)) {}
 
@@ -110,6 +111,8 @@ class ASIHTTPRequest {
   std::string rawResponseData_;
   std::optional<ASIError> error_;
   bool complete_ = false;
+  // The process's shared state, once run() has found libcurl usable.
+  Session* session_ = nullptr;
 };
 
 }  // namespace brim

@@ -1,0 +1,74 @@
+#pragma once
+// libcurl, opened when a job first posts rather than when the process starts:
+// most jobs never speak HTTP, and linking the library would load it and its
+// dozens of dependencies into every one of them. Only libcurl's own API is
+// used, through the functions resolved here; the headers still declare them.
+#include <curl/curl.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace brim {
+
+class CurlLibrary {
+ public:
+  // The process's libcurl, opened, resolved and globally initialised by the
+  // first call from whichever thread; null when that failed, which is logged once.
+  static const CurlLibrary* get();
+  // Why get() answers null, for the error a request ends with.
+  static std::string unavailableReason();
+
+  // Opens fileName and resolves every function below; null when either fails,
+  // with the loader's reason logged and put in `reason`.
+  static std::unique_ptr<CurlLibrary> open(const std::string& fileName, std::string& reason);
+
+  // Tests make get() answer as if the process's libcurl were fileName
+  // (opened, never initialised); absent restores the real one. Not for use
+  // while requests run.
+  static void useForTesting(std::optional<std::string> fileName);
+
+  ~CurlLibrary();
+  CurlLibrary(const CurlLibrary&) = delete;
+  CurlLibrary& operator=(const CurlLibrary&) = delete;
+
+  decltype(&curl_global_init) global_init = nullptr;
+  decltype(&curl_easy_init) easy_init = nullptr;
+  decltype(&curl_easy_setopt) easy_setopt = nullptr;
+  decltype(&curl_easy_getinfo) easy_getinfo = nullptr;
+  decltype(&curl_easy_perform) easy_perform = nullptr;
+  decltype(&curl_easy_cleanup) easy_cleanup = nullptr;
+  decltype(&curl_easy_strerror) easy_strerror = nullptr;
+  decltype(&curl_multi_init) multi_init = nullptr;
+  decltype(&curl_multi_add_handle) multi_add_handle = nullptr;
+  decltype(&curl_multi_remove_handle) multi_remove_handle = nullptr;
+  decltype(&curl_multi_perform) multi_perform = nullptr;
+  decltype(&curl_multi_poll) multi_poll = nullptr;
+  decltype(&curl_multi_info_read) multi_info_read = nullptr;
+  decltype(&curl_share_init) share_init = nullptr;
+  decltype(&curl_share_setopt) share_setopt = nullptr;
+  decltype(&curl_url) url = nullptr;
+  decltype(&curl_url_set) url_set = nullptr;
+  decltype(&curl_url_get) url_get = nullptr;
+  decltype(&curl_url_cleanup) url_cleanup = nullptr;
+  decltype(&curl_slist_append) slist_append = nullptr;
+  decltype(&curl_slist_free_all) slist_free_all = nullptr;
+  decltype(&curl_free) free = nullptr;
+
+ private:
+  explicit CurlLibrary(void* handle) : handle_(handle) {}
+  void* handle_;
+};
+
+// An object libcurl made, handed back to the same library when its owner goes.
+template <typename Object, auto release>
+struct CurlRelease {
+  const CurlLibrary* curl = nullptr;
+  void operator()(Object* object) const { (curl->*release)(object); }
+};
+using CurlEasyHandle = std::unique_ptr<CURL, CurlRelease<CURL, &CurlLibrary::easy_cleanup>>;
+using CurlUrlHandle = std::unique_ptr<CURLU, CurlRelease<CURLU, &CurlLibrary::url_cleanup>>;
+using CurlHeaderList = std::unique_ptr<curl_slist, CurlRelease<curl_slist, &CurlLibrary::slist_free_all>>;
+using CurlText = std::unique_ptr<char, CurlRelease<char, &CurlLibrary::free>>;
+
+}  // namespace brim
