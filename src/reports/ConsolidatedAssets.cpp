@@ -51,6 +51,9 @@ std::optional<std::string> modelNameFromProfile(const std::string& path) {
   return orNull(plistString(plistDictItem(plist_array_get_item(items, 0), "machine_name")));
 }
 
+// The machine's registration id in decimal, as every document and file name carries it.
+std::string regIdText() { return std::to_string(GlobalPreferences::getSharedInstance().machineInfo().dcRegId); }
+
 }  // namespace
 
 ConsolidatedAssets::ConsolidatedAssets() {
@@ -146,8 +149,7 @@ void ConsolidatedAssets::collectSWData() {
 std::string ConsolidatedAssets::inventoryDocument(std::string_view type, std::span<const Collector> collectors) {
   XMLTree document("wpmacasstinfo");
   document.addChildNodeToCurrentNodeWithName("type", std::string(type));
-  document.addChildNodeToCurrentNodeWithName("regid",
-                                             std::to_string(GlobalPreferences::getSharedInstance().machineInfo().dcRegId));
+  document.addChildNodeToCurrentNodeWithName("regid", regIdText());
   document.addChildNodeToCurrentNodeWithName("scandttime", todayStringWithTimeZone());
 
   // Every category is gathered before any is appended.
@@ -169,8 +171,7 @@ void ConsolidatedAssets::collectSmartStatus() {
   brim::collectData collector;
   const DiskInfo disk = collector.getDiskDetails();
   XMLTree report("wpmacsmartsts");
-  report.addChildNodeToCurrentNodeWithName("regid",
-                                           std::to_string(GlobalPreferences::getSharedInstance().machineInfo().dcRegId));
+  report.addChildNodeToCurrentNodeWithName("regid", regIdText());
   report.addChildNodeToCurrentNodeWithName("scandttime", DateTime::dateStringOf(DateTime::now(), "MM-dd-yyyy HH:mm:ss"));
   report.addChildNodeWithCDATAToCurrentNodeWithName("modelname", disk.model);
   report.addChildNodeWithCDATAToCurrentNodeWithName("modeldesc", disk.description);
@@ -191,8 +192,7 @@ void ConsolidatedAssets::collectMacDetails() {
   if (address.empty()) address = executeCommand(kWiFiAddress);
 
   XMLTree report("wpmacupdsysdtl");
-  report.addChildNodeToCurrentNodeWithName("regid",
-                                           std::to_string(GlobalPreferences::getSharedInstance().machineInfo().dcRegId));
+  report.addChildNodeToCurrentNodeWithName("regid", regIdText());
   report.addChildNodeWithCDATAToCurrentNodeWithName("resourcename", system.compName);
   report.addChildNodeWithCDATAToCurrentNodeWithName("os", system.systemVer);
   report.addChildNodeWithCDATAToCurrentNodeWithName("osversion", system.kernelVer);
@@ -331,10 +331,8 @@ void ConsolidatedAssets::SendTopProcesses() {
 
 bool ConsolidatedAssets::writeDataPostFile(std::string_view prefix, const std::optional<std::string>& document) {
   if (!document) return false;  // the job produced no document
-  GlobalPreferences& prefs = GlobalPreferences::getSharedInstance();
-  const MacFolderSettings& folders = prefs.macFodler();
-  const std::string name =
-      std::string(prefix) + "_" + std::to_string(prefs.machineInfo().dcRegId) + "_" + todayStringForFileName();
+  const MacFolderSettings& folders = GlobalPreferences::getSharedInstance().macFodler();
+  const std::string name = std::string(prefix) + "_" + regIdText() + "_" + todayStringForFileName();
   const std::string path =
       orNull(folders.agentInstallPathAbs) + "/" + orNull(folders.dataPostDirRelative) + "/" + name;
   return FileSystem::writeFileAtomically(path, *document);
