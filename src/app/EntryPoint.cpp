@@ -97,9 +97,7 @@ int EntryPoint::run(const std::vector<std::string>& args) {
   log("regid=" + std::to_string(prefs.machineInfo().dcRegId));
   const MacFolderSettings& folders = prefs.macFodler();
   // Read at each use: the reload after registration may change the folders.
-  const auto executableDir = [&folders] {
-    return orNull(folders.agentInstallPathAbs) + "/" + orNull(folders.executableDirRelative);
-  };
+  const auto executableDir = [&folders] { return folders.folder(folders.executableDirRelative); };
 
   if (prefs.machineInfo().dcRegId == 0) {
     log("agentInstallPath=" + orNull(folders.agentInstallPathAbs));

@@ -1,6 +1,7 @@
 #include "config/MacFolderSettings.h"
 
 #include "config/SectionFields.h"
+#include "platform/Text.h"
 
 namespace brim {
 namespace {
@@ -25,5 +26,9 @@ bool MacFolderSettings::initWithDictionary(plist_t dict) {
 }
 
 Plist MacFolderSettings::dictionary() const { return writeSectionFields<S>(*this, kFields, asRead_.get(), {}); }
+
+std::string MacFolderSettings::folder(const std::optional<std::string>& relative) const {
+  return orNull(agentInstallPathAbs) + "/" + orNull(relative);
+}
 
 }  // namespace brim

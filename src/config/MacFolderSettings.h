@@ -13,6 +13,9 @@ class MacFolderSettings : public SettingsSection {
   bool initWithDictionary(plist_t dict) override;
   Plist dictionary() const override;
 
+  // "<agentInstallPathAbs>/<relative>", an absent part written as "(null)".
+  std::string folder(const std::optional<std::string>& relative) const;
+
   static constexpr std::string_view agentInstallPathAbsDictKey = "agentinstallpathabsolute";
   static constexpr std::string_view configDirectRelativeDictKey = "configdirrelative";
   static constexpr std::string_view downloadDirRelativeDictKey = "downloaddirrelative";

@@ -709,7 +709,7 @@ int32_t leadingInt32(std::string_view text) {
 // dataDir: "<agentInstallPathAbs>/<tempDirRelative>" of the shared settings.
 std::string temporaryDirectory() {
   const MacFolderSettings& folders = GlobalPreferences::getSharedInstance().macFodler();
-  return orNull(folders.agentInstallPathAbs) + "/" + orNull(folders.tempDirRelative);
+  return folders.folder(folders.tempDirRelative);
 }
 
 }  // namespace

@@ -102,8 +102,7 @@ CollectProcessesData::CollectProcessesData() {
 
   // An absolute install path gives a doubled leading slash, which the file system takes as one.
   const MacFolderSettings& folders = GlobalPreferences::getSharedInstance().macFodler();
-  ProcDataDir = std::string("/").append(orNull(folders.agentInstallPathAbs)) + "/" + orNull(folders.tempDirRelative) +
-                "/ProcInfo";
+  ProcDataDir = "/" + folders.folder(folders.tempDirRelative) + "/ProcInfo";
   // No parents: without the temporary directory the sample finds no file and stores nothing.
   if (!FileSystem::makeDirectory(ProcDataDir) && !FileSystem::exists(ProcDataDir)) {
     logAt(kInit, "cannot create directory " + ProcDataDir);

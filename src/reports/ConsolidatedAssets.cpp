@@ -58,15 +58,13 @@ std::string regIdText() { return std::to_string(GlobalPreferences::getSharedInst
 
 ConsolidatedAssets::ConsolidatedAssets() {
   const MacFolderSettings& folders = GlobalPreferences::getSharedInstance().macFodler();
-  const std::string profile =
-      orNull(folders.agentInstallPathAbs) + "/" + orNull(folders.tempDirRelative) + "/autodelete_SPHardwareDataType.plist";
+  const std::string profile = folders.folder(folders.tempDirRelative) + "/autodelete_SPHardwareDataType.plist";
   std::system(("system_profiler SPHardwareDataType -xml >" + profile).c_str());
 
   if (auto modelName = modelNameFromProfile(profile)) {
     logAt(kInit, "modelName=" + *modelName);
     const std::string month = monthYearForPerfLogFile();
-    const std::string base = orNull(folders.agentInstallPathAbs) + "/" + orNull(folders.dataDirRelative) + "/" +
-                             *modelName + "/" + month;
+    const std::string base = folders.folder(folders.dataDirRelative) + "/" + *modelName + "/" + month;
     perfLogDir = base + "/GPM";
     procLogDir = base + "/PRS";
     logAt(kInit, "direct " + *perfLogDir);
@@ -333,8 +331,7 @@ bool ConsolidatedAssets::writeDataPostFile(std::string_view prefix, const std::o
   if (!document) return false;  // the job produced no document
   const MacFolderSettings& folders = GlobalPreferences::getSharedInstance().macFodler();
   const std::string name = std::string(prefix) + "_" + regIdText() + "_" + todayStringForFileName();
-  const std::string path =
-      orNull(folders.agentInstallPathAbs) + "/" + orNull(folders.dataPostDirRelative) + "/" + name;
+  const std::string path = folders.folder(folders.dataPostDirRelative) + "/" + name;
   return FileSystem::writeFileAtomically(path, *document);
 }
 
