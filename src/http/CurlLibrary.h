@@ -5,11 +5,15 @@
 // used, through the functions resolved here; the headers still declare them.
 #include <curl/curl.h>
 
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
 
 namespace brim {
+
+// The largest server answer a request keeps; a larger one fails the request.
+inline constexpr std::size_t kMaximumAnswerBytes = std::size_t{1} << 20;
 
 class CurlLibrary {
  public:
@@ -27,6 +31,11 @@ class CurlLibrary {
   // (opened, never initialised); absent restores the real one. Not for use
   // while requests run.
   static void useForTesting(std::optional<std::string> fileName);
+
+  // Restricts a transfer, and every redirect it follows, to http and https, and
+  // refuses an answer that announces more than kMaximumAnswerBytes. A site of
+  // any other scheme (file, ftp, ...) then fails with CURLE_UNSUPPORTED_PROTOCOL.
+  bool restrictTransfer(CURL* easy) const;
 
   ~CurlLibrary();
   CurlLibrary(const CurlLibrary&) = delete;

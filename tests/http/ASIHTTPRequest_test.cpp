@@ -253,9 +253,31 @@ TEST(BrokenConnections, AConnectionClosedWithoutAnswerIsRetriedOnceOnANewOne) {
 TEST(RequestFailures, UnusableAddressesEndInTheirOwnErrors) {
   expectError(send("not a url"), 5, "Unable to create request (bad url?)");
   expectError(send("ftp://127.0.0.1/file"), 5, "Unable to create request (bad url?)");
+  expectError(send("file:///etc/passwd"), 5, "Unable to create request (bad url?)");
   const ASIHTTPRequest refused = send("http://127.0.0.1:" + std::to_string(unusedLoopbackPort()) + "/post", "x");
   expectError(refused, 1, "A connection failure occurred");
   EXPECT_EQ(refused.responseStatusCode(), 0);
+}
+
+// Only http and https are followed, and an answer over 1 MiB is refused
+// without being kept.
+TEST(RequestFailures, ARedirectToAFileAndAnAnswerOverOneMebibyteAreRefused) {
+  LoopbackHttpServer server([](httplib::Server& routes) {
+    routes.Post("/to-file",
+                [](const httplib::Request&, httplib::Response& res) { res.set_redirect("file:///etc/passwd", 307); });
+    routes.Post("/large", [](const httplib::Request&, httplib::Response& res) {
+      res.set_content(std::string(2 << 20, 'L'), "text/plain");
+    });
+  });
+  const ASIHTTPRequest redirected = send(server.url("/to-file"), "report");
+  expectError(redirected, 5, "Unable to create request (bad url?)");
+  EXPECT_EQ(redirected.responseString(), std::nullopt);
+
+  const ASIHTTPRequest large = send(server.url("/large"), "report");
+  expectError(large, 1, "A connection failure occurred");
+  EXPECT_TRUE(large.responseTooLarge());
+  EXPECT_EQ(large.responseStatusCode(), 200);
+  EXPECT_EQ(large.rawResponseData(), "");
 }
 
 TEST(RequestFailures, AServerCertificateNobodyVouchesForIsASecureTransportProblem) {
@@ -280,6 +302,24 @@ TEST(RequestTimeOut, AServerSilentForTenSecondsEndsTheRequest) {
   EXPECT_EQ(silent.connections(), 1);  // a time-out is final: no retry
   // Only a sanity check that it did wait; how long exactly is not asserted.
   EXPECT_GE(waited, std::chrono::seconds(9));
+}
+
+// The idle time-out never fires on a steady answer; a bound on the whole request does.
+TEST(RequestTimeOut, AWholeRequestBoundEndsAnAnswerThatKeepsComing) {
+  RawTcpServer trickle([](int fd, int, const std::atomic<bool>& stopping) {
+    RawTcpServer::readRequest(fd);
+    RawTcpServer::sendAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n");
+    for (int i = 0; i < 1000 && !stopping; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      RawTcpServer::sendAll(fd, "t");
+    }
+  });
+  ASIHTTPRequest request = ASIHTTPRequest::requestWithURL(trickle.url("/post"));
+  request.setMaximumDuration(std::chrono::seconds(2));
+  request.appendPostData("report");
+  request.startSynchronous();
+  expectError(request, 2, "The request timed out");
+  EXPECT_EQ(trickle.connections(), 1);
 }
 
 // A server that takes the connection but reads nothing: once the socket

@@ -63,12 +63,38 @@ TEST_F(RouteTable, OnlyALocalSubnetLeavesTheInternetUnreachable) {
             Reachability::NotReachable);
 }
 
-TEST_F(RouteTable, ADefaultRouteThatIsDownOrAMissingTableCountsAsUnreachable) {
-  writeFile(sandbox.root() + "/proc/net/route",
-            "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\n"
-            "eth0\t00000000\t0102000A\t0002\t0\t0\t0\t00000000\n"
-            "garbage line\n");
-  EXPECT_EQ(ReachabilitySource::flagsForAddress(0), 0u);
+// The route the kernel would take decides: a reject route ("ip route add
+// unreachable default", flags 0x0201) or one that is down reaches nothing.
+TEST_F(RouteTable, TheRouteTheKernelWouldTakeDecides) {
+  const std::string heading = "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n";
+  const std::string local = "eth0\t0002000A\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n";
+  const auto route = [](const char* iface, const char* gateway, const char* flags, int metric) {
+    return std::string(iface) + "\t00000000\t" + gateway + "\t" + flags + "\t0\t0\t" + std::to_string(metric) +
+           "\t00000000\t0\t0\t0\n";
+  };
+  const std::string up = route("eth0", "0102000A", "0003", 100);
+  const std::string reject = route("*", "00000000", "0201", 0);
+  struct Case {
+    const char* name;
+    std::string routes;
+    uint32_t wildcard;  // flags for 0.0.0.0
+    uint32_t local;     // flags for 10.0.2.15
+  };
+  const uint32_t R = ReachabilitySource::kReachable;
+  const Case cases[] = {
+      {"default route down", local + route("eth0", "0102000A", "0002", 0) + "garbage line\n", 0, R},
+      {"reject default only", local + reject, 0, R},
+      {"reject default before a usable one", local + up + reject, 0, R},
+      {"usable default before a reject one",
+       local + route("eth0", "0102000A", "0003", 0) + route("*", "00000000", "0201", 5), R, R},
+      {"reject default, no local route", reject, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    writeFile(sandbox.root() + "/proc/net/route", heading + c.routes);
+    EXPECT_EQ(ReachabilitySource::flagsForAddress(0), c.wildcard);
+    EXPECT_EQ(ReachabilitySource::flagsForAddress(0x0A00020F), c.local);
+  }
   std::filesystem::remove(sandbox.root() + "/proc/net/route");
   EXPECT_EQ(ReachabilitySource::flagsForAddress(0), std::nullopt);
 }

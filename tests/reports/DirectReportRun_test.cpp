@@ -198,7 +198,8 @@ TEST_F(DirectReportRun, TheDisasterRecoverySiteOrThePrimaryIsUsedNeverTheSeconda
   ASSERT_EQ(requests.size(), 1u) << result.output;
   EXPECT_EQ(requests[0].target, "/disaster%20recovery?rid=4711");
 
-  // The primary site answering nothing three times does not send the report elsewhere.
+  // The primary site answering nothing three times does not send the report
+  // elsewhere; it is saved for the uploader although the network is up.
   writeSettings("mac-a", false);
   answerWith({"", "", "", "", ""});
   result = sandbox.run({"-smartstatus"});
@@ -208,19 +209,40 @@ TEST_F(DirectReportRun, TheDisasterRecoverySiteOrThePrimaryIsUsedNeverTheSeconda
   for (std::size_t i = 1; i < requests.size(); ++i) EXPECT_EQ(requests[i].target, "/primary?rid=4711");
   EXPECT_THAT(result.output, HasSubstr("Retry Count=2\n"));
   EXPECT_THAT(result.output, HasSubstr("-[ConsolidatedAssets collectSmartStatus]:No Response\n"));
+  EXPECT_THAT(result.output, HasSubstr("-[ConsolidatedAssets writeSmartStatusForDataPost]:No answer from the server; "
+                                       "saving the report for the uploader\n"));
+  EXPECT_THAT(result.output, Not(HasSubstr("No Connection")));
+  const auto files = sandbox.listDir("datapost");
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(readFile(sandbox.path("datapost/" + files[0])), loggedReport(result.output));
 }
 
 TEST_F(DirectReportRun, UnreachableNetworkKeepsThePlainReportAndFailsOnlyWhenItCannotBeWritten) {
   BRIM_REQUIRE_ROOT();
   writeWebPost("wpmacsmartsts", {true, true, false});
-  sandbox.writeRouteTable(false);
-  RunResult result = sandbox.run({"-smartstatus"});
-  EXPECT_EQ(result.exitStatus, 0) << result.output;
-  EXPECT_THAT(result.output, HasSubstr("-[ConsolidatedAssets writeSmartStatusForDataPost]:No Connection\n"));
-  const auto files = sandbox.listDir("datapost");
-  ASSERT_EQ(files.size(), 1u);
-  EXPECT_TRUE(std::regex_match(files[0], std::regex("wpmacsmartsts_4711_[0-9]{14}"))) << files[0];
-  EXPECT_EQ(readFile(sandbox.path("datapost/" + files[0])), loggedReport(result.output));
+  // No default route at all, then a reject one ("ip route add unreachable default").
+  const std::string rejectDefault =
+      "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n"
+      "eth0\t0002000A\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n"
+      "*\t00000000\t00000000\t0201\t0\t0\t0\t00000000\t0\t0\t0\n";
+  RunResult result;
+  for (const bool reject : {false, true}) {
+    SCOPED_TRACE(reject ? "reject default route" : "no default route");
+    std::filesystem::remove_all(sandbox.path("datapost"));
+    std::filesystem::create_directories(sandbox.path("datapost"));
+    if (reject) {
+      writeFile(sandbox.root() + "/proc/net/route", rejectDefault);
+    } else {
+      sandbox.writeRouteTable(false);
+    }
+    result = sandbox.run({"-smartstatus"});
+    EXPECT_EQ(result.exitStatus, 0) << result.output;
+    EXPECT_THAT(result.output, HasSubstr("-[ConsolidatedAssets writeSmartStatusForDataPost]:No Connection\n"));
+    const auto files = sandbox.listDir("datapost");
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_TRUE(std::regex_match(files[0], std::regex("wpmacsmartsts_4711_[0-9]{14}"))) << files[0];
+    EXPECT_EQ(readFile(sandbox.path("datapost/" + files[0])), loggedReport(result.output));
+  }
 
   std::filesystem::remove_all(sandbox.path("datapost"));
   result = sandbox.run({"-smartstatus"});
@@ -236,6 +258,8 @@ TEST_F(DirectReportRun, NoWebPostOfTheReportsNameSendsNothing) {
   EXPECT_THAT(result.output,
               HasSubstr("-[ConsolidatedAssets sendXML:toWebPost:withEncryptionKey:]:commResponse=(null)\n"));
   EXPECT_THAT(result.output, HasSubstr("-[ConsolidatedAssets collectSmartStatus]:No Response\n"));
+  // Not delivered, so saved for the uploader.
+  EXPECT_EQ(sandbox.listDir("datapost").size(), 1u);
 }
 
 TEST_F(DirectReportRun, MacNamePostsTheDetailsAndRewritesTheSettingsOnlyWhenTheNameChanged) {
