@@ -88,8 +88,12 @@ std::optional<std::string> Communications::resolve(const std::string& path) cons
   CurlUrlHandle url(curl->url(), {curl});
   if (!url) return std::nullopt;
   if (baseURL && curl->url_set(url.get(), CURLUPART_URL, baseURL->c_str(), 0) != CURLUE_OK) return std::nullopt;
-  // An empty reference is the base itself (RFC 3986, 5.2.2), query included.
-  if (path.empty()) return baseURL ? absoluteText(*curl, url.get()) : std::nullopt;
+  // An empty reference is the base itself (RFC 3986, 5.2.2), query included, fragment not.
+  if (path.empty()) {
+    if (!baseURL) return std::nullopt;
+    curl->url_set(url.get(), CURLUPART_FRAGMENT, nullptr, 0);
+    return absoluteText(*curl, url.get());
+  }
   // Setting a relative reference on a URL handle resolves it against the URL it holds.
   if (curl->url_set(url.get(), CURLUPART_URL, path.c_str(), 0) != CURLUE_OK) return std::nullopt;
   return absoluteText(*curl, url.get());
