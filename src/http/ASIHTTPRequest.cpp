@@ -212,15 +212,8 @@ struct ASIHTTPRequest::Exchange {
   static size_t onBody(char* data, size_t size, size_t count, void* user) {
     auto& exchange = *static_cast<Exchange*>(user);
     exchange.lastActivity = Clock::now();
-    const size_t length = size * count;
-    if (length > kMaximumAnswerBytes - exchange.body.size()) {
-      // Refused before it is all read: what came so far is let go too.
-      exchange.tooLarge = true;
-      std::string().swap(exchange.body);
-      return 0;
-    }
-    exchange.body.append(data, length);
-    return length;
+    exchange.tooLarge = !appendToAnswer(exchange.body, data, size * count);
+    return exchange.tooLarge ? 0 : size * count;
   }
 
   static int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t uploadedNow) {

@@ -15,6 +15,18 @@ namespace brim {
 // The largest server answer a request keeps; a larger one fails the request.
 inline constexpr std::size_t kMaximumAnswerBytes = std::size_t{1} << 20;
 
+// Appends what a write callback got to the answer; false, with the answer let
+// go, when that would pass kMaximumAnswerBytes: the callback then ends the
+// transfer rather than read the rest.
+inline bool appendToAnswer(std::string& answer, const char* data, std::size_t length) {
+  if (length > kMaximumAnswerBytes - answer.size()) {
+    std::string().swap(answer);
+    return false;
+  }
+  answer.append(data, length);
+  return true;
+}
+
 class CurlLibrary {
  public:
   // The process's libcurl, opened, resolved and globally initialised by the

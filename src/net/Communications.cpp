@@ -37,14 +37,8 @@ struct DirectTransfer {
 
   static size_t onBody(char* data, size_t size, size_t count, void* user) {
     auto& transfer = *static_cast<DirectTransfer*>(user);
-    const size_t length = size * count;
-    if (length > kMaximumAnswerBytes - transfer.body.size()) {
-      transfer.tooLarge = true;
-      std::string().swap(transfer.body);
-      return 0;  // ends the transfer
-    }
-    transfer.body.append(data, length);
-    return length;
+    transfer.tooLarge = !appendToAnswer(transfer.body, data, size * count);
+    return transfer.tooLarge ? 0 : size * count;
   }
 
   // Called about once a second even while nothing moves.
