@@ -159,6 +159,7 @@ struct ASIHTTPRequest::Session {
 struct ASIHTTPRequest::Exchange {
   CURLcode result = CURLE_FAILED_INIT;
   bool timedOut = false;
+  bool tooLarge = false;
   long responseCode = 0;
   long connectCode = 0;
   bool isHTTP10 = false;
@@ -211,8 +212,8 @@ struct ASIHTTPRequest::Exchange {
   static size_t onBody(char* data, size_t size, size_t count, void* user) {
     auto& exchange = *static_cast<Exchange*>(user);
     exchange.lastActivity = Clock::now();
-    exchange.body.append(data, size * count);
-    return size * count;
+    exchange.tooLarge = !appendToAnswer(exchange.body, data, size * count);
+    return exchange.tooLarge ? 0 : size * count;
   }
 
   static int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t uploadedNow) {
@@ -278,6 +279,8 @@ void ASIHTTPRequest::run() {
   }
   Session& shared = *session_;
   const std::lock_guard<std::mutex> guard(shared.lock);
+  deadline_ =
+      maximumDuration_ > std::chrono::seconds::zero() ? Clock::now() + maximumDuration_ : Clock::time_point::max();
   ProxyAuthState auth;
   if (usesProxy()) {
     // Credentials that this proxy needed before go out with the first message.
@@ -293,6 +296,13 @@ void ASIHTTPRequest::run() {
     if (!sent) return;
     freshConnection = false;
     takeResponse(*sent);
+    if (sent->tooLarge || sent->result == CURLE_FILESIZE_EXCEEDED) {
+      responseTooLarge_ = true;
+      rawResponseData_.clear();
+      failWithError(ASIErrorType::ConnectionFailure, std::string(kConnectionFailure),
+                    "the answer is larger than " + std::to_string(kMaximumAnswerBytes) + " bytes");
+      return;
+    }
     if (sent->timedOut || sent->result == CURLE_OPERATION_TIMEDOUT) {
       if (numberOfTimesToRetryOnTimeout_ > retryCount_) {
         ++retryCount_;
@@ -350,7 +360,7 @@ std::optional<ASIHTTPRequest::Exchange> ASIHTTPRequest::exchange(const ProxyAuth
   if (!postBody_.empty() && (requestMethod_ == "GET" || requestMethod_ == "DELETE" || requestMethod_ == "HEAD"))
     requestMethod_ = "POST";
   set(CURLOPT_URL, url_.c_str());
-  set(CURLOPT_PROTOCOLS_STR, "http,https");
+  built = curl.restrictTransfer(handle) && built;
   set(CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   set(CURLOPT_NOSIGNAL, 1L);
   set(CURLOPT_FOLLOWLOCATION, 0L);
@@ -455,7 +465,7 @@ std::optional<ASIHTTPRequest::Exchange> ASIHTTPRequest::exchange(const ProxyAuth
   for (;;) {
     if (curl.multi_perform(shared.pool, &running) != CURLM_OK) break;
     if (running == 0) break;
-    if (idleTooLong()) {
+    if (idleTooLong() || Clock::now() > deadline_) {
       sent.timedOut = true;
       break;
     }

@@ -3,6 +3,7 @@
 // name: one request, run synchronously on the calling thread, with idle
 // time-outs, redirects, proxy authentication, connection reuse and errors of
 // its own domain. A request is used once.
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -47,6 +48,9 @@ class ASIHTTPRequest {
   void setResponseEncoding(std::string encoding) { responseEncoding_ = std::move(encoding); }
   void appendPostData(std::string_view bytes) { postBody_.append(bytes); }
   void addRequestHeader(std::string name, std::string value);
+  // A bound on the whole request, redirects and challenges included; it then
+  // fails as timed out. Zero (the default) leaves only the idle time-out.
+  void setMaximumDuration(std::chrono::seconds limit) { maximumDuration_ = limit; }
 
   // Sends the request and returns when it has finished or failed.
   void startSynchronous();
@@ -55,6 +59,8 @@ class ASIHTTPRequest {
   // The body decoded with responseEncoding(); absent without a body or when it does not decode.
   std::optional<std::string> responseString() const;
   const std::optional<ASIError>& error() const { return error_; }
+  // The answer was refused for being larger than kMaximumAnswerBytes; nothing of it is kept.
+  bool responseTooLarge() const { return responseTooLarge_; }
 
   const std::string& url() const { return url_; }
   const std::string& requestMethod() const { return requestMethod_; }
@@ -97,6 +103,8 @@ class ASIHTTPRequest {
   std::optional<std::string> proxyUsername_;
   std::optional<std::string> proxyPassword_;
   double timeOutSeconds_ = defaultTimeOutSeconds;
+  std::chrono::seconds maximumDuration_{0};
+  std::chrono::steady_clock::time_point deadline_;
   int numberOfTimesToRetryOnTimeout_ = 0;
   int retryCount_ = 0;
   int persistentConnectionTimeoutSeconds_ = 60;
@@ -111,6 +119,7 @@ class ASIHTTPRequest {
   std::string rawResponseData_;
   std::optional<ASIError> error_;
   bool complete_ = false;
+  bool responseTooLarge_ = false;
   // The process's shared state, once run() has found libcurl usable.
   Session* session_ = nullptr;
 };

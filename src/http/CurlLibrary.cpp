@@ -105,6 +105,22 @@ void CurlLibrary::useForTesting(std::optional<std::string> fileName) {
   testing->library = open(*fileName, testing->reason);
 }
 
+bool CurlLibrary::restrictTransfer(CURL* easy) const {
+  bool restricted =
+      easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaximumAnswerBytes)) == CURLE_OK;
+  const CURLcode named = easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+  if (named == CURLE_OK) return easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK && restricted;
+  if (named != CURLE_UNKNOWN_OPTION) return false;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  // A libcurl older than 7.85 knows only the bit masks, which later ones deprecate.
+  constexpr long kHTTP = CURLPROTO_HTTP | CURLPROTO_HTTPS;
+  restricted = easy_setopt(easy, CURLOPT_PROTOCOLS, kHTTP) == CURLE_OK && restricted;
+  restricted = easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS, kHTTP) == CURLE_OK && restricted;
+#pragma GCC diagnostic pop
+  return restricted;
+}
+
 CurlLibrary::~CurlLibrary() { ::dlclose(handle_); }
 
 }  // namespace brim

@@ -5,11 +5,27 @@
 // used, through the functions resolved here; the headers still declare them.
 #include <curl/curl.h>
 
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
 
 namespace brim {
+
+// The largest server answer a request keeps; a larger one fails the request.
+inline constexpr std::size_t kMaximumAnswerBytes = std::size_t{1} << 20;
+
+// Appends what a write callback got to the answer; false, with the answer let
+// go, when that would pass kMaximumAnswerBytes: the callback then ends the
+// transfer rather than read the rest.
+inline bool appendToAnswer(std::string& answer, const char* data, std::size_t length) {
+  if (length > kMaximumAnswerBytes - answer.size()) {
+    std::string().swap(answer);
+    return false;
+  }
+  answer.append(data, length);
+  return true;
+}
 
 class CurlLibrary {
  public:
@@ -27,6 +43,11 @@ class CurlLibrary {
   // (opened, never initialised); absent restores the real one. Not for use
   // while requests run.
   static void useForTesting(std::optional<std::string> fileName);
+
+  // Restricts a transfer, and every redirect it follows, to http and https, and
+  // refuses an answer that announces more than kMaximumAnswerBytes. A site of
+  // any other scheme (file, ftp, ...) then fails with CURLE_UNSUPPORTED_PROTOCOL.
+  bool restrictTransfer(CURL* easy) const;
 
   ~CurlLibrary();
   CurlLibrary(const CurlLibrary&) = delete;

@@ -1,6 +1,7 @@
 #include "net/Communications.h"
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <mutex>
 
@@ -23,9 +24,41 @@ std::optional<std::string> absoluteText(const CurlLibrary& curl, CURLU* url) {
   return std::string(text.get());
 }
 
-size_t collectBody(char* data, size_t size, size_t count, void* target) {
-  static_cast<std::string*>(target)->append(data, size * count);
-  return size * count;
+// What the direct request received, and when a byte last moved either way:
+// its time-out is one of inactivity, so an answer that comes slowly but
+// steadily is waited for however long it takes.
+struct DirectTransfer {
+  using Clock = std::chrono::steady_clock;
+  std::string body;
+  bool tooLarge = false;
+  bool idle = false;
+  curl_off_t moved = 0;
+  Clock::time_point lastActivity = Clock::now();
+
+  static size_t onBody(char* data, size_t size, size_t count, void* user) {
+    auto& transfer = *static_cast<DirectTransfer*>(user);
+    transfer.tooLarge = !appendToAnswer(transfer.body, data, size * count);
+    return transfer.tooLarge ? 0 : size * count;
+  }
+
+  // Called about once a second even while nothing moves.
+  static int onProgress(void* user, curl_off_t, curl_off_t received, curl_off_t, curl_off_t sent) {
+    auto& transfer = *static_cast<DirectTransfer*>(user);
+    const Clock::time_point now = Clock::now();
+    if (received + sent != transfer.moved) {
+      transfer.moved = received + sent;
+      transfer.lastActivity = now;
+      return 0;
+    }
+    transfer.idle = now - transfer.lastActivity > std::chrono::seconds(Communications::kDirectTimeoutSeconds);
+    return transfer.idle ? 1 : 0;
+  }
+};
+
+bool isHTTP(const std::string& url) { return url.starts_with("http://") || url.starts_with("https://"); }
+
+void logTooLarge() {
+  logAt(kSend, "Response refused: the answer is larger than " + std::to_string(kMaximumAnswerBytes) + " bytes");
 }
 
 }  // namespace
@@ -49,15 +82,26 @@ std::optional<std::string> Communications::resolve(const std::string& path) cons
   CurlUrlHandle url(curl->url(), {curl});
   if (!url) return std::nullopt;
   if (baseURL && curl->url_set(url.get(), CURLUPART_URL, baseURL->c_str(), 0) != CURLUE_OK) return std::nullopt;
+  // An empty reference is the base itself (RFC 3986, 5.2.2), query included, fragment not.
+  if (path.empty()) {
+    if (!baseURL) return std::nullopt;
+    curl->url_set(url.get(), CURLUPART_FRAGMENT, nullptr, 0);
+    return absoluteText(*curl, url.get());
+  }
   // Setting a relative reference on a URL handle resolves it against the URL it holds.
   if (curl->url_set(url.get(), CURLUPART_URL, path.c_str(), 0) != CURLUE_OK) return std::nullopt;
   return absoluteText(*curl, url.get());
 }
 
 std::optional<std::string> Communications::sendDataToURLString(const std::string& path, const std::string& body) {
-  const std::optional<std::string> url = resolve(path);
+  std::optional<std::string> url = resolve(path);
   logAt(kSend, "fullURL=" + orNull(url));
   logAt(kSend, "dataString=" + body);
+  if (url && !isHTTP(*url)) {
+    // Nothing but a web server is ever asked: a file or FTP site is never read.
+    logAt(kSend, "refused " + *url + ": only http and https sites are posted to");
+    url.reset();
+  }
 
   if (url) {
     if (auto answer = postThroughProxy(*url, body); answer && !answer->empty()) return answer;
@@ -81,10 +125,15 @@ std::optional<std::string> Communications::postThroughProxy(const std::string& u
   request.setProxyUsername(proxy->proxyUserName);
   request.setProxyPassword(proxy->proxyPassword);
   request.setResponseEncoding("UTF-8");
+  request.setMaximumDuration(std::chrono::seconds(kProxyAttemptSeconds));
   request.appendPostData(body);
   request.startSynchronous();
   guard.unlock();
 
+  if (request.responseTooLarge()) {
+    logTooLarge();
+    return std::nullopt;
+  }
   std::optional<std::string> response = request.responseString();
   logAt(kSend, "Response =" + orNull(response));
   if (request.responseStatusCode() / 100 != 2) {
@@ -117,26 +166,39 @@ std::optional<std::string> Communications::postDirectly(const std::optional<std:
       headers.reset(appended);
     }
   }
-  std::string received;
+  DirectTransfer transfer;
   char error[CURL_ERROR_SIZE] = {};
   CURL* handle = easy.get();
+  if (!curl->restrictTransfer(handle)) {
+    logAt(kSend, "responseFromServer=(null)");
+    logAt(kSend, "proxy error = this libcurl cannot be held to http and https; nothing sent");
+    return std::nullopt;
+  }
   curl->easy_setopt(handle, CURLOPT_URL, url->c_str());
   curl->easy_setopt(handle, CURLOPT_PROXY, "");  // never a proxy from the environment
   curl->easy_setopt(handle, CURLOPT_POST, 1L);
   curl->easy_setopt(handle, CURLOPT_POSTFIELDS, body.data());
   curl->easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
   curl->easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
-  curl->easy_setopt(handle, CURLOPT_TIMEOUT, kDirectTimeoutSeconds);
+  curl->easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, kDirectTimeoutSeconds);
+  curl->easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+  curl->easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &DirectTransfer::onProgress);
+  curl->easy_setopt(handle, CURLOPT_XFERINFODATA, &transfer);
   curl->easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
   curl->easy_setopt(handle, CURLOPT_MAXREDIRS, 16L);
   curl->easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
   curl->easy_setopt(handle, CURLOPT_ERRORBUFFER, error);
-  curl->easy_setopt(handle, CURLOPT_WRITEFUNCTION, collectBody);
-  curl->easy_setopt(handle, CURLOPT_WRITEDATA, &received);
+  curl->easy_setopt(handle, CURLOPT_WRITEFUNCTION, &DirectTransfer::onBody);
+  curl->easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
   const CURLcode result = curl->easy_perform(handle);
 
+  if (transfer.tooLarge || result == CURLE_FILESIZE_EXCEEDED) {
+    logAt(kSend, "responseFromServer=(null)");
+    logTooLarge();
+    return std::nullopt;
+  }
   std::optional<std::string> response;
-  if (result == CURLE_OK && isValidUtf8(received)) response = received;
+  if (result == CURLE_OK && isValidUtf8(transfer.body)) response = std::move(transfer.body);
   logAt(kSend, "responseFromServer=" + orNull(response));
   long status = 0;
   curl->easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
@@ -144,7 +206,10 @@ std::optional<std::string> Communications::postDirectly(const std::optional<std:
     logAt(kSend, "HTTP status code = " + std::to_string(status));
     response.reset();
   }
-  if (result != CURLE_OK) {
+  if (transfer.idle) {
+    logAt(kSend, "proxy error = Error Domain=NSURLErrorDomain Code=-1001 \"The request timed out.\"");
+    response.reset();
+  } else if (result != CURLE_OK) {
     logAt(kSend, "proxy error = Error Domain=NSURLErrorDomain Code=" + std::to_string(-static_cast<int>(result)) +
                      " \"" + (error[0] ? std::string(error) : std::string(curl->easy_strerror(result))) + "\"");
     response.reset();

@@ -21,8 +21,10 @@ class Communications {
   std::optional<std::string> authUsername;
   std::optional<std::string> authPassword;
 
-  // Time-out of the direct request, in seconds.
+  // The direct request gives up after this many seconds in which no byte moved.
   static constexpr long kDirectTimeoutSeconds = 60;
+  // The proxy attempt as a whole, redirects and challenges included.
+  static constexpr long kProxyAttemptSeconds = 300;
 
  private:
   std::optional<std::string> resolve(const std::string& path) const;

@@ -1,7 +1,8 @@
 #pragma once
 // Where the reachability flags come from. macOS asks its network reachability
 // service; Linux reads the IPv4 routing table: a route that is up and covers
-// the target address makes it reachable (flag 2). Linux has no notion of a
+// the target address makes it reachable (flag 2), unless the route the kernel
+// would choose is a reject route ("unreachable default"). Linux has no notion of a
 // transient or on-demand connection, so flags 1 and 4 are never set here.
 #include <cstdint>
 #include <functional>

@@ -202,7 +202,8 @@ void ConsolidatedAssets::postReport(const Sig& sig, const XMLTree& report) {
   assetString2 = report.XMLString();
   const std::unique_ptr<WebPostSetting> webPost = WebPostGlobal::getWebPostSettingForName(report.rootName());
   const std::optional<std::string> response = sendXML(report, webPost.get(), sharedPassPhrase());
-  if (response && !response->empty()) {
+  reportDelivered = response && !response->empty();
+  if (reportDelivered) {
     logAt(sig, "Response is = " + *response);
   } else {
     logAt(sig, "No Response");
@@ -339,20 +340,29 @@ bool ConsolidatedAssets::writeDataForDataPost() { return writeDataPostFile("wpma
 
 bool ConsolidatedAssets::writeSWDataForDataPost() { return writeDataPostFile("wpmacasstswinfo", assetString2); }
 
-bool ConsolidatedAssets::writeSmartStatusForDataPost() {
-  constexpr auto kSig = Sig::instance("ConsolidatedAssets", "writeSmartStatusForDataPost");
-  if (connected()) return true;
-  logAt(kSig, "No Connection");
-  const bool written = writeDataPostFile("wpmacsmartsts", assetString2);
-  if (written) logAt(kSig, "Saved data for webpost");
+bool ConsolidatedAssets::writeUndeliveredReport(const Sig& sig, std::string_view prefix, bool logNoConnection) {
+  // Delivered or saved: a report the server did not answer goes to the uploader
+  // as well, as it would with the network down.
+  const bool online = connected();
+  if (online && reportDelivered) return true;
+  if (online) {
+    logAt(sig, "No answer from the server; saving the report for the uploader");
+  } else if (logNoConnection) {
+    logAt(sig, "No Connection");
+  }
+  const bool written = writeDataPostFile(prefix, assetString2);
+  if (written) logAt(sig, "Saved data for webpost");
   return written;
 }
 
+bool ConsolidatedAssets::writeSmartStatusForDataPost() {
+  return writeUndeliveredReport(Sig::instance("ConsolidatedAssets", "writeSmartStatusForDataPost"), "wpmacsmartsts",
+                                true);
+}
+
 bool ConsolidatedAssets::writeMacNameForDataPost() {
-  if (connected()) return true;
-  const bool written = writeDataPostFile("wpmacupdsysdtl", assetString2);
-  if (written) logAt(Sig::instance("ConsolidatedAssets", "writeMacNameForDataPost"), "Saved data for webpost");
-  return written;
+  return writeUndeliveredReport(Sig::instance("ConsolidatedAssets", "writeMacNameForDataPost"), "wpmacupdsysdtl",
+                                false);
 }
 
 bool ConsolidatedAssets::WriteProcDataforDatapost() {

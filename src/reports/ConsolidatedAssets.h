@@ -65,6 +65,8 @@ class ConsolidatedAssets {
   std::optional<std::string> assetString1;
   std::optional<std::string> assetString2;
   std::optional<std::string> ProcsAssetString;
+  // The server answered the direct report: without an answer it is saved for the uploader.
+  bool reportDelivered = false;
   std::optional<std::string> perfLogDir;
   std::optional<std::string> procLogDir;
 
@@ -73,6 +75,8 @@ class ConsolidatedAssets {
   std::string inventoryDocument(std::string_view type, std::span<const Collector> collectors);
   // Writes a document as "<prefix>_<regid>_<time stamp>" into the data-post directory.
   bool writeDataPostFile(std::string_view prefix, const std::optional<std::string>& document);
+  // Saves the direct report unless it was delivered with the network reachable.
+  bool writeUndeliveredReport(const Sig& sig, std::string_view prefix, bool logNoConnection);
   // Keeps a direct report for its data-post file and posts it to the web post of its root's name.
   void postReport(const Sig& sig, const XMLTree& report);
 };

@@ -1,8 +1,11 @@
 #include "net/Communications.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "config/GlobalPreferences.h"
 #include "config/ProxySettings.h"
@@ -11,59 +14,104 @@
 namespace brim::test {
 namespace {
 
+using ::testing::HasSubstr;
+using ::testing::Not;
+
 class DirectPost : public ::testing::Test {
  protected:
   std::atomic<int> status{200};
   std::string answer = "OK";
+  std::atomic<long long> endlessSent{0};
   LoopbackHttpServer server{[this](httplib::Server& routes) {
-    routes.Post(R"(/post.*)", [this](const httplib::Request&, httplib::Response& response) {
+    routes.Post("/to-file",
+                [](auto&, httplib::Response& response) { response.set_redirect("file:///etc/shadow", 302); });
+    routes.Post("/endless", [this](const httplib::Request&, httplib::Response& response) {
+      response.set_chunked_content_provider("text/plain", [this](size_t, httplib::DataSink& sink) {
+        const std::string block(64 << 10, 'L');
+        if (!sink.write(block.data(), block.size())) return false;
+        return (endlessSent += block.size()) < (1LL << 30);
+      });
+    });
+    routes.Post(".*", [this](const httplib::Request&, httplib::Response& response) {
       response.set_content(answer, "text/plain");
       response.status = status;
     });
   }};
 };
 
-TEST_F(DirectPost, ThePathResolvesAgainstTheSiteWithItsSpacesRemoved) {
-  std::string site = server.url("/post.php?old=1");
-  site.insert(7, " ");  // "http:// 127.0.0.1..."
-  Communications communications = Communications::initWithBaseURLString(site + " ");
-  const auto response = communications.sendDataToURLString("?mid=5&sid=7&rid=1234", "<a>caf\xC3\xA9</a>");
-  EXPECT_EQ(response, "OK");
-  const auto requests = server.requests();
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].method, "POST");
-  EXPECT_EQ(requests[0].target, "/post.php?mid=5&sid=7&rid=1234");
-  EXPECT_EQ(requests[0].header("Content-Type"), "application/html");
-  EXPECT_EQ(requests[0].body, "<a>caf\xC3\xA9</a>");
+// The path resolves against the site with its spaces removed (an empty query
+// string is the site itself); an empty success is the empty string, and a
+// failure status or an answer that is not UTF-8 is absent.
+TEST_F(DirectPost, ThePostGoesToTheResolvedPathAndItsAnswerIsTakenWhenUsable) {
+  const struct {
+    const char *site, *path;
+    int status;
+    std::string answer;
+    const char* target;
+    std::optional<std::string> response;
+  } cases[] = {
+      {"/post.php?old=1", "?mid=5&sid=7&rid=1234", 200, "OK", "/post.php?mid=5&sid=7&rid=1234", "OK"},
+      {"/s/t?q=1", "", 200, "OK", "/s/t?q=1", "OK"},
+      {"/post", "?x=1", 204, "", "/post?x=1", ""},
+      {"/post", "?x=1", 500, "server error page", "/post?x=1", std::nullopt},
+      {"/post", "?x=1", 200, "not \xFF utf-8", "/post?x=1", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    status = c.status;
+    answer = c.answer;
+    std::string site = server.url(c.site);
+    site.insert(7, " ");  // "http:// 127.0.0.1..."
+    EXPECT_EQ(Communications::initWithBaseURLString(site + " ").sendDataToURLString(c.path, "<a>caf\xC3\xA9</a>"),
+              c.response);
+    const RecordedRequest request = server.requests().back();
+    EXPECT_EQ(request.method, "POST");
+    EXPECT_EQ(request.target, c.target);
+    EXPECT_EQ(request.header("Content-Type"), "application/html");
+    EXPECT_EQ(request.body, "<a>caf\xC3\xA9</a>");
+  }
 }
 
-TEST_F(DirectPost, AnEmptySuccessIsTheEmptyStringAndAFailureIsAbsent) {
-  answer = "";
-  status = 204;
-  Communications communications = Communications::initWithBaseURLString(server.url("/post"));
-  EXPECT_EQ(communications.sendDataToURLString("?x=1", "body"), std::string());
-
-  answer = "server error page";
-  status = 500;
-  EXPECT_EQ(communications.sendDataToURLString("?x=1", "body"), std::nullopt);
-
-  answer = "not \xFF utf-8";
-  status = 200;
-  EXPECT_EQ(communications.sendDataToURLString("?x=1", "body"), std::nullopt);
+// Only http and https are spoken and an answer is kept only up to 1 MiB: no
+// file is read, no large answer logged, and an endless one is cut off rather
+// than read whole, so the server gets out no more than the socket buffers hold.
+TEST_F(DirectPost, UnusableSitesAndLargeAnswersFailWithALogLine) {
+  const struct {
+    std::string site, logged;
+  } cases[] = {
+      {"file:///etc/shadow", "refused file:///etc/shadow: only http and https sites are posted to"},
+      {"ftp://127.0.0.1:" + std::to_string(unusedLoopbackPort()) + "/x", ": only http and https sites are posted to"},
+      {server.url("/to-file"), "proxy error = Error Domain=NSURLErrorDomain Code=-1 "},
+      {server.url("/endless"), "Response refused: the answer is larger than 1048576 bytes\n"},
+      {"not a url", "Code=-1000 \"bad URL\""},
+      {"http://127.0.0.1:" + std::to_string(unusedLoopbackPort()) + "/post", "Code=-7 "},  // refused
+  };
+  for (const auto& c : cases) {
+    ::testing::internal::CaptureStdout();
+    const auto response = Communications::initWithBaseURLString(c.site).sendDataToURLString("", "report");
+    const std::string log = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(response, std::nullopt) << c.site;
+    EXPECT_THAT(log, HasSubstr(c.logged));
+    EXPECT_THAT(log, Not(HasSubstr("root:")));
+    EXPECT_THAT(log, Not(HasSubstr("LLLL")));
+  }
+  EXPECT_LT(endlessSent.load(), 32LL << 20);
 }
 
-TEST(DirectPostFailures, NoServerOrNoURLGivesAbsent) {
-  // Nothing listens on port 1 of the loopback address: the connection is refused.
-  const std::string site = "http://127.0.0.1:1/post";
-  EXPECT_EQ(Communications::initWithBaseURLString(site).sendDataToURLString("?a=1", "x"), std::nullopt);
-  EXPECT_EQ(Communications::initWithBaseURLString("not a url").sendDataToURLString("?a=1", "x"), std::nullopt);
+// The time-out is one of inactivity: a server that answers a byte every five
+// seconds for seventy seconds is waited for, and asked once.
+TEST(DirectPostAnswer, ASlowButSteadyAnswerIsTakenWhole) {
+  RawTcpServer trickle([](int fd, int, const std::atomic<bool>& stopping) {
+    RawTcpServer::readRequest(fd);
+    RawTcpServer::sendAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 14\r\nConnection: close\r\n\r\n");
+    for (int i = 0; i < 14 && !stopping; ++i) {
+      std::this_thread::sleep_for(std::chrono::seconds(5));
+      RawTcpServer::sendAll(fd, "s");
+    }
+  });
+  const auto response = Communications::initWithBaseURLString(trickle.url("/post")).sendDataToURLString("", "x");
+  EXPECT_EQ(response, std::string(14, 's'));
+  EXPECT_EQ(trickle.connections(), 1);
 }
-
-}  // namespace
-}  // namespace brim::test
-
-namespace brim::test {
-namespace {
 
 // The proxy settings live in the shared store; these tests set them in memory.
 class ProxyPost : public ::testing::Test {
@@ -81,33 +129,43 @@ class ProxyPost : public ::testing::Test {
     }
   }
   Tinyproxy proxy;
-  // Answers the proxied post (no Content-Type) with proxyStatus, the direct one with 200.
+  // Answers the proxied post (no Content-Type) with proxyStatus and proxyAnswer, the direct one with 200.
   std::atomic<int> proxyStatus{200};
+  std::string proxyAnswer;
   LoopbackHttpServer server{[this](httplib::Server& routes) {
     routes.Post("/post", [this](const httplib::Request& request, httplib::Response& response) {
       const bool direct = request.has_header("Content-Type");
       response.status = direct ? 200 : proxyStatus.load();
-      response.set_content(direct ? "direct" : "via proxy", "text/plain");
+      response.set_content(direct ? "direct" : proxyAnswer, "text/plain");
     });
   }};
 };
 
-TEST_F(ProxyPost, AUsableProxyAnswerEndsThePost) {
+// A usable proxy answer ends the post; a failure status or an answer over
+// 1 MiB (refused with a log line, never logged) is followed by the direct post.
+TEST_F(ProxyPost, OnlyAUsableProxyAnswerEndsThePost) {
   ASSERT_TRUE(proxy.running());
-  const auto response = Communications::initWithBaseURLString(server.url("/post")).sendDataToURLString("?a=1", "x");
-  EXPECT_EQ(response, "via proxy");
-  const auto requests = server.requests();
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].header("Content-Type"), std::nullopt);
-  EXPECT_EQ(requests[0].header("Content-Length"), "1");
-}
-
-TEST_F(ProxyPost, AProxyAnswerOfFiveHundredIsFollowedByTheDirectPost) {
-  ASSERT_TRUE(proxy.running());
-  proxyStatus = 500;
-  const auto response = Communications::initWithBaseURLString(server.url("/post")).sendDataToURLString("?a=1", "x");
-  EXPECT_EQ(response, "direct");
-  EXPECT_EQ(server.requests().size(), 2u);
+  const struct {
+    int status;
+    std::string answer;
+    const char* response;
+    size_t requests;
+  } cases[] = {
+      {200, "via proxy", "via proxy", 1}, {500, "error", "direct", 3}, {200, std::string(2 << 20, 'P'), "direct", 5}};
+  for (const auto& c : cases) {
+    proxyStatus = c.status;
+    proxyAnswer = c.answer;
+    ::testing::internal::CaptureStdout();
+    const auto response = Communications::initWithBaseURLString(server.url("/post")).sendDataToURLString("?a=1", "x");
+    const std::string log = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(response, c.response);
+    EXPECT_EQ(server.requests().size(), c.requests);
+    EXPECT_EQ(log.find("Response refused: the answer is larger than 1048576 bytes\n") != std::string::npos,
+              c.answer.size() > (1 << 20));
+    EXPECT_THAT(log, Not(HasSubstr("PPPP")));
+  }
+  EXPECT_EQ(server.requests()[0].header("Content-Type"), std::nullopt);
+  EXPECT_EQ(server.requests()[0].header("Content-Length"), "1");
 }
 
 }  // namespace

@@ -47,28 +47,36 @@ class RouteTable : public ::testing::Test {
   Sandbox sandbox;
 };
 
-TEST_F(RouteTable, ADefaultRouteThatIsUpMakesTheWildcardAddressReachable) {
-  sandbox.writeRouteTable(true);
-  EXPECT_EQ(ReachabilitySource::flagsForAddress(0), ReachabilitySource::kReachable);
-  EXPECT_EQ(Reachability::reachabilityForInternetConnection()->currentReachabilityStatus(),
-            Reachability::ReachableViaWiFi);
-}
-
-TEST_F(RouteTable, OnlyALocalSubnetLeavesTheInternetUnreachable) {
-  sandbox.writeRouteTable(false);
-  EXPECT_EQ(ReachabilitySource::flagsForAddress(0), 0u);
-  // 10.0.2.15 lies inside the local route 10.0.2.0/24.
-  EXPECT_EQ(ReachabilitySource::flagsForAddress(0x0A00020F), ReachabilitySource::kReachable);
-  EXPECT_EQ(Reachability::reachabilityForInternetConnection()->currentReachabilityStatus(),
-            Reachability::NotReachable);
-}
-
-TEST_F(RouteTable, ADefaultRouteThatIsDownOrAMissingTableCountsAsUnreachable) {
-  writeFile(sandbox.root() + "/proc/net/route",
-            "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\n"
-            "eth0\t00000000\t0102000A\t0002\t0\t0\t0\t00000000\n"
-            "garbage line\n");
-  EXPECT_EQ(ReachabilitySource::flagsForAddress(0), 0u);
+// The route the kernel would take to an address decides: one that is up
+// reaches it, unless it is a reject route ("ip route add unreachable default",
+// flags 0x0201). 10.0.2.15 lies inside the local route 10.0.2.0/24.
+TEST_F(RouteTable, TheRouteTheKernelWouldTakeDecides) {
+  const auto route = [](const char* iface, const char* flags, int metric) {
+    return std::string(iface) + "\t00000000\t0102000A\t" + flags + "\t0\t0\t" + std::to_string(metric) +
+           "\t00000000\t0\t0\t0\n";
+  };
+  const std::string local =
+      "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n"
+      "eth0\t0002000A\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n";
+  const uint32_t R = ReachabilitySource::kReachable;
+  const struct {
+    std::string routes;
+    uint32_t wildcard, local;  // flags for 0.0.0.0 and 10.0.2.15
+  } cases[] = {
+      {local + route("eth0", "0003", 0), R, R},
+      {local, 0, R},
+      {local + route("eth0", "0002", 0) + "garbage line\n", 0, R},  // default route down
+      {local + route("*", "0201", 0), 0, R},
+      {local + route("eth0", "0003", 100) + route("*", "0201", 0), 0, R},  // the reject route is cheaper
+      {local + route("eth0", "0003", 0) + route("*", "0201", 5), R, R},
+  };
+  for (const auto& c : cases) {
+    writeFile(sandbox.root() + "/proc/net/route", c.routes);
+    EXPECT_EQ(ReachabilitySource::flagsForAddress(0), c.wildcard) << c.routes;
+    EXPECT_EQ(ReachabilitySource::flagsForAddress(0x0A00020F), c.local) << c.routes;
+    EXPECT_EQ(Reachability::reachabilityForInternetConnection()->currentReachabilityStatus(),
+              c.wildcard ? Reachability::ReachableViaWiFi : Reachability::NotReachable);
+  }
   std::filesystem::remove(sandbox.root() + "/proc/net/route");
   EXPECT_EQ(ReachabilitySource::flagsForAddress(0), std::nullopt);
 }

@@ -173,6 +173,7 @@ TEST_F(Orchestrator, WritersWithoutADocumentFailAndReachableReportsAreNotSaved) 
   EXPECT_FALSE(assets.WriteProcDataforDatapost());
 
   assets.assetString2 = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><wpmacsmartsts/>";
+  assets.reportDelivered = true;  // the server answered
   sandbox.writeRouteTable(true);
   EXPECT_TRUE(assets.writeSmartStatusForDataPost());
   EXPECT_TRUE(assets.writeMacNameForDataPost());

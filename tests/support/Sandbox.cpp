@@ -75,11 +75,11 @@ void Sandbox::replayProfilerFrom(const std::string& dir) const {
                       "[ -f \"$f\" ] && cat \"$f\"\nexit 0\n");
 }
 
-void Sandbox::writeRouteTable(bool withDefaultRoute) const {
+void Sandbox::writeRouteTable(bool withDefaultRoute, const std::string& defaultRouteFlags) const {
   std::string table =
       "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n"
       "eth0\t0002000A\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n";
-  if (withDefaultRoute) table += "eth0\t00000000\t0102000A\t0003\t0\t0\t0\t00000000\t0\t0\t0\n";
+  if (withDefaultRoute) table += "eth0\t00000000\t0102000A\t" + defaultRouteFlags + "\t0\t0\t0\t00000000\t0\t0\t0\n";
   writeFile(root_ + "/proc/net/route", table);
 }
 

@@ -35,8 +35,9 @@ class Sandbox {
   // "<dir>/<DataType>.txt" otherwise (nothing when the file is missing), as a recorded machine
   // would answer.
   void replayProfilerFrom(const std::string& dir) const;
-  // The routing table the reachability test reads: with or without a default route.
-  void writeRouteTable(bool withDefaultRoute) const;
+  // The routing table the reachability test reads: with or without a default route
+  // (flags 0201 make it a reject route).
+  void writeRouteTable(bool withDefaultRoute, const std::string& defaultRouteFlags = "0003") const;
 
   // Runs brim_asset_sandbox with the start delay skipped.
   RunResult run(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {}) const;
