@@ -1,4 +1,5 @@
 // "-ProcCollect" and "-ProcSave" run end to end in a sandboxed installation.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -165,15 +166,32 @@ std::string jobStartTime(const std::string& output) {
   return std::regex_search(output, match, line) ? match[1].str() : std::string("(no datestring line)");
 }
 
+// Samples taken at once lose no row: each waits for the others' transaction.
+TEST_F(ProcessReportRun, TenSamplesAtOnceStoreFourHundredRows) {
+  BRIM_REQUIRE_ROOT();
+  replayBusyMachine(sandbox_);
+  EXPECT_EQ(sandbox_.runTogether(10, {"-ProcCollect"}).exitStatus, 0);
+  EXPECT_EQ(storedRows(database(sandbox_)).size(), 400u);
+  EXPECT_TRUE(sandbox_.listDir("temp") == std::vector<std::string>{"autodelete_procsdata.sql"});
+}
+
 TEST_F(ProcessReportRun, SaveWithAStoreItCannotUseStillWritesAReport) {
   BRIM_REQUIRE_ROOT();
+  // A store that stays behind is said so by every report run.
   const struct {
     const char* situation;
     void (*make)(const std::string& databasePath);
+    const char* logged;
   } stores[] = {
-      {"not SQLite at all",
-       [](const std::string& path) { writeFile(path, readFile(procmonFixture("ps_by_mem.txt"))); }},
-      {"that cannot be opened", [](const std::string& path) { fs::create_directories(path); }},
+      {"not SQLite at all", [](const std::string& path) { writeFile(path, readFile(procmonFixture("ps_by_mem.txt"))); },
+       ""},
+      {"that cannot be opened", [](const std::string& path) { fs::create_directories(path); }, "cannot remove "},
+      {"a link to a store elsewhere",
+       [](const std::string& path) {
+         fs::copy_file(procmonFixture("ps_by_cpu.txt"), path + ".elsewhere");
+         fs::create_symlink(path + ".elsewhere", path);
+       },
+       "refused "},
   };
   for (const auto& store : stores) {
     SCOPED_TRACE(store.situation);
@@ -189,6 +207,10 @@ TEST_F(ProcessReportRun, SaveWithAStoreItCannotUseStillWritesAReport) {
     const Report report = parseReport(readFile(sandbox.path("datapost/" + files.front())));
     EXPECT_EQ(report.childNames, (std::vector<std::string>{"regid", "ftime", "ttime"}));
     EXPECT_EQ(report.ftime, jobStartTime(save.output));
+    EXPECT_THAT(save.output, ::testing::HasSubstr(store.logged + database(sandbox)));
+    if (fs::exists(database(sandbox) + ".elsewhere")) {
+      EXPECT_EQ(readFile(database(sandbox) + ".elsewhere"), readFile(procmonFixture("ps_by_cpu.txt")));
+    }
   }
 }
 

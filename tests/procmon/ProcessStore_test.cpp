@@ -7,6 +7,7 @@
 
 #include "ProcessSamples.h"
 #include "app/DateTime.h"
+#include "app/RunFolder.h"
 #include "platform/FileSystem.h"
 #include "procmon/CollectProcessesData.h"
 
@@ -48,7 +49,7 @@ TEST_F(ProcessStore, ABusyMachineSampleStoresFortyRowsUnderOneDateAndLeavesNoWor
 
   // The processor ranking, then the memory ranking; a path with a blank is cut there.
   EXPECT_EQ(storedText(), readFile(procmonFixture("store_after_busy_sample.txt")));
-  EXPECT_FALSE(FileSystem::exists(sandbox_.path("temp/ProcInfo")));
+  EXPECT_FALSE(FileSystem::exists(RunFolder::path() + "/ProcInfo"));
 }
 
 TEST_F(ProcessStore, TwoSamplesASecondApartKeepEightyRowsUnderTwoDates) {
