@@ -166,15 +166,6 @@ std::string jobStartTime(const std::string& output) {
   return std::regex_search(output, match, line) ? match[1].str() : std::string("(no datestring line)");
 }
 
-// Samples taken at once lose no row: each waits for the others' transaction.
-TEST_F(ProcessReportRun, TenSamplesAtOnceStoreFourHundredRows) {
-  BRIM_REQUIRE_ROOT();
-  replayBusyMachine(sandbox_);
-  EXPECT_EQ(sandbox_.runTogether(10, {"-ProcCollect"}).exitStatus, 0);
-  EXPECT_EQ(storedRows(database(sandbox_)).size(), 400u);
-  EXPECT_TRUE(sandbox_.listDir("temp") == std::vector<std::string>{"autodelete_procsdata.sql"});
-}
-
 TEST_F(ProcessReportRun, SaveWithAStoreItCannotUseStillWritesAReport) {
   BRIM_REQUIRE_ROOT();
   // A store that stays behind is said so by every report run.
