@@ -161,7 +161,14 @@ bool FileSystem::appendDurably(const std::string& path, const std::string& text)
   }
   UniqueFd fd = openOwnFile(path, O_WRONLY | O_APPEND, false);
   if (!fd.valid()) return false;
-  if (!writeAll(fd.get(), text) || ::fsync(fd.get()) != 0) return fail("cannot append to", path, errno);
+  struct stat before {};
+  if (::fstat(fd.get(), &before) != 0) return fail("cannot look at", path, errno);
+  if (!writeAll(fd.get(), text) || ::fsync(fd.get()) != 0) {
+    // A full disk must not leave half a report at the end of the file.
+    const int error = errno;
+    if (::ftruncate(fd.get(), before.st_size) == 0) ::fsync(fd.get());
+    return fail("cannot append to", path, error);
+  }
   return true;
 }
 
