@@ -28,8 +28,8 @@ bool fail(const std::string& what, const std::string& path, int error) {
   return false;
 }
 
-bool refuse(const std::string& path) {
-  failure() = "refused " + path + ": not a regular file owned by this user";
+bool refuse(const std::string& path, std::string_view why = "not a regular file owned by this user") {
+  failure() = "refused " + path + ": " + std::string(why);
   return false;
 }
 
@@ -191,7 +191,7 @@ bool FileSystem::replaceFile(const std::string& path, const std::string& text) {
   if (!dirFd.valid()) return fail("cannot open folder", dir, errno);
   struct stat old {};
   const bool hadFile = ::fstatat(dirFd.get(), name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
-  if (hadFile && !S_ISREG(old.st_mode)) return refuse(path);
+  if (hadFile && !S_ISREG(old.st_mode)) return refuse(path, "not a regular file");
 
   const std::string temporary = "." + name + "." + randomSuffix();
   UniqueFd fd(::openat(dirFd.get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
