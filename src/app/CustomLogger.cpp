@@ -54,7 +54,13 @@ void writeLine(std::FILE* stream, std::string_view text) {
 }
 
 // Permission errors are not ours to report: the log must go on.
-void openToEveryone(const std::string& path) { ::chmod(path.c_str(), 0777); }
+void openToEveryone(const std::string& path) { FileSystem::setPermissions(path, 0777); }
+
+// A log file that is refused (a link, a file of another user) cannot carry
+// its own refusal: standard error does.
+void reportLogFailure() {
+  writeLine(stderr, Sig::classLevel("CustomLogger", "log:").text() + ":" + FileSystem::lastFailure());
+}
 
 void echoAndLog(std::mutex& lock, std::FILE* stream, const std::string& message) {
   std::lock_guard<std::mutex> guard(lock);
@@ -70,7 +76,7 @@ void CustomLogger::MyCustomErrorLog(const std::string& message) { echoAndLog(err
 
 void CustomLogger::log(const std::string& message) {
   if (!FileSystem::exists(Paths::fixed(Paths::kBuildDateFile))) {
-    FileSystem::appendToFile(Paths::fixed(Paths::kNoLogFile), message + "\n");
+    if (!FileSystem::appendToFile(Paths::fixed(Paths::kNoLogFile), message + "\n")) reportLogFailure();
     return;
   }
   const std::string line = DateTime::dateStringOf(DateTime::now(), kTimestampPattern) + " " + message + "\n";
@@ -80,13 +86,16 @@ void CustomLogger::log(const std::string& message) {
     std::lock_guard<std::mutex> guard(appendLock());
     // A writer that died leaves its lock file behind: after the last test the
     // line goes in anyway and the stale lock file goes with this append.
+    // The lock file is created atomically; a link or a foreign file there is
+    // refused at once rather than waited for, and removed with the lock.
     for (int test = 0; test < waits().lockFileTests; ++test) {
-      if (!FileSystem::exists(lockFile)) break;
+      const FileSystem::Create lock = FileSystem::createFile(lockFile);
+      if (lock == FileSystem::Create::Foreign) reportLogFailure();
+      if (lock != FileSystem::Create::Exists) break;
       writeLine(stdout, kLockWaitLine);
       std::this_thread::sleep_for(waits().lockFileInterval);
     }
-    FileSystem::touch(lockFile);
-    FileSystem::appendToFile(path, line);
+    if (!FileSystem::appendToFile(path, line)) reportLogFailure();
     FileSystem::removeFile(lockFile);
   }
   if (path == Paths::fixed(Paths::kCommunicatorLog) || path == Paths::fixed(Paths::kHelpdeskLog)) {
@@ -97,7 +106,9 @@ void CustomLogger::log(const std::string& message) {
 std::string CustomLogger::locationPath() {
   const std::string processName = ProcessInfo::processName();
   const std::string path = Paths::fixed(Paths::kLogDir) + "/" + processName + ".log";
-  if (FileSystem::exists(path)) return path;
+  // Whatever is there, even a link, is never created over: the append refuses what is not ours.
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0) return path;
 
   std::optional<std::string> buildDate = FileSystem::readFile(Paths::fixed(Paths::kBuildDateFile));
   if (buildDate && !isValidUtf8(*buildDate)) buildDate.reset();
@@ -107,13 +118,11 @@ std::string CustomLogger::locationPath() {
   // Without its log a component of the agent does not go on: it waits here,
   // asking again every interval, until the agent's listener has made the
   // directory writable.
-  std::FILE* file = nullptr;
-  while (!(file = std::fopen(path.c_str(), "w"))) {
+  // A file that another process created meanwhile is taken as it is.
+  while (FileSystem::createFile(path, header) == FileSystem::Create::Failed) {
     DistributedNotification::post(kChangeLogPermission);
     std::this_thread::sleep_for(waits().createRetryInterval);
   }
-  std::fwrite(header.data(), 1, header.size(), file);
-  std::fclose(file);
 
   for (std::string_view name : kOpenLogProcesses) {
     if (processName == name) openToEveryone(path);
@@ -122,7 +131,7 @@ std::string CustomLogger::locationPath() {
 }
 
 void CustomLogger::clearLog() {
-  if (std::FILE* file = std::fopen(locationPath().c_str(), "w")) std::fclose(file);
+  if (!FileSystem::truncateFile(locationPath())) reportLogFailure();
 }
 
 std::vector<std::string> CustomLogger::getLogArray() {

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "app/CustomLogger.h"
+#include "app/RunFolder.h"
 #include "config/GlobalPreferences.h"
 #include "platform/Description.h"
 #include "platform/FileSystem.h"
@@ -74,6 +75,25 @@ int dispatch(ConsolidatedAssets& assets, const std::vector<std::string>& args) {
 
 }  // namespace
 
+void EntryPoint::takeRunLock(const std::string& lockFile) {
+  // Created atomically, so that of the runs waiting for it one only gets it.
+  using Create = FileSystem::Create;
+  Create lock = FileSystem::createFile(lockFile);
+  if (lock == Create::Exists) log("Waiting for another instance of brim_asset to finish");
+  for (int test = 0; test < kLockWaitTests && lock == Create::Exists; ++test) {
+    hooks_.sleepMicros(kLockWaitMicros);
+    lock = FileSystem::createFile(lockFile);
+  }
+  if (lock != Create::Made) {
+    // Nobody waits for a link or a file that no run of ours made; a lock
+    // that outlived the wait is taken over. Removing a link leaves what it names.
+    if (lock != Create::Exists) log(FileSystem::lastFailure());
+    FileSystem::removeFile(lockFile);
+    if (FileSystem::createFile(lockFile) != Create::Made) log(FileSystem::lastFailure());
+  }
+  log("Lock Created");
+}
+
 EntryPoint::Hooks EntryPoint::platformHooks() {
   Hooks hooks;
   hooks.userName = [] { return ProcessInfo::userName(); };
@@ -111,17 +131,14 @@ int EntryPoint::run(const std::vector<std::string>& args) {
   }
 
   const std::string lockFile = executableDir() + "/brim_asset.lock";
-  if (FileSystem::exists(lockFile)) log("Waiting for another instance of brim_asset to finish");
-  for (int test = 0; test < kLockWaitTests && FileSystem::exists(lockFile); ++test) {
-    hooks_.sleepMicros(kLockWaitMicros);
-  }
-  FileSystem::touch(lockFile);
-  log("Lock Created");
+  takeRunLock(lockFile);
+  RunFolder::removeStale();
 
   ConsolidatedAssets assets;
   log("argc=" + std::to_string(args.size() + 1));
   const int status = dispatch(assets, args);
 
+  RunFolder::remove();
   FileSystem::removeFile(lockFile);
   log("Lock Removed");
   return status;

@@ -31,6 +31,8 @@ class EntryPoint {
   static constexpr uint32_t kLockWaitMicros = 100000;
 
  private:
+  // Waits up to a minute for an earlier run's lock, then takes it (over).
+  void takeRunLock(const std::string& lockFile);
   Hooks hooks_;
 };
 

@@ -24,6 +24,7 @@
 #include "config/UpTimeSettings.h"
 #include "config/XmppRegURLSettings.h"
 #include "config/XmppRegisterInfo.h"
+#include "platform/FileSystem.h"
 #include "platform/Paths.h"
 
 namespace brim {
@@ -202,7 +203,7 @@ bool GlobalPreferences::saveGlobalPreferences(GlobalPreferences& instance) {
     plist_dict_set_item(root, std::string(key).c_str(), rebuilt.release());
   }
   if (!writePlistFileAtomically(path, root)) {
-    logAt(sig, "cannot write settings file " + path);
+    logAt(sig, "cannot write settings file " + path + ": " + FileSystem::lastFailure());
     return false;
   }
   return true;

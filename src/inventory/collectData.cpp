@@ -9,6 +9,7 @@
 
 #include "app/CustomLogger.h"
 #include "app/DateTime.h"
+#include "app/RunFolder.h"
 #include "app/Signature.h"
 #include "config/GlobalPreferences.h"
 #include "inventory/ApplicationInfo.h"
@@ -706,11 +707,8 @@ int32_t leadingInt32(std::string_view text) {
   return static_cast<int32_t>(value);
 }
 
-// dataDir: "<agentInstallPathAbs>/<tempDirRelative>" of the shared settings.
-std::string temporaryDirectory() {
-  const MacFolderSettings& folders = GlobalPreferences::getSharedInstance().macFodler();
-  return folders.folder(folders.tempDirRelative);
-}
+// dataDir: the run's own folder under "<agentInstallPathAbs>/<tempDirRelative>".
+std::string temporaryDirectory() { return RunFolder::path(); }
 
 }  // namespace
 

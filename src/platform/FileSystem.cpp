@@ -1,16 +1,40 @@
 #include "platform/FileSystem.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <utime.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
 #include <filesystem>
+#include <random>
+#include <thread>
+
+#include "platform/Paths.h"
 
 namespace brim {
 namespace {
+
+std::string& failure() {
+  thread_local std::string text;
+  return text;
+}
+
+bool fail(const std::string& what, const std::string& path, int error) {
+  failure() = what + " " + path + ": " + std::strerror(error);
+  return false;
+}
+
+bool refuse(const std::string& path, std::string_view why = "not a regular file owned by this user") {
+  failure() = "refused " + path + ": " + std::string(why);
+  return false;
+}
+
+// The only kind of file the tool writes into once it exists.
+bool isOwnRegular(const struct stat& st) { return S_ISREG(st.st_mode) && st.st_uid == ::geteuid() && st.st_nlink == 1; }
 
 bool writeAll(int fd, const std::string& text) {
   size_t written = 0;
@@ -23,20 +47,57 @@ bool writeAll(int fd, const std::string& text) {
   return true;
 }
 
+std::pair<std::string, std::string> splitPath(const std::string& path) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) return {".", path};
+  return {path.substr(0, slash == 0 ? 1 : slash), path.substr(slash + 1)};
+}
+
+UniqueFd openFolder(const std::string& dir) {
+  return UniqueFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+// Opens an existing file, or creates it when create is set, without following
+// a link and without blocking on a pipe planted at the path; refuses what is
+// not a regular file of ours.
+UniqueFd openOwnFile(const std::string& path, int flags, bool create) {
+  UniqueFd fd(::open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (create ? O_CREAT : 0), 0644));
+  if (!fd.valid()) {
+    if (errno == ELOOP || errno == ENXIO) {
+      refuse(path);
+    } else {
+      fail("cannot open", path, errno);
+    }
+    return fd;
+  }
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0 || !isOwnRegular(st)) {
+    refuse(path);
+    fd.reset();
+  }
+  return fd;
+}
+
+std::string randomSuffix() {
+  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::random_device device;
+  std::string suffix;
+  for (int i = 0; i < 10; ++i) suffix += kLetters[device() % (sizeof kLetters - 1)];
+  return suffix;
+}
+
 }  // namespace
+
+const std::string& FileSystem::lastFailure() { return failure(); }
 
 bool FileSystem::exists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0;
 }
 
-void FileSystem::touch(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-  if (fd >= 0) ::close(fd);
-  ::utime(path.c_str(), nullptr);
+bool FileSystem::removeFile(const std::string& path) {
+  return ::unlink(path.c_str()) == 0 || errno == ENOENT || fail("cannot remove", path, errno);
 }
-
-void FileSystem::removeFile(const std::string& path) { ::unlink(path.c_str()); }
 
 bool FileSystem::makeDirectories(const std::string& path) {
   std::error_code ec;
@@ -51,25 +112,127 @@ void FileSystem::removeTree(const std::string& path) {
   std::filesystem::remove_all(path, ec);
 }
 
-bool FileSystem::writeFileAtomically(const std::string& path, const std::string& text) {
-  const auto slash = path.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
-  std::string tmpl = dir + "/.brim_write.XXXXXX";
-  const int fd = ::mkstemp(tmpl.data());
-  if (fd < 0) return false;
-  bool ok = writeAll(fd, text);
-  ok = (::fchmod(fd, 0644) == 0) && ok;
-  ok = (::close(fd) == 0) && ok;
-  if (ok) ok = std::rename(tmpl.c_str(), path.c_str()) == 0;
-  if (!ok) ::unlink(tmpl.c_str());
-  return ok;
+FileSystem::Create FileSystem::createFile(const std::string& path, const std::string& text) {
+  // O_EXCL never follows a link: a link at the path is an existing entry.
+  UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+  if (fd.valid()) {
+    if (!writeAll(fd.get(), text)) fail("cannot write", path, errno);
+    return Create::Made;
+  }
+  if (errno != EEXIST) {
+    fail("cannot create", path, errno);
+    return Create::Failed;
+  }
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return Create::Exists;  // gone meanwhile: the next attempt makes it
+  if (S_ISREG(st.st_mode) && st.st_uid == ::geteuid()) return Create::Exists;
+  refuse(path);
+  return Create::Foreign;
+}
+
+bool FileSystem::isOwnFileOrMissing(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT || fail("cannot look at", path, errno);
+  return isOwnRegular(st) || refuse(path);
+}
+
+bool FileSystem::isPrivateFolder(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) == 0;
 }
 
 bool FileSystem::appendToFile(const std::string& path, const std::string& text) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  const bool ok = writeAll(fd, text);
-  return (::close(fd) == 0) && ok;
+  UniqueFd fd = openOwnFile(path, O_WRONLY | O_APPEND, true);
+  if (!fd.valid()) return false;
+  if (!writeAll(fd.get(), text)) return fail("cannot append to", path, errno);
+  return true;
+}
+
+bool FileSystem::appendDurably(const std::string& path, const std::string& text) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT) {
+    // A new file appears with its first text whole; one that another process
+    // created meanwhile is appended to.
+    const auto [dir, name] = splitPath(path);
+    std::optional<PendingFile> file = PendingFile::open(dir);
+    if (!file || !file->writeAndFlush(text)) return false;
+    const PendingFile::Naming named = file->nameAs(name);
+    if (named != PendingFile::Naming::Taken) return named == PendingFile::Naming::Named;
+  }
+  UniqueFd fd = openOwnFile(path, O_WRONLY | O_APPEND, false);
+  if (!fd.valid()) return false;
+  struct stat before {};
+  if (::fstat(fd.get(), &before) != 0) return fail("cannot look at", path, errno);
+  if (!writeAll(fd.get(), text) || ::fsync(fd.get()) != 0) {
+    // A full disk must not leave half a report at the end of the file.
+    const int error = errno;
+    if (::ftruncate(fd.get(), before.st_size) == 0) ::fsync(fd.get());
+    return fail("cannot append to", path, error);
+  }
+  return true;
+}
+
+bool FileSystem::truncateFile(const std::string& path) {
+  // Opened without O_TRUNC: nothing is emptied before it is known to be ours.
+  UniqueFd fd = openOwnFile(path, O_WRONLY, false);
+  if (!fd.valid()) return false;
+  return ::ftruncate(fd.get(), 0) == 0 || fail("cannot empty", path, errno);
+}
+
+bool FileSystem::setPermissions(const std::string& path, mode_t mode) {
+  UniqueFd fd = openOwnFile(path, O_RDONLY, false);
+  if (!fd.valid()) return false;
+  return ::fchmod(fd.get(), mode) == 0 || fail("cannot change permissions of", path, errno);
+}
+
+bool FileSystem::replaceFile(const std::string& path, const std::string& text) {
+  const auto [dir, name] = splitPath(path);
+  UniqueFd dirFd = openFolder(dir);
+  if (!dirFd.valid()) return fail("cannot open folder", dir, errno);
+  struct stat old {};
+  const bool hadFile = ::fstatat(dirFd.get(), name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
+  if (hadFile && !S_ISREG(old.st_mode)) return refuse(path, "not a regular file");
+
+  const std::string temporary = "." + name + "." + randomSuffix();
+  UniqueFd fd(::openat(dirFd.get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+  if (!fd.valid()) return fail("cannot create a file beside", path, errno);
+  bool ok = writeAll(fd.get(), text) || fail("cannot write beside", path, errno);
+  if (ok && hadFile) {
+    ok = (::fchown(fd.get(), old.st_uid, old.st_gid) == 0 && ::fchmod(fd.get(), old.st_mode & 07777) == 0) ||
+         fail("cannot keep owner, group and mode of", path, errno);
+  } else if (ok) {
+    ok = ::fchmod(fd.get(), 0644) == 0 || fail("cannot set the mode of", path, errno);
+  }
+  ok = ok && (::fsync(fd.get()) == 0 || fail("cannot flush", path, errno));
+  ok = ok && (::renameat(dirFd.get(), temporary.c_str(), dirFd.get(), name.c_str()) == 0 ||
+              fail("cannot rename onto", path, errno));
+  if (!ok) {
+    ::unlinkat(dirFd.get(), temporary.c_str(), 0);
+    return false;
+  }
+  ::fsync(dirFd.get());
+  return true;
+}
+
+std::optional<std::string> FileSystem::makePrivateFolder(const std::string& parent, const std::string& prefix) {
+  std::string path = parent + "/" + prefix + "XXXXXX";
+  if (!::mkdtemp(path.data())) {  // mode 0700
+    fail("cannot create a folder in", parent, errno);
+    return std::nullopt;
+  }
+  return path;
+}
+
+void FileSystem::removeStaleEntries(const std::string& dir, const std::string& prefix, std::chrono::seconds maxAge) {
+  std::error_code ec;
+  const time_t now = ::time(nullptr);
+  for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+    if (!entry.path().filename().string().starts_with(prefix)) continue;
+    struct stat st {};
+    if (::lstat(entry.path().c_str(), &st) != 0 || now - st.st_mtime <= maxAge.count()) continue;
+    std::error_code removeError;
+    std::filesystem::remove_all(entry.path(), removeError);  // removes links, never follows them
+  }
 }
 
 std::optional<std::string> FileSystem::readFile(const std::string& path) {
@@ -89,6 +252,82 @@ std::optional<std::string> FileSystem::readFile(const std::string& path) {
   }
   ::close(fd);
   return content;
+}
+
+void FileSystem::waitForNextSecond() {
+  const auto now = std::chrono::system_clock::now().time_since_epoch();
+  std::this_thread::sleep_for(std::chrono::seconds(1) - (now % std::chrono::seconds(1)));
+}
+
+// ---------------------------------------------------------------------------
+
+std::optional<FileSystem::PendingFile> FileSystem::PendingFile::open(const std::string& dir) {
+  PendingFile file;
+  file.dir_ = dir;
+  file.dirFd_ = openFolder(dir);
+  if (!file.dirFd_.valid()) {
+    fail("cannot open folder", dir, errno);
+    return std::nullopt;
+  }
+#if defined(O_TMPFILE)
+  file.fd_.reset(::openat(file.dirFd_.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644));
+  if (file.fd_.valid()) return file;
+    // A file system without unnamed files takes the hidden name below.
+#endif
+  for (int attempt = 0; attempt < 100 && !file.fd_.valid(); ++attempt) {
+    file.hiddenName_ = std::string(kPendingPrefix) + randomSuffix();
+    file.fd_.reset(::openat(file.dirFd_.get(), file.hiddenName_.c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+    if (!file.fd_.valid() && errno != EEXIST) break;
+  }
+  if (!file.fd_.valid()) {
+    file.hiddenName_.clear();
+    fail("cannot create a file in", dir, errno);
+    return std::nullopt;
+  }
+  return file;
+}
+
+FileSystem::PendingFile::~PendingFile() {
+  if (!hiddenName_.empty() && dirFd_.valid()) ::unlinkat(dirFd_.get(), hiddenName_.c_str(), 0);
+}
+
+bool FileSystem::PendingFile::writeAndFlush(const std::string& text) {
+  // The mode is set explicitly: the process's umask must not narrow it.
+  if (!writeAll(fd_.get(), text) || ::fchmod(fd_.get(), 0644) != 0 || ::fsync(fd_.get()) != 0) {
+    return fail("cannot write a file in", dir_, errno);
+  }
+  return true;
+}
+
+FileSystem::PendingFile::Naming FileSystem::PendingFile::nameAs(const std::string& name) {
+  // A link never replaces an existing name.
+  int linked = -1;
+#if defined(O_TMPFILE)
+  if (hiddenName_.empty()) {
+    linked = ::linkat(fd_.get(), "", dirFd_.get(), name.c_str(), AT_EMPTY_PATH);
+    if (linked != 0 && errno != EEXIST) {
+      // Without the privilege for an empty path the process's own fd link serves.
+      const std::string self = std::string(Paths::kOwnFileDescriptors) + "/" + std::to_string(fd_.get());
+      linked = ::linkat(AT_FDCWD, self.c_str(), dirFd_.get(), name.c_str(), AT_SYMLINK_FOLLOW);
+    }
+  } else
+#endif
+  {
+    linked = ::linkat(dirFd_.get(), hiddenName_.c_str(), dirFd_.get(), name.c_str(), 0);
+  }
+  if (linked != 0) {
+    if (errno == EEXIST) return Naming::Taken;
+    fail("cannot name", dir_ + "/" + name, errno);
+    return Naming::Failed;
+  }
+  if (!hiddenName_.empty()) {
+    ::unlinkat(dirFd_.get(), hiddenName_.c_str(), 0);
+    hiddenName_.clear();
+  }
+  // The name is given: a folder that cannot be flushed does not take it back.
+  ::fsync(dirFd_.get());
+  return Naming::Named;
 }
 
 }  // namespace brim

@@ -1,26 +1,117 @@
 #pragma once
-// Direct system calls for the commands the tool runs only for their effect on
-// the file system ("touch", "rm -f", "mkdir -p", "rm -r" of its own paths).
+// Direct system calls for the files the tool makes as root. Nothing here
+// follows a symbolic link at a path it creates, appends to or truncates, and
+// nothing writes into an existing file that is not a regular file of this
+// process's user with one name: such a file is refused.
+#include <sys/types.h>
+
+#include <chrono>
 #include <optional>
 #include <string>
+#include <string_view>
+
+#include "platform/UniqueFd.h"
 
 namespace brim {
 
 class FileSystem {
  public:
+  // The name prefix of files being written where the platform has no unnamed files.
+  static constexpr std::string_view kPendingPrefix = ".autodelete_";
+
   static bool exists(const std::string& path);
-  static void touch(const std::string& path);           // touch
-  static void removeFile(const std::string& path);      // rm -f
-  static bool makeDirectories(const std::string& path); // mkdir -p
-  static bool makeDirectory(const std::string& path);   // mkdir
-  static void removeTree(const std::string& path);      // rm -r
-  // Writes text to path through a temporary file in the same directory.
-  static bool writeFileAtomically(const std::string& path, const std::string& text);
+  // rm -f: true when nothing is left at path; a link goes, not what it names.
+  static bool removeFile(const std::string& path);
+  static bool makeDirectories(const std::string& path);  // mkdir -p
+  static bool makeDirectory(const std::string& path);    // mkdir
+  static void removeTree(const std::string& path);       // rm -r
+
+  // What an attempt to create a file that must be new found.
+  enum class Create { Made, Exists, Foreign, Failed };
+  // Creates the file with text, never opening anything already there.
+  // Exists: a file of this user is there (a lock another run holds);
+  // Foreign: something else is (a link, a directory, a file of another
+  // user), which nobody should wait for or write into.
+  static Create createFile(const std::string& path, const std::string& text = "");
+
+  // True when nothing is at path or a regular file of this user with one name
+  // is; else the thing there (not followed) is refused.
+  static bool isOwnFileOrMissing(const std::string& path);
+  // True when path (not followed) is a folder of this user that only it can enter.
+  static bool isPrivateFolder(const std::string& path);
+
   // Appends text with one write, so that lines appended by several processes
   // at once stay whole; creates the file when it is missing.
   static bool appendToFile(const std::string& path, const std::string& text);
+  // The same, flushed to the disk; a missing file appears with its first text whole.
+  static bool appendDurably(const std::string& path, const std::string& text);
+  // Empties an existing file in place.
+  static bool truncateFile(const std::string& path);
+  // Sets the permission bits of an existing file.
+  static bool setPermissions(const std::string& path, mode_t mode);
+
+  // Writes text to a new file in dir, flushes it and its folder, and gives it
+  // the name nameNow() returns; a name that exists is never replaced: after
+  // the next second nameNow() is asked again. The name given; absent on failure.
+  template <class NameNow>
+  static std::optional<std::string> writeNewFile(const std::string& dir, NameNow&& nameNow, const std::string& text);
+
+  // Replaces the file at path by text as one step, keeping the old file's
+  // owner, group and mode; when they cannot be kept the old file stays.
+  static bool replaceFile(const std::string& path, const std::string& text);
+
+  // A new folder "<parent>/<prefix>XXXXXX" that only this user can enter.
+  static std::optional<std::string> makePrivateFolder(const std::string& parent, const std::string& prefix);
+  // Removes the entries of dir whose names start with prefix and that were
+  // last changed more than maxAge ago: what runs that were killed left.
+  static void removeStaleEntries(const std::string& dir, const std::string& prefix, std::chrono::seconds maxAge);
+
   // The whole content of a file; absent when it cannot be read.
   static std::optional<std::string> readFile(const std::string& path);
+
+  // Why the last call of this thread failed, for its caller's log.
+  static const std::string& lastFailure();
+
+ private:
+  // A file being written where no reader can take it: unnamed where the
+  // platform allows, else under a hidden name that removeStaleEntries clears.
+  class PendingFile {
+   public:
+    static std::optional<PendingFile> open(const std::string& dir);
+    PendingFile(PendingFile&&) = default;
+    ~PendingFile();
+    bool writeAndFlush(const std::string& text);
+    enum class Naming { Named, Taken, Failed };
+    Naming nameAs(const std::string& name);
+
+   private:
+    PendingFile() = default;
+    std::string dir_;
+    UniqueFd dirFd_;
+    UniqueFd fd_;
+    std::string hiddenName_;  // empty for an unnamed file
+  };
+  static void waitForNextSecond();
 };
+
+template <class NameNow>
+std::optional<std::string> FileSystem::writeNewFile(const std::string& dir, NameNow&& nameNow,
+                                                    const std::string& text) {
+  std::optional<PendingFile> file = PendingFile::open(dir);
+  if (!file || !file->writeAndFlush(text)) return std::nullopt;
+  // A clock that stands still must not hold the run for ever.
+  for (int attempt = 0; attempt < 60; ++attempt) {
+    std::string name = nameNow();
+    switch (file->nameAs(name)) {
+      case PendingFile::Naming::Named:
+        return name;
+      case PendingFile::Naming::Failed:
+        return std::nullopt;
+      case PendingFile::Naming::Taken:
+        waitForNextSecond();
+    }
+  }
+  return std::nullopt;
+}
 
 }  // namespace brim

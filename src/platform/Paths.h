@@ -18,13 +18,11 @@ class Paths {
   static constexpr std::string_view kBuildDateFile = "/opt/local/share/brimvault_mac/log/build_date";
   static constexpr std::string_view kNoLogFile = "/tmp/brimvault_NOLOG.log";
   static constexpr std::string_view kTempDir = "/opt/local/share/brimvault_mac/temp";
-  static constexpr std::string_view kProcsDatabase =
-      "/opt/local/share/brimvault_mac/temp/autodelete_procsdata.sql";
+  static constexpr std::string_view kProcsDatabase = "/opt/local/share/brimvault_mac/temp/autodelete_procsdata.sql";
   // The IPv4 routing table the reachability test reads on Linux.
   static constexpr std::string_view kRouteTable = "/proc/net/route";
   // The two executables whose log files are opened to every user.
-  static constexpr std::string_view kCommunicatorLog =
-      "/opt/local/share/brimvault_mac/log/brim_communicatorapp.log";
+  static constexpr std::string_view kCommunicatorLog = "/opt/local/share/brimvault_mac/log/brim_communicatorapp.log";
   static constexpr std::string_view kHelpdeskLog = "/opt/local/share/brimvault_mac/log/brim_Helpdeskapp.log";
   // Where the system's time zone is set: the zone database name, and the
   // link into the zone database.
@@ -32,6 +30,12 @@ class Paths {
   static constexpr std::string_view kLocalTimeLink = "/etc/localtime";
   // Where the listeners of distributed notifications keep their sockets.
   static constexpr std::string_view kNotificationDir = "/var/run/brimvault/notifications";
+  // A file, so that no path under it can exist: where a folder that could not
+  // be made is taken to be.
+  static constexpr std::string_view kNoFolder = "/dev/null";
+  // The kernel's names of this process's open files: used as they stand, never
+  // under the sandbox root, to give an unnamed file its name.
+  static constexpr std::string_view kOwnFileDescriptors = "/proc/self/fd";
 
   // A fixed path as this process sees it: unchanged, or under the sandbox root.
   static std::string fixed(std::string_view absolutePath);

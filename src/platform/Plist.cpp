@@ -34,7 +34,7 @@ std::string plistToXml(plist_t node) {
 bool writePlistFileAtomically(const std::string& path, plist_t node) {
   if (!node) return false;
   const std::string text = plistToXml(node);
-  return !text.empty() && FileSystem::writeFileAtomically(path, text);
+  return !text.empty() && FileSystem::replaceFile(path, text);
 }
 
 std::optional<std::string> plistString(plist_t node) {

@@ -22,7 +22,8 @@ Plist readPlistFile(const std::string& path);
 Plist parsePlist(std::string_view data);
 // The XML text of a property list.
 std::string plistToXml(plist_t node);
-// Writes the XML form atomically (temporary file in the same directory, then rename).
+// Replaces the file by the XML form in one step (a flushed file beside it, then
+// a rename), keeping the old file's owner, group and mode.
 bool writePlistFileAtomically(const std::string& path, plist_t node);
 
 // Typed reads of one node; absent when the node is null or of another type.

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "app/CustomLogger.h"
+#include "app/RunFolder.h"
 #include "config/GlobalPreferences.h"
 #include "platform/Description.h"
 #include "platform/FileSystem.h"
@@ -33,6 +34,7 @@ constexpr std::string_view kInsertRow = "insert into PROCSDATA(CPU_PERC,MEM_PERC
 constexpr std::string_view kByProcessor = "SELECT * FROM PROCSDATA ORDER BY CPU_PERC DESC LIMIT 20";
 constexpr std::string_view kByMemory = "SELECT * FROM PROCSDATA ORDER BY MEM_PERC DESC LIMIT 20";
 constexpr std::string_view kOldestDate = "SELECT DATE FROM PROCSDATA LIMIT 1";
+constexpr int kBusyTimeoutMs = 10000;
 
 // Fire and forget: the shell reports its own errors, the status is not examined.
 void runShell(const std::string& command) {
@@ -101,8 +103,7 @@ CollectProcessesData::CollectProcessesData() {
   logAt(kInit, "datestring:" + datestring);
 
   // An absolute install path gives a doubled leading slash, which the file system takes as one.
-  const MacFolderSettings& folders = GlobalPreferences::getSharedInstance().macFodler();
-  ProcDataDir = "/" + folders.folder(folders.tempDirRelative) + "/ProcInfo";
+  ProcDataDir = "/" + RunFolder::path() + "/ProcInfo";
   // No parents: without the temporary directory the sample finds no file and stores nothing.
   if (!FileSystem::makeDirectory(ProcDataDir) && !FileSystem::exists(ProcDataDir)) {
     logAt(kInit, "cannot create directory " + ProcDataDir);
@@ -143,9 +144,19 @@ void CollectProcessesData::CollectTopCpunMemProcs() {
 }
 
 SqliteDatabase CollectProcessesData::openDatabase(const Sig& sig) const {
+  // The store lives in the shared temporary folder: a link there is not
+  // followed, and a file that is not root's own is not used.
+  if (!FileSystem::isOwnFileOrMissing(databasePath())) {
+    logAt(sig, FileSystem::lastFailure());
+    logAt(sig, "Failed to open database");
+    return SqliteDatabase(nullptr);
+  }
   sqlite3* raw = nullptr;
-  const int opened = sqlite3_open(databasePath().c_str(), &raw);
+  const int opened = sqlite3_open_v2(databasePath().c_str(), &raw,
+                                     SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW, nullptr);
   logAt(sig, opened == SQLITE_OK ? "Database opened successfully" : "Failed to open database");
+  // Runs that sample at once wait for each other's transaction.
+  if (raw) sqlite3_busy_timeout(raw, kBusyTimeoutMs);
   // A connection that failed to open is kept: every statement on it then
   // fails with the reason of the failed open, which is what gets logged.
   return SqliteDatabase(raw);
@@ -161,6 +172,9 @@ void CollectProcessesData::CreatnInsttoProcsDB(const ProcessLists& lists) {
     logAt(kInsert, "TABLE CREATION SUCCESSFUL");
   }
   const size_t rows = std::min({lists.PERC_CPU.size(), lists.PERC_MEM.size(), lists.APPLICATION.size()});
+  // One sample, one transaction: a concurrent sample waits for it instead of failing its inserts.
+  const bool inTransaction = sqlite3_exec(db.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+  if (!inTransaction) logAt(kInsert, sqlite3_errmsg(db.get()));
   for (size_t i = 0; i < rows; ++i) {
     stmt = prepare(db.get(), kInsertRow);
     if (!stmt) {
@@ -176,11 +190,17 @@ void CollectProcessesData::CreatnInsttoProcsDB(const ProcessLists& lists) {
     if (sqlite3_step(stmt.get()) == SQLITE_DONE) logAt(kInsert, "INSERT SUCCESS");
   }
   stmt.reset();
+  if (inTransaction && sqlite3_exec(db.get(), "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    logAt(kInsert, sqlite3_errmsg(db.get()));
+  }
 }
 
 void CollectProcessesData::deleteProcDBTable(const std::string& fileName) {
   logAt(kDelete, "Inside deleteProcDBTable");
-  FileSystem::removeFile(Paths::fixed(Paths::kTempDir) + "/" + fileName);
+  // A store that stays would be reported again with the next report: said on every run it happens.
+  if (!FileSystem::removeFile(Paths::fixed(Paths::kTempDir) + "/" + fileName)) {
+    logAt(kDelete, FileSystem::lastFailure());
+  }
 }
 
 double CollectProcessesData::getDouble(int column) { return sqlite3_column_double(stmt.get(), column); }

@@ -13,6 +13,7 @@
 #include "app/CustomLogger.h"
 #include "app/DateTime.h"
 #include "app/ReadNSPipe.h"
+#include "app/RunFolder.h"
 #include "config/DateToDisasterRecoverySettings.h"
 #include "config/GlobalPreferences.h"
 #include "config/SectionFields.h"
@@ -58,7 +59,7 @@ std::string regIdText() { return std::to_string(GlobalPreferences::getSharedInst
 
 ConsolidatedAssets::ConsolidatedAssets() {
   const MacFolderSettings& folders = GlobalPreferences::getSharedInstance().macFodler();
-  const std::string profile = folders.folder(folders.tempDirRelative) + "/autodelete_SPHardwareDataType.plist";
+  const std::string profile = RunFolder::path() + "/autodelete_SPHardwareDataType.plist";
   std::system(("system_profiler SPHardwareDataType -xml >" + profile).c_str());
 
   if (auto modelName = modelNameFromProfile(profile)) {
@@ -170,7 +171,8 @@ void ConsolidatedAssets::collectSmartStatus() {
   const DiskInfo disk = collector.getDiskDetails();
   XMLTree report("wpmacsmartsts");
   report.addChildNodeToCurrentNodeWithName("regid", regIdText());
-  report.addChildNodeToCurrentNodeWithName("scandttime", DateTime::dateStringOf(DateTime::now(), "MM-dd-yyyy HH:mm:ss"));
+  report.addChildNodeToCurrentNodeWithName("scandttime",
+                                           DateTime::dateStringOf(DateTime::now(), "MM-dd-yyyy HH:mm:ss"));
   report.addChildNodeWithCDATAToCurrentNodeWithName("modelname", disk.model);
   report.addChildNodeWithCDATAToCurrentNodeWithName("modeldesc", disk.description);
   report.addChildNodeWithCDATAToCurrentNodeWithName("bsdname", disk.diskBSDName);
@@ -247,8 +249,7 @@ std::optional<std::string> ConsolidatedAssets::sendXML(const XMLTree& document, 
   }
 
   // There is no fall-back to the secondary site.
-  const std::optional<std::string>& site =
-      toDisasterRecovery ? destination.disasterRecovery : destination.primarySite;
+  const std::optional<std::string>& site = toDisasterRecovery ? destination.disasterRecovery : destination.primarySite;
   const std::string query = destination.GETDataURLSubString();
   std::optional<std::string> response;
   if (site) {
@@ -331,9 +332,14 @@ void ConsolidatedAssets::SendTopProcesses() {
 bool ConsolidatedAssets::writeDataPostFile(std::string_view prefix, const std::optional<std::string>& document) {
   if (!document) return false;  // the job produced no document
   const MacFolderSettings& folders = GlobalPreferences::getSharedInstance().macFodler();
-  const std::string name = std::string(prefix) + "_" + regIdText() + "_" + todayStringForFileName();
-  const std::string path = folders.folder(folders.dataPostDirRelative) + "/" + name;
-  return FileSystem::writeFileAtomically(path, *document);
+  // The uploader sees the file only once it is whole and on the disk, and an
+  // earlier file of the same second is never replaced: the name is stamped again.
+  const auto name = [&] { return std::string(prefix) + "_" + regIdText() + "_" + todayStringForFileName(); };
+  if (!FileSystem::writeNewFile(folders.folder(folders.dataPostDirRelative), name, *document)) {
+    logAt(Sig::instance("ConsolidatedAssets", "writeDataPostFile"), FileSystem::lastFailure());
+    return false;
+  }
+  return true;
 }
 
 bool ConsolidatedAssets::writeDataForDataPost() { return writeDataPostFile("wpmacasstinfo", assetString1); }
@@ -378,7 +384,9 @@ bool ConsolidatedAssets::WriteProcDataforDatapost() {
 }
 
 void ConsolidatedAssets::logData(const std::string& text, const std::string& path) {
-  FileSystem::appendToFile(path, text + "\n");
+  if (!FileSystem::appendDurably(path, text + "\n")) {
+    logAt(Sig::instance("ConsolidatedAssets", "logData::"), FileSystem::lastFailure());
+  }
 }
 
 // ---------------------------------------------------------------------------

@@ -103,6 +103,42 @@ TEST_F(EntryPointRun, RegistrationThatWritesNothingStopsBeforeTheLock) {
   EXPECT_TRUE(sandbox.listDir("datapost").empty());
 }
 
+// A link planted where the run creates or appends as root, naming a file or
+// nothing: what it names is neither written nor created, and the run goes on.
+TEST_F(EntryPointRun, ALinkPlantedWhereTheRunWritesIsNeverFollowed) {
+  BRIM_REQUIRE_ROOT();
+  const struct {
+    const char* situation;
+    std::string link;
+    bool logOn;
+  } plantedAt[] = {
+      {"fallback log", sandbox.root() + "/tmp/brimvault_NOLOG.log", false},
+      {"process log", sandbox.path("log/brim_asset_sandbox.log"), true},
+      {"log lock", sandbox.path("log/brim_asset_sandbox.log.lock"), true},
+      {"run lock", sandbox.path("bin/brim_asset.lock"), true},
+  };
+  const std::string precious = sandbox.root() + "/precious";
+  const std::string nothing = sandbox.root() + "/nothing";
+  for (const auto& planted : plantedAt) {
+    for (const std::string& target : {precious, nothing}) {
+      SCOPED_TRACE(std::string(planted.situation) + " -> " + target);
+      writeFile(precious, "kept\n");
+      std::filesystem::remove(sandbox.path("log/build_date"));
+      if (planted.logOn) sandbox.writeBuildDate();
+      std::filesystem::remove(planted.link);
+      std::filesystem::create_symlink(target, planted.link);
+
+      const RunResult result = sandbox.run({"-wrong"});
+      EXPECT_EQ(result.exitStatus, 0);
+      EXPECT_TRUE(contains(result.output, "refused " + planted.link)) << result.output;
+      EXPECT_TRUE(contains(result.output, "Lock Removed")) << result.output;
+      EXPECT_EQ(readFile(precious), "kept\n");
+      EXPECT_FALSE(std::filesystem::exists(nothing));
+      std::filesystem::remove(planted.link);
+    }
+  }
+}
+
 TEST(StartDelay, StaysWithinOneToSixSeconds) {
   EXPECT_EQ(EntryPoint::startDelay(0), 1000000u);
   EXPECT_EQ(EntryPoint::startDelay(4999999), 5999999u);

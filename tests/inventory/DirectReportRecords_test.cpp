@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <string>
 
+#include "app/RunFolder.h"
 #include "config/GlobalPreferences.h"
 #include "inventory/ProfilerReplay.h"
 #include "inventory/collectData.h"
@@ -49,7 +51,14 @@ class DirectRecords : public ::testing::Test {
     return "<dict><key>kernel_version</key><string>Darwin 21.6.0</string><key>local_host_name</key><string>" +
            hostName + "</string><key>os_version</key><string>" + os + "</string></dict>";
   }
-  std::vector<std::string> temporaryFiles() const { return sandbox.listDir("temp"); }
+  // What the collectors left in the run's own temporary folder.
+  static std::vector<std::string> temporaryFiles() {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(RunFolder::path())) {
+      names.push_back(entry.path().filename());
+    }
+    return names;
+  }
 
   Sandbox sandbox;
   SandboxInProcess inProcess{sandbox};
@@ -84,8 +93,8 @@ TEST_F(DirectRecords, MachineDetailsTakeTheLastItem) {
   EXPECT_EQ(details.compName, "new-name");
   EXPECT_EQ(details.systemVer, "macOS 12.6");
   EXPECT_EQ(details.kernelVer, "Darwin 21.6.0");
-  EXPECT_THAT(replay.calls(), ::testing::ElementsAre("system_profiler SPSoftwareDataType -xml >" +
-                                                     sandbox.path("temp/autodelete_SPsoftwareDataTypeMACDtls.plist")));
+  EXPECT_THAT(replay.calls(), ::testing::ElementsAre("system_profiler SPSoftwareDataType -xml >" + RunFolder::path() +
+                                                     "/autodelete_SPsoftwareDataTypeMACDtls.plist"));
   EXPECT_TRUE(temporaryFiles().empty());
 }
 

@@ -1,4 +1,5 @@
 // "-ProcCollect" and "-ProcSave" run end to end in a sandboxed installation.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -167,13 +168,21 @@ std::string jobStartTime(const std::string& output) {
 
 TEST_F(ProcessReportRun, SaveWithAStoreItCannotUseStillWritesAReport) {
   BRIM_REQUIRE_ROOT();
+  // A store that stays behind is said so by every report run.
   const struct {
     const char* situation;
     void (*make)(const std::string& databasePath);
+    const char* logged;
   } stores[] = {
-      {"not SQLite at all",
-       [](const std::string& path) { writeFile(path, readFile(procmonFixture("ps_by_mem.txt"))); }},
-      {"that cannot be opened", [](const std::string& path) { fs::create_directories(path); }},
+      {"not SQLite at all", [](const std::string& path) { writeFile(path, readFile(procmonFixture("ps_by_mem.txt"))); },
+       ""},
+      {"that cannot be opened", [](const std::string& path) { fs::create_directories(path); }, "cannot remove "},
+      {"a link to a store elsewhere",
+       [](const std::string& path) {
+         fs::copy_file(procmonFixture("ps_by_cpu.txt"), path + ".elsewhere");
+         fs::create_symlink(path + ".elsewhere", path);
+       },
+       "refused "},
   };
   for (const auto& store : stores) {
     SCOPED_TRACE(store.situation);
@@ -189,6 +198,10 @@ TEST_F(ProcessReportRun, SaveWithAStoreItCannotUseStillWritesAReport) {
     const Report report = parseReport(readFile(sandbox.path("datapost/" + files.front())));
     EXPECT_EQ(report.childNames, (std::vector<std::string>{"regid", "ftime", "ttime"}));
     EXPECT_EQ(report.ftime, jobStartTime(save.output));
+    EXPECT_THAT(save.output, ::testing::HasSubstr(store.logged + database(sandbox)));
+    if (fs::exists(database(sandbox) + ".elsewhere")) {
+      EXPECT_EQ(readFile(database(sandbox) + ".elsewhere"), readFile(procmonFixture("ps_by_cpu.txt")));
+    }
   }
 }
 

@@ -1,12 +1,15 @@
 // Sampling into the store and the report read back from it, in this process:
 // a recorded `ps` is replayed and the clock is pinned.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <set>
 
 #include "ProcessSamples.h"
 #include "app/DateTime.h"
+#include "app/RunFolder.h"
 #include "platform/FileSystem.h"
 #include "procmon/CollectProcessesData.h"
 
@@ -48,7 +51,7 @@ TEST_F(ProcessStore, ABusyMachineSampleStoresFortyRowsUnderOneDateAndLeavesNoWor
 
   // The processor ranking, then the memory ranking; a path with a blank is cut there.
   EXPECT_EQ(storedText(), readFile(procmonFixture("store_after_busy_sample.txt")));
-  EXPECT_FALSE(FileSystem::exists(sandbox_.path("temp/ProcInfo")));
+  EXPECT_FALSE(FileSystem::exists(RunFolder::path() + "/ProcInfo"));
 }
 
 TEST_F(ProcessStore, TwoSamplesASecondApartKeepEightyRowsUnderTwoDates) {
@@ -66,6 +69,25 @@ TEST_F(ProcessStore, TwoSamplesASecondApartKeepEightyRowsUnderTwoDates) {
   EXPECT_EQ(dates.count("12/04/2026 21:05:03"), 40u);
   EXPECT_EQ(dates.count("12/04/2026 21:05:04"), 40u);
   EXPECT_EQ(stored[39].substr(stored[39].rfind('|') + 1), "12/04/2026 21:05:03");
+}
+
+// Ten samples at once, past the run lock (as after a take-over): each waits
+// for the others' transaction, and no row is lost.
+TEST_F(ProcessStore, TenSamplesAtOnceStoreFourHundredRows) {
+  replayBusyMachine(sandbox_);
+  std::vector<pid_t> samplers;
+  for (int i = 0; i < 10; ++i) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      CollectProcessesData sampler;  // each in a folder of its own
+      sampler.CollectTopCpunMemProcs();
+      ::_exit(0);
+    }
+    samplers.push_back(pid);
+  }
+  for (const pid_t pid : samplers) ::waitpid(pid, nullptr, 0);
+  EXPECT_EQ(rows().size(), 400u);
 }
 
 TEST_F(ProcessStore, ASmallMachineStoresTheHeadingLineWhichThenLeadsBothRankings) {

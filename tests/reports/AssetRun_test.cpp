@@ -24,6 +24,29 @@ std::vector<std::string> childNames(const pugi::xml_node& node) {
   return names;
 }
 
+// The text of "fnname" of each category element, in document order.
+std::vector<std::string> categoryNames(const pugi::xml_node& root) {
+  std::vector<std::string> names;
+  for (const auto& category : root.children("fn")) names.emplace_back(category.child_value("fnname"));
+  return names;
+}
+
+const std::vector<std::string> kHardwareCategories = {
+    "memoryinfo",   "hardwareinfo",     "firewall",     "ethernetcrdinfo", "diskinfo",       "sharedvolinfo",
+    "sdcardreader", "selftest",         "discburning",  "power",           "hardwareconfig", "osinfo",
+    "graphicinfo",  "blthhardwareinfo", "blthservices", "blthdevices",     "networkinfo",    "locations"};
+const std::vector<std::string> kSoftwareCategories = {"systeminfo", "applicationinfo", "usbinfo"};
+
+// A whole full-inventory document of the recorded Mac with registration id 4711.
+void expectFullInventory(const std::string& document) {
+  pugi::xml_document parsed;
+  ASSERT_TRUE(parsed.load_string(document.c_str())) << document;
+  const auto root = parsed.document_element();
+  EXPECT_STREQ(root.child_value("type"), "assetdata");
+  EXPECT_STREQ(root.child_value("regid"), "4711");
+  EXPECT_EQ(categoryNames(root), kHardwareCategories);
+}
+
 class AssetRun : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -49,10 +72,15 @@ TEST_F(AssetRun, EachRunWritesTheLoggedDocument) {
   const struct {
     std::vector<std::string> args;
     const char *file, *logged, *afterDocument, *type;
-    size_t categories;
+    const std::vector<std::string>& categories;
   } runs[] = {
-      {{}, "wpmacasstinfo", "-[ConsolidatedAssets collectData]:assetString=", "\n\n", "assetdata", 18},
-      {{"-software"}, "wpmacasstswinfo", "-[ConsolidatedAssets collectSWData]:assetString=", "\n", "software", 3}};
+      {{}, "wpmacasstinfo", "-[ConsolidatedAssets collectData]:assetString=", "\n\n", "assetdata", kHardwareCategories},
+      {{"-software"},
+       "wpmacasstswinfo",
+       "-[ConsolidatedAssets collectSWData]:assetString=",
+       "\n",
+       "software",
+       kSoftwareCategories}};
   for (const auto& run : runs) {
     const RunResult result = sandbox.run(run.args);
     EXPECT_EQ(result.exitStatus, 0) << result.output;
@@ -71,14 +99,61 @@ TEST_F(AssetRun, EachRunWritesTheLoggedDocument) {
     EXPECT_TRUE(std::regex_match(root.child_value("scandttime"),
                                  std::regex("[0-9]{2}/[0-9]{2}/[0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}")));
     std::vector<std::string> expected = {"type", "regid", "scandttime"};
-    expected.insert(expected.end(), run.categories, "fn");
+    expected.insert(expected.end(), run.categories.size(), "fn");
     EXPECT_EQ(childNames(root), expected);
+    EXPECT_EQ(categoryNames(root), run.categories);
   }
   // The model's log directories, from the hardware profile's machine name.
   const std::string month = DateTime::dateStringOf(DateTime::now(), "MMyyyy");
   EXPECT_TRUE(fs::is_directory(sandbox.path("data/MacBook Pro/" + month + "/GPM")));
   EXPECT_TRUE(fs::is_directory(sandbox.path("data/MacBook Pro/" + month + "/PRS")));
-  EXPECT_TRUE(sandbox.listDir("temp").empty());  // profiler output removed
+  EXPECT_TRUE(sandbox.listDir("temp").empty());  // profiler output removed with the run's folder
+}
+
+// The run lock lets one run in at a time; each writes its own file.
+TEST_F(AssetRun, SixRunsStartedTogetherEachWriteAWholeDocument) {
+  BRIM_REQUIRE_ROOT();
+  EXPECT_EQ(sandbox.runTogether(6, {}).exitStatus, 0);
+  const auto files = sandbox.listDir("datapost");
+  ASSERT_EQ(files.size(), 6u);
+  for (const auto& file : files) {
+    SCOPED_TRACE(file);
+    EXPECT_TRUE(std::regex_match(file, std::regex("wpmacasstinfo_4711_[0-9]{14}")));
+    expectFullInventory(readFile(sandbox.path("datapost/" + file)));
+  }
+  EXPECT_TRUE(sandbox.listDir("temp").empty());
+}
+
+// A run killed while it collects leaves no file in the data-post folder; the
+// folder of its temporary files goes with the first run an hour later.
+TEST_F(AssetRun, AKilledRunLeavesNothingForTheUploader) {
+  BRIM_REQUIRE_ROOT();
+  const std::string replay = sandbox.fakeBinDir() + "/system_profiler";
+  fs::rename(replay, sandbox.fakeBinDir() + "/replay_profiler");
+  // The last category's profiler run kills the tool that started it.
+  sandbox.writeExecutable(replay,
+                          "#!/bin/sh\n"
+                          "if [ \"$1\" = SPNetworkLocationDataType ]; then\n"
+                          "  p=$PPID\n"
+                          "  while [ \"$p\" -gt 1 ] && [ \"$(cat /proc/$p/comm)\" != brim_asset_sand ]; do\n"
+                          "    p=$(cut -d' ' -f4 /proc/$p/stat)\n"
+                          "  done\n"
+                          "  kill -9 $p; exit 0\n"
+                          "fi\n"
+                          "exec '" +
+                              sandbox.fakeBinDir() + "/replay_profiler' \"$@\"\n");
+  EXPECT_NE(sandbox.run({}).exitStatus, 0);
+  EXPECT_TRUE(sandbox.listDir("datapost").empty());
+  const auto left = sandbox.listDir("temp");
+  ASSERT_EQ(left.size(), 1u);
+
+  // Its lock would hold the next run for a minute: that is the lock wait's own case.
+  fs::remove(sandbox.path("bin/brim_asset.lock"));
+  fs::last_write_time(sandbox.path("temp/" + left[0]), fs::file_time_type::clock::now() - std::chrono::minutes(61));
+  fs::rename(sandbox.fakeBinDir() + "/replay_profiler", replay);
+  EXPECT_EQ(sandbox.run({}).exitStatus, 0);
+  EXPECT_TRUE(sandbox.listDir("temp").empty());
+  expectFullInventory(onlyDataPostFile("wpmacasstinfo"));
 }
 
 TEST_F(AssetRun, AProfilerThatPrintsGarbageStillGivesBothDocumentsButNoLogDirectories) {
@@ -151,17 +226,23 @@ TEST_F(Orchestrator, AnItemWithoutMachineNameGivesNullDirectoriesAndNoItemsGiveN
   EXPECT_TRUE(sandbox.listDir("data").empty());
 }
 
-TEST_F(Orchestrator, TwoWritesInOneSecondLeaveTheSecondDocument) {
+// A file of the same name is never replaced: the second write waits for the
+// next second and takes its stamp.
+TEST_F(Orchestrator, TwoWritesInOneSecondKeepBothDocuments) {
   hardwareProfileWithItem("");
-  DateTime::setNowForTesting(std::chrono::system_clock::now());
   ConsolidatedAssets assets;
-  assets.assetString1 = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><wpmacasstinfo>first</wpmacasstinfo>";
-  ASSERT_TRUE(assets.writeDataForDataPost());
-  assets.assetString1 = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><wpmacasstinfo>caf\xC3\xA9</wpmacasstinfo>";
-  ASSERT_TRUE(assets.writeDataForDataPost());
+  const std::string documents[] = {
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><wpmacasstinfo>first</wpmacasstinfo>",
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><wpmacasstinfo>caf\xC3\xA9</wpmacasstinfo>"};
+  for (const std::string& document : documents) {
+    assets.assetString1 = document;
+    ASSERT_TRUE(assets.writeDataForDataPost());
+  }
   const auto files = sandbox.listDir("datapost");
-  ASSERT_EQ(files.size(), 1u);  // no temporary file left beside it
-  EXPECT_EQ(readFile(sandbox.path("datapost/" + files[0])), *assets.assetString1);
+  ASSERT_EQ(files.size(), 2u);  // and no temporary file beside them
+  EXPECT_LT(files[0], files[1]);
+  EXPECT_EQ(readFile(sandbox.path("datapost/" + files[0])), documents[0]);
+  EXPECT_EQ(readFile(sandbox.path("datapost/" + files[1])), documents[1]);
 }
 
 // What is saved when the network is down is shown by the "-smartstatus" and

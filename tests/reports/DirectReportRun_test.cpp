@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <mutex>
@@ -242,6 +243,10 @@ TEST_F(DirectReportRun, MacNamePostsTheDetailsAndRewritesTheSettingsOnlyWhenTheN
                                std::filesystem::copy_options::overwrite_existing);
   };
   networkReport("ethernet");
+  // The agent may give the settings file to another user: the write-back keeps owner, group and mode.
+  const std::string settingsPath = sandbox.path("config/settings.plist");
+  ASSERT_EQ(::chown(settingsPath.c_str(), 65534, 65534), 0);
+  ASSERT_EQ(::chmod(settingsPath.c_str(), 0664), 0);
   RunResult result = sandbox.run({"-macName"});
   EXPECT_EQ(result.exitStatus, 0) << result.output;
   auto requests = server.requests();
@@ -256,6 +261,11 @@ TEST_F(DirectReportRun, MacNamePostsTheDetailsAndRewritesTheSettingsOnlyWhenTheN
   const std::string settings = readFile(sandbox.path("config/settings.plist"));
   EXPECT_THAT(settings, HasSubstr("<string>new-name</string>"));
   EXPECT_THAT(settings, Not(HasSubstr("old-name")));
+  struct stat written {};
+  ASSERT_EQ(::stat(settingsPath.c_str(), &written), 0);
+  EXPECT_EQ(written.st_uid, 65534u);
+  EXPECT_EQ(written.st_gid, 65534u);
+  EXPECT_EQ(written.st_mode & 07777, 0664u);
 
   // The same name: the report still goes out, the settings file stays as it is.
   // Without an Ethernet address the Wi-Fi one is reported.

@@ -85,13 +85,24 @@ void Sandbox::writeRouteTable(bool withDefaultRoute, const std::string& defaultR
 
 std::string fixture(const std::string& relative) { return std::string(BRIM_TEST_FIXTURES) + "/" + relative; }
 
-RunResult Sandbox::run(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) const {
+std::string Sandbox::command(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) const {
   std::string command = "cd '" + root_ + "' && env BRIM_SANDBOX_ROOT='" + root_ + "' BRIM_SANDBOX_NO_DELAY=1 PATH='" +
                         fakeBinDir() + ":" + (std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin") + "'";
   for (const auto& variable : extraEnv) command += " '" + variable + "'";
   command += " '" + std::string(BRIM_BIN_DIR) + "/brim_asset_sandbox'";
   for (const auto& arg : args) command += " '" + arg + "'";
-  return runShell(command + " 2>&1");
+  return command;
+}
+
+RunResult Sandbox::run(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) const {
+  return runShell(command(args, extraEnv) + " 2>&1");
+}
+
+RunResult Sandbox::runTogether(int copies, const std::vector<std::string>& args) const {
+  std::string script = "pids=''; for i in $(seq " + std::to_string(copies) + "); do ( " + command(args, {}) +
+                       " ) >/dev/null 2>&1 & pids=\"$pids $!\"; done; failed=0; "
+                       "for pid in $pids; do wait $pid || failed=1; done; exit $failed";
+  return runShell(script);
 }
 
 RunResult runShell(const std::string& command) {

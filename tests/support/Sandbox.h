@@ -41,10 +41,13 @@ class Sandbox {
 
   // Runs brim_asset_sandbox with the start delay skipped.
   RunResult run(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {}) const;
+  // Starts copies runs at once and waits for all; exitStatus is 0 when each exited with 0.
+  RunResult runTogether(int copies, const std::vector<std::string>& args) const;
   std::string readLog() const;  // log/brim_asset_sandbox.log
   std::vector<std::string> listDir(const std::string& relative) const;
 
  private:
+  std::string command(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) const;
   std::string root_;
 };
 

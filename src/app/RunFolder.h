@@ -1,0 +1,23 @@
+#pragma once
+// The run's own folder for its temporary files,
+// "<agent temporary folder>/autodelete_run.XXXXXX": made on first use and
+// open to root only, so that nobody else can plant a link where the run's
+// commands write, and runs at the same time never share a temporary file.
+// Callers join their file names to path() as to any folder.
+#include <string>
+
+namespace brim {
+
+class RunFolder {
+ public:
+  // The folder of this run. When it cannot be made, a path under which
+  // nothing can exist: the commands that write there then fail.
+  static std::string path();
+  // End of run: the folder goes with everything in it.
+  static void remove();
+  // What killed runs left more than an hour ago: their folders, and the
+  // hidden files of unfinished data-post writes.
+  static void removeStale();
+};
+
+}  // namespace brim
