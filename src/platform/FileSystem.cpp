@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <utime.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -72,13 +73,13 @@ bool FileSystem::appendToFile(const std::string& path, const std::string& text) 
   return (::close(fd) == 0) && ok;
 }
 
-std::optional<std::string> FileSystem::readFile(const std::string& path) {
+std::optional<std::string> FileSystem::readFile(const std::string& path, std::size_t limit) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
   std::string content;
   char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+  while (content.size() < limit) {
+    const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, limit - content.size()));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       ::close(fd);

@@ -1,6 +1,8 @@
 #pragma once
 // Direct system calls for the commands the tool runs only for their effect on
 // the file system ("touch", "rm -f", "mkdir -p", "rm -r" of its own paths).
+#include <cstddef>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -19,8 +21,9 @@ class FileSystem {
   // Appends text with one write, so that lines appended by several processes
   // at once stay whole; creates the file when it is missing.
   static bool appendToFile(const std::string& path, const std::string& text);
-  // The whole content of a file; absent when it cannot be read.
-  static std::optional<std::string> readFile(const std::string& path);
+  // The whole content of a file, or its first limit bytes; absent when it cannot be read.
+  static std::optional<std::string> readFile(const std::string& path,
+                                             std::size_t limit = std::numeric_limits<std::size_t>::max());
 };
 
 }  // namespace brim
