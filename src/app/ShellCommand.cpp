@@ -122,11 +122,8 @@ ShellCommand::Outcome launch(const std::string& command, ShellCommand::Limit lim
       writeEnd = aboveStandardStreams(ends[1]);
     }
   }
-  if (!nullFd.valid() || (readOutput && !(readEnd.valid() && writeEnd.valid()))) {
-    logAt(kRun, "cannot start (" + std::system_category().message(errno) + "):" + command);
-    return outcome;
-  }
-  const pid_t pid = spawnShell(command, nullFd.get(), writeEnd.get());
+  const bool ready = nullFd.valid() && (!readOutput || (readEnd.valid() && writeEnd.valid()));
+  const pid_t pid = ready ? spawnShell(command, nullFd.get(), writeEnd.get()) : -1;
   if (pid < 0) {
     logAt(kRun, "cannot start (" + std::system_category().message(errno) + "):" + command);
     return outcome;
