@@ -78,7 +78,7 @@ pid_t spawnShell(const std::string& command, int nullFd, int outputFd) {
 }
 
 // Reaps pid if it ends before the deadline. There is no waitpid with a
-// timeout, so it looks at short, growing intervals.
+// timeout, so it looks at short, growing intervals: at most 10 ms late.
 bool reapedBefore(pid_t pid, Clock::time_point deadline, int& status) {
   auto pause = std::chrono::milliseconds(1);
   for (;;) {
@@ -92,7 +92,7 @@ bool reapedBefore(pid_t pid, Clock::time_point deadline, int& status) {
     const auto now = Clock::now();
     if (now >= deadline) return false;
     std::this_thread::sleep_for(std::min<Clock::duration>(pause, deadline - now));
-    pause = std::min(pause * 2, std::chrono::milliseconds(50));
+    pause = std::min(pause * 2, std::chrono::milliseconds(10));
   }
 }
 
