@@ -41,6 +41,23 @@ std::mutex& appendLock() {
   return lock;
 }
 
+// One message is one line of the log, and whole documents are logged: a line
+// longer than this is cut, and ends in a marker saying how much was left out.
+constexpr size_t kLineLimit = size_t{4} << 20;
+constexpr size_t kMarkerRoom = 64;
+
+// message itself when it fits, else its cut form (at most kLineLimit bytes,
+// marker included), kept in storage.
+const std::string& bounded(const std::string& message, std::string& storage) {
+  if (message.size() <= kLineLimit) return message;
+  size_t keep = kLineLimit - kMarkerRoom;
+  // The cut falls between characters: continuation bytes of UTF-8 go with it.
+  while (keep > 0 && (static_cast<unsigned char>(message[keep]) & 0xC0) == 0x80) --keep;
+  storage.assign(message, 0, keep);
+  storage += " [line cut: " + std::to_string(message.size() - keep) + " more bytes left out]";
+  return storage;
+}
+
 CustomLogger::Waits& waits() {
   static CustomLogger::Waits value;
   return value;
@@ -63,9 +80,11 @@ void reportLogFailure() {
 }
 
 void echoAndLog(std::mutex& lock, std::FILE* stream, const std::string& message) {
+  std::string storage;
+  const std::string& line = bounded(message, storage);
   std::lock_guard<std::mutex> guard(lock);
-  writeLine(stream, message);
-  CustomLogger::log(message);
+  writeLine(stream, line);
+  CustomLogger::log(line);
 }
 
 }  // namespace
@@ -74,7 +93,9 @@ void CustomLogger::MyCustomLog(const std::string& message) { echoAndLog(echoLock
 
 void CustomLogger::MyCustomErrorLog(const std::string& message) { echoAndLog(errorEchoLock(), stderr, message); }
 
-void CustomLogger::log(const std::string& message) {
+void CustomLogger::log(const std::string& whole) {
+  std::string storage;
+  const std::string& message = bounded(whole, storage);
   if (!FileSystem::exists(Paths::fixed(Paths::kBuildDateFile))) {
     if (!FileSystem::appendToFile(Paths::fixed(Paths::kNoLogFile), message + "\n")) reportLogFailure();
     return;

@@ -2,11 +2,11 @@
 
 #include <unistd.h>
 
-#include <cstdlib>
 #include <random>
 
 #include "app/CustomLogger.h"
 #include "app/RunFolder.h"
+#include "app/ShellCommand.h"
 #include "config/GlobalPreferences.h"
 #include "platform/Description.h"
 #include "platform/FileSystem.h"
@@ -121,7 +121,8 @@ int EntryPoint::run(const std::vector<std::string>& args) {
 
   if (prefs.machineInfo().dcRegId == 0) {
     log("agentInstallPath=" + orNull(folders.agentInstallPathAbs));
-    std::system((executableDir() + "/brim_register").c_str());
+    // Its exit status is not ours to judge: the reloaded id tells.
+    ShellCommand::run(shellQuoted(executableDir() + "/brim_register"), ShellCommand::Limit::Other);
     GlobalPreferences::setStaticInstance(prefs);
     if (prefs.machineInfo().dcRegId == 0) {
       log("RegID is still 0, exiting");

@@ -1,6 +1,7 @@
 #include "app/FileOperations.h"
 
 #include "app/CustomLogger.h"
+#include "app/ShellCommand.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "platform/TextEncoding.h"
@@ -13,8 +14,13 @@ constexpr auto kGetData = Sig::instance("FileOperations", "getDataFromFileWithNa
 std::vector<std::string> FileOperations::getDataFromFileWithName(const std::string& name) const {
   const std::string fullFileName = dataStorageDir + "/" + name;
   logAt(kGetData, "fullFileName=" + fullFileName);
-  const std::optional<std::string> content = FileSystem::readFile(fullFileName);
+  // The files read here are commands' output: read back up to the same bound.
+  std::optional<std::string> content = FileSystem::readFile(fullFileName, ShellCommand::kOutputLimit + 1);
   if (!content) return {};
+  if (content->size() > ShellCommand::kOutputLimit) {
+    content->resize(ShellCommand::kOutputLimit);
+    logAt(kGetData, fullFileName + ": over " + std::to_string(ShellCommand::kOutputLimit) + " bytes: cut at that size");
+  }
   std::vector<std::string> lines = nonEmptyLines(TextEncoding::decodeDetected(*content));
   for (const std::string& line : lines) logAt(kGetData, line);
   return lines;

@@ -6,6 +6,14 @@
 // depend on how the output was split; every byte sequence that is not UTF-8
 // (and a sequence still cut off at the end of the output) becomes one U+FFFD
 // and is logged once per output, and reading goes on.
+//
+// A reader may be bounded: in time (reading ends at the deadline, with what
+// was read) and in size (the bytes past the limit are left out; a
+// character the cut would split is left out whole). A cut is logged; the
+// caller that set the deadline says what running out of time means.
+#include <chrono>
+#include <cstddef>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -23,6 +31,11 @@ class ReadNSPipe {
   std::string readAvailableDataFromFileHandle(int fd);
 
   std::optional<std::string> outputString;
+
+  std::optional<std::chrono::steady_clock::time_point> deadline;
+  std::size_t limit = std::numeric_limits<std::size_t>::max();
+  bool timedOut = false;  // the deadline came before the end of the output
+  bool cut = false;       // the output went past the limit
 };
 
 }  // namespace brim

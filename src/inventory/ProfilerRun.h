@@ -16,9 +16,10 @@ namespace brim {
 
 class ProfilerRun {
  public:
-  // Runs "system_profiler <dataType> -xml ><dataDir>/<fileName>" through /bin/sh
-  // and reads the file as a property-list array. The path is not quoted: the
-  // data directory must hold no blanks or shell characters.
+  // Runs "system_profiler <dataType> -xml >'<dataDir>/<fileName>'" through /bin/sh
+  // (the path quoted, under the profiler's time limit) and reads the file as a
+  // property-list array; a run killed at its limit, or a file over 256 MiB,
+  // reads as no items.
   ProfilerRun(const std::optional<std::string>& dataDir, std::string_view dataType, std::string_view fileName);
 
   const std::string& path() const { return path_; }

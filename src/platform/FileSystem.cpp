@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -235,13 +236,13 @@ void FileSystem::removeStaleEntries(const std::string& dir, const std::string& p
   }
 }
 
-std::optional<std::string> FileSystem::readFile(const std::string& path) {
+std::optional<std::string> FileSystem::readFile(const std::string& path, std::size_t limit) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
   std::string content;
   char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+  while (content.size() < limit) {
+    const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, limit - content.size()));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       ::close(fd);

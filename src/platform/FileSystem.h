@@ -6,6 +6,8 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <cstddef>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -66,8 +68,9 @@ class FileSystem {
   // last changed more than maxAge ago: what runs that were killed left.
   static void removeStaleEntries(const std::string& dir, const std::string& prefix, std::chrono::seconds maxAge);
 
-  // The whole content of a file; absent when it cannot be read.
-  static std::optional<std::string> readFile(const std::string& path);
+  // The whole content of a file, or its first limit bytes; absent when it cannot be read.
+  static std::optional<std::string> readFile(const std::string& path,
+                                             std::size_t limit = std::numeric_limits<std::size_t>::max());
 
   // Why the last call of this thread failed, for its caller's log.
   static const std::string& lastFailure();

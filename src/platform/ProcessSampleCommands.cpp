@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "app/ShellCommand.h"
+
 namespace brim {
 namespace {
 
@@ -13,9 +15,8 @@ constexpr std::string_view kByProcessor = "ps -eo pcpu,pmem,command --sort=-pcpu
 constexpr std::string_view kByMemory = "ps -eo pcpu,pmem,command --sort=-pmem | head -21 | tail -20>>";
 #endif
 
-// The directory goes in unquoted, as every path the tool hands to the shell.
 std::string intoSampleFile(std::string_view pipeline, const std::string& dir) {
-  return std::string(pipeline) + dir + "/CPUProcInfo";
+  return std::string(pipeline) + shellQuoted(dir + "/CPUProcInfo");
 }
 
 }  // namespace

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 
 #include "app/CustomLogger.h"
 #include "app/RunFolder.h"
+#include "app/ShellCommand.h"
 #include "config/GlobalPreferences.h"
 #include "platform/Description.h"
 #include "platform/FileSystem.h"
@@ -37,10 +37,7 @@ constexpr std::string_view kOldestDate = "SELECT DATE FROM PROCSDATA LIMIT 1";
 constexpr int kBusyTimeoutMs = 10000;
 
 // Fire and forget: the shell reports its own errors, the status is not examined.
-void runShell(const std::string& command) {
-  const int status = std::system(command.c_str());
-  static_cast<void>(status);
-}
+void runShell(const std::string& command) { ShellCommand::run(command, ShellCommand::Limit::Other); }
 
 // The pieces between single blanks, without the empty ones that runs of
 // blanks and the right-aligned numbers of `ps` leave.

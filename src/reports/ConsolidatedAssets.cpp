@@ -1,18 +1,10 @@
 #include "reports/ConsolidatedAssets.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
 #include <memory>
 #include <vector>
 
 #include "app/CustomLogger.h"
 #include "app/DateTime.h"
-#include "app/ReadNSPipe.h"
 #include "app/RunFolder.h"
 #include "config/DateToDisasterRecoverySettings.h"
 #include "config/GlobalPreferences.h"
@@ -23,6 +15,7 @@
 #include "envelope/EncryptionAES.h"
 #include "envelope/XMLTree.h"
 #include "inventory/DiskInfo.h"
+#include "inventory/ProfilerRun.h"
 #include "inventory/SystemInfo.h"
 #include "inventory/collectData.h"
 #include "net/Communications.h"
@@ -30,10 +23,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Plist.h"
 #include "platform/Text.h"
-#include "platform/UniqueFd.h"
 #include "procmon/CollectProcessesData.h"
-
-extern char** environ;
 
 namespace brim {
 namespace {
@@ -43,11 +33,8 @@ constexpr auto kExecuteCommand = Sig::instance("ConsolidatedAssets", "executeCom
 
 // The first item's "machine_name" of a hardware profile: absent when the file
 // holds no item, "(null)" when the item has no name.
-std::optional<std::string> modelNameFromProfile(const std::string& path) {
-  Plist profile = readPlistFile(path);
-  plist_t top = profile.get();
-  if (!top || plist_get_node_type(top) != PLIST_ARRAY || plist_array_get_size(top) == 0) return std::nullopt;
-  plist_t items = plistDictItem(plist_array_get_item(top, 0), "_items");
+std::optional<std::string> modelNameFromProfile(const ProfilerRun& profile) {
+  plist_t items = profile.items();
   if (!items || plist_get_node_type(items) != PLIST_ARRAY || plist_array_get_size(items) == 0) return std::nullopt;
   return orNull(plistString(plistDictItem(plist_array_get_item(items, 0), "machine_name")));
 }
@@ -59,9 +46,7 @@ std::string regIdText() { return std::to_string(GlobalPreferences::getSharedInst
 
 ConsolidatedAssets::ConsolidatedAssets() {
   const MacFolderSettings& folders = GlobalPreferences::getSharedInstance().macFodler();
-  const std::string profile = RunFolder::path() + "/autodelete_SPHardwareDataType.plist";
-  std::system(("system_profiler SPHardwareDataType -xml >" + profile).c_str());
-
+  ProfilerRun profile(RunFolder::path(), "SPHardwareDataType", "autodelete_SPHardwareDataType.plist");
   if (auto modelName = modelNameFromProfile(profile)) {
     logAt(kInit, "modelName=" + *modelName);
     const std::string month = monthYearForPerfLogFile();
@@ -72,51 +57,12 @@ ConsolidatedAssets::ConsolidatedAssets() {
     FileSystem::makeDirectories(*perfLogDir);
     FileSystem::makeDirectories(*procLogDir);
   }
-  FileSystem::removeFile(profile);
+  profile.removeFile();
 }
 
-std::string ConsolidatedAssets::executeCommand(const std::string& command) {
-  // Pipe ends kept clear of 0 to 2: a process started with one of those closed
-  // would otherwise get a pipe end there, and the redirections below would
-  // overwrite it before it is copied.
-  auto makePipe = [](UniqueFd& readEnd, UniqueFd& writeEnd) {
-    int ends[2];
-    if (::pipe2(ends, O_CLOEXEC) != 0) return false;
-    readEnd.reset(::fcntl(ends[0], F_DUPFD_CLOEXEC, 3));
-    writeEnd.reset(::fcntl(ends[1], F_DUPFD_CLOEXEC, 3));
-    ::close(ends[0]);
-    ::close(ends[1]);
-    return readEnd.valid() && writeEnd.valid();
-  };
-  UniqueFd inputRead, inputWrite, outputRead, outputWrite;
-  const bool piped = makePipe(inputRead, inputWrite) && makePipe(outputRead, outputWrite);
+std::string ConsolidatedAssets::executeCommand(const std::string& command, ShellCommand::Limit limit) {
   logAt(kExecuteCommand, "Executing:" + command);
-  if (!piped) return {};
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, inputRead.get(), STDIN_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, outputWrite.get(), STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, outputWrite.get(), STDERR_FILENO);
-  const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
-  pid_t pid = -1;
-  const int spawned = posix_spawn(&pid, "/bin/sh", &actions, nullptr, const_cast<char* const*>(argv), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  // Only the child keeps the write end, so the read below ends when it does.
-  // Nothing writes to the input: a command that reads it sees its end at once.
-  inputRead.reset();
-  inputWrite.reset();
-  outputWrite.reset();
-
-  // Drained while the command runs, so that a large output cannot block it.
-  ReadNSPipe reader;
-  const std::string text = reader.readAvailableDataFromFileHandle(outputRead.get());
-  if (spawned == 0) {
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-  }
-  return trimWhitespaceAndNewlines(text);
+  return trimWhitespaceAndNewlines(ShellCommand::runReadingOutput(command, limit).output);
 }
 
 // ---------------------------------------------------------------------------
@@ -188,8 +134,8 @@ void ConsolidatedAssets::collectMacDetails() {
       "system_profiler SPNetworkDataType | grep -A6 Wi-Fi | awk '/IPv4 Address/ { print $3 }'";
   brim::collectData collector;
   const SystemInfo system = collector.getMacDetailsData();
-  std::string address = executeCommand(kEthernetAddress);
-  if (address.empty()) address = executeCommand(kWiFiAddress);
+  std::string address = executeCommand(kEthernetAddress, ShellCommand::Limit::Profiler);
+  if (address.empty()) address = executeCommand(kWiFiAddress, ShellCommand::Limit::Profiler);
 
   XMLTree report("wpmacupdsysdtl");
   report.addChildNodeToCurrentNodeWithName("regid", regIdText());

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/ShellCommand.h"
 #include "app/Signature.h"
 #include "envelope/XMLTree.h"
 
@@ -19,8 +20,9 @@ class ConsolidatedAssets {
  public:
   ConsolidatedAssets();  // init: the start-up work, on every run
 
-  // Shell command with standard output and standard error read back, trimmed.
-  std::string executeCommand(const std::string& command);
+  // Shell command with its standard output read back, trimmed; its standard
+  // error is not part of the result. It runs under the given time limit.
+  std::string executeCommand(const std::string& command, ShellCommand::Limit limit = ShellCommand::Limit::Other);
 
   // Inventory documents.
   void collectData();
@@ -51,8 +53,7 @@ class ConsolidatedAssets {
   static std::string checkurl(const std::string& url);
   // The document text between the start and end tags of its root element named name
   // (empty for an empty root); absent when the text has no such root.
-  static std::optional<std::string> xmlStringWithoutRootNodeWithName(const std::string& name,
-                                                                     const std::string& xml);
+  static std::optional<std::string> xmlStringWithoutRootNodeWithName(const std::string& name, const std::string& xml);
 
   // True unless the reachability test says the network is not reachable.
   bool connected();

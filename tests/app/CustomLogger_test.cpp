@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -59,6 +60,23 @@ TEST_F(CustomLoggerTest, NewLogStartsWithTheBuildDateAndKeepsMessagesAsWritten) 
   CustomLogger::clearLog();
   EXPECT_EQ(logText(), "");
   EXPECT_TRUE(CustomLogger::getLogArray().empty());
+}
+
+// A line over 4 MiB is cut between two characters, and says how much is missing.
+TEST_F(CustomLoggerTest, ALineOverFourMiBIsCutWithAMarker) {
+  sandbox.writeBuildDate();
+  std::string message;
+  for (int i = 0; i < 2'500'000; ++i) message += "\xC3\xA9";  // two bytes each
+  ::testing::internal::CaptureStdout();
+  CustomLogger::MyCustomLog(message);
+  const std::string echoed = ::testing::internal::GetCapturedStdout();
+  const size_t kept = echoed.rfind(" [line cut: ");
+  ASSERT_NE(kept, std::string::npos);
+  size_t leftOut = 0;
+  ASSERT_EQ(std::sscanf(echoed.c_str() + kept, " [line cut: %zu more bytes left out]\n", &leftOut), 1);
+  EXPECT_TRUE(kept % 2 == 0 && echoed.compare(0, kept, message, 0, kept) == 0 && kept + leftOut == message.size());
+  EXPECT_LE(echoed.size() - 1, size_t{4} << 20);
+  EXPECT_TRUE(CustomLogger::getLogArray().back().ends_with(" " + echoed.substr(0, echoed.size() - 1)));
 }
 
 TEST_F(CustomLoggerTest, BuildDateThatIsNotUtf8ReadsAsNotConfigured) {

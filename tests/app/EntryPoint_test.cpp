@@ -6,6 +6,7 @@
 #include <climits>
 #include <filesystem>
 
+#include "app/ShellCommand.h"
 #include "config/GlobalPreferences.h"
 #include "platform/Paths.h"
 #include "support/Sandbox.h"
@@ -70,27 +71,6 @@ TEST_F(EntryPointRun, AnotherUserGetsExitStatusZeroAndNothingWritten) {
   EXPECT_TRUE(sandbox.listDir("datapost").empty());
 }
 
-TEST_F(EntryPointRun, RegistrationThatWritesAnIdLetsTheRunGoOn) {
-  BRIM_REQUIRE_ROOT();
-  sandbox.writeSettings(0);
-  // A registration tool that rewrites the settings file with a new id.
-  const std::string settings = sandbox.path("config/settings.plist");
-  const std::string replacement = readFile(settings);
-  std::string withId = replacement;
-  withId.replace(withId.find("<integer>0</integer>"), 20, "<integer>4712</integer>");
-  writeFile(sandbox.path("config/registered.plist"), withId);
-  sandbox.writeExecutable(sandbox.path("bin/brim_register"),
-                          "#!/bin/sh\ncp '" + sandbox.path("config/registered.plist") + "' '" + settings + "'\n");
-
-  const RunResult result = sandbox.run({"-Software"});
-  EXPECT_EQ(result.exitStatus, 0);
-  EXPECT_TRUE(contains(result.output, "int main(int, const char **):regid=0\n")) << result.output;
-  EXPECT_TRUE(contains(result.output, "int main(int, const char **):agentInstallPath=" + sandbox.installDir()));
-  EXPECT_TRUE(contains(result.output, "int main(int, const char **):current regid=4712\n")) << result.output;
-  EXPECT_TRUE(contains(result.output, "Lock Created"));
-  EXPECT_TRUE(contains(result.output, "Wrong Parameter"));
-}
-
 TEST_F(EntryPointRun, RegistrationThatWritesNothingStopsBeforeTheLock) {
   BRIM_REQUIRE_ROOT();
   sandbox.writeSettings(0);
@@ -136,6 +116,64 @@ TEST_F(EntryPointRun, ALinkPlantedWhereTheRunWritesIsNeverFollowed) {
       EXPECT_FALSE(std::filesystem::exists(nothing));
       std::filesystem::remove(planted.link);
     }
+  }
+}
+
+// An unregistered machine whose install path holds blanks, quotes and shell
+// code: registration, profiler runs and process samples take it as one path,
+// run nothing else and write nowhere else. A profiler that never ends is
+// killed at its limit with its process group and costs only its category.
+TEST_F(EntryPointRun, RegistrationAndJobsTakeAnInstallPathWithShellCodeAsOnePath) {
+  BRIM_REQUIRE_ROOT();
+  const std::string agent = sandbox.root() + "/agent dir;touch SEMI $(touch DOLLAR) `touch TICK` it's";
+  for (const char* dir : {"bin", "temp", "data", "datapost"}) std::filesystem::create_directories(agent + "/" + dir);
+  writeFile(sandbox.root() + "/agent", "neighbour\n");  // where the path split at its blank would go
+  sandbox.writeSettings(0);
+  const std::string settings = sandbox.path("config/settings.plist");
+  std::string text = readFile(settings);
+  text.replace(text.find(sandbox.installDir()), sandbox.installDir().size(), agent);
+  writeFile(settings, text);
+  // A registration tool that rewrites the settings file with a new id.
+  text.replace(text.find("<integer>0</integer>"), 20, "<integer>4712</integer>");
+  writeFile(sandbox.path("config/registered.plist"), text);
+  sandbox.writeExecutable(agent + "/bin/brim_register",
+                          "#!/bin/sh\ncp '" + sandbox.path("config/registered.plist") + "' '" + settings + "'\n");
+  const std::string group = sandbox.root() + "/hung.group";
+  sandbox.writeExecutable(sandbox.fakeBinDir() + "/system_profiler",
+                          "#!/bin/sh\n[ \"$1\" = SPApplicationsDataType ] && cut -d' ' -f5 /proc/$$/stat >'" + group +
+                              "' && sleep 1000\ncat '" + fixture("macos/mac-a") + "/'\"$1\".xml\n");
+
+  RunResult result = sandbox.run({"-software"}, {"BRIM_SANDBOX_COMMAND_LIMIT=1"});
+  EXPECT_EQ(result.exitStatus, 0);
+  const long hung = std::stol(readFile(group));
+  for (const std::string& line : std::vector<std::string>{
+           "int main(int, const char **):regid=0\n", "int main(int, const char **):agentInstallPath=" + agent + "\n",
+           "int main(int, const char **):current regid=4712\n",
+           "+[ShellCommand run:limit:]:no end within 1 s: process group " + std::to_string(hung) +
+               " killed:system_profiler SPApplicationsDataType -xml >" +
+               // The run's own folder, quoted with the rest; its random end is left out.
+               [&] {
+                 std::string quoted = shellQuoted(agent + "/temp/autodelete_run.");
+                 quoted.pop_back();
+                 return quoted;
+               }()}) {
+    EXPECT_TRUE(contains(result.output, line)) << line << "---\n" << result.output;
+  }
+  EXPECT_FALSE(processGroupRunning(hung));
+  const auto files = std::filesystem::directory_iterator(agent + "/datapost");
+  ASSERT_NE(files, std::filesystem::directory_iterator());
+  const std::string document = readFile(files->path().string());
+  for (const char* category :
+       {"systeminfo</fnname><dtl ID=\"0\">", "applicationinfo</fnname></fn>", "usbinfo</fnname><dtl ID=\"0\">"}) {
+    EXPECT_TRUE(contains(document, std::string("<fnname>") + category)) << document;
+  }
+  result = sandbox.run({"-ProcCollect"});
+  EXPECT_TRUE(contains(result.output, "-[CollectProcessesData CreatnInsttoProcsDB:]:INSERT SUCCESS")) << result.output;
+
+  EXPECT_EQ(readFile(sandbox.root() + "/agent"), "neighbour\n");
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(sandbox.root())) {
+    const std::string name = entry.path().filename();
+    EXPECT_TRUE(name != "SEMI" && name != "DOLLAR" && name != "TICK" && name != "dir") << entry.path();
   }
 }
 

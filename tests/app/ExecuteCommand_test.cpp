@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "app/CustomLogger.h"
 #include "app/ReadNSPipe.h"
+#include "app/ShellCommand.h"
 #include "reports/ConsolidatedAssets.h"
 #include "support/Sandbox.h"
 #include "support/SandboxRoot.h"
@@ -13,8 +15,8 @@ namespace brim::test {
 namespace {
 
 using ::testing::Contains;
-using ::testing::EndsWith;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 class ExecuteCommandTest : public ::testing::Test {
  protected:
@@ -22,34 +24,57 @@ class ExecuteCommandTest : public ::testing::Test {
     sandbox.writeBuildDate();
     sandbox.writeSettings(4711);
   }
+  ~ExecuteCommandTest() override { ShellCommand::setLimits(std::nullopt); }
   Sandbox sandbox;
   SandboxRoot root{sandbox};
 };
 
-TEST_F(ExecuteCommandTest, OutputAndErrorArriveInOneTextInTheOrderWritten) {
+// Standard output, trimmed, is the result; standard error (the shell's own
+// messages too) never is, so that it cannot become a value in a document. A
+// quoted value reaches the command as one word, as it stands, and runs nothing.
+TEST_F(ExecuteCommandTest, TheResultIsStandardOutputTrimmed) {
   ConsolidatedAssets assets;
-  EXPECT_EQ(assets.executeCommand("echo out; echo err >&2; printf 'tail\\n\\n'"), "out\nerr\ntail");
+  std::vector<std::pair<std::string, std::string>> cases = {
+      {"echo out; echo err >&2; printf 'tail\\n\\n'", "out\ntail"},
+      {"printf '\\n  \\n\\t\\r\\n'", ""},
+      {"exit 3", ""},
+      {"cat; echo read", "read"},  // a command that reads its input sees the end at once
+      {"brim_no_such_command -x", ""},
+  };
+  for (const std::string value : {"", "two  words", "it's", "''", "$(echo x)", "`echo x`", "a;echo x", "a|echo x",
+                                  "\\'", "$HOME *", "line\nbreak", "-n", "'$(echo x)'"}) {
+    cases.emplace_back("printf '[%s]' " + shellQuoted(value), "[" + value + "]");
+  }
+  for (const auto& [command, result] : cases) EXPECT_EQ(assets.executeCommand(command), result) << command;
+  EXPECT_EQ(shellQuoted("it's"), "'it'\\''s'");
   EXPECT_THAT(loggedMessages(), Contains("-[ConsolidatedAssets executeCommand:]:Executing:echo out; echo err >&2; "
                                          "printf 'tail\\n\\n'"));
 }
 
-TEST_F(ExecuteCommandTest, WhatTheShellSaysIsTheResult) {
+// Larger than a pipe holds, output is read whole while the command runs; past
+// 1 MiB it is cut, and a command that would write forever ends on the broken
+// pipe. At its limit a command is killed with every process it started, even
+// one that left a child holding its output; what it printed is the result.
+TEST_F(ExecuteCommandTest, OutputIsBoundedInSizeAndTime) {
   ConsolidatedAssets assets;
-  EXPECT_EQ(assets.executeCommand("printf '\\n  \\n\\t\\r\\n'"), "");
-  EXPECT_EQ(assets.executeCommand("exit 3"), "");
-  // A command that reads its input sees the end at once instead of waiting.
-  EXPECT_EQ(assets.executeCommand("cat; echo read"), "read");
-  const std::string missing = assets.executeCommand("brim_no_such_command -x");
-  EXPECT_THAT(missing, HasSubstr("brim_no_such_command"));
-  EXPECT_THAT(missing, HasSubstr("not found"));
-}
+  const std::pair<const char*, size_t> cases[] = {
+      {"head -c 1000000 /dev/zero | tr '\\0' x; echo; echo end", 1000000 + 4},
+      {"head -c 3000000 /dev/zero | tr '\\0' x", 1048576},
+      {"yes", 1048576 - 1},  // "y\n" over and over
+  };
+  for (const auto& [command, size] : cases) EXPECT_EQ(assets.executeCommand(command).size(), size) << command;
+  const auto messages = loggedMessages();
+  EXPECT_EQ(std::count(messages.begin(), messages.end(),
+                       "-[ReadNSPipe readAvailableDataFromFileHandle:]:Output over 1048576 bytes: cut at that size"),
+            2);
+  EXPECT_THAT(messages, Not(Contains(HasSubstr("no end within"))));
 
-TEST_F(ExecuteCommandTest, OutputLargerThanThePipeStillEnds) {
-  ConsolidatedAssets assets;
-  const std::string text = assets.executeCommand("head -c 1000000 /dev/zero | tr '\\0' x; echo; echo end >&2");
-  ASSERT_EQ(text.size(), 1000000u + 4u);
-  EXPECT_EQ(std::count(text.begin(), text.end(), 'x'), 1000000);
-  EXPECT_THAT(text, EndsWith("x\nend"));
+  ShellCommand::setLimits(ShellCommand::Limits{std::chrono::milliseconds(300), std::chrono::milliseconds(300)});
+  EXPECT_EQ(assets.executeCommand("echo early; sleep 1000 & sleep 1000"), "early");
+  const std::string killed = "+[ShellCommand run:limit:]:no end within 300 ms: process group ";
+  const std::string line = loggedMessages().back();
+  ASSERT_TRUE(line.starts_with(killed) && line.ends_with(" killed:echo early; sleep 1000 & sleep 1000")) << line;
+  EXPECT_FALSE(processGroupRunning(std::stol(line.substr(killed.size()))));
 }
 
 TEST_F(ExecuteCommandTest, OutputThatIsNotUtf8IsReplacedAndReadingGoesOn) {

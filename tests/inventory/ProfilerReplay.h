@@ -1,7 +1,7 @@
 #pragma once
-// Test helpers for the collectors: a system_profiler first on PATH that
-// answers each data type from a recorded file and notes how it was called,
-// and an outline form of a category subtree that reads like the document.
+// Test helpers for the collectors: a system_profiler first on PATH that answers each data type
+// from a recorded file or a script and notes how it was called, and an outline form of a
+// category subtree that reads like the document.
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -32,8 +32,9 @@ class ProfilerReplay {
                   "/calls'\n"
                   "f='" +
                   root_ +
-                  "/answers/'\"$1\".xml\n"
-                  "[ -f \"$f\" ] && cat \"$f\"\n"
+                  "/answers/'\"$1\"\n"
+                  "[ -f \"$f.sh\" ] && . \"$f.sh\"\n"
+                  "[ -f \"$f.xml\" ] && exec cat \"$f.xml\"\n"
                   "exit 0\n");
     std::filesystem::permissions(root_ + "/bin/system_profiler", std::filesystem::perms::owner_all);
     const char* path = std::getenv("PATH");
@@ -61,6 +62,11 @@ class ProfilerReplay {
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><array><dict>"
               "<key>_dataType</key><string>" +
                   dataType + "</string><key>_items</key><array>" + items + "</array></dict></array></plist>\n");
+  }
+
+  // Answers dataType by running script (sh) first; a script that exits answers alone.
+  void serveScript(const std::string& dataType, const std::string& script) {
+    writeFile(root_ + "/answers/" + dataType + ".sh", script);
   }
 
   std::string dataDir() const { return root_ + "/temp"; }

@@ -2,6 +2,8 @@
 // is missing, fails or writes something that is not a report.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -61,12 +63,45 @@ TEST(ProfilerRun, EveryCategoryWithoutAUsableReportIsEmpty) {
   }
 }
 
-TEST(ProfilerRun, ADataDirectoryThatDoesNotExistGivesEmptyCategories) {
-  ProfilerReplay replay;
-  replay.serve("SPHardwareDataType", "macos/mac-a/SPHardwareDataType.xml");
-  collectData collector;
-  collector.dataDir = replay.dataDir() + "/missing";
-  EXPECT_EQ(outline(collector.getHardwareInfo()), "fn\n  fnname \"hardwareinfo\"\n");
+// A report the profiler could not write whole reads as no items, and says so
+// on every run: the shell could not open the file, the disk was full, or the
+// report is not a file or too large to read.
+TEST(ProfilerRun, AReportNotWrittenWholeIsLoggedAndReadsAsNoItems) {
+  const std::string file = "/autodelete_SPMemoryDataType.plist", memory = fixture("macos/mac-a/SPMemoryDataType.xml");
+  const struct {
+    const char* situation;
+    std::function<void(ProfilerReplay&, collectData&)> arrange;
+    const char* logged;  // after the path (in the command line, quoted)
+  } cases[] = {
+      {"no data directory", [](auto& replay, auto& collector) { collector.dataDir = replay.dataDir() + "/missing"; },
+       "': report not written or cut short (exit status 2)"},
+      {"full disk",
+       [&](auto& replay, auto&) {
+         replay.serve("SPMemoryDataType", "macos/mac-a/SPMemoryDataType.xml");
+         std::filesystem::create_symlink("/dev/full", replay.dataDir() + file);
+       },
+       "': report not written or cut short (exit status 1)"},
+      // A device put where the report goes would be read for ever.
+      {"endless device",
+       [&](auto& replay, auto&) { std::filesystem::create_symlink("/dev/zero", replay.dataDir() + file); },
+       ": not a regular file: not read"},
+      {"over 256 MiB",
+       [&](auto& replay, auto&) {
+         replay.serveScript("SPMemoryDataType",
+                            "cat '" + memory + "'; truncate -s 300M \"$(readlink /proc/$$/fd/1)\"\n");
+       },
+       ": report of 314572800 bytes is over 268435456: not read"},
+  };
+  for (const auto& [situation, arrange, logged] : cases) {
+    ProfilerReplay replay;
+    collectData collector = replay.collector();
+    arrange(replay, collector);
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(outline(collector.getMemoryInfo()), "fn\n  fnname \"memoryinfo\"\n") << situation;
+    const std::string log = ::testing::internal::GetCapturedStdout();
+    EXPECT_NE(log.find(*collector.dataDir + file + logged + "\n"), std::string::npos) << situation << "\n" << log;
+    EXPECT_TRUE(replay.filesLeftInDataDir().empty()) << situation;
+  }
 }
 
 // The collectors that count what they read log the counts, Bluetooth services

@@ -35,6 +35,12 @@ void writeFile(const std::string& path, const std::string& text) {
 
 bool isRoot() { return ::geteuid() == 0; }
 
+bool processGroupRunning(long group) {
+  // "pgrep -g" would count the ended ones that wait to be reaped.
+  return runShell("ps -eo pgid=,stat= | awk '$1 == " + std::to_string(group) + " && $2 !~ /^Z/' | grep -q .")
+             .exitStatus == 0;
+}
+
 Sandbox::Sandbox() {
   std::string tmpl = (fs::temp_directory_path() / "brim_sandbox.XXXXXX").string();
   if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");

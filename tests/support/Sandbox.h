@@ -74,6 +74,8 @@ std::string readFile(const std::string& path);
 std::string fixture(const std::string& relative);  // path under tests/fixtures
 void writeFile(const std::string& path, const std::string& text);
 bool isRoot();
+// Whether a process of the group still runs (one that only waits to be reaped does not).
+bool processGroupRunning(long group);
 #define BRIM_REQUIRE_ROOT() \
   if (!::brim::test::isRoot()) GTEST_SKIP() << "end-to-end runs need root: the tool does nothing for other users"
 

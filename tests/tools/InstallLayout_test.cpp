@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <tuple>
 
 #include "ScratchDir.h"
 #include "platform/Plist.h"
@@ -59,17 +60,19 @@ TEST_F(InstallLayout, LaysOutTheAgentDirectoryAndAReinstallKeepsItsSettings) {
   EXPECT_EQ(plist_get_node_type(webPosts.get()), PLIST_DICT);
   EXPECT_EQ(plist_dict_get_size(webPosts.get()), 0u);
 
-  // Each job's unit runs the installed tool with its option.
+  // Each job's unit runs the installed tool with its option, and gives up on
+  // it only well after the time limits of all its commands have run out.
   const fs::path units = destdir / "usr/local/lib/systemd/system";
-  for (const auto& [job, command] : {std::pair{"inventory", "brim_asset\n"},
-                                     {"software", "brim_asset -software\n"},
-                                     {"proccollect", "brim_asset -ProcCollect\n"},
-                                     {"procsave", "brim_asset -ProcSave\n"},
-                                     {"smartstatus", "brim_asset -smartstatus\n"},
-                                     {"macname", "brim_asset -macName\n"}}) {
+  for (const auto& [job, command, timeout] : {std::tuple{"inventory", "brim_asset\n", "4h"},
+                                              {"software", "brim_asset -software\n", "90min"},
+                                              {"proccollect", "brim_asset -ProcCollect\n", "30min"},
+                                              {"procsave", "brim_asset -ProcSave\n", "30min"},
+                                              {"smartstatus", "brim_asset -smartstatus\n", "45min"},
+                                              {"macname", "brim_asset -macName\n", "90min"}}) {
     const std::string service = readFile((units / ("brim-asset-" + std::string(job) + ".service")).string());
     EXPECT_NE(service.find("ExecStart=/opt/local/share/brimvault_mac/bin/" + std::string(command)), std::string::npos)
         << job;
+    EXPECT_NE(service.find("\nTimeoutStartSec=" + std::string(timeout) + "\n"), std::string::npos) << job;
     EXPECT_TRUE(fs::exists(units / ("brim-asset-" + std::string(job) + ".timer"))) << job;
   }
 

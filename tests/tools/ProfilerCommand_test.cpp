@@ -49,11 +49,16 @@ TEST(ProfilerCommand, ThisMachinesHardwareReportReadsBackAsAPropertyList) {
   EXPECT_TRUE(plistString(plistDictItem(item, "physical_memory")));
 }
 
-TEST(ProfilerCommand, AnUnknownDataTypeIsSkippedWithAMessage) {
+// An unknown data type is skipped; a report it cannot write (a full disk) fails the run.
+TEST(ProfilerCommand, WhatItCannotAnswerOrWriteIsSaid) {
   const ScratchDir scratch("brim_unknown_type");
   const std::string out = scratch.at("out.txt");
-  std::system((kProfiler + " SPNoSuchDataType -xml >" + out + " 2>&1").c_str());
+  const int skipped = std::system((kProfiler + " SPNoSuchDataType -xml >" + out + " 2>&1").c_str());
+  EXPECT_EQ(WEXITSTATUS(skipped), 0);
   EXPECT_EQ(readFile(out), "system_profiler: unknown data type SPNoSuchDataType\n");
+  const int full = std::system((kProfiler + " SPHardwareDataType -xml >/dev/full 2>" + out).c_str());
+  EXPECT_EQ(WEXITSTATUS(full), 1);
+  EXPECT_EQ(readFile(out), "system_profiler: cannot write the report\n");
 }
 
 }  // namespace

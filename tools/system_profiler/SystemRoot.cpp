@@ -1,31 +1,51 @@
 #include "SystemRoot.h"
 
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/utsname.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+extern char** environ;
+
 namespace profiler {
 namespace fs = std::filesystem;
 
 namespace {
+// "smartctl -H <device>", started directly rather than through a shell, so
+// that the device name is only ever an argument. Absent when smartctl is not
+// installed: a missing tool is a missing source, not an error.
 std::optional<std::string> runSmartctl(const std::string& device) {
-  // Only when smartctl is installed: a missing tool is a missing source, not an error.
-  if (std::system("command -v smartctl >/dev/null 2>&1") != 0) return std::nullopt;
-  const std::string command = "smartctl -H '" + device + "' 2>/dev/null";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return std::nullopt;
+  int ends[2];
+  if (::pipe2(ends, O_CLOEXEC) != 0) return std::nullopt;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  const char* argv[] = {"smartctl", "-H", device.c_str(), nullptr};
+  pid_t pid = -1;
+  const int error = ::posix_spawnp(&pid, "smartctl", &actions, nullptr, const_cast<char* const*>(argv), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(ends[1]);
   std::string output;
   char buffer[4096];
-  size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-  ::pclose(pipe);
+  for (ssize_t n = 0; error == 0 && ((n = ::read(ends[0], buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR));) {
+    if (n > 0) output.append(buffer, static_cast<size_t>(n));
+  }
+  ::close(ends[0]);
+  if (error != 0) return std::nullopt;
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
   return output;
 }
 }  // namespace

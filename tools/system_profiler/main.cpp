@@ -43,5 +43,10 @@ int main(int argc, char** argv) {
       status = 1;
     }
   }
+  // A report cut short (a full disk) must not pass for a whole one.
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fprintf(stderr, "system_profiler: cannot write the report\n");
+    return 1;
+  }
   return status;
 }
