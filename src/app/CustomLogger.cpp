@@ -46,34 +46,60 @@ CustomLogger::Waits& waits() {
   return value;
 }
 
-void writeLine(std::FILE* stream, std::string_view text) {
-  std::string line(text);
-  line += '\n';
-  std::fwrite(line.data(), 1, line.size(), stream);
+// A message in pieces, as logAt passes a whole document.
+using Pieces = std::span<const std::string_view>;
+
+void writeLine(std::FILE* stream, Pieces pieces) {
+  for (const std::string_view piece : pieces) std::fwrite(piece.data(), 1, piece.size(), stream);
+  std::fputc('\n', stream);
   std::fflush(stream);
 }
+
+void writeLine(std::FILE* stream, std::string_view text) { writeLine(stream, Pieces(&text, 1)); }
 
 // Permission errors are not ours to report: the log must go on.
 void openToEveryone(const std::string& path) { ::chmod(path.c_str(), 0777); }
 
-void echoAndLog(std::mutex& lock, std::FILE* stream, const std::string& message) {
+void echoAndLog(std::mutex& lock, std::FILE* stream, Pieces pieces) {
   std::lock_guard<std::mutex> guard(lock);
-  writeLine(stream, message);
-  CustomLogger::log(message);
+  writeLine(stream, pieces);
+  CustomLogger::log(pieces);
 }
 
 }  // namespace
 
-void CustomLogger::MyCustomLog(const std::string& message) { echoAndLog(echoLock(), stdout, message); }
+void CustomLogger::MyCustomLog(const std::string& message) {
+  const std::string_view whole(message);
+  echoAndLog(echoLock(), stdout, Pieces(&whole, 1));
+}
 
-void CustomLogger::MyCustomErrorLog(const std::string& message) { echoAndLog(errorEchoLock(), stderr, message); }
+void CustomLogger::MyCustomLog(std::span<const std::string_view> pieces) { echoAndLog(echoLock(), stdout, pieces); }
+
+void CustomLogger::MyCustomErrorLog(const std::string& message) {
+  const std::string_view whole(message);
+  echoAndLog(errorEchoLock(), stderr, Pieces(&whole, 1));
+}
 
 void CustomLogger::log(const std::string& message) {
+  const std::string_view whole(message);
+  log(Pieces(&whole, 1));
+}
+
+void CustomLogger::log(std::span<const std::string_view> pieces) {
+  // The line is appended from the message's own pieces: a logged document is not copied.
+  std::vector<std::string_view> line;
+  line.reserve(pieces.size() + 3);
   if (!FileSystem::exists(Paths::fixed(Paths::kBuildDateFile))) {
-    FileSystem::appendToFile(Paths::fixed(Paths::kNoLogFile), message + "\n");
+    line.assign(pieces.begin(), pieces.end());
+    line.push_back("\n");
+    FileSystem::appendToFile(Paths::fixed(Paths::kNoLogFile), line);
     return;
   }
-  const std::string line = DateTime::dateStringOf(DateTime::now(), kTimestampPattern) + " " + message + "\n";
+  const std::string stamp = DateTime::dateStringOf(DateTime::now(), kTimestampPattern);
+  line.push_back(stamp);
+  line.push_back(" ");
+  line.insert(line.end(), pieces.begin(), pieces.end());
+  line.push_back("\n");
   const std::string path = locationPath();
   const std::string lockFile = path + ".lock";
   {
@@ -86,7 +112,7 @@ void CustomLogger::log(const std::string& message) {
       std::this_thread::sleep_for(waits().lockFileInterval);
     }
     FileSystem::touch(lockFile);
-    FileSystem::appendToFile(path, line);
+    FileSystem::appendToFile(path, Pieces(line));
     FileSystem::removeFile(lockFile);
   }
   if (path == Paths::fixed(Paths::kCommunicatorLog) || path == Paths::fixed(Paths::kHelpdeskLog)) {
@@ -132,6 +158,13 @@ std::vector<std::string> CustomLogger::getLogArray() {
 }
 
 void CustomLogger::setWaitsForTesting(std::optional<Waits> newWaits) { waits() = newWaits.value_or(Waits{}); }
+
+void logAt(const Sig& sig, std::initializer_list<std::string_view> pieces) {
+  const std::string signature = sig.text() + ":";
+  std::vector<std::string_view> line{signature};
+  line.insert(line.end(), pieces.begin(), pieces.end());
+  CustomLogger::MyCustomLog(line);
+}
 
 void logAt(const Sig& sig, std::string_view text) {
   std::string message = sig.text();

@@ -2,12 +2,16 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 #include <utime.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <filesystem>
+#include <vector>
 
 namespace brim {
 namespace {
@@ -66,9 +70,36 @@ bool FileSystem::writeFileAtomically(const std::string& path, const std::string&
 }
 
 bool FileSystem::appendToFile(const std::string& path, const std::string& text) {
+  const std::string_view whole(text);
+  return appendToFile(path, std::span<const std::string_view>(&whole, 1));
+}
+
+bool FileSystem::appendToFile(const std::string& path, std::span<const std::string_view> pieces) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
   if (fd < 0) return false;
-  const bool ok = writeAll(fd, text);
+  std::vector<iovec> parts;
+  for (const std::string_view piece : pieces) {
+    if (!piece.empty()) parts.push_back({const_cast<char*>(piece.data()), piece.size()});
+  }
+  // One writev for the whole line; only a short write (a full disk) continues with what is left.
+  bool ok = true;
+  size_t next = 0;
+  while (ok && next < parts.size()) {
+    const int count = static_cast<int>(std::min<size_t>(parts.size() - next, IOV_MAX));
+    const ssize_t n = ::writev(fd, parts.data() + next, count);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = false;
+      break;
+    }
+    for (auto done = static_cast<size_t>(n); done > 0 && next < parts.size();) {
+      const size_t step = std::min(done, parts[next].iov_len);
+      parts[next].iov_base = static_cast<char*>(parts[next].iov_base) + step;
+      parts[next].iov_len -= step;
+      done -= step;
+      if (parts[next].iov_len == 0) ++next;
+    }
+  }
   return (::close(fd) == 0) && ok;
 }
 

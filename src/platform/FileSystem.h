@@ -2,7 +2,9 @@
 // Direct system calls for the commands the tool runs only for their effect on
 // the file system ("touch", "rm -f", "mkdir -p", "rm -r" of its own paths).
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 
 namespace brim {
 
@@ -19,6 +21,8 @@ class FileSystem {
   // Appends text with one write, so that lines appended by several processes
   // at once stay whole; creates the file when it is missing.
   static bool appendToFile(const std::string& path, const std::string& text);
+  // The same for a text in pieces, appended with one write without being joined first.
+  static bool appendToFile(const std::string& path, std::span<const std::string_view> pieces);
   // The whole content of a file; absent when it cannot be read.
   static std::optional<std::string> readFile(const std::string& path);
 };
