@@ -16,17 +16,7 @@ shift || true
 sizes=("$@")
 [ ${#sizes[@]} -gt 0 ] || sizes=(1000 5000 20000 80000)
 if [ "$(id -u)" -ne 0 ]; then echo "software-scaling: needs root" >&2; exit 1; fi
-build="${BRIM_BENCH_BUILD:-build-bench}"
-if [ -z "${BRIM_BENCH_BUILD:-}" ]; then
-  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRIM_TESTS=OFF >/dev/null
-  cmake --build "$build" -j"$(nproc)" >/dev/null
-fi
-
-root=$(mktemp -d /tmp/brim_scaling.XXXXXX)
-trap 'rm -rf "$root"' EXIT
-install_dir="$root/opt/local/share/brimvault_mac"
-DESTDIR="$root" cmake --install "$build" >/dev/null
-sed -i "s|<string>/opt/local/share/brimvault_mac</string>|<string>$install_dir</string>|" "$install_dir/config/settings.plist"
+. bench/sandbox.sh replay
 mkdir -p "$root/replay"
 cat >"$root/replay/system_profiler" <<EOF
 #!/bin/sh
@@ -34,13 +24,9 @@ if [ "\$1" = SPApplicationsDataType ]; then exec cat "$root/replay/applications.
 exec "$root/usr/local/bin/system_profiler" "\$@"
 EOF
 chmod +x "$root/replay/system_profiler"
-export BRIM_SANDBOX_ROOT="$root" BRIM_SANDBOX_NO_DELAY=1 PATH="$root/replay:$root/usr/local/bin:$PATH"
-tool="$(pwd)/$build/bin/brim_asset_sandbox"
-(cd "$install_dir" && "$tool" -PerfCollect >/dev/null)
-cc -O2 -shared -fPIC -o "$root/vmhwm.so" bench/vmhwm_preload.c
 
 python3 - "$runs" "$install_dir" "$tool" "$root/replay/applications.xml" \
-  tests/fixtures/macos/mac-a/SPApplicationsDataType.xml "$root/vmhwm.so" "${sizes[@]}" <<'PY'
+  tests/fixtures/macos/mac-a/SPApplicationsDataType.xml "$preload" "${sizes[@]}" <<'PY'
 import math, os, plistlib, statistics, subprocess, sys, time
 
 runs, install_dir, tool, report, recorded = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5]

@@ -18,28 +18,13 @@ command -v /usr/bin/time >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get in
 if ! command -v fusioninventory-inventory >/dev/null; then
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends fusioninventory-agent >/dev/null
 fi
-build="${BRIM_BENCH_BUILD:-build-bench}"
-if [ -z "${BRIM_BENCH_BUILD:-}" ]; then
-  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRIM_TESTS=OFF >/dev/null
-  cmake --build "$build" -j"$(nproc)" >/dev/null
-fi
-
-# A sandbox installation, registered once before measuring so every run does the same work.
-root=$(mktemp -d /tmp/brim_bench.XXXXXX)
-trap 'rm -rf "$root"' EXIT
-install_dir="$root/opt/local/share/brimvault_mac"
-DESTDIR="$root" cmake --install "$build" >/dev/null
-sed -i "s|<string>/opt/local/share/brimvault_mac</string>|<string>$install_dir</string>|" "$install_dir/config/settings.plist"
-export BRIM_SANDBOX_ROOT="$root" BRIM_SANDBOX_NO_DELAY=1 PATH="$root/usr/local/bin:$PATH"
-tool="$(pwd)/$build/bin/brim_asset_sandbox"
-(cd "$install_dir" && "$tool" -PerfCollect >/dev/null)
-cc -O2 -shared -fPIC -o "$root/vmhwm.so" bench/vmhwm_preload.c
+. bench/sandbox.sh
 
 others="cpu,memory,network,storage,drive,controller,video,slot,sound,printer,modem,firewall,user,psu,port"
 others="$others,licenseinfo,input,environment,virtualmachine,remote_mgmt,monitor,lvm,local_user,local_group"
 others="$others,battery,antivirus,process,bios"
 
-python3 - "$runs" "$install_dir" "$tool" "$others" "$root/vmhwm.so" <<'PY'
+python3 - "$runs" "$install_dir" "$tool" "$others" "$preload" <<'PY'
 import os, statistics, subprocess, sys, time
 
 runs, install_dir, tool, others, preload = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5]
