@@ -34,11 +34,10 @@ def measure(command, cwd):
     own VmHWM. GNU time forks from a small process, so the peak is the run's
     own, not an interpreter's copy."""
     report, own = "/tmp/brim_bench_time.txt", "/tmp/brim_bench_vmhwm.txt"
-    env = dict(os.environ)
-    if command[0] == tool:
-        env.update(LD_PRELOAD=preload, BRIM_VMHWM_FILE=own)
+    if command[0] == tool:  # preloaded into the tool only, not into GNU time
+        command = ["env", "LD_PRELOAD=" + preload, "BRIM_VMHWM_FILE=" + own] + command
     start = time.monotonic()
-    subprocess.run(["/usr/bin/time", "-o", report, "-f", "%M"] + command, cwd=cwd, env=env,
+    subprocess.run(["/usr/bin/time", "-o", report, "-f", "%M"] + command, cwd=cwd,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     wall = time.monotonic() - start
     rss = open(report).read().split()[-1]
