@@ -533,6 +533,7 @@ const Category<R> kCategory{"getApplicationInfo",
                                 {R::appStoreXMLTag, &R::appStore, {"app_store"}},
                                 {R::appLocationXMLTag, &R::appLocation, {"path"}},
                             }};
+constexpr std::string_view kCountLabel = "app count:";
 }  // namespace applications
 
 namespace usb {
@@ -810,11 +811,13 @@ XMLTree collectData::getBlueToothHardWareInfo() { return collectOneLevel(*this, 
 
 XMLTree collectData::getCardreaderInfo() { return collectOneLevel(*this, cardreader::kCategory, "count:"); }
 XMLTree collectData::getNetwokInfo() { return collectOneLevel(*this, network::kCategory, "network count:"); }
-XMLTree collectData::getApplicationInfo() { return collectOneLevel(*this, applications::kCategory, "app count:"); }
+XMLTree collectData::getApplicationInfo() {
+  return collectOneLevel(*this, applications::kCategory, applications::kCountLabel);
+}
 
 void collectData::appendCategory(XMLTree (collectData::*operation)(), std::string& documentText) {
   if (operation == &collectData::getApplicationInfo) {
-    writeOneLevel(*this, applications::kCategory, "app count:", documentText);
+    writeOneLevel(*this, applications::kCategory, applications::kCountLabel, documentText);
   } else {
     (this->*operation)().appendRootText(documentText);
   }
