@@ -49,6 +49,13 @@ bool isXmlName(std::string_view name) {
 bool isXmlText(std::string_view text) {
   size_t pos = 0;
   while (pos < text.size()) {
+    // Most values are ASCII: a byte at a time, without decoding.
+    const auto byte = static_cast<unsigned char>(text[pos]);
+    if (byte < 0x80) {
+      if (!isXmlChar(byte)) return false;
+      ++pos;
+      continue;
+    }
     const auto c = nextCodePoint(text, pos);
     if (!c || !isXmlChar(*c)) return false;
   }
