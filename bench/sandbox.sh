@@ -15,7 +15,7 @@ install_dir="$root/opt/local/share/brimvault_mac"
 DESTDIR="$root" cmake --install "$build" >/dev/null
 sed -i "s|<string>/opt/local/share/brimvault_mac</string>|<string>$install_dir</string>|" "$install_dir/config/settings.plist"
 export BRIM_SANDBOX_ROOT="$root" BRIM_SANDBOX_NO_DELAY=1 PATH="${1:+$root/$1:}$root/usr/local/bin:$PATH"
-tool="$(pwd)/$build/bin/brim_asset_sandbox"
+tool="$(cd "$build" && pwd)/bin/brim_asset_sandbox"
 (cd "$install_dir" && "$tool" -PerfCollect >/dev/null)
 preload="$root/vmhwm.so"
 cc -O2 -shared -fPIC -o "$preload" bench/vmhwm_preload.c
