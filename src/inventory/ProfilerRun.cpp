@@ -137,7 +137,9 @@ std::optional<ItemsLayout> layoutOf(std::string_view text) {
     } else if (depth == 2 && !firstDictSeen) {
       if (name != "dict" || empty) return std::nullopt;
       firstDictSeen = inFirstDict = true;
-    } else if (depth == 3 && inFirstDict && name != "key") {
+    } else if (depth == 3 && inFirstDict && name == "key") {
+      if (empty || keyIsItems) return std::nullopt;  // keys whose pairing is the parser's to decide
+    } else if (depth == 3 && inFirstDict) {
       if (keyIsItems) {
         if (name != "array" || empty) return std::nullopt;
         inList = listSeen = true;

@@ -125,7 +125,8 @@ TEST(ProfilerRun, ItemByItemReadingGivesTheItemsOfTheWholeReport) {
       report(a, "<key>_items</key><array>" + b + "</array>"),      // a second list: the last one holds
       report(a, "<key>&#95;items</key><array>" + b + "</array>"),  // the same, written with a reference
       report(a, "", "<key>_items</key>"),                          // a key without a value
-      report(a + "<dict><key>k</key></dict>" + b),                 // an item that does not parse
+      "<plist><array><dict><key>_items</key><key/><array>" + a + "</array></dict></array></plist>",
+      report(a + "<dict><key>k</key></dict>" + b),  // an item that does not parse
       report(a + "<dict><key>q\">\"</key><string>v</string></dict>"),
       report("<dict a=\">\"><key>k</key><string>v</string></dict>" + b),
       report(a + "<dict><key>k</key><string>cut"),  // cut short
