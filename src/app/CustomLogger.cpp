@@ -4,7 +4,9 @@
 
 #include <cstdio>
 #include <mutex>
+#include <span>
 #include <thread>
+#include <vector>
 
 #include "app/DateTime.h"
 #include "platform/DistributedNotification.h"
@@ -46,29 +48,41 @@ std::mutex& appendLock() {
 constexpr size_t kLineLimit = size_t{4} << 20;
 constexpr size_t kMarkerRoom = 64;
 
-// message itself when it fits, else its cut form (at most kLineLimit bytes,
-// marker included), kept in storage.
-const std::string& bounded(const std::string& message, std::string& storage) {
-  if (message.size() <= kLineLimit) return message;
-  size_t keep = kLineLimit - kMarkerRoom;
-  // The cut falls between characters: continuation bytes of UTF-8 go with it.
-  while (keep > 0 && (static_cast<unsigned char>(message[keep]) & 0xC0) == 0x80) --keep;
-  storage.assign(message, 0, keep);
-  storage += " [line cut: " + std::to_string(message.size() - keep) + " more bytes left out]";
-  return storage;
-}
-
 CustomLogger::Waits& waits() {
   static CustomLogger::Waits value;
   return value;
 }
 
-void writeLine(std::FILE* stream, std::string_view text) {
-  std::string line(text);
-  line += '\n';
-  std::fwrite(line.data(), 1, line.size(), stream);
+// A message in pieces, as logAt passes a whole document.
+using Pieces = std::span<const std::string_view>;
+
+// pieces themselves when they fit, else their cut form (at most kLineLimit
+// bytes, marker included), kept in storage and viewed by single.
+Pieces bounded(Pieces pieces, std::string& storage, std::string_view& single) {
+  size_t size = 0;
+  for (const std::string_view piece : pieces) size += piece.size();
+  if (size <= kLineLimit) return pieces;
+  size_t keep = kLineLimit - kMarkerRoom;
+  // The kept bytes and the first one left out, which tells where a character starts.
+  for (const std::string_view piece : pieces) {
+    if (storage.size() > keep) break;
+    storage.append(piece.substr(0, keep + 1 - storage.size()));
+  }
+  // The cut falls between characters: continuation bytes of UTF-8 go with it.
+  while (keep > 0 && (static_cast<unsigned char>(storage[keep]) & 0xC0) == 0x80) --keep;
+  storage.resize(keep);
+  storage += " [line cut: " + std::to_string(size - keep) + " more bytes left out]";
+  single = storage;
+  return Pieces(&single, 1);
+}
+
+void writeLine(std::FILE* stream, Pieces pieces) {
+  for (const std::string_view piece : pieces) std::fwrite(piece.data(), 1, piece.size(), stream);
+  std::fputc('\n', stream);
   std::fflush(stream);
 }
+
+void writeLine(std::FILE* stream, std::string_view text) { writeLine(stream, Pieces(&text, 1)); }
 
 // Permission errors are not ours to report: the log must go on.
 void openToEveryone(const std::string& path) { FileSystem::setPermissions(path, 0777); }
@@ -79,9 +93,10 @@ void reportLogFailure() {
   writeLine(stderr, Sig::classLevel("CustomLogger", "log:").text() + ":" + FileSystem::lastFailure());
 }
 
-void echoAndLog(std::mutex& lock, std::FILE* stream, const std::string& message) {
+void echoAndLog(std::mutex& lock, std::FILE* stream, Pieces message) {
   std::string storage;
-  const std::string& line = bounded(message, storage);
+  std::string_view single;
+  const Pieces line = bounded(message, storage, single);
   std::lock_guard<std::mutex> guard(lock);
   writeLine(stream, line);
   CustomLogger::log(line);
@@ -89,18 +104,41 @@ void echoAndLog(std::mutex& lock, std::FILE* stream, const std::string& message)
 
 }  // namespace
 
-void CustomLogger::MyCustomLog(const std::string& message) { echoAndLog(echoLock(), stdout, message); }
+void CustomLogger::MyCustomLog(const std::string& message) {
+  const std::string_view whole(message);
+  echoAndLog(echoLock(), stdout, Pieces(&whole, 1));
+}
 
-void CustomLogger::MyCustomErrorLog(const std::string& message) { echoAndLog(errorEchoLock(), stderr, message); }
+void CustomLogger::MyCustomLog(std::span<const std::string_view> pieces) { echoAndLog(echoLock(), stdout, pieces); }
 
-void CustomLogger::log(const std::string& whole) {
+void CustomLogger::MyCustomErrorLog(const std::string& message) {
+  const std::string_view whole(message);
+  echoAndLog(errorEchoLock(), stderr, Pieces(&whole, 1));
+}
+
+void CustomLogger::log(const std::string& message) {
+  const std::string_view whole(message);
+  log(Pieces(&whole, 1));
+}
+
+void CustomLogger::log(std::span<const std::string_view> message) {
   std::string storage;
-  const std::string& message = bounded(whole, storage);
+  std::string_view single;
+  const Pieces pieces = bounded(message, storage, single);
+  // The line is appended from the message's own pieces: a logged document is not copied.
+  std::vector<std::string_view> line;
+  line.reserve(pieces.size() + 3);
   if (!FileSystem::exists(Paths::fixed(Paths::kBuildDateFile))) {
-    if (!FileSystem::appendToFile(Paths::fixed(Paths::kNoLogFile), message + "\n")) reportLogFailure();
+    line.assign(pieces.begin(), pieces.end());
+    line.push_back("\n");
+    if (!FileSystem::appendToFile(Paths::fixed(Paths::kNoLogFile), line)) reportLogFailure();
     return;
   }
-  const std::string line = DateTime::dateStringOf(DateTime::now(), kTimestampPattern) + " " + message + "\n";
+  const std::string stamp = DateTime::dateStringOf(DateTime::now(), kTimestampPattern);
+  line.push_back(stamp);
+  line.push_back(" ");
+  line.insert(line.end(), pieces.begin(), pieces.end());
+  line.push_back("\n");
   const std::string path = locationPath();
   const std::string lockFile = path + ".lock";
   {
@@ -116,7 +154,7 @@ void CustomLogger::log(const std::string& whole) {
       writeLine(stdout, kLockWaitLine);
       std::this_thread::sleep_for(waits().lockFileInterval);
     }
-    if (!FileSystem::appendToFile(path, line)) reportLogFailure();
+    if (!FileSystem::appendToFile(path, Pieces(line))) reportLogFailure();
     FileSystem::removeFile(lockFile);
   }
   if (path == Paths::fixed(Paths::kCommunicatorLog) || path == Paths::fixed(Paths::kHelpdeskLog)) {
@@ -162,6 +200,13 @@ std::vector<std::string> CustomLogger::getLogArray() {
 }
 
 void CustomLogger::setWaitsForTesting(std::optional<Waits> newWaits) { waits() = newWaits.value_or(Waits{}); }
+
+void logAt(const Sig& sig, std::initializer_list<std::string_view> pieces) {
+  const std::string signature = sig.text() + ":";
+  std::vector<std::string_view> line{signature};
+  line.insert(line.end(), pieces.begin(), pieces.end());
+  CustomLogger::MyCustomLog(line);
+}
 
 void logAt(const Sig& sig, std::string_view text) {
   std::string message = sig.text();

@@ -9,7 +9,9 @@
 // appended with one write, so lines stay whole even when two writers pass the
 // lock-file test at the same moment.
 #include <chrono>
+#include <initializer_list>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,8 +23,12 @@ namespace brim {
 class CustomLogger {
  public:
   static void MyCustomLog(const std::string& message);
+  // A message in pieces, logged as one line without being joined first: a
+  // whole document is logged from the buffer that holds it.
+  static void MyCustomLog(std::span<const std::string_view> pieces);
   static void MyCustomErrorLog(const std::string& message);
   static void log(const std::string& message);
+  static void log(std::span<const std::string_view> pieces);
   static std::string locationPath();
   static void clearLog();
   static std::vector<std::string> getLogArray();
@@ -40,6 +46,8 @@ class CustomLogger {
 
 // Logs "<signature>:<text>" through MyCustomLog: the "%s:" convention of every message.
 void logAt(const Sig& sig, std::string_view text);
+// "<signature>:" and the pieces, none of them copied: for whole documents.
+void logAt(const Sig& sig, std::initializer_list<std::string_view> pieces);
 
 // "%@" of an absent string is the six characters (null).
 inline constexpr std::string_view kNullText = "(null)";

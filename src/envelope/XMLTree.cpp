@@ -49,6 +49,13 @@ bool isXmlName(std::string_view name) {
 bool isXmlText(std::string_view text) {
   size_t pos = 0;
   while (pos < text.size()) {
+    // Most values are ASCII: a byte at a time, without decoding.
+    const auto byte = static_cast<unsigned char>(text[pos]);
+    if (byte < 0x80) {
+      if (!isXmlChar(byte)) return false;
+      ++pos;
+      continue;
+    }
     const auto c = nextCodePoint(text, pos);
     if (!c || !isXmlChar(*c)) return false;
   }
@@ -88,14 +95,20 @@ bool checkName(const Sig& sig, std::string_view what, std::string_view name) {
 }
 
 struct StringWriter : pugi::xml_writer {
-  std::string text;
+  explicit StringWriter(std::string& out) : text(out) {}
+  std::string& text;
   void write(const void* data, size_t size) override { text.append(static_cast<const char*>(data), size); }
 };
 
-std::string serialise(pugi::xml_node node) {
-  StringWriter writer;
+void serialiseInto(pugi::xml_node node, std::string& out) {
+  StringWriter writer(out);
   node.print(writer, "", kSerialiseFlags);
-  return writer.text;
+}
+
+std::string serialise(pugi::xml_node node) {
+  std::string text;
+  serialiseInto(node, text);
+  return text;
 }
 
 // The whole text of a node: its own and that of all its descendants, in document order.
@@ -145,6 +158,33 @@ pugi::xml_node parentInTree(pugi::xml_node node) {
   return parent.type() == pugi::node_element ? parent : pugi::xml_node();
 }
 
+// A decimal number written as "%d" writes it: no sign, no leading zero.
+std::optional<unsigned long long> plainNumber(std::string_view text) {
+  if (text.empty() || text.size() > 18 || (text.size() > 1 && text[0] == '0')) return std::nullopt;
+  unsigned long long value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<unsigned>(c - '0');
+  }
+  return value;
+}
+
+// Line ends as an XML reader hands them on: CR LF and a lone CR become LF.
+std::string withXmlLineEnds(std::string text) {
+  if (text.find('\r') == std::string::npos) return text;
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r') {
+      out += text[i];
+    } else {
+      out += '\n';
+      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    }
+  }
+  return out;
+}
+
 bool hasRootToAdd(const XMLTree& other, const Sig& sig) {
   if (other.rootElement()) return true;
   logAt(sig, "nothing appended: the added tree has no root");
@@ -189,6 +229,7 @@ XMLTree& XMLTree::operator=(const XMLTree& other) {
   if (this != &other) {
     doc_.reset(other.doc_);
     current_ = other.current_ ? nodeAt(doc_, pathOf(other.current_)) : pugi::xml_node();
+    numbered_.clear();
   }
   return *this;
 }
@@ -220,20 +261,25 @@ void XMLTree::addChildNodeWithCDATAToCurrentNodeWithName(std::string_view name,
   const Sig sig = Sig::instance(kClass, "addChildNodeWithCDATAToCurrentNodeWithName:stringValue:");
   std::string text = trimWhitespaceAndNewlines(orNull(value));
   if (text == "null") text.clear();
-  // The parser would take some of what XML forbids, so the fragment is checked before it is formed.
+  // What "<name><![CDATA[text]]></name>" is when it parses: a legal name, and a
+  // text of XML characters without "]]>". Built directly rather than parsed,
+  // which costs a document per value; the parse would only have turned the
+  // text's line ends into LF.
   const char* problem = !isXmlName(name)                        ? "the name is not an XML name"
                         : text.find("]]>") != std::string::npos ? "the value holds \"]]>\""
                         : !isXmlText(text)                      ? "the value holds characters XML cannot carry"
                                                                 : nullptr;
-  const std::string fragment = "<" + std::string(name) + "><![CDATA[" + text + "]]></" + std::string(name) + ">";
-  pugi::xml_document parsed;
-  if (!problem && !parsed.load_buffer(fragment.data(), fragment.size(), kParseFlags, pugi::encoding_utf8))
-    problem = "the fragment does not parse";
   if (problem) {
-    logAt(sig, "CDATA element not added, " + std::string(problem) + ": " + fragment);
+    logAt(sig, "CDATA element not added, " + std::string(problem) + ": <" + std::string(name) + "><![CDATA[" + text +
+                   "]]></" + std::string(name) + ">");
     return;
   }
-  appendCopy(parsed.document_element(), sig);
+  pugi::xml_node element = appendElement(name, std::nullopt, sig);
+  if (!element) return;
+  if (!element.append_child(pugi::node_cdata).set_value(withXmlLineEnds(std::move(text)).c_str())) {
+    current_.remove_child(element);
+    logAt(sig, "CDATA element " + std::string(name) + " not added: out of memory");
+  }
 }
 
 void XMLTree::addChildNodeToCurrentNodeWithName(std::string_view name, const std::optional<std::string>& value,
@@ -243,6 +289,30 @@ void XMLTree::addChildNodeToCurrentNodeWithName(std::string_view name, const std
   if (pugi::xml_node element = appendElement(name, value, sig)) {
     element.append_attribute(std::string(attributeName).c_str())
         .set_value(textForTree(sig, attributeName, attributeValue).c_str());
+    noteNumbered(current_, element, attributeName);
+  }
+}
+
+void XMLTree::noteNumbered(pugi::xml_node parent, pugi::xml_node child, std::string_view attribute) {
+  const std::string name(attribute);
+  const std::optional<unsigned long long> number = plainNumber(child.attribute(name.c_str()).value());
+  auto [entry, first] = numbered_.try_emplace(parent.internal_object());
+  Numbering& numbering = entry->second;
+  if (first) {
+    // Children added before (copies of other trees) may carry the attribute too.
+    bool alone = true;
+    for (pugi::xml_node sibling : parent.children()) {
+      if (sibling != child && sibling.attribute(name.c_str())) alone = false;
+    }
+    numbering.attribute = name;
+    numbering.ascending = alone && number;
+  } else {
+    numbering.ascending =
+        numbering.ascending && numbering.attribute == name && number && *number > numbering.lastNumber;
+  }
+  if (numbering.ascending) {
+    numbering.last = child;
+    numbering.lastNumber = *number;
   }
 }
 
@@ -260,6 +330,7 @@ void XMLTree::addAttributeToCurrentNodeWithName(std::string_view name, std::stri
     return;
   }
   current_.append_attribute(attributeName.c_str()).set_value(textForTree(sig, name, value).c_str());
+  forgetNumbering(parentInTree(current_));
 }
 
 bool XMLTree::moveTo(pugi::xml_node node) {
@@ -270,7 +341,9 @@ bool XMLTree::moveTo(pugi::xml_node node) {
 void XMLTree::addChildTree(const XMLTree& other) {
   const Sig sig = Sig::instance(kClass, "addChildTree:");
   if (&other == this) return addChildTree(XMLTree(other));
-  if (hasRootToAdd(other, sig)) appendCopy(other.rootElement(), sig);
+  if (!hasRootToAdd(other, sig)) return;
+  forgetNumbering(current_);
+  appendCopy(other.rootElement(), sig);
 }
 
 void XMLTree::addSiblingTree(const XMLTree& other) {
@@ -279,6 +352,7 @@ void XMLTree::addSiblingTree(const XMLTree& other) {
   if (!hasRootToAdd(other, sig)) return;
   const pugi::xml_node kept = current_;
   if (pugi::xml_node parent = parentInTree(current_)) current_ = parent;
+  forgetNumbering(current_);
   appendCopy(other.rootElement(), sig);
   current_ = kept;
 }
@@ -301,6 +375,13 @@ bool XMLTree::jumpToChildWithNameAndChildStringValue(std::string_view name, std:
 
 bool XMLTree::jumpToChildWithAttributeName(std::string_view attributeName, std::string_view value) {
   const std::string wanted(attributeName);
+  if (const auto kept = numbered_.find(current_.internal_object()); kept != numbered_.end()) {
+    const Numbering& numbering = kept->second;
+    // The only child with that value, so the first one too.
+    if (numbering.ascending && numbering.attribute == wanted &&
+        numbering.last.attribute(wanted.c_str()).value() == value)
+      return moveTo(numbering.last);
+  }
   pugi::xml_node found = firstElementChild(current_, [&](pugi::xml_node child) {
     pugi::xml_attribute attribute = child.attribute(wanted.c_str());
     return attribute && attribute.value() == value;
@@ -318,7 +399,11 @@ bool XMLTree::jumpToParent() { return moveTo(parentInTree(current_)); }
 
 bool XMLTree::jumpToRootNode() { return moveTo(rootElement()); }
 
-std::string XMLTree::XMLString() const { return std::string(kDeclaration) + serialise(doc_); }
+std::string XMLTree::XMLString() const {
+  std::string text(kDeclaration);
+  serialiseInto(doc_, text);
+  return text;
+}
 
 std::string XMLTree::XMLStringWithoutRootNode() const {
   const Sig sig = Sig::instance(kClass, "XMLStringWithoutRootNode");
@@ -354,6 +439,30 @@ std::string XMLTree::XMLStringWithoutRootNode() const {
   }
   logAt(sig, "xmlWithoutRootTag=" + result);
   return result;
+}
+
+void XMLTree::appendOpeningText(std::string& out, bool withDeclaration) const {
+  if (withDeclaration) out += kDeclaration;
+  const pugi::xml_node root = doc_.document_element();
+  if (!root) return;
+  serialiseInto(root, out);
+  const std::string closing = "</" + std::string(root.name()) + ">";
+  if (out.ends_with(closing)) {
+    out.resize(out.size() - closing.size());
+  } else if (out.ends_with("/>")) {  // no child yet: <name/>
+    out.resize(out.size() - 2);
+    out += '>';
+  }
+}
+
+void XMLTree::appendClosingText(std::string& out) const {
+  if (const pugi::xml_node root = doc_.document_element()) out.append("</").append(root.name()).append(">");
+}
+
+void XMLTree::appendRootText(std::string& out) const { serialiseInto(doc_, out); }
+
+void XMLTree::appendCurrentNodeText(std::string& out) const {
+  if (current_) serialiseInto(current_, out);
 }
 
 std::string XMLTree::rootName() const { return doc_.document_element().name(); }

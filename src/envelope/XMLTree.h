@@ -16,6 +16,7 @@
 #include <pugixml.hpp>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 
 #include "app/Signature.h"
@@ -34,10 +35,14 @@ class XMLTree {
   XMLTree& operator=(const XMLTree& other);
   // A moved document keeps its nodes, so the insertion point moves along; the
   // tree left behind has neither root nor insertion point.
-  XMLTree(XMLTree&& other) noexcept : doc_(std::move(other.doc_)), current_(std::exchange(other.current_, {})) {}
+  XMLTree(XMLTree&& other) noexcept
+      : doc_(std::move(other.doc_)),
+        current_(std::exchange(other.current_, {})),
+        numbered_(std::exchange(other.numbered_, {})) {}
   XMLTree& operator=(XMLTree&& other) noexcept {
     doc_ = std::move(other.doc_);
     current_ = std::exchange(other.current_, {});
+    numbered_ = std::exchange(other.numbered_, {});
     return *this;
   }
 
@@ -66,6 +71,16 @@ class XMLTree {
   std::string toNSData() const { return XMLString(); }
   std::string XMLStringWithoutRootNode() const;
 
+  // A large document written piece by piece, byte for byte as XMLString()
+  // would write it with the pieces added as children: the opening text (the
+  // root with its children so far, up to where its end tag begins; the root
+  // must have a child), the texts of further elements, the closing text.
+  void appendOpeningText(std::string& out, bool withDeclaration) const;
+  void appendClosingText(std::string& out) const;
+  // The text of the root element, or of the current node, with all it holds.
+  void appendRootText(std::string& out) const;
+  void appendCurrentNodeText(std::string& out) const;
+
   // The root element's name; empty when there is no root element.
   std::string rootName() const;
   // Read access for callers that inspect a finished tree (tests, the envelope).
@@ -81,8 +96,24 @@ class XMLTree {
   // Makes node the insertion point when there is one.
   bool moveTo(pugi::xml_node node);
 
+  // Records are numbered 0, 1, 2 ... as they are added, and each is entered
+  // right after it is added: a search from the first child would cost the
+  // whole list every time. For each element whose children carry one
+  // attribute with ascending decimal values (so no two alike), the child added
+  // last is kept, and entering it by its value needs no search; any other way
+  // a child with attributes can appear drops what was kept.
+  struct Numbering {
+    std::string attribute;
+    pugi::xml_node last;
+    unsigned long long lastNumber = 0;
+    bool ascending = false;
+  };
+  void noteNumbered(pugi::xml_node parent, pugi::xml_node child, std::string_view attribute);
+  void forgetNumbering(pugi::xml_node parent) { numbered_.erase(parent.internal_object()); }
+
   pugi::xml_document doc_;
   pugi::xml_node current_;
+  std::unordered_map<const pugi::xml_node_struct*, Numbering> numbered_;
 };
 
 }  // namespace brim

@@ -6,6 +6,7 @@
 #include <plist/plist.h>
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,21 +24,35 @@ class ProfilerRun {
   ProfilerRun(const std::optional<std::string>& dataDir, std::string_view dataType, std::string_view fileName);
 
   const std::string& path() const { return path_; }
-  // The file held an array with at least one element.
-  bool arrayNotEmpty() const { return first_ != nullptr; }
+  // The file held a property-list array with at least one element.
+  bool arrayNotEmpty() const;
   // The report's item list: "_items" of the array's first element (null when missing).
   plist_t items() const;
   std::size_t itemCount() const;
+  // The size of the file's text; 0 once removed.
+  std::size_t textSize() const { return text_ ? text_->size() : 0; }
+
+  // The items of the list one after another, each held only while each()
+  // runs; count() first gets their number, when the file held an array with
+  // at least one element. The same items as items() lists, without the whole
+  // report ever being held as a property list: a list of tens of thousands of
+  // applications costs the file's text and one item at a time.
+  void forEachItem(const std::function<void(std::size_t)>& count, const std::function<void(plist_t)>& each);
 
   // rm -f of the temporary file; its outcome is not looked at. The run is
-  // over: the property list goes too (items() is null from here on), so that
-  // a large report is not held while its subtree is built.
+  // over: what was read goes too (items() is null from here on), so that a
+  // large report is not held while its subtree is built.
   void removeFile();
 
  private:
+  // The file's text as one property list, read once, when first asked for.
+  void parseWhole() const;
+
   std::string path_;
-  Plist array_;
-  plist_t first_ = nullptr;
+  std::optional<std::string> text_;
+  mutable bool parsed_ = false;
+  mutable Plist array_;
+  mutable plist_t first_ = nullptr;
 };
 
 }  // namespace brim

@@ -534,6 +534,7 @@ const Category<R> kCategory{"getApplicationInfo",
                                 {R::appStoreXMLTag, &R::appStore, {"app_store"}},
                                 {R::appLocationXMLTag, &R::appLocation, {"path"}},
                             }};
+constexpr std::string_view kCountLabel = "app count:";
 }  // namespace applications
 
 namespace usb {
@@ -649,14 +650,15 @@ template <class R>
 XMLTree collectOneLevel(collectData& collector, const Category<R>& category, std::string_view countLabel = {},
                         const ItemHook& beforeItem = nullptr, const RecordHook& afterFields = nullptr) {
   ProfilerRun run = startCategory(collector, category);
-  if (run.arrayNotEmpty() && !countLabel.empty()) {
-    logCount(category.operation, countLabel, run.itemCount());
-  }
   std::vector<R> records;
-  for (plist_t item : elementsOf(run.items())) {
-    if (beforeItem) beforeItem(item);
-    fill(collector, records.emplace_back(), category.fields, item);
-  }
+  run.forEachItem(
+      [&](std::size_t count) {
+        if (!countLabel.empty()) logCount(category.operation, countLabel, count);
+      },
+      [&](plist_t item) {
+        if (beforeItem) beforeItem(item);
+        fill(collector, records.emplace_back(), category.fields, item);
+      });
   run.removeFile();
 
   XMLTree tree = categoryTree(category.name);
@@ -664,6 +666,31 @@ XMLTree collectOneLevel(collectData& collector, const Category<R>& category, std
     if (afterFields) afterFields(tree);
   });
   return tree;
+}
+
+// A one-level category written straight into a document's text, each record
+// as soon as it is read: the text collectOneLevel's subtree would have.
+template <class R>
+void writeOneLevel(collectData& collector, const Category<R>& category, std::string_view countLabel,
+                   std::string& documentText) {
+  ProfilerRun run = startCategory(collector, category);
+  // The document grows by about the report's size: room for it at once
+  // rather than copies of a growing text.
+  documentText.reserve(documentText.size() + run.textSize() + run.textSize() / 8);
+  const XMLTree head = categoryTree(category.name);
+  head.appendOpeningText(documentText, false);
+  std::size_t index = 0;
+  run.forEachItem([&](std::size_t count) { logCount(category.operation, countLabel, count); },
+                  [&](plist_t item) {
+                    R record;
+                    fill(collector, record, category.fields, item);
+                    XMLTree carrier("fn");
+                    enterNumbered(carrier, "dtl", index++);
+                    writeFields(carrier, record, category.fields);
+                    carrier.appendCurrentNodeText(documentText);
+                  });
+  run.removeFile();
+  head.appendClosingText(documentText);
 }
 
 // The Bluetooth services and devices: entries of a list under the first
@@ -782,7 +809,17 @@ XMLTree collectData::getBlueToothHardWareInfo() { return collectOneLevel(*this, 
 
 XMLTree collectData::getCardreaderInfo() { return collectOneLevel(*this, cardreader::kCategory, "count:"); }
 XMLTree collectData::getNetwokInfo() { return collectOneLevel(*this, network::kCategory, "network count:"); }
-XMLTree collectData::getApplicationInfo() { return collectOneLevel(*this, applications::kCategory, "app count:"); }
+XMLTree collectData::getApplicationInfo() {
+  return collectOneLevel(*this, applications::kCategory, applications::kCountLabel);
+}
+
+void collectData::appendCategory(XMLTree (collectData::*operation)(), std::string& documentText) {
+  if (operation == &collectData::getApplicationInfo) {
+    writeOneLevel(*this, applications::kCategory, applications::kCountLabel, documentText);
+  } else {
+    (this->*operation)().appendRootText(documentText);
+  }
+}
 
 XMLTree collectData::getDiscBurninginfo() {
   const Sig sig = signatureOf(discburning::kCategory.operation);

@@ -43,6 +43,13 @@ class collectData {
   XMLTree getApplicationInfo();
   XMLTree getUSBInfo();
 
+  // The category of one of the operations above appended to the text of a
+  // document being written (XMLTree::appendOpeningText), as the document's
+  // child: the same text as the operation's subtree, which is not kept once
+  // written. The applications are written record by record as their report
+  // is read, so that no list of them is held beside the document.
+  void appendCategory(XMLTree (collectData::*operation)(), std::string& documentText);
+
   // Records for the direct status reports. getMacDetailsData also brings the
   // machine name in the settings file up to date.
   SystemInfo getMacDetailsData();

@@ -3,16 +3,19 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <random>
 #include <thread>
+#include <vector>
 
 #include "platform/Paths.h"
 
@@ -143,9 +146,32 @@ bool FileSystem::isPrivateFolder(const std::string& path) {
 }
 
 bool FileSystem::appendToFile(const std::string& path, const std::string& text) {
+  const std::string_view whole(text);
+  return appendToFile(path, std::span<const std::string_view>(&whole, 1));
+}
+
+bool FileSystem::appendToFile(const std::string& path, std::span<const std::string_view> pieces) {
   UniqueFd fd = openOwnFile(path, O_WRONLY | O_APPEND, true);
   if (!fd.valid()) return false;
-  if (!writeAll(fd.get(), text)) return fail("cannot append to", path, errno);
+  std::vector<iovec> parts;
+  for (const std::string_view piece : pieces) {
+    if (!piece.empty()) parts.push_back({const_cast<char*>(piece.data()), piece.size()});
+  }
+  // One writev for the whole line; only a short write (a full disk) continues with what is left.
+  size_t next = 0;
+  while (next < parts.size()) {
+    const int count = static_cast<int>(std::min<size_t>(parts.size() - next, IOV_MAX));
+    const ssize_t n = ::writev(fd.get(), parts.data() + next, count);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return fail("cannot append to", path, n < 0 ? errno : ENOSPC);
+    for (auto done = static_cast<size_t>(n); done > 0 && next < parts.size();) {
+      const size_t step = std::min(done, parts[next].iov_len);
+      parts[next].iov_base = static_cast<char*>(parts[next].iov_base) + step;
+      parts[next].iov_len -= step;
+      done -= step;
+      if (parts[next].iov_len == 0) ++next;
+    }
+  }
   return true;
 }
 
@@ -240,6 +266,11 @@ std::optional<std::string> FileSystem::readFile(const std::string& path, std::si
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
   std::string content;
+  // One buffer of the file's own size: a report of tens of megabytes is not held twice while it is read.
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && info.st_size > 0) {
+    content.reserve(std::min(static_cast<std::size_t>(info.st_size), limit) + 1);
+  }
   char buffer[65536];
   while (content.size() < limit) {
     const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, limit - content.size()));

@@ -81,14 +81,15 @@ void ConsolidatedAssets::collectData() {
       &brim::collectData::getBlueToothServices, &brim::collectData::getBlueToothDevices,
       &brim::collectData::getNetwokInfo,        &brim::collectData::getLocationsInfo};
   assetString1 = inventoryDocument("assetdata", kHardware);
-  logAt(Sig::instance("ConsolidatedAssets", "collectData"), "assetString=" + *assetString1 + "\n");
+  // The log line is followed by an empty line.
+  logAt(Sig::instance("ConsolidatedAssets", "collectData"), {"assetString=", *assetString1, "\n"});
 }
 
 void ConsolidatedAssets::collectSWData() {
   static constexpr Collector kSoftware[] = {&brim::collectData::getSystemInfo, &brim::collectData::getApplicationInfo,
                                             &brim::collectData::getUSBInfo};
   assetString2 = inventoryDocument("software", kSoftware);
-  logAt(Sig::instance("ConsolidatedAssets", "collectSWData"), "assetString=" + *assetString2);
+  logAt(Sig::instance("ConsolidatedAssets", "collectSWData"), {"assetString=", *assetString2});
 }
 
 std::string ConsolidatedAssets::inventoryDocument(std::string_view type, std::span<const Collector> collectors) {
@@ -97,16 +98,15 @@ std::string ConsolidatedAssets::inventoryDocument(std::string_view type, std::sp
   document.addChildNodeToCurrentNodeWithName("regid", regIdText());
   document.addChildNodeToCurrentNodeWithName("scandttime", todayStringWithTimeZone());
 
-  // Every category is gathered before any is appended.
+  // Each category goes into the document's text as soon as it is built, the
+  // text addChildTree would have given: no category is held as a tree beside
+  // the document, and none is copied.
+  std::string text;
+  document.appendOpeningText(text, true);
   brim::collectData collector;
-  std::vector<XMLTree> categories;
-  categories.reserve(collectors.size());
-  for (const Collector collect : collectors) categories.push_back((collector.*collect)());
-  for (XMLTree& category : categories) {
-    document.addChildTree(category);
-    category = XMLTree();  // the document holds its copy now
-  }
-  return document.XMLString();
+  for (const Collector collect : collectors) collector.appendCategory(collect, text);
+  document.appendClosingText(text);
+  return text;
 }
 
 // ---------------------------------------------------------------------------

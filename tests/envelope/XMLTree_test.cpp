@@ -73,9 +73,12 @@ TEST(XMLTreeCDATA, ValuesAreTrimmedAndWrittenUnescaped) {
   tree.addChildNodeWithCDATAToCurrentNodeWithName("c", std::string("\t x < y & z \r\n"));
   tree.addChildNodeWithCDATAToCurrentNodeWithName("d", std::string("nullable"));
   tree.addChildNodeWithCDATAToCurrentNodeWithName("e", std::string("\u2003wide spaces\u00A0"));
+  tree.addChildNodeWithCDATAToCurrentNodeWithName("f",
+                                                  std::string("one\r\ntwo\rthree"));  // as an XML reader hands it on
   tree.addChildNodeWithCDATAToCurrentNodeWithName("info", info);
   EXPECT_EQ(tree.XMLString(), document("<r><a><![CDATA[]]></a><b><![CDATA[(null)]]></b><c><![CDATA[x < y & z]]></c>"
                                        "<d><![CDATA[nullable]]></d><e><![CDATA[wide spaces]]></e>"
+                                       "<f><![CDATA[one\ntwo\nthree]]></f>"
                                        "<info><![CDATA[" +
                                        info + "]]></info></r>"));
 }
@@ -126,6 +129,58 @@ TEST(XMLTreeJumps, OnlyDirectChildrenMatchAndAMissLeavesTheInsertionPoint) {
   tree.addChildNodeToCurrentNodeWithName("in_c_again", std::nullopt);
   EXPECT_EQ(tree.XMLString(), document("<r><a>one<deep>more</deep></a><b><![CDATA[two]]><in_b/></b>"
                                        "<c>two<in_c/><in_c_again/></c></r>"));
+}
+
+// Records are entered by their number right after they are added; whatever
+// else put a child with that number there first, the first one is entered.
+TEST(XMLTreeJumps, ANumberEntersTheFirstChildCarryingIt) {
+  auto numbered = [](XMLTree& tree, const char* id) {
+    tree.addChildNodeToCurrentNodeWithName("dtl", std::nullopt, "ID", id);
+    EXPECT_TRUE(tree.jumpToChildWithAttributeName("ID", id)) << id;
+    tree.addChildNodeToCurrentNodeWithName("in", std::string(id));
+    tree.jumpToParent();
+  };
+  XMLTree copied("dtl");
+  copied.addAttributeToCurrentNodeWithName("ID", "1");
+  const std::vector<std::pair<std::function<void(XMLTree&)>, std::string>> cases{
+      {[&](XMLTree& t) {
+         for (const char* id : {"0", "1", "2", "10"}) numbered(t, id);
+       },
+       R"(<dtl ID="0"><in>0</in></dtl><dtl ID="1"><in>1</in></dtl><dtl ID="2"><in>2</in></dtl>)"
+       R"(<dtl ID="10"><in>10</in></dtl>)"},
+      {[&](XMLTree& t) {  // numbering that starts again lands in the first group
+         for (const char* id : {"0", "1", "0", "1"}) numbered(t, id);
+       },
+       R"(<dtl ID="0"><in>0</in><in>0</in></dtl><dtl ID="1"><in>1</in><in>1</in></dtl><dtl ID="0"/><dtl ID="1"/>)"},
+      {[&](XMLTree& t) {
+         numbered(t, "0");
+         t.addChildTree(copied);
+         numbered(t, "1");
+       },
+       R"(<dtl ID="0"><in>0</in></dtl><dtl ID="1"><in>1</in></dtl><dtl ID="1"/>)"},
+      {[&](XMLTree& t) {
+         numbered(t, "0");
+         t.addChildNodeToCurrentNodeWithName("x", std::nullopt);
+         t.jumpToChildWithName("x");
+         t.addAttributeToCurrentNodeWithName("ID", "1");
+         t.jumpToParent();
+         numbered(t, "1");
+       },
+       R"(<dtl ID="0"><in>0</in></dtl><x ID="1"><in>1</in></x><dtl ID="1"/>)"},
+      {[&](XMLTree& t) {
+         for (const char* id : {"1", "01", "1"}) numbered(t, id);
+       },
+       R"(<dtl ID="1"><in>1</in><in>1</in></dtl><dtl ID="01"><in>01</in></dtl><dtl ID="1"/>)"},
+  };
+  for (const auto& [build, expected] : cases) {
+    XMLTree tree("fn");
+    build(tree);
+    XMLTree copy = tree;  // a copy enters the same children
+    copy.jumpToChildWithAttributeName("ID", "1");
+    copy.addChildNodeToCurrentNodeWithName("copy", std::nullopt);
+    EXPECT_EQ(tree.XMLString(), document("<fn>" + expected + "</fn>"));
+    EXPECT_NE(copy.XMLString().find("<copy/>"), std::string::npos);
+  }
 }
 
 TEST(XMLTreeTrees, AddedTreesAreCopiesAndSiblingsGoNextToTheInsertionPoint) {

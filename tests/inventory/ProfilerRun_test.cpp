@@ -1,5 +1,7 @@
 // How every category runs the profiler, and what it does when the profiler
 // is missing, fails or writes something that is not a report.
+#include "inventory/ProfilerRun.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,7 +10,10 @@
 #include <vector>
 
 #include "inventory/ProfilerReplay.h"
+#include "inventory/ProfilerValues.h"
 #include "inventory/collectData.h"
+#include "platform/Plist.h"
+#include "support/SandboxRoot.h"
 
 namespace brim::test {
 namespace {
@@ -130,6 +135,79 @@ TEST(ProfilerRun, CountsAreLogged) {
                     "getDiscBurninginfo]:discBurnDataDictionary "),
         std::string("-[collectData getNetwokInfo]:network count:5\n")}) {
     EXPECT_NE(log.find(lines), std::string::npos) << lines << "\n---\n" << log;
+  }
+}
+
+// Reports are read item by item where their markup allows it, and whole
+// otherwise: either way the items, their count and whether there are any at
+// all are those of the whole report.
+TEST(ProfilerRun, ItemByItemReadingGivesTheItemsOfTheWholeReport) {
+  const std::string recorded = readFile(std::string(BRIM_TEST_FIXTURES) + "/macos/mac-a/SPApplicationsDataType.xml");
+  auto report = [](const std::string& items, const std::string& before = "", const std::string& after = "") {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+           "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n<plist version=\"1.0\"><array><dict>" +
+           before + "<key>_items</key><array>" + items + "</array>" + after + "</dict></array></plist>\n";
+  };
+  const std::string a = "<dict><key>_name</key><string>A &amp; B</string></dict>";
+  const std::string b = "<dict><key>_name</key><string>B</string><key>x</key><array><dict/></array></dict>";
+  const std::vector<std::string> reports{
+      recorded,
+      report(a + "\n\t" + b + "<dict/>" + "<string>plain</string>"),
+      report(a, "<key>_dataType</key><string>SPApplicationsDataType</string>", "<key>_timeStamp</key><date>bad</date>"),
+      report(a + "<!-- <dict> -->" + b),                           // a comment between the items
+      report(a + "stray" + b),                                     // text between the items: no items at all
+      report(a + "<![CDATA[x]]>" + b),                             // a section between them
+      report(a, "<key>_items</key><array>" + b + "</array>"),      // a second list: the last one holds
+      report(a, "<key>&#95;items</key><array>" + b + "</array>"),  // the same, written with a reference
+      report(a, "", "<key>_items</key>"),                          // a key without a value
+      "<plist><array><dict><key>_items</key><key/><array>" + a + "</array></dict></array></plist>",
+      report(a + "<dict><key>k</key></dict>" + b),  // an item that does not parse
+      report(a + "<dict><key>q\">\"</key><string>v</string></dict>"),
+      report("<dict a=\">\"><key>k</key><string>v</string></dict>" + b),
+      report(a + "<dict><key>k</key><string>cut"),  // cut short
+      "<plist><array><dict><key>_items</key><array>" + a + "</array></dict></array><dict/></plist>",
+      "<plist><array><dict><key>_items</key><array>" + a + "</array></dict><string>x</string></array></plist>",
+      "<!DOCTYPE plist [<!ENTITY e \"B\">]><plist><array><dict><key>_items</key><array>" + a +
+          "</array></dict></array></plist>",
+  };
+  for (const std::string& text : reports) {
+    ProfilerReplay replay;
+    replay.serveText("SPApplicationsDataType", text);
+    ProfilerRun whole(replay.dataDir(), "SPApplicationsDataType", "whole.plist");
+    std::vector<std::string> expected;
+    for (plist_t item : elementsOf(whole.items())) expected.push_back(plistToXml(item));
+    const std::optional<std::size_t> expectedCount =
+        whole.arrayNotEmpty() ? std::optional<std::size_t>(expected.size()) : std::nullopt;
+
+    ProfilerRun streamed(replay.dataDir(), "SPApplicationsDataType", "streamed.plist");
+    std::vector<std::string> items;
+    std::optional<std::size_t> count;
+    streamed.forEachItem([&](std::size_t n) { count = n; }, [&](plist_t item) { items.push_back(plistToXml(item)); });
+    EXPECT_EQ(items, expected) << text.substr(0, 400);
+    EXPECT_EQ(count, expectedCount) << text.substr(0, 400);
+    if (text == recorded) {
+      EXPECT_GT(items.size(), 500u);
+    }
+    whole.removeFile();
+    streamed.removeFile();
+    EXPECT_TRUE(replay.filesLeftInDataDir().empty());
+  }
+}
+
+// The software document takes the applications straight from their report:
+// the same text as their subtree.
+TEST(ProfilerRun, ApplicationsWrittenAsReadMatchTheirSubtree) {
+  TimeZone utc{"UTC"};
+  for (const std::string fixture :
+       {"macos/mac-a/SPApplicationsDataType.xml", "inventory/shapes/SPFirewallDataType-string-item.xml"}) {
+    ProfilerReplay replay;
+    replay.serve("SPApplicationsDataType", fixture);
+    collectData collector = replay.collector();
+    std::string expected = "<r>", written = "<r>";
+    collector.getApplicationInfo().appendRootText(expected);
+    collector.appendCategory(&collectData::getApplicationInfo, written);
+    EXPECT_EQ(written, expected) << fixture;
+    EXPECT_TRUE(replay.filesLeftInDataDir().empty());
   }
 }
 
