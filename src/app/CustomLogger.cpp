@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "app/DateTime.h"
 #include "platform/DistributedNotification.h"
@@ -56,8 +57,17 @@ void writeLine(std::FILE* stream, std::string_view text) {
 // Permission errors are not ours to report: the log must go on.
 void openToEveryone(const std::string& path) { ::chmod(path.c_str(), 0777); }
 
+CustomLogger::Sink& sink() {
+  static CustomLogger::Sink value;
+  return value;
+}
+
 void echoAndLog(std::mutex& lock, std::FILE* stream, const std::string& message) {
   std::lock_guard<std::mutex> guard(lock);
+  if (sink()) {
+    sink()(message);
+    return;
+  }
   writeLine(stream, message);
   CustomLogger::log(message);
 }
@@ -132,6 +142,8 @@ std::vector<std::string> CustomLogger::getLogArray() {
 }
 
 void CustomLogger::setWaitsForTesting(std::optional<Waits> newWaits) { waits() = newWaits.value_or(Waits{}); }
+
+void CustomLogger::setSink(Sink newSink) { sink() = std::move(newSink); }
 
 void logAt(const Sig& sig, std::string_view text) {
   std::string message = sig.text();

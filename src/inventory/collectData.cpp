@@ -15,6 +15,7 @@
 #include "inventory/BlueToothDevices.h"
 #include "inventory/BlueToothHardware.h"
 #include "inventory/BlueToothServices.h"
+#include "inventory/CategoryShapes.h"
 #include "inventory/CardReaderInfo.h"
 #include "inventory/DiscBurning.h"
 #include "inventory/DiskInfo.h"
@@ -1063,6 +1064,74 @@ RecordValue collectData::checkforExtraspace(const RecordValue& text) {
     result += (*text)[i];
   }
   return result;
+}
+
+// ---------------------------------------------------------------------------
+// The categories' shapes, for readers of the documents.
+// ---------------------------------------------------------------------------
+
+namespace {
+template <class R>
+std::vector<std::string_view> tagsOf(std::initializer_list<const Fields<R>*> tables) {
+  std::vector<std::string_view> tags;
+  for (const Fields<R>* table : tables) {
+    for (const Field<R>& field : *table) tags.push_back(field.tag);
+  }
+  return tags;
+}
+
+template <class R>
+CategoryShape shapeOf(XMLTree (collectData::*collect)(), const Category<R>& category,
+                      CategoryShape::Records records = CategoryShape::Records::Numbered) {
+  return {collect, category.name, records, tagsOf<R>({&category.fields}), {}, {}};
+}
+}  // namespace
+
+const std::vector<CategoryShape>& categoryShapes() {
+  using Records = CategoryShape::Records;
+  static const std::vector<CategoryShape> shapes = [] {
+    std::vector<CategoryShape> all;
+    CategoryShape memoryShape = shapeOf(&collectData::getMemoryInfo, memory::kCategory, Records::Grouped);
+    memoryShape.fields = tagsOf<MemoryInfo>({&memory::kGroupFields, &memory::kCategory.fields});
+    all.push_back(memoryShape);
+    all.push_back(shapeOf(&collectData::getHardwareInfo, hardware::kCategory));
+    all.push_back(shapeOf(&collectData::getFirewallInfo, firewall::kCategory));
+    all.push_back(shapeOf(&collectData::getEthernetInfo, ethernet::kCategory));
+    CategoryShape diskShape = shapeOf(&collectData::getDiskInfo, disk::kCategory);
+    diskShape.fields = tagsOf<DiskInfo>({&disk::kCategory.fields, &disk::kDriveFields});
+    diskShape.subRecord = "vol";
+    diskShape.subFields = tagsOf<DiskVolumes>({&disk::kVolumeFields});
+    all.push_back(diskShape);
+    all.push_back(shapeOf(&collectData::getSharedVolInfo, sharedvol::kCategory));
+    all.push_back(shapeOf(&collectData::getCardreaderInfo, cardreader::kCategory));
+    all.push_back(shapeOf(&collectData::getSelfTestInfo, selftest::kCategory));
+    all.push_back(shapeOf(&collectData::getDiscBurninginfo, discburning::kCategory));
+    all.push_back(shapeOf(&collectData::getPowerInfo, power::kCategory, Records::Single));
+    all.push_back(shapeOf(&collectData::getHWConfigInfo, ups::kCategory, Records::Single));
+    all.push_back(shapeOf(&collectData::getOSInfo, thunderbolt::kCategory));
+    CategoryShape graphicShape = shapeOf(&collectData::getGraphicInfo, graphics::kCategory);
+    graphicShape.subRecord = "dispconn";
+    graphicShape.subFields = tagsOf<GraphicInfo>({&graphics::kDisplayFields});
+    all.push_back(graphicShape);
+    all.push_back(shapeOf(&collectData::getBlueToothHardWareInfo, blthhardware::kCategory));
+    all.push_back(shapeOf(&collectData::getBlueToothServices, blthservices::kCategory));
+    all.push_back(shapeOf(&collectData::getBlueToothDevices, blthdevices::kCategory));
+    all.push_back(shapeOf(&collectData::getNetwokInfo, network::kCategory));
+    CategoryShape locationShape = shapeOf(&collectData::getLocationsInfo, locations::kCategory, Records::Chained);
+    locationShape.subRecord = "services";
+    locationShape.subFields = tagsOf<NetworkLocations>({&locations::kServiceFields});
+    all.push_back(locationShape);
+    CategoryShape systemShape = shapeOf(&collectData::getSystemInfo, software::kCategory);
+    systemShape.fields.push_back(SystemInfo::systemTimeZone);  // added after the fields by getSystemInfo
+    all.push_back(systemShape);
+    all.push_back(shapeOf(&collectData::getApplicationInfo, applications::kCategory));
+    CategoryShape usbShape = shapeOf(&collectData::getUSBInfo, usb::kCategory);
+    usbShape.subRecord = "usbdevices";
+    usbShape.subFields = tagsOf<USBDevices>({&usb::kDeviceFields});
+    all.push_back(usbShape);
+    return all;
+  }();
+  return shapes;
 }
 
 }  // namespace brim
