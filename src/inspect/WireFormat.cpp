@@ -201,6 +201,11 @@ class Checker {
   }
 
   bool text(const TextRule& rule, std::string_view value, const std::string& path, int index) {
+    // Numbers and dates are short; the regular expression engine need not see a long text.
+    constexpr size_t kLongestPatternText = 64;
+    if (!rule.pattern.empty() && value.size() > kLongestPatternText) {
+      return fail(path, "holds " + std::to_string(value.size()) + " characters where " + rule.pattern + " belongs");
+    }
     if (rule.index && value != std::to_string(index)) {
       return fail(path, "is " + quoted(value) + ", expected \"" + std::to_string(index) + "\"");
     }
@@ -238,6 +243,9 @@ class Checker {
         if (!element(r, kids[pos], pathOf(kids[pos], parentPath), count)) return false;
         ++pos;
       } else {
+        // The locations chain nests once per location; no machine has this many.
+        constexpr size_t kDeepestChain = 200;
+        if (groups_.size() >= kDeepestChain) return fail(parentPath, "nested deeper than any document the tool writes");
         groups_.push_back(&r);
         const bool matched = sequence(r.children, kids, pos, parentPath);
         groups_.pop_back();

@@ -215,10 +215,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(CheckDamagedDocument, NamesTheFirstDeviationWithItsPath) {
   const std::string document = inventoryDocuments(Recorded{"mac_a", {}, "macos/mac-a"}).first;
+  std::string nested = "<fn>";
+  for (int i = 0; i < 100000; ++i) nested += "<fnname>locations</fnname><dtl><type/><activeloc/>";
+  for (int i = 0; i < 100000; ++i) nested += "</dtl>";
+  nested += "</fn>";
   const struct {
     const char* damage;
     const char* pattern;
-    const char* replacement;
+    std::string replacement;
     const char* deviation;
   } cases[] = {
       {"field renamed", "<capacity>(.*?)</capacity>", "<size>$1</size>",
@@ -235,6 +239,11 @@ TEST(CheckDamagedDocument, NamesTheFirstDeviationWithItsPath) {
       {"markup inside a value", "<srlnum><!\\[CDATA\\[(.*?)\\]\\]></srlnum>", "<srlnum><b>$1</b></srlnum>",
        "/wpmacasstinfo/fn[1]/dtl[1]/srlnum[1]: holds element \"b\" where text belongs"},
       {"cut short", "<fn><fnname>locations</fnname>.*", "", "not an XML document: Start-end tags mismatch"},
+      {"registration id of a million digits", "<regid>4711</regid>",
+       "<regid>" + std::string(1000000, '7') + "</regid>",
+       "/wpmacasstinfo/regid[1]: holds 1000000 characters where -?[0-9]+ belongs"},
+      {"locations nested without end", "<fn><fnname>locations</fnname>.*</fn>", nested,
+       "/wpmacasstinfo/fn[18]/dtl[1]/dtl[1]/dtl[1]/dtl[1]/dtl[1]/dtl[1]/dtl[1]/dtl[1]/dtl[1]/dtl[1]/dtl[1]/dtl[1]"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.damage);
