@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -40,6 +41,30 @@ std::string rooted(const std::string& path) {
   return Paths::fixed(path);
 }
 
+// Calls visit with each key and value of a dictionary, in the file's order.
+void forEachEntry(plist_t dict, const std::function<void(const std::string& key, plist_t value)>& visit) {
+  plist_dict_iter it = nullptr;
+  plist_dict_new_iter(dict, &it);
+  for (;;) {
+    char* key = nullptr;
+    plist_t value = nullptr;
+    plist_dict_next_item(dict, it, &key, &value);
+    if (!key) break;
+    const std::string name(key);
+    std::free(key);
+    visit(name, value);
+  }
+  std::free(it);
+}
+
+// The file's root dictionary; null, with error set, when there is none.
+Plist readDictionaryFile(const std::string& path, std::string& error) {
+  Plist file = readPlistFile(path);
+  if (file && plist_get_node_type(file.get()) == PLIST_DICT) return file;
+  error = path + " cannot be read as a property-list dictionary";
+  return nullptr;
+}
+
 std::string scalarText(plist_t node) {
   switch (plist_get_node_type(node)) {
     case PLIST_BOOLEAN:
@@ -63,17 +88,9 @@ std::string scalarText(plist_t node) {
 
 void printValue(std::ostream& out, const std::string& key, plist_t node, bool decrypt, const std::string& passPhrase) {
   if (plist_get_node_type(node) == PLIST_DICT) {
-    plist_dict_iter it = nullptr;
-    plist_dict_new_iter(node, &it);
-    for (;;) {
-      char* name = nullptr;
-      plist_t value = nullptr;
-      plist_dict_next_item(node, it, &name, &value);
-      if (!name) break;
+    forEachEntry(node, [&](const std::string& name, plist_t value) {
       printValue(out, key + "." + name, value, decrypt, passPhrase);
-      std::free(name);
-    }
-    std::free(it);
+    });
     return;
   }
   if (plist_get_node_type(node) == PLIST_ARRAY) {
@@ -362,50 +379,29 @@ const char* statusText(Check::Status status) {
 
 bool printSettings(std::ostream& out, bool decrypt, std::string& error) {
   const std::string path = GlobalPreferences::settingsFilePath();
-  const Plist settings = readPlistFile(path);
-  if (!settings || plist_get_node_type(settings.get()) != PLIST_DICT) {
-    error = path + " cannot be read as a property-list dictionary";
-    return false;
-  }
+  const Plist settings = readDictionaryFile(path, error);
+  if (!settings) return false;
   out << "# " << path << "\n";
   const std::string passPhrase = sharedPassPhrase();
-  plist_dict_iter it = nullptr;
-  plist_dict_new_iter(settings.get(), &it);
-  for (;;) {
-    char* section = nullptr;
-    plist_t value = nullptr;
-    plist_dict_next_item(settings.get(), it, &section, &value);
-    if (!section) break;
+  forEachEntry(settings.get(), [&](const std::string& section, plist_t value) {
     out << "[" << section << "]\n";
     printValue(out, "", value, decrypt, passPhrase);
-    std::free(section);
-  }
-  std::free(it);
+  });
   return true;
 }
 
 bool printWebPosts(std::ostream& out, bool decrypt, std::string& error) {
   const std::string path = Paths::fixed(Paths::kWebPostsFile);
-  const Plist file = readPlistFile(path);
-  if (!file || plist_get_node_type(file.get()) != PLIST_DICT) {
-    error = path + " cannot be read as a property-list dictionary";
-    return false;
-  }
+  const Plist file = readDictionaryFile(path, error);
+  if (!file) return false;
   const GlobalPreferences& prefs = GlobalPreferences::getSharedInstance();
   const DateToDisasterRecoverySettings* disaster = prefs.disasterInfo();
   const bool toDR = disaster && disaster->reportToDR;
   out << "# " << path << (toDR ? " (the settings send reports to the disaster-recovery sites)" : "") << "\n";
-  plist_dict_iter it = nullptr;
-  plist_dict_new_iter(file.get(), &it);
-  for (;;) {
-    char* name = nullptr;
-    plist_t value = nullptr;
-    plist_dict_next_item(file.get(), it, &name, &value);
-    if (!name) break;
+  forEachEntry(file.get(), [&](const std::string& name, plist_t value) {
     WebPostSetting post;
     post.initWithDictionary(value);
     out << "[" << name << "]\n";
-    std::free(name);
     out << "  compression = " << (post.compression ? "true" : "false")
         << ", encryption = " << (post.encryption ? "true" : "false")
         << ", encryptxmlroottag = " << (post.encryptXMLRootTag ? "true" : "false") << "\n";
@@ -427,8 +423,7 @@ bool printWebPosts(std::ostream& out, bool decrypt, std::string& error) {
     out << "  query = \"" << query << "\"\n";
     const std::optional<std::string>& target = toDR ? post.disasterRecovery : post.primarySite;
     if (decrypt && target) out << "  posts to " << postAddress(*target, query) << "\n";
-  }
-  std::free(it);
+  });
   return true;
 }
 

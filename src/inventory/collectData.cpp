@@ -1085,6 +1085,13 @@ CategoryShape shapeOf(XMLTree (collectData::*collect)(), const Category<R>& cate
                       CategoryShape::Records records = CategoryShape::Records::Numbered) {
   return {collect, category.name, records, tagsOf<R>({&category.fields}), {}, {}};
 }
+
+template <class S>
+CategoryShape withSubRecords(CategoryShape shape, std::string_view element, const Fields<S>& fields) {
+  shape.subRecord = element;
+  shape.subFields = tagsOf<S>({&fields});
+  return shape;
+}
 }  // namespace
 
 const std::vector<CategoryShape>& categoryShapes() {
@@ -1099,9 +1106,7 @@ const std::vector<CategoryShape>& categoryShapes() {
     all.push_back(shapeOf(&collectData::getEthernetInfo, ethernet::kCategory));
     CategoryShape diskShape = shapeOf(&collectData::getDiskInfo, disk::kCategory);
     diskShape.fields = tagsOf<DiskInfo>({&disk::kCategory.fields, &disk::kDriveFields});
-    diskShape.subRecord = "vol";
-    diskShape.subFields = tagsOf<DiskVolumes>({&disk::kVolumeFields});
-    all.push_back(diskShape);
+    all.push_back(withSubRecords(diskShape, "vol", disk::kVolumeFields));
     all.push_back(shapeOf(&collectData::getSharedVolInfo, sharedvol::kCategory));
     all.push_back(shapeOf(&collectData::getCardreaderInfo, cardreader::kCategory));
     all.push_back(shapeOf(&collectData::getSelfTestInfo, selftest::kCategory));
@@ -1109,26 +1114,19 @@ const std::vector<CategoryShape>& categoryShapes() {
     all.push_back(shapeOf(&collectData::getPowerInfo, power::kCategory, Records::Single));
     all.push_back(shapeOf(&collectData::getHWConfigInfo, ups::kCategory, Records::Single));
     all.push_back(shapeOf(&collectData::getOSInfo, thunderbolt::kCategory));
-    CategoryShape graphicShape = shapeOf(&collectData::getGraphicInfo, graphics::kCategory);
-    graphicShape.subRecord = "dispconn";
-    graphicShape.subFields = tagsOf<GraphicInfo>({&graphics::kDisplayFields});
-    all.push_back(graphicShape);
+    all.push_back(withSubRecords(shapeOf(&collectData::getGraphicInfo, graphics::kCategory), "dispconn",
+                                 graphics::kDisplayFields));
     all.push_back(shapeOf(&collectData::getBlueToothHardWareInfo, blthhardware::kCategory));
     all.push_back(shapeOf(&collectData::getBlueToothServices, blthservices::kCategory));
     all.push_back(shapeOf(&collectData::getBlueToothDevices, blthdevices::kCategory));
     all.push_back(shapeOf(&collectData::getNetwokInfo, network::kCategory));
-    CategoryShape locationShape = shapeOf(&collectData::getLocationsInfo, locations::kCategory, Records::Chained);
-    locationShape.subRecord = "services";
-    locationShape.subFields = tagsOf<NetworkLocations>({&locations::kServiceFields});
-    all.push_back(locationShape);
+    all.push_back(withSubRecords(shapeOf(&collectData::getLocationsInfo, locations::kCategory, Records::Chained),
+                                 "services", locations::kServiceFields));
     CategoryShape systemShape = shapeOf(&collectData::getSystemInfo, software::kCategory);
     systemShape.fields.push_back(SystemInfo::systemTimeZone);  // added after the fields by getSystemInfo
     all.push_back(systemShape);
     all.push_back(shapeOf(&collectData::getApplicationInfo, applications::kCategory));
-    CategoryShape usbShape = shapeOf(&collectData::getUSBInfo, usb::kCategory);
-    usbShape.subRecord = "usbdevices";
-    usbShape.subFields = tagsOf<USBDevices>({&usb::kDeviceFields});
-    all.push_back(usbShape);
+    all.push_back(withSubRecords(shapeOf(&collectData::getUSBInfo, usb::kCategory), "usbdevices", usb::kDeviceFields));
     return all;
   }();
   return shapes;
