@@ -173,11 +173,11 @@ void checkSettingsFile(std::vector<Check>& checks, bool& readable) {
     checks.push_back(ok("settings owner", "root"));
   }
   if (st.st_mode & S_IWOTH) {
-    checks.push_back(failed("settings mode", "mode " + octal(st.st_mode) + ": anyone may rewrite the sites",
-                            "chmod go-w " + path));
+    checks.push_back(
+        failed("settings mode", "mode " + octal(st.st_mode) + ": anyone may rewrite the sites", "chmod go-w " + path));
   } else if (st.st_mode & S_IWGRP) {
-    checks.push_back(warn("settings mode", "mode " + octal(st.st_mode) + ": its group may write it",
-                          "chmod g-w " + path));
+    checks.push_back(
+        warn("settings mode", "mode " + octal(st.st_mode) + ": its group may write it", "chmod g-w " + path));
   } else {
     checks.push_back(ok("settings mode", "mode " + octal(st.st_mode)));
   }
@@ -191,8 +191,8 @@ void checkFolders(std::vector<Check>& checks, const MacFolderSettings& folders) 
   };
   const Folder kFolders[] = {
       {"config", folders.configDirectRelative, true}, {"executable", folders.executableDirRelative, true},
-      {"temp", folders.tempDirRelative, false},        {"data-post", folders.dataPostDirRelative, false},
-      {"data", folders.dataDirRelative, false},        {"log", folders.logDirRelative, false},
+      {"temp", folders.tempDirRelative, false},       {"data-post", folders.dataPostDirRelative, false},
+      {"data", folders.dataDirRelative, false},       {"log", folders.logDirRelative, false},
   };
   for (const Folder& f : kFolders) {
     const std::string name = std::string(f.name) + " folder";
@@ -336,8 +336,8 @@ void checkLastRuns(std::vector<Check>& checks) {
                (std::string_view(job.name) == "software inventory" && !last->has("software asset saved into file"))) {
       checks.push_back(failed(name, when + "its data-post file was not written", "see the data-post checks"));
     } else if (last->has("No Response") && !last->has("Saved data for webpost")) {
-      checks.push_back(warn(name, when + "not answered, and not saved as the network looked up",
-                            "check the web post's site"));
+      checks.push_back(
+          warn(name, when + "not answered, and not saved as the network looked up", "check the web post's site"));
     } else if (last->has("Saved data for webpost")) {
       checks.push_back(warn(name, when + "no connection: saved as a data-post file instead", "check the network"));
     } else {
@@ -414,10 +414,14 @@ bool printWebPosts(std::ostream& out, bool decrypt, std::string& error) {
                  {"disasterrecovery", post.disasterRecoveryEncrp, post.disasterRecovery}};
     for (const auto& site : sites) {
       out << "  " << site.key << " = ";
-      if (!site.stored) out << "(absent)\n";
-      else if (!decryptsWith(*site.stored, sharedPassPhrase())) out << "(does not decrypt)\n";
-      else if (!decrypt) out << "(encrypted)\n";
-      else out << "\"" << *site.plain << "\"\n";
+      if (!site.stored)
+        out << "(absent)\n";
+      else if (!decryptsWith(*site.stored, sharedPassPhrase()))
+        out << "(does not decrypt)\n";
+      else if (!decrypt)
+        out << "(encrypted)\n";
+      else
+        out << "\"" << *site.plain << "\"\n";
     }
     const std::string query = post.GETDataURLSubString(prefs);
     out << "  query = \"" << query << "\"\n";

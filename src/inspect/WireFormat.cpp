@@ -113,8 +113,8 @@ Node categoryRule(const CategoryShape& shape) {
 }
 
 Node inventoryRule(std::string_view type, std::span<const ConsolidatedAssets::Collector> collectors) {
-  Node root = element("wpmacasstinfo", {leaf("type", fixedText(type)), leaf("regid", kInteger),
-                                        leaf("scandttime", kSlashDate)});
+  Node root = element("wpmacasstinfo",
+                      {leaf("type", fixedText(type)), leaf("regid", kInteger), leaf("scandttime", kSlashDate)});
   for (const ConsolidatedAssets::Collector collect : collectors) {
     for (const CategoryShape& shape : categoryShapes()) {
       if (shape.collect == collect) root.children.push_back(categoryRule(shape));
@@ -278,10 +278,14 @@ class Checker {
 std::string escaped(std::string_view text) {
   std::string out;
   for (char c : text) {
-    if (c == '&') out += "&amp;";
-    else if (c == '<') out += "&lt;";
-    else if (c == '"') out += "&quot;";
-    else out += c;
+    if (c == '&')
+      out += "&amp;";
+    else if (c == '<')
+      out += "&lt;";
+    else if (c == '"')
+      out += "&quot;";
+    else
+      out += c;
   }
   return out;
 }
@@ -391,8 +395,7 @@ void markdownNodes(const std::vector<Node>& nodes, int depth, std::ostringstream
       continue;
     }
     if (n.kind == Node::Kind::Group) {
-      out << indent << "- " << (n.name.empty() ? "a group" : "the `" + n.name + "` group") << occurrence(n)
-          << ":\n";
+      out << indent << "- " << (n.name.empty() ? "a group" : "the `" + n.name + "` group") << occurrence(n) << ":\n";
       markdownNodes(n.children, depth + 1, out);
       continue;
     }
@@ -416,8 +419,8 @@ const std::vector<DocumentRule>& documentRules() {
 namespace {
 
 std::optional<std::string> walk(pugi::xml_document& document, std::string_view text, bool restoreEmptyValues) {
-  const pugi::xml_parse_result parsed = document.load_buffer(text.data(), text.size(), pugi::parse_default,
-                                                             pugi::encoding_utf8);
+  const pugi::xml_parse_result parsed =
+      document.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8);
   if (!parsed) {
     return "not an XML document: " + std::string(parsed.description()) + " at byte " + std::to_string(parsed.offset);
   }

@@ -52,9 +52,9 @@ struct Envelope {
 };
 
 std::string webPost(const std::string& name, const std::string& site, const Envelope& envelope = {}) {
-  return "<key>" + name + "</key><dict><key>primarysite</key><string>" + site +
-         "</string><key>compression</key>" + plistBool(envelope.compression) + "<key>encryption</key>" +
-         plistBool(envelope.encryption) + "<key>encryptxmlroottag</key>" + plistBool(envelope.encryptXMLRootTag) +
+  return "<key>" + name + "</key><dict><key>primarysite</key><string>" + site + "</string><key>compression</key>" +
+         plistBool(envelope.compression) + "<key>encryption</key>" + plistBool(envelope.encryption) +
+         "<key>encryptxmlroottag</key>" + plistBool(envelope.encryptXMLRootTag) +
          "<key>getdata</key><dict><key>regid</key><string>rid</string></dict></dict>\n";
 }
 
@@ -73,8 +73,8 @@ struct BodyForm {
 };
 
 void PrintTo(const BodyForm& form, std::ostream* out) {
-  *out << form.report << " compression " << form.envelope.compression << ", encryption "
-       << form.envelope.encryption << ", root tag " << form.envelope.encryptXMLRootTag;
+  *out << form.report << " compression " << form.envelope.compression << ", encryption " << form.envelope.encryption
+       << ", root tag " << form.envelope.encryptXMLRootTag;
 }
 
 class DirectReportBody : public ::testing::TestWithParam<BodyForm> {};
@@ -86,9 +86,8 @@ TEST_P(DirectReportBody, DecodesBackToTheLoggedReport) {
   sandbox.replayProfilerFrom(fixture("macos/mac-a"));
   sandbox.writeSettings(4711, "", "\t\t<key>machinename</key>\n\t\t<string>mac-a</string>\n");
   LoopbackHttpServer server{[](httplib::Server& routes) {
-    routes.Post(".*", [](const httplib::Request&, httplib::Response& response) {
-      response.set_content("ACK", "text/plain");
-    });
+    routes.Post(
+        ".*", [](const httplib::Request&, httplib::Response& response) { response.set_content("ACK", "text/plain"); });
   }};
   writeWebPosts(sandbox, webPost(form.report, encrypted(server.url("/post")), form.envelope));
   LogCapture log;
@@ -111,9 +110,9 @@ TEST_P(DirectReportBody, DecodesBackToTheLoggedReport) {
 std::vector<BodyForm> allBodyForms() {
   std::vector<BodyForm> forms;
   for (const char* report : {"wpmacsmartsts", "wpmacupdsysdtl"}) {
-    for (const Envelope envelope : {Envelope{false, false, false}, Envelope{true, false, false},
-                                    Envelope{false, true, true}, Envelope{false, true, false},
-                                    Envelope{true, true, true}, Envelope{true, true, false}}) {
+    for (const Envelope envelope :
+         {Envelope{false, false, false}, Envelope{true, false, false}, Envelope{false, true, true},
+          Envelope{false, true, false}, Envelope{true, true, true}, Envelope{true, true, false}}) {
       forms.push_back({report, envelope});
     }
   }
@@ -134,7 +133,8 @@ TEST(DecodeBadInput, NamesWhatIsWrongAndExitsWith2) {
     const char* message;
   } cases[] = {
       {"not a document", "hello, server", "", "not an XML document"},
-      {"wrong pass phrase", body, "--pass-phrase-file " + scratch + "/wrong.key", "does not decrypt with this pass phrase"},
+      {"wrong pass phrase", body, "--pass-phrase-file " + scratch + "/wrong.key",
+       "does not decrypt with this pass phrase"},
       {"Base64 cut inside a group", body.substr(0, 30) + "</wpmacsmartsts>", "", "is not Base64"},
       {"Base64 cut at a block", body.substr(0, 35) + "</wpmacsmartsts>", "", "not whole 16-byte blocks"},
       {"compressed content damaged", "<wpmacsmartsts><![CDATA[AAAA]]></wpmacsmartsts>", "", "does not restore"},
@@ -192,25 +192,25 @@ TEST_P(RecordedDocuments, FollowTheWireFormat) {
 
 INSTANTIATE_TEST_SUITE_P(
     Machines, RecordedDocuments,
-    ::testing::Values(
-        Recorded{"mac_a", {}, "macos/mac-a"}, Recorded{"linux_vm", {}, "linux/expected/vm"},
-        Recorded{"linux_laptop", {}, "linux/expected/laptop"},
-        Recorded{"mac_samples",
-                 {{"SPSerialATADataType", "macos/samples/SPSerialATADataType.xml"},
-                  {"SPUSBDataType", "macos/samples/SPUSBDataType2.xml"}}},
-        // The shapes real machines produce less often: two memory groups (the
-        // second group's fields inside the first's elements), two locations
-        // (nested), drives without volumes, cards without displays, nested USB.
-        Recorded{"shapes",
-                 {{"SPMemoryDataType", "inventory/shapes/SPMemoryDataType-two-groups.xml"},
-                  {"SPNetworkLocationDataType", "inventory/shapes/SPNetworkLocationDataType-two-locations.xml"},
-                  {"SPSerialATADataType", "inventory/shapes/SPSerialATADataType-two-controllers.xml"},
-                  {"SPDisplaysDataType", "inventory/shapes/SPDisplaysDataType-two-cards.xml"},
-                  {"SPUSBDataType", "inventory/shapes/SPUSBDataType-nested.xml"},
-                  {"SPPowerDataType", "inventory/shapes/SPPowerDataType-one-key.xml"},
-                  {"SPBluetoothDataType", "inventory/shapes/SPBluetoothDataType-empty-entry.xml"},
-                  {"SPFirewallDataType", "inventory/shapes/SPFirewallDataType-string-item.xml"},
-                  {"SPNetworkDataType", "inventory/shapes/SPNetworkDataType-lists.xml"}}}),
+    ::testing::Values(Recorded{"mac_a", {}, "macos/mac-a"}, Recorded{"linux_vm", {}, "linux/expected/vm"},
+                      Recorded{"linux_laptop", {}, "linux/expected/laptop"},
+                      Recorded{"mac_samples",
+                               {{"SPSerialATADataType", "macos/samples/SPSerialATADataType.xml"},
+                                {"SPUSBDataType", "macos/samples/SPUSBDataType2.xml"}}},
+                      // The shapes real machines produce less often: two memory groups (the
+                      // second group's fields inside the first's elements), two locations
+                      // (nested), drives without volumes, cards without displays, nested USB.
+                      Recorded{"shapes",
+                               {{"SPMemoryDataType", "inventory/shapes/SPMemoryDataType-two-groups.xml"},
+                                {"SPNetworkLocationDataType",
+                                 "inventory/shapes/SPNetworkLocationDataType-two-locations.xml"},
+                                {"SPSerialATADataType", "inventory/shapes/SPSerialATADataType-two-controllers.xml"},
+                                {"SPDisplaysDataType", "inventory/shapes/SPDisplaysDataType-two-cards.xml"},
+                                {"SPUSBDataType", "inventory/shapes/SPUSBDataType-nested.xml"},
+                                {"SPPowerDataType", "inventory/shapes/SPPowerDataType-one-key.xml"},
+                                {"SPBluetoothDataType", "inventory/shapes/SPBluetoothDataType-empty-entry.xml"},
+                                {"SPFirewallDataType", "inventory/shapes/SPFirewallDataType-string-item.xml"},
+                                {"SPNetworkDataType", "inventory/shapes/SPNetworkDataType-lists.xml"}}}),
     [](const ::testing::TestParamInfo<Recorded>& info) { return std::string(info.param.machine); });
 
 TEST(CheckDamagedDocument, NamesTheFirstDeviationWithItsPath) {
@@ -228,8 +228,8 @@ TEST(CheckDamagedDocument, NamesTheFirstDeviationWithItsPath) {
       {"field renamed", "<capacity>(.*?)</capacity>", "<size>$1</size>",
        "/wpmacasstinfo/fn[5]/dtl[1]/size[1]: found \"size\" where \"capacity\" belongs"},
       {"record number missing", "<dtl ID=\"1\">", "<dtl>", "/wpmacasstinfo/fn[1]/dtl[2]: attribute \"ID\" missing"},
-      {"records out of order", "<fnname>hardwareinfo</fnname><dtl ID=\"0\">", "<fnname>hardwareinfo</fnname><dtl ID=\"1\">",
-       "/wpmacasstinfo/fn[2]/dtl[1]/@ID: is \"1\", expected \"0\""},
+      {"records out of order", "<fnname>hardwareinfo</fnname><dtl ID=\"0\">",
+       "<fnname>hardwareinfo</fnname><dtl ID=\"1\">", "/wpmacasstinfo/fn[2]/dtl[1]/@ID: is \"1\", expected \"0\""},
       {"registration id not a number", "<regid>4711</regid>", "<regid>47x1</regid>",
        "/wpmacasstinfo/regid[1]: holds \"47x1\", which is not of the form -?[0-9]+"},
       {"category left out", "<fn><fnname>firewall</fnname>.*?</fn>", "",
@@ -239,16 +239,15 @@ TEST(CheckDamagedDocument, NamesTheFirstDeviationWithItsPath) {
       {"markup inside a value", "<srlnum><!\\[CDATA\\[(.*?)\\]\\]></srlnum>", "<srlnum><b>$1</b></srlnum>",
        "/wpmacasstinfo/fn[1]/dtl[1]/srlnum[1]: holds element \"b\" where text belongs"},
       {"cut short", "<fn><fnname>locations</fnname>.*", "", "not an XML document: Start-end tags mismatch"},
-      {"registration id of a million digits", "<regid>4711</regid>",
-       "<regid>" + std::string(1000000, '7') + "</regid>",
+      {"registration id of a million digits", "<regid>4711</regid>", "<regid>" + std::string(1000000, '7') + "</regid>",
        "/wpmacasstinfo/regid[1]: holds 1000000 characters where -?[0-9]+ belongs"},
       {"locations nested without end", "<fn><fnname>locations</fnname>.*</fn>", nested,
        "/wpmacasstinfo/fn[18]/dtl[1]/dtl[1]/dtl[1]/dtl[1]/dtl[1]/dtl[1]/dtl[1]/dtl[1]/dtl[1]/dtl[1]/dtl[1]/dtl[1]"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.damage);
-    const std::string damaged = std::regex_replace(document, std::regex(c.pattern), c.replacement,
-                                                   std::regex_constants::format_first_only);
+    const std::string damaged =
+        std::regex_replace(document, std::regex(c.pattern), c.replacement, std::regex_constants::format_first_only);
     ASSERT_NE(damaged, document);
     EXPECT_THAT(inspect::checkDocument(damaged).value_or("accepted"), HasSubstr(c.deviation));
   }
@@ -268,10 +267,11 @@ class InstallationUnderRoot : public ::testing::Test {
  protected:
   void SetUp() override {
     sandbox.writeRouteTable(true);
-    sandbox.writeSettings(4711,
-                          "\t<key>proxysettings</key>\n\t<dict>\n\t\t<key>proxyip</key>\n\t\t<string>127.0.0.1</string>\n"
-                          "\t\t<key>proxyusername</key>\n\t\t<string>" +
-                              encrypted("proxy-user") + "</string>\n\t</dict>\n");
+    sandbox.writeSettings(
+        4711,
+        "\t<key>proxysettings</key>\n\t<dict>\n\t\t<key>proxyip</key>\n\t\t<string>127.0.0.1</string>\n"
+        "\t\t<key>proxyusername</key>\n\t\t<string>" +
+            encrypted("proxy-user") + "</string>\n\t</dict>\n");
     writeWebPosts(sandbox, webPost("wpmacsmartsts", encrypted("http://127.0.0.1:9/smart")) +
                                webPost("wpmacupdsysdtl", encrypted("http://127.0.0.1:9/sysdtl")));
   }
