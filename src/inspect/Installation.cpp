@@ -159,8 +159,8 @@ std::string octal(mode_t mode) {
 void checkSettingsFile(std::vector<Check>& checks, bool& readable) {
   const std::string path = GlobalPreferences::settingsFilePath();
   struct stat st {};
-  readable = ::stat(path.c_str(), &st) == 0 && readPlistFile(path) &&
-             plist_get_node_type(readPlistFile(path).get()) == PLIST_DICT;
+  std::string unreadable;
+  readable = ::stat(path.c_str(), &st) == 0 && readDictionaryFile(path, unreadable);
   if (!readable) {
     checks.push_back(failed("settings", path + " missing or not a property-list dictionary",
                             "restore config/settings.plist from the agent's installer"));
