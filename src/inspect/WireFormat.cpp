@@ -418,6 +418,18 @@ const std::vector<DocumentRule>& documentRules() {
 
 namespace {
 
+// The document kind of a root element; null when no document has such a root.
+const DocumentRule* ruleFor(pugi::xml_node root) {
+  const DocumentRule* chosen = nullptr;
+  for (const DocumentRule& rule : documentRules()) {
+    if (rule.root.name != root.name()) continue;
+    // The two inventories share their root; their "type" tells them apart.
+    const std::string& type = rule.root.children.front().text.fixed;
+    if (!chosen || (!type.empty() && type == root.first_child().child_value())) chosen = &rule;
+  }
+  return chosen;
+}
+
 std::optional<std::string> walk(pugi::xml_document& document, std::string_view text, bool restoreEmptyValues) {
   const pugi::xml_parse_result parsed =
       document.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8);
@@ -425,17 +437,15 @@ std::optional<std::string> walk(pugi::xml_document& document, std::string_view t
     return "not an XML document: " + std::string(parsed.description()) + " at byte " + std::to_string(parsed.offset);
   }
   const pugi::xml_node root = document.document_element();
-  const DocumentRule* chosen = nullptr;
-  std::string known;
-  for (const DocumentRule& rule : documentRules()) {
-    if (known.find(rule.root.name) == std::string::npos) known += (known.empty() ? "" : ", ") + rule.root.name;
-    if (rule.root.name != root.name()) continue;
-    // The two inventories share their root; their "type" tells them apart.
-    const std::string& type = rule.root.children.front().text.fixed;
-    if (!chosen || (!type.empty() && type == root.first_child().child_value())) chosen = &rule;
-  }
+  const DocumentRule* chosen = ruleFor(root);
   const std::string path = std::string("/") + root.name();
-  if (!chosen) return path + ": not a document of the wire format (its root is one of " + known + ")";
+  if (!chosen) {
+    std::string known;
+    for (const DocumentRule& rule : documentRules()) {
+      if (known.find(rule.root.name) == std::string::npos) known += (known.empty() ? "" : ", ") + rule.root.name;
+    }
+    return path + ": not a document of the wire format (its root is one of " + known + ")";
+  }
   Checker checker;
   checker.restoreEmptyValues = restoreEmptyValues;
   if (checker.element(chosen->root, root, path, 0)) return std::nullopt;
@@ -447,6 +457,27 @@ std::optional<std::string> walk(pugi::xml_document& document, std::string_view t
 std::optional<std::string> checkDocument(std::string_view text) {
   pugi::xml_document document;
   return walk(document, text, false);
+}
+
+std::optional<std::string> checkDataPostName(std::string_view fileName, std::string_view text) {
+  static const std::regex kDataPostName("(wpmac[a-z]+)_(-?[0-9]+)_[0-9]{14}");
+  const std::string name(fileName.substr(fileName.rfind('/') + 1));
+  std::smatch parts;
+  if (!std::regex_match(name, parts, kDataPostName)) return std::nullopt;
+  pugi::xml_document document;
+  if (!document.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8)) return std::nullopt;
+  const pugi::xml_node root = document.document_element();
+  const DocumentRule* rule = ruleFor(root);
+  if (!rule) return std::nullopt;
+  if (rule->fileNamePrefix != parts[1].str()) {
+    return "file name: " + parts[1].str() + "_ holds the " + rule->title + " document, whose files are named " +
+           rule->fileNamePrefix + "_";
+  }
+  const std::string regId = root.child("regid").child_value();
+  if (regId != parts[2].str()) {
+    return "file name: registration id " + parts[2].str() + ", the document's is " + regId;
+  }
+  return std::nullopt;
 }
 
 std::string withEmptyValuesRestored(std::string_view text) {

@@ -52,6 +52,11 @@ const std::vector<DocumentRule>& documentRules();
 // first deviation: "<element path>: <what is wrong>".
 std::optional<std::string> checkDocument(std::string_view text);
 
+// For a data-post file ("<prefix>_<registration id>_<yyyyMMddHHmmss>"): absent
+// when its name fits the document it holds, else what does not. Absent for
+// any other name.
+std::optional<std::string> checkDataPostName(std::string_view fileName, std::string_view text);
+
 // The document in the tree builder's text form, with every value the
 // compression envelope wrote as an empty element (it keeps no empty CDATA
 // section) given its empty CDATA section back. Unchanged when it does not follow

@@ -108,7 +108,9 @@ int check(const Options& o, const std::string& passPhrase) {
       status = badInput(name + ": " + decoded.error);
       continue;
     }
-    if (const auto deviation = brim::inspect::checkDocument(decoded.document)) {
+    std::optional<std::string> deviation = brim::inspect::checkDocument(decoded.document);
+    if (!deviation) deviation = brim::inspect::checkDataPostName(name, decoded.document);
+    if (deviation) {
       std::cout << name << ": " << *deviation << "\n";
       status = std::max(status, 1);
     } else {

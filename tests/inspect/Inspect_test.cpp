@@ -213,8 +213,13 @@ INSTANTIATE_TEST_SUITE_P(
                                 {"SPNetworkDataType", "inventory/shapes/SPNetworkDataType-lists.xml"}}}),
     [](const ::testing::TestParamInfo<Recorded>& info) { return std::string(info.param.machine); });
 
+const std::pair<std::string, std::string>& macADocuments() {
+  static const std::pair<std::string, std::string> documents = inventoryDocuments(Recorded{"mac_a", {}, "macos/mac-a"});
+  return documents;
+}
+
 TEST(CheckDamagedDocument, NamesTheFirstDeviationWithItsPath) {
-  const std::string document = inventoryDocuments(Recorded{"mac_a", {}, "macos/mac-a"}).first;
+  const std::string document = macADocuments().first;
   std::string nested = "<fn>";
   for (int i = 0; i < 100000; ++i) nested += "<fnname>locations</fnname><dtl><type/><activeloc/>";
   for (int i = 0; i < 100000; ++i) nested += "</dtl>";
@@ -251,6 +256,31 @@ TEST(CheckDamagedDocument, NamesTheFirstDeviationWithItsPath) {
     ASSERT_NE(damaged, document);
     EXPECT_THAT(inspect::checkDocument(damaged).value_or("accepted"), HasSubstr(c.deviation));
   }
+}
+
+TEST(CheckDataPostFile, TheNameFitsTheDocument) {
+  const std::string scratch = fs::temp_directory_path() / ("brim_inspect_names_" + std::to_string(::getpid()));
+  const auto& [hardware, software] = macADocuments();
+  const struct {
+    const char* name;
+    std::string content;
+    int exitStatus;
+    const char* verdict;
+  } cases[] = {
+      {"wpmacasstswinfo_4711_20261206051844", software, 0, "OK"},
+      {"wpmacpradatahr_4711_20261204210633", readFile(fixture("procmon/report_small_machine.xml")), 0, "OK"},
+      {"wpmacasstinfo_4711_20261206051844", software, 1,
+       "file name: wpmacasstinfo_ holds the Software inventory document, whose files are named wpmacasstswinfo_"},
+      {"wpmacasstinfo_42_20261206051844", hardware, 1, "file name: registration id 42, the document's is 4711"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    writeFile(scratch + "/" + c.name, c.content);
+    const RunResult result = inspect("check " + scratch + "/" + c.name);
+    EXPECT_EQ(result.exitStatus, c.exitStatus);
+    EXPECT_EQ(result.output, scratch + "/" + c.name + ": " + c.verdict + "\n");
+  }
+  fs::remove_all(scratch);
 }
 
 TEST(WireFormatDocs, CommittedCopiesAreWhatTheTablesGive) {
