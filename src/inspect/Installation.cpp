@@ -6,7 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <optional>
@@ -23,7 +25,6 @@
 #include "inspect/BodyDecoder.h"
 #include "net/Communications.h"
 #include "net/Reachability.h"
-#include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "platform/Plist.h"
 
@@ -285,10 +286,28 @@ struct Run {
   }
 };
 
+// The last `bytes` of a file from the start of a line; absent when it cannot be read.
+std::optional<std::string> tailOf(const std::string& path, std::streamoff bytes) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) return std::nullopt;
+  const std::streamoff size = in.tellg();
+  in.seekg(size > bytes ? size - bytes : 0);
+  std::string text(static_cast<size_t>(std::min(size, bytes)), '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<size_t>(in.gcount()));
+  if (size > bytes) text.erase(0, text.find('\n') + 1);
+  return text;
+}
+
 void checkLastRuns(std::vector<Check>& checks) {
   const std::string path = Paths::fixed(Paths::kLogDir) + "/brim_asset.log";
-  const std::optional<std::string> log = FileSystem::readFile(path);
+  // Whole documents are logged on every run: the last runs are near the end.
+  constexpr std::streamoff kLogTail = 32 << 20;
+  const std::optional<std::string> log = tailOf(path, kLogTail);
   constexpr std::string_view kMain = "int main(int, const char **):";
+  constexpr std::string_view kAssets = "-[ConsolidatedAssets ";
+  // Every line that tells how a job went starts with one of the two; documents do not matter here.
+  constexpr size_t kKept = 200;
   struct Job {
     const char* name;
     const char* marker;
@@ -307,8 +326,8 @@ void checkLastRuns(std::vector<Check>& checks) {
     const size_t at = line.find(kMain);
     if (at != std::string::npos && line.compare(at + kMain.size(), std::string::npos, "Asset collection") == 0) {
       runs.push_back({line.substr(0, at == 0 ? 0 : at - 1), {}});
-    } else if (!runs.empty()) {
-      runs.back().lines.push_back(line);
+    } else if (!runs.empty() && (at != std::string::npos || line.find(kAssets) != std::string::npos)) {
+      runs.back().lines.push_back(line.substr(0, kKept));
     }
   }
   if (!log) {
