@@ -21,6 +21,7 @@
 #include "config/ProxySettings.h"
 #include "config/SectionFields.h"
 #include "config/WebPostSetting.h"
+#include "envelope/Base64.h"
 #include "envelope/EncryptionAES.h"
 #include "inspect/BodyDecoder.h"
 #include "net/Communications.h"
@@ -110,7 +111,11 @@ void printValue(std::ostream& out, const std::string& key, plist_t node, bool de
     }
     return;
   }
-  out << scalarText(node) << "\n";
+  out << scalarText(node);
+  // Whole cipher blocks that do not come back: encrypted under another pass phrase, or damaged.
+  const std::optional<std::string> bytes = text ? decodeBase64(*text) : std::nullopt;
+  if (bytes && !bytes->empty() && bytes->size() % 16 == 0) out << " (looks encrypted; does not decrypt)";
+  out << "\n";
 }
 
 // The address a post goes to: the query string resolved against the site,

@@ -39,6 +39,9 @@ RunResult inspect(const std::string& arguments) {
   return runShell("'" BRIM_BIN_DIR "/brim_inspect' " + arguments + " 2>&1");
 }
 
+// Another deployment's pass phrase.
+const std::string kOtherPassPhrase = "Zyxwvutsrqponmlkjihgfedcba987654";
+
 std::string plistBool(bool value) { return value ? "<true/>" : "<false/>"; }
 
 std::string encrypted(const std::string& text, const std::string& passPhrase = sharedPassPhrase()) {
@@ -125,7 +128,7 @@ TEST(DecodeBadInput, NamesWhatIsWrongAndExitsWith2) {
   const std::string scratch = fs::temp_directory_path() / ("brim_inspect_bad_" + std::to_string(::getpid()));
   fs::create_directories(scratch);
   const std::string body = "<wpmacsmartsts>" + encrypted("<regid>1</regid>") + "</wpmacsmartsts>";
-  writeFile(scratch + "/wrong.key", "Zyxwvutsrqponmlkjihgfedcba987654\n");
+  writeFile(scratch + "/wrong.key", kOtherPassPhrase + "\n");
   const struct {
     const char* situation;
     std::string input;
@@ -293,6 +296,9 @@ TEST(WireFormatDocs, CommittedCopiesAreWhatTheTablesGive) {
 // ---------------------------------------------------------------------------
 // settings, webposts and doctor on an installation under --root.
 
+// A secret encrypted under another deployment's pass phrase.
+const std::string kForeignSecret = encrypted("secret", kOtherPassPhrase);
+
 class InstallationUnderRoot : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -301,7 +307,8 @@ class InstallationUnderRoot : public ::testing::Test {
         4711,
         "\t<key>proxysettings</key>\n\t<dict>\n\t\t<key>proxyip</key>\n\t\t<string>127.0.0.1</string>\n"
         "\t\t<key>proxyusername</key>\n\t\t<string>" +
-            encrypted("proxy-user") + "</string>\n\t</dict>\n");
+            encrypted("proxy-user") + "</string>\n\t\t<key>proxypassword</key>\n\t\t<string>" + kForeignSecret +
+            "</string>\n\t</dict>\n");
     writeWebPosts(sandbox, webPost("wpmacsmartsts", encrypted("http://127.0.0.1:9/smart")) +
                                webPost("wpmacupdsysdtl", encrypted("http://127.0.0.1:9/sysdtl")));
   }
@@ -316,6 +323,8 @@ TEST_F(InstallationUnderRoot, SettingsAndWebPostsShowSecretsOnlyWhenAskedTo) {
   EXPECT_EQ(settings.exitStatus, 0) << settings.output;
   EXPECT_THAT(settings.output, HasSubstr("[machineinfo]\n  dcregid = 4711\n"));
   EXPECT_THAT(settings.output, HasSubstr("  proxyusername = (encrypted)\n"));
+  EXPECT_THAT(settings.output,
+              HasSubstr("  proxypassword = \"" + kForeignSecret + "\" (looks encrypted; does not decrypt)\n"));
   EXPECT_THAT(settings.output, Not(HasSubstr("proxy-user")));
   EXPECT_THAT(run("settings --decrypt").output, HasSubstr("  proxyusername = \"proxy-user\" (decrypted)\n"));
 
@@ -351,7 +360,7 @@ TEST_F(InstallationUnderRoot, DoctorFindsWhatKeepsTheMachineFromPosting) {
        "FAIL web post wpmacupdsysdtl: missing from"},
       {"site that does not decrypt",
        [&] {
-         writeWebPosts(sandbox, webPost("wpmacsmartsts", encrypted("http://h/", "Zyxwvutsrqponmlkjihgfedcba987654")) +
+         writeWebPosts(sandbox, webPost("wpmacsmartsts", encrypted("http://h/", kOtherPassPhrase)) +
                                     webPost("wpmacupdsysdtl", encrypted("http://127.0.0.1:9/")));
        },
        "FAIL web post wpmacsmartsts: primarysite does not decrypt with the compiled-in pass phrase"},
