@@ -1,5 +1,6 @@
 #include "inspect/WireFormat.h"
 
+#include <map>
 #include <pugixml.hpp>
 #include <regex>
 #include <sstream>
@@ -169,31 +170,41 @@ class Checker {
       if (!text(a.value, attribute.value(), path + "/@" + a.name, index)) return false;
     }
     std::string content;
-    std::vector<pugi::xml_node> kids;
+    Children kids{path, {}, {}};
+    std::map<std::string_view, int> seen;
     for (pugi::xml_node child : node.children()) {
-      if (child.type() == pugi::node_element) kids.push_back(child);
+      if (child.type() == pugi::node_element) {
+        kids.nodes.push_back(child);
+        kids.ordinals.push_back(++seen[child.name()]);
+      }
       if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) content += child.value();
     }
     if (rule.leaf) {
       if (restoreEmptyValues && rule.cdata && !node.first_child()) node.append_child(pugi::node_cdata);
-      if (!kids.empty()) return fail(path, "holds element " + quoted(kids.front().name()) + " where text belongs");
+      if (!kids.nodes.empty()) {
+        return fail(path, "holds element " + quoted(kids.nodes.front().name()) + " where text belongs");
+      }
       return text(rule.text, content, path, index);
     }
     if (content.find_first_not_of(" \t\r\n") != std::string::npos) {
       return fail(path, "holds text " + quoted(content) + " where only elements belong");
     }
     size_t pos = 0;
-    if (!sequence(rule.children, kids, pos, path)) return false;
-    if (pos < kids.size()) return fail(pathOf(kids[pos], path), "unexpected element " + quoted(kids[pos].name()));
+    if (!sequence(rule.children, kids, pos)) return false;
+    if (pos < kids.nodes.size()) return fail(kids.path(pos), "unexpected element " + quoted(kids.nodes[pos].name()));
     return true;
   }
 
  private:
-  static std::string pathOf(pugi::xml_node node, const std::string& parentPath) {
-    int same = 1;
-    for (pugi::xml_node n = node.previous_sibling(node.name()); n; n = n.previous_sibling(node.name())) ++same;
-    return parentPath + "/" + node.name() + "[" + std::to_string(same) + "]";
-  }
+  // An element's child elements, each with its number among the children of its name.
+  struct Children {
+    std::string parentPath;
+    std::vector<pugi::xml_node> nodes;
+    std::vector<int> ordinals;
+    std::string path(size_t i) const {
+      return parentPath + "/" + nodes[i].name() + "[" + std::to_string(ordinals[i]) + "]";
+    }
+  };
 
   bool fail(const std::string& path, const std::string& what) {
     if (!error) error = path + ": " + what;
@@ -234,37 +245,38 @@ class Checker {
     return r.children.empty() ? std::string_view() : firstName(r.children.front());
   }
 
-  bool step(const Node& rule, const std::vector<pugi::xml_node>& kids, size_t& pos, const std::string& parentPath) {
+  bool step(const Node& rule, const Children& kids, size_t& pos) {
     const Node& r = resolved(rule);
     const std::string_view first = firstName(rule);
     int count = 0;
-    while ((rule.max < 0 || count < rule.max) && pos < kids.size() && first == kids[pos].name()) {
+    while ((rule.max < 0 || count < rule.max) && pos < kids.nodes.size() && first == kids.nodes[pos].name()) {
       if (r.kind == Node::Kind::Element) {
-        if (!element(r, kids[pos], pathOf(kids[pos], parentPath), count)) return false;
+        if (!element(r, kids.nodes[pos], kids.path(pos), count)) return false;
         ++pos;
       } else {
         // The locations chain nests once per location; no machine has this many.
         constexpr size_t kDeepestChain = 200;
-        if (groups_.size() >= kDeepestChain) return fail(parentPath, "nested deeper than any document the tool writes");
+        if (groups_.size() >= kDeepestChain) {
+          return fail(kids.parentPath, "nested deeper than any document the tool writes");
+        }
         groups_.push_back(&r);
-        const bool matched = sequence(r.children, kids, pos, parentPath);
+        const bool matched = sequence(r.children, kids, pos);
         groups_.pop_back();
         if (!matched) return false;
       }
       ++count;
     }
     if (count >= rule.min) return true;
-    if (pos < kids.size()) {
-      return fail(pathOf(kids[pos], parentPath),
-                  "found " + quoted(kids[pos].name()) + " where \"" + std::string(first) + "\" belongs");
+    if (pos < kids.nodes.size()) {
+      return fail(kids.path(pos),
+                  "found " + quoted(kids.nodes[pos].name()) + " where \"" + std::string(first) + "\" belongs");
     }
-    return fail(parentPath, "\"" + std::string(first) + "\" missing at the end");
+    return fail(kids.parentPath, "\"" + std::string(first) + "\" missing at the end");
   }
 
-  bool sequence(const std::vector<Node>& rules, const std::vector<pugi::xml_node>& kids, size_t& pos,
-                const std::string& parentPath) {
+  bool sequence(const std::vector<Node>& rules, const Children& kids, size_t& pos) {
     for (const Node& rule : rules) {
-      if (!step(rule, kids, pos, parentPath)) return false;
+      if (!step(rule, kids, pos)) return false;
     }
     return true;
   }
