@@ -220,8 +220,9 @@ void checkFolders(std::vector<Check>& checks, const MacFolderSettings& folders) 
                             "set macfolders.datapostdirrelative in the settings"));
     return;
   }
-  // Written the way the tool writes: a new file in the folder.
-  const std::string probe = rooted(folders.folder(folders.dataPostDirRelative)) + "/.brim_inspect_XXXXXX";
+  // Written the way the tool writes: a new file in the folder, under a hidden
+  // temporary name that the uploader leaves alone.
+  const std::string probe = rooted(folders.folder(folders.dataPostDirRelative)) + "/.autodelete_brim_inspect_XXXXXX";
   std::string name = probe;
   const int fd = ::mkstemp(name.data());
   if (fd < 0) {
@@ -359,11 +360,14 @@ void checkLastRuns(std::vector<Check>& checks) {
     } else if (last->has("PROCESS DATA WRITE ERROR") ||
                (std::string_view(job.name) == "software inventory" && !last->has("software asset saved into file"))) {
       checks.push_back(failed(name, when + "its data-post file was not written", "see the data-post checks"));
-    } else if (last->has("No Response") && !last->has("Saved data for webpost")) {
-      checks.push_back(
-          warn(name, when + "not answered, and not saved as the network looked up", "check the web post's site"));
     } else if (last->has("Saved data for webpost")) {
-      checks.push_back(warn(name, when + "no connection: saved as a data-post file instead", "check the network"));
+      checks.push_back(warn(name,
+                            when + "not delivered" + (last->has("No Connection") ? " (no connection)" : "") +
+                                ": saved as a data-post file for the uploader",
+                            "check the network and the web post's site"));
+    } else if (last->has("No Response")) {
+      checks.push_back(
+          warn(name, when + "no answer from the server, and not saved for the uploader", "check the web post's site"));
     } else {
       checks.push_back(ok(name, when + "finished"));
     }
