@@ -10,12 +10,11 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
-#include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <sstream>
 
-#include "config/ControllerInfoSettings.h"
 #include "config/DateToDisasterRecoverySettings.h"
 #include "config/GlobalPreferences.h"
 #include "config/ProxySettings.h"
@@ -45,18 +44,17 @@ std::string rooted(const std::string& path) {
 
 // Calls visit with each key and value of a dictionary, in the file's order.
 void forEachEntry(plist_t dict, const std::function<void(const std::string& key, plist_t value)>& visit) {
-  plist_dict_iter it = nullptr;
-  plist_dict_new_iter(dict, &it);
+  plist_dict_iter raw = nullptr;
+  plist_dict_new_iter(dict, &raw);
+  const std::unique_ptr<void, decltype(&std::free)> it(raw, &std::free);
   for (;;) {
-    char* key = nullptr;
+    char* rawKey = nullptr;
     plist_t value = nullptr;
-    plist_dict_next_item(dict, it, &key, &value);
+    plist_dict_next_item(dict, it.get(), &rawKey, &value);
+    const std::unique_ptr<char, decltype(&std::free)> key(rawKey, &std::free);
     if (!key) break;
-    const std::string name(key);
-    std::free(key);
-    visit(name, value);
+    visit(key.get(), value);
   }
-  std::free(it);
 }
 
 // The file's root dictionary; null, with error set, when there is none.
@@ -141,11 +139,11 @@ std::optional<uint32_t> ipv4Of(const std::string& host) {
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (host.empty() || ::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) return std::nullopt;
-  const uint32_t address = ntohl(reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
-  ::freeaddrinfo(found);
-  return address;
+  addrinfo* raw = nullptr;
+  if (host.empty() || ::getaddrinfo(host.c_str(), nullptr, &hints, &raw) != 0) return std::nullopt;
+  const std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> found(raw, &::freeaddrinfo);
+  if (!found) return std::nullopt;
+  return ntohl(reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
 }
 
 Check ok(std::string name, std::string detail) { return {Check::Status::OK, std::move(name), std::move(detail), {}}; }
