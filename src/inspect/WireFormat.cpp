@@ -96,7 +96,7 @@ Node categoryRule(const CategoryShape& shape) {
       break;
     case Records::Grouped: {
       Node dtl = element("dtl", {group(Node::Kind::Group, "", record, 0, -1)}, 0, -1);
-      dtl.attributes.push_back({"ID", kInteger});
+      dtl.attributes.push_back({"ID", matching("[0-9]+")});
       dtl.note = "numbered within each group; a later group's fields repeat inside the first group's elements";
       fn.children = {fnname, dtl};
       break;
