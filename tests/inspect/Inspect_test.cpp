@@ -351,7 +351,7 @@ TEST_F(InstallationUnderRoot, DoctorFindsWhatKeepsTheMachineFromPosting) {
   const struct {
     const char* fault;
     std::function<void()> make;
-    const char* finding;
+    std::string finding;
   } cases[] = {
       {"registration id 0", [&] { sandbox.writeSettings(0); }, "FAIL registration id: 0: every job stops"},
       {"world-writable settings", [&] { ::chmod(settings.c_str(), 0666); },
@@ -365,6 +365,8 @@ TEST_F(InstallationUnderRoot, DoctorFindsWhatKeepsTheMachineFromPosting) {
        },
        "FAIL web post wpmacsmartsts: primarysite does not decrypt with the compiled-in pass phrase"},
       {"no route", [&] { sandbox.writeRouteTable(false); }, "FAIL reach 127.0.0.1: no route to 127.0.0.1"},
+      {"data-post folder gone", [&] { fs::remove_all(sandbox.path("datapost")); },
+       "FAIL data-post writable: " + sandbox.path("datapost") + " takes no new file"},
       {"process report not written",
        [&] {
          writeFile(log,
@@ -379,6 +381,7 @@ TEST_F(InstallationUnderRoot, DoctorFindsWhatKeepsTheMachineFromPosting) {
     SCOPED_TRACE(c.fault);
     SetUp();
     ::chmod(settings.c_str(), 0644);
+    fs::create_directories(sandbox.path("datapost"));
     fs::remove(log);
     c.make();
     const RunResult result = run("doctor");
