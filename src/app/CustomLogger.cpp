@@ -7,6 +7,7 @@
 #include <span>
 #include <thread>
 #include <vector>
+#include <utility>
 
 #include "app/DateTime.h"
 #include "platform/DistributedNotification.h"
@@ -84,6 +85,11 @@ void writeLine(std::FILE* stream, Pieces pieces) {
 
 void writeLine(std::FILE* stream, std::string_view text) { writeLine(stream, Pieces(&text, 1)); }
 
+CustomLogger::Sink& sink() {
+  static CustomLogger::Sink value;
+  return value;
+}
+
 // Permission errors are not ours to report: the log must go on.
 void openToEveryone(const std::string& path) { FileSystem::setPermissions(path, 0777); }
 
@@ -98,6 +104,12 @@ void echoAndLog(std::mutex& lock, std::FILE* stream, Pieces message) {
   std::string_view single;
   const Pieces line = bounded(message, storage, single);
   std::lock_guard<std::mutex> guard(lock);
+  if (sink()) {
+    std::string joined;
+    for (const std::string_view piece : line) joined += piece;
+    sink()(joined);
+    return;
+  }
   writeLine(stream, line);
   CustomLogger::log(line);
 }
@@ -207,6 +219,8 @@ void logAt(const Sig& sig, std::initializer_list<std::string_view> pieces) {
   line.insert(line.end(), pieces.begin(), pieces.end());
   CustomLogger::MyCustomLog(line);
 }
+
+void CustomLogger::setSink(Sink newSink) { sink() = std::move(newSink); }
 
 void logAt(const Sig& sig, std::string_view text) {
   std::string message = sig.text();

@@ -10,6 +10,7 @@
 // lock-file test at the same moment.
 #include <chrono>
 #include <initializer_list>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -42,6 +43,12 @@ class CustomLogger {
   };
   // Tests shorten the waits; absent restores the real ones.
   static void setWaitsForTesting(std::optional<Waits> waits);
+
+  // A program that only reads the agent's files (brim_inspect) takes the
+  // messages itself: nothing is echoed or appended to the agent's log while a
+  // sink is set. An empty sink restores the log.
+  using Sink = std::function<void(const std::string& message)>;
+  static void setSink(Sink sink);
 };
 
 // Logs "<signature>:<text>" through MyCustomLog: the "%s:" convention of every message.

@@ -68,7 +68,7 @@ std::string ConsolidatedAssets::executeCommand(const std::string& command, Shell
 // ---------------------------------------------------------------------------
 // Inventory documents.
 
-void ConsolidatedAssets::collectData() {
+std::span<const ConsolidatedAssets::Collector> ConsolidatedAssets::hardwareCollectors() {
   // The hardware categories, in the order the document lists them.
   static constexpr Collector kHardware[] = {
       &brim::collectData::getMemoryInfo,        &brim::collectData::getHardwareInfo,
@@ -80,15 +80,23 @@ void ConsolidatedAssets::collectData() {
       &brim::collectData::getGraphicInfo,       &brim::collectData::getBlueToothHardWareInfo,
       &brim::collectData::getBlueToothServices, &brim::collectData::getBlueToothDevices,
       &brim::collectData::getNetwokInfo,        &brim::collectData::getLocationsInfo};
-  assetString1 = inventoryDocument("assetdata", kHardware);
+  return kHardware;
+}
+
+std::span<const ConsolidatedAssets::Collector> ConsolidatedAssets::softwareCollectors() {
+  static constexpr Collector kSoftware[] = {&brim::collectData::getSystemInfo, &brim::collectData::getApplicationInfo,
+                                            &brim::collectData::getUSBInfo};
+  return kSoftware;
+}
+
+void ConsolidatedAssets::collectData() {
+  assetString1 = inventoryDocument("assetdata", hardwareCollectors());
   // The log line is followed by an empty line.
   logAt(Sig::instance("ConsolidatedAssets", "collectData"), {"assetString=", *assetString1, "\n"});
 }
 
 void ConsolidatedAssets::collectSWData() {
-  static constexpr Collector kSoftware[] = {&brim::collectData::getSystemInfo, &brim::collectData::getApplicationInfo,
-                                            &brim::collectData::getUSBInfo};
-  assetString2 = inventoryDocument("software", kSoftware);
+  assetString2 = inventoryDocument("software", softwareCollectors());
   logAt(Sig::instance("ConsolidatedAssets", "collectSWData"), {"assetString=", *assetString2});
 }
 

@@ -55,6 +55,11 @@ class ConsolidatedAssets {
   // (empty for an empty root); absent when the text has no such root.
   static std::optional<std::string> xmlStringWithoutRootNodeWithName(const std::string& name, const std::string& xml);
 
+  // The categories of the hardware ("assetdata") and the software document, in document order.
+  using Collector = XMLTree (collectData::*)();
+  static std::span<const Collector> hardwareCollectors();
+  static std::span<const Collector> softwareCollectors();
+
   // True unless the reachability test says the network is not reachable.
   bool connected();
 
@@ -72,7 +77,6 @@ class ConsolidatedAssets {
   std::optional<std::string> procLogDir;
 
  private:
-  using Collector = XMLTree (collectData::*)();
   std::string inventoryDocument(std::string_view type, std::span<const Collector> collectors);
   // Writes a document as "<prefix>_<regid>_<time stamp>" into the data-post directory.
   bool writeDataPostFile(std::string_view prefix, const std::optional<std::string>& document);

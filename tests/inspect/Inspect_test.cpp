@@ -1,0 +1,397 @@
+// brim_inspect against what the tool really writes and posts: every body form
+// of the two direct reports, the inventory documents of the recorded machines,
+// documents damaged on the way, and installations with the faults that keep a
+// machine from posting.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "app/CustomLogger.h"
+#include "config/SectionFields.h"
+#include "envelope/EncryptionAES.h"
+#include "inspect/BodyDecoder.h"
+#include "inspect/WireFormat.h"
+#include "reports/ConsolidatedAssets.h"
+#include "support/LoopbackPeers.h"
+#include "support/Sandbox.h"
+#include "support/SandboxRoot.h"
+
+namespace brim::test {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+// What the modules log, kept for the test instead of going to the log file.
+struct LogCapture {
+  LogCapture() {
+    CustomLogger::setSink([this](const std::string& message) { text += message + "\n"; });
+  }
+  ~LogCapture() { CustomLogger::setSink(nullptr); }
+  std::string text;
+};
+
+RunResult inspect(const std::string& arguments) {
+  return runShell("'" BRIM_BIN_DIR "/brim_inspect' " + arguments + " 2>&1");
+}
+
+// Another deployment's pass phrase.
+const std::string kOtherPassPhrase = "Zyxwvutsrqponmlkjihgfedcba987654";
+
+std::string plistBool(bool value) { return value ? "<true/>" : "<false/>"; }
+
+std::string encrypted(const std::string& text, const std::string& passPhrase = sharedPassPhrase()) {
+  return EncryptionAES().encryptChilkat(text, passPhrase);
+}
+
+struct Envelope {
+  bool compression = false;
+  bool encryption = false;
+  bool encryptXMLRootTag = false;
+};
+
+std::string webPost(const std::string& name, const std::string& site, const Envelope& envelope = {}) {
+  return "<key>" + name + "</key><dict><key>primarysite</key><string>" + site + "</string><key>compression</key>" +
+         plistBool(envelope.compression) + "<key>encryption</key>" + plistBool(envelope.encryption) +
+         "<key>encryptxmlroottag</key>" + plistBool(envelope.encryptXMLRootTag) +
+         "<key>getdata</key><dict><key>regid</key><string>rid</string></dict></dict>\n";
+}
+
+void writeWebPosts(const Sandbox& sandbox, const std::string& entries) {
+  writeFile(sandbox.path("config/webposts.plist"),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n" + entries +
+                "</dict>\n</plist>\n");
+}
+
+// ---------------------------------------------------------------------------
+// decode: every form a direct report is posted in.
+
+struct BodyForm {
+  const char* report;
+  Envelope envelope;
+};
+
+void PrintTo(const BodyForm& form, std::ostream* out) {
+  *out << form.report << " compression " << form.envelope.compression << ", encryption " << form.envelope.encryption
+       << ", root tag " << form.envelope.encryptXMLRootTag;
+}
+
+class DirectReportBody : public ::testing::TestWithParam<BodyForm> {};
+
+TEST_P(DirectReportBody, DecodesBackToTheLoggedReport) {
+  const BodyForm form = GetParam();
+  Sandbox sandbox;
+  sandbox.writeRouteTable(true);
+  sandbox.replayProfilerFrom(fixture("macos/mac-a"));
+  sandbox.writeSettings(4711, "", "\t\t<key>machinename</key>\n\t\t<string>mac-a</string>\n");
+  LoopbackHttpServer server{[](httplib::Server& routes) {
+    routes.Post(
+        ".*", [](const httplib::Request&, httplib::Response& response) { response.set_content("ACK", "text/plain"); });
+  }};
+  writeWebPosts(sandbox, webPost(form.report, encrypted(server.url("/post")), form.envelope));
+  LogCapture log;
+  {
+    SandboxInProcess inSandbox(sandbox);
+    ConsolidatedAssets assets;
+    std::string(form.report) == "wpmacsmartsts" ? assets.collectSmartStatus() : assets.collectMacDetails();
+  }
+  const auto requests = server.requests();
+  ASSERT_EQ(requests.size(), 1u) << log.text;
+
+  const inspect::Decoded decoded = inspect::decodeBody(requests[0].body, sharedPassPhrase());
+  ASSERT_TRUE(decoded.ok) << decoded.error;
+  const std::string mark = ":xml string = ", end = std::string("</") + form.report + ">";
+  const size_t start = log.text.find(mark) + mark.size();
+  EXPECT_EQ(decoded.document, log.text.substr(start, log.text.find(end, start) + end.size() - start));
+  EXPECT_EQ(inspect::checkDocument(decoded.document), std::nullopt);
+}
+
+std::vector<BodyForm> allBodyForms() {
+  std::vector<BodyForm> forms;
+  for (const char* report : {"wpmacsmartsts", "wpmacupdsysdtl"}) {
+    for (const Envelope envelope :
+         {Envelope{false, false, false}, Envelope{true, false, false}, Envelope{false, true, true},
+          Envelope{false, true, false}, Envelope{true, true, true}, Envelope{true, true, false}}) {
+      forms.push_back({report, envelope});
+    }
+  }
+  return forms;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryForm, DirectReportBody, ::testing::ValuesIn(allBodyForms()));
+
+TEST(DecodeBadInput, NamesWhatIsWrongAndExitsWith2) {
+  const std::string scratch = fs::temp_directory_path() / ("brim_inspect_bad_" + std::to_string(::getpid()));
+  fs::create_directories(scratch);
+  const std::string body = "<wpmacsmartsts>" + encrypted("<regid>1</regid>") + "</wpmacsmartsts>";
+  writeFile(scratch + "/wrong.key", kOtherPassPhrase + "\n");
+  const struct {
+    const char* situation;
+    std::string input;
+    std::string options;
+    const char* message;
+  } cases[] = {
+      {"not a document", "hello, server", "", "not an XML document"},
+      {"wrong pass phrase", body, "--pass-phrase-file " + scratch + "/wrong.key",
+       "does not decrypt with this pass phrase"},
+      {"Base64 cut inside a group", body.substr(0, 30) + "</wpmacsmartsts>", "", "is not Base64"},
+      {"Base64 cut at a block", body.substr(0, 35) + "</wpmacsmartsts>", "", "not whole 16-byte blocks"},
+      {"compressed content damaged", "<wpmacsmartsts><![CDATA[AAAA]]></wpmacsmartsts>", "", "does not restore"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.situation);
+    writeFile(scratch + "/body", c.input);
+    const RunResult result = inspect("decode " + c.options + " " + scratch + "/body");
+    EXPECT_EQ(result.exitStatus, 2);
+    EXPECT_THAT(result.output, HasSubstr(c.message));
+  }
+  EXPECT_EQ(inspect("decode " + scratch + "/absent").exitStatus, 2);
+  EXPECT_EQ(inspect("frobnicate").exitStatus, 2);
+  fs::remove_all(scratch);
+}
+
+// ---------------------------------------------------------------------------
+// check: the inventory documents of recorded machines, and damaged ones.
+
+struct Recorded {
+  const char* machine;
+  // Data type -> profiler output under tests/fixtures; data types not named answer nothing.
+  std::vector<std::pair<const char*, const char*>> outputs;
+  const char* allFrom = nullptr;  // or every data type from this folder
+};
+
+void PrintTo(const Recorded& recorded, std::ostream* out) { *out << recorded.machine; }
+
+// The hardware and software documents a run on the recorded machine writes.
+std::pair<std::string, std::string> inventoryDocuments(const Recorded& recorded) {
+  Sandbox sandbox;
+  sandbox.writeSettings(4711);
+  std::string dir = sandbox.root() + "/profiler";
+  fs::create_directories(dir);
+  if (recorded.allFrom) dir = fixture(recorded.allFrom);
+  for (const auto& [dataType, file] : recorded.outputs) {
+    fs::copy_file(fixture(file), dir + "/" + dataType + ".xml");
+  }
+  sandbox.replayProfilerFrom(dir);
+  LogCapture log;
+  SandboxInProcess inSandbox(sandbox);
+  ConsolidatedAssets assets;
+  assets.collectData();
+  assets.collectSWData();
+  return {assets.assetString1.value_or(""), assets.assetString2.value_or("")};
+}
+
+class RecordedDocuments : public ::testing::TestWithParam<Recorded> {};
+
+TEST_P(RecordedDocuments, FollowTheWireFormat) {
+  const auto [hardware, software] = inventoryDocuments(GetParam());
+  EXPECT_EQ(inspect::checkDocument(hardware), std::nullopt);
+  EXPECT_EQ(inspect::checkDocument(software), std::nullopt);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Machines, RecordedDocuments,
+    ::testing::Values(Recorded{"mac_a", {}, "macos/mac-a"}, Recorded{"linux_vm", {}, "linux/expected/vm"},
+                      Recorded{"linux_laptop", {}, "linux/expected/laptop"},
+                      Recorded{"mac_samples",
+                               {{"SPSerialATADataType", "macos/samples/SPSerialATADataType.xml"},
+                                {"SPUSBDataType", "macos/samples/SPUSBDataType2.xml"}}},
+                      // The shapes real machines produce less often: two memory groups (the
+                      // second group's fields inside the first's elements), two locations
+                      // (nested), drives without volumes, cards without displays, nested USB.
+                      Recorded{"shapes",
+                               {{"SPMemoryDataType", "inventory/shapes/SPMemoryDataType-two-groups.xml"},
+                                {"SPNetworkLocationDataType",
+                                 "inventory/shapes/SPNetworkLocationDataType-two-locations.xml"},
+                                {"SPSerialATADataType", "inventory/shapes/SPSerialATADataType-two-controllers.xml"},
+                                {"SPDisplaysDataType", "inventory/shapes/SPDisplaysDataType-two-cards.xml"},
+                                {"SPUSBDataType", "inventory/shapes/SPUSBDataType-nested.xml"},
+                                {"SPPowerDataType", "inventory/shapes/SPPowerDataType-one-key.xml"},
+                                {"SPBluetoothDataType", "inventory/shapes/SPBluetoothDataType-empty-entry.xml"},
+                                {"SPFirewallDataType", "inventory/shapes/SPFirewallDataType-string-item.xml"},
+                                {"SPNetworkDataType", "inventory/shapes/SPNetworkDataType-lists.xml"}}}),
+    [](const ::testing::TestParamInfo<Recorded>& info) { return std::string(info.param.machine); });
+
+const std::pair<std::string, std::string>& macADocuments() {
+  static const std::pair<std::string, std::string> documents = inventoryDocuments(Recorded{"mac_a", {}, "macos/mac-a"});
+  return documents;
+}
+
+TEST(CheckDamagedDocument, NamesTheFirstDeviationWithItsPath) {
+  const std::string document = macADocuments().first;
+  std::string nested = "<fn>";
+  for (int i = 0; i < 100000; ++i) nested += "<fnname>locations</fnname><dtl><type/><activeloc/>";
+  for (int i = 0; i < 100000; ++i) nested += "</dtl>";
+  nested += "</fn>";
+  const struct {
+    const char* damage;
+    const char* pattern;
+    std::string replacement;
+    const char* deviation;
+  } cases[] = {
+      {"field renamed", "<capacity>(.*?)</capacity>", "<size>$1</size>",
+       "/wpmacasstinfo/fn[5]/dtl[1]/size[1]: found \"size\" where \"capacity\" belongs"},
+      {"record number missing", "<dtl ID=\"1\">", "<dtl>", "/wpmacasstinfo/fn[1]/dtl[2]: attribute \"ID\" missing"},
+      {"records out of order", "<fnname>hardwareinfo</fnname><dtl ID=\"0\">",
+       "<fnname>hardwareinfo</fnname><dtl ID=\"1\">", "/wpmacasstinfo/fn[2]/dtl[1]/@ID: is \"1\", expected \"0\""},
+      {"registration id not a number", "<regid>4711</regid>", "<regid>47x1</regid>",
+       "/wpmacasstinfo/regid[1]: holds \"47x1\", which is not of the form -?[0-9]+"},
+      {"category left out", "<fn><fnname>firewall</fnname>.*?</fn>", "",
+       "/wpmacasstinfo/fn[3]/fnname[1]: holds \"ethernetcrdinfo\", expected \"firewall\""},
+      {"element added", "</hrduuid>", "</hrduuid><extra/>",
+       "/wpmacasstinfo/fn[2]/dtl[1]/extra[1]: unexpected element \"extra\""},
+      {"markup inside a value", "<srlnum><!\\[CDATA\\[(.*?)\\]\\]></srlnum>", "<srlnum><b>$1</b></srlnum>",
+       "/wpmacasstinfo/fn[1]/dtl[1]/srlnum[1]: holds element \"b\" where text belongs"},
+      {"cut short", "<fn><fnname>locations</fnname>.*", "", "not an XML document: Start-end tags mismatch"},
+      {"registration id of a million digits", "<regid>4711</regid>", "<regid>" + std::string(1000000, '7') + "</regid>",
+       "/wpmacasstinfo/regid[1]: holds 1000000 characters where -?[0-9]+ belongs"},
+      {"locations nested without end", "<fn><fnname>locations</fnname>.*</fn>", nested,
+       "/wpmacasstinfo/fn[18]/dtl[1]/dtl[1]/dtl[1]/dtl[1]/dtl[1]/dtl[1]/dtl[1]/dtl[1]/dtl[1]/dtl[1]/dtl[1]/dtl[1]"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.damage);
+    const std::string damaged =
+        std::regex_replace(document, std::regex(c.pattern), c.replacement, std::regex_constants::format_first_only);
+    ASSERT_NE(damaged, document);
+    EXPECT_THAT(inspect::checkDocument(damaged).value_or("accepted"), HasSubstr(c.deviation));
+  }
+}
+
+TEST(CheckDataPostFile, TheNameFitsTheDocument) {
+  const std::string scratch = fs::temp_directory_path() / ("brim_inspect_names_" + std::to_string(::getpid()));
+  const auto& [hardware, software] = macADocuments();
+  const struct {
+    const char* name;
+    std::string content;
+    int exitStatus;
+    const char* verdict;
+  } cases[] = {
+      {"wpmacasstswinfo_4711_20261206051844", software, 0, "OK"},
+      {"wpmacpradatahr_4711_20261204210633", readFile(fixture("procmon/report_small_machine.xml")), 0, "OK"},
+      {"wpmacasstinfo_4711_20261206051844", software, 1,
+       "file name: wpmacasstinfo_ holds the Software inventory document, whose files are named wpmacasstswinfo_"},
+      {"wpmacasstinfo_42_20261206051844", hardware, 1, "file name: registration id 42, the document's is 4711"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    writeFile(scratch + "/" + c.name, c.content);
+    const RunResult result = inspect("check " + scratch + "/" + c.name);
+    EXPECT_EQ(result.exitStatus, c.exitStatus);
+    EXPECT_EQ(result.output, scratch + "/" + c.name + ": " + c.verdict + "\n");
+  }
+  fs::remove_all(scratch);
+}
+
+TEST(WireFormatDocs, CommittedCopiesAreWhatTheTablesGive) {
+  // Regenerate with: cmake --build <build dir> --target wire-format-docs
+  const std::string docs = std::string(BRIM_TEST_FIXTURES) + "/../../docs/";
+  EXPECT_EQ(readFile(docs + "wire-format.md"), inspect::wireFormatMarkdown());
+  EXPECT_EQ(readFile(docs + "wire-format.rng"), inspect::relaxNgSchema());
+}
+
+// ---------------------------------------------------------------------------
+// settings, webposts and doctor on an installation under --root.
+
+// A secret encrypted under another deployment's pass phrase.
+const std::string kForeignSecret = encrypted("secret", kOtherPassPhrase);
+
+class InstallationUnderRoot : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sandbox.writeRouteTable(true);
+    sandbox.writeSettings(
+        4711,
+        "\t<key>proxysettings</key>\n\t<dict>\n\t\t<key>proxyip</key>\n\t\t<string>127.0.0.1</string>\n"
+        "\t\t<key>proxyusername</key>\n\t\t<string>" +
+            encrypted("proxy-user") + "</string>\n\t\t<key>proxypassword</key>\n\t\t<string>" + kForeignSecret +
+            "</string>\n\t</dict>\n");
+    writeWebPosts(sandbox, webPost("wpmacsmartsts", encrypted("http://127.0.0.1:9/smart")) +
+                               webPost("wpmacupdsysdtl", encrypted("http://127.0.0.1:9/sysdtl")));
+  }
+  RunResult run(const std::string& command) const { return inspect("--root '" + sandbox.root() + "' " + command); }
+
+  Sandbox sandbox;
+};
+
+TEST_F(InstallationUnderRoot, SettingsAndWebPostsShowSecretsOnlyWhenAskedTo) {
+  BRIM_REQUIRE_ROOT();
+  const RunResult settings = run("settings");
+  EXPECT_EQ(settings.exitStatus, 0) << settings.output;
+  EXPECT_THAT(settings.output, HasSubstr("[machineinfo]\n  dcregid = 4711\n"));
+  EXPECT_THAT(settings.output, HasSubstr("  proxyusername = (encrypted)\n"));
+  EXPECT_THAT(settings.output,
+              HasSubstr("  proxypassword = \"" + kForeignSecret + "\" (looks encrypted; does not decrypt)\n"));
+  EXPECT_THAT(settings.output, Not(HasSubstr("proxy-user")));
+  EXPECT_THAT(run("settings --decrypt").output, HasSubstr("  proxyusername = \"proxy-user\" (decrypted)\n"));
+
+  EXPECT_THAT(run("webposts").output, HasSubstr("[wpmacsmartsts]\n  compression = false, encryption = false, "
+                                                "encryptxmlroottag = false\n  primarysite = (encrypted)\n"
+                                                "  secondarysite = (absent)\n  disasterrecovery = (absent)\n"
+                                                "  query = \"?rid=4711\"\n"));
+  EXPECT_THAT(run("webposts --decrypt").output,
+              HasSubstr("  primarysite = \"http://127.0.0.1:9/smart\"\n  secondarysite = (absent)\n"
+                        "  disasterrecovery = (absent)\n  query = \"?rid=4711\"\n"
+                        "  posts to http://127.0.0.1:9/smart?rid=4711\n"));
+}
+
+TEST_F(InstallationUnderRoot, DoctorFindsWhatKeepsTheMachineFromPosting) {
+  BRIM_REQUIRE_ROOT();
+  const RunResult healthy = run("doctor");
+  EXPECT_EQ(healthy.exitStatus, 0) << healthy.output;
+  EXPECT_THAT(healthy.output, HasSubstr("OK   registration id: 4711\n"));
+  EXPECT_THAT(healthy.output, HasSubstr("OK   web post wpmacsmartsts: posts to its primarysite\n"));
+  EXPECT_THAT(healthy.output, HasSubstr("OK   reach 127.0.0.1: 127.0.0.1 reachable\n"));
+
+  const std::string settings = sandbox.path("config/settings.plist");
+  const std::string log = sandbox.path("log/brim_asset.log");
+  const struct {
+    const char* fault;
+    std::function<void()> make;
+    std::string finding;
+  } cases[] = {
+      {"registration id 0", [&] { sandbox.writeSettings(0); }, "FAIL registration id: 0: every job stops"},
+      {"world-writable settings", [&] { ::chmod(settings.c_str(), 0666); },
+       "FAIL settings mode: mode 666: anyone may rewrite the sites -> chmod go-w"},
+      {"missing web post", [&] { writeWebPosts(sandbox, webPost("wpmacsmartsts", encrypted("http://h/"))); },
+       "FAIL web post wpmacupdsysdtl: missing from"},
+      {"site that does not decrypt",
+       [&] {
+         writeWebPosts(sandbox, webPost("wpmacsmartsts", encrypted("http://h/", kOtherPassPhrase)) +
+                                    webPost("wpmacupdsysdtl", encrypted("http://127.0.0.1:9/")));
+       },
+       "FAIL web post wpmacsmartsts: primarysite does not decrypt with the compiled-in pass phrase"},
+      {"no route", [&] { sandbox.writeRouteTable(false); }, "FAIL reach 127.0.0.1: no route to 127.0.0.1"},
+      {"data-post folder gone", [&] { fs::remove_all(sandbox.path("datapost")); },
+       "FAIL data-post writable: " + sandbox.path("datapost") + " takes no new file"},
+      {"process report not written",
+       [&] {
+         writeFile(log,
+                   "12/6/26, 5:00:01 AM int main(int, const char **):Asset collection\n"
+                   "12/6/26, 5:00:03 AM int main(int, const char **):Save top 20 CPU and Memory processes data\n"
+                   "12/6/26, 5:00:04 AM -[ConsolidatedAssets WriteProcDataforDatapost]:PROCESS DATA WRITE ERROR\n"
+                   "12/6/26, 5:00:04 AM int main(int, const char **):Lock Removed\n");
+       },
+       "FAIL last process report: 12/6/26, 5:00:01 AM: its data-post file was not written"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fault);
+    SetUp();
+    ::chmod(settings.c_str(), 0644);
+    fs::create_directories(sandbox.path("datapost"));
+    fs::remove(log);
+    c.make();
+    const RunResult result = run("doctor");
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_THAT(result.output, HasSubstr(c.finding)) << result.output;
+  }
+  EXPECT_THAT(run("doctor --json").output,
+              HasSubstr("{\"check\": \"last process report\", \"status\": \"FAIL\", \"detail\": \"12/6/26, 5:00:01 AM: "
+                        "its data-post file was not written\", \"advice\": \"see the data-post checks\"}"));
+}
+
+}  // namespace
+}  // namespace brim::test
