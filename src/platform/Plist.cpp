@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "app/CustomLogger.h"
@@ -198,10 +196,8 @@ Plist parsePlist(std::string_view data) {
 }
 
 Plist readPlistFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return nullptr;
-  std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return parsePlist(data);
+  const std::optional<std::string> data = FileSystem::readFile(path);
+  return data ? parsePlist(*data) : nullptr;
 }
 
 std::string plistToXml(plist_t node) {

@@ -86,5 +86,102 @@ TEST(DescriptionPlist, ScalarsOnTheirOwnAndInsideAList) {
   EXPECT_EQ(describe(beforeEpoch.get()), "2000-12-31 23:59:58 +0000");
 }
 
+// Arrays nested levels deep around inner.
+std::string nestedArrays(size_t levels, const std::string& inner = "") {
+  std::string open, close;
+  for (size_t i = 0; i < levels; ++i) {
+    open += "<array>";
+    close += "</array>";
+  }
+  return open + inner + close;
+}
+
+// A binary property list of the given encoded objects (references four bytes
+// wide), the last one at the top.
+std::string binaryPlist(const std::vector<std::string>& objects) {
+  std::string out = "bplist00";
+  auto bigEndian = [&out](uint64_t value, int width) {
+    for (int i = width - 1; i >= 0; --i) out += static_cast<char>(value >> (8 * i));
+  };
+  std::vector<uint64_t> offsets;
+  for (const std::string& object : objects) {
+    offsets.push_back(out.size());
+    out += object;
+  }
+  const uint64_t table = out.size();
+  for (uint64_t offset : offsets) bigEndian(offset, 4);
+  out += std::string(6, '\0') + "\x04\x04";
+  bigEndian(objects.size(), 8);
+  bigEndian(objects.size() - 1, 8);
+  bigEndian(table, 8);
+  return out;
+}
+
+// levels arrays, each holding the one before it `width` times, around the integer 1.
+std::string binaryArrays(size_t levels, size_t width) {
+  std::vector<std::string> objects{"\x10\x01"};
+  for (size_t i = 1; i <= levels; ++i) {
+    std::string array(1, static_cast<char>(0xA0 | width));
+    for (size_t j = 0; j < width; ++j)
+      array += std::string{'\0', '\0', static_cast<char>((i - 1) >> 8), static_cast<char>(i - 1)};
+    objects.push_back(array);
+  }
+  return binaryPlist(objects);
+}
+
+std::string inPlist(const std::string& body) {
+  return R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0">)" + body + "</plist>";
+}
+
+// Nesting up to 256 levels reads, deeper is refused before the parser sees it,
+// however the tags are hidden or the binary form shares its values.
+TEST(PlistLimits, NestingBeyondTheLimitIsRefused) {
+  std::string recordedBinary;
+  {
+    const Plist recorded = readPlistFile(test::fixture("macos/mac-a/SPPowerDataType.xml"));
+    char* bytes = nullptr;
+    uint32_t length = 0;
+    plist_to_bin(recorded.get(), &bytes, &length);
+    recordedBinary.assign(bytes, length);
+    plist_to_bin_free(bytes);
+  }
+  const std::pair<std::string, bool> cases[] = {
+      {inPlist(nestedArrays(256)), true},
+      {inPlist(nestedArrays(257)), false},
+      {inPlist(nestedArrays(200000)), false},
+      {inPlist("<array><dict><key>a</key>" + nestedArrays(253, "<dict/>") + "</dict></array>"), true},
+      {inPlist("<array><dict><key>a</key>" + nestedArrays(254, "<dict/>") + "</dict></array>"), false},
+      // Tags in comments and CDATA are no tags; closing ones there hide nothing.
+      {inPlist("<array><!-- " + nestedArrays(300) + " --><string><![CDATA[" + nestedArrays(300) +
+               "]]></string></array>"),
+       true},
+      {inPlist("<array><string><![CDATA[" + std::string(300 * 8, ' ').replace(0, 8, "</array>") + "]]></string>" +
+               nestedArrays(256) + "</array>"),
+       false},
+      {"<!DOCTYPE plist [ <!ENTITY a \"b\"> ]>" + inPlist("<array/>"), false},
+      {recordedBinary, true},
+      {binaryArrays(256, 1), true},
+      {binaryArrays(257, 1), false},
+      {binaryArrays(40, 2), false},  // 2^40 values once unfolded
+  };
+  for (const auto& [text, reads] : cases) {
+    ::testing::internal::CaptureStdout();
+    const Plist node = parsePlist(text);
+    const std::string log = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(node != nullptr, reads) << text.substr(0, 200);
+    EXPECT_EQ(log.find("parsePlist:property list not read: nested deeper than 256 levels") == 0, !reads) << log;
+  }
+}
+
+// 250 levels: every level one line deeper, the text built once.
+TEST(DescriptionPlist, DeepNestingIndentsEveryLevel) {
+  const Plist deep = parsePlist(inPlist(nestedArrays(250, "<integer>1</integer>")));
+  std::string expected;
+  for (int level = 0; level < 250; ++level) expected += std::string(8 * level, ' ') + "(\n";
+  expected += std::string(4 * 250, ' ') + "1\n";
+  for (int level = 249; level >= 0; --level) expected += std::string(4 * level, ' ') + (level > 0 ? ")\n" : ")");
+  EXPECT_EQ(describe(deep.get()), expected);
+}
+
 }  // namespace
 }  // namespace brim
