@@ -91,16 +91,23 @@ TEST_F(EntryPointRun, RegistrationThatWritesAnIdLetsTheRunGoOn) {
   EXPECT_TRUE(contains(result.output, "Wrong Parameter"));
 }
 
+// An id of 0, or one that is no integer in range (a NaN, a huge real), is no registration.
 TEST_F(EntryPointRun, RegistrationThatWritesNothingStopsBeforeTheLock) {
   BRIM_REQUIRE_ROOT();
-  sandbox.writeSettings(0);
   sandbox.writeExecutable(sandbox.path("bin/brim_register"), "#!/bin/sh\nexit 3\n");
-  const RunResult result = sandbox.run({});
-  EXPECT_EQ(result.exitStatus, 0);
-  EXPECT_TRUE(contains(result.output, "int main(int, const char **):RegID is still 0, exiting")) << result.output;
-  EXPECT_FALSE(contains(result.output, "Lock Created"));
-  EXPECT_FALSE(contains(result.output, "asset data collection"));
-  EXPECT_TRUE(sandbox.listDir("datapost").empty());
+  for (const std::string stored : {"<integer>0</integer>", "<real>nan</real>", "<real>1e300</real>"}) {
+    sandbox.writeSettings(0);
+    const std::string settings = sandbox.path("config/settings.plist");
+    std::string text = readFile(settings);
+    writeFile(settings, text.replace(text.find("<integer>0</integer>"), 20, stored));
+    const RunResult result = sandbox.run({});
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_TRUE(contains(result.output, "int main(int, const char **):regid=0\n")) << result.output;
+    EXPECT_TRUE(contains(result.output, "int main(int, const char **):RegID is still 0, exiting")) << result.output;
+    EXPECT_FALSE(contains(result.output, "Lock Created"));
+    EXPECT_FALSE(contains(result.output, "asset data collection"));
+    EXPECT_TRUE(sandbox.listDir("datapost").empty());
+  }
 }
 
 TEST(StartDelay, StaysWithinOneToSixSeconds) {
