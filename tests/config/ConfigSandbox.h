@@ -56,14 +56,4 @@ inline std::string plistDocument(const std::string& rootEntries) {
          "</dict>\n</plist>\n";
 }
 
-// A value nested levels deep in arrays, under the root entry "machineinfo".
-inline std::string nestedDocument(size_t levels) {
-  std::string open, close;
-  for (size_t i = 0; i < levels; ++i) {
-    open += "<array>";
-    close += "</array>";
-  }
-  return plistDocument("<key>machineinfo</key>" + open + close);
-}
-
 }  // namespace brim::test

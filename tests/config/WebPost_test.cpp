@@ -93,8 +93,8 @@ TEST_F(WebPosts, EveryLookupReadsTheFileAfresh) {
 
   // A file nested deeper than any web-post file is, or no file at all: no web post.
   for (size_t levels : {300, 200000}) {
-    writeWebPosts(nestedDocument(levels));
-    EXPECT_EQ(WebPostGlobal::getWebPostSettingForName("machineinfo"), nullptr) << levels;
+    writeWebPosts(plistDocument("<key>a</key>" + nestedArrays(levels)));
+    EXPECT_EQ(WebPostGlobal::getWebPostSettingForName("a"), nullptr) << levels;
   }
   std::filesystem::remove(webPostsPath());
   EXPECT_EQ(WebPostGlobal::getWebPostSettingForName("wpmacsmartsts"), nullptr);

@@ -8,8 +8,12 @@
 namespace brim {
 namespace {
 
+std::string inPlist(const std::string& body) {
+  return R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0">)" + body + "</plist>";
+}
+
 Plist plistFromXml(const std::string& body) {
-  const std::string text = R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0">)" + body + "</plist>";
+  const std::string text = inPlist(body);
   Plist node = parsePlist(text);
   EXPECT_TRUE(node) << text;
   return node;
@@ -86,77 +90,45 @@ TEST(DescriptionPlist, ScalarsOnTheirOwnAndInsideAList) {
   EXPECT_EQ(describe(beforeEpoch.get()), "2000-12-31 23:59:58 +0000");
 }
 
-// Arrays nested levels deep around inner.
-std::string nestedArrays(size_t levels, const std::string& inner = "") {
-  std::string open, close;
-  for (size_t i = 0; i < levels; ++i) {
-    open += "<array>";
-    close += "</array>";
-  }
-  return open + inner + close;
-}
-
-// A binary property list of the given encoded objects (references four bytes
-// wide), the last one at the top.
-std::string binaryPlist(const std::vector<std::string>& objects) {
-  std::string out = "bplist00";
-  auto bigEndian = [&out](uint64_t value, int width) {
-    for (int i = width - 1; i >= 0; --i) out += static_cast<char>(value >> (8 * i));
+// A binary property list of levels arrays, each holding the one before it width
+// times, around the integer 1; offsets and references four bytes wide.
+std::string binaryArrays(uint32_t levels, uint32_t width) {
+  auto bigEndian = [](std::string& to, uint64_t value, int bytes) {
+    while (bytes--) to += static_cast<char>(value >> (8 * bytes));
   };
-  std::vector<uint64_t> offsets;
-  for (const std::string& object : objects) {
-    offsets.push_back(out.size());
-    out += object;
+  std::string out = "bplist00\x10\x01", table;
+  bigEndian(table, 8, 4);
+  for (uint32_t i = 1; i <= levels; ++i) {
+    bigEndian(table, out.size(), 4);
+    out += static_cast<char>(0xA0 | width);
+    for (uint32_t j = 0; j < width; ++j) bigEndian(out, i - 1, 4);
   }
-  const uint64_t table = out.size();
-  for (uint64_t offset : offsets) bigEndian(offset, 4);
-  out += std::string(6, '\0') + "\x04\x04";
-  bigEndian(objects.size(), 8);
-  bigEndian(objects.size() - 1, 8);
-  bigEndian(table, 8);
+  const uint64_t tableAt = out.size();
+  out += table + std::string(6, '\0') + "\x04\x04";
+  bigEndian(out, levels + 1, 8);
+  bigEndian(out, levels, 8);
+  bigEndian(out, tableAt, 8);
   return out;
-}
-
-// levels arrays, each holding the one before it `width` times, around the integer 1.
-std::string binaryArrays(size_t levels, size_t width) {
-  std::vector<std::string> objects{"\x10\x01"};
-  for (size_t i = 1; i <= levels; ++i) {
-    std::string array(1, static_cast<char>(0xA0 | width));
-    for (size_t j = 0; j < width; ++j)
-      array += std::string{'\0', '\0', static_cast<char>((i - 1) >> 8), static_cast<char>(i - 1)};
-    objects.push_back(array);
-  }
-  return binaryPlist(objects);
-}
-
-std::string inPlist(const std::string& body) {
-  return R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0">)" + body + "</plist>";
 }
 
 // Nesting up to 256 levels reads, deeper is refused before the parser sees it,
 // however the tags are hidden or the binary form shares its values.
 TEST(PlistLimits, NestingBeyondTheLimitIsRefused) {
-  std::string recordedBinary;
-  {
-    const Plist recorded = readPlistFile(test::fixture("macos/mac-a/SPPowerDataType.xml"));
-    char* bytes = nullptr;
-    uint32_t length = 0;
-    plist_to_bin(recorded.get(), &bytes, &length);
-    recordedBinary.assign(bytes, length);
-    plist_to_bin_free(bytes);
-  }
+  char* bytes = nullptr;
+  uint32_t length = 0;
+  plist_to_bin(readPlistFile(test::fixture("macos/mac-a/SPPowerDataType.xml")).get(), &bytes, &length);
+  const std::string recordedBinary(bytes, length);
+  plist_to_bin_free(bytes);
   const std::pair<std::string, bool> cases[] = {
-      {inPlist(nestedArrays(256)), true},
-      {inPlist(nestedArrays(257)), false},
-      {inPlist(nestedArrays(200000)), false},
-      {inPlist("<array><dict><key>a</key>" + nestedArrays(253, "<dict/>") + "</dict></array>"), true},
-      {inPlist("<array><dict><key>a</key>" + nestedArrays(254, "<dict/>") + "</dict></array>"), false},
+      {inPlist(test::nestedArrays(256)), true},
+      {inPlist(test::nestedArrays(257)), false},
+      {inPlist("<array><dict><key>a</key>" + test::nestedArrays(254, "<dict/>") + "</dict></array>"), false},
       // Tags in comments and CDATA are no tags; closing ones there hide nothing.
-      {inPlist("<array><!-- " + nestedArrays(300) + " --><string><![CDATA[" + nestedArrays(300) +
+      {inPlist("<array><!-- " + test::nestedArrays(300) + " --><string><![CDATA[" + test::nestedArrays(300) +
                "]]></string></array>"),
        true},
       {inPlist("<array><string><![CDATA[" + std::string(300 * 8, ' ').replace(0, 8, "</array>") + "]]></string>" +
-               nestedArrays(256) + "</array>"),
+               test::nestedArrays(256) + "</array>"),
        false},
       {"<!DOCTYPE plist [ <!ENTITY a \"b\"> ]>" + inPlist("<array/>"), false},
       {recordedBinary, true},
@@ -175,7 +147,7 @@ TEST(PlistLimits, NestingBeyondTheLimitIsRefused) {
 
 // 250 levels: every level one line deeper, the text built once.
 TEST(DescriptionPlist, DeepNestingIndentsEveryLevel) {
-  const Plist deep = parsePlist(inPlist(nestedArrays(250, "<integer>1</integer>")));
+  const Plist deep = parsePlist(inPlist(test::nestedArrays(250, "<integer>1</integer>")));
   std::string expected;
   for (int level = 0; level < 250; ++level) expected += std::string(8 * level, ' ') + "(\n";
   expected += std::string(4 * 250, ' ') + "1\n";

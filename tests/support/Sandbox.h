@@ -69,6 +69,8 @@ std::string shellOutput(const std::string& command, const std::string& input = "
 std::string readFile(const std::string& path);
 std::string fixture(const std::string& relative);  // path under tests/fixtures
 void writeFile(const std::string& path, const std::string& text);
+// Property-list arrays nested levels deep around inner.
+std::string nestedArrays(size_t levels, const std::string& inner = "");
 bool isRoot();
 #define BRIM_REQUIRE_ROOT() \
   if (!::brim::test::isRoot()) GTEST_SKIP() << "end-to-end runs need root: the tool does nothing for other users"
