@@ -60,12 +60,14 @@ std::optional<std::string> readSectionText(plist_t node, std::string_view key, c
   return std::nullopt;
 }
 
-int64_t readSectionInteger(plist_t node, std::string_view key, bool digitsAccepted, const Sig* sig) {
+int64_t readSectionInteger(plist_t node, std::string_view key, bool digitsExpected, const Sig* sig) {
   if (!node) return 0;
   switch (plist_get_node_type(node)) {
     case PLIST_UINT:
     case PLIST_BOOLEAN:
-      return plistInteger(node).value_or(0);
+      if (auto value = plistInteger(node)) return *value;
+      note(sig, key, "an integer beyond the signed 64-bit range; read as 0");
+      return 0;
     case PLIST_REAL:
       if (auto value = plistInteger(node)) return *value;
       note(sig, key, "the real " + describe(node) + ", beyond the integer range; read as 0");
@@ -77,7 +79,7 @@ int64_t readSectionInteger(plist_t node, std::string_view key, bool digitsAccept
           !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
       const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
       if (allDigits && error == std::errc() && end == text.data() + text.size()) {
-        if (!digitsAccepted) note(sig, key, "the string \"" + text + "\"; read as " + std::to_string(value));
+        if (!digitsExpected) note(sig, key, "the string \"" + text + "\"; read as " + std::to_string(value));
         return value;
       }
       note(sig, key, "\"" + text + "\", not a decimal number; read as 0");

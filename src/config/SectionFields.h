@@ -93,9 +93,10 @@ std::string sharedPassPhrase();
 // (strings, dictionaries) or 0 / false, and so does a real that is no number in
 // the signed 64-bit range. Read anyway: digit strings as integers, "1"/"0",
 // "YES"/"NO" and "true"/"false" in any case as flags. Whatever is not of the
-// field's own type is logged under sig, unless sig is null.
+// field's own form is logged under sig, unless sig is null; digitsExpected makes
+// digit strings a form of the field's own.
 std::optional<std::string> readSectionText(plist_t node, std::string_view key, const Sig* sig);
-int64_t readSectionInteger(plist_t node, std::string_view key, bool digitsAccepted, const Sig* sig);
+int64_t readSectionInteger(plist_t node, std::string_view key, bool digitsExpected, const Sig* sig);
 bool readSectionFlag(plist_t node, std::string_view key, const Sig* sig);
 Plist readSectionDictionary(plist_t node, std::string_view key, const Sig* sig);
 // The value under key, inside block and subBlock when they are given.

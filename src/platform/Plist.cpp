@@ -231,6 +231,9 @@ std::optional<int64_t> plistInteger(plist_t node) {
     case PLIST_UINT: {
       uint64_t value = 0;
       plist_get_uint_val(node, &value);
+      // The library holds integers past 2^63 - 1 in the same 64 bits as negative
+      // ones; only the text it writes for them tells the two apart.
+      if (value > INT64_MAX && plistToXml(node).find("<integer>-") == std::string::npos) return std::nullopt;
       return static_cast<int64_t>(value);
     }
     case PLIST_REAL: {

@@ -36,8 +36,8 @@ bool writePlistFileAtomically(const std::string& path, plist_t node);
 
 // Typed reads of one node; absent when the node is null or of another type.
 std::optional<std::string> plistString(plist_t node);
-// Integers, and reals truncated towards zero; a NaN, an infinity or a real beyond
-// the signed 64-bit range is absent. Booleans read as 1 or 0.
+// Integers, and reals truncated towards zero; a NaN, an infinity, or an integer or
+// real beyond the signed 64-bit range is absent. Booleans read as 1 or 0.
 std::optional<int64_t> plistInteger(plist_t node);
 // Booleans, and numbers (true when not zero; a NaN is absent).
 std::optional<bool> plistBool(plist_t node);

@@ -225,6 +225,7 @@ TEST_F(SettingsStore, RegistrationIdOfAnyStoredFormReadsAsANumberInRange) {
   const std::tuple<std::string, int64_t, std::string> cases[] = {
       {"<string>880214</string>", 880214, "\"dcregid\" holds the string \"880214\"; read as 880214"},
       {"<real>880214.75</real>", 880214, ""},
+      {"<integer>18446744073709551615</integer>", 0, "\"dcregid\" holds an integer beyond the signed 64-bit range"},
       {"<real>-9.2233720368547758e18</real>", INT64_MIN, ""},
       {"<real>9.2233720368547758e18</real>", 0, "\"dcregid\" holds the real 9.223372036854776e+18, beyond"},
       {"<real>nan</real>", 0, "\"dcregid\" holds the real nan, beyond the integer range; read as 0"},
