@@ -56,8 +56,7 @@ bool xmlNestingWithinLimit(std::string_view xml) {
     } else {
       bool bracketed = false;
       next = tagEnd(xml, pos + 1, bracketed);
-      if (bracketed) return false;
-      if (next == npos) return false;
+      if (bracketed || next == npos) return false;
       const bool closing = rest.starts_with("</");
       const size_t nameStart = pos + (closing ? 2 : 1);
       const std::string_view name = xml.substr(nameStart, xml.find_first_of(" \t\r\n/>", nameStart) - nameStart);
