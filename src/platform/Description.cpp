@@ -95,11 +95,8 @@ std::string describeData(plist_t node) {
 // What "%@" writes for a value that is not a collection.
 std::string describeScalar(plist_t node) {
   switch (plist_get_node_type(node)) {
-    case PLIST_STRING: {
-      uint64_t length = 0;
-      const char* text = plist_get_string_ptr(node, &length);
-      return text ? std::string(text, length) : std::string();
-    }
+    case PLIST_STRING:
+      return plistString(node).value_or("");
     case PLIST_KEY: {
       char* text = nullptr;
       plist_get_key_val(node, &text);

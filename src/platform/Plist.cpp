@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "app/CustomLogger.h"
@@ -83,10 +84,9 @@ std::optional<uint64_t> bigEndian(std::string_view data, uint64_t offset, uint64
   return value;
 }
 
-// Whether a binary property list nests no deeper than the limit and unfolds to
-// no more values than kMaxPlistValues. One pass over its object table, each
-// object looked at once, with an explicit stack; a reference cycle, or any
-// offset or reference outside the data, fails.
+// Whether a binary property list nests no deeper than the limit, walked with an
+// explicit stack, each array and dictionary once. A shared array or dictionary,
+// and any offset or reference outside the data, fails.
 bool binaryWithinLimits(std::string_view data) {
   constexpr size_t kTrailer = 32;
   if (data.size() < 8 + kTrailer) return false;
@@ -127,54 +127,33 @@ bool binaryWithinLimits(std::string_view data) {
     return Object{true, true, at, refs};
   };
 
-  // Per object: its depth once known (-1 not yet seen, -2 on the current path)
-  // and how many values it unfolds to, at most kMaxPlistValues + 1.
-  std::vector<int16_t> depth(*count, -1);
-  std::vector<uint32_t> values(*count, 0);
+  // An array or dictionary reached a second time is shared between two places,
+  // or holds itself: no writer makes such a list, and the library would copy it
+  // for every place, without end for a cycle.
+  std::vector<bool> reached(*count, false);
   struct Frame {
-    uint64_t index;
     Object object;
     uint64_t next = 0;
-    int deepest = 0;
-    uint64_t unfolded = 1;
   };
   std::vector<Frame> path;
-  auto visit = [&](uint64_t index) -> bool {  // false when the list fails
-    if (depth[index] == -2) return false;
-    if (depth[index] < 0) {
-      const Object o = object(index);
-      if (!o.valid) return false;
-      if (o.container) {
-        if (path.size() >= static_cast<size_t>(kMaxPlistNesting)) return false;
-        depth[index] = -2;
-        path.push_back(Frame{index, o});
-        return true;
-      }
-      depth[index] = 0;
-      values[index] = 1;
-    }
-    if (!path.empty()) {
-      Frame& parent = path.back();
-      parent.deepest = std::max<int>(parent.deepest, depth[index]);
-      parent.unfolded = std::min(parent.unfolded + values[index], kMaxPlistValues + 1);
-    }
+  auto reach = [&](uint64_t index) {
+    const Object o = object(index);
+    if (!o.valid) return false;
+    if (!o.container) return true;
+    if (reached[index] || path.size() >= static_cast<size_t>(kMaxPlistNesting)) return false;
+    reached[index] = true;
+    path.push_back(Frame{o});
     return true;
   };
-  if (!visit(*top)) return false;
+  if (!reach(*top)) return false;
   while (!path.empty()) {
     Frame& frame = path.back();
-    if (frame.next < frame.object.refs) {
-      const auto child = bigEndian(data, frame.object.refsAt + frame.next * refWidth, refWidth);
-      ++frame.next;
-      if (!child || *child >= *count || !visit(*child)) return false;
+    if (frame.next == frame.object.refs) {
+      path.pop_back();
       continue;
     }
-    if (frame.unfolded > kMaxPlistValues) return false;
-    const uint64_t index = frame.index;
-    depth[index] = static_cast<int16_t>(frame.deepest + 1);
-    values[index] = static_cast<uint32_t>(frame.unfolded);
-    path.pop_back();
-    visit(index);
+    const auto child = bigEndian(data, frame.object.refsAt + frame.next++ * refWidth, refWidth);
+    if (!child || *child >= *count || !reach(*child)) return false;
   }
   return true;
 }
@@ -217,11 +196,11 @@ bool writePlistFileAtomically(const std::string& path, plist_t node) {
 
 std::optional<std::string> plistString(plist_t node) {
   if (!node || plist_get_node_type(node) != PLIST_STRING) return std::nullopt;
-  char* value = nullptr;
-  plist_get_string_val(node, &value);
-  std::string text = value ? value : "";
-  free(value);
-  return text;
+  // A string that holds a NUL makes the library's copying getter abort, and its
+  // length count the bytes past the NUL that it did not keep: the text ends at the NUL.
+  uint64_t length = 0;
+  const char* value = plist_get_string_ptr(node, &length);
+  return value ? std::string(value, strnlen(value, length)) : std::string();
 }
 
 std::optional<int64_t> plistInteger(plist_t node) {

@@ -20,14 +20,11 @@ using Plist = std::unique_ptr<std::remove_pointer_t<plist_t>, PlistFree>;
 // library's parser, plist_copy and plist_free recurse once per level, so a deeper
 // list is refused, logged, before the library sees it.
 inline constexpr int kMaxPlistNesting = 256;
-// The most values a binary property list may unfold to: it may refer to one
-// value from many places, and the library copies the value for each.
-inline constexpr uint64_t kMaxPlistValues = uint64_t{1} << 22;
 
 // Reads an XML or binary property list from a file; absent when it cannot be read or parsed.
 Plist readPlistFile(const std::string& path);
 // Parses an XML or binary property list held in memory; absent when it does not
-// parse or goes beyond the limits above.
+// parse, nests too deep, or (binary) shares an array or dictionary between places.
 Plist parsePlist(std::string_view data);
 // The XML text of a property list.
 std::string plistToXml(plist_t node);

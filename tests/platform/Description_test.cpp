@@ -86,6 +86,8 @@ TEST(DescriptionPlist, ScalarsOnTheirOwnAndInsideAList) {
             "(\n    -5,\n    9223372036854775807,\n    0.1,\n    3,\n    -2.5e-07,\n    0,\n"
             "    2000-12-31 23:59:59 +0000,\n    <0011aabb ccdd>,\n    <>,\n    plain\n)");
   EXPECT_EQ(describe(nullptr), "(null)");
+  EXPECT_EQ(describe(plistFromXml(std::string("<array><string>a\0b</string></array>", 35)).get()),
+            "(\n    a\n)");                             // a NUL ends the string
   const Plist beforeEpoch(plist_new_date(-2, 500000));  // 1.5 s before 2001-01-01 rounds down
   EXPECT_EQ(describe(beforeEpoch.get()), "2000-12-31 23:59:58 +0000");
 }
@@ -112,7 +114,7 @@ std::string binaryArrays(uint32_t levels, uint32_t width) {
 }
 
 // Nesting up to 256 levels reads, deeper is refused before the parser sees it,
-// however the tags are hidden or the binary form shares its values.
+// however the tags are hidden or the binary form shares its arrays.
 TEST(PlistLimits, NestingBeyondTheLimitIsRefused) {
   char* bytes = nullptr;
   uint32_t length = 0;
@@ -134,7 +136,7 @@ TEST(PlistLimits, NestingBeyondTheLimitIsRefused) {
       {recordedBinary, true},
       {binaryArrays(256, 1), true},
       {binaryArrays(257, 1), false},
-      {binaryArrays(40, 2), false},  // 2^40 values once unfolded
+      {binaryArrays(40, 2), false},  // each array twice in the next: 2^40 values once copied
   };
   for (const auto& [text, reads] : cases) {
     ::testing::internal::CaptureStdout();
