@@ -48,7 +48,6 @@ TEST_F(WebPosts, LookupDecryptsTheSitesAndReadsTheFlags) {
 
 TEST_F(WebPosts, QueryStringNamesOnlyTheParametersTheWebPostAsksFor) {
   writeWebPosts(withEncryptedValues(readFile(kConfigFixtures + "webposts.plist.in")));
-  // A member id stored as a digit string goes on the wire as its number.
   writeSettings(machineSettings("<string>5</string>", "<key>agenttype</key><string>mac</string>"));
   GlobalPreferences prefs;
   GlobalPreferences::setStaticInstance(prefs);

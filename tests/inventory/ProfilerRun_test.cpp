@@ -36,7 +36,6 @@ TEST(ProfilerRun, RunsTheExactCommandAndRemovesItsFile) {
   EXPECT_NE(log.find("-[collectData getSystemInfo]:getSystemInfo\n"), std::string::npos) << log;
 }
 
-// A report whose first item holds a value nested levels deep.
 std::string nestedReport(size_t levels) {
   return "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><dict><key>_items</key><array><dict><key>_name</key>" +
          nestedArrays(levels) + "</dict></array></dict></array></plist>";

