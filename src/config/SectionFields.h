@@ -17,9 +17,9 @@ namespace brim {
 
 enum class FieldKind {
   Text,         // string, taken as stored
-  Integer,      // property-list integer
+  Integer,      // property-list integer; a string of decimal digits is read too, and logged
   Digits,       // property-list integer, or a string of decimal digits
-  Flag,         // property-list boolean (a number is true when non-zero)
+  Flag,         // property-list boolean (a number is true when non-zero; "YES", "true", "1" and their opposites logged)
   Dictionary,   // taken as stored, written back whole
   Encrypted,    // cipher text kept as stored and written back unchanged; decrypted at load
   Reencrypted,  // only the decrypted text is kept; encrypted afresh on write-back
@@ -89,12 +89,16 @@ constexpr SectionField<S> reencrypted(std::string_view key, std::optional<std::s
 // The pass phrase shared with the agent's other components, compiled into the tool.
 std::string sharedPassPhrase();
 
-// Typed reads of one value of a section; a value of another type is logged under
-// sig and reads as absent (strings, dictionaries) or 0 / false.
-std::optional<std::string> readSectionText(plist_t node, std::string_view key, const Sig& sig);
-int64_t readSectionInteger(plist_t node, std::string_view key, bool digitsAccepted, const Sig& sig);
-bool readSectionFlag(plist_t node, std::string_view key, const Sig& sig);
-Plist readSectionDictionary(plist_t node, std::string_view key, const Sig& sig);
+// Typed reads of one value of a section. A value of another type reads as absent
+// (strings, dictionaries) or 0 / false, and so does a real that is no number in
+// the signed 64-bit range. Read anyway: digit strings as integers, "1"/"0",
+// "YES"/"NO" and "true"/"false" in any case as flags. Whatever is not of the
+// field's own form is logged under sig, unless sig is null; digitsExpected makes
+// digit strings a form of the field's own.
+std::optional<std::string> readSectionText(plist_t node, std::string_view key, const Sig* sig);
+int64_t readSectionInteger(plist_t node, std::string_view key, bool digitsExpected, const Sig* sig);
+bool readSectionFlag(plist_t node, std::string_view key, const Sig* sig);
+Plist readSectionDictionary(plist_t node, std::string_view key, const Sig* sig);
 // The value under key, inside block and subBlock when they are given.
 plist_t sectionValue(plist_t dict, std::string_view block, std::string_view subBlock, std::string_view key);
 // Sets key in dict to value, or removes it when value is null.
@@ -110,26 +114,26 @@ void loadSectionFields(S& section, std::span<const SectionField<S>> fields, plis
     plist_t node = sectionValue(dict, f.block, f.subBlock, f.key);
     switch (f.kind) {
       case FieldKind::Text:
-        section.*f.text = readSectionText(node, f.key, sig);
+        section.*f.text = readSectionText(node, f.key, &sig);
         break;
       case FieldKind::Integer:
       case FieldKind::Digits:
-        section.*f.integer = readSectionInteger(node, f.key, f.kind == FieldKind::Digits, sig);
+        section.*f.integer = readSectionInteger(node, f.key, f.kind == FieldKind::Digits, &sig);
         break;
       case FieldKind::Flag:
-        section.*f.flag = readSectionFlag(node, f.key, sig);
+        section.*f.flag = readSectionFlag(node, f.key, &sig);
         break;
       case FieldKind::Dictionary:
-        section.*f.dictionary = readSectionDictionary(node, f.key, sig);
+        section.*f.dictionary = readSectionDictionary(node, f.key, &sig);
         break;
       case FieldKind::Encrypted: {
-        section.*f.text = readSectionText(node, f.key, sig);
+        section.*f.text = readSectionText(node, f.key, &sig);
         const std::optional<std::string>& stored = section.*f.text;
         section.*f.plain = stored && cipher ? std::optional(cipher->decryptChilkat(*stored, passPhrase)) : std::nullopt;
         break;
       }
       case FieldKind::Reencrypted: {
-        std::optional<std::string> stored = readSectionText(node, f.key, sig);
+        std::optional<std::string> stored = readSectionText(node, f.key, &sig);
         section.*f.text = stored && cipher ? std::optional(cipher->decryptChilkat(*stored, passPhrase)) : std::nullopt;
         break;
       }
@@ -137,19 +141,47 @@ void loadSectionFields(S& section, std::span<const SectionField<S>> fields, plis
   }
 }
 
+// Whether the member of f still holds what the stored value reads as. Such a
+// value is written back exactly as read: a digit string stays a string, a cipher
+// text made with another pass phrase stays as it was, a date where a string
+// belongs stays a date.
+template <class S>
+bool unchangedSinceRead(const S& section, const SectionField<S>& f, plist_t stored, EncryptionAES& cipher,
+                        const std::string& passPhrase) {
+  switch (f.kind) {
+    case FieldKind::Text:
+    case FieldKind::Encrypted:
+      return readSectionText(stored, f.key, nullptr) == section.*f.text;
+    case FieldKind::Integer:
+    case FieldKind::Digits:
+      return readSectionInteger(stored, f.key, true, nullptr) == section.*f.integer;
+    case FieldKind::Flag:
+      return readSectionFlag(stored, f.key, nullptr) == section.*f.flag;
+    case FieldKind::Dictionary:
+      return !(section.*f.dictionary) && plist_get_node_type(stored) != PLIST_DICT;
+    case FieldKind::Reencrypted: {
+      const std::optional<std::string> text = readSectionText(stored, f.key, nullptr);
+      return (text ? std::optional(cipher.decryptChilkat(*text, passPhrase)) : std::nullopt) == section.*f.text;
+    }
+  }
+  return false;
+}
+
 // The section dictionary to write back: the dictionary read (so that keys the
-// section does not write are kept), with every written-back field set from its
-// member, or removed when the member is null.
+// section does not write are kept), with every written-back field that changed
+// since set from its member, or removed when the member is null.
 template <class S>
 Plist writeSectionFields(const S& section, std::span<const SectionField<S>> fields, plist_t asRead,
                          const std::string& passPhrase) {
   Plist out(asRead ? plist_copy(asRead) : plist_new_dict());
-  std::optional<EncryptionAES> encrypter;
+  EncryptionAES cipher;
   auto textNode = [](const std::optional<std::string>& value) {
     return value ? Plist(plist_new_string(value->c_str())) : Plist();
   };
   for (const SectionField<S>& f : fields) {
     if (!f.writtenBack) continue;
+    plist_t stored = plistDictItem(asRead, f.key);
+    if (stored && unchangedSinceRead(section, f, stored, cipher, passPhrase)) continue;
     switch (f.kind) {
       case FieldKind::Text:
       case FieldKind::Encrypted:
@@ -169,9 +201,8 @@ Plist writeSectionFields(const S& section, std::span<const SectionField<S>> fiel
       }
       case FieldKind::Reencrypted: {
         const std::optional<std::string>& value = section.*f.text;
-        if (value && !encrypter) encrypter.emplace();
         setSectionValue(out.get(), f.key,
-                        textNode(value ? std::optional(encrypter->encryptChilkat(*value, passPhrase)) : std::nullopt));
+                        textNode(value ? std::optional(cipher.encryptChilkat(*value, passPhrase)) : std::nullopt));
         break;
       }
     }

@@ -95,11 +95,8 @@ std::string describeData(plist_t node) {
 // What "%@" writes for a value that is not a collection.
 std::string describeScalar(plist_t node) {
   switch (plist_get_node_type(node)) {
-    case PLIST_STRING: {
-      uint64_t length = 0;
-      const char* text = plist_get_string_ptr(node, &length);
-      return text ? std::string(text, length) : std::string();
-    }
+    case PLIST_STRING:
+      return plistString(node).value_or("");
     case PLIST_KEY: {
       char* text = nullptr;
       plist_get_key_val(node, &text);
@@ -140,12 +137,14 @@ bool isCollection(plist_t node) {
   return type == PLIST_ARRAY || type == PLIST_DICT;
 }
 
-// An element of a collection: a nested collection indents itself, a string
-// follows the quoting rule, numbers, booleans, dates and data keep their own form.
-std::string describeItem(plist_t node, int level) {
-  if (isCollection(node)) return describe(node, level);
-  if (plist_get_node_type(node) == PLIST_STRING) return describeString(plistString(node).value_or(""));
-  return describeScalar(node);
+// An element of a collection that is not a collection itself: a string follows
+// the quoting rule, numbers, booleans, dates and data keep their own form.
+void appendScalarItem(std::string& out, plist_t node) {
+  if (plist_get_node_type(node) == PLIST_STRING) {
+    out += describeString(plistString(node).value_or(""));
+  } else {
+    out += describeScalar(node);
+  }
 }
 
 template <typename Items>
@@ -159,47 +158,93 @@ std::string describeList(const Items& items, int level) {
 }
 
 struct FreeIter {
-  void operator()(plist_dict_iter iter) const { std::free(iter); }
+  void operator()(void* iter) const { std::free(iter); }
 };
 
-std::string describeDictionary(plist_t dict, int level) {
-  std::vector<std::pair<std::string, plist_t>> entries;
-  plist_dict_iter raw = nullptr;
-  plist_dict_new_iter(dict, &raw);
+// A collection being written: its elements (a dictionary's in key order) and
+// how many of them are out.
+struct OpenCollection {
+  bool dictionary = false;
+  int level = 0;
+  std::vector<std::pair<std::string, plist_t>> elements;  // key (dictionaries only), value
+  size_t next = 0;
+};
+
+OpenCollection openCollection(plist_t node, int level) {
+  OpenCollection open{plist_get_node_type(node) == PLIST_DICT, level, {}, 0};
+  void* raw = nullptr;
+  if (open.dictionary) {
+    plist_dict_new_iter(node, &raw);
+  } else {
+    plist_array_new_iter(node, &raw);
+  }
   const std::unique_ptr<void, FreeIter> iter(raw);
   for (;;) {
     char* key = nullptr;
     plist_t value = nullptr;
-    plist_dict_next_item(dict, raw, &key, &value);
+    if (open.dictionary) {
+      plist_dict_next_item(node, raw, &key, &value);
+    } else {
+      plist_array_next_item(node, raw, &value);
+    }
     const std::unique_ptr<char, decltype(&std::free)> ownedKey(key, &std::free);
     if (!value) break;
-    entries.emplace_back(key ? key : "", value);
+    open.elements.emplace_back(key ? key : "", value);
   }
   // The platform lists a dictionary by its keys in order, whatever order it was built in.
-  std::stable_sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-  std::string out = indentOf(level) + "{\n";
-  for (const auto& [key, value] : entries) {
-    out += indentOf(level + 1) + describeString(key) + " = " + describeItem(value, level + 1) + ";\n";
+  if (open.dictionary) {
+    std::stable_sort(open.elements.begin(), open.elements.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
   }
-  return out + indentOf(level) + "}";
+  return open;
+}
+
+// What follows an element of a collection: a dictionary ends every entry with
+// ";", a list separates its elements with ",".
+const char* elementEnd(const OpenCollection& open) {
+  if (open.dictionary) return ";\n";
+  return open.next < open.elements.size() ? ",\n" : "\n";
+}
+
+// Collections nest as deep as the value goes; the open ones are kept on a stack
+// of their own rather than the call stack, and the text is written once, in order.
+std::string describeCollection(plist_t root, int level) {
+  std::string out;
+  std::vector<OpenCollection> open;
+  auto enter = [&](plist_t node, int at) {
+    out += indentOf(at);
+    out += plist_get_node_type(node) == PLIST_DICT ? "{\n" : "(\n";
+    open.push_back(openCollection(node, at));
+  };
+  enter(root, level);
+  while (!open.empty()) {
+    OpenCollection& top = open.back();
+    if (top.next == top.elements.size()) {
+      out += indentOf(top.level);
+      out += top.dictionary ? "}" : ")";
+      open.pop_back();
+      if (!open.empty()) out += elementEnd(open.back());
+      continue;
+    }
+    const auto& [key, value] = top.elements[top.next++];
+    out += indentOf(top.level + 1);
+    if (top.dictionary) out += describeString(key) + " = ";
+    if (isCollection(value)) {
+      enter(value, top.level + 1);  // invalidates top
+    } else {
+      appendScalarItem(out, value);
+      out += elementEnd(top);
+    }
+  }
+  return out;
 }
 
 }  // namespace
 
 std::string describe(plist_t value, int indent) {
   if (!value) return "(null)";
-  switch (plist_get_node_type(value)) {
-    case PLIST_ARRAY: {
-      std::vector<std::string> items;
-      const uint32_t size = plist_array_get_size(value);
-      for (uint32_t i = 0; i < size; ++i) items.push_back(describeItem(plist_array_get_item(value, i), indent + 1));
-      return describeList(items, indent);
-    }
-    case PLIST_DICT:
-      return describeDictionary(value, indent);
-    default:
-      return describeScalar(value);
-  }
+  if (isCollection(value)) return describeCollection(value, indent);
+  return describeScalar(value);
 }
 
 std::string describe(const std::vector<std::string>& list, int indent) {

@@ -1,24 +1,181 @@
 #include "platform/Plist.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "app/CustomLogger.h"
 #include "platform/FileSystem.h"
 
-#include <fstream>
-#include <iterator>
-
 namespace brim {
+namespace {
+
+constexpr size_t npos = std::string_view::npos;
+
+// One past the '>' that closes the tag or declaration whose name starts at from,
+// with '>' inside quoted values skipped; npos when it never closes. bracketed
+// tells whether a '[' stood outside quotes (a document type's internal subset).
+size_t tagEnd(std::string_view xml, size_t from, bool& bracketed) {
+  char quote = 0;
+  for (size_t i = from; i < xml.size(); ++i) {
+    const char c = xml[i];
+    if (quote) {
+      if (c == quote) quote = 0;
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+    } else if (c == '[') {
+      bracketed = true;
+    } else if (c == '>') {
+      return i + 1;
+    }
+  }
+  return npos;
+}
+
+size_t skipPast(std::string_view xml, size_t from, std::string_view closing) {
+  const size_t at = xml.find(closing, from);
+  return at == npos ? npos : at + closing.size();
+}
+
+// Whether the arrays and dictionaries of an XML property list nest no deeper
+// than the limit, counted over the tags the library would see: comments,
+// CDATA sections and processing instructions are skipped as it skips them.
+// Markup that never closes, and a document type with an internal subset, fail:
+// neither belongs in a property list.
+bool xmlNestingWithinLimit(std::string_view xml) {
+  int depth = 0;
+  for (size_t pos = xml.find('<'); pos != npos; pos = xml.find('<', pos)) {
+    const std::string_view rest = xml.substr(pos);
+    size_t next = npos;
+    if (rest.starts_with("<!--")) {
+      next = skipPast(xml, pos + 4, "-->");
+    } else if (rest.starts_with("<![CDATA[")) {
+      next = skipPast(xml, pos + 9, "]]>");
+    } else if (rest.starts_with("<?")) {
+      next = skipPast(xml, pos + 2, "?>");
+    } else {
+      bool bracketed = false;
+      next = tagEnd(xml, pos + 1, bracketed);
+      if (bracketed || next == npos) return false;
+      const bool closing = rest.starts_with("</");
+      const size_t nameStart = pos + (closing ? 2 : 1);
+      const std::string_view name = xml.substr(nameStart, xml.find_first_of(" \t\r\n/>", nameStart) - nameStart);
+      if (name == "array" || name == "dict") {
+        if (closing) {
+          depth = std::max(depth - 1, 0);
+        } else if (++depth > kMaxPlistNesting) {
+          return false;
+        } else if (xml[next - 2] == '/') {
+          --depth;  // <array/>
+        }
+      }
+    }
+    if (next == npos) return false;
+    pos = next;
+  }
+  return true;
+}
+
+std::optional<uint64_t> bigEndian(std::string_view data, uint64_t offset, uint64_t width) {
+  if (width == 0 || width > 8 || offset > data.size() || width > data.size() - offset) return std::nullopt;
+  uint64_t value = 0;
+  for (uint64_t i = 0; i < width; ++i) value = value << 8 | static_cast<unsigned char>(data[offset + i]);
+  return value;
+}
+
+// Whether a binary property list nests no deeper than the limit, walked with an
+// explicit stack, each array and dictionary once. A shared array or dictionary,
+// and any offset or reference outside the data, fails.
+bool binaryWithinLimits(std::string_view data) {
+  constexpr size_t kTrailer = 32;
+  if (data.size() < 8 + kTrailer) return false;
+  const size_t trailer = data.size() - kTrailer;
+  const uint64_t offsetWidth = static_cast<unsigned char>(data[trailer + 6]);
+  const uint64_t refWidth = static_cast<unsigned char>(data[trailer + 7]);
+  const auto count = bigEndian(data, trailer + 8, 8);
+  const auto top = bigEndian(data, trailer + 16, 8);
+  const auto table = bigEndian(data, trailer + 24, 8);
+  if (!count || !top || !table || *top >= *count || *table > data.size()) return false;
+  if (offsetWidth == 0 || offsetWidth > 8 || *count > (data.size() - *table) / offsetWidth) return false;
+
+  struct Object {
+    bool valid = false;
+    bool container = false;
+    uint64_t refsAt = 0;
+    uint64_t refs = 0;  // a dictionary refers to its keys and its values
+  };
+  auto object = [&](uint64_t index) {
+    const auto offset = bigEndian(data, *table + index * offsetWidth, offsetWidth);
+    if (!offset || *offset >= trailer) return Object{};
+    const unsigned marker = static_cast<unsigned char>(data[*offset]);
+    const unsigned type = marker >> 4;
+    if (type != 0xA && type != 0xC && type != 0xD) return Object{true};
+    uint64_t size = marker & 0x0F;
+    uint64_t at = *offset + 1;
+    if (size == 0x0F) {  // the size follows as an integer object
+      const auto sizeMarker = bigEndian(data, at, 1);
+      if (!sizeMarker || (*sizeMarker >> 4) != 0x1 || (*sizeMarker & 0x0F) > 3) return Object{};
+      const uint64_t width = uint64_t{1} << (*sizeMarker & 0x0F);
+      const auto value = bigEndian(data, at + 1, width);
+      if (!value) return Object{};
+      size = *value;
+      at += 1 + width;
+    }
+    const uint64_t refs = type == 0xD ? size * 2 : size;
+    if (size > data.size() || at > data.size() || refs * refWidth > data.size() - at) return Object{};
+    return Object{true, true, at, refs};
+  };
+
+  // An array or dictionary reached a second time is shared between two places,
+  // or holds itself: no writer makes such a list, and the library would copy it
+  // for every place, without end for a cycle.
+  std::vector<bool> reached(*count, false);
+  struct Frame {
+    Object object;
+    uint64_t next = 0;
+  };
+  std::vector<Frame> path;
+  auto reach = [&](uint64_t index) {
+    const Object o = object(index);
+    if (!o.valid) return false;
+    if (!o.container) return true;
+    if (reached[index] || path.size() >= static_cast<size_t>(kMaxPlistNesting)) return false;
+    reached[index] = true;
+    path.push_back(Frame{o});
+    return true;
+  };
+  if (!reach(*top)) return false;
+  while (!path.empty()) {
+    Frame& frame = path.back();
+    if (frame.next == frame.object.refs) {
+      path.pop_back();
+      continue;
+    }
+    const auto child = bigEndian(data, frame.object.refsAt + frame.next++ * refWidth, refWidth);
+    if (!child || *child >= *count || !reach(*child)) return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 Plist parsePlist(std::string_view data) {
   if (data.empty() || data.size() > UINT32_MAX) return nullptr;
+  const auto size = static_cast<uint32_t>(data.size());
+  if (plist_is_binary(data.data(), size) ? !binaryWithinLimits(data) : !xmlNestingWithinLimit(data)) {
+    logAt(Sig::function("parsePlist"),
+          "property list not read: nested deeper than " + std::to_string(kMaxPlistNesting) + " levels, or malformed");
+    return nullptr;
+  }
   plist_t node = nullptr;
-  plist_from_memory(data.data(), static_cast<uint32_t>(data.size()), &node);
+  plist_from_memory(data.data(), size, &node);
   return Plist(node);
 }
 
 Plist readPlistFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return nullptr;
-  std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return parsePlist(data);
+  const std::optional<std::string> data = FileSystem::readFile(path);
+  return data ? parsePlist(*data) : nullptr;
 }
 
 std::string plistToXml(plist_t node) {
@@ -39,11 +196,11 @@ bool writePlistFileAtomically(const std::string& path, plist_t node) {
 
 std::optional<std::string> plistString(plist_t node) {
   if (!node || plist_get_node_type(node) != PLIST_STRING) return std::nullopt;
-  char* value = nullptr;
-  plist_get_string_val(node, &value);
-  std::string text = value ? value : "";
-  free(value);
-  return text;
+  // A string that holds a NUL makes the library's copying getter abort, and its
+  // length count the bytes past the NUL that it did not keep: the text ends at the NUL.
+  uint64_t length = 0;
+  const char* value = plist_get_string_ptr(node, &length);
+  return value ? std::string(value, strnlen(value, length)) : std::string();
 }
 
 std::optional<int64_t> plistInteger(plist_t node) {
@@ -52,11 +209,16 @@ std::optional<int64_t> plistInteger(plist_t node) {
     case PLIST_UINT: {
       uint64_t value = 0;
       plist_get_uint_val(node, &value);
+      // The library holds integers past 2^63 - 1 in the same 64 bits as negative
+      // ones; only the text it writes for them tells the two apart.
+      if (value > INT64_MAX && plistToXml(node).find("<integer>-") == std::string::npos) return std::nullopt;
       return static_cast<int64_t>(value);
     }
     case PLIST_REAL: {
       double value = 0;
       plist_get_real_val(node, &value);
+      // 2^63 itself is out of range; -2^63 is not.
+      if (!std::isfinite(value) || value >= 0x1p63 || value < -0x1p63) return std::nullopt;
       return static_cast<int64_t>(value);
     }
     case PLIST_BOOLEAN: {
@@ -74,6 +236,12 @@ std::optional<bool> plistBool(plist_t node) {
   if (plist_get_node_type(node) == PLIST_BOOLEAN) {
     uint8_t value = 0;
     plist_get_bool_val(node, &value);
+    return value != 0;
+  }
+  if (plist_get_node_type(node) == PLIST_REAL) {
+    double value = 0;
+    plist_get_real_val(node, &value);
+    if (std::isnan(value)) return std::nullopt;
     return value != 0;
   }
   if (auto number = plistInteger(node)) return *number != 0;

@@ -71,12 +71,16 @@ TEST_F(EntryPointRun, AnotherUserGetsExitStatusZeroAndNothingWritten) {
   EXPECT_TRUE(sandbox.listDir("datapost").empty());
 }
 
+// A registration id that is no integer in range (here a NaN) reads as 0: not registered.
 TEST_F(EntryPointRun, RegistrationThatWritesNothingStopsBeforeTheLock) {
   BRIM_REQUIRE_ROOT();
   sandbox.writeSettings(0);
+  std::string settings = readFile(sandbox.path("config/settings.plist"));
+  writeFile(sandbox.path("config/settings.plist"), settings.replace(settings.find("<integer>0<"), 10, "<real>nan<"));
   sandbox.writeExecutable(sandbox.path("bin/brim_register"), "#!/bin/sh\nexit 3\n");
   const RunResult result = sandbox.run({});
   EXPECT_EQ(result.exitStatus, 0);
+  EXPECT_TRUE(contains(result.output, "int main(int, const char **):regid=0\n")) << result.output;
   EXPECT_TRUE(contains(result.output, "int main(int, const char **):RegID is still 0, exiting")) << result.output;
   EXPECT_FALSE(contains(result.output, "Lock Created"));
   EXPECT_FALSE(contains(result.output, "asset data collection"));

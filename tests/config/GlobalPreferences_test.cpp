@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "ConfigSandbox.h"
+#include "config/ControllerInfoSettings.h"
 #include "config/DCRegURLSettings.h"
 #include "config/DataPostSettings.h"
 #include "config/DateToDisasterRecoverySettings.h"
@@ -41,6 +44,10 @@ TEST_F(SettingsStore, MachineNameWriteBackLeavesEverythingElseAsReadOrFailsLoudl
   ASSERT_EQ(prefs.machineInfo().machineName, "Design-iMac-04");
   EXPECT_EQ(prefs.machineInfo().dcRegId, 880214);
   EXPECT_FALSE(prefs.machineInfo().logonName.has_value());
+  // Digit strings read as integers and "YES", "1", "True" as flags.
+  EXPECT_EQ(prefs.machineInfo().keepAliveIntervalMinutes, 15);
+  EXPECT_EQ(prefs.controllerInfo()->memberId, 42);
+  EXPECT_TRUE(prefs.dcRegURL()->encrytion && prefs.dcRegURL()->compression && prefs.uninstallInfo()->encryption);
 
   prefs.machineInfo().machineName = "Design-iMac-07";
   ::testing::internal::CaptureStdout();
@@ -52,6 +59,7 @@ TEST_F(SettingsStore, MachineNameWriteBackLeavesEverythingElseAsReadOrFailsLoudl
   // Every other section, "macfolders", the set-up check section (which lacks keys a
   // rebuild would add) and the unknown root entries come back exactly as read; the
   // machine record has no "logonname" or "HDpasswdupdatedon", not even empty ones.
+  // So do values of another type (digit strings, flag words, a date, a real) and foreign cipher texts.
   const std::string written = readSettings();
   EXPECT_EQ(written, replaced(asRead, "<string>Design-iMac-04</string>", "<string>Design-iMac-07</string>"));
 
@@ -107,17 +115,10 @@ TEST_F(SettingsStore, EverySectionDecryptsAtLoadAndWritesBackItsStoredForms) {
 
   ASSERT_TRUE(GlobalPreferences::saveGlobalPreferences(prefs));
 
-  // What a write-back changes, and nothing else: digit strings become integers and
-  // the interval missing from "keepalive" is written as 0. Every stored cipher text,
-  // the proxy credentials (encrypted afresh from what they decrypted to), the plain
-  // "passwd" and "datadrsite", "job" with its string interval and unknown keys, the
-  // keys "keepalive" and "xmppreginfo" read but do not write, and the unknown root
-  // entries stay as they were.
+  // All a write-back changes: the interval missing from "keepalive" is written as 0. Cipher
+  // texts, plain "passwd" and "datadrsite", digit strings, "job" whole, the keys sections
+  // read but do not write, and unknown root entries stay as they were.
   std::string expected = asRead;
-  expected = replaced(expected, "<key>filestosendatexec</key>\n\t\t<string>25</string>",
-                      "<key>filestosendatexec</key>\n\t\t<integer>25</integer>");
-  expected = replaced(expected, "<key>daystodeletedata</key>\n\t\t<string>30</string>",
-                      "<key>daystodeletedata</key>\n\t\t<integer>30</integer>");
   const size_t keepAliveEnd = expected.find("\n\t</dict>\n", expected.find("<key>keepalive</key>"));
   expected.insert(keepAliveEnd, "\n\t\t<key>interval</key>\n\t\t<integer>0</integer>");
   EXPECT_EQ(readSettings(), expected);
@@ -201,37 +202,59 @@ TEST_F(SettingsStore, MissingOrForeignFileReadsAsEmptyAndIsNeverWritten) {
   EXPECT_FALSE(GlobalPreferences::saveGlobalPreferences(prefs));
   EXPECT_FALSE(std::filesystem::exists(settingsPath()));
 
-  const std::string array = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<array/>\n</plist>\n";
-  writeSettings(array);
-  GlobalPreferences::setStaticInstance(prefs);
-  EXPECT_EQ(prefs.allSettingsDict(), nullptr);
-  EXPECT_FALSE(prefs.machineInfo().machineName.has_value());
-  EXPECT_FALSE(GlobalPreferences::saveGlobalPreferences(prefs));
-  EXPECT_EQ(readSettings(), array);
+  // Not a dictionary, or nested deeper than any settings file is: unreadable, and never rewritten.
+  for (const std::string& foreign :
+       {std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<array/>\n</plist>\n"),
+        plistDocument("<key>a</key>" + nestedArrays(300)), plistDocument("<key>a</key>" + nestedArrays(200000))}) {
+    writeSettings(foreign);
+    GlobalPreferences::setStaticInstance(prefs);
+    EXPECT_EQ(prefs.allSettingsDict(), nullptr);
+    EXPECT_FALSE(prefs.machineInfo().machineName.has_value());
+    EXPECT_FALSE(GlobalPreferences::saveGlobalPreferences(prefs));
+    EXPECT_EQ(readSettings(), foreign);
+  }
+}
+
+// A registration id reads as a number in the 64-bit range, or as 0 (unregistered) with a log line.
+TEST_F(SettingsStore, RegistrationIdOfAnyStoredFormReadsAsANumberInRange) {
+  const std::tuple<std::string, int64_t, std::string> cases[] = {
+      {"<string>880214</string>", 880214, "\"dcregid\" holds the string \"880214\"; read as 880214"},
+      {"<real>880214.75</real>", 880214, ""},
+      {"<integer>18446744073709551615</integer>", 0, "\"dcregid\" holds an integer beyond the signed 64-bit range"},
+      {"<real>9.2233720368547758e18</real>", 0, "\"dcregid\" holds the real 9.223372036854776e+18, beyond"},
+      {"<real>nan</real>", 0, "\"dcregid\" holds the real nan, beyond the integer range; read as 0"},
+      {"<real>1e300</real>", 0, "\"dcregid\" holds the real 1e+300, beyond the integer range; read as 0"},
+      {"<string>99999999999999999999</string>", 0, "\"dcregid\" holds \"99999999999999999999\", not a decimal number"},
+  };
+  for (const auto& [stored, id, logged] : cases) {
+    writeSettings(plistDocument("<key>machineinfo</key><dict><key>dcregid</key>" + stored + "</dict>"));
+    GlobalPreferences prefs;
+    ::testing::internal::CaptureStdout();
+    GlobalPreferences::setStaticInstance(prefs);
+    const std::string log = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(prefs.machineInfo().dcRegId, id) << stored;
+    const std::string line = logged.empty() ? "dcregid" : "-[MachineInfoSettings initWithDictionary:]:" + logged;
+    EXPECT_EQ(log.find(line) != std::string::npos, !logged.empty()) << stored << "\n" << log;
+  }
 }
 
 TEST_F(SettingsStore, ValuesOfTheWrongTypeAreLoggedAndReadAsAbsent) {
   const std::string proxy = "<key>proxysettings</key><string>10.0.0.9:8080</string>";
   writeSettings(
-      plistDocument("<key>machineinfo</key><dict><key>dcregid</key><string>1234</string>"
-                    "<key>machinename</key><integer>7</integer></dict>"
-                    "<key>datapostsettings</key><dict><key>filestosendatexec</key><string>12x</string>"
-                    "<key>movetoerrordays</key><string>99999999999999999999</string></dict>" +
+      plistDocument("<key>machineinfo</key><dict><key>machinename</key><integer>7</integer></dict>"
+                    "<key>datapostsettings</key><dict><key>filestosendatexec</key><string>12x</string></dict>" +
                     proxy));
   GlobalPreferences prefs;
   ::testing::internal::CaptureStdout();
   GlobalPreferences::setStaticInstance(prefs);
   const std::string log = ::testing::internal::GetCapturedStdout();
-  EXPECT_NE(
-      log.find("-[MachineInfoSettings initWithDictionary:]:\"dcregid\" holds a string, not an integer; read as 0"),
-      std::string::npos)
+  EXPECT_NE(log.find("-[MachineInfoSettings initWithDictionary:]:\"machinename\" holds an integer, not a string"),
+            std::string::npos)
       << log;
   EXPECT_NE(log.find("-[DataPostSettings initWithDictionary:]:\"filestosendatexec\" holds \"12x\""), std::string::npos);
   EXPECT_NE(log.find("\"proxysettings\" is not a dictionary"), std::string::npos);
-  EXPECT_EQ(prefs.machineInfo().dcRegId, 0);
   EXPECT_FALSE(prefs.machineInfo().machineName.has_value());
   EXPECT_EQ(prefs.dataPostSettings()->numberOfFilesToSend, 0);
-  EXPECT_EQ(prefs.dataPostSettings()->datesBeforeError, 0);
   EXPECT_FALSE(prefs.proxySettings()->proxyIP.has_value());
 
   ASSERT_TRUE(GlobalPreferences::saveGlobalPreferences(prefs));

@@ -11,15 +11,21 @@ namespace {
 using WebPosts = ConfigSandbox;
 
 std::string machineSettings(const std::string& memberId, const std::string& agentTypeEntry) {
-  return plistDocument("<key>controllerinfo</key><dict><key>memberid</key><integer>" + memberId +
-                       "</integer><key>siteid</key><integer>7</integer></dict>"
+  return plistDocument("<key>controllerinfo</key><dict><key>memberid</key>" + memberId +
+                       "<key>siteid</key><integer>7</integer></dict>"
                        "<key>machineinfo</key><dict><key>dcregid</key><integer>1234</integer>" +
                        agentTypeEntry + "</dict>");
 }
 
+// Flags stored as "YES", "1", "TRUE" or "No" read as such, with a log line.
 TEST_F(WebPosts, LookupDecryptsTheSitesAndReadsTheFlags) {
   writeWebPosts(withEncryptedValues(readFile(kConfigFixtures + "webposts.plist.in")));
+  ::testing::internal::CaptureStdout();
   const auto smart = WebPostGlobal::getWebPostSettingForName("wpmacsmartsts");
+  const std::string log = ::testing::internal::GetCapturedStdout();
+  EXPECT_NE(log.find("-[WebPostSetting initWithDictionary:]:\"compression\" holds the string \"YES\"; read as true"),
+            std::string::npos)
+      << log;
   ASSERT_NE(smart, nullptr);
   EXPECT_EQ(smart->primarySite, "https://post.example.net/agent/smart");
   EXPECT_EQ(smart->secondarySite, "https://post2.example.net/agent/smart");
@@ -42,7 +48,7 @@ TEST_F(WebPosts, LookupDecryptsTheSitesAndReadsTheFlags) {
 
 TEST_F(WebPosts, QueryStringNamesOnlyTheParametersTheWebPostAsksFor) {
   writeWebPosts(withEncryptedValues(readFile(kConfigFixtures + "webposts.plist.in")));
-  writeSettings(machineSettings("5", "<key>agenttype</key><string>mac</string>"));
+  writeSettings(machineSettings("<string>5</string>", "<key>agenttype</key><string>mac</string>"));
   GlobalPreferences prefs;
   GlobalPreferences::setStaticInstance(prefs);
 
@@ -63,7 +69,7 @@ TEST_F(WebPosts, QueryStringNamesOnlyTheParametersTheWebPostAsksFor) {
   }
 
   // A machine without an agent type still names the parameter; ids go in signed.
-  writeSettings(machineSettings("-5", ""));
+  writeSettings(machineSettings("<integer>-5</integer>", ""));
   GlobalPreferences::setStaticInstance(prefs);
   EXPECT_EQ(WebPostGlobal::getWebPostSettingForName("agenttypeonly")->GETDataURLSubString(prefs), "?at=");
   EXPECT_EQ(WebPostGlobal::getWebPostSettingForName("wpmacsmartsts")->GETDataURLSubString(prefs),
@@ -84,6 +90,11 @@ TEST_F(WebPosts, EveryLookupReadsTheFileAfresh) {
                               "</string></dict>"));
   EXPECT_EQ(WebPostGlobal::getWebPostSettingForName("wpmacsmartsts")->primarySite, "https://b.example.net/");
 
+  // A file nested deeper than any web-post file is, or no file at all: no web post.
+  for (size_t levels : {300, 200000}) {
+    writeWebPosts(plistDocument("<key>a</key>" + nestedArrays(levels)));
+    EXPECT_EQ(WebPostGlobal::getWebPostSettingForName("a"), nullptr) << levels;
+  }
   std::filesystem::remove(webPostsPath());
   EXPECT_EQ(WebPostGlobal::getWebPostSettingForName("wpmacsmartsts"), nullptr);
 }

@@ -43,8 +43,15 @@ TEST(ProfilerRun, RunsTheExactCommandAndRemovesItsFile) {
   EXPECT_NE(log.find("-[collectData getSystemInfo]:getSystemInfo\n"), std::string::npos) << log;
 }
 
+std::string nestedReport(size_t levels) {
+  return "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><dict><key>_items</key><array><dict><key>_name</key>" +
+         nestedArrays(levels) + "</dict></array></dict></array></plist>";
+}
+
 TEST(ProfilerRun, EveryCategoryWithoutAUsableReportIsEmpty) {
   const std::vector<std::string> garbage{
+      nestedReport(300),
+      nestedReport(200000),
       "",  // no output at all
       "system_profiler: command failed\n",
       "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><dict><key>_items</key><array><dict>",     // cut short

@@ -8,8 +8,12 @@
 namespace brim {
 namespace {
 
+std::string inPlist(const std::string& body) {
+  return R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0">)" + body + "</plist>";
+}
+
 Plist plistFromXml(const std::string& body) {
-  const std::string text = R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0">)" + body + "</plist>";
+  const std::string text = inPlist(body);
   Plist node = parsePlist(text);
   EXPECT_TRUE(node) << text;
   return node;
@@ -82,8 +86,72 @@ TEST(DescriptionPlist, ScalarsOnTheirOwnAndInsideAList) {
             "(\n    -5,\n    9223372036854775807,\n    0.1,\n    3,\n    -2.5e-07,\n    0,\n"
             "    2000-12-31 23:59:59 +0000,\n    <0011aabb ccdd>,\n    <>,\n    plain\n)");
   EXPECT_EQ(describe(nullptr), "(null)");
+  EXPECT_EQ(describe(plistFromXml(std::string("<array><string>a\0b</string></array>", 35)).get()),
+            "(\n    a\n)");                             // a NUL ends the string
   const Plist beforeEpoch(plist_new_date(-2, 500000));  // 1.5 s before 2001-01-01 rounds down
   EXPECT_EQ(describe(beforeEpoch.get()), "2000-12-31 23:59:58 +0000");
+}
+
+// A binary property list of levels arrays, each holding the one before it width
+// times, around the integer 1; offsets and references four bytes wide.
+std::string binaryArrays(uint32_t levels, uint32_t width) {
+  auto bigEndian = [](std::string& to, uint64_t value, int bytes) {
+    while (bytes--) to += static_cast<char>(value >> (8 * bytes));
+  };
+  std::string out = "bplist00\x10\x01", table;
+  bigEndian(table, 8, 4);
+  for (uint32_t i = 1; i <= levels; ++i) {
+    bigEndian(table, out.size(), 4);
+    out += static_cast<char>(0xA0 | width);
+    for (uint32_t j = 0; j < width; ++j) bigEndian(out, i - 1, 4);
+  }
+  const uint64_t tableAt = out.size();
+  out += table + std::string(6, '\0') + "\x04\x04";
+  for (uint64_t value : {uint64_t{levels} + 1, uint64_t{levels}, tableAt}) bigEndian(out, value, 8);
+  return out;
+}
+
+// Nesting up to 256 levels reads, deeper is refused before the parser sees it,
+// however the tags are hidden or the binary form shares its arrays.
+TEST(PlistLimits, NestingBeyondTheLimitIsRefused) {
+  char* bytes = nullptr;
+  uint32_t length = 0;
+  plist_to_bin(readPlistFile(test::fixture("macos/mac-a/SPPowerDataType.xml")).get(), &bytes, &length);
+  const std::string recordedBinary(bytes, length);
+  plist_to_bin_free(bytes);
+  const std::pair<std::string, bool> cases[] = {
+      {inPlist(test::nestedArrays(256)), true},
+      {inPlist(test::nestedArrays(257)), false},
+      {inPlist("<array><dict><key>a</key>" + test::nestedArrays(254, "<dict/>") + "</dict></array>"), false},
+      // Tags in comments and CDATA are no tags; closing ones there hide nothing.
+      {inPlist("<array><!-- " + test::nestedArrays(300) + " --><string><![CDATA[" + test::nestedArrays(300) +
+               "]]></string></array>"),
+       true},
+      {inPlist("<array><string><![CDATA[" + std::string(300 * 8, ' ').replace(0, 8, "</array>") + "]]></string>" +
+               test::nestedArrays(256) + "</array>"),
+       false},
+      {"<!DOCTYPE plist [ <!ENTITY a \"b\"> ]>" + inPlist("<array/>"), false},
+      {recordedBinary, true},
+      {binaryArrays(257, 1), false},
+      {binaryArrays(40, 2), false},  // each array twice in the next: 2^40 values once copied
+  };
+  for (const auto& [text, reads] : cases) {
+    ::testing::internal::CaptureStdout();
+    const Plist node = parsePlist(text);
+    const std::string log = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(node != nullptr, reads) << text.substr(0, 200);
+    EXPECT_EQ(log.find("parsePlist:property list not read: nested deeper than 256 levels") == 0, !reads) << log;
+  }
+}
+
+// 250 levels: every level one line deeper, the text built once.
+TEST(DescriptionPlist, DeepNestingIndentsEveryLevel) {
+  const Plist deep = parsePlist(inPlist(test::nestedArrays(250, "<integer>1</integer>")));
+  std::string expected;
+  for (int level = 0; level < 250; ++level) expected += std::string(8 * level, ' ') + "(\n";
+  expected += std::string(4 * 250, ' ') + "1\n";
+  for (int level = 249; level >= 0; --level) expected += std::string(4 * level, ' ') + (level > 0 ? ")\n" : ")");
+  EXPECT_EQ(describe(deep.get()), expected);
 }
 
 }  // namespace

@@ -27,6 +27,12 @@ std::string readFile(const std::string& path) {
   return out.str();
 }
 
+std::string nestedArrays(size_t levels, const std::string& inner) {
+  std::string open, close;
+  for (size_t i = 0; i < levels; ++i) open += "<array>", close += "</array>";
+  return open + inner + close;
+}
+
 void writeFile(const std::string& path, const std::string& text) {
   fs::create_directories(fs::path(path).parent_path());
   std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -73,6 +73,8 @@ std::string shellOutput(const std::string& command, const std::string& input = "
 std::string readFile(const std::string& path);
 std::string fixture(const std::string& relative);  // path under tests/fixtures
 void writeFile(const std::string& path, const std::string& text);
+// Property-list arrays nested levels deep around inner.
+std::string nestedArrays(size_t levels, const std::string& inner = "");
 bool isRoot();
 // Whether a process of the group still runs (one that only waits to be reaped does not).
 bool processGroupRunning(long group);
