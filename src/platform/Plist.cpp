@@ -39,11 +39,11 @@ bool writePlistFileAtomically(const std::string& path, plist_t node) {
 
 std::optional<std::string> plistString(plist_t node) {
   if (!node || plist_get_node_type(node) != PLIST_STRING) return std::nullopt;
-  char* value = nullptr;
-  plist_get_string_val(node, &value);
-  std::string text = value ? value : "";
-  free(value);
-  return text;
+  // By length: libplist keeps a string with a NUL byte in it whole, and its
+  // copying getter asserts on such a string.
+  uint64_t length = 0;
+  const char* value = plist_get_string_ptr(node, &length);
+  return value ? std::string(value, length) : std::string();
 }
 
 std::optional<int64_t> plistInteger(plist_t node) {
