@@ -263,6 +263,31 @@ bool holdsStringWithNul(plist_t node) {
   }
 }
 
+bool nestsDeeperThan(plist_t node, int levels) {
+  if (!node) return false;
+  const plist_type type = plist_get_node_type(node);
+  if (type != PLIST_ARRAY && type != PLIST_DICT) return false;
+  if (levels <= 0) return true;
+  if (type == PLIST_ARRAY) {
+    for (uint32_t i = 0; i < plist_array_get_size(node); ++i)
+      if (nestsDeeperThan(plist_array_get_item(node, i), levels - 1)) return true;
+    return false;
+  }
+  plist_dict_iter iter = nullptr;
+  plist_dict_new_iter(node, &iter);
+  bool deeper = false;
+  for (;;) {
+    char* key = nullptr;
+    plist_t value = nullptr;
+    plist_dict_next_item(node, iter, &key, &value);
+    if (!key) break;
+    std::free(key);
+    if ((deeper = nestsDeeperThan(value, levels - 1))) break;
+  }
+  std::free(iter);
+  return deeper;
+}
+
 }  // namespace brim::fuzz
 
 // The shell, as the code under test reaches it through the C library: the

@@ -42,4 +42,12 @@ bool isWellFormedXml(std::string_view text, bool checkCharacters = true);
 // input that showed it stays in their corpus as finding-nul-in-string.
 bool holdsStringWithNul(plist_t node);
 
+// Property lists nested deeper than this are being bounded in the tool
+// itself: until then their recursive walks take quadratic time and, far
+// deeper, overflow the stack, so the targets skip them.
+inline constexpr int kNestingLimit = 256;
+// Whether the node holds collections more than `levels` deep (a collection
+// on its own is one level); looks no deeper than that.
+bool nestsDeeperThan(plist_t node, int levels);
+
 }  // namespace brim::fuzz
