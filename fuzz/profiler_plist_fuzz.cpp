@@ -1,7 +1,7 @@
 // Any bytes as system_profiler's report, through every category's walk and
 // the description form of what they parse to: each category document is
 // well-formed XML, and bytes that are not a property-list array make an
-// empty category.
+// empty category. The machine name reported is saved and reads back the same.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -9,6 +9,8 @@
 #include <string_view>
 
 #include "FuzzSupport.h"
+#include "config/GlobalPreferences.h"
+#include "config/MachineInfoSettings.h"
 #include "inventory/collectData.h"
 #include "platform/Description.h"
 #include "platform/Plist.h"
@@ -63,5 +65,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!isArray && !isEmptyCategory(tree)) std::abort();
   }
   collector.getDiskDetails();
+
+  // A machine name the profiler reports is saved into the settings file, and
+  // the agent's other components read it back from there.
+  const brim::SystemInfo details = collector.getMacDetailsData();
+  if (details.compName && details.compName->find('\0') == std::string::npos) {
+    brim::GlobalPreferences saved;
+    brim::GlobalPreferences::setStaticInstance(saved);
+    if (saved.machineInfo().machineName != details.compName) std::abort();
+  }
   return 0;
 }
