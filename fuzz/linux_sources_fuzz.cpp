@@ -1,6 +1,7 @@
 // Any bytes as the /proc, /sys, /etc and /var texts the Linux system_profiler
-// reads, through every data type's reader: each report is a property list in
-// well-formed markup, and the machine name is never empty and holds no "/".
+// (and the tool's reachability test) reads, through every data type's reader:
+// each report is a property list in well-formed markup, and the machine name
+// is never empty and holds no "/".
 // Open finding "bytes-not-utf8": the readers copy bytes that are not UTF-8,
 // or control characters, from the texts into the report unchanged, so the
 // report's characters are not judged until they stop doing so (the input
@@ -23,7 +24,9 @@
 #include "FuzzSupport.h"
 #include "Readers.h"
 #include "SystemRoot.h"
+#include "platform/Paths.h"
 #include "platform/Plist.h"
+#include "platform/ReachabilitySource.h"
 
 namespace {
 
@@ -132,5 +135,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string name = profiler::machineName(root);
   if (name.empty() || name.find('/') != std::string::npos) std::abort();
   profiler::networkText(root);
+
+  // The tool's own reachability test reads the routing table of the same tree.
+  brim::Paths::setSandboxRoot(tree.string());
+  brim::ReachabilitySource::flagsForAddress(0x0a000001);
+  brim::Paths::setSandboxRoot(brim::fuzz::scratchRoot());
   return 0;
 }
