@@ -106,6 +106,8 @@ std::optional<char32_t> decodeUtf8(std::string_view text, size_t& pos) {
   return c;
 }
 
+// The XML 1.0 productions, written out here again rather than taken from the
+// tree builder: the judge of its documents must not share its code.
 bool isXmlChar(char32_t c) {
   return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
          (c >= 0x10000 && c <= 0x10FFFF);
@@ -287,6 +289,8 @@ bool nestsDeeperThan(plist_t node, int levels) {
   std::free(iter);
   return deeper;
 }
+
+bool reachesOpenPlistFinding(plist_t node) { return nestsDeeperThan(node, kNestingLimit) || holdsStringWithNul(node); }
 
 }  // namespace brim::fuzz
 

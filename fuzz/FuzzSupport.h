@@ -50,4 +50,8 @@ inline constexpr int kNestingLimit = 256;
 // on its own is one level); looks no deeper than that.
 bool nestsDeeperThan(plist_t node, int levels);
 
+// A property list that one of the two above rules out, for the targets that
+// copy what they read.
+bool reachesOpenPlistFinding(plist_t node);
+
 }  // namespace brim::fuzz
