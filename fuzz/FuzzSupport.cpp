@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -74,6 +76,21 @@ std::string settingsText(const std::string& install) {
 void removeScratch() {
   std::error_code ignored;
   if (!root().empty()) fs::remove_all(root(), ignored);
+}
+
+constexpr std::string_view kScratchPrefix = "brim_fuzz.";
+
+// A run that ended on a finding never reached its exit handler: the scratch
+// directories of processes that are gone go now.
+void removeStaleScratch(const fs::path& base) {
+  std::error_code error;
+  for (const fs::directory_entry& entry : fs::directory_iterator(base, error)) {
+    const std::string name = entry.path().filename().string();
+    if (!name.starts_with(kScratchPrefix)) continue;
+    const pid_t pid = static_cast<pid_t>(std::atol(name.c_str() + kScratchPrefix.size()));
+    std::error_code ignored;
+    if (pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH) fs::remove_all(entry.path(), ignored);
+  }
 }
 
 // One code point of UTF-8 at pos, advancing pos; absent for a byte sequence
@@ -183,7 +200,8 @@ bool namesAreWellFormed(pugi::xml_node node) {
 void useScratchInstallation() {
   if (!root().empty()) return;
   const char* base = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-  root() = std::string(base) + "/brim_fuzz." + std::to_string(::getpid());
+  removeStaleScratch(base);
+  root() = std::string(base) + "/" + std::string(kScratchPrefix) + std::to_string(::getpid());
   std::error_code error;
   fs::create_directories(installDir() + "/config", error);
   fs::create_directories(installDir() + "/temp", error);
