@@ -5,11 +5,15 @@
 namespace profiler {
 
 namespace {
-// Mount tables escape blanks and tabs as octal ("\040").
+bool isOctal(char c) { return c >= '0' && c <= '7'; }
+
+// Mount tables escape blanks and tabs as octal ("\040"); a backslash
+// followed by anything else stays as it is.
 std::string unescape(const std::string& text) {
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\\' && i + 3 < text.size() && std::isdigit(static_cast<unsigned char>(text[i + 1]))) {
+    if (text[i] == '\\' && i + 3 < text.size() && isOctal(text[i + 1]) && isOctal(text[i + 2]) &&
+        isOctal(text[i + 3])) {
       out += static_cast<char>(std::stoi(text.substr(i + 1, 3), nullptr, 8));
       i += 3;
     } else {

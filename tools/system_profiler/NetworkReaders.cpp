@@ -81,7 +81,9 @@ std::map<std::string, std::vector<std::string>> ipv6Addresses(const SystemRoot& 
   for (const auto& line : root.lines("/proc/net/if_inet6")) {
     std::istringstream in(line);
     std::string hex, index, prefix, scope, flags, name;
-    if (!(in >> hex >> index >> prefix >> scope >> flags >> name) || hex.size() != 32) continue;
+    if (!(in >> hex >> index >> prefix >> scope >> flags >> name) || hex.size() != 32 ||
+        hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+      continue;
     in6_addr address{};
     for (int i = 0; i < 16; ++i) address.s6_addr[i] = static_cast<uint8_t>(std::stoi(hex.substr(i * 2, 2), nullptr, 16));
     char text[INET6_ADDRSTRLEN] = {};

@@ -1,0 +1,78 @@
+// Any bytes as system_profiler's report, through every category's walk and
+// the description form of what they parse to: each category document is
+// well-formed XML, and bytes that are not a property-list array make an
+// empty category. The machine name reported is saved and reads back the same.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "FuzzSupport.h"
+#include "config/GlobalPreferences.h"
+#include "config/MachineInfoSettings.h"
+#include "inventory/collectData.h"
+#include "platform/Description.h"
+#include "platform/Plist.h"
+
+namespace {
+
+using Walk = brim::XMLTree (brim::collectData::*)();
+
+constexpr Walk kWalks[] = {
+    &brim::collectData::getMemoryInfo,        &brim::collectData::getHardwareInfo,
+    &brim::collectData::getFirewallInfo,      &brim::collectData::getEthernetInfo,
+    &brim::collectData::getDiskInfo,          &brim::collectData::getSharedVolInfo,
+    &brim::collectData::getCardreaderInfo,    &brim::collectData::getSelfTestInfo,
+    &brim::collectData::getDiscBurninginfo,   &brim::collectData::getPowerInfo,
+    &brim::collectData::getHWConfigInfo,      &brim::collectData::getOSInfo,
+    &brim::collectData::getGraphicInfo,       &brim::collectData::getBlueToothHardWareInfo,
+    &brim::collectData::getBlueToothServices, &brim::collectData::getBlueToothDevices,
+    &brim::collectData::getNetwokInfo,        &brim::collectData::getLocationsInfo,
+    &brim::collectData::getSystemInfo,        &brim::collectData::getApplicationInfo,
+    &brim::collectData::getUSBInfo,
+};
+
+// Nothing but "fnname" (the locations list has not even that).
+bool isEmptyCategory(const brim::XMLTree& tree) {
+  for (pugi::xml_node child : tree.rootElement().children()) {
+    if (std::string_view(child.name()) != "fnname") return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  brim::fuzz::useScratchInstallation();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string_view report(reinterpret_cast<const char*>(data), size);
+  brim::fuzz::setCommandOutput(report);
+
+  const brim::Plist parsed = brim::parsePlist(report);
+  if (brim::fuzz::nestsDeeperThan(parsed.get(), brim::fuzz::kNestingLimit)) return 0;
+  const bool isArray = parsed && plist_get_node_type(parsed.get()) == PLIST_ARRAY;
+  if (parsed) brim::describe(parsed.get());
+
+  brim::collectData collector;
+  for (Walk walk : kWalks) {
+    const brim::XMLTree tree = (collector.*walk)();
+    const std::string text = tree.XMLString();
+    if (!brim::fuzz::isWellFormedXml(text)) std::abort();
+    if (!isArray && !isEmptyCategory(tree)) std::abort();
+  }
+  collector.getDiskDetails();
+
+  // A machine name the profiler reports is saved into the settings file, and
+  // the agent's other components read it back from there.
+  const brim::SystemInfo details = collector.getMacDetailsData();
+  if (details.compName && details.compName->find('\0') == std::string::npos) {
+    brim::GlobalPreferences saved;
+    brim::GlobalPreferences::setStaticInstance(saved);
+    if (saved.machineInfo().machineName != details.compName) std::abort();
+  }
+  return 0;
+}
