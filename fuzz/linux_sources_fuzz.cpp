@@ -1,11 +1,7 @@
 // Any bytes as the /proc, /sys, /etc and /var texts the Linux system_profiler
 // (and the tool's reachability test) reads, through every data type's reader:
-// each report is a property list in well-formed markup, and the machine name
-// is never empty and holds no "/".
-// Open finding "bytes-not-utf8": the readers copy bytes that are not UTF-8,
-// or control characters, from the texts into the report unchanged, so the
-// report's characters are not judged until they stop doing so (the input
-// that showed it is kept as finding-bytes-not-utf8).
+// each report is a well-formed XML property list (whatever bytes the texts
+// hold), and the machine name is never empty and holds no "/".
 //
 // The input lays out a machine, one file after another:
 //   ==> /proc/cpuinfo            a file, its content up to the next "\n==> "
@@ -128,7 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   for (const profiler::DataType& type : profiler::dataTypes()) {
     const std::string report = profiler::reportXml(type, root);
-    if (!brim::fuzz::isWellFormedXml(report, false)) std::abort();
+    if (!brim::fuzz::isWellFormedXml(report)) std::abort();
     const brim::Plist parsed = brim::parsePlist(report);
     if (!parsed || plist_get_node_type(parsed.get()) != PLIST_ARRAY) std::abort();
   }

@@ -1,15 +1,52 @@
 #include "Report.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <string>
 
 namespace profiler {
 
 namespace {
 constexpr int64_t kPlistEpochOffset = 978307200;  // 2001-01-01 00:00:00 UTC
+
+// Text read from /proc, /sys and the package databases as a report may carry
+// it: bytes that are not UTF-8 become U+FFFD, and control characters that XML
+// cannot hold are left out.
+std::string reportText(const std::string& bytes) {
+  std::string text;
+  text.reserve(bytes.size());
+  for (size_t i = 0; i < bytes.size();) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    if (lead < 0x80) {
+      if (lead >= 0x20 || lead == '\t' || lead == '\n' || lead == '\r') text += static_cast<char>(lead);
+      ++i;
+      continue;
+    }
+    const size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+    uint32_t code = length == 4 ? lead & 0x07u : length == 3 ? lead & 0x0Fu : lead & 0x1Fu;
+    bool valid = length != 0 && lead <= 0xF4 && i + length <= bytes.size();
+    for (size_t k = 1; valid && k < length; ++k) {
+      const auto next = static_cast<unsigned char>(bytes[i + k]);
+      valid = (next & 0xC0) == 0x80;
+      code = (code << 6) | (next & 0x3Fu);
+    }
+    // Overlong forms, surrogates, and the two non-characters XML excludes.
+    valid = valid && !(length == 3 && code < 0x800) && !(length == 4 && (code < 0x10000 || code > 0x10FFFF)) &&
+            !(code >= 0xD800 && code <= 0xDFFF) && code != 0xFFFE && code != 0xFFFF;
+    if (valid) {
+      text.append(bytes, i, length);
+      i += length;
+    } else {
+      text += "\xEF\xBF\xBD";
+      ++i;
+    }
+  }
+  return text;
 }
+}  // namespace
 
 Dict& Dict::set(const std::string& key, const std::optional<std::string>& value) {
-  if (value && !value->empty()) entries_[key] = Node(plist_new_string(value->c_str()));
+  if (value && !value->empty()) entries_[key] = Node(plist_new_string(reportText(*value).c_str()));
   return *this;
 }
 
@@ -31,7 +68,7 @@ Dict& Dict::setNode(const std::string& key, Node value) {
 Dict& Dict::setList(const std::string& key, const std::vector<std::string>& values) {
   if (values.empty()) return *this;
   List list;
-  for (const auto& value : values) list.append(Node(plist_new_string(value.c_str())));
+  for (const auto& value : values) list.append(Node(plist_new_string(reportText(value).c_str())));
   return setNode(key, list.take());
 }
 
