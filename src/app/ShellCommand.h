@@ -6,6 +6,7 @@
 // path or setting reaches the shell as code.
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,6 +46,11 @@ class ShellCommand {
   // The same with standard output read back (at most kOutputLimit bytes). Its
   // standard error stays the tool's own, so that it never mixes into a value.
   static Outcome runReadingOutput(const std::string& command, Limit limit);
+
+  // In-process fuzzing answers the commands itself: while one is set, no shell
+  // runs and every command line goes to it; an empty one restores the shell.
+  using StandIn = std::function<Outcome(const std::string& command, bool readOutput)>;
+  static void setStandIn(StandIn standIn);
 };
 
 }  // namespace brim

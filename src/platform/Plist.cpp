@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "app/CustomLogger.h"
@@ -158,6 +160,46 @@ bool binaryWithinLimits(std::string_view data) {
   return true;
 }
 
+// Strings and keys that hold a NUL end there, as every reader here takes them.
+// The library keeps such a string whole, but its copies end at the NUL and
+// keep the whole length, so that writing a copy back reads past its end.
+void endStringsAtNul(plist_t root) {
+  std::vector<plist_t> pending{root};
+  while (!pending.empty()) {
+    plist_t node = pending.back();
+    pending.pop_back();
+    switch (plist_get_node_type(node)) {
+      case PLIST_STRING: {
+        uint64_t length = 0;
+        const char* value = plist_get_string_ptr(node, &length);
+        if (value && std::memchr(value, '\0', length)) plist_set_string_val(node, std::string(value).c_str());
+        break;
+      }
+      case PLIST_ARRAY:
+        for (uint32_t i = 0; i < plist_array_get_size(node); ++i) pending.push_back(plist_array_get_item(node, i));
+        break;
+      case PLIST_DICT: {
+        plist_dict_iter iter = nullptr;
+        plist_dict_new_iter(node, &iter);
+        for (;;) {
+          char* key = nullptr;
+          plist_t value = nullptr;
+          plist_dict_next_item(node, iter, &key, &value);
+          if (!key) break;
+          // The key as read ends at a NUL; setting it again sets its length to match.
+          if (plist_t keyNode = plist_dict_item_get_key(value)) plist_set_key_val(keyNode, key);
+          std::free(key);
+          pending.push_back(value);
+        }
+        std::free(iter);
+        break;
+      }
+      default:
+        break;
+    }
+  }
+}
+
 }  // namespace
 
 Plist parsePlist(std::string_view data) {
@@ -175,7 +217,11 @@ Plist parsePlist(std::string_view data) {
 
 Plist readPlistFile(const std::string& path) {
   const std::optional<std::string> data = FileSystem::readFile(path);
-  return data ? parsePlist(*data) : nullptr;
+  if (!data) return nullptr;
+  // What is read from a file may be copied and written back.
+  Plist plist = parsePlist(*data);
+  if (plist) endStringsAtNul(plist.get());
+  return plist;
 }
 
 std::string plistToXml(plist_t node) {
