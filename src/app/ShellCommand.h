@@ -45,6 +45,9 @@ class ShellCommand {
   // The same with standard output read back (at most kOutputLimit bytes). Its
   // standard error stays the tool's own, so that it never mixes into a value.
   static Outcome runReadingOutput(const std::string& command, Limit limit);
+  // The command logged, then run with its standard output read back, trimmed;
+  // what a value in a report is taken from.
+  static std::string executeCommand(const std::string& command, Limit limit = Limit::Other);
 };
 
 }  // namespace brim

@@ -7,6 +7,7 @@
 
 #include "envelope/XMLTree.h"
 #include "inventory/CategoryShapes.h"
+#include "inventory/InventoryCategories.h"
 #include "reports/ConsolidatedAssets.h"
 
 namespace brim::inspect {
@@ -113,12 +114,12 @@ Node categoryRule(const CategoryShape& shape) {
   return fn;
 }
 
-Node inventoryRule(std::string_view type, std::span<const ConsolidatedAssets::Collector> collectors) {
+Node inventoryRule(std::string_view type, std::span<const InventoryCategory> categories) {
   Node root = element("wpmacasstinfo",
                       {leaf("type", fixedText(type)), leaf("regid", kInteger), leaf("scandttime", kSlashDate)});
-  for (const ConsolidatedAssets::Collector collect : collectors) {
+  for (const InventoryCategory& category : categories) {
     for (const CategoryShape& shape : categoryShapes()) {
-      if (shape.collect == collect) root.children.push_back(categoryRule(shape));
+      if (shape.collect == category.collect) root.children.push_back(categoryRule(shape));
     }
   }
   return root;
@@ -129,8 +130,8 @@ std::vector<DocumentRule> buildDocumentRules() {
   process.note = "one process";
   process.attributes = {{"name", kAnyText}, {"mem", kDecimal}, {"cpu", kDecimal}};
   return {
-      {"Hardware inventory", "wpmacasstinfo", inventoryRule("assetdata", ConsolidatedAssets::hardwareCollectors())},
-      {"Software inventory", "wpmacasstswinfo", inventoryRule("software", ConsolidatedAssets::softwareCollectors())},
+      {"Hardware inventory", "wpmacasstinfo", inventoryRule("assetdata", hardwareCategories())},
+      {"Software inventory", "wpmacasstswinfo", inventoryRule("software", softwareCategories())},
       {"SMART status", "wpmacsmartsts",
        element("wpmacsmartsts", {leaf("regid", kInteger), leaf("scandttime", kDashDate), value("modelname"),
                                  value("modeldesc"), value("bsdname"), value("status")})},
