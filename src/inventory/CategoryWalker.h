@@ -61,6 +61,17 @@ void writeRecords(XMLTree& tree, const std::vector<R>& records, const Fields<R>&
   }
 }
 
+// At most one record: a "dtl" without ID.
+template <class R>
+XMLTree singleRecordTree(std::string_view name, const std::optional<R>& record, const Fields<R>& fields) {
+  XMLTree tree = categoryTree(name);
+  if (record) {
+    enterUnnumberedRecord(tree);
+    writeFields(tree, *record, fields);
+  }
+  return tree;
+}
+
 // Sub-records inside the current record, numbered from 0 in each record.
 template <class S>
 void writeSubRecords(XMLTree& tree, std::string_view name, const std::vector<S>& subRecords, const Fields<S>& fields) {

@@ -109,13 +109,7 @@ XMLTree collectData::getPowerInfo() {
     fill(*this, *record, kCategory.fields, items[0]);
   }
   run.removeFile();
-
-  XMLTree tree = categoryTree(kCategory.name);
-  if (record) {
-    enterUnnumberedRecord(tree);
-    writeFields(tree, *record, kCategory.fields);
-  }
-  return tree;
+  return singleRecordTree(kCategory.name, record, kCategory.fields);
 }
 
 XMLTree collectData::getHWConfigInfo() {
@@ -125,13 +119,7 @@ XMLTree collectData::getHWConfigInfo() {
   const auto items = elementsOf(run.items());
   if (items.size() >= 2) fill(*this, record.emplace(), kCategory.fields, items[1]);
   run.removeFile();
-
-  XMLTree tree = categoryTree(kCategory.name);
-  if (record) {
-    enterUnnumberedRecord(tree);
-    writeFields(tree, *record, kCategory.fields);
-  }
-  return tree;
+  return singleRecordTree(kCategory.name, record, kCategory.fields);
 }
 
 XMLTree collectData::getDiskInfo() {
