@@ -6,6 +6,7 @@
 #include "app/CustomLogger.h"
 #include "app/DateTime.h"
 #include "app/RunFolder.h"
+#include "app/ShellCommand.h"
 #include "config/DateToDisasterRecoverySettings.h"
 #include "config/GlobalPreferences.h"
 #include "config/ProxySettings.h"

@@ -1,13 +1,13 @@
 #pragma once
 // The orchestrator behind every job of the tool: one instance per run. It does
 // the start-up work (model name, log directories), holds the document text each
-// job produces, and writes or posts it.
+// job produces, and writes or posts it; the collectors, the report envelope and
+// the delivery to the server do the work.
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
-#include "app/ShellCommand.h"
 #include "app/Signature.h"
 #include "envelope/XMLTree.h"
 
