@@ -21,7 +21,7 @@ std::vector<std::string_view> tagsOf(std::initializer_list<const Fields<R>*> lis
 template <class R>
 CategoryShape shapeOf(XMLTree (collectData::*collect)(), const Category<R>& category,
                       CategoryShape::Records records = CategoryShape::Records::Numbered) {
-  return {collect, category.name, records, tagsOf<R>({&category.fields}), {}, {}};
+  return {collect, category.name, category.dataType, records, tagsOf<R>({&category.fields}), {}, {}};
 }
 
 template <class S>
@@ -60,6 +60,7 @@ const std::vector<CategoryShape>& categoryShapes() {
     all.push_back(shapeOf(&collectData::getNetwokInfo, network::kCategory));
     all.push_back(withSubRecords(shapeOf(&collectData::getLocationsInfo, locations::kCategory, Records::Chained),
                                  "services", locations::kServiceFields));
+    // The software document.
     CategoryShape systemShape = shapeOf(&collectData::getSystemInfo, software::kCategory);
     systemShape.fields.push_back(SystemInfo::systemTimeZone);  // added after the fields by getSystemInfo
     all.push_back(systemShape);

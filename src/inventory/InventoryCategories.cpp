@@ -2,53 +2,34 @@
 
 #include <vector>
 
-#include "inventory/CategoryTables.h"
+#include "inventory/CategoryShapes.h"
 #include "inventory/collectData.h"
 
 namespace brim {
 namespace {
 
-template <class R>
-InventoryCategory entry(const Category<R>& category, XMLTree (collectData::*collect)()) {
-  return {category.name, category.dataType, collect};
+// Read off the shapes, which list every category in document order.
+const std::vector<InventoryCategory>& all() {
+  static const std::vector<InventoryCategory> categories = [] {
+    std::vector<InventoryCategory> list;
+    for (const CategoryShape& shape : categoryShapes()) list.push_back({shape.name, shape.dataType, shape.collect});
+    return list;
+  }();
+  return categories;
 }
 
-// The hardware categories come first; kHardwareCount of them.
-constexpr std::size_t kHardwareCount = 18;
-
-const std::vector<InventoryCategory>& all() {
-  using namespace tables;
-  static const std::vector<InventoryCategory> categories{
-      entry(memory::kCategory, &collectData::getMemoryInfo),
-      entry(hardware::kCategory, &collectData::getHardwareInfo),
-      entry(firewall::kCategory, &collectData::getFirewallInfo),
-      entry(ethernet::kCategory, &collectData::getEthernetInfo),
-      entry(disk::kCategory, &collectData::getDiskInfo),
-      entry(sharedvol::kCategory, &collectData::getSharedVolInfo),
-      entry(cardreader::kCategory, &collectData::getCardreaderInfo),
-      entry(selftest::kCategory, &collectData::getSelfTestInfo),
-      entry(discburning::kCategory, &collectData::getDiscBurninginfo),
-      entry(power::kCategory, &collectData::getPowerInfo),
-      entry(ups::kCategory, &collectData::getHWConfigInfo),
-      entry(thunderbolt::kCategory, &collectData::getOSInfo),
-      entry(graphics::kCategory, &collectData::getGraphicInfo),
-      entry(blthhardware::kCategory, &collectData::getBlueToothHardWareInfo),
-      entry(blthservices::kCategory, &collectData::getBlueToothServices),
-      entry(blthdevices::kCategory, &collectData::getBlueToothDevices),
-      entry(network::kCategory, &collectData::getNetwokInfo),
-      entry(locations::kCategory, &collectData::getLocationsInfo),
-      // The software document.
-      entry(software::kCategory, &collectData::getSystemInfo),
-      entry(applications::kCategory, &collectData::getApplicationInfo),
-      entry(usb::kCategory, &collectData::getUSBInfo),
-  };
-  return categories;
+// The software document opens with the system's category.
+std::size_t hardwareCount() {
+  const auto categories = inventoryCategories();
+  std::size_t count = 0;
+  while (count < categories.size() && categories[count].collect != &collectData::getSystemInfo) ++count;
+  return count;
 }
 
 }  // namespace
 
 std::span<const InventoryCategory> inventoryCategories() { return all(); }
-std::span<const InventoryCategory> hardwareCategories() { return inventoryCategories().first(kHardwareCount); }
-std::span<const InventoryCategory> softwareCategories() { return inventoryCategories().subspan(kHardwareCount); }
+std::span<const InventoryCategory> hardwareCategories() { return inventoryCategories().first(hardwareCount()); }
+std::span<const InventoryCategory> softwareCategories() { return inventoryCategories().subspan(hardwareCount()); }
 
 }  // namespace brim

@@ -1,7 +1,7 @@
 #pragma once
-// The categories of the two inventory documents, in document order: the one
-// list the orchestrator builds the documents from and their readers check
-// them against.
+// The categories of the two inventory documents, in document order, as the
+// category shapes list them (CategoryShapes.cpp, the one place that does): what
+// the orchestrator builds the documents from and their readers check them against.
 #include <span>
 #include <string_view>
 
