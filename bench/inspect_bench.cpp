@@ -11,6 +11,7 @@
 #include "config/SectionFields.h"
 #include "envelope/CompressChilkat.h"
 #include "envelope/EncryptionAES.h"
+#include "envelope/ReportEnvelope.h"
 #include "envelope/XMLTree.h"
 #include "inspect/BodyDecoder.h"
 #include "inspect/WireFormat.h"
@@ -66,8 +67,7 @@ BENCHMARK(BM_CheckSoftwareDocument)->Unit(benchmark::kMillisecond)->Iterations(5
 void BM_DecodeCompressedEncryptedBody(benchmark::State& state) {
   static const std::string body = [] {
     const std::string compressed = brim::CompressChilkat().compressChilkat(softwareDocument()).value_or("");
-    const std::string inner =
-        brim::ConsolidatedAssets::xmlStringWithoutRootNodeWithName("wpmacasstinfo", compressed).value_or("");
+    const std::string inner = brim::xmlStringWithoutRootNodeWithName("wpmacasstinfo", compressed).value_or("");
     return "<wpmacasstinfo>" + brim::EncryptionAES().encryptChilkat(inner, brim::sharedPassPhrase()) +
            "</wpmacasstinfo>";
   }();

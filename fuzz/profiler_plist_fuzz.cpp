@@ -12,26 +12,11 @@
 #include "config/GlobalPreferences.h"
 #include "config/MachineInfoSettings.h"
 #include "inventory/collectData.h"
+#include "inventory/InventoryCategories.h"
 #include "platform/Description.h"
 #include "platform/Plist.h"
 
 namespace {
-
-using Walk = brim::XMLTree (brim::collectData::*)();
-
-constexpr Walk kWalks[] = {
-    &brim::collectData::getMemoryInfo,        &brim::collectData::getHardwareInfo,
-    &brim::collectData::getFirewallInfo,      &brim::collectData::getEthernetInfo,
-    &brim::collectData::getDiskInfo,          &brim::collectData::getSharedVolInfo,
-    &brim::collectData::getCardreaderInfo,    &brim::collectData::getSelfTestInfo,
-    &brim::collectData::getDiscBurninginfo,   &brim::collectData::getPowerInfo,
-    &brim::collectData::getHWConfigInfo,      &brim::collectData::getOSInfo,
-    &brim::collectData::getGraphicInfo,       &brim::collectData::getBlueToothHardWareInfo,
-    &brim::collectData::getBlueToothServices, &brim::collectData::getBlueToothDevices,
-    &brim::collectData::getNetwokInfo,        &brim::collectData::getLocationsInfo,
-    &brim::collectData::getSystemInfo,        &brim::collectData::getApplicationInfo,
-    &brim::collectData::getUSBInfo,
-};
 
 // Nothing but "fnname" (the locations list has not even that).
 bool isEmptyCategory(const brim::XMLTree& tree) {
@@ -57,8 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (parsed) brim::describe(parsed.get());
 
   brim::collectData collector;
-  for (Walk walk : kWalks) {
-    const brim::XMLTree tree = (collector.*walk)();
+  for (const brim::InventoryCategory& category : brim::inventoryCategories()) {
+    const brim::XMLTree tree = (collector.*category.collect)();
     const std::string text = tree.XMLString();
     if (!brim::fuzz::isWellFormedXml(text)) std::abort();
     if (!isArray && !isEmptyCategory(tree)) std::abort();

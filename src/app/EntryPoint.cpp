@@ -32,40 +32,39 @@ void log(std::string_view text) { logAt(kMain, text); }
 
 int statusOf(bool written) { return written ? 0 : -1; }
 
+// A job: the option that names it (none for the full inventory), what it
+// logs as it starts, what it collects, how it saves the result (nothing to
+// save: it ends with 0) and what it logs once saved.
+struct Job {
+  std::string_view option;
+  std::string_view starting;
+  void (ConsolidatedAssets::*collect)();
+  bool (ConsolidatedAssets::*save)();
+  std::string_view saved;
+};
+
+constexpr Job kJobs[] = {
+    {"-ProcCollect", "Collect top 20 CPU and Memory processes", &ConsolidatedAssets::CollectTopProcesses, nullptr, {}},
+    {"-ProcSave", "Save top 20 CPU and Memory processes data", &ConsolidatedAssets::SendTopProcesses,
+     &ConsolidatedAssets::WriteProcDataforDatapost, "Processes Data saved into file"},
+    {"-software", "software asset collection", &ConsolidatedAssets::collectSWData,
+     &ConsolidatedAssets::writeSWDataForDataPost, "software asset saved into file"},
+    {"-macName", {}, &ConsolidatedAssets::collectMacDetails, &ConsolidatedAssets::writeMacNameForDataPost, {}},
+    {"-smartstatus", {}, &ConsolidatedAssets::collectSmartStatus, &ConsolidatedAssets::writeSmartStatusForDataPost, {}},
+    {{}, "asset data collection", &ConsolidatedAssets::collectData, &ConsolidatedAssets::writeDataForDataPost, {}},
+};
+
 // Runs the one job the arguments name; returns the exit status.
 int dispatch(ConsolidatedAssets& assets, const std::vector<std::string>& args) {
-  const std::string option = args.size() == 1 ? args.front() : std::string();
-  if (option == "-ProcCollect") {
-    log("Collect top 20 CPU and Memory processes");
-    assets.CollectTopProcesses();
-    return 0;
-  }
-  if (option == "-ProcSave") {
-    log("Save top 20 CPU and Memory processes data");
-    assets.SendTopProcesses();
-    const bool written = assets.WriteProcDataforDatapost();
-    if (written) log("Processes Data saved into file");
+  for (const Job& job : kJobs) {
+    const bool named = job.option.empty() ? args.empty() : args.size() == 1 && args.front() == job.option;
+    if (!named) continue;
+    if (!job.starting.empty()) log(job.starting);
+    (assets.*job.collect)();
+    if (!job.save) return 0;
+    const bool written = (assets.*job.save)();
+    if (written && !job.saved.empty()) log(job.saved);
     return statusOf(written);
-  }
-  if (option == "-software") {
-    log("software asset collection");
-    assets.collectSWData();
-    const bool written = assets.writeSWDataForDataPost();
-    if (written) log("software asset saved into file");
-    return statusOf(written);
-  }
-  if (option == "-macName") {
-    assets.collectMacDetails();
-    return statusOf(assets.writeMacNameForDataPost());
-  }
-  if (option == "-smartstatus") {
-    assets.collectSmartStatus();
-    return statusOf(assets.writeSmartStatusForDataPost());
-  }
-  if (args.empty()) {
-    log("asset data collection");
-    assets.collectData();
-    return statusOf(assets.writeDataForDataPost());
   }
   log("Wrong Parameter " + describe(args) + " specified in command");
   log("Use following commands for asset collection");

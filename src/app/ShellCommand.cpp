@@ -13,6 +13,7 @@
 
 #include "app/CustomLogger.h"
 #include "app/ReadNSPipe.h"
+#include "platform/Text.h"
 #include "platform/UniqueFd.h"
 
 extern char** environ;
@@ -197,6 +198,12 @@ ShellCommand::Outcome ShellCommand::run(const std::string& command, Limit limit)
 ShellCommand::Outcome ShellCommand::runReadingOutput(const std::string& command, Limit limit) {
   if (standIn()) return standIn()(command, true);
   return launch(command, limit, true);
+}
+
+std::string ShellCommand::executeCommand(const std::string& command, Limit limit) {
+  // The orchestrator's log line, as it has always been written.
+  logAt(Sig::instance("ConsolidatedAssets", "executeCommand:"), "Executing:" + command);
+  return trimWhitespaceAndNewlines(runReadingOutput(command, limit).output);
 }
 
 }  // namespace brim

@@ -46,6 +46,9 @@ class ShellCommand {
   // The same with standard output read back (at most kOutputLimit bytes). Its
   // standard error stays the tool's own, so that it never mixes into a value.
   static Outcome runReadingOutput(const std::string& command, Limit limit);
+  // The command logged, then run with its standard output read back, trimmed;
+  // what a value in a report is taken from.
+  static std::string executeCommand(const std::string& command, Limit limit = Limit::Other);
 
   // In-process fuzzing answers the commands itself: while one is set, no shell
   // runs and every command line goes to it; an empty one restores the shell.

@@ -2,7 +2,7 @@
 // A category is a declaration: the profiler's data type, the temporary file it
 // is written to, the category's name in the document, and the fields of its
 // records in the order they are written. One walker builds every category
-// from these tables (collectData.cpp).
+// from these tables (CategoryWalker.h).
 #include <string_view>
 #include <vector>
 

@@ -22,14 +22,16 @@ struct CategoryShape {
                // inside the previous location's "dtl"
   };
   XMLTree (collectData::*collect)();
-  std::string_view name;  // the text of "fnname"
+  std::string_view name;      // the text of "fnname"
+  std::string_view dataType;  // what the profiler is asked for
   Records records;
   std::vector<std::string_view> fields;
   std::string_view subRecord;  // the sub-records' element; empty when there are none
   std::vector<std::string_view> subFields;
 };
 
-// Every category operation of collectData.
+// Every category operation of collectData, in the order of the documents:
+// the full inventory's, then the software inventory's (InventoryCategories.h).
 const std::vector<CategoryShape>& categoryShapes();
 
 }  // namespace brim

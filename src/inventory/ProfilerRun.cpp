@@ -2,10 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <utility>
 #include <vector>
-
-#include <cstdint>
 
 #include "app/CustomLogger.h"
 #include "app/ShellCommand.h"
@@ -247,8 +246,13 @@ void ProfilerRun::forEachItem(const std::function<void(std::size_t)>& count, con
   for (plist_t item : elementsOf(items())) each(item);
 }
 
+ProfilerRun::~ProfilerRun() {
+  if (!removed_) FileSystem::removeFile(path_);
+}
+
 void ProfilerRun::removeFile() {
-  FileSystem::removeFile(path_);
+  if (!removed_) FileSystem::removeFile(path_);
+  removed_ = true;
   text_.reset();
   parsed_ = true;
   first_ = nullptr;

@@ -1,8 +1,8 @@
 #pragma once
 // One run of system_profiler for one data type: its property-list output goes
 // into a temporary file in the collector's data directory and is read back.
-// The file and what was read from it are kept until removeFile(), so that
-// the caller decides when they go (after the walk, before the document is built).
+// The file goes when the run ends; removeFile() lets it and what was read
+// from it go earlier (after the walk, before the document is built).
 #include <plist/plist.h>
 
 #include <cstddef>
@@ -22,6 +22,9 @@ class ProfilerRun {
   // property-list array; a run killed at its limit, or a file over 256 MiB,
   // reads as no items.
   ProfilerRun(const std::optional<std::string>& dataDir, std::string_view dataType, std::string_view fileName);
+  ~ProfilerRun();
+  ProfilerRun(const ProfilerRun&) = delete;
+  ProfilerRun& operator=(const ProfilerRun&) = delete;
 
   const std::string& path() const { return path_; }
   // The file held a property-list array with at least one element.
@@ -49,6 +52,7 @@ class ProfilerRun {
   void parseWhole() const;
 
   std::string path_;
+  bool removed_ = false;
   std::optional<std::string> text_;
   mutable bool parsed_ = false;
   mutable Plist array_;

@@ -6,8 +6,6 @@
 #include <mutex>
 
 #include "app/CustomLogger.h"
-#include "config/GlobalPreferences.h"
-#include "config/ProxySettings.h"
 #include "http/ASIHTTPRequest.h"
 #include "http/CurlLibrary.h"
 #include "platform/Text.h"
@@ -63,10 +61,11 @@ void logTooLarge() {
 
 }  // namespace
 
-Communications Communications::initWithBaseURLString(const std::string& site) {
+Communications Communications::initWithBaseURLString(const std::string& site, std::optional<ProxyRoute> proxy) {
   std::string compact = site;
   compact.erase(std::remove(compact.begin(), compact.end(), ' '), compact.end());
   Communications communications;
+  communications.proxy = std::move(proxy);
   const CurlLibrary* curl = CurlLibrary::get();
   if (!curl) return communications;
   CurlUrlHandle url(curl->url(), {curl});
@@ -110,20 +109,18 @@ std::optional<std::string> Communications::sendDataToURLString(const std::string
 }
 
 std::optional<std::string> Communications::postThroughProxy(const std::string& url, const std::string& body) {
-  const ProxySettings* proxy = GlobalPreferences::getSharedInstance().proxySettings();
-  if (!proxy || !proxy->proxyIP || proxy->proxyIP->empty()) return std::nullopt;
+  if (!proxy || !proxy->host || proxy->host->empty()) return std::nullopt;
   logAt(kSend, "Proxy settings detected. Connecting through proxy server");
 
   // Proxy attempts run one at a time in the process; the answer is examined after the lock is let go.
   static std::mutex proxyLock;
   std::unique_lock guard(proxyLock);
   ASIHTTPRequest request = ASIHTTPRequest::requestWithURL(url);
-  const int port = static_cast<int>(proxy->proxyPort);
-  logAt(kSend, "using proxyip=" + *proxy->proxyIP + " port=" + std::to_string(port));
-  request.setProxyHost(proxy->proxyIP);
-  request.setProxyPort(port);
-  request.setProxyUsername(proxy->proxyUserName);
-  request.setProxyPassword(proxy->proxyPassword);
+  logAt(kSend, "using proxyip=" + *proxy->host + " port=" + std::to_string(proxy->port));
+  request.setProxyHost(proxy->host);
+  request.setProxyPort(proxy->port);
+  request.setProxyUsername(proxy->userName);
+  request.setProxyPassword(proxy->password);
   request.setResponseEncoding("UTF-8");
   request.setMaximumDuration(std::chrono::seconds(kProxyAttemptSeconds));
   request.appendPostData(body);

@@ -6,11 +6,20 @@
 
 namespace brim {
 
+// The proxy a post tries first, as the settings give it; a route without a
+// host is no proxy.
+struct ProxyRoute {
+  std::optional<std::string> host;
+  int port = 0;
+  std::optional<std::string> userName;
+  std::optional<std::string> password;
+};
+
 class Communications {
  public:
   Communications() = default;  // init: no base URL
   // Spaces are removed from the site address before it is parsed.
-  static Communications initWithBaseURLString(const std::string& site);
+  static Communications initWithBaseURLString(const std::string& site, std::optional<ProxyRoute> proxy = std::nullopt);
 
   // Resolves path against baseURL and posts body; the response text, or absent.
   std::optional<std::string> sendDataToURLString(const std::string& path, const std::string& body);
@@ -20,6 +29,7 @@ class Communications {
   int taskStatus = 0;
   std::optional<std::string> authUsername;
   std::optional<std::string> authPassword;
+  std::optional<ProxyRoute> proxy;
 
   // The direct request gives up after this many seconds in which no byte moved.
   static constexpr long kDirectTimeoutSeconds = 60;

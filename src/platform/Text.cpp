@@ -45,16 +45,21 @@ std::string trimWhitespaceAndNewlines(std::string_view text) {
   return std::string(text.substr(begin, end - begin));
 }
 
-std::vector<std::string> nonEmptyLines(std::string_view text) {
-  std::vector<std::string> lines;
+std::vector<std::string_view> nonEmptyPieces(std::string_view text, char separator) {
+  std::vector<std::string_view> pieces;
   size_t start = 0;
   while (start <= text.size()) {
-    size_t end = text.find('\n', start);
+    size_t end = text.find(separator, start);
     if (end == std::string_view::npos) end = text.size();
-    if (end > start) lines.emplace_back(text.substr(start, end - start));
+    if (end > start) pieces.push_back(text.substr(start, end - start));
     start = end + 1;
   }
-  return lines;
+  return pieces;
+}
+
+std::vector<std::string> nonEmptyLines(std::string_view text) {
+  const std::vector<std::string_view> pieces = nonEmptyPieces(text, '\n');
+  return {pieces.begin(), pieces.end()};
 }
 
 bool isValidUtf8(std::string_view text) {

@@ -13,6 +13,9 @@ inline std::string orNull(const std::optional<std::string>& text) { return text 
 // Unicode spaces and line separators in UTF-8) from both ends.
 std::string trimWhitespaceAndNewlines(std::string_view text);
 
+// The pieces of text between separators, in order, without the empty ones
+// (which runs of separators and separators at either end would give).
+std::vector<std::string_view> nonEmptyPieces(std::string_view text, char separator);
 // The pieces of text between line feeds, in order, without the empty ones.
 std::vector<std::string> nonEmptyLines(std::string_view text);
 

@@ -41,17 +41,7 @@ void runShell(const std::string& command) { ShellCommand::run(command, ShellComm
 
 // The pieces between single blanks, without the empty ones that runs of
 // blanks and the right-aligned numbers of `ps` leave.
-std::vector<std::string_view> piecesOf(std::string_view line) {
-  std::vector<std::string_view> pieces;
-  size_t start = 0;
-  while (start <= line.size()) {
-    size_t end = line.find(' ', start);
-    if (end == std::string_view::npos) end = line.size();
-    if (end > start) pieces.push_back(line.substr(start, end - start));
-    start = end + 1;
-  }
-  return pieces;
-}
+std::vector<std::string_view> piecesOf(std::string_view line) { return nonEmptyPieces(line, ' '); }
 
 std::string twoDecimals(double share) {
   char text[64];

@@ -6,20 +6,22 @@
 #include "app/CustomLogger.h"
 #include "app/DateTime.h"
 #include "app/RunFolder.h"
+#include "app/ShellCommand.h"
 #include "config/DateToDisasterRecoverySettings.h"
 #include "config/GlobalPreferences.h"
+#include "config/ProxySettings.h"
 #include "config/SectionFields.h"
 #include "config/WebPostGlobal.h"
 #include "config/WebPostSetting.h"
-#include "envelope/CompressChilkat.h"
-#include "envelope/EncryptionAES.h"
+#include "envelope/ReportEnvelope.h"
 #include "envelope/XMLTree.h"
 #include "inventory/DiskInfo.h"
+#include "inventory/InventoryCategories.h"
 #include "inventory/ProfilerRun.h"
 #include "inventory/SystemInfo.h"
 #include "inventory/collectData.h"
-#include "net/Communications.h"
 #include "net/Reachability.h"
+#include "net/ReportDelivery.h"
 #include "platform/FileSystem.h"
 #include "platform/Plist.h"
 #include "platform/Text.h"
@@ -29,7 +31,6 @@ namespace brim {
 namespace {
 
 constexpr auto kInit = Sig::instance("ConsolidatedAssets", "init");
-constexpr auto kExecuteCommand = Sig::instance("ConsolidatedAssets", "executeCommand:");
 
 // The first item's "machine_name" of a hardware profile: absent when the file
 // holds no item, "(null)" when the item has no name.
@@ -57,50 +58,24 @@ ConsolidatedAssets::ConsolidatedAssets() {
     FileSystem::makeDirectories(*perfLogDir);
     FileSystem::makeDirectories(*procLogDir);
   }
-  profile.removeFile();
-}
-
-std::string ConsolidatedAssets::executeCommand(const std::string& command, ShellCommand::Limit limit) {
-  logAt(kExecuteCommand, "Executing:" + command);
-  return trimWhitespaceAndNewlines(ShellCommand::runReadingOutput(command, limit).output);
 }
 
 // ---------------------------------------------------------------------------
 // Inventory documents.
 
-std::span<const ConsolidatedAssets::Collector> ConsolidatedAssets::hardwareCollectors() {
-  // The hardware categories, in the order the document lists them.
-  static constexpr Collector kHardware[] = {
-      &brim::collectData::getMemoryInfo,        &brim::collectData::getHardwareInfo,
-      &brim::collectData::getFirewallInfo,      &brim::collectData::getEthernetInfo,
-      &brim::collectData::getDiskInfo,          &brim::collectData::getSharedVolInfo,
-      &brim::collectData::getCardreaderInfo,    &brim::collectData::getSelfTestInfo,
-      &brim::collectData::getDiscBurninginfo,   &brim::collectData::getPowerInfo,
-      &brim::collectData::getHWConfigInfo,      &brim::collectData::getOSInfo,
-      &brim::collectData::getGraphicInfo,       &brim::collectData::getBlueToothHardWareInfo,
-      &brim::collectData::getBlueToothServices, &brim::collectData::getBlueToothDevices,
-      &brim::collectData::getNetwokInfo,        &brim::collectData::getLocationsInfo};
-  return kHardware;
-}
-
-std::span<const ConsolidatedAssets::Collector> ConsolidatedAssets::softwareCollectors() {
-  static constexpr Collector kSoftware[] = {&brim::collectData::getSystemInfo, &brim::collectData::getApplicationInfo,
-                                            &brim::collectData::getUSBInfo};
-  return kSoftware;
-}
-
 void ConsolidatedAssets::collectData() {
-  assetString1 = inventoryDocument("assetdata", hardwareCollectors());
+  assetString1 = inventoryDocument("assetdata", hardwareCategories());
   // The log line is followed by an empty line.
   logAt(Sig::instance("ConsolidatedAssets", "collectData"), {"assetString=", *assetString1, "\n"});
 }
 
 void ConsolidatedAssets::collectSWData() {
-  assetString2 = inventoryDocument("software", softwareCollectors());
+  assetString2 = inventoryDocument("software", softwareCategories());
   logAt(Sig::instance("ConsolidatedAssets", "collectSWData"), {"assetString=", *assetString2});
 }
 
-std::string ConsolidatedAssets::inventoryDocument(std::string_view type, std::span<const Collector> collectors) {
+std::string ConsolidatedAssets::inventoryDocument(std::string_view type,
+                                                  std::span<const InventoryCategory> categories) {
   XMLTree document("wpmacasstinfo");
   document.addChildNodeToCurrentNodeWithName("type", std::string(type));
   document.addChildNodeToCurrentNodeWithName("regid", regIdText());
@@ -112,7 +87,7 @@ std::string ConsolidatedAssets::inventoryDocument(std::string_view type, std::sp
   std::string text;
   document.appendOpeningText(text, true);
   brim::collectData collector;
-  for (const Collector collect : collectors) collector.appendCategory(collect, text);
+  for (const InventoryCategory& category : categories) collector.appendCategory(category.collect, text);
   document.appendClosingText(text);
   return text;
 }
@@ -142,8 +117,8 @@ void ConsolidatedAssets::collectMacDetails() {
       "system_profiler SPNetworkDataType | grep -A6 Wi-Fi | awk '/IPv4 Address/ { print $3 }'";
   brim::collectData collector;
   const SystemInfo system = collector.getMacDetailsData();
-  std::string address = executeCommand(kEthernetAddress, ShellCommand::Limit::Profiler);
-  if (address.empty()) address = executeCommand(kWiFiAddress, ShellCommand::Limit::Profiler);
+  std::string address = ShellCommand::executeCommand(kEthernetAddress, ShellCommand::Limit::Profiler);
+  if (address.empty()) address = ShellCommand::executeCommand(kWiFiAddress, ShellCommand::Limit::Profiler);
 
   XMLTree report("wpmacupdsysdtl");
   report.addChildNodeToCurrentNodeWithName("regid", regIdText());
@@ -172,89 +147,25 @@ std::optional<std::string> ConsolidatedAssets::sendXML(const XMLTree& document, 
   // Without a web post every flag reads false and there is no site.
   static const WebPostSetting kNoWebPost;
   const WebPostSetting& destination = webPost ? *webPost : kNoWebPost;
-  const DateToDisasterRecoverySettings* disaster = GlobalPreferences::getSharedInstance().disasterInfo();
-  const bool toDisasterRecovery = disaster && disaster->reportToDR;
+  const GlobalPreferences& prefs = GlobalPreferences::getSharedInstance();
 
   std::string text = document.XMLString();
   logAt(kSig, "xml string = " + text);
-  if (destination.compression) {
-    CompressChilkat compresser;
-    std::optional<std::string> compressed = compresser.compressChilkat(text);
-    if (!compressed) {
-      // Only a text that is not one XML document fails, which a built report never is.
-      logAt(kSig, "compression failed; report not sent");
-      logAt(kSig, "commResponse=(null)");
-      return std::nullopt;
-    }
-    text = std::move(*compressed);
+  const std::optional<std::string> envelope = envelopeReport(
+      std::move(text), {destination.compression, destination.encryption, destination.encryptXMLRootTag}, key, kSig);
+  if (!envelope) {
+    logAt(kSig, "commResponse=(null)");
+    return std::nullopt;
   }
-  if (destination.encryption) {
-    const std::string rootName = XMLTree::initWithXMLString(text).rootName();
-    EncryptionAES encrypter;
-    std::string encrypted;
-    if (destination.encryptXMLRootTag) {
-      encrypted = encrypter.encryptChilkat(text, key);
-      logAt(kSig, "encryptedString=" + encrypted);
-    } else {
-      encrypted = encrypter.encryptChilkat(xmlStringWithoutRootNodeWithName(rootName, text).value_or(""), key);
-    }
-    text = "<" + rootName + ">" + encrypted + "</" + rootName + ">";
-    logAt(kSig, "xmlString:" + text);
+  const DateToDisasterRecoverySettings* disaster = prefs.disasterInfo();
+  const ProxySettings* proxy = prefs.proxySettings();
+  ReportDestination where{destination.primarySite, destination.disasterRecovery, disaster && disaster->reportToDR,
+                          destination.GETDataURLSubString(), std::nullopt};
+  if (proxy) {
+    where.proxy =
+        ProxyRoute{proxy->proxyIP, static_cast<int>(proxy->proxyPort), proxy->proxyUserName, proxy->proxyPassword};
   }
-
-  // There is no fall-back to the secondary site.
-  const std::optional<std::string>& site = toDisasterRecovery ? destination.disasterRecovery : destination.primarySite;
-  const std::string query = destination.GETDataURLSubString();
-  std::optional<std::string> response;
-  if (site) {
-    Communications communications = Communications::initWithBaseURLString(checkurl(*site));
-    for (int attempt = 0; attempt < 3; ++attempt) {
-      logAt(kSig, "Retry Count=" + std::to_string(attempt));
-      response = communications.sendDataToURLString(query, text);
-      if (response && !response->empty()) break;
-    }
-  }
-  logAt(kSig, "commResponse=" + orNull(response));
-  return response;
-}
-
-std::string ConsolidatedAssets::checkurl(const std::string& url) {
-  if (url.find_first_of(" \t") == std::string::npos) return url;
-  // Characters a URL may not hold become %XX per UTF-8 byte; its own separators stay.
-  static constexpr std::string_view kIllegal = " \"<>\\^`{|}";
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string escaped;
-  for (const char c : url) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte <= 0x20 || byte >= 0x7F || kIllegal.find(c) != std::string_view::npos) {
-      escaped += '%';
-      escaped += kHex[byte >> 4];
-      escaped += kHex[byte & 0x0F];
-    } else {
-      escaped += c;
-    }
-  }
-  return escaped;
-}
-
-std::optional<std::string> ConsolidatedAssets::xmlStringWithoutRootNodeWithName(const std::string& name,
-                                                                                const std::string& xml) {
-  // The root's start tag is the first "<name" followed by white space, ">" or "/>"
-  // (declarations, comments and processing instructions come before it).
-  size_t start = 0;
-  for (;;) {
-    start = xml.find("<" + name, start);
-    if (start == std::string::npos) return std::nullopt;
-    const size_t after = start + 1 + name.size();
-    if (after < xml.size() && std::string_view(" \t\r\n>/").find(xml[after]) != std::string_view::npos) break;
-    start = after;
-  }
-  const size_t open = xml.find('>', start);
-  if (open == std::string::npos) return std::nullopt;
-  if (xml[open - 1] == '/') return std::string();  // <name/>
-  const size_t close = xml.rfind("</" + name);
-  if (close == std::string::npos || close < open) return std::nullopt;
-  return xml.substr(open + 1, close - open - 1);
+  return deliverReport(where, *envelope, kSig);
 }
 
 // ---------------------------------------------------------------------------

@@ -1,28 +1,24 @@
 #pragma once
 // The orchestrator behind every job of the tool: one instance per run. It does
 // the start-up work (model name, log directories), holds the document text each
-// job produces, and writes or posts it.
+// job produces, and writes or posts it; the collectors, the report envelope and
+// the delivery to the server do the work.
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
-#include "app/ShellCommand.h"
 #include "app/Signature.h"
 #include "envelope/XMLTree.h"
 
 namespace brim {
 
-class collectData;
+struct InventoryCategory;
 class WebPostSetting;
 
 class ConsolidatedAssets {
  public:
   ConsolidatedAssets();  // init: the start-up work, on every run
-
-  // Shell command with its standard output read back, trimmed; its standard
-  // error is not part of the result. It runs under the given time limit.
-  std::string executeCommand(const std::string& command, ShellCommand::Limit limit = ShellCommand::Limit::Other);
 
   // Inventory documents.
   void collectData();
@@ -49,17 +45,6 @@ class ConsolidatedAssets {
   // when there is no web post, no site or no answer.
   std::optional<std::string> sendXML(const XMLTree& document, const WebPostSetting* webPost, const std::string& key);
 
-  // The site address, percent-escaped (UTF-8) when it holds a blank or a tab.
-  static std::string checkurl(const std::string& url);
-  // The document text between the start and end tags of its root element named name
-  // (empty for an empty root); absent when the text has no such root.
-  static std::optional<std::string> xmlStringWithoutRootNodeWithName(const std::string& name, const std::string& xml);
-
-  // The categories of the hardware ("assetdata") and the software document, in document order.
-  using Collector = XMLTree (collectData::*)();
-  static std::span<const Collector> hardwareCollectors();
-  static std::span<const Collector> softwareCollectors();
-
   // True unless the reachability test says the network is not reachable.
   bool connected();
 
@@ -77,7 +62,7 @@ class ConsolidatedAssets {
   std::optional<std::string> procLogDir;
 
  private:
-  std::string inventoryDocument(std::string_view type, std::span<const Collector> collectors);
+  std::string inventoryDocument(std::string_view type, std::span<const InventoryCategory> categories);
   // Writes a document as "<prefix>_<regid>_<time stamp>" into the data-post directory.
   bool writeDataPostFile(std::string_view prefix, const std::optional<std::string>& document);
   // Saves the direct report unless it was delivered with the network reachable.

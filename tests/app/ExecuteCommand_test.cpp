@@ -7,7 +7,6 @@
 #include "app/CustomLogger.h"
 #include "app/ReadNSPipe.h"
 #include "app/ShellCommand.h"
-#include "reports/ConsolidatedAssets.h"
 #include "support/Sandbox.h"
 #include "support/SandboxRoot.h"
 
@@ -33,7 +32,6 @@ class ExecuteCommandTest : public ::testing::Test {
 // messages too) never is, so that it cannot become a value in a document. A
 // quoted value reaches the command as one word, as it stands, and runs nothing.
 TEST_F(ExecuteCommandTest, TheResultIsStandardOutputTrimmed) {
-  ConsolidatedAssets assets;
   std::vector<std::pair<std::string, std::string>> cases = {
       {"echo out; echo err >&2; printf 'tail\\n\\n'", "out\ntail"},
       {"printf '\\n  \\n\\t\\r\\n'", ""},
@@ -45,7 +43,7 @@ TEST_F(ExecuteCommandTest, TheResultIsStandardOutputTrimmed) {
                                   "\\'", "$HOME *", "line\nbreak", "-n", "'$(echo x)'"}) {
     cases.emplace_back("printf '[%s]' " + shellQuoted(value), "[" + value + "]");
   }
-  for (const auto& [command, result] : cases) EXPECT_EQ(assets.executeCommand(command), result) << command;
+  for (const auto& [command, result] : cases) EXPECT_EQ(ShellCommand::executeCommand(command), result) << command;
   EXPECT_EQ(shellQuoted("it's"), "'it'\\''s'");
   EXPECT_THAT(loggedMessages(), Contains("-[ConsolidatedAssets executeCommand:]:Executing:echo out; echo err >&2; "
                                          "printf 'tail\\n\\n'"));
@@ -56,13 +54,12 @@ TEST_F(ExecuteCommandTest, TheResultIsStandardOutputTrimmed) {
 // pipe. At its limit a command is killed with every process it started, even
 // one that left a child holding its output; what it printed is the result.
 TEST_F(ExecuteCommandTest, OutputIsBoundedInSizeAndTime) {
-  ConsolidatedAssets assets;
   const std::pair<const char*, size_t> cases[] = {
       {"head -c 1000000 /dev/zero | tr '\\0' x; echo; echo end", 1000000 + 4},
       {"head -c 3000000 /dev/zero | tr '\\0' x", 1048576},
       {"yes", 1048576 - 1},  // "y\n" over and over
   };
-  for (const auto& [command, size] : cases) EXPECT_EQ(assets.executeCommand(command).size(), size) << command;
+  for (const auto& [command, size] : cases) EXPECT_EQ(ShellCommand::executeCommand(command).size(), size) << command;
   const auto messages = loggedMessages();
   EXPECT_EQ(std::count(messages.begin(), messages.end(),
                        "-[ReadNSPipe readAvailableDataFromFileHandle:]:Output over 1048576 bytes: cut at that size"),
@@ -70,7 +67,7 @@ TEST_F(ExecuteCommandTest, OutputIsBoundedInSizeAndTime) {
   EXPECT_THAT(messages, Not(Contains(HasSubstr("no end within"))));
 
   ShellCommand::setLimits(ShellCommand::Limits{std::chrono::milliseconds(300), std::chrono::milliseconds(300)});
-  EXPECT_EQ(assets.executeCommand("echo early; sleep 1000 & sleep 1000"), "early");
+  EXPECT_EQ(ShellCommand::executeCommand("echo early; sleep 1000 & sleep 1000"), "early");
   const std::string killed = "+[ShellCommand run:limit:]:no end within 300 ms: process group ";
   const std::string line = loggedMessages().back();
   ASSERT_TRUE(line.starts_with(killed) && line.ends_with(" killed:echo early; sleep 1000 & sleep 1000")) << line;
@@ -78,15 +75,14 @@ TEST_F(ExecuteCommandTest, OutputIsBoundedInSizeAndTime) {
 }
 
 TEST_F(ExecuteCommandTest, OutputThatIsNotUtf8IsReplacedAndReadingGoesOn) {
-  ConsolidatedAssets assets;
   // A two-byte character written in two pieces is one character.
-  EXPECT_EQ(assets.executeCommand("printf 'caf\\303'; sleep 0.1; printf '\\251'"), "caf\xC3\xA9");
-  EXPECT_EQ(assets.executeCommand("printf 'a\\377b\\300\\257c'; echo; echo next"),
+  EXPECT_EQ(ShellCommand::executeCommand("printf 'caf\\303'; sleep 0.1; printf '\\251'"), "caf\xC3\xA9");
+  EXPECT_EQ(ShellCommand::executeCommand("printf 'a\\377b\\300\\257c'; echo; echo next"),
             "a\xEF\xBF\xBD"
             "b\xEF\xBF\xBD\xEF\xBF\xBD"
             "c\nnext");
   // Cut off inside a three-byte character at the very end.
-  EXPECT_EQ(assets.executeCommand("printf 'euro \\342\\202'"), "euro \xEF\xBF\xBD");
+  EXPECT_EQ(ShellCommand::executeCommand("printf 'euro \\342\\202'"), "euro \xEF\xBF\xBD");
   EXPECT_THAT(loggedMessages(), Contains("-[ReadNSPipe readAvailableDataFromFileHandle:]:Output is not UTF-8: "
                                          "3 ill-formed byte sequence(s) replaced by U+FFFD"));
   EXPECT_THAT(loggedMessages(), Contains("-[ReadNSPipe readAvailableDataFromFileHandle:]:Output is not UTF-8: "

@@ -6,11 +6,13 @@
 #include <filesystem>
 #include <fstream>
 #include <pugixml.hpp>
+#include <span>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "inventory/InventoryCategories.h"
 #include "inventory/collectData.h"
 #include "support/Sandbox.h"
 
@@ -133,42 +135,12 @@ inline std::string expectedOutline(const std::string& name) {
 
 // Every category operation with the data type it asks the profiler for: the
 // full inventory, then the software inventory.
-struct Collector {
-  const char* category;
-  const char* dataType;
-  XMLTree (collectData::*collect)();
-};
-
-inline const std::vector<Collector>& allCollectors() {
-  static const std::vector<Collector> collectors{
-      {"memoryinfo", "SPMemoryDataType", &collectData::getMemoryInfo},
-      {"hardwareinfo", "SPHardwareDataType", &collectData::getHardwareInfo},
-      {"firewall", "SPFirewallDataType", &collectData::getFirewallInfo},
-      {"ethernetcrdinfo", "SPEthernetDataType", &collectData::getEthernetInfo},
-      {"diskinfo", "SPSerialATADataType", &collectData::getDiskInfo},
-      {"sharedvolinfo", "SPNetworkVolumeDataType", &collectData::getSharedVolInfo},
-      {"sdcardreader", "SPCardReaderDataType", &collectData::getCardreaderInfo},
-      {"selftest", "SPDiagnosticsDataType", &collectData::getSelfTestInfo},
-      {"discburning", "SPDiscBurningDataType", &collectData::getDiscBurninginfo},
-      {"power", "SPPowerDataType", &collectData::getPowerInfo},
-      {"hardwareconfig", "SPPowerDataType", &collectData::getHWConfigInfo},
-      {"osinfo", "SPThunderboltDataType", &collectData::getOSInfo},
-      {"graphicinfo", "SPDisplaysDataType", &collectData::getGraphicInfo},
-      {"blthhardwareinfo", "SPBluetoothDataType", &collectData::getBlueToothHardWareInfo},
-      {"blthservices", "SPBluetoothDataType", &collectData::getBlueToothServices},
-      {"blthdevices", "SPBluetoothDataType", &collectData::getBlueToothDevices},
-      {"networkinfo", "SPNetworkDataType", &collectData::getNetwokInfo},
-      {"locations", "SPNetworkLocationDataType", &collectData::getLocationsInfo},
-      {"systeminfo", "SPSoftwareDataType", &collectData::getSystemInfo},
-      {"applicationinfo", "SPApplicationsDataType", &collectData::getApplicationInfo},
-      {"usbinfo", "SPUSBDataType", &collectData::getUSBInfo},
-  };
-  return collectors;
-}
+using Collector = InventoryCategory;
+inline std::span<const Collector> allCollectors() { return inventoryCategories(); }
 
 inline const Collector& collectorOf(const std::string& category) {
   for (const Collector& collector : allCollectors()) {
-    if (category == collector.category) return collector;
+    if (category == collector.name) return collector;
   }
   throw std::invalid_argument("no category " + category);
 }

@@ -20,8 +20,8 @@ namespace {
 
 // The subtree of a category without records; the locations write nothing at all.
 std::string emptyCategory(const Collector& category) {
-  if (std::string(category.category) == "locations") return "fn\n";
-  return std::string("fn\n  fnname \"") + category.category + "\"\n";
+  if (category.name == "locations") return "fn\n";
+  return "fn\n  fnname \"" + std::string(category.name) + "\"\n";
 }
 
 TEST(ProfilerRun, RunsTheExactCommandAndRemovesItsFile) {
@@ -63,11 +63,10 @@ TEST(ProfilerRun, EveryCategoryWithoutAUsableReportIsEmpty) {
   };
   for (const std::string& text : garbage) {
     ProfilerReplay replay;
-    for (const Collector& category : allCollectors()) replay.serveText(category.dataType, text);
+    for (const Collector& category : allCollectors()) replay.serveText(std::string(category.dataType), text);
     collectData collector = replay.collector();
     for (const Collector& category : allCollectors()) {
-      EXPECT_EQ(outline((collector.*category.collect)()), emptyCategory(category))
-          << category.category << " from " << text;
+      EXPECT_EQ(outline((collector.*category.collect)()), emptyCategory(category)) << category.name << " from " << text;
     }
     // Categories sharing a data type each run the profiler, and each removes its file.
     EXPECT_EQ(replay.calls().size(), allCollectors().size());

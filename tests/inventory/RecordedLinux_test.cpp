@@ -20,7 +20,7 @@ struct Case {
   Collector category;
 };
 
-void PrintTo(const Case& c, std::ostream* out) { *out << c.tree << " " << c.category.category; }
+void PrintTo(const Case& c, std::ostream* out) { *out << c.tree << " " << c.category.name; }
 
 class RecordedLinux : public ::testing::TestWithParam<Case> {
  protected:
@@ -30,7 +30,8 @@ class RecordedLinux : public ::testing::TestWithParam<Case> {
 TEST_P(RecordedLinux, BuildsTheReviewedSubtree) {
   const auto& [tree, category] = GetParam();
   ProfilerReplay replay;
-  replay.serve(category.dataType, "linux/expected/" + tree + "/" + category.dataType + ".xml");
+  replay.serve(std::string(category.dataType),
+               "linux/expected/" + tree + "/" + std::string(category.dataType) + ".xml");
   collectData collector = replay.collector();
   std::string actual = outline((collector.*category.collect)());
 
@@ -39,7 +40,7 @@ TEST_P(RecordedLinux, BuildsTheReviewedSubtree) {
   if (const auto at = actual.find("timezone [" + zone + "]"); at != std::string::npos) {
     actual.replace(at + 10, zone.size(), zoneMark);
   }
-  const std::string expected = fixture("linux/collected/" + tree + "/" + category.category + ".txt");
+  const std::string expected = fixture("linux/collected/" + tree + "/" + std::string(category.name) + ".txt");
   // BRIM_UPDATE_EXPECTED=1 rewrites the subtrees after a deliberate change; review the diff.
   if (const char* update = std::getenv("BRIM_UPDATE_EXPECTED"); update && std::string(update) == "1") {
     writeFile(expected, actual);
@@ -58,7 +59,7 @@ std::vector<Case> allCases() {
 
 INSTANTIATE_TEST_SUITE_P(EveryCollector, RecordedLinux, ::testing::ValuesIn(allCases()),
                          [](const ::testing::TestParamInfo<Case>& info) {
-                           return info.param.tree + "_" + info.param.category.category;
+                           return info.param.tree + "_" + std::string(info.param.category.name);
                          });
 
 }  // namespace

@@ -31,7 +31,7 @@ TEST_P(RecordedMac, BuildsTheExpectedSubtree) {
   const std::string name = GetParam().expected, fixture = GetParam().fixture;
   const Collector& category = collectorOf(name.substr(0, name.find('-')));
   ProfilerReplay replay;
-  replay.serve(category.dataType, fixture);
+  replay.serve(std::string(category.dataType), fixture);
   collectData collector = replay.collector();
 
   std::string expected = expectedOutline(name);

@@ -7,8 +7,6 @@
 #include <chrono>
 #include <thread>
 
-#include "config/GlobalPreferences.h"
-#include "config/ProxySettings.h"
 #include "support/LoopbackPeers.h"
 
 namespace brim::test {
@@ -113,21 +111,8 @@ TEST(DirectPostAnswer, ASlowButSteadyAnswerIsTakenWhole) {
   EXPECT_EQ(trickle.connections(), 1);
 }
 
-// The proxy settings live in the shared store; these tests set them in memory.
 class ProxyPost : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ProxySettings* settings = GlobalPreferences::getSharedInstance().proxySettings();
-    ASSERT_NE(settings, nullptr);
-    settings->proxyIP = "127.0.0.1";
-    settings->proxyPort = proxy.port();
-  }
-  void TearDown() override {
-    if (ProxySettings* settings = GlobalPreferences::getSharedInstance().proxySettings()) {
-      settings->proxyIP.reset();
-      settings->proxyPort = 0;
-    }
-  }
   Tinyproxy proxy;
   // Answers the proxied post (no Content-Type) with proxyStatus and proxyAnswer, the direct one with 200.
   std::atomic<int> proxyStatus{200};
@@ -156,7 +141,9 @@ TEST_F(ProxyPost, OnlyAUsableProxyAnswerEndsThePost) {
     proxyStatus = c.status;
     proxyAnswer = c.answer;
     ::testing::internal::CaptureStdout();
-    const auto response = Communications::initWithBaseURLString(server.url("/post")).sendDataToURLString("?a=1", "x");
+    const auto response =
+        Communications::initWithBaseURLString(server.url("/post"), ProxyRoute{"127.0.0.1", proxy.port(), {}, {}})
+            .sendDataToURLString("?a=1", "x");
     const std::string log = ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(response, c.response);
     EXPECT_EQ(server.requests().size(), c.requests);

@@ -7,6 +7,7 @@
 
 #include "app/DateTime.h"
 #include "config/GlobalPreferences.h"
+#include "inventory/InventoryCategories.h"
 #include "platform/Paths.h"
 #include "reports/ConsolidatedAssets.h"
 #include "support/Sandbox.h"
@@ -31,12 +32,12 @@ std::vector<std::string> categoryNames(const pugi::xml_node& root) {
   return names;
 }
 
-const std::vector<std::string> kHardwareCategories = {
-    "memoryinfo",   "hardwareinfo",     "firewall",     "ethernetcrdinfo", "diskinfo",       "sharedvolinfo",
-    "sdcardreader", "selftest",         "discburning",  "power",           "hardwareconfig", "osinfo",
-    "graphicinfo",  "blthhardwareinfo", "blthservices", "blthdevices",     "networkinfo",    "locations"};
-const std::vector<std::string> kSoftwareCategories = {"systeminfo", "applicationinfo", "usbinfo"};
-
+// The "fnname" texts of a document's categories, in document order.
+std::vector<std::string> namesOf(std::span<const InventoryCategory> categories) {
+  std::vector<std::string> names;
+  for (const InventoryCategory& category : categories) names.emplace_back(category.name);
+  return names;
+}
 // A whole full-inventory document of the recorded Mac with registration id 4711.
 void expectFullInventory(const std::string& document) {
   pugi::xml_document parsed;
@@ -44,7 +45,7 @@ void expectFullInventory(const std::string& document) {
   const auto root = parsed.document_element();
   EXPECT_STREQ(root.child_value("type"), "assetdata");
   EXPECT_STREQ(root.child_value("regid"), "4711");
-  EXPECT_EQ(categoryNames(root), kHardwareCategories);
+  EXPECT_EQ(categoryNames(root), namesOf(hardwareCategories()));
 }
 
 class AssetRun : public ::testing::Test {
@@ -72,15 +73,19 @@ TEST_F(AssetRun, EachRunWritesTheLoggedDocument) {
   const struct {
     std::vector<std::string> args;
     const char *file, *logged, *afterDocument, *type;
-    const std::vector<std::string>& categories;
-  } runs[] = {
-      {{}, "wpmacasstinfo", "-[ConsolidatedAssets collectData]:assetString=", "\n\n", "assetdata", kHardwareCategories},
-      {{"-software"},
-       "wpmacasstswinfo",
-       "-[ConsolidatedAssets collectSWData]:assetString=",
-       "\n",
-       "software",
-       kSoftwareCategories}};
+    std::vector<std::string> categories;
+  } runs[] = {{{},
+               "wpmacasstinfo",
+               "-[ConsolidatedAssets collectData]:assetString=",
+               "\n\n",
+               "assetdata",
+               namesOf(hardwareCategories())},
+              {{"-software"},
+               "wpmacasstswinfo",
+               "-[ConsolidatedAssets collectSWData]:assetString=",
+               "\n",
+               "software",
+               namesOf(softwareCategories())}};
   for (const auto& run : runs) {
     const RunResult result = sandbox.run(run.args);
     EXPECT_EQ(result.exitStatus, 0) << result.output;

@@ -211,6 +211,26 @@ TEST_F(DirectReportRun, OneSiteIsAskedUntilItAnswersAndAnUnansweredReportIsSaved
   EXPECT_EQ(sandbox.listDir("datapost").size(), 1u);
 }
 
+// The proxy of the settings, credentials included, is tried first: the
+// proxied post is the one without a Content-Type.
+TEST_F(DirectReportRun, TheSettingsProxyCarriesThePost) {
+  BRIM_REQUIRE_ROOT();
+  Tinyproxy proxy({{"agent", "s3cret"}});
+  ASSERT_TRUE(proxy.running());
+  writeWebPost("wpmacsmartsts", {});
+  sandbox.writeSettings(4711,
+                        "\t<key>proxysettings</key>\n\t<dict>\n\t\t<key>proxyip</key><string>127.0.0.1</string>"
+                        "<key>proxyport</key><integer>" +
+                            std::to_string(proxy.port()) + "</integer><key>proxyusername</key>" +
+                            encryptedSite("agent") + "<key>proxypassword</key>" + encryptedSite("s3cret") +
+                            "\n\t</dict>\n");
+  const RunResult result = sandbox.run({"-smartstatus"});
+  const auto requests = server.requests();
+  ASSERT_EQ(requests.size(), 1u) << result.output;
+  EXPECT_EQ(requests[0].header("Content-Type"), std::nullopt) << result.output;
+  EXPECT_THAT(result.output, HasSubstr("using proxyip=127.0.0.1 port=" + std::to_string(proxy.port()) + "\n"));
+}
+
 TEST_F(DirectReportRun, UnreachableNetworkKeepsThePlainReportAndFailsOnlyWhenItCannotBeWritten) {
   BRIM_REQUIRE_ROOT();
   writeWebPost("wpmacsmartsts", {true, true, false});
