@@ -4,7 +4,7 @@
 #include <charconv>
 
 #include "BuildConfig.h"
-#include "app/CustomLogger.h"
+#include "platform/CustomLogger.h"
 
 namespace brim {
 

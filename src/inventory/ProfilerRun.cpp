@@ -7,8 +7,8 @@
 
 #include <cstdint>
 
-#include "app/CustomLogger.h"
-#include "app/ShellCommand.h"
+#include "platform/CustomLogger.h"
+#include "platform/ShellCommand.h"
 #include "inventory/ProfilerValues.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"

@@ -7,10 +7,10 @@
 #include <string_view>
 #include <vector>
 
-#include "app/CustomLogger.h"
-#include "app/DateTime.h"
-#include "app/RunFolder.h"
-#include "app/Signature.h"
+#include "platform/CustomLogger.h"
+#include "platform/DateTime.h"
+#include "config/RunFolder.h"
+#include "platform/Signature.h"
 #include "config/GlobalPreferences.h"
 #include "inventory/ApplicationInfo.h"
 #include "inventory/BlueToothDevices.h"

@@ -5,7 +5,7 @@
 #include <memory>
 #include <mutex>
 
-#include "app/CustomLogger.h"
+#include "platform/CustomLogger.h"
 #include "config/GlobalPreferences.h"
 #include "config/ProxySettings.h"
 #include "http/ASIHTTPRequest.h"

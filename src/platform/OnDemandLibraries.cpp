@@ -14,8 +14,8 @@
 #include <mutex>
 #include <string>
 
-#include "app/CustomLogger.h"
-#include "app/Signature.h"
+#include "platform/CustomLogger.h"
+#include "platform/Signature.h"
 
 namespace brim {
 namespace {

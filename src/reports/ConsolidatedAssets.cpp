@@ -3,9 +3,9 @@
 #include <memory>
 #include <vector>
 
-#include "app/CustomLogger.h"
-#include "app/DateTime.h"
-#include "app/RunFolder.h"
+#include "platform/CustomLogger.h"
+#include "platform/DateTime.h"
+#include "config/RunFolder.h"
 #include "config/DateToDisasterRecoverySettings.h"
 #include "config/GlobalPreferences.h"
 #include "config/SectionFields.h"

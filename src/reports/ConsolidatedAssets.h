@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/ShellCommand.h"
-#include "app/Signature.h"
+#include "platform/ShellCommand.h"
+#include "platform/Signature.h"
 #include "envelope/XMLTree.h"
 
 namespace brim {
