@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "app/CustomLogger.h"
+#include "platform/CustomLogger.h"
 #include "config/SectionFields.h"
 #include "envelope/CompressChilkat.h"
 #include "envelope/EncryptionAES.h"

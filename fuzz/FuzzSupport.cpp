@@ -13,8 +13,8 @@
 #include <pugixml.hpp>
 #include <set>
 
-#include "app/CustomLogger.h"
-#include "app/ShellCommand.h"
+#include "platform/CustomLogger.h"
+#include "platform/ShellCommand.h"
 #include "platform/Paths.h"
 
 namespace brim::fuzz {

@@ -4,9 +4,9 @@
 
 #include <random>
 
-#include "app/CustomLogger.h"
-#include "app/RunFolder.h"
-#include "app/ShellCommand.h"
+#include "platform/CustomLogger.h"
+#include "config/RunFolder.h"
+#include "platform/ShellCommand.h"
 #include "config/GlobalPreferences.h"
 #include "platform/Description.h"
 #include "platform/FileSystem.h"

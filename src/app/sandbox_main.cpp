@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/EntryPoint.h"
-#include "app/ShellCommand.h"
+#include "platform/ShellCommand.h"
 #include "platform/Paths.h"
 
 int main(int argc, const char** argv) {

@@ -5,7 +5,7 @@
 #include <mutex>
 #include <set>
 
-#include "app/CustomLogger.h"
+#include "platform/CustomLogger.h"
 #include "config/CleanupSettings.h"
 #include "config/ControllerInfoSettings.h"
 #include "config/DCRegURLSettings.h"

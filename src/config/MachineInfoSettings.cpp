@@ -1,6 +1,6 @@
 #include "config/MachineInfoSettings.h"
 
-#include "app/CustomLogger.h"
+#include "platform/CustomLogger.h"
 #include "config/SectionFields.h"
 
 namespace brim {

@@ -2,7 +2,7 @@
 #include <optional>
 #include <string>
 
-#include "app/Signature.h"
+#include "platform/Signature.h"
 #include "config/SettingsSection.h"
 #include "envelope/EncryptionAES.h"
 

@@ -5,7 +5,7 @@
 #include <charconv>
 
 #include "BuildConfig.h"
-#include "app/CustomLogger.h"
+#include "platform/CustomLogger.h"
 #include "platform/Description.h"
 
 namespace brim {

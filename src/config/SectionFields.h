@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/Signature.h"
+#include "platform/Signature.h"
 #include "envelope/EncryptionAES.h"
 #include "platform/Plist.h"
 

@@ -1,6 +1,6 @@
 #include "config/WebPostGlobal.h"
 
-#include "app/CustomLogger.h"
+#include "platform/CustomLogger.h"
 #include "platform/Paths.h"
 
 namespace brim {

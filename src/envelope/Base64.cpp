@@ -19,7 +19,7 @@ std::string encodeBase64(std::string_view bytes) {
   std::string out;
   // EVP_EncodeBlock writes one unbroken line plus a terminating NUL; feed it in
   // slices so that an int length never overflows on a huge input.
-  constexpr size_t kSlice = 3 * (1 << 20);
+  constexpr size_t kSlice = 3 * (size_t{1} << 20);
   for (size_t at = 0; at < bytes.size(); at += kSlice) {
     const auto piece = bytes.substr(at, kSlice);
     const size_t start = out.size();

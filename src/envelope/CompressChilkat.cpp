@@ -1,6 +1,6 @@
 #include "envelope/CompressChilkat.h"
 
-#include "app/CustomLogger.h"
+#include "platform/CustomLogger.h"
 
 namespace brim {
 

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "app/CustomLogger.h"
+#include "platform/CustomLogger.h"
 #include "envelope/CompressChilkat.h"
 #include "envelope/EncryptionAES.h"
 #include "envelope/XMLTree.h"

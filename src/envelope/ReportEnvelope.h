@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "app/Signature.h"
+#include "platform/Signature.h"
 
 namespace brim {
 

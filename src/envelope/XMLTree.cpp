@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/CustomLogger.h"
+#include "platform/CustomLogger.h"
 #include "platform/Text.h"
 
 namespace brim {

@@ -19,7 +19,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "app/Signature.h"
+#include "platform/Signature.h"
 
 namespace brim {
 

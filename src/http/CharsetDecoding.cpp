@@ -27,7 +27,8 @@ bool plausibleName(std::string_view name) {
 Converter openToUTF8(std::string_view encoding) {
   if (!plausibleName(encoding)) return nullptr;
   const iconv_t cd = iconv_open("UTF-8", std::string(encoding).c_str());
-  if (cd == reinterpret_cast<iconv_t>(-1)) return nullptr;
+  // (iconv_t)-1 is how iconv_open says it failed.
+  if (cd == reinterpret_cast<iconv_t>(-1)) return nullptr;  // NOLINT(performance-no-int-to-ptr)
   return Converter(cd);
 }
 

@@ -4,7 +4,7 @@
 
 #include <mutex>
 
-#include "app/CustomLogger.h"
+#include "platform/CustomLogger.h"
 
 namespace brim {
 namespace {

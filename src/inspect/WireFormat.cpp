@@ -77,6 +77,7 @@ Node value(std::string_view name, std::string note = {}) {
 
 std::vector<Node> leaves(const std::vector<std::string_view>& names) {
   std::vector<Node> nodes;
+  nodes.reserve(names.size());
   for (std::string_view name : names) nodes.push_back(value(name));
   return nodes;
 }

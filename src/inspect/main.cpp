@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/CustomLogger.h"
+#include "platform/CustomLogger.h"
 #include "config/SectionFields.h"
 #include "inspect/BodyDecoder.h"
 #include "inspect/Installation.h"

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/CustomLogger.h"
-#include "app/Signature.h"
+#include "platform/CustomLogger.h"
+#include "platform/Signature.h"
 #include "envelope/XMLTree.h"
 #include "inventory/Category.h"
 #include "inventory/ProfilerRun.h"

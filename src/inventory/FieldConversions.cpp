@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "app/DateTime.h"
+#include "platform/DateTime.h"
 #include "inventory/ProfilerValues.h"
 #include "inventory/collectData.h"
 #include "platform/Plist.h"

@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/CustomLogger.h"
-#include "app/ShellCommand.h"
+#include "platform/CustomLogger.h"
+#include "platform/ShellCommand.h"
 #include "inventory/ProfilerValues.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"

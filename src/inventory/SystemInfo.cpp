@@ -1,6 +1,6 @@
 #include "inventory/SystemInfo.h"
 
-#include "app/DateTime.h"
+#include "platform/DateTime.h"
 #include "platform/SystemTimeZone.h"
 
 namespace brim {

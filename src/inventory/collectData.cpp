@@ -2,9 +2,9 @@
 
 #include <vector>
 
-#include "app/CustomLogger.h"
-#include "app/RunFolder.h"
-#include "app/Signature.h"
+#include "platform/CustomLogger.h"
+#include "config/RunFolder.h"
+#include "platform/Signature.h"
 #include "config/GlobalPreferences.h"
 #include "inventory/CategoryTables.h"
 #include "inventory/CategoryWalker.h"

@@ -5,7 +5,7 @@
 #include <memory>
 #include <mutex>
 
-#include "app/CustomLogger.h"
+#include "platform/CustomLogger.h"
 #include "http/ASIHTTPRequest.h"
 #include "http/CurlLibrary.h"
 #include "platform/Text.h"

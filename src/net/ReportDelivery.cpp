@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "app/CustomLogger.h"
+#include "platform/CustomLogger.h"
 #include "platform/Text.h"
 
 namespace brim {

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "app/Signature.h"
+#include "platform/Signature.h"
 #include "net/Communications.h"
 
 namespace brim {

@@ -14,8 +14,8 @@
 #include <mutex>
 #include <string>
 
-#include "app/CustomLogger.h"
-#include "app/Signature.h"
+#include "platform/CustomLogger.h"
+#include "platform/Signature.h"
 
 namespace brim {
 namespace {
@@ -60,7 +60,9 @@ constexpr const char* kNoSqlite = "libsqlite3 could not be loaded";
 }  // namespace
 }  // namespace brim
 
-// Each forwarder resolves its function on its first call.
+// Each forwarder resolves its function on its first call. parameters and
+// arguments are parenthesised lists, spliced in as they are.
+// NOLINTBEGIN(bugprone-macro-parentheses)
 #define BRIM_FORWARD(library, failed, result, name, parameters, arguments)          \
   extern "C" result name parameters {                                               \
     static const auto real = brim::resolved<decltype(&name)>(brim::library, #name); \
@@ -72,6 +74,7 @@ constexpr const char* kNoSqlite = "libsqlite3 could not be loaded";
     static const auto real = brim::resolved<decltype(&name)>(brim::library, #name); \
     if (real) real arguments;                                                       \
   }
+// NOLINTEND(bugprone-macro-parentheses)
 
 // SQLite: the process sample store.
 extern "C" int sqlite3_open_v2(const char* fileName, sqlite3** db, int flags, const char* vfs) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/CustomLogger.h"
+#include "platform/CustomLogger.h"
 #include "platform/FileSystem.h"
 
 namespace brim {

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "app/ShellCommand.h"
+#include "platform/ShellCommand.h"
 
 namespace brim {
 namespace {

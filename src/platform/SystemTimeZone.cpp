@@ -7,8 +7,8 @@
 #include <fstream>
 #include <string_view>
 
-#include "app/CustomLogger.h"
-#include "app/Signature.h"
+#include "platform/CustomLogger.h"
+#include "platform/Signature.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 

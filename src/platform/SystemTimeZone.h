@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "app/DateTime.h"
+#include "platform/DateTime.h"
 
 namespace brim {
 

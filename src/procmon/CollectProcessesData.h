@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "app/DateTime.h"
-#include "app/FileOperations.h"
-#include "app/Signature.h"
+#include "platform/DateTime.h"
+#include "platform/FileOperations.h"
+#include "platform/Signature.h"
 #include "envelope/XMLTree.h"
 
 namespace brim {

@@ -3,10 +3,10 @@
 #include <memory>
 #include <vector>
 
-#include "app/CustomLogger.h"
-#include "app/DateTime.h"
-#include "app/RunFolder.h"
-#include "app/ShellCommand.h"
+#include "platform/CustomLogger.h"
+#include "platform/DateTime.h"
+#include "config/RunFolder.h"
+#include "platform/ShellCommand.h"
 #include "config/DateToDisasterRecoverySettings.h"
 #include "config/GlobalPreferences.h"
 #include "config/ProxySettings.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/Signature.h"
+#include "platform/Signature.h"
 #include "envelope/XMLTree.h"
 
 namespace brim {

@@ -1,4 +1,4 @@
-#include "app/CustomLogger.h"
+#include "platform/CustomLogger.h"
 
 #include <fcntl.h>
 #include <gmock/gmock.h>
@@ -14,7 +14,7 @@
 #include <sstream>
 #include <thread>
 
-#include "app/DateTime.h"
+#include "platform/DateTime.h"
 #include "platform/DistributedNotification.h"
 #include "platform/ProcessInfo.h"
 #include "support/Sandbox.h"

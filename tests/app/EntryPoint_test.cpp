@@ -6,7 +6,7 @@
 #include <climits>
 #include <filesystem>
 
-#include "app/ShellCommand.h"
+#include "platform/ShellCommand.h"
 #include "config/GlobalPreferences.h"
 #include "platform/Paths.h"
 #include "support/Sandbox.h"

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/CustomLogger.h"
-#include "app/ReadNSPipe.h"
-#include "app/ShellCommand.h"
+#include "platform/CustomLogger.h"
+#include "platform/ReadNSPipe.h"
+#include "platform/ShellCommand.h"
 #include "support/Sandbox.h"
 #include "support/SandboxRoot.h"
 

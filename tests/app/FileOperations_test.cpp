@@ -1,9 +1,9 @@
-#include "app/FileOperations.h"
+#include "platform/FileOperations.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "app/CustomLogger.h"
+#include "platform/CustomLogger.h"
 #include "support/Sandbox.h"
 #include "support/SandboxRoot.h"
 

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <regex>
 
-#include "app/CustomLogger.h"
+#include "platform/CustomLogger.h"
 #include "config/SectionFields.h"
 #include "envelope/EncryptionAES.h"
 #include "inspect/BodyDecoder.h"

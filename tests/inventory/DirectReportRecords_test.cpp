@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/RunFolder.h"
+#include "config/RunFolder.h"
 #include "config/GlobalPreferences.h"
 #include "inventory/ProfilerReplay.h"
 #include "inventory/collectData.h"

@@ -8,8 +8,8 @@
 #include <set>
 
 #include "ProcessSamples.h"
-#include "app/DateTime.h"
-#include "app/RunFolder.h"
+#include "platform/DateTime.h"
+#include "config/RunFolder.h"
 #include "platform/FileSystem.h"
 #include "procmon/CollectProcessesData.h"
 

@@ -5,7 +5,7 @@
 #include <pugixml.hpp>
 #include <regex>
 
-#include "app/DateTime.h"
+#include "platform/DateTime.h"
 #include "config/GlobalPreferences.h"
 #include "inventory/InventoryCategories.h"
 #include "platform/Paths.h"

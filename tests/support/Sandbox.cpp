@@ -13,7 +13,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "app/DateTime.h"
+#include "platform/DateTime.h"
 #include "config/GlobalPreferences.h"
 #include "platform/Paths.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/CustomLogger.h"
+#include "platform/CustomLogger.h"
 #include "platform/Paths.h"
 #include "support/Sandbox.h"
 

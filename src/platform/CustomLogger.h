@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/Signature.h"
+#include "platform/Signature.h"
 
 namespace brim {
 

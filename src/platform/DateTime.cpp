@@ -1,4 +1,4 @@
-#include "app/DateTime.h"
+#include "platform/DateTime.h"
 
 #include <ctime>
 

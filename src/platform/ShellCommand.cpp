@@ -1,4 +1,4 @@
-#include "app/ShellCommand.h"
+#include "platform/ShellCommand.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -11,8 +11,8 @@
 #include <system_error>
 #include <thread>
 
-#include "app/CustomLogger.h"
-#include "app/ReadNSPipe.h"
+#include "platform/CustomLogger.h"
+#include "platform/ReadNSPipe.h"
 #include "platform/Text.h"
 #include "platform/UniqueFd.h"
 

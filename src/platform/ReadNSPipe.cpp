@@ -1,4 +1,4 @@
-#include "app/ReadNSPipe.h"
+#include "platform/ReadNSPipe.h"
 
 #include <poll.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <climits>
 #include <system_error>
 
-#include "app/CustomLogger.h"
+#include "platform/CustomLogger.h"
 #include "platform/TextEncoding.h"
 
 namespace brim {

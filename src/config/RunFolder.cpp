@@ -1,8 +1,8 @@
-#include "app/RunFolder.h"
+#include "config/RunFolder.h"
 
 #include <chrono>
 
-#include "app/CustomLogger.h"
+#include "platform/CustomLogger.h"
 #include "config/GlobalPreferences.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"

@@ -1,7 +1,7 @@
-#include "app/FileOperations.h"
+#include "platform/FileOperations.h"
 
-#include "app/CustomLogger.h"
-#include "app/ShellCommand.h"
+#include "platform/CustomLogger.h"
+#include "platform/ShellCommand.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "platform/TextEncoding.h"

@@ -1,4 +1,4 @@
-#include "app/CustomLogger.h"
+#include "platform/CustomLogger.h"
 
 #include <sys/stat.h>
 
@@ -9,7 +9,7 @@
 #include <vector>
 #include <utility>
 
-#include "app/DateTime.h"
+#include "platform/DateTime.h"
 #include "platform/DistributedNotification.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
