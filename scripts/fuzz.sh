@@ -29,6 +29,7 @@ export ASAN_OPTIONS=detect_leaks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 failed=0
+found=0
 summary=()
 for target in "${targets[@]}"; do
   name="${target%_fuzz}"
@@ -49,6 +50,7 @@ for target in "${targets[@]}"; do
   else
     outcome="FOUND SOMETHING (exit $status): $work/log"
     failed=1
+    found=$((found + 1))
     grep -E '^(==[0-9]+==ERROR|SUMMARY|.*Assertion)' "$work/log" | head -5 || true
   fi
   summary+=("$(printf '%-20s runs %-9s exec/s %-7s cov %-6s new %-5s %s' "$target" "${runs:-?}" "${rate:-?}" \
@@ -57,6 +59,7 @@ done
 
 echo
 printf '%s\n' "${summary[@]}"
+echo "fuzz: $((${#targets[@]} - found)) passed, $found failed"
 if [ "$failed" -eq 0 ]; then
   rm -rf "$scratch"
 else
