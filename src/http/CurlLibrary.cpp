@@ -24,8 +24,11 @@ struct Loaded {
   std::string reason;
 };
 
+// Kept to the end of the process and never closed: unloading libcurl at exit
+// would unload the libraries it pulled in while their thread-local storage is
+// still registered with the threads that used them.
 Loaded& processLibrary() {
-  static Loaded loaded;
+  static Loaded& loaded = *new Loaded;
   static std::once_flag once;
   std::call_once(once, [] {
     loaded.library = CurlLibrary::open(kLibraryFileName, loaded.reason);
