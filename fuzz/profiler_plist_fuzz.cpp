@@ -11,8 +11,8 @@
 #include "FuzzSupport.h"
 #include "config/GlobalPreferences.h"
 #include "config/MachineInfoSettings.h"
-#include "inventory/collectData.h"
 #include "inventory/InventoryCategories.h"
+#include "inventory/collectData.h"
 #include "platform/Description.h"
 #include "platform/Plist.h"
 
@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (details.compName && details.compName->find('\0') == std::string::npos) {
     brim::GlobalPreferences saved;
     brim::GlobalPreferences::setStaticInstance(saved);
-    if (saved.machineInfo().machineName != details.compName) std::abort();
+    if (saved.machineInfo().machineName() != details.compName) std::abort();
   }
   return 0;
 }

@@ -9,69 +9,27 @@
 #include <string_view>
 
 #include "FuzzSupport.h"
-#include "config/CleanupSettings.h"
-#include "config/ControllerInfoSettings.h"
-#include "config/DCRegURLSettings.h"
-#include "config/DataPostSettings.h"
-#include "config/DateToDisasterRecoverySettings.h"
-#include "config/GatewayRegistrationData.h"
 #include "config/GlobalPreferences.h"
-#include "config/JobSettings.h"
-#include "config/KeepAliveSettings.h"
-#include "config/LmiInfoSettings.h"
-#include "config/MacAgentUpdateSettings.h"
-#include "config/MacFolderSettings.h"
-#include "config/MachineInfoSettings.h"
-#include "config/ProxySettings.h"
-#include "config/ScriptEngineSettings.h"
-#include "config/ScriptSettingsCommunicator.h"
-#include "config/SetupVersionCheckSettings.h"
-#include "config/UninstallSettings.h"
-#include "config/UpTimeSettings.h"
-#include "config/XmppRegURLSettings.h"
-#include "config/XmppRegisterInfo.h"
+#include "config/SettingsLayout.h"
 #include "platform/FileSystem.h"
 #include "platform/Plist.h"
 
 namespace {
 
-void appendSection(std::string& out, const brim::SettingsSection* section) {
-  if (!section) {
-    out += "(no section)\n";
-    return;
-  }
-  out += section->dictKey();
-  out += '\n';
-  const brim::Plist dictionary = section->dictionary();
-  if (dictionary) out += brim::plistToXml(dictionary.get());
-}
-
-// What a load made of the file: every section as it would be written.
+// What a load made of the file: every section of the layout as it would be written.
 std::string loaded(const brim::GlobalPreferences& prefs) {
   std::string out;
-  const brim::SettingsSection* sections[] = {
-      prefs.controllerInfo(),
-      prefs.dcRegURL(),
-      prefs.uninstallInfo(),
-      &prefs.machineInfo(),
-      &prefs.macFodler(),
-      prefs.macagentupdate(),
-      prefs.disasterInfo(),
-      prefs.job(),
-      prefs.xmppRegURL(),
-      prefs.xmppRegInfo(),
-      prefs.lmiInfo(),
-      prefs.proxySettings(),
-      prefs.keepAliveSettings(),
-      prefs.upTimeSettings(),
-      prefs.setupVerCheckSettings(),
-      prefs.dataPostSettings(),
-      prefs.cleanupSettings(),
-      prefs.scriptEngineSettings(),
-      prefs.gatewaySettings(),
-      prefs.scriptSettingsCommunicator(),
-  };
-  for (const brim::SettingsSection* section : sections) appendSection(out, section);
+  for (const brim::SectionTable& table : brim::kSettingsLayout) {
+    out += table.key;
+    out += '\n';
+    const brim::SettingsSection* section = prefs.section(table.key);
+    if (!section) {
+      out += "(no section)\n";
+      continue;
+    }
+    const brim::Plist dictionary = section->dictionary();
+    if (dictionary) out += brim::plistToXml(dictionary.get());
+  }
   return out;
 }
 

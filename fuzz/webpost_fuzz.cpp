@@ -23,15 +23,17 @@ bool hasText(const std::optional<std::string>& value) { return value && !value->
 void lookUp(const std::string& name) {
   const std::unique_ptr<brim::WebPostSetting> setting = brim::WebPostGlobal::getWebPostSettingForName(name);
   if (!setting) return;
-  for (const auto* site : {&setting->primarySite, &setting->secondarySite, &setting->disasterRecovery}) {
+  for (const auto* site : {&setting->primarySite(), &setting->secondarySite(), &setting->disasterRecovery()}) {
     if (*site && !brim::isValidUtf8(**site)) std::abort();
   }
   const std::string query = setting->GETDataURLSubString();
-  const bool namesNothing = !hasText(setting->memberID) && !hasText(setting->siteID) && !hasText(setting->regID) &&
-                            !hasText(setting->agentType) && !hasText(setting->other) && !setting->encryption;
+  bool namesNothing = !setting->encryption();
+  for (const char* parameter : {"memberid", "siteid", "regid", "agenttype", "other"}) {
+    if (hasText(setting->fields().find(std::string("getdata/") + parameter)->text)) namesNothing = false;
+  }
   if (query.empty() != namesNothing) std::abort();
   if (!query.empty() && query.front() != '?') std::abort();
-  if (setting->encryption && query.find("ec=256") == std::string::npos) std::abort();
+  if (setting->encryption() && query.find("ec=256") == std::string::npos) std::abort();
 }
 
 }  // namespace

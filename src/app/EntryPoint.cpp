@@ -4,13 +4,13 @@
 
 #include <random>
 
-#include "platform/CustomLogger.h"
-#include "config/RunFolder.h"
-#include "platform/ShellCommand.h"
 #include "config/GlobalPreferences.h"
+#include "config/RunFolder.h"
+#include "platform/CustomLogger.h"
 #include "platform/Description.h"
 #include "platform/FileSystem.h"
 #include "platform/ProcessInfo.h"
+#include "platform/ShellCommand.h"
 #include "platform/Text.h"
 #include "reports/ConsolidatedAssets.h"
 
@@ -113,21 +113,21 @@ int EntryPoint::run(const std::vector<std::string>& args) {
   if (!hooks_.skipStartDelay) hooks_.sleepMicros(delay);
 
   GlobalPreferences& prefs = GlobalPreferences::getSharedInstance();
-  log("regid=" + std::to_string(prefs.machineInfo().dcRegId));
-  const MacFolderSettings& folders = prefs.macFodler();
+  log("regid=" + std::to_string(prefs.machineInfo().dcRegId()));
+  const MacFolderSettings folders = prefs.macFodler();
   // Read at each use: the reload after registration may change the folders.
-  const auto executableDir = [&folders] { return folders.folder(folders.executableDirRelative); };
+  const auto executableDir = [&folders] { return folders.folder(folders.executableDirRelative()); };
 
-  if (prefs.machineInfo().dcRegId == 0) {
-    log("agentInstallPath=" + orNull(folders.agentInstallPathAbs));
+  if (prefs.machineInfo().dcRegId() == 0) {
+    log("agentInstallPath=" + orNull(folders.agentInstallPathAbs()));
     // Its exit status is not ours to judge: the reloaded id tells.
     ShellCommand::run(shellQuoted(executableDir() + "/brim_register"), ShellCommand::Limit::Other);
     GlobalPreferences::setStaticInstance(prefs);
-    if (prefs.machineInfo().dcRegId == 0) {
+    if (prefs.machineInfo().dcRegId() == 0) {
       log("RegID is still 0, exiting");
       return 0;
     }
-    log("current regid=" + std::to_string(prefs.machineInfo().dcRegId));
+    log("current regid=" + std::to_string(prefs.machineInfo().dcRegId()));
   }
 
   const std::string lockFile = executableDir() + "/brim_asset.lock";

@@ -1,24 +1,13 @@
 #include "config/ControllerInfoSettings.h"
 
-#include "config/SectionFields.h"
+#include "config/SettingsLayout.h"
 
 namespace brim {
 namespace {
-using S = ControllerInfoSettings;
-const SectionField<S> kFields[] = {
-    field::integer(S::versionNumberDictKey, &S::versionNumber),
-    field::integer(S::minVersionDictKey, &S::minVersion),
-    field::integer(S::memberIdDictKey, &S::memberId),
-    field::integer(S::siteIdDictKey, &S::siteId),
-};
+constexpr const SectionTable& kTable = settingsTable("controllerinfo");
 }  // namespace
 
-bool ControllerInfoSettings::initWithDictionary(plist_t dict) {
-  loadSectionFields<S>(*this, kFields, dict, asRead_, Sig::instance("ControllerInfoSettings", "initWithDictionary:"),
-                       nullptr, {});
-  return true;
-}
-
-Plist ControllerInfoSettings::dictionary() const { return writeSectionFields<S>(*this, kFields, asRead_.get(), {}); }
+int64_t ControllerInfoSettings::memberId() const { return section_.value(kTable.field("memberid")).integer; }
+int64_t ControllerInfoSettings::siteId() const { return section_.value(kTable.field("siteid")).integer; }
 
 }  // namespace brim

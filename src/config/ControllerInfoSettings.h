@@ -5,23 +5,16 @@
 
 namespace brim {
 
-// "controllerinfo": the controller's version and the member and site ids that
-// identify the machine in web-post queries.
-class ControllerInfoSettings : public SettingsSection {
+// "controllerinfo": the member and site ids that identify the machine in web-post queries.
+class ControllerInfoSettings {
  public:
-  std::string_view dictKey() const override { return "controllerinfo"; }
-  bool initWithDictionary(plist_t dict) override;
-  Plist dictionary() const override;
+  explicit ControllerInfoSettings(const SettingsSection& section) : section_(section) {}
 
-  static constexpr std::string_view versionNumberDictKey = "versionnumber";
-  static constexpr std::string_view minVersionDictKey = "minversion";
-  static constexpr std::string_view memberIdDictKey = "memberid";
-  static constexpr std::string_view siteIdDictKey = "siteid";
+  int64_t memberId() const;
+  int64_t siteId() const;
 
-  int64_t versionNumber = 0;
-  int64_t minVersion = 0;
-  int64_t memberId = 0;
-  int64_t siteId = 0;
+ private:
+  const SettingsSection& section_;
 };
 
 }  // namespace brim

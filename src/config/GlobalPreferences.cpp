@@ -1,146 +1,47 @@
 #include "config/GlobalPreferences.h"
 
-#include <array>
-#include <cstdlib>
+#include <algorithm>
 #include <mutex>
-#include <set>
+#include <numeric>
 
+#include "config/SettingsLayout.h"
 #include "platform/CustomLogger.h"
-#include "config/CleanupSettings.h"
-#include "config/ControllerInfoSettings.h"
-#include "config/DCRegURLSettings.h"
-#include "config/DataPostSettings.h"
-#include "config/DateToDisasterRecoverySettings.h"
-#include "config/GatewayRegistrationData.h"
-#include "config/JobSettings.h"
-#include "config/KeepAliveSettings.h"
-#include "config/LmiInfoSettings.h"
-#include "config/MacAgentUpdateSettings.h"
-#include "config/ProxySettings.h"
-#include "config/ScriptEngineSettings.h"
-#include "config/ScriptSettingsCommunicator.h"
-#include "config/SetupVersionCheckSettings.h"
-#include "config/UninstallSettings.h"
-#include "config/UpTimeSettings.h"
-#include "config/XmppRegURLSettings.h"
-#include "config/XmppRegisterInfo.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 
 namespace brim {
 namespace {
 
-// The order in which a load fills the sections.
-constexpr std::string_view kLoadOrder[] = {
-    "controllerinfo",
-    "dcregurl",
-    "machineinfo",
-    "datatodisasterrecovery",
-    "job",
-    "xmppregurl",
-    "macfolders",
-    "uninstall",
-    "xmppreginfo",
-    "lmiinfo",
-    "macagentupdate",
-    "proxysettings",
-    "keepalive",
-    "uptime",
-    "setupversionckeckurl",
-    "datapostsettings",
-    "cleanupsettings",
-    "scriptsettings",
-    "scriptsettingscommunicator",
-    "gatewaysettings",
-};
-
-// The order in which a write-back rebuilds them. "macfolders" and
-// "setupversionckeckurl" belong to the installer and stay exactly as read.
-constexpr std::string_view kWriteBackOrder[] = {
-    "controllerinfo",
-    "dcregurl",
-    "machineinfo",
-    "datatodisasterrecovery",
-    "job",
-    "xmppregurl",
-    "uninstall",
-    "xmppreginfo",
-    "lmiinfo",
-    "macagentupdate",
-    "proxysettings",
-    "keepalive",
-    "uptime",
-    "datapostsettings",
-    "cleanupsettings",
-    "scriptsettings",
-    "gatewaysettings",
-    "scriptsettingscommunicator",
-};
-
 bool isDictionary(plist_t node) { return node && plist_get_node_type(node) == PLIST_DICT; }
+
+// Positions in the layout, in the order a load fills the sections.
+const std::vector<size_t>& loadOrder() {
+  static const std::vector<size_t> order = [] {
+    std::vector<size_t> indexes(std::size(kSettingsLayout));
+    std::iota(indexes.begin(), indexes.end(), 0);
+    std::stable_sort(indexes.begin(), indexes.end(),
+                     [](size_t a, size_t b) { return kSettingsLayout[a].loadRank < kSettingsLayout[b].loadRank; });
+    return indexes;
+  }();
+  return order;
+}
+
+// The position of a section that every load keeps; checked at compile time.
+consteval size_t keptSection(std::string_view key) {
+  const size_t index = settingsSectionIndex(key).value();
+  if (kSettingsLayout[index].absentWithoutDictionary) throw "a section that may be absent has no view";
+  return index;
+}
 
 }  // namespace
 
-struct GlobalPreferences::Sections {
-  ControllerInfoSettings controllerInfo;
-  DCRegURLSettings dcRegURL;
-  UninstallSettings uninstallInfo;
-  MachineInfoSettings machineInfo;
-  MacFolderSettings macFodler;
-  MacAgentUpdateSettings macagentupdate;
-  DateToDisasterRecoverySettings disasterInfo;
-  JobSettings job;
-  XmppRegURLSettings xmppRegURL;
-  XmppRegisterInfo xmppRegInfo;
-  LmiInfoSettings lmiInfo;
-  ProxySettings proxySettings;
-  KeepAliveSettings keepAliveSettings;
-  UpTimeSettings upTimeSettings;
-  SetupVersionCheckSettings setupVerCheckSettings;
-  DataPostSettings dataPostSettings;
-  CleanupSettings cleanupSettings;
-  ScriptEngineSettings scriptEngineSettings;
-  GatewayRegistrationData gatewaySettings;
-  ScriptSettingsCommunicator scriptSettingsCommunicator;
-
-  const std::array<SettingsSection*, 20> all{
-      &controllerInfo,
-      &dcRegURL,
-      &uninstallInfo,
-      &machineInfo,
-      &macFodler,
-      &macagentupdate,
-      &disasterInfo,
-      &job,
-      &xmppRegURL,
-      &xmppRegInfo,
-      &lmiInfo,
-      &proxySettings,
-      &keepAliveSettings,
-      &upTimeSettings,
-      &setupVerCheckSettings,
-      &dataPostSettings,
-      &cleanupSettings,
-      &scriptEngineSettings,
-      &gatewaySettings,
-      &scriptSettingsCommunicator,
-  };
-  // Sections whose class gave no section at the last load: their property reads null.
-  std::set<const SettingsSection*> absent;
-
-  SettingsSection& byKey(std::string_view key) const {
-    for (SettingsSection* section : all) {
-      if (section->dictKey() == key) return *section;
-    }
-    std::abort();  // the order tables name only the keys above
+GlobalPreferences::GlobalPreferences() {
+  sections_.reserve(std::size(kSettingsLayout));
+  for (const SectionTable& table : kSettingsLayout) {
+    sections_.push_back({std::make_unique<SettingsSection>(table)});
   }
-  template <class T>
-  T* present(T& section) const {
-    return absent.count(&section) ? nullptr : &section;
-  }
-};
+}
 
-GlobalPreferences::GlobalPreferences() : sections_(std::make_unique<Sections>()) {}
 GlobalPreferences::~GlobalPreferences() = default;
 
 std::string GlobalPreferences::settingsFilePath() { return Paths::fixed(Paths::kSettingsFile); }
@@ -167,19 +68,15 @@ void GlobalPreferences::setStaticInstance(GlobalPreferences& instance) {
     instance.allSettingsDict_.reset();
   }
   plist_t root = instance.allSettingsDict_.get();
-  Sections& sections = *instance.sections_;
-  for (std::string_view key : kLoadOrder) {
-    SettingsSection& section = sections.byKey(key);
+  for (size_t index : loadOrder()) {
+    Entry& entry = instance.sections_[index];
+    const std::string_view key = entry.section->dictKey();
     plist_t dict = plistDictItem(root, key);
     if (dict && !isDictionary(dict)) {
       logAt(sig, "\"" + std::string(key) + "\" is not a dictionary; read as absent and kept as it is");
       dict = nullptr;
     }
-    if (section.initWithDictionary(dict)) {
-      sections.absent.erase(&section);
-    } else {
-      sections.absent.insert(&section);
-    }
+    entry.present = entry.section->initWithDictionary(dict);
   }
 }
 
@@ -191,16 +88,17 @@ bool GlobalPreferences::saveGlobalPreferences(GlobalPreferences& instance) {
     logAt(sig, "no settings were read; " + path + " left as it is");
     return false;
   }
-  const Sections& sections = *instance.sections_;
-  for (std::string_view key : kWriteBackOrder) {
-    const SettingsSection& section = sections.byKey(key);
-    // An absent section, or a root entry that is not a section dictionary, stays as the file had it.
-    if (sections.absent.count(&section)) continue;
+  for (const Entry& entry : instance.sections_) {
+    const SettingsSection& section = *entry.section;
+    // Sections never written back, absent ones, and root entries that are not
+    // section dictionaries stay as the file had them.
+    if (section.table().writeBack == WriteBack::Never || !entry.present) continue;
+    const std::string key(section.dictKey());
     plist_t asRead = plistDictItem(root, key);
     if (asRead && !isDictionary(asRead)) continue;
     Plist rebuilt = section.dictionary();
     if (!rebuilt) continue;
-    plist_dict_set_item(root, std::string(key).c_str(), rebuilt.release());
+    plist_dict_set_item(root, key.c_str(), rebuilt.release());
   }
   if (!writePlistFileAtomically(path, root)) {
     logAt(sig, "cannot write settings file " + path + ": " + FileSystem::lastFailure());
@@ -209,33 +107,28 @@ bool GlobalPreferences::saveGlobalPreferences(GlobalPreferences& instance) {
   return true;
 }
 
-ControllerInfoSettings* GlobalPreferences::controllerInfo() const { return &sections_->controllerInfo; }
-DCRegURLSettings* GlobalPreferences::dcRegURL() const { return &sections_->dcRegURL; }
-UninstallSettings* GlobalPreferences::uninstallInfo() const { return &sections_->uninstallInfo; }
-MachineInfoSettings& GlobalPreferences::machineInfo() const { return sections_->machineInfo; }
-MacFolderSettings& GlobalPreferences::macFodler() const { return sections_->macFodler; }
-MacAgentUpdateSettings* GlobalPreferences::macagentupdate() const { return &sections_->macagentupdate; }
-DateToDisasterRecoverySettings* GlobalPreferences::disasterInfo() const { return &sections_->disasterInfo; }
-JobSettings* GlobalPreferences::job() const { return &sections_->job; }
-XmppRegURLSettings* GlobalPreferences::xmppRegURL() const { return &sections_->xmppRegURL; }
-XmppRegisterInfo* GlobalPreferences::xmppRegInfo() const { return &sections_->xmppRegInfo; }
-LmiInfoSettings* GlobalPreferences::lmiInfo() const { return sections_->present(sections_->lmiInfo); }
-ProxySettings* GlobalPreferences::proxySettings() const { return &sections_->proxySettings; }
-KeepAliveSettings* GlobalPreferences::keepAliveSettings() const {
-  return sections_->present(sections_->keepAliveSettings);
+SettingsSection* GlobalPreferences::section(std::string_view key) const {
+  const std::optional<size_t> index = settingsSectionIndex(key);
+  if (!index || !sections_[*index].present) return nullptr;
+  return sections_[*index].section.get();
 }
-UpTimeSettings* GlobalPreferences::upTimeSettings() const { return &sections_->upTimeSettings; }
-SetupVersionCheckSettings* GlobalPreferences::setupVerCheckSettings() const {
-  return &sections_->setupVerCheckSettings;
+
+SettingsSection& GlobalPreferences::sectionAt(size_t index) const { return *sections_[index].section; }
+
+MachineInfoSettings GlobalPreferences::machineInfo() const {
+  return MachineInfoSettings(sectionAt(keptSection("machineinfo")));
 }
-DataPostSettings* GlobalPreferences::dataPostSettings() const {
-  return sections_->present(sections_->dataPostSettings);
+MacFolderSettings GlobalPreferences::macFodler() const {
+  return MacFolderSettings(sectionAt(keptSection("macfolders")));
 }
-CleanupSettings* GlobalPreferences::cleanupSettings() const { return sections_->present(sections_->cleanupSettings); }
-ScriptEngineSettings* GlobalPreferences::scriptEngineSettings() const { return &sections_->scriptEngineSettings; }
-GatewayRegistrationData* GlobalPreferences::gatewaySettings() const { return &sections_->gatewaySettings; }
-ScriptSettingsCommunicator* GlobalPreferences::scriptSettingsCommunicator() const {
-  return &sections_->scriptSettingsCommunicator;
+ControllerInfoSettings GlobalPreferences::controllerInfo() const {
+  return ControllerInfoSettings(sectionAt(keptSection("controllerinfo")));
+}
+DateToDisasterRecoverySettings GlobalPreferences::disasterInfo() const {
+  return DateToDisasterRecoverySettings(sectionAt(keptSection("datatodisasterrecovery")));
+}
+ProxySettings GlobalPreferences::proxySettings() const {
+  return ProxySettings(sectionAt(keptSection("proxysettings")));
 }
 
 }  // namespace brim

@@ -1,34 +1,37 @@
 #include "config/MacFolderSettings.h"
 
-#include "config/SectionFields.h"
+#include "config/SettingsLayout.h"
 #include "platform/Text.h"
 
 namespace brim {
 namespace {
-using S = MacFolderSettings;
-const SectionField<S> kFields[] = {
-    field::text(S::agentInstallPathAbsDictKey, &S::agentInstallPathAbs),
-    field::text(S::configDirectRelativeDictKey, &S::configDirectRelative),
-    field::text(S::downloadDirRelativeDictKey, &S::downloadDirRelative),
-    field::text(S::executableDirRelativeDictKey, &S::executableDirRelative),
-    field::text(S::tempDirRelativeDictKey, &S::tempDirRelative),
-    field::text(S::dataPostDirRelativeDictKey, &S::dataPostDirRelative),
-    field::text(S::dataDirRelativeDictKey, &S::dataDirRelative),
-    field::text(S::libDirRelativeDictKey, &S::libDirRelative),
-    field::text(S::logDirRelativeDictKey, &S::logDirRelative),
-};
+constexpr const SectionTable& kTable = settingsTable("macfolders");
 }  // namespace
 
-bool MacFolderSettings::initWithDictionary(plist_t dict) {
-  loadSectionFields<S>(*this, kFields, dict, asRead_, Sig::instance("MacFolderSettings", "initWithDictionary:"),
-                       nullptr, {});
-  return true;
+std::string MacFolderSettings::folder(const std::optional<std::string>& relative) const {
+  return orNull(agentInstallPathAbs()) + "/" + orNull(relative);
 }
 
-Plist MacFolderSettings::dictionary() const { return writeSectionFields<S>(*this, kFields, asRead_.get(), {}); }
-
-std::string MacFolderSettings::folder(const std::optional<std::string>& relative) const {
-  return orNull(agentInstallPathAbs) + "/" + orNull(relative);
+const std::optional<std::string>& MacFolderSettings::agentInstallPathAbs() const {
+  return text(kTable.field("agentinstallpathabsolute"));
+}
+const std::optional<std::string>& MacFolderSettings::configDirectRelative() const {
+  return text(kTable.field("configdirrelative"));
+}
+const std::optional<std::string>& MacFolderSettings::executableDirRelative() const {
+  return text(kTable.field("executabledirrelative"));
+}
+const std::optional<std::string>& MacFolderSettings::tempDirRelative() const {
+  return text(kTable.field("tempdirrelative"));
+}
+const std::optional<std::string>& MacFolderSettings::dataPostDirRelative() const {
+  return text(kTable.field("datapostdirrelative"));
+}
+const std::optional<std::string>& MacFolderSettings::dataDirRelative() const {
+  return text(kTable.field("datadirrelative"));
+}
+const std::optional<std::string>& MacFolderSettings::logDirRelative() const {
+  return text(kTable.field("logdirrelative"));
 }
 
 }  // namespace brim

@@ -7,34 +7,24 @@
 namespace brim {
 
 // "macfolders": the agent's folders, relative ones joined to the install path with "/".
-class MacFolderSettings : public SettingsSection {
+class MacFolderSettings {
  public:
-  std::string_view dictKey() const override { return "macfolders"; }
-  bool initWithDictionary(plist_t dict) override;
-  Plist dictionary() const override;
+  explicit MacFolderSettings(const SettingsSection& section) : section_(section) {}
 
   // "<agentInstallPathAbs>/<relative>", an absent part written as "(null)".
   std::string folder(const std::optional<std::string>& relative) const;
 
-  static constexpr std::string_view agentInstallPathAbsDictKey = "agentinstallpathabsolute";
-  static constexpr std::string_view configDirectRelativeDictKey = "configdirrelative";
-  static constexpr std::string_view downloadDirRelativeDictKey = "downloaddirrelative";
-  static constexpr std::string_view executableDirRelativeDictKey = "executabledirrelative";
-  static constexpr std::string_view tempDirRelativeDictKey = "tempdirrelative";
-  static constexpr std::string_view dataPostDirRelativeDictKey = "datapostdirrelative";
-  static constexpr std::string_view dataDirRelativeDictKey = "datadirrelative";
-  static constexpr std::string_view libDirRelativeDictKey = "libdirrelative";
-  static constexpr std::string_view logDirRelativeDictKey = "logdirrelative";
+  const std::optional<std::string>& agentInstallPathAbs() const;
+  const std::optional<std::string>& configDirectRelative() const;
+  const std::optional<std::string>& executableDirRelative() const;
+  const std::optional<std::string>& tempDirRelative() const;
+  const std::optional<std::string>& dataPostDirRelative() const;
+  const std::optional<std::string>& dataDirRelative() const;
+  const std::optional<std::string>& logDirRelative() const;
 
-  std::optional<std::string> agentInstallPathAbs;
-  std::optional<std::string> configDirectRelative;
-  std::optional<std::string> downloadDirRelative;
-  std::optional<std::string> executableDirRelative;
-  std::optional<std::string> tempDirRelative;
-  std::optional<std::string> dataPostDirRelative;
-  std::optional<std::string> dataDirRelative;
-  std::optional<std::string> libDirRelative;
-  std::optional<std::string> logDirRelative;
+ private:
+  const std::optional<std::string>& text(size_t field) const { return section_.value(field).text; }
+  const SettingsSection& section_;
 };
 
 }  // namespace brim

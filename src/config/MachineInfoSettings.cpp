@@ -1,35 +1,24 @@
 #include "config/MachineInfoSettings.h"
 
-#include "platform/CustomLogger.h"
-#include "config/SectionFields.h"
+#include "config/SettingsLayout.h"
 
 namespace brim {
 namespace {
-using S = MachineInfoSettings;
-const SectionField<S> kFields[] = {
-    field::text(S::machineNameDictKey, &S::machineName),
-    field::text(S::logonNameDictKey, &S::logonName),
-    field::integer(S::dcRegIdDictKey, &S::dcRegId),
-    field::integer(S::keepAliveIntervalMinutesDictKey, &S::keepAliveIntervalMinutes),
-    field::text(S::agentTypeDictKey, &S::agentType),
-    field::text(S::installDateDictKey, &S::installDate),
-    field::text(S::updatedonDictKey, &S::updatedon),
-    field::text(S::sitecodeDictKey, &S::sitecode),
-    field::text(S::siteNameDictKey, &S::siteName),
-    field::text(S::memberNameDictKey, &S::memberName),
-    field::text(S::HDpasswdupdatedonDictKey, &S::HDpasswdupdatedon),
-};
+constexpr const SectionTable& kTable = settingsTable("machineinfo");
 }  // namespace
 
-bool MachineInfoSettings::initWithDictionary(plist_t dict) {
-  loadSectionFields<S>(*this, kFields, dict, asRead_, Sig::instance("MachineInfoSettings", "initWithDictionary:"),
-                       nullptr, {});
-  return true;
+const std::optional<std::string>& MachineInfoSettings::machineName() const {
+  return section_.value(kTable.field("machinename")).text;
 }
 
-Plist MachineInfoSettings::dictionary() const {
-  logAt(Sig::instance("MachineInfoSettings", "dictionary"), "In DICT");
-  return writeSectionFields<S>(*this, kFields, asRead_.get(), {});
+void MachineInfoSettings::setMachineName(std::optional<std::string> name) {
+  section_.value(kTable.field("machinename")).text = std::move(name);
+}
+
+int64_t MachineInfoSettings::dcRegId() const { return section_.value(kTable.field("dcregid")).integer; }
+
+const std::optional<std::string>& MachineInfoSettings::agentType() const {
+  return section_.value(kTable.field("agenttype")).text;
 }
 
 }  // namespace brim

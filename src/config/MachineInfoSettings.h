@@ -7,36 +7,19 @@
 
 namespace brim {
 
-// "machineinfo": the machine's registration record.
-class MachineInfoSettings : public SettingsSection {
+// "machineinfo": the machine's registration record, as this tool uses it. The
+// other fields are carried for the write-back.
+class MachineInfoSettings {
  public:
-  std::string_view dictKey() const override { return "machineinfo"; }
-  bool initWithDictionary(plist_t dict) override;
-  Plist dictionary() const override;  // logs "%s:In DICT" on every call
+  explicit MachineInfoSettings(SettingsSection& section) : section_(section) {}
 
-  static constexpr std::string_view machineNameDictKey = "machinename";
-  static constexpr std::string_view logonNameDictKey = "logonname";
-  static constexpr std::string_view dcRegIdDictKey = "dcregid";
-  static constexpr std::string_view keepAliveIntervalMinutesDictKey = "keepaliveintervalminutes";
-  static constexpr std::string_view agentTypeDictKey = "agenttype";
-  static constexpr std::string_view installDateDictKey = "installdate";
-  static constexpr std::string_view updatedonDictKey = "updatedon";
-  static constexpr std::string_view sitecodeDictKey = "sitecode";
-  static constexpr std::string_view siteNameDictKey = "sitename";
-  static constexpr std::string_view memberNameDictKey = "membername";
-  static constexpr std::string_view HDpasswdupdatedonDictKey = "HDpasswdupdatedon";
+  const std::optional<std::string>& machineName() const;
+  void setMachineName(std::optional<std::string> name);
+  int64_t dcRegId() const;  // 0: not registered
+  const std::optional<std::string>& agentType() const;
 
-  std::optional<std::string> machineName;
-  std::optional<std::string> logonName;
-  int64_t dcRegId = 0;
-  int64_t keepAliveIntervalMinutes = 0;
-  std::optional<std::string> agentType;
-  std::optional<std::string> installDate;
-  std::optional<std::string> updatedon;
-  std::optional<std::string> sitecode;
-  std::optional<std::string> siteName;
-  std::optional<std::string> memberName;
-  std::optional<std::string> HDpasswdupdatedon;
+ private:
+  SettingsSection& section_;
 };
 
 }  // namespace brim

@@ -1,27 +1,21 @@
 #include "config/ProxySettings.h"
 
-#include "config/SectionFields.h"
+#include "config/SettingsLayout.h"
 
 namespace brim {
 namespace {
-using S = ProxySettings;
-const SectionField<S> kFields[] = {
-    field::text(S::proxyIPDictKey, &S::proxyIP),
-    field::integer(S::proxyPortDictKey, &S::proxyPort),
-    field::reencrypted(S::proxyUserNameDictKey, &S::proxyUserName),
-    field::reencrypted(S::proxyPasswordDictKey, &S::proxyPassword),
-};
+constexpr const SectionTable& kTable = settingsTable("proxysettings");
 }  // namespace
 
-ProxySettings::ProxySettings() : keyString(sharedPassPhrase()) {}
-
-bool ProxySettings::initWithDictionary(plist_t dict) {
-  EncryptionAES cipher;  // one cipher object per load
-  loadSectionFields<S>(*this, kFields, dict, asRead_, Sig::instance("ProxySettings", "initWithDictionary:"), &cipher,
-                       keyString);
-  return true;
+const std::optional<std::string>& ProxySettings::proxyIP() const {
+  return section_.value(kTable.field("proxyip")).text;
 }
-
-Plist ProxySettings::dictionary() const { return writeSectionFields<S>(*this, kFields, asRead_.get(), keyString); }
+int64_t ProxySettings::proxyPort() const { return section_.value(kTable.field("proxyport")).integer; }
+const std::optional<std::string>& ProxySettings::proxyUserName() const {
+  return section_.value(kTable.field("proxyusername")).text;
+}
+const std::optional<std::string>& ProxySettings::proxyPassword() const {
+  return section_.value(kTable.field("proxypassword")).text;
+}
 
 }  // namespace brim

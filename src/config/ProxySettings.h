@@ -7,28 +7,19 @@
 
 namespace brim {
 
-// "proxysettings": the proxy the HTTP post client goes through. The user name
-// and password are stored encrypted; only their decrypted values are kept, and a
-// write-back encrypts them afresh.
-class ProxySettings : public SettingsSection {
+// "proxysettings": the proxy the HTTP post client goes through. User name and
+// password are held decrypted and encrypted afresh at each write-back.
+class ProxySettings {
  public:
-  ProxySettings();
-  std::string_view dictKey() const override { return "proxysettings"; }
-  bool initWithDictionary(plist_t dict) override;
-  Plist dictionary() const override;
+  explicit ProxySettings(const SettingsSection& section) : section_(section) {}
 
-  static constexpr std::string_view proxyIPDictKey = "proxyip";
-  static constexpr std::string_view proxyPortDictKey = "proxyport";
-  static constexpr std::string_view proxyUserNameDictKey = "proxyusername";
-  static constexpr std::string_view proxyPasswordDictKey = "proxypassword";
-
-  std::optional<std::string> proxyIP;
-  int64_t proxyPort = 0;
-  std::optional<std::string> proxyUserName;
-  std::optional<std::string> proxyPassword;
+  const std::optional<std::string>& proxyIP() const;
+  int64_t proxyPort() const;
+  const std::optional<std::string>& proxyUserName() const;
+  const std::optional<std::string>& proxyPassword() const;
 
  private:
-  std::string keyString;
+  const SettingsSection& section_;
 };
 
 }  // namespace brim

@@ -2,8 +2,8 @@
 
 #include <chrono>
 
-#include "platform/CustomLogger.h"
 #include "config/GlobalPreferences.h"
+#include "platform/CustomLogger.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 
@@ -26,8 +26,8 @@ Current& current() {
 }
 
 std::string temporaryFolder() {
-  const MacFolderSettings& folders = GlobalPreferences::getSharedInstance().macFodler();
-  return folders.folder(folders.tempDirRelative);
+  const MacFolderSettings folders = GlobalPreferences::getSharedInstance().macFodler();
+  return folders.folder(folders.tempDirRelative());
 }
 
 }  // namespace
@@ -56,9 +56,9 @@ void RunFolder::remove() {
 }
 
 void RunFolder::removeStale() {
-  const MacFolderSettings& folders = GlobalPreferences::getSharedInstance().macFodler();
+  const MacFolderSettings folders = GlobalPreferences::getSharedInstance().macFodler();
   FileSystem::removeStaleEntries(temporaryFolder(), std::string(kPrefix), kStaleAfter);
-  FileSystem::removeStaleEntries(folders.folder(folders.dataPostDirRelative), std::string(FileSystem::kPendingPrefix),
+  FileSystem::removeStaleEntries(folders.folder(folders.dataPostDirRelative()), std::string(FileSystem::kPendingPrefix),
                                  kStaleAfter);
 }
 

@@ -1,17 +1,18 @@
 #pragma once
-// A section of the settings file declared as data: one SectionField per key,
-// naming the key, how its value is read and written, and the member it fills.
-// loadSectionFields and writeSectionFields walk such a table, so every section
-// class reads and writes its keys the same way.
+// A section of the settings file declared as data: a table naming its top-level
+// key, the class that names it in the log, when it is loaded and whether it is
+// written back, and one SectionField per key with the form its value takes.
+// SettingsSection reads and writes every section through its table.
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 
-#include "platform/Signature.h"
-#include "envelope/EncryptionAES.h"
 #include "platform/Plist.h"
+#include "platform/Signature.h"
 
 namespace brim {
 
@@ -25,7 +26,6 @@ enum class FieldKind {
   Reencrypted,  // only the decrypted text is kept; encrypted afresh on write-back
 };
 
-template <class S>
 struct SectionField {
   std::string_view key;
   FieldKind kind = FieldKind::Text;
@@ -33,11 +33,6 @@ struct SectionField {
   // The sub-dictionaries of the section that hold the key ("getdata", a request block).
   std::string_view block = {};
   std::string_view subBlock = {};
-  std::optional<std::string> S::*text = nullptr;   // Text; stored text of Encrypted; value of Reencrypted
-  std::optional<std::string> S::*plain = nullptr;  // decrypted value of Encrypted
-  int64_t S::*integer = nullptr;
-  bool S::*flag = nullptr;
-  Plist S::*dictionary = nullptr;
 
   constexpr SectionField notWrittenBack() const {
     SectionField copy = *this;
@@ -52,39 +47,79 @@ struct SectionField {
     copy.writtenBack = false;
     return copy;
   }
+  // Whether path names this field: its key, preceded by "block/" and "subBlock/" when it has them.
+  constexpr bool isNamed(std::string_view path) const {
+    for (std::string_view part : {block, subBlock}) {
+      if (part.empty()) continue;
+      if (!path.starts_with(part) || path.substr(part.size(), 1) != "/") return false;
+      path.remove_prefix(part.size() + 1);
+    }
+    return path == key;
+  }
 };
 
 namespace field {
-template <class S>
-constexpr SectionField<S> text(std::string_view key, std::optional<std::string> S::*member) {
-  return {.key = key, .kind = FieldKind::Text, .text = member};
-}
-template <class S>
-constexpr SectionField<S> integer(std::string_view key, int64_t S::*member) {
-  return {.key = key, .kind = FieldKind::Integer, .integer = member};
-}
-template <class S>
-constexpr SectionField<S> digits(std::string_view key, int64_t S::*member) {
-  return {.key = key, .kind = FieldKind::Digits, .integer = member};
-}
-template <class S>
-constexpr SectionField<S> flag(std::string_view key, bool S::*member) {
-  return {.key = key, .kind = FieldKind::Flag, .flag = member};
-}
-template <class S>
-constexpr SectionField<S> dictionary(std::string_view key, Plist S::*member) {
-  return {.key = key, .kind = FieldKind::Dictionary, .dictionary = member};
-}
-template <class S>
-constexpr SectionField<S> encrypted(std::string_view key, std::optional<std::string> S::*stored,
-                                    std::optional<std::string> S::*plain) {
-  return {.key = key, .kind = FieldKind::Encrypted, .text = stored, .plain = plain};
-}
-template <class S>
-constexpr SectionField<S> reencrypted(std::string_view key, std::optional<std::string> S::*member) {
-  return {.key = key, .kind = FieldKind::Reencrypted, .text = member};
-}
+constexpr SectionField text(std::string_view key) { return {key, FieldKind::Text}; }
+constexpr SectionField integer(std::string_view key) { return {key, FieldKind::Integer}; }
+constexpr SectionField digits(std::string_view key) { return {key, FieldKind::Digits}; }
+constexpr SectionField flag(std::string_view key) { return {key, FieldKind::Flag}; }
+constexpr SectionField dictionary(std::string_view key) { return {key, FieldKind::Dictionary}; }
+constexpr SectionField encrypted(std::string_view key) { return {key, FieldKind::Encrypted}; }
+constexpr SectionField reencrypted(std::string_view key) { return {key, FieldKind::Reencrypted}; }
 }  // namespace field
+
+// The fields of one section, in the order a rebuilt dictionary adds its keys.
+// Layouts that several sections share are joined with +.
+class FieldList {
+ public:
+  static constexpr size_t kCapacity = 32;  // the largest section ("job") has 29
+
+  constexpr FieldList(std::initializer_list<SectionField> fields) {
+    for (const SectionField& f : fields) push(f);
+  }
+  constexpr FieldList operator+(const FieldList& more) const {
+    FieldList all = *this;
+    for (const SectionField& f : more) all.push(f);
+    return all;
+  }
+  constexpr const SectionField* begin() const { return fields_.data(); }
+  constexpr const SectionField* end() const { return fields_.data() + size_; }
+  constexpr size_t size() const { return size_; }
+  constexpr const SectionField& operator[](size_t index) const { return fields_[index]; }
+  // The index of the field that path names (see SectionField::isNamed).
+  constexpr std::optional<size_t> find(std::string_view path) const {
+    for (size_t i = 0; i < size_; ++i) {
+      if (fields_[i].isNamed(path)) return i;
+    }
+    return std::nullopt;
+  }
+
+ private:
+  // at(): a list longer than the capacity does not compile.
+  constexpr void push(const SectionField& f) { fields_.at(size_++) = f; }
+
+  std::array<SectionField, kCapacity> fields_{};
+  size_t size_ = 0;
+};
+
+enum class WriteBack {
+  Rebuilt,  // the dictionary read, with the fields the section writes set from its values
+  AsRead,   // the dictionary exactly as read, whatever it holds
+  Never,    // the store leaves the root entry as the file had it
+};
+
+struct SectionTable {
+  std::string_view key;        // top-level key of the settings file
+  std::string_view className;  // names the section's operations in the log
+  int loadRank = 0;            // loads fill the sections in rising rank
+  WriteBack writeBack = WriteBack::Rebuilt;
+  bool absentWithoutDictionary = false;  // a file without the section gives no section at all
+  bool logsEachRebuild = false;          // "In DICT" each time its dictionary is rebuilt
+  FieldList fields;
+
+  // The index of a field named at compile time: a name the table lacks does not compile.
+  consteval size_t field(std::string_view path) const { return fields.find(path).value(); }
+};
 
 // The pass phrase shared with the agent's other components, compiled into the tool.
 std::string sharedPassPhrase();
@@ -103,111 +138,5 @@ Plist readSectionDictionary(plist_t node, std::string_view key, const Sig* sig);
 plist_t sectionValue(plist_t dict, std::string_view block, std::string_view subBlock, std::string_view key);
 // Sets key in dict to value, or removes it when value is null.
 void setSectionValue(plist_t dict, std::string_view key, Plist value);
-
-// Fills every field of section from dict (null: every field null, 0 or false),
-// decrypting with cipher and passPhrase. Keeps a copy of dict in asRead.
-template <class S>
-void loadSectionFields(S& section, std::span<const SectionField<S>> fields, plist_t dict, Plist& asRead, const Sig& sig,
-                       EncryptionAES* cipher, const std::string& passPhrase) {
-  asRead.reset(dict ? plist_copy(dict) : nullptr);
-  for (const SectionField<S>& f : fields) {
-    plist_t node = sectionValue(dict, f.block, f.subBlock, f.key);
-    switch (f.kind) {
-      case FieldKind::Text:
-        section.*f.text = readSectionText(node, f.key, &sig);
-        break;
-      case FieldKind::Integer:
-      case FieldKind::Digits:
-        section.*f.integer = readSectionInteger(node, f.key, f.kind == FieldKind::Digits, &sig);
-        break;
-      case FieldKind::Flag:
-        section.*f.flag = readSectionFlag(node, f.key, &sig);
-        break;
-      case FieldKind::Dictionary:
-        section.*f.dictionary = readSectionDictionary(node, f.key, &sig);
-        break;
-      case FieldKind::Encrypted: {
-        section.*f.text = readSectionText(node, f.key, &sig);
-        const std::optional<std::string>& stored = section.*f.text;
-        section.*f.plain = stored && cipher ? std::optional(cipher->decryptChilkat(*stored, passPhrase)) : std::nullopt;
-        break;
-      }
-      case FieldKind::Reencrypted: {
-        std::optional<std::string> stored = readSectionText(node, f.key, &sig);
-        section.*f.text = stored && cipher ? std::optional(cipher->decryptChilkat(*stored, passPhrase)) : std::nullopt;
-        break;
-      }
-    }
-  }
-}
-
-// Whether the member of f still holds what the stored value reads as. Such a
-// value is written back exactly as read: a digit string stays a string, a cipher
-// text made with another pass phrase stays as it was, a date where a string
-// belongs stays a date.
-template <class S>
-bool unchangedSinceRead(const S& section, const SectionField<S>& f, plist_t stored, EncryptionAES& cipher,
-                        const std::string& passPhrase) {
-  switch (f.kind) {
-    case FieldKind::Text:
-    case FieldKind::Encrypted:
-      return readSectionText(stored, f.key, nullptr) == section.*f.text;
-    case FieldKind::Integer:
-    case FieldKind::Digits:
-      return readSectionInteger(stored, f.key, true, nullptr) == section.*f.integer;
-    case FieldKind::Flag:
-      return readSectionFlag(stored, f.key, nullptr) == section.*f.flag;
-    case FieldKind::Dictionary:
-      return !(section.*f.dictionary) && plist_get_node_type(stored) != PLIST_DICT;
-    case FieldKind::Reencrypted: {
-      const std::optional<std::string> text = readSectionText(stored, f.key, nullptr);
-      return (text ? std::optional(cipher.decryptChilkat(*text, passPhrase)) : std::nullopt) == section.*f.text;
-    }
-  }
-  return false;
-}
-
-// The section dictionary to write back: the dictionary read (so that keys the
-// section does not write are kept), with every written-back field that changed
-// since set from its member, or removed when the member is null.
-template <class S>
-Plist writeSectionFields(const S& section, std::span<const SectionField<S>> fields, plist_t asRead,
-                         const std::string& passPhrase) {
-  Plist out(asRead ? plist_copy(asRead) : plist_new_dict());
-  EncryptionAES cipher;
-  auto textNode = [](const std::optional<std::string>& value) {
-    return value ? Plist(plist_new_string(value->c_str())) : Plist();
-  };
-  for (const SectionField<S>& f : fields) {
-    if (!f.writtenBack) continue;
-    plist_t stored = plistDictItem(asRead, f.key);
-    if (stored && unchangedSinceRead(section, f, stored, cipher, passPhrase)) continue;
-    switch (f.kind) {
-      case FieldKind::Text:
-      case FieldKind::Encrypted:
-        setSectionValue(out.get(), f.key, textNode(section.*f.text));
-        break;
-      case FieldKind::Integer:
-      case FieldKind::Digits:
-        setSectionValue(out.get(), f.key, Plist(plist_new_uint(static_cast<uint64_t>(section.*f.integer))));
-        break;
-      case FieldKind::Flag:
-        setSectionValue(out.get(), f.key, Plist(plist_new_bool(section.*f.flag ? 1 : 0)));
-        break;
-      case FieldKind::Dictionary: {
-        const Plist& value = section.*f.dictionary;
-        setSectionValue(out.get(), f.key, Plist(value ? plist_copy(value.get()) : nullptr));
-        break;
-      }
-      case FieldKind::Reencrypted: {
-        const std::optional<std::string>& value = section.*f.text;
-        setSectionValue(out.get(), f.key,
-                        textNode(value ? std::optional(cipher.encryptChilkat(*value, passPhrase)) : std::nullopt));
-        break;
-      }
-    }
-  }
-  return out;
-}
 
 }  // namespace brim

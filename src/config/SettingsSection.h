@@ -1,31 +1,56 @@
 #pragma once
-// The protocol every section of the settings file follows: a top-level key,
-// fixed key names per field, filled from a section dictionary, rebuilt into one.
+// One section of the settings file (or one entry of the web-post file), read and
+// written through its table: a value per field, filled from a section
+// dictionary and rebuilt into one.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
+#include "config/SectionFields.h"
 #include "platform/Plist.h"
 
 namespace brim {
 
+struct FieldValue {
+  std::optional<std::string> text;    // a string; the decrypted text of an encrypted field
+  std::optional<std::string> stored;  // the cipher text of an encrypted field, as read
+  int64_t integer = 0;
+  bool flag = false;
+  Plist dictionary;
+};
+
 class SettingsSection {
  public:
-  SettingsSection() = default;
-  virtual ~SettingsSection() = default;
-  SettingsSection(const SettingsSection&) = delete;
-  SettingsSection& operator=(const SettingsSection&) = delete;
+  explicit SettingsSection(const SectionTable& table);
 
-  virtual std::string_view dictKey() const = 0;
-  // Fills the value fields from dict (null when the file has no such section).
-  // Returns false when this class gives no section for an absent dictionary.
-  virtual bool initWithDictionary(plist_t dict) = 0;
-  // A new section dictionary built from the value fields; a null field leaves its key out.
-  // Keys of the dictionary read that the section does not write are carried over,
-  // so that a write-back loses nothing the agent's other components put there.
-  virtual Plist dictionary() const = 0;
+  const SectionTable& table() const { return *table_; }
+  std::string_view dictKey() const { return table_->key; }
 
- protected:
-  // The section dictionary as last read (null when absent).
-  Plist asRead_;
+  // Fills every field from dict (null when the file has no such section: every
+  // value null, 0 or false), decrypting with the shared pass phrase. Returns false
+  // when the table gives no section for an absent dictionary.
+  bool initWithDictionary(plist_t dict);
+  // The section dictionary to write back. Rebuilt: the dictionary read, so that
+  // keys the section does not write are carried over, with every written-back
+  // field that changed since set from its value (or removed when it is null).
+  // Fields that still hold what the stored value reads as stay exactly as read:
+  // a digit string stays a string, a cipher text made with another pass phrase
+  // stays as it was. AsRead: a copy of the dictionary read (null when none was).
+  Plist dictionary() const;
+
+  FieldValue& value(size_t field) { return values_[field]; }
+  const FieldValue& value(size_t field) const { return values_[field]; }
+  // The value of the field path names ("key", "block/key"); null when the table has none.
+  const FieldValue* find(std::string_view path) const;
+  FieldValue* find(std::string_view path);
+
+ private:
+  const SectionTable* table_;
+  std::vector<FieldValue> values_;
+  Plist asRead_;  // the section dictionary as last read (null when absent)
 };
 
 }  // namespace brim

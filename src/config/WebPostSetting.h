@@ -1,9 +1,8 @@
 #pragma once
 #include <optional>
 #include <string>
-#include <string_view>
 
-#include "envelope/EncryptionAES.h"
+#include "config/SettingsSection.h"
 #include "platform/Plist.h"
 
 namespace brim {
@@ -15,8 +14,6 @@ class GlobalPreferences;
 class WebPostSetting {
  public:
   WebPostSetting();
-  WebPostSetting(const WebPostSetting&) = delete;
-  WebPostSetting& operator=(const WebPostSetting&) = delete;
 
   // Fills the setting from a web-post dictionary; false when it is absent.
   bool initWithDictionary(plist_t dict);
@@ -25,39 +22,19 @@ class WebPostSetting {
   std::string GETDataURLSubString() const;
   std::string GETDataURLSubString(const GlobalPreferences& prefs) const;
 
-  static constexpr std::string_view primarySiteDictKey = "primarysite";
-  static constexpr std::string_view secondarySiteDictKey = "secondarysite";
-  static constexpr std::string_view disasterRecoveryDictKey = "disasterrecovery";
-  static constexpr std::string_view compressionDictKey = "compression";
-  static constexpr std::string_view encryptionDictKey = "encryption";
-  static constexpr std::string_view encryptXMLRootTagDictKey = "encryptxmlroottag";
-  static constexpr std::string_view getDataDictKey = "getdata";
-  static constexpr std::string_view memberIDDictKey = "memberid";
-  static constexpr std::string_view siteIDDictKey = "siteid";
-  static constexpr std::string_view regIDDictKey = "regid";
-  static constexpr std::string_view agentTypeDictKey = "agenttype";
-  static constexpr std::string_view otherDictKey = "other";
-
-  std::optional<std::string> primarySiteEncrp;
-  std::optional<std::string> primarySite;
-  std::optional<std::string> secondarySiteEncrp;
-  std::optional<std::string> secondarySite;
-  std::optional<std::string> disasterRecoveryEncrp;
-  std::optional<std::string> disasterRecovery;
-  bool compression = false;
-  bool encryption = false;
-  bool encryptXMLRootTag = false;
-  Plist getData;
-  std::optional<std::string> memberID;
-  std::optional<std::string> siteID;
-  std::optional<std::string> regID;
-  std::optional<std::string> agentType;
-  std::optional<std::string> other;
+  // Decrypted sites; their stored cipher texts under the same key.
+  const std::optional<std::string>& primarySite() const;
+  const std::optional<std::string>& secondarySite() const;
+  const std::optional<std::string>& disasterRecovery() const;
+  const std::optional<std::string>& storedSite(std::string_view key) const;
+  bool compression() const;
+  bool encryption() const;
+  bool encryptXMLRootTag() const;
+  // Every value read, by key ("getdata/memberid" for the query parameter names).
+  const SettingsSection& fields() const { return fields_; }
 
  private:
-  EncryptionAES encrypter;
-  std::string keyStringToDecrypt;
-  Plist asRead_;
+  SettingsSection fields_;
 };
 
 }  // namespace brim

@@ -194,9 +194,9 @@ void checkFolders(std::vector<Check>& checks, const MacFolderSettings& folders) 
     bool holdsCode;  // run as root or read as configuration: nobody else may plant files there
   };
   const Folder kFolders[] = {
-      {"config", folders.configDirectRelative, true}, {"executable", folders.executableDirRelative, true},
-      {"temp", folders.tempDirRelative, false},       {"data-post", folders.dataPostDirRelative, false},
-      {"data", folders.dataDirRelative, false},       {"log", folders.logDirRelative, false},
+      {"config", folders.configDirectRelative(), true}, {"executable", folders.executableDirRelative(), true},
+      {"temp", folders.tempDirRelative(), false},       {"data-post", folders.dataPostDirRelative(), false},
+      {"data", folders.dataDirRelative(), false},       {"log", folders.logDirRelative(), false},
   };
   for (const Folder& f : kFolders) {
     const std::string name = std::string(f.name) + " folder";
@@ -213,14 +213,14 @@ void checkFolders(std::vector<Check>& checks, const MacFolderSettings& folders) 
       checks.push_back(ok(name, path + " mode " + octal(st.st_mode)));
     }
   }
-  if (!folders.dataPostDirRelative) {
+  if (!folders.dataPostDirRelative()) {
     checks.push_back(failed("data-post folder", "the settings name no data-post folder",
                             "set macfolders.datapostdirrelative in the settings"));
     return;
   }
   // Written the way the tool writes: a new file in the folder, under a hidden
   // temporary name that the uploader leaves alone.
-  const std::string probe = rooted(folders.folder(folders.dataPostDirRelative)) + "/.autodelete_brim_inspect_XXXXXX";
+  const std::string probe = rooted(folders.folder(folders.dataPostDirRelative())) + "/.autodelete_brim_inspect_XXXXXX";
   std::string name = probe;
   const int fd = ::mkstemp(name.data());
   if (fd < 0) {
@@ -250,8 +250,7 @@ void checkReachable(std::vector<Check>& checks, const std::string& name, const s
 void checkWebPosts(std::vector<Check>& checks, const GlobalPreferences& prefs, std::set<std::string>& hosts) {
   const std::string path = Paths::fixed(Paths::kWebPostsFile);
   const Plist file = readPlistFile(path);
-  const DateToDisasterRecoverySettings* disaster = prefs.disasterInfo();
-  const bool toDR = disaster && disaster->reportToDR;
+  const bool toDR = prefs.disasterInfo().reportToDR();
   for (std::string_view report : kReportWebPosts) {
     const std::string name = "web post " + std::string(report);
     WebPostSetting post;
@@ -260,8 +259,8 @@ void checkWebPosts(std::vector<Check>& checks, const GlobalPreferences& prefs, s
       continue;
     }
     const char* siteKey = toDR ? "disasterrecovery" : "primarysite";
-    const std::optional<std::string>& stored = toDR ? post.disasterRecoveryEncrp : post.primarySiteEncrp;
-    const std::optional<std::string>& site = toDR ? post.disasterRecovery : post.primarySite;
+    const std::optional<std::string>& stored = post.storedSite(siteKey);
+    const std::optional<std::string>& site = toDR ? post.disasterRecovery() : post.primarySite();
     if (!stored || stored->empty()) {
       checks.push_back(failed(name, std::string("no ") + siteKey + ": the report is never posted",
                               "the agent's server must send this web post again"));
@@ -392,23 +391,22 @@ bool printWebPosts(std::ostream& out, bool decrypt, std::string& error) {
   const Plist file = readDictionaryFile(path, error);
   if (!file) return false;
   const GlobalPreferences& prefs = GlobalPreferences::getSharedInstance();
-  const DateToDisasterRecoverySettings* disaster = prefs.disasterInfo();
-  const bool toDR = disaster && disaster->reportToDR;
+  const bool toDR = prefs.disasterInfo().reportToDR();
   out << "# " << path << (toDR ? " (the settings send reports to the disaster-recovery sites)" : "") << "\n";
   forEachEntry(file.get(), [&](const std::string& name, plist_t value) {
     WebPostSetting post;
     post.initWithDictionary(value);
     out << "[" << name << "]\n";
-    out << "  compression = " << (post.compression ? "true" : "false")
-        << ", encryption = " << (post.encryption ? "true" : "false")
-        << ", encryptxmlroottag = " << (post.encryptXMLRootTag ? "true" : "false") << "\n";
+    out << "  compression = " << (post.compression() ? "true" : "false")
+        << ", encryption = " << (post.encryption() ? "true" : "false")
+        << ", encryptxmlroottag = " << (post.encryptXMLRootTag() ? "true" : "false") << "\n";
     const struct {
       const char* key;
       const std::optional<std::string>& stored;
       const std::optional<std::string>& plain;
-    } sites[] = {{"primarysite", post.primarySiteEncrp, post.primarySite},
-                 {"secondarysite", post.secondarySiteEncrp, post.secondarySite},
-                 {"disasterrecovery", post.disasterRecoveryEncrp, post.disasterRecovery}};
+    } sites[] = {{"primarysite", post.storedSite("primarysite"), post.primarySite()},
+                 {"secondarysite", post.storedSite("secondarysite"), post.secondarySite()},
+                 {"disasterrecovery", post.storedSite("disasterrecovery"), post.disasterRecovery()}};
     for (const auto& site : sites) {
       out << "  " << site.key << " = ";
       if (!site.stored)
@@ -422,7 +420,7 @@ bool printWebPosts(std::ostream& out, bool decrypt, std::string& error) {
     }
     const std::string query = post.GETDataURLSubString(prefs);
     out << "  query = \"" << query << "\"\n";
-    const std::optional<std::string>& target = toDR ? post.disasterRecovery : post.primarySite;
+    const std::optional<std::string>& target = toDR ? post.disasterRecovery() : post.primarySite();
     if (decrypt && target) out << "  posts to " << postAddress(*target, query) << "\n";
   });
   return true;
@@ -434,7 +432,7 @@ std::vector<Check> doctor() {
   checkSettingsFile(checks, readable);
   GlobalPreferences& prefs = GlobalPreferences::getSharedInstance();
   if (readable) {
-    const int64_t regId = prefs.machineInfo().dcRegId;
+    const int64_t regId = prefs.machineInfo().dcRegId();
     if (regId == 0) {
       checks.push_back(failed("registration id", "0: every job stops after running brim_register",
                               "run brim_register from the agent's executable folder and look at its output"));
@@ -446,8 +444,8 @@ std::vector<Check> doctor() {
   std::set<std::string> hosts;
   checkWebPosts(checks, prefs, hosts);
   for (const std::string& host : hosts) checkReachable(checks, "reach " + host, host);
-  if (const ProxySettings* proxy = prefs.proxySettings(); proxy && proxy->proxyIP && !proxy->proxyIP->empty()) {
-    checkReachable(checks, "proxy " + *proxy->proxyIP, *proxy->proxyIP);
+  if (const auto& proxyIP = prefs.proxySettings().proxyIP(); proxyIP && !proxyIP->empty()) {
+    checkReachable(checks, "proxy " + *proxyIP, *proxyIP);
   }
   checkLastRuns(checks);
   return checks;

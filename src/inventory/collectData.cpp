@@ -2,15 +2,15 @@
 
 #include <vector>
 
-#include "platform/CustomLogger.h"
-#include "config/RunFolder.h"
-#include "platform/Signature.h"
 #include "config/GlobalPreferences.h"
+#include "config/RunFolder.h"
 #include "inventory/CategoryTables.h"
 #include "inventory/CategoryWalker.h"
 #include "inventory/ProfilerRun.h"
 #include "inventory/ProfilerValues.h"
+#include "platform/CustomLogger.h"
 #include "platform/Description.h"
+#include "platform/Signature.h"
 #include "platform/Text.h"
 
 namespace brim {
@@ -274,8 +274,8 @@ SystemInfo collectData::getMacDetailsData() {
 void collectData::checkMacNameInSettingsPlist(const SystemInfo& info) {
   constexpr auto kSig = Sig::instance("collectData", "checkMacNameInSettingsPlist:");
   GlobalPreferences& prefs = GlobalPreferences::getSharedInstance();
-  MachineInfoSettings& machine = prefs.machineInfo();
-  if (machine.machineName && machine.machineName == info.compName) {
+  MachineInfoSettings machine = prefs.machineInfo();
+  if (machine.machineName() && machine.machineName() == info.compName) {
     logAt(kSig, "No Change in Mac Name");
     return;
   }
@@ -283,10 +283,10 @@ void collectData::checkMacNameInSettingsPlist(const SystemInfo& info) {
   // A profiler that reports no name says nothing about the machine's name:
   // the stored one is better than none.
   if (!info.compName) {
-    logAt(kSig, "No local host name reported; machine name " + orNull(machine.machineName) + " kept");
+    logAt(kSig, "No local host name reported; machine name " + orNull(machine.machineName()) + " kept");
     return;
   }
-  machine.machineName = info.compName;
+  machine.setMachineName(info.compName);
   GlobalPreferences::saveGlobalPreferences(prefs);
 }
 

@@ -3,15 +3,15 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "platform/CustomLogger.h"
-#include "config/RunFolder.h"
-#include "platform/ShellCommand.h"
 #include "config/GlobalPreferences.h"
+#include "config/RunFolder.h"
+#include "platform/CustomLogger.h"
 #include "platform/Description.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "platform/Plist.h"
 #include "platform/ProcessSampleCommands.h"
+#include "platform/ShellCommand.h"
 #include "platform/Text.h"
 
 namespace brim {
@@ -247,7 +247,7 @@ XMLTree CollectProcessesData::CreateProcXMLTree() {
   logAt(kTree, "prc xmltree");
   XMLTree report("wpmacpradatahr");
   report.addChildNodeToCurrentNodeWithName(
-      "regid", std::to_string(GlobalPreferences::getSharedInstance().machineInfo().dcRegId));
+      "regid", std::to_string(GlobalPreferences::getSharedInstance().machineInfo().dcRegId()));
   report.addChildNodeToCurrentNodeWithName("ftime", datestring);
   report.addChildNodeToCurrentNodeWithName("ttime", DateTime::dateStringOf(DateTime::now(), kDatePattern));
 

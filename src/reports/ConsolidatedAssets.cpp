@@ -3,13 +3,10 @@
 #include <memory>
 #include <vector>
 
-#include "platform/CustomLogger.h"
-#include "platform/DateTime.h"
-#include "config/RunFolder.h"
-#include "platform/ShellCommand.h"
 #include "config/DateToDisasterRecoverySettings.h"
 #include "config/GlobalPreferences.h"
 #include "config/ProxySettings.h"
+#include "config/RunFolder.h"
 #include "config/SectionFields.h"
 #include "config/WebPostGlobal.h"
 #include "config/WebPostSetting.h"
@@ -22,8 +19,11 @@
 #include "inventory/collectData.h"
 #include "net/Reachability.h"
 #include "net/ReportDelivery.h"
+#include "platform/CustomLogger.h"
+#include "platform/DateTime.h"
 #include "platform/FileSystem.h"
 #include "platform/Plist.h"
+#include "platform/ShellCommand.h"
 #include "platform/Text.h"
 #include "procmon/CollectProcessesData.h"
 
@@ -41,17 +41,17 @@ std::optional<std::string> modelNameFromProfile(const ProfilerRun& profile) {
 }
 
 // The machine's registration id in decimal, as every document and file name carries it.
-std::string regIdText() { return std::to_string(GlobalPreferences::getSharedInstance().machineInfo().dcRegId); }
+std::string regIdText() { return std::to_string(GlobalPreferences::getSharedInstance().machineInfo().dcRegId()); }
 
 }  // namespace
 
 ConsolidatedAssets::ConsolidatedAssets() {
-  const MacFolderSettings& folders = GlobalPreferences::getSharedInstance().macFodler();
+  const MacFolderSettings folders = GlobalPreferences::getSharedInstance().macFodler();
   ProfilerRun profile(RunFolder::path(), "SPHardwareDataType", "autodelete_SPHardwareDataType.plist");
   if (auto modelName = modelNameFromProfile(profile)) {
     logAt(kInit, "modelName=" + *modelName);
     const std::string month = monthYearForPerfLogFile();
-    const std::string base = folders.folder(folders.dataDirRelative) + "/" + *modelName + "/" + month;
+    const std::string base = folders.folder(folders.dataDirRelative()) + "/" + *modelName + "/" + month;
     perfLogDir = base + "/GPM";
     procLogDir = base + "/PRS";
     logAt(kInit, "direct " + *perfLogDir);
@@ -151,20 +151,18 @@ std::optional<std::string> ConsolidatedAssets::sendXML(const XMLTree& document, 
 
   std::string text = document.XMLString();
   logAt(kSig, "xml string = " + text);
-  const std::optional<std::string> envelope = envelopeReport(
-      std::move(text), {destination.compression, destination.encryption, destination.encryptXMLRootTag}, key, kSig);
+  const std::optional<std::string> envelope =
+      envelopeReport(std::move(text),
+                     {destination.compression(), destination.encryption(), destination.encryptXMLRootTag()}, key, kSig);
   if (!envelope) {
     logAt(kSig, "commResponse=(null)");
     return std::nullopt;
   }
-  const DateToDisasterRecoverySettings* disaster = prefs.disasterInfo();
-  const ProxySettings* proxy = prefs.proxySettings();
-  ReportDestination where{destination.primarySite, destination.disasterRecovery, disaster && disaster->reportToDR,
-                          destination.GETDataURLSubString(), std::nullopt};
-  if (proxy) {
-    where.proxy =
-        ProxyRoute{proxy->proxyIP, static_cast<int>(proxy->proxyPort), proxy->proxyUserName, proxy->proxyPassword};
-  }
+  const ProxySettings proxy = prefs.proxySettings();
+  const ReportDestination where{
+      destination.primarySite(), destination.disasterRecovery(), prefs.disasterInfo().reportToDR(),
+      destination.GETDataURLSubString(),
+      ProxyRoute{proxy.proxyIP(), static_cast<int>(proxy.proxyPort()), proxy.proxyUserName(), proxy.proxyPassword()}};
   return deliverReport(where, *envelope, kSig);
 }
 
@@ -196,11 +194,11 @@ void ConsolidatedAssets::SendTopProcesses() {
 
 bool ConsolidatedAssets::writeDataPostFile(std::string_view prefix, const std::optional<std::string>& document) {
   if (!document) return false;  // the job produced no document
-  const MacFolderSettings& folders = GlobalPreferences::getSharedInstance().macFodler();
+  const MacFolderSettings folders = GlobalPreferences::getSharedInstance().macFodler();
   // The uploader sees the file only once it is whole and on the disk, and an
   // earlier file of the same second is never replaced: the name is stamped again.
   const auto name = [&] { return std::string(prefix) + "_" + regIdText() + "_" + todayStringForFileName(); };
-  if (!FileSystem::writeNewFile(folders.folder(folders.dataPostDirRelative), name, *document)) {
+  if (!FileSystem::writeNewFile(folders.folder(folders.dataPostDirRelative()), name, *document)) {
     logAt(Sig::instance("ConsolidatedAssets", "writeDataPostFile"), FileSystem::lastFailure());
     return false;
   }

@@ -5,16 +5,6 @@
 #include <tuple>
 
 #include "ConfigSandbox.h"
-#include "config/ControllerInfoSettings.h"
-#include "config/DCRegURLSettings.h"
-#include "config/DataPostSettings.h"
-#include "config/DateToDisasterRecoverySettings.h"
-#include "config/JobSettings.h"
-#include "config/KeepAliveSettings.h"
-#include "config/LmiInfoSettings.h"
-#include "config/ProxySettings.h"
-#include "config/UninstallSettings.h"
-#include "config/XmppRegisterInfo.h"
 
 namespace brim::test {
 namespace {
@@ -36,20 +26,31 @@ std::string replaced(std::string text, const std::string& from, const std::strin
 
 std::string encrypted(const std::string& plain) { return EncryptionAES().encryptChilkat(plain, sharedPassPhrase()); }
 
+// The value under path ("key", "block/key") of the section under key; the section must be present.
+FieldValue& value(const GlobalPreferences& prefs, std::string_view key, std::string_view path) {
+  SettingsSection* section = prefs.section(key);
+  EXPECT_NE(section, nullptr) << key;
+  FieldValue* field = section ? section->find(path) : nullptr;
+  EXPECT_NE(field, nullptr) << key << " " << path;
+  static FieldValue none;
+  return field ? *field : none;
+}
+
 TEST_F(SettingsStore, MachineNameWriteBackLeavesEverythingElseAsReadOrFailsLoudly) {
   const std::string asRead = readFile(kConfigFixtures + "settings_written.plist");
   writeSettings(asRead);
   GlobalPreferences prefs;
   GlobalPreferences::setStaticInstance(prefs);
-  ASSERT_EQ(prefs.machineInfo().machineName, "Design-iMac-04");
-  EXPECT_EQ(prefs.machineInfo().dcRegId, 880214);
-  EXPECT_FALSE(prefs.machineInfo().logonName.has_value());
+  ASSERT_EQ(prefs.machineInfo().machineName(), "Design-iMac-04");
+  EXPECT_EQ(prefs.machineInfo().dcRegId(), 880214);
+  EXPECT_FALSE(value(prefs, "machineinfo", "logonname").text.has_value());
   // Digit strings read as integers and "YES", "1", "True" as flags.
-  EXPECT_EQ(prefs.machineInfo().keepAliveIntervalMinutes, 15);
-  EXPECT_EQ(prefs.controllerInfo()->memberId, 42);
-  EXPECT_TRUE(prefs.dcRegURL()->encrytion && prefs.dcRegURL()->compression && prefs.uninstallInfo()->encryption);
+  EXPECT_EQ(value(prefs, "machineinfo", "keepaliveintervalminutes").integer, 15);
+  EXPECT_EQ(prefs.controllerInfo().memberId(), 42);
+  EXPECT_TRUE(value(prefs, "dcregurl", "encryption").flag && value(prefs, "dcregurl", "compression").flag &&
+              value(prefs, "uninstall", "encryption").flag);
 
-  prefs.machineInfo().machineName = "Design-iMac-07";
+  prefs.machineInfo().setMachineName("Design-iMac-07");
   ::testing::internal::CaptureStdout();
   const bool saved = GlobalPreferences::saveGlobalPreferences(prefs);
   const std::string log = ::testing::internal::GetCapturedStdout();
@@ -69,14 +70,14 @@ TEST_F(SettingsStore, MachineNameWriteBackLeavesEverythingElseAsReadOrFailsLoudl
 
   // A write-back that fails is logged and keeps the values in memory.
   std::filesystem::remove_all(std::filesystem::path(settingsPath()).parent_path());
-  prefs.machineInfo().machineName = "Design-iMac-08";
+  prefs.machineInfo().setMachineName("Design-iMac-08");
   ::testing::internal::CaptureStdout();
   EXPECT_FALSE(GlobalPreferences::saveGlobalPreferences(prefs));
   EXPECT_NE(::testing::internal::GetCapturedStdout().find(
                 "+[GlobalPreferences saveGlobalPreferences:]:cannot write settings file " + settingsPath()),
             std::string::npos);
-  EXPECT_EQ(prefs.machineInfo().machineName, "Design-iMac-08");
-  EXPECT_EQ(prefs.machineInfo().dcRegId, 880214);
+  EXPECT_EQ(prefs.machineInfo().machineName(), "Design-iMac-08");
+  EXPECT_EQ(prefs.machineInfo().dcRegId(), 880214);
 }
 
 TEST_F(SettingsStore, EverySectionDecryptsAtLoadAndWritesBackItsStoredForms) {
@@ -88,30 +89,27 @@ TEST_F(SettingsStore, EverySectionDecryptsAtLoadAndWritesBackItsStoredForms) {
   // One read of every kind of key: the sections share the reading, each with
   // its own table of keys.
   const std::string dcPrimary = "https://dcregurl.example.net/dcregurl/primarysite";
-  EXPECT_EQ(prefs.dcRegURL()->primarySite, dcPrimary);  // decrypted at load
-  EXPECT_EQ(prefs.dcRegURL()->primarySiteEncrp, encrypted(dcPrimary));
-  EXPECT_TRUE(prefs.dcRegURL()->encrytion);
-  EXPECT_EQ(prefs.dcRegURL()->memberID, "mid");  // from "getdata"
-  EXPECT_EQ(prefs.uninstallInfo()->silentCommandLineArg, "-silent");
-  EXPECT_EQ(prefs.xmppRegInfo()->password, "h7&Qx!20pL");  // stored plain, not decrypted
-  EXPECT_EQ(prefs.xmppRegInfo()->secondaryRetryDelay, 20);
-  ASSERT_NE(prefs.lmiInfo(), nullptr);
-  EXPECT_EQ(prefs.lmiInfo()->regID, "rid");  // "registerid" in this section's block
-  ASSERT_NE(prefs.keepAliveSettings(), nullptr);
-  EXPECT_EQ(prefs.keepAliveSettings()->interval, 0);
-  EXPECT_EQ(prefs.keepAliveSettings()->dataRecoverySite, "https://dr.example.net/keepalive");
-  EXPECT_EQ(prefs.disasterInfo()->dataToDRSite, "https://dr.example.net/agent");  // stored plain
-  EXPECT_TRUE(prefs.disasterInfo()->dataDRsiteWithEncrypt);
-  EXPECT_EQ(prefs.proxySettings()->proxyUserName, "corp\\svc-brim");
-  EXPECT_EQ(prefs.proxySettings()->proxyPassword, "Pr0xy&Pa55 é");
-  EXPECT_EQ(prefs.proxySettings()->proxyPort, 3128);
-  ASSERT_NE(prefs.dataPostSettings(), nullptr);
-  EXPECT_EQ(prefs.dataPostSettings()->numberOfFilesToSend, 25);  // held as the string "25"
-  const JobSettings& job = *prefs.job();
-  EXPECT_EQ(job.checkForJobIntervalInMinutes, 15);
-  EXPECT_EQ(job.jobListRequestDataRecoverySite, "https://jobrequestlist.example.net/jobrequestlist/datarecoverysite");
-  EXPECT_EQ(job.jobListGetDataAgentType, "at");
-  EXPECT_FALSE(job.jobUpdateGetDataSiteID.has_value());
+  EXPECT_EQ(value(prefs, "dcregurl", "primarysite").text, dcPrimary);  // decrypted at load
+  EXPECT_EQ(value(prefs, "dcregurl", "primarysite").stored, encrypted(dcPrimary));
+  EXPECT_TRUE(value(prefs, "dcregurl", "encryption").flag);
+  EXPECT_EQ(value(prefs, "dcregurl", "getdata/memberid").text, "mid");
+  EXPECT_EQ(value(prefs, "uninstall", "silentcommandlineargument").text, "-silent");
+  EXPECT_EQ(value(prefs, "xmppreginfo", "passwd").text, "h7&Qx!20pL");  // stored plain, not decrypted
+  EXPECT_EQ(value(prefs, "xmppreginfo", "secondaryretrydelay").integer, 20);
+  EXPECT_EQ(value(prefs, "lmiinfo", "getdata/registerid").text, "rid");
+  EXPECT_EQ(value(prefs, "keepalive", "interval").integer, 0);
+  EXPECT_EQ(value(prefs, "keepalive", "datarecoverysite").text, "https://dr.example.net/keepalive");
+  EXPECT_EQ(value(prefs, "datatodisasterrecovery", "datadrsite").text, "https://dr.example.net/agent");  // plain
+  EXPECT_TRUE(value(prefs, "datatodisasterrecovery", "datadrsitewithencryption").flag);
+  EXPECT_EQ(prefs.proxySettings().proxyUserName(), "corp\\svc-brim");
+  EXPECT_EQ(prefs.proxySettings().proxyPassword(), "Pr0xy&Pa55 é");
+  EXPECT_EQ(prefs.proxySettings().proxyPort(), 3128);
+  EXPECT_EQ(value(prefs, "datapostsettings", "filestosendatexec").integer, 25);  // held as the string "25"
+  EXPECT_EQ(value(prefs, "job", "checkforjobinterval").integer, 15);
+  EXPECT_EQ(value(prefs, "job", "jobrequestlist/datarecoverysite").text,
+            "https://jobrequestlist.example.net/jobrequestlist/datarecoverysite");
+  EXPECT_EQ(value(prefs, "job", "jobrequestlist/getdata/agenttype").text, "at");
+  EXPECT_FALSE(value(prefs, "job", "jobupdatestatus/getdata/siteid").text.has_value());
 
   ASSERT_TRUE(GlobalPreferences::saveGlobalPreferences(prefs));
 
@@ -125,9 +123,9 @@ TEST_F(SettingsStore, EverySectionDecryptsAtLoadAndWritesBackItsStoredForms) {
 
   GlobalPreferences reloaded;
   GlobalPreferences::setStaticInstance(reloaded);
-  EXPECT_EQ(reloaded.proxySettings()->proxyUserName, "corp\\svc-brim");
-  EXPECT_EQ(reloaded.proxySettings()->proxyPassword, "Pr0xy&Pa55 é");
-  EXPECT_EQ(reloaded.dcRegURL()->primarySiteEncrp, prefs.dcRegURL()->primarySiteEncrp);
+  EXPECT_EQ(reloaded.proxySettings().proxyUserName(), "corp\\svc-brim");
+  EXPECT_EQ(reloaded.proxySettings().proxyPassword(), "Pr0xy&Pa55 é");
+  EXPECT_EQ(value(reloaded, "dcregurl", "primarysite").stored, value(prefs, "dcregurl", "primarysite").stored);
 }
 
 TEST_F(SettingsStore, ProxyCredentialsAreEncryptedFromWhatIsHeldNow) {
@@ -140,8 +138,8 @@ TEST_F(SettingsStore, ProxyCredentialsAreEncryptedFromWhatIsHeldNow) {
                     encrypted("old") + "</string></dict>"));
   GlobalPreferences prefs;
   GlobalPreferences::setStaticInstance(prefs);
-  prefs.proxySettings()->proxyPassword = "n3w-secret";
-  prefs.proxySettings()->proxyUserName.reset();
+  value(prefs, "proxysettings", "proxypassword").text = "n3w-secret";
+  value(prefs, "proxysettings", "proxyusername").text.reset();
   ASSERT_TRUE(GlobalPreferences::saveGlobalPreferences(prefs));
 
   const Plist written = readPlistFile(settingsPath());
@@ -160,30 +158,30 @@ TEST_F(SettingsStore, SharedInstanceShowsNewValuesOnlyAfterAReloadIntoTheSameObj
                     keepAlive));
   GlobalPreferences& shared = GlobalPreferences::getSharedInstance();
   GlobalPreferences::setStaticInstance(shared);  // an earlier test of this process may have created it
-  MachineInfoSettings* machine = &shared.machineInfo();
-  ProxySettings* proxy = shared.proxySettings();
-  KeepAliveSettings* keepAliveSection = shared.keepAliveSettings();
+  const SettingsSection* machine = shared.section("machineinfo");
+  const SettingsSection* proxy = shared.section("proxysettings");
+  const SettingsSection* keepAliveSection = shared.section("keepalive");
   ASSERT_NE(keepAliveSection, nullptr);
 
   writeSettings(
       plistDocument("<key>machineinfo</key><dict><key>dcregid</key><integer>880214</integer></dict>"
                     "<key>proxysettings</key><dict><key>proxyip</key><string>10.0.0.2</string></dict>"));
   EXPECT_EQ(&GlobalPreferences::getSharedInstance(), &shared);
-  EXPECT_EQ(shared.machineInfo().dcRegId, 0);
-  EXPECT_EQ(shared.proxySettings()->proxyIP, "10.0.0.1");
+  EXPECT_EQ(shared.machineInfo().dcRegId(), 0);
+  EXPECT_EQ(shared.proxySettings().proxyIP(), "10.0.0.1");
 
   GlobalPreferences::setStaticInstance(shared);
-  EXPECT_EQ(&shared.machineInfo(), machine);
-  EXPECT_EQ(machine->dcRegId, 880214);
-  EXPECT_FALSE(machine->machineName.has_value());  // gone from the file, gone from the store
-  EXPECT_EQ(shared.proxySettings(), proxy);
-  EXPECT_EQ(proxy->proxyIP, "10.0.0.2");
-  EXPECT_EQ(shared.keepAliveSettings(), nullptr);
+  EXPECT_EQ(shared.section("machineinfo"), machine);
+  EXPECT_EQ(shared.machineInfo().dcRegId(), 880214);
+  EXPECT_FALSE(shared.machineInfo().machineName().has_value());  // gone from the file, gone from the store
+  EXPECT_EQ(shared.section("proxysettings"), proxy);
+  EXPECT_EQ(shared.proxySettings().proxyIP(), "10.0.0.2");
+  EXPECT_EQ(shared.section("keepalive"), nullptr);
 
   writeSettings(plistDocument(keepAlive));
   GlobalPreferences::setStaticInstance(shared);
-  EXPECT_EQ(shared.keepAliveSettings(), keepAliveSection);
-  EXPECT_EQ(keepAliveSection->interval, 5);
+  EXPECT_EQ(shared.section("keepalive"), keepAliveSection);
+  EXPECT_EQ(value(shared, "keepalive", "interval").integer, 5);
 }
 
 TEST_F(SettingsStore, MissingOrForeignFileReadsAsEmptyAndIsNeverWritten) {
@@ -193,12 +191,12 @@ TEST_F(SettingsStore, MissingOrForeignFileReadsAsEmptyAndIsNeverWritten) {
   EXPECT_NE(::testing::internal::GetCapturedStdout().find("cannot read settings file " + settingsPath()),
             std::string::npos);
   EXPECT_EQ(prefs.allSettingsDict(), nullptr);
-  EXPECT_EQ(prefs.machineInfo().dcRegId, 0);
-  EXPECT_FALSE(prefs.machineInfo().machineName.has_value());
-  EXPECT_EQ(prefs.lmiInfo(), nullptr);
-  EXPECT_EQ(prefs.dataPostSettings(), nullptr);
-  EXPECT_NE(prefs.upTimeSettings(), nullptr);
-  prefs.machineInfo().machineName = "lab-2";
+  EXPECT_EQ(prefs.machineInfo().dcRegId(), 0);
+  EXPECT_FALSE(prefs.machineInfo().machineName().has_value());
+  EXPECT_EQ(prefs.section("lmiinfo"), nullptr);
+  EXPECT_EQ(prefs.section("datapostsettings"), nullptr);
+  EXPECT_NE(prefs.section("uptime"), nullptr);
+  prefs.machineInfo().setMachineName("lab-2");
   EXPECT_FALSE(GlobalPreferences::saveGlobalPreferences(prefs));
   EXPECT_FALSE(std::filesystem::exists(settingsPath()));
 
@@ -209,7 +207,7 @@ TEST_F(SettingsStore, MissingOrForeignFileReadsAsEmptyAndIsNeverWritten) {
     writeSettings(foreign);
     GlobalPreferences::setStaticInstance(prefs);
     EXPECT_EQ(prefs.allSettingsDict(), nullptr);
-    EXPECT_FALSE(prefs.machineInfo().machineName.has_value());
+    EXPECT_FALSE(prefs.machineInfo().machineName().has_value());
     EXPECT_FALSE(GlobalPreferences::saveGlobalPreferences(prefs));
     EXPECT_EQ(readSettings(), foreign);
   }
@@ -232,7 +230,7 @@ TEST_F(SettingsStore, RegistrationIdOfAnyStoredFormReadsAsANumberInRange) {
     ::testing::internal::CaptureStdout();
     GlobalPreferences::setStaticInstance(prefs);
     const std::string log = ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(prefs.machineInfo().dcRegId, id) << stored;
+    EXPECT_EQ(prefs.machineInfo().dcRegId(), id) << stored;
     const std::string line = logged.empty() ? "dcregid" : "-[MachineInfoSettings initWithDictionary:]:" + logged;
     EXPECT_EQ(log.find(line) != std::string::npos, !logged.empty()) << stored << "\n" << log;
   }
@@ -253,9 +251,9 @@ TEST_F(SettingsStore, ValuesOfTheWrongTypeAreLoggedAndReadAsAbsent) {
       << log;
   EXPECT_NE(log.find("-[DataPostSettings initWithDictionary:]:\"filestosendatexec\" holds \"12x\""), std::string::npos);
   EXPECT_NE(log.find("\"proxysettings\" is not a dictionary"), std::string::npos);
-  EXPECT_FALSE(prefs.machineInfo().machineName.has_value());
-  EXPECT_EQ(prefs.dataPostSettings()->numberOfFilesToSend, 0);
-  EXPECT_FALSE(prefs.proxySettings()->proxyIP.has_value());
+  EXPECT_FALSE(prefs.machineInfo().machineName().has_value());
+  EXPECT_EQ(value(prefs, "datapostsettings", "filestosendatexec").integer, 0);
+  EXPECT_FALSE(prefs.proxySettings().proxyIP().has_value());
 
   ASSERT_TRUE(GlobalPreferences::saveGlobalPreferences(prefs));
   const std::string written = readSettings();

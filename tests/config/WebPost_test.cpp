@@ -27,17 +27,17 @@ TEST_F(WebPosts, LookupDecryptsTheSitesAndReadsTheFlags) {
             std::string::npos)
       << log;
   ASSERT_NE(smart, nullptr);
-  EXPECT_EQ(smart->primarySite, "https://post.example.net/agent/smart");
-  EXPECT_EQ(smart->secondarySite, "https://post2.example.net/agent/smart");
-  EXPECT_EQ(smart->disasterRecovery, "https://dr.example.net/agent/smart");
-  EXPECT_TRUE(smart->compression);
-  EXPECT_TRUE(smart->encryption);
-  EXPECT_FALSE(smart->encryptXMLRootTag);
+  EXPECT_EQ(smart->primarySite(), "https://post.example.net/agent/smart");
+  EXPECT_EQ(smart->secondarySite(), "https://post2.example.net/agent/smart");
+  EXPECT_EQ(smart->disasterRecovery(), "https://dr.example.net/agent/smart");
+  EXPECT_TRUE(smart->compression());
+  EXPECT_TRUE(smart->encryption());
+  EXPECT_FALSE(smart->encryptXMLRootTag());
 
   const auto sysdtl = WebPostGlobal::getWebPostSettingForName("wpmacupdsysdtl");
   ASSERT_NE(sysdtl, nullptr);
-  EXPECT_TRUE(sysdtl->encryptXMLRootTag);
-  EXPECT_FALSE(sysdtl->disasterRecovery.has_value());
+  EXPECT_TRUE(sysdtl->encryptXMLRootTag());
+  EXPECT_FALSE(sysdtl->disasterRecovery().has_value());
 
   ::testing::internal::CaptureStdout();
   EXPECT_EQ(WebPostGlobal::getWebPostSettingForName("wpmacpradatahr"), nullptr);
@@ -84,11 +84,11 @@ TEST_F(WebPosts, EveryLookupReadsTheFileAfresh) {
   const std::string smart = "<key>wpmacsmartsts</key><dict><key>primarysite</key><string>";
   writeWebPosts(plistDocument(smart + EncryptionAES().encryptChilkat("https://a.example.net/", sharedPassPhrase()) +
                               "</string></dict>"));
-  EXPECT_EQ(WebPostGlobal::getWebPostSettingForName("wpmacsmartsts")->primarySite, "https://a.example.net/");
+  EXPECT_EQ(WebPostGlobal::getWebPostSettingForName("wpmacsmartsts")->primarySite(), "https://a.example.net/");
 
   writeWebPosts(plistDocument(smart + EncryptionAES().encryptChilkat("https://b.example.net/", sharedPassPhrase()) +
                               "</string></dict>"));
-  EXPECT_EQ(WebPostGlobal::getWebPostSettingForName("wpmacsmartsts")->primarySite, "https://b.example.net/");
+  EXPECT_EQ(WebPostGlobal::getWebPostSettingForName("wpmacsmartsts")->primarySite(), "https://b.example.net/");
 
   // A file nested deeper than any web-post file is, or no file at all: no web post.
   for (size_t levels : {300, 200000}) {

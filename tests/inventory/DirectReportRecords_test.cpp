@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <string>
 
-#include "config/RunFolder.h"
 #include "config/GlobalPreferences.h"
+#include "config/RunFolder.h"
 #include "inventory/ProfilerReplay.h"
 #include "inventory/collectData.h"
 #include "support/Sandbox.h"
@@ -109,7 +109,7 @@ TEST_F(DirectRecords, AProfilerWithoutHostNameLeavesTheStoredNameAlone) {
   EXPECT_EQ(details.systemVer, "macOS 12.6");
   EXPECT_THAT(log, Not(HasSubstr("No Change in Mac Name")));
   EXPECT_EQ(settingsFileIdentity(), before);
-  EXPECT_EQ(GlobalPreferences::getSharedInstance().machineInfo().machineName, "kept-name");
+  EXPECT_EQ(GlobalPreferences::getSharedInstance().machineInfo().machineName(), "kept-name");
 }
 
 }  // namespace
