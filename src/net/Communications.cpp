@@ -110,6 +110,10 @@ std::optional<std::string> Communications::sendDataToURLString(const std::string
 
 std::optional<std::string> Communications::postThroughProxy(const std::string& url, const std::string& body) {
   if (!proxy || !proxy->host || proxy->host->empty()) return std::nullopt;
+  if (proxy->port < 0 || proxy->port > 65535) {
+    logAt(kSend, "proxy port " + std::to_string(proxy->port) + " is out of range; the proxy is not used");
+    return std::nullopt;
+  }
   logAt(kSend, "Proxy settings detected. Connecting through proxy server");
 
   // Proxy attempts run one at a time in the process; the answer is examined after the lock is let go.
@@ -118,7 +122,7 @@ std::optional<std::string> Communications::postThroughProxy(const std::string& u
   ASIHTTPRequest request = ASIHTTPRequest::requestWithURL(url);
   logAt(kSend, "using proxyip=" + *proxy->host + " port=" + std::to_string(proxy->port));
   request.setProxyHost(proxy->host);
-  request.setProxyPort(proxy->port);
+  request.setProxyPort(static_cast<int>(proxy->port));
   request.setProxyUsername(proxy->userName);
   request.setProxyPassword(proxy->password);
   request.setResponseEncoding("UTF-8");

@@ -1,16 +1,17 @@
 #pragma once
 // Posts one text body to one web-post site and returns the server's answer:
 // through the configured proxy first, directly when that gives no usable answer.
+#include <cstdint>
 #include <optional>
 #include <string>
 
 namespace brim {
 
 // The proxy a post tries first, as the settings give it; a route without a
-// host is no proxy.
+// host, or with a port outside 0 to 65535, is no proxy.
 struct ProxyRoute {
   std::optional<std::string> host;
-  int port = 0;
+  int64_t port = 0;
   std::optional<std::string> userName;
   std::optional<std::string> password;
 };

@@ -103,10 +103,40 @@ bool FileSystem::removeFile(const std::string& path) {
   return ::unlink(path.c_str()) == 0 || errno == ENOENT || fail("cannot remove", path, errno);
 }
 
+// Walks path one folder at a time from an open folder, so that nothing is
+// looked up twice. A component that is a link is followed only when root or
+// this user owns it and nobody else may write to the folder holding it (a link
+// the system or the installer made); a missing one is made and entered without
+// following anything.
 bool FileSystem::makeDirectories(const std::string& path) {
-  std::error_code ec;
-  std::filesystem::create_directories(path, ec);
-  return !ec && std::filesystem::is_directory(path, ec);
+  UniqueFd dir(::open(path.starts_with('/') ? "/" : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  struct stat dirStat {};
+  if (!dir.valid() || ::fstat(dir.get(), &dirStat) != 0) return fail("cannot open", path, errno);
+  const auto trustedOwner = [](uid_t uid) { return uid == 0 || uid == ::geteuid(); };
+  size_t start = 0;
+  while (start < path.size()) {
+    const size_t end = std::min(path.find('/', start), path.size());
+    const std::string name = path.substr(start, end - start);
+    start = end + 1;
+    if (name.empty() || name == ".") continue;
+    constexpr int kEnter = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    UniqueFd next(::openat(dir.get(), name.c_str(), kEnter));
+    if (!next.valid() && errno == ENOENT) {
+      if (::mkdirat(dir.get(), name.c_str(), 0755) != 0 && errno != EEXIST) return fail("cannot create", path, errno);
+      next = UniqueFd(::openat(dir.get(), name.c_str(), kEnter));
+    }
+    if (!next.valid() && (errno == ELOOP || errno == ENOTDIR)) {
+      struct stat link {};
+      const bool trusted = ::fstatat(dir.get(), name.c_str(), &link, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(link.st_mode) &&
+                           trustedOwner(link.st_uid) && trustedOwner(dirStat.st_uid) &&
+                           (dirStat.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+      if (!trusted) return refuse(path, "\"" + name + "\" is a link others could have made, or not a folder");
+      next = UniqueFd(::openat(dir.get(), name.c_str(), kEnter & ~O_NOFOLLOW));
+    }
+    if (!next.valid() || ::fstat(next.get(), &dirStat) != 0) return fail("cannot enter", path, errno);
+    dir = std::move(next);
+  }
+  return true;
 }
 
 bool FileSystem::makeDirectory(const std::string& path) { return ::mkdir(path.c_str(), 0755) == 0; }

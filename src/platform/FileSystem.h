@@ -25,7 +25,9 @@ class FileSystem {
   static bool exists(const std::string& path);
   // rm -f: true when nothing is left at path; a link goes, not what it names.
   static bool removeFile(const std::string& path);
-  static bool makeDirectories(const std::string& path);  // mkdir -p
+  // mkdir -p (0755), following only links root or this user made in folders
+  // nobody else may write to; anything else in the way is refused.
+  static bool makeDirectories(const std::string& path);
   static bool makeDirectory(const std::string& path);    // mkdir
   static void removeTree(const std::string& path);       // rm -r
 

@@ -55,8 +55,9 @@ ConsolidatedAssets::ConsolidatedAssets() {
     perfLogDir = base + "/GPM";
     procLogDir = base + "/PRS";
     logAt(kInit, "direct " + *perfLogDir);
-    FileSystem::makeDirectories(*perfLogDir);
-    FileSystem::makeDirectories(*procLogDir);
+    for (const std::string& dir : {*perfLogDir, *procLogDir}) {
+      if (!FileSystem::makeDirectories(dir)) logAt(kInit, "cannot create " + dir + ": " + FileSystem::lastFailure());
+    }
   }
 }
 
@@ -162,7 +163,7 @@ std::optional<std::string> ConsolidatedAssets::sendXML(const XMLTree& document, 
   const ReportDestination where{
       destination.primarySite(), destination.disasterRecovery(), prefs.disasterInfo().reportToDR(),
       destination.GETDataURLSubString(),
-      ProxyRoute{proxy.proxyIP(), static_cast<int>(proxy.proxyPort()), proxy.proxyUserName(), proxy.proxyPassword()}};
+      ProxyRoute{proxy.proxyIP(), proxy.proxyPort(), proxy.proxyUserName(), proxy.proxyPassword()}};
   return deliverReport(where, *envelope, kSig);
 }
 
