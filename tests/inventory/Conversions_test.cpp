@@ -56,20 +56,8 @@ TEST(ByteValue, AUnitlessSizeRepeatsTheEarlierCategorysLastSize) {
   EXPECT_EQ(collector.byteValueInString, "8589934592");
 }
 
-TEST(Dates, AreWrittenInTheSystemTimeZone) {
-  collectData collector;
-  const Plist date = parse("<date>2013-05-02T14:07:09Z</date>");
-  {
-    TimeZone utc("UTC");
-    EXPECT_EQ(collector.date(date.get()), "2013-05-02 14:07:09");
-  }
-  TimeZone berlin("Europe/Berlin");
-  EXPECT_EQ(collector.date(date.get()), "2013-05-02 16:07:09");
-  EXPECT_EQ(collector.date(nullptr), std::nullopt);
-  EXPECT_EQ(collector.date(parse("<string>2013-05-02</string>").get()), std::nullopt);
-}
-
-TEST(TextForms, ScalarsAsTheDocumentsWriteThem) {
+// Dates are written in the system time zone.
+TEST(TextForms, ScalarsAndDatesAsTheDocumentsWriteThem) {
   const std::pair<const char*, RecordValue> cases[] = {
       {"<string> spaced </string>", " spaced "},
       {"<integer>-1</integer>", "-1"},
@@ -81,6 +69,17 @@ TEST(TextForms, ScalarsAsTheDocumentsWriteThem) {
   };
   for (const auto& [value, text] : cases) EXPECT_EQ(textOf(parse(value).get()), text) << value;
   EXPECT_EQ(textOf(nullptr), std::nullopt);
+
+  collectData collector;
+  const Plist date = parse("<date>2013-05-02T14:07:09Z</date>");
+  {
+    TimeZone utc("UTC");
+    EXPECT_EQ(collector.date(date.get()), "2013-05-02 14:07:09");
+  }
+  TimeZone berlin("Europe/Berlin");
+  EXPECT_EQ(collector.date(date.get()), "2013-05-02 16:07:09");
+  EXPECT_EQ(collector.date(nullptr), std::nullopt);
+  EXPECT_EQ(collector.date(parse("<string>2013-05-02</string>").get()), std::nullopt);
 }
 
 TEST(SystemTimeZoneText, FixedOffsetsAreDescribedLikeThePlatform) {
@@ -94,43 +93,35 @@ TEST(SystemTimeZoneText, FixedOffsetsAreDescribedLikeThePlatform) {
   for (const auto& [offset, text] : cases) EXPECT_EQ(SystemTimeZone::fixedOffsetDescription(offset), text);
 }
 
-// The zone's name comes from the system's settings, laid out in a sandbox.
-class ZoneSettings : public ::testing::Test {
- protected:
-  void linkLocalTime(const std::string& target) {
-    std::filesystem::create_directories(sandbox.root() + "/etc");
-    std::filesystem::create_symlink(target, sandbox.root() + "/etc/localtime");
-  }
+// The zone's name comes from the system's settings, laid out in a sandbox: the
+// local time link, then the name file, else UTC; garbage there is logged.
+TEST(ZoneSettings, TheTimeZoneTextIsTheOffsetFollowedByTheZoneName) {
   Sandbox sandbox;
   SandboxRoot root{sandbox};
   TimeZone utc{"UTC"};
-};
-
-TEST_F(ZoneSettings, NameFromTheLocalTimeLinkThenTheNameFileElseUTC) {
+  const std::string link = sandbox.root() + "/etc/localtime", nameFile = sandbox.root() + "/etc/timezone";
   EXPECT_EQ(SystemTimeZone::identifier(), "UTC");
-  writeFile(sandbox.root() + "/etc/timezone", "America/New_York\n");
+  writeFile(nameFile, "America/New_York\n");
   EXPECT_EQ(SystemTimeZone::identifier(), "America/New_York");
-  linkLocalTime("/usr/share/zoneinfo/posix/Europe/Berlin");
+  std::filesystem::create_symlink("/usr/share/zoneinfo/posix/Europe/Berlin", link);
   EXPECT_EQ(SystemTimeZone::identifier(), "Europe/Berlin");
-}
 
-TEST_F(ZoneSettings, GarbageSettingsAreLoggedAndFallBackToUTC) {
-  writeFile(sandbox.root() + "/etc/timezone", std::string("\x01\x02../../etc/passwd\n", 20));
-  linkLocalTime("/nowhere/in/particular");
-  ::testing::internal::CaptureStdout();
-  EXPECT_EQ(SystemTimeZone::identifier(), "UTC");
-  const std::string log = ::testing::internal::GetCapturedStdout();
-  EXPECT_NE(log.find("+[SystemTimeZone identifier]:time zone file names no zone"), std::string::npos) << log;
-}
-
-TEST_F(ZoneSettings, TimeZoneTextIsTheOffsetFollowedByTheZoneName) {
-  linkLocalTime("/usr/share/zoneinfo/Asia/Kolkata");
+  std::filesystem::remove(link);
+  std::filesystem::create_symlink("/usr/share/zoneinfo/Asia/Kolkata", link);
   {
     TimeZone kolkata("Asia/Kolkata");
     EXPECT_EQ(SystemInfo::timeZone(), "GMT+0530 (GMT+5:30) Asia/Kolkata");
   }
-  std::filesystem::remove(sandbox.root() + "/etc/localtime");
+  std::filesystem::remove(link);
+  std::filesystem::remove(nameFile);
   EXPECT_EQ(SystemInfo::timeZone(), "GMT (GMT) UTC");
+
+  writeFile(nameFile, std::string("\x01\x02../../etc/passwd\n", 20));
+  std::filesystem::create_symlink("/nowhere/in/particular", link);
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(SystemTimeZone::identifier(), "UTC");
+  const std::string log = ::testing::internal::GetCapturedStdout();
+  EXPECT_NE(log.find("+[SystemTimeZone identifier]:time zone file names no zone"), std::string::npos) << log;
 }
 
 }  // namespace

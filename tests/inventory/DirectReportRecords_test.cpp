@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <string>
 
-#include "config/RunFolder.h"
 #include "config/GlobalPreferences.h"
+#include "config/RunFolder.h"
 #include "inventory/ProfilerReplay.h"
 #include "inventory/collectData.h"
 #include "support/Sandbox.h"
@@ -51,14 +51,8 @@ class DirectRecords : public ::testing::Test {
     return "<dict><key>kernel_version</key><string>Darwin 21.6.0</string><key>local_host_name</key><string>" +
            hostName + "</string><key>os_version</key><string>" + os + "</string></dict>";
   }
-  // What the collectors left in the run's own temporary folder.
-  static std::vector<std::string> temporaryFiles() {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(RunFolder::path())) {
-      names.push_back(entry.path().filename());
-    }
-    return names;
-  }
+  // The collectors left nothing in the run's own temporary folder.
+  static bool temporaryFolderEmpty() { return std::filesystem::is_empty(RunFolder::path()); }
 
   Sandbox sandbox;
   SandboxInProcess inProcess{sandbox};
@@ -81,35 +75,33 @@ TEST_F(DirectRecords, DiskDetailsOfAControllerWithoutDrivesOrOfNoControllerAreAb
     EXPECT_EQ(disk.description, std::nullopt);
     EXPECT_EQ(disk.diskBSDName, std::nullopt);
   }
-  EXPECT_TRUE(temporaryFiles().empty());
+  EXPECT_TRUE(temporaryFolderEmpty());
 }
 
-// Whether the name is stored is shown by the "-macName" runs.
-TEST_F(DirectRecords, MachineDetailsTakeTheLastItem) {
+// The details take the last item. Whether the name is stored is shown by the
+// "-macName" runs; a profiler without host name leaves the stored name alone.
+TEST_F(DirectRecords, MachineDetailsTakeTheLastItemAndWithoutHostNameLeaveTheStoredNameAlone) {
   writeSettings("old-name");
   replay.serveItems("SPSoftwareDataType",
                     softwareItem("first-item", "macOS 11") + softwareItem("new-name", "macOS 12.6"));
-  const SystemInfo details = collectData().getMacDetailsData();
+  SystemInfo details = collectData().getMacDetailsData();
   EXPECT_EQ(details.compName, "new-name");
   EXPECT_EQ(details.systemVer, "macOS 12.6");
   EXPECT_EQ(details.kernelVer, "Darwin 21.6.0");
   EXPECT_THAT(replay.calls(), ::testing::ElementsAre("system_profiler SPSoftwareDataType -xml >" + RunFolder::path() +
                                                      "/autodelete_SPsoftwareDataTypeMACDtls.plist"));
-  EXPECT_TRUE(temporaryFiles().empty());
-}
+  EXPECT_TRUE(temporaryFolderEmpty());
 
-TEST_F(DirectRecords, AProfilerWithoutHostNameLeavesTheStoredNameAlone) {
-  writeSettings("kept-name");
   const auto before = settingsFileIdentity();
   replay.serveItems("SPSoftwareDataType", "<dict><key>os_version</key><string>macOS 12.6</string></dict>");
   ::testing::internal::CaptureStdout();
-  const SystemInfo details = collectData().getMacDetailsData();
+  details = collectData().getMacDetailsData();
   const std::string log = ::testing::internal::GetCapturedStdout();
   EXPECT_EQ(details.compName, std::nullopt);
   EXPECT_EQ(details.systemVer, "macOS 12.6");
   EXPECT_THAT(log, Not(HasSubstr("No Change in Mac Name")));
   EXPECT_EQ(settingsFileIdentity(), before);
-  EXPECT_EQ(GlobalPreferences::getSharedInstance().machineInfo().machineName, "kept-name");
+  EXPECT_EQ(GlobalPreferences::getSharedInstance().machineInfo().machineName, "new-name");
 }
 
 }  // namespace

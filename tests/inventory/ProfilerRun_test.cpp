@@ -24,25 +24,6 @@ std::string emptyCategory(const Collector& category) {
   return "fn\n  fnname \"" + std::string(category.name) + "\"\n";
 }
 
-TEST(ProfilerRun, RunsTheExactCommandAndRemovesItsFile) {
-  ProfilerReplay replay;
-  replay.serve("SPMemoryDataType", "macos/mac-a/SPMemoryDataType.xml");
-  collectData collector = replay.collector();
-  ::testing::internal::CaptureStdout();
-  collector.getMemoryInfo();
-  collector.getSystemInfo();
-  const std::string log = ::testing::internal::GetCapturedStdout();
-
-  EXPECT_EQ(replay.calls(),
-            (std::vector<std::string>{
-                "system_profiler SPMemoryDataType -xml >" + replay.dataDir() + "/autodelete_SPMemoryDataType.plist",
-                "system_profiler SPSoftwareDataType -xml >" + replay.dataDir() + "/autodelete_SPsoftwareDataType.plist",
-            }));
-  EXPECT_TRUE(replay.filesLeftInDataDir().empty());
-  EXPECT_NE(log.find("-[collectData getMemoryInfo]:getMemoryInfo\n"), std::string::npos) << log;
-  EXPECT_NE(log.find("-[collectData getSystemInfo]:getSystemInfo\n"), std::string::npos) << log;
-}
-
 std::string nestedReport(size_t levels) {
   return "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><dict><key>_items</key><array><dict><key>_name</key>" +
          nestedArrays(levels) + "</dict></array></dict></array></plist>";
@@ -63,14 +44,14 @@ TEST(ProfilerRun, EveryCategoryWithoutAUsableReportIsEmpty) {
   };
   for (const std::string& text : garbage) {
     ProfilerReplay replay;
-    for (const Collector& category : allCollectors()) replay.serveText(std::string(category.dataType), text);
+    for (const Collector& category : inventoryCategories()) replay.serveText(std::string(category.dataType), text);
     collectData collector = replay.collector();
-    for (const Collector& category : allCollectors()) {
+    for (const Collector& category : inventoryCategories()) {
       EXPECT_EQ(outline((collector.*category.collect)()), emptyCategory(category)) << category.name << " from " << text;
     }
     // Categories sharing a data type each run the profiler, and each removes its file.
-    EXPECT_EQ(replay.calls().size(), allCollectors().size());
-    EXPECT_TRUE(replay.filesLeftInDataDir().empty());
+    EXPECT_EQ(replay.calls().size(), inventoryCategories().size());
+    EXPECT_TRUE(replay.dataDirEmpty());
   }
 }
 
@@ -111,29 +92,40 @@ TEST(ProfilerRun, AReportNotWrittenWholeIsLoggedAndReadsAsNoItems) {
     EXPECT_EQ(outline(collector.getMemoryInfo()), "fn\n  fnname \"memoryinfo\"\n") << situation;
     const std::string log = ::testing::internal::GetCapturedStdout();
     EXPECT_NE(log.find(*collector.dataDir + file + logged + "\n"), std::string::npos) << situation << "\n" << log;
-    EXPECT_TRUE(replay.filesLeftInDataDir().empty()) << situation;
+    EXPECT_TRUE(replay.dataDirEmpty()) << situation;
   }
 }
 
-// The collectors that count what they read log the counts, Bluetooth services
-// once while reading and once while writing.
-TEST(ProfilerRun, CountsAreLogged) {
+// Each category runs the exact command, removes its report file and logs its
+// own name; the collectors that count what they read log the counts, Bluetooth
+// services once while reading and once while writing.
+TEST(ProfilerRun, RunsTheExactCommandRemovesItsFileAndLogsTheCounts) {
   ProfilerReplay replay;
   replay.serve("SPUSBDataType", "inventory/shapes/SPUSBDataType-nested.xml");
   replay.serve("SPBluetoothDataType", "inventory/SPBluetoothDataType-paired.xml");
-  for (const std::string type : {"SPCardReaderDataType", "SPDiscBurningDataType", "SPNetworkDataType"}) {
+  for (const std::string type :
+       {"SPMemoryDataType", "SPCardReaderDataType", "SPDiscBurningDataType", "SPNetworkDataType"}) {
     replay.serve(type, "macos/mac-a/" + type + ".xml");
   }
   collectData collector = replay.collector();
   ::testing::internal::CaptureStdout();
-  for (const char* category :
-       {"usbinfo", "blthservices", "blthdevices", "sdcardreader", "discburning", "networkinfo"}) {
+  for (const char* category : {"memoryinfo", "systeminfo", "usbinfo", "blthservices", "blthdevices", "sdcardreader",
+                               "discburning", "networkinfo"}) {
     (collector.*collectorOf(category).collect)();
   }
   const std::string log = ::testing::internal::GetCapturedStdout();
+  const std::vector<std::string> calls = replay.calls();
+  ASSERT_EQ(calls.size(), 8u);
+  EXPECT_EQ(calls[0],
+            "system_profiler SPMemoryDataType -xml >" + replay.dataDir() + "/autodelete_SPMemoryDataType.plist");
+  EXPECT_EQ(calls[1],
+            "system_profiler SPSoftwareDataType -xml >" + replay.dataDir() + "/autodelete_SPsoftwareDataType.plist");
+  EXPECT_TRUE(replay.dataDirEmpty());
   const std::string usb = "-[collectData getUSBInfo]:", services = "-[collectData getBlueToothServices]:";
   for (const std::string& lines :
-       {usb + "bus count:2\n" + usb + "device count:2\n" + usb + "device count:3\n" + usb + "device count:0\n",
+       {std::string("-[collectData getMemoryInfo]:getMemoryInfo\n"),
+        std::string("-[collectData getSystemInfo]:getSystemInfo\n"),
+        usb + "bus count:2\n" + usb + "device count:2\n" + usb + "device count:3\n" + usb + "device count:0\n",
         services + "getBlueToothServices\n" + services + "2\n" + services + "2\n" + services + "3\n" + services + "3\n",
         std::string("-[collectData getBlueToothDevices]:blueToothDevArray 2\n"),
         std::string("-[collectData getCardreaderInfo]:count:1\n"),
@@ -196,7 +188,7 @@ TEST(ProfilerRun, ItemByItemReadingGivesTheItemsOfTheWholeReport) {
     }
     whole.removeFile();
     streamed.removeFile();
-    EXPECT_TRUE(replay.filesLeftInDataDir().empty());
+    EXPECT_TRUE(replay.dataDirEmpty());
   }
 }
 
@@ -213,7 +205,7 @@ TEST(ProfilerRun, ApplicationsWrittenAsReadMatchTheirSubtree) {
     collector.getApplicationInfo().appendRootText(expected);
     collector.appendCategory(&collectData::getApplicationInfo, written);
     EXPECT_EQ(written, expected) << fixture;
-    EXPECT_TRUE(replay.filesLeftInDataDir().empty());
+    EXPECT_TRUE(replay.dataDirEmpty());
   }
 }
 

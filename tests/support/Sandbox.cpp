@@ -10,11 +10,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <stdexcept>
 
-#include "platform/DateTime.h"
 #include "config/GlobalPreferences.h"
+#include "platform/DateTime.h"
 #include "platform/Paths.h"
 
 namespace brim::test {
@@ -22,9 +22,7 @@ namespace fs = std::filesystem;
 
 std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 std::string nestedArrays(size_t levels, const std::string& inner) {

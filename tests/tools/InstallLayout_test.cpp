@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <tuple>
 
-#include "ScratchDir.h"
 #include "platform/Plist.h"
 #include "support/Sandbox.h"
 
@@ -24,8 +23,8 @@ class InstallLayout : public ::testing::Test {
   std::string agent(const std::string& relative) const {
     return (destdir / "opt/local/share/brimvault_mac" / relative).string();
   }
-  ScratchDir scratch{"brim_install"};
-  const fs::path& destdir = scratch.path();
+  Sandbox scratch;
+  const fs::path destdir = scratch.root() + "/destdir";
 };
 
 // A second install keeps the settings, which the registration tool has written into meanwhile.

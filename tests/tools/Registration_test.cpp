@@ -6,7 +6,6 @@
 
 #include <filesystem>
 
-#include "ScratchDir.h"
 #include "platform/Plist.h"
 #include "support/Sandbox.h"
 
@@ -14,63 +13,53 @@ namespace brim::test {
 namespace {
 namespace fs = std::filesystem;
 
-class TempRoot : public ::testing::Test {
+class Registration : public ::testing::Test {
  protected:
-  std::string at(const std::string& relative) const { return scratch.at(relative); }
-  ScratchDir scratch{"brim_registration"};
-  const fs::path& dir = scratch.path();
+  // A machine tree of its own, and the agent's settings in it.
+  std::string at(const std::string& relative) const { return sandbox.root() + "/" + relative; }
+  std::optional<int64_t> idOfThisTree() const { return registration::registrationId(sandbox.root()); }
+  Sandbox sandbox;
 };
 
-using RegistrationId = TempRoot;
-
-TEST_F(RegistrationId, ComesFromTheMachineIdAndIsTheSameOnEveryRun) {
-  writeFile(at("etc/machine-id"), "5c1f0e9a7b3d4e2f8a6b0c1d2e3f4a5b\n");
-  const auto id = registration::registrationId(dir.string());
-  ASSERT_TRUE(id);
-  EXPECT_GT(*id, 0);
-  EXPECT_EQ(registration::registrationId(dir.string()), id);
-  // D-Bus's copy of the same id gives the same registration.
-  fs::remove(at("etc/machine-id"));
-  writeFile(at("var/lib/dbus/machine-id"), "5c1f0e9a7b3d4e2f8a6b0c1d2e3f4a5b\n");
-  EXPECT_EQ(registration::registrationId(dir.string()), id);
-  // Another machine, another id.
-  writeFile(at("etc/machine-id"), "00000000000000000000000000000001\n");
-  EXPECT_NE(registration::registrationId(dir.string()), id);
-}
-
-TEST_F(RegistrationId, WithoutAMachineIdFallsBackToHostNameAndFirstMacAddress) {
-  EXPECT_FALSE(registration::registrationId(dir.string()));
+// The id comes from the machine id (or D-Bus's copy of it) and is the same on
+// every run; without one, from the host name and the first real MAC address.
+TEST_F(Registration, TheIdIsStableAndFollowsTheMachineIdElseHostNameAndMacAddress) {
+  EXPECT_FALSE(idOfThisTree());
   writeFile(at("proc/sys/kernel/hostname"), "laptop.example.lan\n");
   writeFile(at("sys/class/net/lo/address"), "00:00:00:00:00:00\n");
   writeFile(at("sys/class/net/wlp2s0/address"), "f8:34:41:01:02:03\n");
-  const auto id = registration::registrationId(dir.string());
+  const auto fromHost = idOfThisTree();
+  ASSERT_TRUE(fromHost);
+  EXPECT_GT(*fromHost, 0);
+  writeFile(at("sys/class/net/wlp2s0/address"), "f8:34:41:01:02:04\n");
+  EXPECT_NE(idOfThisTree(), fromHost);
+  EXPECT_EQ(registration::hostName(sandbox.root()), "laptop");
+
+  writeFile(at("var/lib/dbus/machine-id"), "5c1f0e9a7b3d4e2f8a6b0c1d2e3f4a5b\n");
+  const auto id = idOfThisTree();
   ASSERT_TRUE(id);
   EXPECT_GT(*id, 0);
-  writeFile(at("sys/class/net/wlp2s0/address"), "f8:34:41:01:02:04\n");
-  EXPECT_NE(registration::registrationId(dir.string()), id);
-  EXPECT_EQ(registration::hostName(dir.string()), "laptop");
+  writeFile(at("etc/machine-id"), "5c1f0e9a7b3d4e2f8a6b0c1d2e3f4a5b\n");
+  EXPECT_EQ(idOfThisTree(), id);
+  writeFile(at("etc/machine-id"), "00000000000000000000000000000001\n");
+  EXPECT_NE(idOfThisTree(), id);
 }
 
-using RegisterMachine = TempRoot;
-
-TEST_F(RegisterMachine, WritesIdAndNameIntoMachineInfoAndKeepsEverythingElse) {
-  const std::string settings = at("settings.plist");
+// Id and name go into "machineinfo" and everything else stays; a registered
+// machine and files it cannot read are left alone.
+TEST_F(Registration, WritesIdAndNameIntoMachineInfoOnlyOfAnUnregisteredMachine) {
+  const std::string settings = sandbox.path("config/settings.plist");
+  const std::string registered = readFile(fixture("tools/registered_settings.plist"));
   writeFile(settings, readFile(fixture("tools/unregistered_settings.plist")));
   EXPECT_EQ(registration::registerMachine(settings, 6266218503289787322, "vm"), registration::Outcome::Registered);
-  EXPECT_EQ(readFile(settings), readFile(fixture("tools/registered_settings.plist")));
-  EXPECT_EQ(fs::directory_iterator(dir)->path().filename(), "settings.plist");  // no temporary left behind
-}
-
-TEST_F(RegisterMachine, LeavesARegisteredMachineAndUnreadableFilesAlone) {
-  const std::string settings = at("settings.plist");
-  const std::string registered = readFile(fixture("tools/registered_settings.plist"));
-  writeFile(settings, registered);
+  EXPECT_EQ(readFile(settings), registered);
+  EXPECT_EQ(sandbox.listDir("config"), std::vector<std::string>{"settings.plist"});  // no temporary left
   EXPECT_EQ(registration::registerMachine(settings, 99, "vm"), registration::Outcome::AlreadyRegistered);
   EXPECT_EQ(readFile(settings), registered);
 
-  for (const std::string& broken :
-       {std::string("not a property list"), std::string("<plist version=\"1.0\"><array/></plist>\n"),
-        std::string("<plist version=\"1.0\"><dict><key>machineinfo</key><string>x</string></dict></plist>\n")}) {
+  for (const std::string broken :
+       {"not a property list", "<plist version=\"1.0\"><array/></plist>\n",
+        "<plist version=\"1.0\"><dict><key>machineinfo</key><string>x</string></dict></plist>\n"}) {
     writeFile(settings, broken);
     EXPECT_EQ(registration::registerMachine(settings, 99, "vm"), registration::Outcome::Failed) << broken;
     EXPECT_EQ(readFile(settings), broken);
