@@ -36,12 +36,10 @@ struct Recorded {
 
 void PrintTo(const Recorded& recorded, std::ostream* out) { *out << recorded.name; }
 
-class RecordedMachine : public ::testing::TestWithParam<Recorded> {
- protected:
-  TimeZone utc{"UTC"};  // dates are written in the system time zone
-};
+class RecordedMachine : public ::testing::TestWithParam<Recorded> {};
 
 TEST_P(RecordedMachine, BuildsTheExpectedSubtree) {
+  TimeZone utc{"UTC"};  // dates are written in the system time zone
   const Recorded& recorded = GetParam();
   ProfilerReplay replay;
   replay.serve(std::string(recorded.category->dataType), recorded.report);
@@ -127,12 +125,6 @@ std::string caseName(const ::testing::TestParamInfo<Recorded>& info) { return in
 INSTANTIATE_TEST_SUITE_P(Mac, RecordedMachine, ::testing::ValuesIn(macCases()), caseName);
 INSTANTIATE_TEST_SUITE_P(Linux, RecordedMachine, ::testing::ValuesIn(linuxCases()), caseName);
 
-// The subtree of a category without records; the locations write nothing at all.
-std::string emptyCategory(const Collector& category) {
-  if (category.name == "locations") return "fn\n";
-  return "fn\n  fnname \"" + std::string(category.name) + "\"\n";
-}
-
 std::string nestedReport(size_t levels) {
   return "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><dict><key>_items</key><array><dict><key>_name</key>" +
          nestedArrays(levels) + "</dict></array></dict></array></plist>";
@@ -156,7 +148,10 @@ TEST(ProfilerRun, EveryCategoryWithoutAUsableReportIsEmpty) {
     for (const Collector& category : inventoryCategories()) replay.serveText(std::string(category.dataType), text);
     collectData collector = replay.collector();
     for (const Collector& category : inventoryCategories()) {
-      EXPECT_EQ(outline((collector.*category.collect)()), emptyCategory(category)) << category.name << " from " << text;
+      // The subtree of a category without records; the locations write nothing at all.
+      const std::string empty =
+          "fn\n" + (category.name == "locations" ? "" : "  fnname \"" + std::string(category.name) + "\"\n");
+      EXPECT_EQ(outline((collector.*category.collect)()), empty) << category.name << " from " << text;
     }
     // Categories sharing a data type each run the profiler, and each removes its file.
     EXPECT_EQ(replay.calls().size(), inventoryCategories().size());

@@ -4,7 +4,6 @@
 // reach: drives missing, the last software item, a profiler without host name.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -22,8 +21,6 @@
 
 namespace brim::test {
 namespace {
-using ::testing::HasSubstr;
-using ::testing::Not;
 
 Plist parse(const std::string& value) {
   return parsePlist("<?xml version=\"1.0\"?><plist version=\"1.0\">" + value + "</plist>");
@@ -153,12 +150,8 @@ class DirectRecords : public ::testing::Test {
     sandbox.writeSettings(4711, "", "\t\t<key>machinename</key>\n\t\t<string>" + machineName + "</string>\n");
     GlobalPreferences::setStaticInstance(GlobalPreferences::getSharedInstance());
   }
-  // The settings file's inode and modification time: a rewrite changes one of them.
-  std::pair<ino_t, long> settingsFileIdentity() const {
-    struct stat info {};
-    ::stat(sandbox.path("config/settings.plist").c_str(), &info);
-    return {info.st_ino, info.st_mtim.tv_nsec + info.st_mtim.tv_sec * 1'000'000'000L};
-  }
+  // A rewrite of the settings file gives it a new modification time.
+  auto settingsWritten() const { return std::filesystem::last_write_time(sandbox.path("config/settings.plist")); }
   // A software overview item as the profiler reports it.
   static std::string softwareItem(const std::string& hostName, const std::string& os) {
     return "<dict><key>kernel_version</key><string>Darwin 21.6.0</string><key>local_host_name</key><string>" +
@@ -205,15 +198,15 @@ TEST_F(DirectRecords, MachineDetailsTakeTheLastItemAndWithoutHostNameLeaveTheSto
                                                      "/autodelete_SPsoftwareDataTypeMACDtls.plist"));
   EXPECT_TRUE(temporaryFolderEmpty());
 
-  const auto before = settingsFileIdentity();
+  const auto before = settingsWritten();
   replay.serveItems("SPSoftwareDataType", "<dict><key>os_version</key><string>macOS 12.6</string></dict>");
   ::testing::internal::CaptureStdout();
   details = collectData().getMacDetailsData();
   const std::string log = ::testing::internal::GetCapturedStdout();
   EXPECT_EQ(details.compName, std::nullopt);
   EXPECT_EQ(details.systemVer, "macOS 12.6");
-  EXPECT_THAT(log, Not(HasSubstr("No Change in Mac Name")));
-  EXPECT_EQ(settingsFileIdentity(), before);
+  EXPECT_THAT(log, ::testing::Not(::testing::HasSubstr("No Change in Mac Name")));
+  EXPECT_EQ(settingsWritten(), before);
   EXPECT_EQ(GlobalPreferences::getSharedInstance().machineInfo().machineName, "new-name");
 }
 

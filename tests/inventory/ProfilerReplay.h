@@ -25,8 +25,6 @@ class ProfilerReplay {
                                  "/calls'\nf='" + answer("") +
                                  "'\"$1\"\n[ -f \"$f.sh\" ] && . \"$f.sh\"\n"
                                  "[ -f \"$f.xml\" ] && exec cat \"$f.xml\"\nexit 0\n");
-    const char* path = std::getenv("PATH");
-    savedPath_ = path ? path : "";
     ::setenv("PATH", (sandbox_.fakeBinDir() + ":" + savedPath_).c_str(), 1);
   }
   ~ProfilerReplay() { ::setenv("PATH", savedPath_.c_str(), 1); }
@@ -68,7 +66,7 @@ class ProfilerReplay {
  private:
   std::string answer(const std::string& dataType) const { return sandbox_.root() + "/answers/" + dataType; }
   Sandbox sandbox_;
-  std::string savedPath_;
+  const std::string savedPath_ = std::getenv("PATH") ? std::getenv("PATH") : "";
 };
 
 // The subtree as indented lines: an element's name, its ID attribute, then its
@@ -83,14 +81,14 @@ inline void outlineInto(const pugi::xml_node& node, int depth, std::string& out)
   for (const pugi::xml_attribute& attribute : node.attributes()) {
     out += std::string(" ") + attribute.name() + "=" + attribute.value();
   }
-  std::vector<pugi::xml_node> elements;
   for (const pugi::xml_node& child : node.children()) {
     if (child.type() == pugi::node_cdata) out += std::string(" [") + child.value() + "]";
     if (child.type() == pugi::node_pcdata) out += std::string(" \"") + child.value() + "\"";
-    if (child.type() == pugi::node_element) elements.push_back(child);
   }
   out += '\n';
-  for (const pugi::xml_node& child : elements) outlineInto(child, depth + 1, out);
+  for (const pugi::xml_node& child : node.children()) {
+    if (child.type() == pugi::node_element) outlineInto(child, depth + 1, out);
+  }
 }
 
 inline std::string outline(const XMLTree& tree) {

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <ctime>
 #include <filesystem>
+#include <iterator>
 #include <pugixml.hpp>
 #include <regex>
 #include <set>
@@ -178,12 +179,6 @@ Lines reportChildren(const std::string& text) {
   return children;
 }
 
-Lines repeated(std::initializer_list<std::pair<const char*, int>> runs) {
-  Lines out;
-  for (const auto& [value, times] : runs) out.insert(out.end(), times, value);
-  return out;
-}
-
 class ProcessReportRun : public ::testing::Test {
  protected:
   void SetUp() override { prepare(sandbox_); }
@@ -227,15 +222,12 @@ TEST_F(ProcessReportRun, CollectThenSaveReportsBothSamplesAndEmptiesTheStore) {
   EXPECT_THAT(children[2], ::testing::MatchesRegex("ttime=[0-9]{2}/[0-9]{2}/[0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}"));
 
   // 80 rows: the stored sample and the report job's own, so every entry stands at least twice.
-  EXPECT_EQ(Lines(children.begin() + 3, children.begin() + 23), repeated({{"54.80 0.00 [cc1plus]", 2},
-                                                                          {"53.50 0.60 cc1plus", 2},
-                                                                          {"53.10 0.60 cc1plus", 2},
-                                                                          {"50.00 0.00 as", 2},
-                                                                          {"47.30 0.30 cc1plus", 2},
-                                                                          {"47.10 0.50 cc1plus", 2},
-                                                                          {"46.80 0.50 cc1plus", 2},
-                                                                          {"46.70 0.30 cc1plus", 2},
-                                                                          {"9.70 1.80 Data", 4}}));
+  const Lines byProcessor = {"54.80 0.00 [cc1plus]", "54.80 0.00 [cc1plus]", "53.50 0.60 cc1plus", "53.50 0.60 cc1plus",
+                             "53.10 0.60 cc1plus",   "53.10 0.60 cc1plus",   "50.00 0.00 as",      "50.00 0.00 as",
+                             "47.30 0.30 cc1plus",   "47.30 0.30 cc1plus",   "47.10 0.50 cc1plus", "47.10 0.50 cc1plus",
+                             "46.80 0.50 cc1plus",   "46.80 0.50 cc1plus",   "46.70 0.30 cc1plus", "46.70 0.30 cc1plus",
+                             "9.70 1.80 Data",       "9.70 1.80 Data",       "9.70 1.80 Data",     "9.70 1.80 Data"};
+  EXPECT_EQ(Lines(children.begin() + 3, children.begin() + 23), byProcessor);
 
   // Rows of equal memory share come in the database's order; only the last four
   // places are drawn from the many processes without a memory share.
@@ -244,15 +236,14 @@ TEST_F(ProcessReportRun, CollectThenSaveReportsBothSamplesAndEmptiesTheStore) {
     const size_t share = entry->find(' ') + 1;
     memoryShares.push_back(entry->substr(share, entry->find(' ', share) - share));
   }
-  EXPECT_EQ(memoryShares, repeated({{"1.80", 4}, {"0.60", 4}, {"0.50", 4}, {"0.30", 4}, {"0.00", 4}}));
+  EXPECT_EQ(memoryShares, (Lines{"1.80", "1.80", "1.80", "1.80", "0.60", "0.60", "0.60", "0.60", "0.50", "0.50",
+                                 "0.50", "0.50", "0.30", "0.30", "0.30", "0.30", "0.00", "0.00", "0.00", "0.00"}));
   EXPECT_THAT(Lines(children.begin() + 23, children.begin() + 39),
-              ::testing::UnorderedElementsAreArray(repeated({{"9.70 1.80 Data", 4},
-                                                             {"53.50 0.60 cc1plus", 2},
-                                                             {"53.10 0.60 cc1plus", 2},
-                                                             {"47.10 0.50 cc1plus", 2},
-                                                             {"46.80 0.50 cc1plus", 2},
-                                                             {"47.30 0.30 cc1plus", 2},
-                                                             {"46.70 0.30 cc1plus", 2}})));
+              ::testing::UnorderedElementsAre("9.70 1.80 Data", "9.70 1.80 Data", "9.70 1.80 Data", "9.70 1.80 Data",
+                                              "53.50 0.60 cc1plus", "53.50 0.60 cc1plus", "53.10 0.60 cc1plus",
+                                              "53.10 0.60 cc1plus", "47.10 0.50 cc1plus", "47.10 0.50 cc1plus",
+                                              "46.80 0.50 cc1plus", "46.80 0.50 cc1plus", "47.30 0.30 cc1plus",
+                                              "47.30 0.30 cc1plus", "46.70 0.30 cc1plus", "46.70 0.30 cc1plus"));
 
   // The same text is appended to the day's log of reports.
   Lines logs;
@@ -319,13 +310,9 @@ TEST_F(ProcessReportRun, SaveOnThisMachinesOwnPsNamesItsProcesses) {
   const Lines children = reportChildren(report);
   ASSERT_GT(children.size(), 3u) << report;
 
-  // The command word of each line of this machine's process listing, cut to its last path component.
-  std::set<std::string> running;
-  std::istringstream listing(runShell("ps -eo command").output);
-  for (std::string line; std::getline(listing, line);) {
-    const std::string word = line.substr(0, line.find(' '));
-    running.insert(word.substr(word.rfind('/') + 1));
-  }
+  // The command names of this machine's processes.
+  std::istringstream listing(runShell("ps -eo comm=").output);
+  const std::set<std::string> running{std::istream_iterator<std::string>(listing), {}};
   size_t named = 0;
   for (auto entry = children.begin() + 3; entry != children.end(); ++entry) {
     EXPECT_THAT(*entry, ::testing::MatchesRegex("[0-9]+\\.[0-9]{2} [0-9]+\\.[0-9]{2} .+"));
