@@ -43,7 +43,6 @@ void replayPs(const Sandbox& sandbox, const std::string& machine) {
                               procmonFixture(machine + "by_mem.txt") + "'\n");
 }
 void replayBusyMachine(const Sandbox& sandbox) { replayPs(sandbox, "ps_"); }
-void replaySmallMachine(const Sandbox& sandbox) { replayPs(sandbox, "ps_small_"); }
 
 // The rows of the sample table in the order stored, as
 // "CPU_PERC|MEM_PERC|APPLICATION|DATE"; empty when the store cannot be read.
@@ -72,11 +71,18 @@ const auto kFirstSample = [] {
   return std::chrono::system_clock::from_time_t(std::mktime(&parts));
 }();
 
+// A registered installation whose hardware profile names the model, so that
+// the day log of process reports has its directory.
+void prepare(const Sandbox& sandbox) {
+  sandbox.writeBuildDate();
+  sandbox.writeSettings(4711);
+  sandbox.replayProfilerFrom(fixture("macos/mac-a"));
+}
+
 class ProcessStore : public ::testing::Test {
  protected:
   void SetUp() override {
-    sandbox_.writeBuildDate();
-    sandbox_.writeSettings(4711);
+    prepare(sandbox_);
     inProcess_.emplace(sandbox_);
     DateTime::setNowForTesting(kFirstSample);
   }
@@ -127,7 +133,7 @@ TEST_F(ProcessStore, TenSamplesAtOnceStoreFourHundredRows) {
 }
 
 TEST_F(ProcessStore, ASmallMachineStoresTheHeadingLineWhichThenLeadsBothRankings) {
-  replaySmallMachine(sandbox_);
+  replayPs(sandbox_, "ps_small_");
   sample();
   // With fewer than twenty processes `tail` keeps the heading line of each listing.
   const auto stored = rows();
@@ -182,13 +188,6 @@ Lines reportChildren(const std::string& text) {
 class ProcessReportRun : public ::testing::Test {
  protected:
   void SetUp() override { prepare(sandbox_); }
-
-  static void prepare(const Sandbox& sandbox) {
-    sandbox.writeBuildDate();
-    sandbox.writeSettings(4711);
-    // The hardware profile names the model, so that the day log of reports has its directory.
-    sandbox.replayProfilerFrom(fixture("macos/mac-a"));
-  }
   static std::string database(const Sandbox& sandbox) { return sandbox.root() + std::string(Paths::kProcsDatabase); }
 
   // The text of the one process report in the data-post folder.

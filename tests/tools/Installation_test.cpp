@@ -4,7 +4,6 @@
 // gives a stable id per machine, written into the settings file without
 // disturbing what the agent's other components keep there.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -31,6 +30,11 @@ class Installation : public ::testing::Test {
   }
   std::string at(const std::string& relative) const { return sandbox.root() + "/" + relative; }
   std::optional<int64_t> idOfThisTree() const { return registration::registrationId(sandbox.root()); }
+  int64_t positiveIdOfThisTree() const {
+    const auto id = idOfThisTree();
+    EXPECT_GT(id.value_or(0), 0);
+    return id.value_or(0);
+  }
   Sandbox sandbox;
   const fs::path destdir = sandbox.root() + "/destdir";
 };
@@ -39,7 +43,10 @@ class Installation : public ::testing::Test {
 TEST_F(Installation, LaysOutTheAgentDirectoryAndAReinstallKeepsItsSettings) {
   ASSERT_EQ(install(), 0);
   for (const char* program : {"bin/brim_asset", "bin/brim_register", "bin/system_profiler"}) {
-    EXPECT_EQ(::access(agent(program).c_str(), X_OK), 0) << program;
+    const fs::path file = agent(program);
+    EXPECT_TRUE(fs::is_regular_file(file) &&
+                (fs::status(file).permissions() & fs::perms::owner_exec) != fs::perms::none)
+        << program;
   }
   for (const char* dir : {"temp", "log", "data", "datapost"}) EXPECT_TRUE(fs::is_directory(agent(dir))) << dir;
   EXPECT_FALSE(readFile(agent("log/build_date")).empty());
@@ -97,17 +104,13 @@ TEST_F(Installation, TheRegistrationIdIsStableAndFollowsTheMachineIdElseHostName
   writeFile(at("proc/sys/kernel/hostname"), "laptop.example.lan\n");
   writeFile(at("sys/class/net/lo/address"), "00:00:00:00:00:00\n");
   writeFile(at("sys/class/net/wlp2s0/address"), "f8:34:41:01:02:03\n");
-  const auto fromHost = idOfThisTree();
-  ASSERT_TRUE(fromHost);
-  EXPECT_GT(*fromHost, 0);
+  const int64_t fromHost = positiveIdOfThisTree();
   writeFile(at("sys/class/net/wlp2s0/address"), "f8:34:41:01:02:04\n");
   EXPECT_NE(idOfThisTree(), fromHost);
   EXPECT_EQ(registration::hostName(sandbox.root()), "laptop");
 
   writeFile(at("var/lib/dbus/machine-id"), "5c1f0e9a7b3d4e2f8a6b0c1d2e3f4a5b\n");
-  const auto id = idOfThisTree();
-  ASSERT_TRUE(id);
-  EXPECT_GT(*id, 0);
+  const int64_t id = positiveIdOfThisTree();
   writeFile(at("etc/machine-id"), "5c1f0e9a7b3d4e2f8a6b0c1d2e3f4a5b\n");
   EXPECT_EQ(idOfThisTree(), id);
   writeFile(at("etc/machine-id"), "00000000000000000000000000000001\n");
