@@ -6,8 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <pugixml.hpp>
-#include <span>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -21,43 +19,22 @@ namespace brim::test {
 class ProfilerReplay {
  public:
   ProfilerReplay() {
-    char pattern[] = "/tmp/brim_profiler_XXXXXX";
-    root_ = ::mkdtemp(pattern);
-    std::filesystem::create_directories(root_ + "/bin");
-    std::filesystem::create_directories(root_ + "/answers");
-    std::filesystem::create_directories(root_ + "/temp");
     // Each call notes its arguments and where its standard output goes.
-    writeFile(root_ + "/bin/system_profiler",
-              "#!/bin/sh\n"
-              "echo \"system_profiler $* >$(readlink /proc/$$/fd/1)\" >>'" +
-                  root_ +
-                  "/calls'\n"
-                  "f='" +
-                  root_ +
-                  "/answers/'\"$1\"\n"
-                  "[ -f \"$f.sh\" ] && . \"$f.sh\"\n"
-                  "[ -f \"$f.xml\" ] && exec cat \"$f.xml\"\n"
-                  "exit 0\n");
-    std::filesystem::permissions(root_ + "/bin/system_profiler", std::filesystem::perms::owner_all);
-    const char* path = std::getenv("PATH");
-    savedPath_ = path ? path : "";
-    ::setenv("PATH", (root_ + "/bin:" + savedPath_).c_str(), 1);
+    sandbox_.writeExecutable(sandbox_.fakeBinDir() + "/system_profiler",
+                             "#!/bin/sh\necho \"system_profiler $* >$(readlink /proc/$$/fd/1)\" >>'" + sandbox_.root() +
+                                 "/calls'\nf='" + answer("") +
+                                 "'\"$1\"\n[ -f \"$f.sh\" ] && . \"$f.sh\"\n"
+                                 "[ -f \"$f.xml\" ] && exec cat \"$f.xml\"\nexit 0\n");
+    ::setenv("PATH", (sandbox_.fakeBinDir() + ":" + savedPath_).c_str(), 1);
   }
-  ~ProfilerReplay() {
-    ::setenv("PATH", savedPath_.c_str(), 1);
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-  }
+  ~ProfilerReplay() { ::setenv("PATH", savedPath_.c_str(), 1); }
   ProfilerReplay(const ProfilerReplay&) = delete;
   ProfilerReplay& operator=(const ProfilerReplay&) = delete;
 
   // Answers dataType with a file under tests/fixtures.
-  void serve(const std::string& dataType, const std::string& fixture) {
-    std::filesystem::copy_file(std::string(BRIM_TEST_FIXTURES) + "/" + fixture, answer(dataType),
-                               std::filesystem::copy_options::overwrite_existing);
-  }
+  void serve(const std::string& dataType, const std::string& file) { serveText(dataType, readFile(fixture(file))); }
   // Answers dataType with the given text.
-  void serveText(const std::string& dataType, const std::string& text) { writeFile(answer(dataType), text); }
+  void serveText(const std::string& dataType, const std::string& text) { writeFile(answer(dataType) + ".xml", text); }
   // Answers dataType with a report whose "_items" list holds the given plist XML items.
   void serveItems(const std::string& dataType, const std::string& items) {
     serveText(dataType,
@@ -65,13 +42,12 @@ class ProfilerReplay {
               "<key>_dataType</key><string>" +
                   dataType + "</string><key>_items</key><array>" + items + "</array></dict></array></plist>\n");
   }
-
   // Answers dataType by running script (sh) first; a script that exits answers alone.
   void serveScript(const std::string& dataType, const std::string& script) {
-    writeFile(root_ + "/answers/" + dataType + ".sh", script);
+    writeFile(answer(dataType) + ".sh", script);
   }
 
-  std::string dataDir() const { return root_ + "/temp"; }
+  std::string dataDir() const { return sandbox_.path("temp"); }
   collectData collector() const {
     collectData collector;
     collector.dataDir = dataDir();
@@ -80,22 +56,17 @@ class ProfilerReplay {
   // One line per profiler call: "system_profiler <args> ><redirect target>".
   std::vector<std::string> calls() const {
     std::vector<std::string> lines;
-    std::ifstream in(root_ + "/calls");
+    std::ifstream in(sandbox_.root() + "/calls");
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
   }
-  std::vector<std::string> filesLeftInDataDir() const {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dataDir())) {
-      names.push_back(entry.path().filename());
-    }
-    return names;
-  }
+  // Every report file the profiler wrote has been removed again.
+  bool dataDirEmpty() const { return std::filesystem::is_empty(dataDir()); }
 
  private:
-  std::string answer(const std::string& dataType) const { return root_ + "/answers/" + dataType + ".xml"; }
-  std::string root_;
-  std::string savedPath_;
+  std::string answer(const std::string& dataType) const { return sandbox_.root() + "/answers/" + dataType; }
+  Sandbox sandbox_;
+  const std::string savedPath_ = std::getenv("PATH") ? std::getenv("PATH") : "";
 };
 
 // The subtree as indented lines: an element's name, its ID attribute, then its
@@ -110,14 +81,14 @@ inline void outlineInto(const pugi::xml_node& node, int depth, std::string& out)
   for (const pugi::xml_attribute& attribute : node.attributes()) {
     out += std::string(" ") + attribute.name() + "=" + attribute.value();
   }
-  std::vector<pugi::xml_node> elements;
   for (const pugi::xml_node& child : node.children()) {
     if (child.type() == pugi::node_cdata) out += std::string(" [") + child.value() + "]";
     if (child.type() == pugi::node_pcdata) out += std::string(" \"") + child.value() + "\"";
-    if (child.type() == pugi::node_element) elements.push_back(child);
   }
   out += '\n';
-  for (const pugi::xml_node& child : elements) outlineInto(child, depth + 1, out);
+  for (const pugi::xml_node& child : node.children()) {
+    if (child.type() == pugi::node_element) outlineInto(child, depth + 1, out);
+  }
 }
 
 inline std::string outline(const XMLTree& tree) {
@@ -129,20 +100,15 @@ inline std::string outline(const XMLTree& tree) {
   return out;
 }
 
-inline std::string expectedOutline(const std::string& name) {
-  return readFile(std::string(BRIM_TEST_FIXTURES) + "/inventory/expected/" + name + ".txt");
-}
-
 // Every category operation with the data type it asks the profiler for: the
 // full inventory, then the software inventory.
 using Collector = InventoryCategory;
-inline std::span<const Collector> allCollectors() { return inventoryCategories(); }
 
-inline const Collector& collectorOf(const std::string& category) {
-  for (const Collector& collector : allCollectors()) {
+inline const Collector& collectorOf(std::string_view category) {
+  for (const Collector& collector : inventoryCategories()) {
     if (category == collector.name) return collector;
   }
-  throw std::invalid_argument("no category " + category);
+  throw std::invalid_argument("no category " + std::string(category));
 }
 
 }  // namespace brim::test

@@ -10,11 +10,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <stdexcept>
 
-#include "platform/DateTime.h"
 #include "config/GlobalPreferences.h"
+#include "platform/DateTime.h"
 #include "platform/Paths.h"
 
 namespace brim::test {
@@ -22,9 +22,7 @@ namespace fs = std::filesystem;
 
 std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 std::string nestedArrays(size_t levels, const std::string& inner) {
@@ -48,9 +46,8 @@ bool processGroupRunning(long group) {
 }
 
 Sandbox::Sandbox() {
-  std::string tmpl = (fs::temp_directory_path() / "brim_sandbox.XXXXXX").string();
-  if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-  root_ = tmpl;
+  root_ = (fs::temp_directory_path() / "brim_sandbox.XXXXXX").string();
+  if (!::mkdtemp(root_.data())) throw std::runtime_error("mkdtemp failed");
   for (const char* dir : {"config", "bin", "temp", "log", "data", "datapost"}) fs::create_directories(path(dir));
   fs::create_directories(root_ + "/tmp");
   fs::create_directories(fakeBinDir());
@@ -122,8 +119,7 @@ RunResult runShell(const std::string& command) {
   FILE* pipe = ::popen(command.c_str(), "r");
   if (!pipe) return result;
   std::array<char, 4096> buffer{};
-  size_t n = 0;
-  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.output.append(buffer.data(), n);
+  for (size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0;) result.output.append(buffer.data(), n);
   const int status = ::pclose(pipe);
   result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;

@@ -36,10 +36,7 @@ class TimeZone {
     ::tzset();
   }
   ~TimeZone() {
-    if (previous_)
-      ::setenv("TZ", previous_->c_str(), 1);
-    else
-      ::unsetenv("TZ");
+    previous_ ? ::setenv("TZ", previous_->c_str(), 1) : ::unsetenv("TZ");
     ::tzset();
   }
   TimeZone(const TimeZone&) = delete;

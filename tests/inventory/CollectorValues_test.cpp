@@ -1,0 +1,214 @@
+// The values the collectors write: sizes, dates, text forms, blanks and the
+// time zone text of the software overview; and the two records behind the
+// direct status reports, where the "-smartstatus" and "-macName" runs do not
+// reach: drives missing, the last software item, a profiler without host name.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "config/GlobalPreferences.h"
+#include "config/RunFolder.h"
+#include "inventory/ProfilerReplay.h"
+#include "inventory/ProfilerValues.h"
+#include "inventory/SystemInfo.h"
+#include "inventory/collectData.h"
+#include "platform/Plist.h"
+#include "platform/SystemTimeZone.h"
+#include "support/Sandbox.h"
+#include "support/SandboxRoot.h"
+
+namespace brim::test {
+namespace {
+
+Plist parse(const std::string& value) {
+  return parsePlist("<?xml version=\"1.0\"?><plist version=\"1.0\">" + value + "</plist>");
+}
+
+// One collector: a later unit wins, and text without a unit repeats the last result.
+TEST(ByteValue, ScalesTheLeadingNumberByItsUnit) {
+  collectData collector;
+  EXPECT_EQ(collector.byteValue("1024"), std::nullopt);  // nothing converted yet
+  const std::pair<RecordValue, RecordValue> cases[] = {
+      {"8 GB", "8589934592"},
+      {"256 KB", "262144"},
+      {"4096 MB", "4294967296"},
+      {"1.5 TB", "1099511627776"},
+      {"499.25 GB", "535797170176"},
+      {"97,34 GB", "104152956928"},  // a decimal comma stops the number too
+      {"  12 MB", "12582912"},
+      {"GB", "0"},
+      {std::nullopt, "0"},
+      {"1 TB 2 KB", "1099511627776"},
+      {"3 KB 2 MB", "3145728"},
+      {"250059350016", "3145728"},
+      {"99999999999 TB", "-1099511627776"},  // past 64 bits it wraps
+  };
+  for (const auto& [text, bytes] : cases) EXPECT_EQ(collector.byteValue(text), bytes) << text.value_or("(null)");
+}
+
+// One collector serves a whole document: a size without a unit in one category
+// repeats the last size converted by an earlier one.
+TEST(ByteValue, AUnitlessSizeRepeatsTheEarlierCategorysLastSize) {
+  ProfilerReplay replay;
+  replay.serve("SPHardwareDataType", "macos/mac-a/SPHardwareDataType.xml");
+  replay.serveItems("SPDiscBurningDataType",
+                    "<dict><key>_name</key><string>DVD</string>"
+                    "<key>device_cache</key><string>2048</string></dict>");
+  collectData collector = replay.collector();
+  collector.getHardwareInfo();
+  EXPECT_NE(outline(collector.getDiscBurninginfo()).find("    cache [8589934592]\n"), std::string::npos);
+  EXPECT_EQ(collector.byteValueInString, "8589934592");
+}
+
+// Dates are written in the system time zone.
+TEST(TextForms, ScalarsAndDatesAsTheDocumentsWriteThem) {
+  const std::pair<const char*, RecordValue> cases[] = {
+      {"<string> spaced </string>", " spaced "},
+      {"<integer>-1</integer>", "-1"},
+      {"<real>0.5</real>", "0.5"},
+      {"<real>2</real>", "2"},
+      {"<real>0.0030600428581237793</real>", "0.0030600428581237793"},
+      {"<true/>", "1"},
+      {"<false/>", "0"},
+  };
+  for (const auto& [value, text] : cases) EXPECT_EQ(textOf(parse(value).get()), text) << value;
+  EXPECT_EQ(textOf(nullptr), std::nullopt);
+
+  collectData collector;
+  const Plist date = parse("<date>2013-05-02T14:07:09Z</date>");
+  {
+    TimeZone utc("UTC");
+    EXPECT_EQ(collector.date(date.get()), "2013-05-02 14:07:09");
+  }
+  TimeZone berlin("Europe/Berlin");
+  EXPECT_EQ(collector.date(date.get()), "2013-05-02 16:07:09");
+  EXPECT_EQ(collector.date(nullptr), std::nullopt);
+  EXPECT_EQ(collector.date(parse("<string>2013-05-02</string>").get()), std::nullopt);
+}
+
+TEST(SystemTimeZoneText, FixedOffsetsAreDescribedLikeThePlatform) {
+  const std::pair<int, const char*> cases[] = {
+      {0, "GMT (GMT) offset 0"},
+      {3600, "GMT+0100 (GMT+1) offset 3600"},
+      {-18000, "GMT-0500 (GMT-5) offset -18000"},
+      {19800, "GMT+0530 (GMT+5:30) offset 19800"},
+      {-34200, "GMT-0930 (GMT-9:30) offset -34200"},
+  };
+  for (const auto& [offset, text] : cases) EXPECT_EQ(SystemTimeZone::fixedOffsetDescription(offset), text);
+}
+
+// The zone's name comes from the system's settings, laid out in a sandbox: the
+// local time link, then the name file, else UTC; garbage there is logged.
+TEST(ZoneSettings, TheTimeZoneTextIsTheOffsetFollowedByTheZoneName) {
+  Sandbox sandbox;
+  SandboxRoot root{sandbox};
+  TimeZone utc{"UTC"};
+  const std::string link = sandbox.root() + "/etc/localtime", nameFile = sandbox.root() + "/etc/timezone";
+  EXPECT_EQ(SystemTimeZone::identifier(), "UTC");
+  writeFile(nameFile, "America/New_York\n");
+  EXPECT_EQ(SystemTimeZone::identifier(), "America/New_York");
+  std::filesystem::create_symlink("/usr/share/zoneinfo/posix/Europe/Berlin", link);
+  EXPECT_EQ(SystemTimeZone::identifier(), "Europe/Berlin");
+
+  std::filesystem::remove(link);
+  std::filesystem::create_symlink("/usr/share/zoneinfo/Asia/Kolkata", link);
+  {
+    TimeZone kolkata("Asia/Kolkata");
+    EXPECT_EQ(SystemInfo::timeZone(), "GMT+0530 (GMT+5:30) Asia/Kolkata");
+  }
+  std::filesystem::remove(link);
+  std::filesystem::remove(nameFile);
+  EXPECT_EQ(SystemInfo::timeZone(), "GMT (GMT) UTC");
+
+  writeFile(nameFile, std::string("\x01\x02../../etc/passwd\n", 20));
+  std::filesystem::create_symlink("/nowhere/in/particular", link);
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(SystemTimeZone::identifier(), "UTC");
+  const std::string log = ::testing::internal::GetCapturedStdout();
+  EXPECT_NE(log.find("+[SystemTimeZone identifier]:time zone file names no zone"), std::string::npos) << log;
+}
+
+TEST(BlankPairs, EveryPairOfBlanksGoesAndSingleBlanksStay) {
+  const std::pair<RecordValue, RecordValue> cases[] = {
+      {"TOSHIBA MK7559GSXF                      ", "TOSHIBA MK7559GSXF"},
+      {"MATSHITADVD-R   UJ-8A8", "MATSHITADVD-R UJ-8A8"},
+      {"A  B", "AB"},
+      {"A    B", "AB"},
+      {"A     B", "A B"},
+      {" single blanks stay ", " single blanks stay "},
+      {"", ""},
+      {std::nullopt, std::nullopt},
+  };
+  for (const auto& [text, expected] : cases) EXPECT_EQ(collectData::checkforExtraspace(text), expected);
+}
+
+class DirectRecords : public ::testing::Test {
+ protected:
+  void writeSettings(const std::string& machineName) {
+    sandbox.writeSettings(4711, "", "\t\t<key>machinename</key>\n\t\t<string>" + machineName + "</string>\n");
+    GlobalPreferences::setStaticInstance(GlobalPreferences::getSharedInstance());
+  }
+  // A rewrite of the settings file gives it a new modification time.
+  auto settingsWritten() const { return std::filesystem::last_write_time(sandbox.path("config/settings.plist")); }
+  // A software overview item as the profiler reports it.
+  static std::string softwareItem(const std::string& hostName, const std::string& os) {
+    return "<dict><key>kernel_version</key><string>Darwin 21.6.0</string><key>local_host_name</key><string>" +
+           hostName + "</string><key>os_version</key><string>" + os + "</string></dict>";
+  }
+  // The collectors left nothing in the run's own temporary folder.
+  static bool temporaryFolderEmpty() { return std::filesystem::is_empty(RunFolder::path()); }
+
+  Sandbox sandbox;
+  SandboxInProcess inProcess{sandbox};
+  ProfilerReplay replay;
+};
+
+TEST_F(DirectRecords, DiskDetailsOfAControllerWithoutDrivesOrOfNoControllerAreAbsent) {
+  writeSettings("mac-a");
+  replay.serveItems("SPSerialATADataType",
+                    "<dict><key>_name</key><string>Intel</string><key>spsata_portdescription</key>"
+                    "<string>AHCI Version 1.30 Supported</string><key>_items</key><array/></dict>");
+  DiskInfo disk = collectData().getDiskDetails();
+  EXPECT_EQ(disk.description, "AHCI Version 1.30 Supported");
+  EXPECT_EQ(disk.model, std::nullopt);
+  EXPECT_EQ(disk.smartStatus, std::nullopt);
+
+  for (const std::string answer : {"", "not a property list"}) {
+    replay.serveText("SPSerialATADataType", answer);
+    disk = collectData().getDiskDetails();
+    EXPECT_EQ(disk.description, std::nullopt);
+    EXPECT_EQ(disk.diskBSDName, std::nullopt);
+  }
+  EXPECT_TRUE(temporaryFolderEmpty());
+}
+
+// The details take the last item. Whether the name is stored is shown by the
+// "-macName" runs; a profiler without host name leaves the stored name alone.
+TEST_F(DirectRecords, MachineDetailsTakeTheLastItemAndWithoutHostNameLeaveTheStoredNameAlone) {
+  writeSettings("old-name");
+  replay.serveItems("SPSoftwareDataType",
+                    softwareItem("first-item", "macOS 11") + softwareItem("new-name", "macOS 12.6"));
+  SystemInfo details = collectData().getMacDetailsData();
+  EXPECT_EQ(details.compName, "new-name");
+  EXPECT_EQ(details.systemVer, "macOS 12.6");
+  EXPECT_EQ(details.kernelVer, "Darwin 21.6.0");
+  EXPECT_THAT(replay.calls(), ::testing::ElementsAre("system_profiler SPSoftwareDataType -xml >" + RunFolder::path() +
+                                                     "/autodelete_SPsoftwareDataTypeMACDtls.plist"));
+  EXPECT_TRUE(temporaryFolderEmpty());
+
+  const auto before = settingsWritten();
+  replay.serveItems("SPSoftwareDataType", "<dict><key>os_version</key><string>macOS 12.6</string></dict>");
+  ::testing::internal::CaptureStdout();
+  details = collectData().getMacDetailsData();
+  const std::string log = ::testing::internal::GetCapturedStdout();
+  EXPECT_EQ(details.compName, std::nullopt);
+  EXPECT_EQ(details.systemVer, "macOS 12.6");
+  EXPECT_THAT(log, ::testing::Not(::testing::HasSubstr("No Change in Mac Name")));
+  EXPECT_EQ(settingsWritten(), before);
+  EXPECT_EQ(GlobalPreferences::getSharedInstance().machineInfo().machineName(), "new-name");
+}
+
+}  // namespace
+}  // namespace brim::test

@@ -1,0 +1,325 @@
+// Process monitoring: sampling into the store and the report read back from
+// it in this process, with a recorded `ps` replayed and the clock pinned; then
+// "-ProcCollect" and "-ProcSave" run end to end in a sandboxed installation.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <iterator>
+#include <pugixml.hpp>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "config/RunFolder.h"
+#include "platform/DateTime.h"
+#include "platform/FileSystem.h"
+#include "platform/Paths.h"
+#include "procmon/CollectProcessesData.h"
+#include "support/Sandbox.h"
+
+namespace brim::test {
+namespace {
+namespace fs = std::filesystem;
+
+std::string procmonFixture(const std::string& name) { return fixture("procmon/" + name); }
+
+// Puts a `ps` first on PATH that prints a recorded listing: the processor
+// ranking when asked to sort by processor share (Linux or macOS option), the
+// memory ranking otherwise. The busy machine has more than twenty processes,
+// recorded while it compiled, and one command path holds a blank; the small
+// one has five, so each listing keeps its heading line.
+void replayPs(const Sandbox& sandbox, const std::string& machine) {
+  sandbox.writeExecutable(sandbox.fakeBinDir() + "/ps",
+                          "#!/bin/sh\nfor arg in \"$@\"; do\n  case \"$arg\" in --sort=-pcpu|-r) exec cat '" +
+                              procmonFixture(machine + "by_cpu.txt") + "' ;; esac\ndone\nexec cat '" +
+                              procmonFixture(machine + "by_mem.txt") + "'\n");
+}
+void replayBusyMachine(const Sandbox& sandbox) { replayPs(sandbox, "ps_"); }
+
+// The rows of the sample table in the order stored, as
+// "CPU_PERC|MEM_PERC|APPLICATION|DATE"; empty when the store cannot be read.
+std::vector<std::string> storedRows(const std::string& database) {
+  std::vector<std::string> rows;
+  sqlite3* raw = nullptr;
+  const int opened = sqlite3_open_v2(database.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+  SqliteDatabase db(raw);
+  if (opened != SQLITE_OK) return rows;
+  sqlite3_stmt* query = nullptr;
+  sqlite3_prepare_v2(
+      db.get(), "SELECT printf('%s|%s|%s|%s', CPU_PERC, MEM_PERC, APPLICATION, DATE) FROM PROCSDATA ORDER BY rowid", -1,
+      &query, nullptr);
+  SqliteStatement statement(query);
+  while (statement && sqlite3_step(statement.get()) == SQLITE_ROW) {
+    rows.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0)));
+  }
+  return rows;
+}
+
+// 2026-12-04 21:05:03 in the system time zone.
+const auto kFirstSample = [] {
+  std::tm parts{};
+  ::strptime("2026-12-04 21:05:03", "%Y-%m-%d %H:%M:%S", &parts);
+  parts.tm_isdst = -1;
+  return std::chrono::system_clock::from_time_t(std::mktime(&parts));
+}();
+
+// A registered installation whose hardware profile names the model, so that
+// the day log of process reports has its directory.
+void prepare(const Sandbox& sandbox) {
+  sandbox.writeBuildDate();
+  sandbox.writeSettings(4711);
+  sandbox.replayProfilerFrom(fixture("macos/mac-a"));
+}
+
+class ProcessStore : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    prepare(sandbox_);
+    inProcess_.emplace(sandbox_);
+    DateTime::setNowForTesting(kFirstSample);
+  }
+  static void sample() {
+    CollectProcessesData sampler;
+    sampler.CollectTopCpunMemProcs();
+  }
+  std::vector<std::string> rows() const { return storedRows(CollectProcessesData::databasePath()); }
+
+  Sandbox sandbox_;
+  std::optional<SandboxInProcess> inProcess_;  // undone before the sandbox goes
+};
+
+TEST_F(ProcessStore, ABusyMachineSampleStoresFortyRowsUnderOneDateAndASecondOneFortyMore) {
+  replayBusyMachine(sandbox_);
+  sample();
+  // The processor ranking, then the memory ranking; a path with a blank is cut there.
+  std::string stored;
+  for (const std::string& row : rows()) stored += row + "\n";
+  EXPECT_EQ(stored, readFile(procmonFixture("store_after_busy_sample.txt")));
+  EXPECT_FALSE(FileSystem::exists(RunFolder::path() + "/ProcInfo"));
+
+  DateTime::setNowForTesting(kFirstSample + std::chrono::seconds(1));
+  sample();
+  std::multiset<std::string> dates;
+  for (const auto& row : rows()) dates.insert(row.substr(row.rfind('|') + 1));
+  EXPECT_EQ(dates.size(), 80u);
+  EXPECT_EQ(dates.count("12/04/2026 21:05:03"), 40u);
+  EXPECT_EQ(dates.count("12/04/2026 21:05:04"), 40u);
+}
+
+// Ten samples at once, past the run lock (as after a take-over): each waits
+// for the others' transaction, and no row is lost.
+TEST_F(ProcessStore, TenSamplesAtOnceStoreFourHundredRows) {
+  replayBusyMachine(sandbox_);
+  std::vector<pid_t> samplers;
+  for (int i = 0; i < 10; ++i) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      sample();  // each in a folder of its own
+      ::_exit(0);
+    }
+    samplers.push_back(pid);
+  }
+  for (const pid_t pid : samplers) ::waitpid(pid, nullptr, 0);
+  EXPECT_EQ(rows().size(), 400u);
+}
+
+TEST_F(ProcessStore, ASmallMachineStoresTheHeadingLineWhichThenLeadsBothRankings) {
+  replayPs(sandbox_, "ps_small_");
+  sample();
+  // With fewer than twenty processes `tail` keeps the heading line of each listing.
+  const auto stored = rows();
+  ASSERT_EQ(stored.size(), 12u);
+  EXPECT_EQ(stored[0], "%CPU|%MEM|COMMAND|12/04/2026 21:05:03");
+  EXPECT_EQ(stored[6], "%CPU|%MEM|COMMAND|12/04/2026 21:05:03");
+
+  // The report ninety seconds later: text sorts above numbers, so the headings come first.
+  DateTime::setNowForTesting(kFirstSample + std::chrono::seconds(90));
+  CollectProcessesData report;
+  report.RetTopCpunMemPrsfrDB();
+  std::string expected = readFile(procmonFixture("report_small_machine.xml"));
+  std::erase(expected, '\n');
+  EXPECT_EQ(report.CreateProcXMLTree().XMLString(), expected);
+}
+
+// A store without the sample table, read by the report alone: the report has
+// no process, and its span starts at the report job's own start time. The
+// stores it cannot open or that are not SQLite are shown by the "-ProcSave" runs.
+TEST_F(ProcessStore, AStoreWithoutTheSampleTableGivesAReportWithoutProcesses) {
+  {
+    sqlite3* raw = nullptr;
+    sqlite3_open(CollectProcessesData::databasePath().c_str(), &raw);
+    SqliteDatabase db(raw);
+    sqlite3_exec(db.get(), "CREATE TABLE OTHER (A TEXT); INSERT INTO OTHER VALUES ('x')", nullptr, nullptr, nullptr);
+  }
+  CollectProcessesData report;
+  report.RetTopCpunMemPrsfrDB();
+  DateTime::setNowForTesting(kFirstSample + std::chrono::seconds(90));
+  EXPECT_EQ(report.CreateProcXMLTree().XMLString(),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?><wpmacpradatahr><regid>4711</regid>"
+            "<ftime>12/04/2026 21:05:03</ftime><ttime>12/04/2026 21:06:33</ttime></wpmacpradatahr>");
+}
+
+using Lines = std::vector<std::string>;
+
+// The children of a process report, one a line: "regid=4711", "ftime=…", and
+// each "prs" as "<cpu> <mem> <name>".
+Lines reportChildren(const std::string& text) {
+  Lines children;
+  pugi::xml_document doc;
+  doc.load_string(text.c_str());
+  for (const pugi::xml_node child : doc.child("wpmacpradatahr").children()) {
+    const std::string name = child.name();
+    children.push_back(name != "prs" ? name + "=" + child.child_value()
+                                     : std::string(child.attribute("cpu").value()) + " " +
+                                           child.attribute("mem").value() + " " + child.attribute("name").value());
+  }
+  return children;
+}
+
+class ProcessReportRun : public ::testing::Test {
+ protected:
+  void SetUp() override { prepare(sandbox_); }
+  static std::string database(const Sandbox& sandbox) { return sandbox.root() + std::string(Paths::kProcsDatabase); }
+
+  // The text of the one process report in the data-post folder.
+  static std::string onlyReport(const Sandbox& sandbox) {
+    Lines names;
+    for (const auto& name : sandbox.listDir("datapost")) {
+      if (name.starts_with("wpmacpradatahr_")) names.push_back(name);
+    }
+    EXPECT_THAT(names, ::testing::ElementsAre(::testing::MatchesRegex("wpmacpradatahr_4711_[0-9]{14}")));
+    return names.empty() ? "" : readFile(sandbox.path("datapost/" + names.front()));
+  }
+
+  Sandbox sandbox_;
+};
+
+TEST_F(ProcessReportRun, CollectThenSaveReportsBothSamplesAndEmptiesTheStore) {
+  BRIM_REQUIRE_ROOT();
+  replayBusyMachine(sandbox_);
+
+  ASSERT_EQ(sandbox_.run({"-ProcCollect"}).exitStatus, 0);
+  const auto firstSample = storedRows(database(sandbox_));
+  ASSERT_EQ(firstSample.size(), 40u);
+  const std::string firstSampleTime = firstSample.front().substr(firstSample.front().rfind('|') + 1);
+
+  const RunResult save = sandbox_.run({"-ProcSave"});
+  EXPECT_EQ(save.exitStatus, 0) << save.output;
+  const std::string report = onlyReport(sandbox_);
+  const Lines children = reportChildren(report);
+  ASSERT_EQ(children.size(), 43u) << report;
+  EXPECT_EQ(Lines(children.begin(), children.begin() + 2), (Lines{"regid=4711", "ftime=" + firstSampleTime}));
+  EXPECT_THAT(children[2], ::testing::MatchesRegex("ttime=[0-9]{2}/[0-9]{2}/[0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}"));
+
+  // 80 rows: the stored sample and the report job's own, so every entry stands at least twice.
+  const Lines byProcessor = {"54.80 0.00 [cc1plus]", "54.80 0.00 [cc1plus]", "53.50 0.60 cc1plus", "53.50 0.60 cc1plus",
+                             "53.10 0.60 cc1plus",   "53.10 0.60 cc1plus",   "50.00 0.00 as",      "50.00 0.00 as",
+                             "47.30 0.30 cc1plus",   "47.30 0.30 cc1plus",   "47.10 0.50 cc1plus", "47.10 0.50 cc1plus",
+                             "46.80 0.50 cc1plus",   "46.80 0.50 cc1plus",   "46.70 0.30 cc1plus", "46.70 0.30 cc1plus",
+                             "9.70 1.80 Data",       "9.70 1.80 Data",       "9.70 1.80 Data",     "9.70 1.80 Data"};
+  EXPECT_EQ(Lines(children.begin() + 3, children.begin() + 23), byProcessor);
+
+  // Rows of equal memory share come in the database's order; only the last four
+  // places are drawn from the many processes without a memory share.
+  Lines memoryShares;
+  for (auto entry = children.begin() + 23; entry != children.end(); ++entry) {
+    const size_t share = entry->find(' ') + 1;
+    memoryShares.push_back(entry->substr(share, entry->find(' ', share) - share));
+  }
+  EXPECT_EQ(memoryShares, (Lines{"1.80", "1.80", "1.80", "1.80", "0.60", "0.60", "0.60", "0.60", "0.50", "0.50",
+                                 "0.50", "0.50", "0.30", "0.30", "0.30", "0.30", "0.00", "0.00", "0.00", "0.00"}));
+  EXPECT_THAT(Lines(children.begin() + 23, children.begin() + 39),
+              ::testing::UnorderedElementsAre("9.70 1.80 Data", "9.70 1.80 Data", "9.70 1.80 Data", "9.70 1.80 Data",
+                                              "53.50 0.60 cc1plus", "53.50 0.60 cc1plus", "53.10 0.60 cc1plus",
+                                              "53.10 0.60 cc1plus", "47.10 0.50 cc1plus", "47.10 0.50 cc1plus",
+                                              "46.80 0.50 cc1plus", "46.80 0.50 cc1plus", "47.30 0.30 cc1plus",
+                                              "47.30 0.30 cc1plus", "46.70 0.30 cc1plus", "46.70 0.30 cc1plus"));
+
+  // The same text is appended to the day's log of reports.
+  Lines logs;
+  for (const auto& entry : fs::recursive_directory_iterator(sandbox_.path("data/MacBook Pro"))) {
+    if (entry.is_regular_file()) logs.push_back(fs::relative(entry.path(), sandbox_.path("data/MacBook Pro")));
+  }
+  EXPECT_THAT(logs, ::testing::ElementsAre(::testing::MatchesRegex("[0-9]{6}/PRS/PRS_[0-9]{8}\\.log")));
+  if (!logs.empty()) {
+    EXPECT_EQ(readFile(sandbox_.path("data/MacBook Pro/" + logs.front())), report + "\n");
+  }
+
+  EXPECT_FALSE(fs::exists(database(sandbox_)));
+  ASSERT_EQ(sandbox_.run({"-ProcCollect"}).exitStatus, 0);
+  EXPECT_EQ(storedRows(database(sandbox_)).size(), 40u);
+}
+
+// A store the report cannot read: the report has no process, its span starts
+// at the report job's own start time, and a store that stays behind is said so
+// by every report run. (A store without the sample table gets one from the
+// job's own sample; the report alone is shown in process.)
+TEST_F(ProcessReportRun, SaveWithAStoreItCannotUseStillWritesAReport) {
+  BRIM_REQUIRE_ROOT();
+  const struct {
+    const char* situation;
+    void (*make)(const std::string& databasePath);
+    const char* logged;
+  } stores[] = {
+      {"not SQLite at all", [](const std::string& path) { writeFile(path, readFile(procmonFixture("ps_by_mem.txt"))); },
+       ""},
+      {"that cannot be opened", [](const std::string& path) { fs::create_directories(path); }, "cannot remove "},
+      {"a link to a store elsewhere",
+       [](const std::string& path) {
+         fs::copy_file(procmonFixture("ps_by_cpu.txt"), path + ".elsewhere");
+         fs::create_symlink(path + ".elsewhere", path);
+       },
+       "refused "},
+  };
+  for (const auto& store : stores) {
+    SCOPED_TRACE(store.situation);
+    Sandbox sandbox;
+    prepare(sandbox);
+    replayBusyMachine(sandbox);
+    store.make(database(sandbox));
+
+    const RunResult save = sandbox.run({"-ProcSave"});
+    EXPECT_EQ(save.exitStatus, 0) << save.output;
+    // The time stamp the report job's own sampler took, from its log line.
+    std::smatch started;
+    std::regex_search(save.output, started, std::regex("-\\[CollectProcessesData init\\]:datestring:([^\n]*)"));
+    EXPECT_THAT(reportChildren(onlyReport(sandbox)),
+                ::testing::ElementsAre("regid=4711", "ftime=" + started[1].str(), ::testing::StartsWith("ttime=")));
+    EXPECT_THAT(save.output, ::testing::HasSubstr(store.logged + database(sandbox)));
+    if (fs::exists(database(sandbox) + ".elsewhere")) {
+      EXPECT_EQ(readFile(database(sandbox) + ".elsewhere"), readFile(procmonFixture("ps_by_cpu.txt")));
+    }
+  }
+}
+
+TEST_F(ProcessReportRun, SaveOnThisMachinesOwnPsNamesItsProcesses) {
+  BRIM_REQUIRE_ROOT();
+  const RunResult save = sandbox_.run({"-ProcSave"});
+  EXPECT_EQ(save.exitStatus, 0) << save.output;
+  const std::string report = onlyReport(sandbox_);
+  const Lines children = reportChildren(report);
+  ASSERT_GT(children.size(), 3u) << report;
+
+  // The command names of this machine's processes.
+  std::istringstream listing(runShell("ps -eo comm=").output);
+  const std::set<std::string> running{std::istream_iterator<std::string>(listing), {}};
+  size_t named = 0;
+  for (auto entry = children.begin() + 3; entry != children.end(); ++entry) {
+    EXPECT_THAT(*entry, ::testing::MatchesRegex("[0-9]+\\.[0-9]{2} [0-9]+\\.[0-9]{2} .+"));
+    if (running.count(entry->substr(entry->find(' ', entry->find(' ') + 1) + 1))) ++named;
+  }
+  // Short-lived commands may be gone by now; the machine's long-running processes are not.
+  EXPECT_GT(named, 0u) << report;
+}
+
+}  // namespace
+}  // namespace brim::test

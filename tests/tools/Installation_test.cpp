@@ -1,0 +1,165 @@
+// Installing and registering the agent: `cmake --install` lays out the agent's
+// directory, and a second install keeps the agent's settings, which the
+// registration tool has written into meanwhile; the registration stand-in
+// gives a stable id per machine, written into the settings file without
+// disturbing what the agent's other components keep there.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <tuple>
+
+#include "Registration.h"
+#include "platform/Plist.h"
+#include "support/Sandbox.h"
+
+namespace brim::test {
+namespace {
+namespace fs = std::filesystem;
+
+// A sandbox serves as the install's destination, as a machine tree of its own
+// and as the agent's installation.
+class Installation : public ::testing::Test {
+ protected:
+  int install() const {
+    const std::string buildDir = fs::path(BRIM_BIN_DIR).parent_path().string();
+    return std::system(("DESTDIR='" + destdir.string() + "' cmake --install '" + buildDir + "' >/dev/null").c_str());
+  }
+  std::string agent(const std::string& relative) const {
+    return (destdir / "opt/local/share/brimvault_mac" / relative).string();
+  }
+  std::string at(const std::string& relative) const { return sandbox.root() + "/" + relative; }
+  std::optional<int64_t> idOfThisTree() const { return registration::registrationId(sandbox.root()); }
+  int64_t positiveIdOfThisTree() const {
+    const auto id = idOfThisTree();
+    EXPECT_GT(id.value_or(0), 0);
+    return id.value_or(0);
+  }
+  Sandbox sandbox;
+  const fs::path destdir = sandbox.root() + "/destdir";
+};
+
+// A second install keeps the settings, which the registration tool has written into meanwhile.
+TEST_F(Installation, LaysOutTheAgentDirectoryAndAReinstallKeepsItsSettings) {
+  ASSERT_EQ(install(), 0);
+  for (const char* program : {"bin/brim_asset", "bin/brim_register", "bin/system_profiler"}) {
+    const fs::path file = agent(program);
+    EXPECT_TRUE(fs::is_regular_file(file) &&
+                (fs::status(file).permissions() & fs::perms::owner_exec) != fs::perms::none)
+        << program;
+  }
+  for (const char* dir : {"temp", "log", "data", "datapost"}) EXPECT_TRUE(fs::is_directory(agent(dir))) << dir;
+  EXPECT_FALSE(readFile(agent("log/build_date")).empty());
+  EXPECT_TRUE(fs::exists(destdir / "usr/local/bin/system_profiler"));
+
+  Plist settings = readPlistFile(agent("config/settings.plist"));
+  plist_t folders = plistDictItem(settings.get(), "macfolders");
+  EXPECT_EQ(plistString(plistDictItem(folders, "agentinstallpathabsolute")), "/opt/local/share/brimvault_mac");
+  for (const auto& [key, value] : {std::pair{"executabledirrelative", "bin"},
+                                   {"tempdirrelative", "temp"},
+                                   {"logdirrelative", "log"},
+                                   {"datadirrelative", "data"},
+                                   {"datapostdirrelative", "datapost"},
+                                   {"configdirrelative", "config"}})
+    EXPECT_EQ(plistString(plistDictItem(folders, key)), value) << key;
+  plist_t regId = plistDictItem(plistDictItem(settings.get(), "machineinfo"), "dcregid");
+  ASSERT_NE(regId, nullptr);
+  EXPECT_EQ(plist_get_node_type(regId), PLIST_UINT);
+  EXPECT_EQ(plistInteger(regId), 0);
+
+  Plist webPosts = readPlistFile(agent("config/webposts.plist"));
+  ASSERT_TRUE(webPosts);
+  EXPECT_EQ(plist_get_node_type(webPosts.get()), PLIST_DICT);
+  EXPECT_EQ(plist_dict_get_size(webPosts.get()), 0u);
+
+  // Each job's unit runs the installed tool with its option, and gives up on
+  // it only well after the time limits of all its commands have run out.
+  const fs::path units = destdir / "usr/local/lib/systemd/system";
+  for (const auto& [job, command, timeout] : {std::tuple{"inventory", "brim_asset\n", "4h"},
+                                              {"software", "brim_asset -software\n", "90min"},
+                                              {"proccollect", "brim_asset -ProcCollect\n", "30min"},
+                                              {"procsave", "brim_asset -ProcSave\n", "30min"},
+                                              {"smartstatus", "brim_asset -smartstatus\n", "45min"},
+                                              {"macname", "brim_asset -macName\n", "90min"}}) {
+    const std::string service = readFile((units / ("brim-asset-" + std::string(job) + ".service")).string());
+    EXPECT_NE(service.find("ExecStart=/opt/local/share/brimvault_mac/bin/" + std::string(command)), std::string::npos)
+        << job;
+    EXPECT_NE(service.find("\nTimeoutStartSec=" + std::string(timeout) + "\n"), std::string::npos) << job;
+    EXPECT_TRUE(fs::exists(units / ("brim-asset-" + std::string(job) + ".timer"))) << job;
+  }
+
+  std::string registered = readFile(agent("config/settings.plist"));
+  registered.replace(registered.find("<integer>0</integer>"), 20, "<integer>4711</integer>");
+  writeFile(agent("config/settings.plist"), registered);
+  writeFile(agent("config/webposts.plist"), "<plist><dict><key>x</key><dict/></dict></plist>\n");
+  ASSERT_EQ(install(), 0);
+  EXPECT_EQ(readFile(agent("config/settings.plist")), registered);
+  EXPECT_EQ(readFile(agent("config/webposts.plist")), "<plist><dict><key>x</key><dict/></dict></plist>\n");
+}
+
+// The id comes from the machine id (or D-Bus's copy of it) and is the same on
+// every run; without one, from the host name and the first real MAC address.
+TEST_F(Installation, TheRegistrationIdIsStableAndFollowsTheMachineIdElseHostNameAndMacAddress) {
+  EXPECT_FALSE(idOfThisTree());
+  writeFile(at("proc/sys/kernel/hostname"), "laptop.example.lan\n");
+  writeFile(at("sys/class/net/lo/address"), "00:00:00:00:00:00\n");
+  writeFile(at("sys/class/net/wlp2s0/address"), "f8:34:41:01:02:03\n");
+  const int64_t fromHost = positiveIdOfThisTree();
+  writeFile(at("sys/class/net/wlp2s0/address"), "f8:34:41:01:02:04\n");
+  EXPECT_NE(idOfThisTree(), fromHost);
+  EXPECT_EQ(registration::hostName(sandbox.root()), "laptop");
+
+  writeFile(at("var/lib/dbus/machine-id"), "5c1f0e9a7b3d4e2f8a6b0c1d2e3f4a5b\n");
+  const int64_t id = positiveIdOfThisTree();
+  writeFile(at("etc/machine-id"), "5c1f0e9a7b3d4e2f8a6b0c1d2e3f4a5b\n");
+  EXPECT_EQ(idOfThisTree(), id);
+  writeFile(at("etc/machine-id"), "00000000000000000000000000000001\n");
+  EXPECT_NE(idOfThisTree(), id);
+}
+
+// Id and name go into "machineinfo" and everything else stays; a registered
+// machine and files it cannot read are left alone.
+TEST_F(Installation, RegistrationWritesIdAndNameIntoMachineInfoOnlyOfAnUnregisteredMachine) {
+  const std::string settings = sandbox.path("config/settings.plist");
+  const std::string registered = readFile(fixture("tools/registered_settings.plist"));
+  writeFile(settings, readFile(fixture("tools/unregistered_settings.plist")));
+  EXPECT_EQ(registration::registerMachine(settings, 6266218503289787322, "vm"), registration::Outcome::Registered);
+  EXPECT_EQ(readFile(settings), registered);
+  EXPECT_EQ(sandbox.listDir("config"), std::vector<std::string>{"settings.plist"});  // no temporary left
+  EXPECT_EQ(registration::registerMachine(settings, 99, "vm"), registration::Outcome::AlreadyRegistered);
+  EXPECT_EQ(readFile(settings), registered);
+
+  for (const std::string broken :
+       {"not a property list", "<plist version=\"1.0\"><array/></plist>\n",
+        "<plist version=\"1.0\"><dict><key>machineinfo</key><string>x</string></dict></plist>\n"}) {
+    writeFile(settings, broken);
+    EXPECT_EQ(registration::registerMachine(settings, 99, "vm"), registration::Outcome::Failed) << broken;
+    EXPECT_EQ(readFile(settings), broken);
+  }
+  fs::remove(settings);
+  EXPECT_EQ(registration::registerMachine(settings, 99, "vm"), registration::Outcome::Failed);
+  EXPECT_FALSE(fs::exists(settings));
+}
+
+TEST_F(Installation, AnUnregisteredSandboxRunRegistersThroughTheStandInAndGoesOn) {
+  BRIM_REQUIRE_ROOT();
+  sandbox.writeSettings(0);
+  sandbox.writeBuildDate();
+  fs::copy_file(std::string(BRIM_BIN_DIR) + "/brim_register", sandbox.path("bin/brim_register"));
+  const auto id = registration::registrationId("/");
+  ASSERT_TRUE(id);
+
+  const RunResult result = sandbox.run({"-PerfCollect"});
+  EXPECT_EQ(result.exitStatus, 0);
+  EXPECT_NE(result.output.find("int main(int, const char **):current regid=" + std::to_string(*id) + "\n"),
+            std::string::npos)
+      << result.output;
+  Plist settings = readPlistFile(sandbox.path("config/settings.plist"));
+  plist_t machineInfo = plistDictItem(settings.get(), "machineinfo");
+  EXPECT_EQ(plistInteger(plistDictItem(machineInfo, "dcregid")), *id);
+  EXPECT_EQ(plistString(plistDictItem(machineInfo, "machinename")), registration::hostName("/"));
+  EXPECT_TRUE(plistString(plistDictItem(plistDictItem(settings.get(), "macfolders"), "agentinstallpathabsolute")));
+}
+
+}  // namespace
+}  // namespace brim::test
