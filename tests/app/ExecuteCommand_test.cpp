@@ -1,10 +1,15 @@
+// The shell command runner and what reads its work files and stamps its
+// documents: commands, their output, work files and dates.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 #include <vector>
 
 #include "platform/CustomLogger.h"
+#include "platform/DateTime.h"
+#include "platform/FileOperations.h"
 #include "platform/ReadNSPipe.h"
 #include "platform/ShellCommand.h"
 #include "support/Sandbox.h"
@@ -14,7 +19,9 @@ namespace brim::test {
 namespace {
 
 using ::testing::Contains;
+using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::IsEmpty;
 using ::testing::Not;
 
 class ExecuteCommandTest : public ::testing::Test {
@@ -22,10 +29,12 @@ class ExecuteCommandTest : public ::testing::Test {
   ExecuteCommandTest() {
     sandbox.writeBuildDate();
     sandbox.writeSettings(4711);
+    files.dataStorageDir = sandbox.path("temp");
   }
   ~ExecuteCommandTest() override { ShellCommand::setLimits(std::nullopt); }
   Sandbox sandbox;
   SandboxRoot root{sandbox};
+  FileOperations files;
 };
 
 // Standard output, trimmed, is the result; standard error (the shell's own
@@ -95,6 +104,58 @@ TEST_F(ExecuteCommandTest, ReadErrorEndsTheReadingWithWhatWasRead) {
   EXPECT_EQ(reader.readAvailableDataFromFileHandle(-1), "");
   EXPECT_EQ(reader.outputString, "");
   EXPECT_THAT(loggedMessages(), Contains("+[ReadNSPipe availableDataOrError:]:Exception:read: Bad file descriptor"));
+}
+
+TEST_F(ExecuteCommandTest, WorkFileYieldsItsNonEmptyLinesEachLoggedAMissingOneNothing) {
+  writeFile(sandbox.path("temp/autodelete_ps.txt"),
+            "  PID  %CPU COMM\n\n  101  12.5 /usr/sbin/syslogd\n\n\n  202   3.0 /Applications/Safari.app\n");
+  EXPECT_THAT(files.getDataFromFileWithName("autodelete_ps.txt"),
+              ElementsAre("  PID  %CPU COMM", "  101  12.5 /usr/sbin/syslogd", "  202   3.0 /Applications/Safari.app"));
+  // A missing file: its name logged, nothing else.
+  EXPECT_THAT(files.getDataFromFileWithName("autodelete_gone.txt"), IsEmpty());
+  const std::string sig = "-[FileOperations getDataFromFileWithName:]:";
+  EXPECT_THAT(loggedMessages(),
+              ElementsAre(sig + "fullFileName=" + sandbox.path("temp/autodelete_ps.txt"), sig + "  PID  %CPU COMM",
+                          sig + "  101  12.5 /usr/sbin/syslogd", sig + "  202   3.0 /Applications/Safari.app",
+                          sig + "fullFileName=" + sandbox.path("temp/autodelete_gone.txt")));
+}
+
+TEST_F(ExecuteCommandTest, EncodingIsDetectedFromTheContent) {
+  const std::tuple<const char*, std::string, std::vector<std::string>> cases[] = {
+      {"UTF-8", "Caf\xC3\xA9\n\xE2\x82\xAC 5\n", {"Caf\xC3\xA9", "\xE2\x82\xAC 5"}},
+      {"UTF-8 with byte-order mark", "\xEF\xBB\xBFone\ntwo", {"one", "two"}},
+      {"Latin-1", "Caf\xE9\nna\xEFve\n", {"Caf\xC3\xA9", "na\xC3\xAFve"}},
+      {"UTF-16 with byte-order mark",
+       std::string("\xFF\xFEh\0\n\0\n\0\x3D\xD8\x00\xDE", 12),
+       {"h", "\xF0\x9F\x98\x80"}},
+  };
+  for (const auto& [what, bytes, lines] : cases) {
+    writeFile(sandbox.path("temp/work.txt"), bytes);
+    EXPECT_EQ(files.getDataFromFileWithName("work.txt"), lines) << what;
+  }
+}
+
+// 4 December 2026, 20:05:03 UTC: 21:05:03 in Berlin.
+constexpr DateTime::TimePoint kDecember{std::chrono::seconds(1796414703)};
+// 1 July 2026, 06:07:08 UTC: 08:07:08 in Berlin, summer time.
+constexpr DateTime::TimePoint kJuly{std::chrono::seconds(1782886028)};
+
+TEST(DateTimeTest, PatternsOfTheDocumentsInTheSystemTimeZone) {
+  TimeZone zone("Europe/Berlin");
+  // The log's own stamp in December ("12/4/26, 9:05:03 PM") is shown by the log's tests.
+  const std::tuple<DateTime::TimePoint, const char*, const char*> cases[] = {
+      {kDecember, "MM-dd-yyyy HH:mm:ss", "12-04-2026 21:05:03"},
+      {kDecember, "MM/dd/yyyy HH:mm:ss", "12/04/2026 21:05:03"},
+      {kDecember, "yyyyMMddHHmmss", "20261204210503"},
+      {kDecember, "yyyyMMdd", "20261204"},
+      {kDecember, "MMyyyy", "122026"},
+      {kJuly, "MM-dd-yyyy HH:mm:ss", "07-01-2026 08:07:08"},
+      {kJuly, "M/d/yy, h:mm:ss a", "7/1/26, 8:07:08 AM"},
+      {kDecember, "'day' dd 'at' HH 'o''clock'", "day 04 at 21 o'clock"},
+  };
+  for (const auto& [date, pattern, expected] : cases)
+    EXPECT_EQ(DateTime::dateStringOf(date, pattern), expected) << pattern;
+  EXPECT_EQ(DateTime::dateInLocalTimeFor(kDecember), "2026-12-04 21:05:03");
 }
 
 }  // namespace

@@ -39,12 +39,6 @@ std::optional<Envelope> splitEnvelope(const std::string& result) {
   return Envelope{result.substr(2, open - 2), result.substr(open + 9, close - open - 9), result.substr(close + 3)};
 }
 
-// compressChilkat, its result cut into pieces; absent when either fails.
-std::optional<Envelope> compressed(const std::string& document) {
-  const auto result = CompressChilkat().compressChilkat(document);
-  return result ? splitEnvelope(*result) : std::nullopt;
-}
-
 std::vector<std::string> linesOf(const std::string& text) {
   std::vector<std::string> lines;
   size_t at = 0;
@@ -62,61 +56,73 @@ std::string textForm(const std::string& xml) {
 
 // Ordinary text trimmed, the five entities escaped (but "&#" and a digit or
 // "x" in attributes), CDATA kept, empty elements closed, "standalone" last.
-TEST(EnvelopeDocumentText, TrimmingEscapingAndEmptyElements) {
-  EXPECT_EQ(textForm(readFile(kFixtures + "escaping.xml")), readFile(kFixtures + "escaping.envelope.txt"));
-}
-
-TEST(EnvelopeDocumentText, ShortDocuments) {
-  const std::pair<const char*, const char*> cases[] = {
-      // Without declaration the text opens with a line end.
+// Without declaration the text opens with a line end. Pieces of CDATA that
+// spell out "]]>" between them cannot go into one section as they are: the
+// markers are dropped.
+TEST(EnvelopeDocumentText, TrimmingEscapingEmptyElementsAndCDATA) {
+  const std::pair<std::string, std::string> cases[] = {
+      {readFile(kFixtures + "escaping.xml"), readFile(kFixtures + "escaping.envelope.txt")},
       {"<a><b/></a>", "\r\n<a>\r\n    <b />\r\n</a>\r\n"},
-      // Pieces of CDATA that spell out "]]>" between them cannot go into one
-      // section as they are: the markers are dropped.
       {"<a><![CDATA[x]]]]><![CDATA[>y]]></a>", "\r\n<a><![CDATA[xy]]></a>\r\n"},
       {"<a><![CDATA[]]]]><![CDATA[]]]]><![CDATA[>>>]]></a>", "\r\n<a><![CDATA[>]]></a>\r\n"},
   };
   for (const auto& [xml, text] : cases) EXPECT_EQ(textForm(xml), text);
 }
 
-TEST(CompressChilkat, AssetDocumentInflatesBackToItsTextFormByteForByte) {
-  const std::string document = readFile(kAssetFixture);
-  ASSERT_FALSE(document.empty());
-  // A line end, the root's start tag (no declaration), the CDATA section, the end tag and a line end.
-  const auto envelope = compressed(document);
-  ASSERT_TRUE(envelope.has_value());
-  EXPECT_EQ(envelope->startTag, "<wpmacasstinfo>");
-  EXPECT_EQ(envelope->endTag, "</wpmacasstinfo>\r\n");
+// A line end, the root's start tag (no declaration), Base64 lines of exactly
+// 76 characters (the last one shorter) in a CDATA section, the end tag and a
+// line end; the server inflates it to the document's text form byte for byte,
+// and decompressing gives that text back under the declaration the output
+// form always writes. The machine-details and SMART-status reports are posted
+// in the same envelope, with their own root and its attributes. Each step is
+// logged, in order.
+TEST(CompressChilkat, DocumentsInflateBackToTheirTextFormByteForByte) {
+  struct Case {
+    std::string document, startTag, endTag, textForm;
+  };
+  const Case cases[] = {
+      {readFile(kAssetFixture), "<wpmacasstinfo>", "</wpmacasstinfo>\r\n", readFile(kAssetTextForm)},
+      {"<?xml version=\"1.0\" encoding=\"UTF-8\"?><wpmacupdsysdtl ver=\"2\"><regid>4711</regid>"
+       "<macname><![CDATA[Build Mac <mini>]]></macname><ipaddr>192.168.1.20</ipaddr></wpmacupdsysdtl>",
+       "<wpmacupdsysdtl ver=\"2\">", "</wpmacupdsysdtl>\r\n",
+       "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n<wpmacupdsysdtl ver=\"2\">\r\n    <regid>4711</regid>\r\n"
+       "    <macname><![CDATA[Build Mac <mini>]]></macname>\r\n    <ipaddr>192.168.1.20</ipaddr>\r\n"
+       "</wpmacupdsysdtl>\r\n"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_FALSE(c.document.empty() || c.textForm.empty());
+    CompressChilkat compressor;
+    testing::internal::CaptureStdout();
+    const auto result = compressor.compressChilkat(c.document);
+    const std::string logged = testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(result.has_value());
+    const auto envelope = splitEnvelope(*result);
+    ASSERT_TRUE(envelope.has_value());
+    EXPECT_EQ(envelope->startTag, c.startTag);
+    EXPECT_EQ(envelope->endTag, c.endTag);
+    const auto lines = linesOf(envelope->base64);
+    ASSERT_GE(lines.size(), 2u);
+    for (size_t i = 0; i + 1 < lines.size(); ++i) EXPECT_EQ(lines[i].size(), 76u) << "line " << i;
+    EXPECT_GT(lines.back().size(), 0u);
+    EXPECT_LT(lines.back().size(), 76u);
+    EXPECT_EQ(inflateLikeTheServer(envelope->base64), c.textForm);
+    EXPECT_EQ(textForm(c.document), c.textForm);
 
-  // Base64 lines of exactly 76 characters, the last one shorter, and nothing else.
-  const auto lines = linesOf(envelope->base64);
-  ASSERT_GE(lines.size(), 2u);
-  for (size_t i = 0; i + 1 < lines.size(); ++i) EXPECT_EQ(lines[i].size(), 76u) << "line " << i;
-  EXPECT_GT(lines.back().size(), 0u);
-  EXPECT_LT(lines.back().size(), 76u);
+    const std::string restored =
+        "<?xml version=\"1.0\" encoding=\"utf-8\" ?>" + c.textForm.substr(c.textForm.find("?>") + 2);
+    EXPECT_EQ(compressor.deCompressChilkat(*result), restored);
+    EXPECT_EQ(compressor.deCompressUnzipContent(*result), restored);
+    EXPECT_TRUE(compressor.compresser().errorLog().empty());
 
-  const std::string expected = readFile(kAssetTextForm);
-  ASSERT_FALSE(expected.empty());
-  EXPECT_EQ(inflateLikeTheServer(envelope->base64), expected);
-  EXPECT_EQ(textForm(document), expected);
-}
-
-// The machine-details and SMART-status reports are posted compressed as well:
-// their envelope has the same shape, with their own root and its attributes.
-TEST(CompressChilkat, OtherRootsGiveTheSameEnvelopeShape) {
-  const std::string report =
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><wpmacupdsysdtl ver=\"2\"><regid>4711</regid>"
-      "<macname><![CDATA[Build Mac <mini>]]></macname><ipaddr>192.168.1.20</ipaddr></wpmacupdsysdtl>";
-  const auto envelope = compressed(report);
-  ASSERT_TRUE(envelope.has_value());
-  EXPECT_EQ(envelope->startTag, "<wpmacupdsysdtl ver=\"2\">");
-  EXPECT_EQ(envelope->endTag, "</wpmacupdsysdtl>\r\n");
-  EXPECT_EQ(inflateLikeTheServer(envelope->base64),
-            "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n"
-            "<wpmacupdsysdtl ver=\"2\">\r\n"
-            "    <regid>4711</regid>\r\n"
-            "    <macname><![CDATA[Build Mac <mini>]]></macname>\r\n"
-            "    <ipaddr>192.168.1.20</ipaddr>\r\n"
-            "</wpmacupdsysdtl>\r\n");
+    const std::string sig = "-[CompressChilkat compressChilkat:]:";
+    size_t at = 0;
+    for (const std::string& line : {sig + "Compressed Data", sig + "plain string " + c.document, sig + "range found",
+                                    sig + "Result=" + *result, sig + "Compressed Data"}) {
+      const size_t found = logged.find(line, at);
+      ASSERT_NE(found, std::string::npos) << line;
+      at = found + line.size();
+    }
+  }
 }
 
 // When the deflated bytes fill whole lines (57 bytes make 76 characters), the
@@ -165,22 +171,6 @@ TEST(CompressChilkat, TextThatIsNotOneXmlDocumentGivesNothing) {
   }
 }
 
-TEST(CompressChilkat, LogsTheDocumentAndTheResultInOrder) {
-  CompressChilkat compressor;
-  testing::internal::CaptureStdout();
-  const auto result = compressor.compressChilkat("<wpmacsmartsts><regid>42</regid></wpmacsmartsts>");
-  const std::string logged = testing::internal::GetCapturedStdout();
-  ASSERT_TRUE(result.has_value());
-  const std::string sig = "-[CompressChilkat compressChilkat:]:";
-  size_t at = 0;
-  for (const std::string& line : {sig + "Compressed Data", sig + "plain string <wpmacsmartsts><regid>42</regid>",
-                                  sig + "range found", sig + "Result=" + *result, sig + "Compressed Data"}) {
-    const size_t found = logged.find(line, at);
-    ASSERT_NE(found, std::string::npos) << line << "\n---\n" << logged;
-    at = found + line.size();
-  }
-}
-
 // Depth costs heap, not stack: a document nested far deeper than any report
 // still goes through and comes back whole, indented up to fifty levels.
 TEST(CompressChilkat, DeeplyNestedDocumentGoesThroughAndBack) {
@@ -203,20 +193,6 @@ TEST(CompressChilkat, DeeplyNestedDocumentGoesThroughAndBack) {
   EXPECT_EQ(lines[kDepth], std::string(4 * 50, ' ') + "<e>x</e>");
   EXPECT_EQ(lines[kDepth + 1], std::string(4 * 50, ' ') + "</e>");
   EXPECT_EQ(lines.back(), "</e>");
-}
-
-TEST(CompressChilkat, DecompressingRestoresTheChildren) {
-  const std::string document = readFile(kAssetFixture);
-  const auto compressed = CompressChilkat().compressChilkat(document);
-  ASSERT_TRUE(compressed.has_value());
-  // The envelope carried no declaration: the restored text gets the one the output form always writes.
-  const std::string textForm = readFile(kAssetTextForm);
-  const std::string expected = "<?xml version=\"1.0\" encoding=\"utf-8\" ?>" + textForm.substr(textForm.find("?>") + 2);
-
-  CompressChilkat compressor;
-  EXPECT_EQ(compressor.deCompressChilkat(*compressed), expected);
-  EXPECT_EQ(compressor.deCompressUnzipContent(*compressed), expected);
-  EXPECT_TRUE(compressor.compresser().errorLog().empty());
 }
 
 TEST(CompressChilkat, DecompressingContentThatDoesNotRestore) {

@@ -5,8 +5,6 @@
 
 #include <functional>
 
-#include "platform/Plist.h"
-
 namespace brim {
 namespace {
 
@@ -19,18 +17,6 @@ std::string outputOf(const std::function<void()>& action) {
   testing::internal::CaptureStdout();
   action();
   return testing::internal::GetCapturedStdout();
-}
-
-// A recorded multi-line application "info" text holding an ampersand.
-std::string recordedApplicationInfo() {
-  const Plist list = readPlistFile(BRIM_TEST_FIXTURES "/macos/mac-a/SPApplicationsDataType.xml");
-  plist_t items = plistDictItem(plist_array_get_item(list.get(), 0), "_items");
-  for (uint32_t i = 0; i < plist_array_get_size(items); ++i) {
-    auto info = plistString(plistDictItem(plist_array_get_item(items, i), "info"));
-    if (info && info->find('&') != std::string::npos) return *info;
-  }
-  ADD_FAILURE() << "no application info with an ampersand in the fixture";
-  return {};
 }
 
 TEST(XMLTreeDocument, OneLineWithEscapedTextAndAttributesInOrder) {
@@ -46,6 +32,8 @@ TEST(XMLTreeDocument, OneLineWithEscapedTextAndAttributesInOrder) {
   EXPECT_EQ(tree.toNSData(), tree.XMLString());
 }
 
+// Text is cleaned; a name XML cannot carry, a repeated attribute or a CDATA
+// value that could not parse back is refused and leaves the tree as it was.
 TEST(XMLTreeDocument, WhatXmlCannotCarryIsReplacedOrRefused) {
   XMLTree tree("r");
   const std::string output = outputOf([&] {
@@ -55,49 +43,44 @@ TEST(XMLTreeDocument, WhatXmlCannotCarryIsReplacedOrRefused) {
     tree.addChildNodeToCurrentNodeWithName("ok", std::nullopt, "bad name", "1");
     tree.addAttributeToCurrentNodeWithName("ID", "1");
     tree.addAttributeToCurrentNodeWithName("ID", "2");
-  });
-  tree.addChildNodeToCurrentNodeWithName("größe", std::string("1"));
-  EXPECT_EQ(tree.XMLString(), document("<r ID=\"1\"><v>a\uFFFDz\uFFFD</v><größe>1</größe></r>"));
-  EXPECT_THAT(output, HasSubstr("-[XMLTree addChildNodeToCurrentNodeWithName:stringValue:]:characters XML cannot "
-                                "carry replaced in the value of v: a\uFFFDz\uFFFD"));
-  EXPECT_THAT(output, HasSubstr("element not added: \"1st\" is not an XML name"));
-  EXPECT_THAT(output, HasSubstr("attribute not added: \"bad name\" is not an XML name"));
-  EXPECT_THAT(output, HasSubstr("addAttributeToCurrentNodeWithName:stringValue:]:attribute ID not added"));
-}
-
-TEST(XMLTreeCDATA, ValuesAreTrimmedAndWrittenUnescaped) {
-  const std::string info = recordedApplicationInfo();
-  XMLTree tree("r");
-  tree.addChildNodeWithCDATAToCurrentNodeWithName("a", std::string("  null \n"));
-  tree.addChildNodeWithCDATAToCurrentNodeWithName("b", std::nullopt);
-  tree.addChildNodeWithCDATAToCurrentNodeWithName("c", std::string("\t x < y & z \r\n"));
-  tree.addChildNodeWithCDATAToCurrentNodeWithName("d", std::string("nullable"));
-  tree.addChildNodeWithCDATAToCurrentNodeWithName("e", std::string("\u2003wide spaces\u00A0"));
-  tree.addChildNodeWithCDATAToCurrentNodeWithName("f",
-                                                  std::string("one\r\ntwo\rthree"));  // as an XML reader hands it on
-  tree.addChildNodeWithCDATAToCurrentNodeWithName("info", info);
-  EXPECT_EQ(tree.XMLString(), document("<r><a><![CDATA[]]></a><b><![CDATA[(null)]]></b><c><![CDATA[x < y & z]]></c>"
-                                       "<d><![CDATA[nullable]]></d><e><![CDATA[wide spaces]]></e>"
-                                       "<f><![CDATA[one\ntwo\nthree]]></f>"
-                                       "<info><![CDATA[" +
-                                       info + "]]></info></r>"));
-}
-
-TEST(XMLTreeCDATA, AFragmentThatCouldNotParseLeavesTheTreeUnchanged) {
-  XMLTree tree("r");
-  tree.addChildNodeToCurrentNodeWithName("keep", std::string("1"));
-  const std::string output = outputOf([&] {
     tree.addChildNodeWithCDATAToCurrentNodeWithName("v", std::string("a]]>b"));
     tree.addChildNodeWithCDATAToCurrentNodeWithName("a b", std::string("x"));
     tree.addChildNodeWithCDATAToCurrentNodeWithName("x><y", std::string("x"));
     tree.addChildNodeWithCDATAToCurrentNodeWithName("v", std::string("bell\x07"));
     tree.addChildNodeWithCDATAToCurrentNodeWithName("v", std::string("cut \xE2\x82"));
   });
-  EXPECT_EQ(tree.XMLString(), document("<r><keep>1</keep></r>"));
-  const std::string sig = "-[XMLTree addChildNodeWithCDATAToCurrentNodeWithName:stringValue:]:";
-  EXPECT_THAT(output, HasSubstr(sig + "CDATA element not added, the value holds \"]]>\": <v><![CDATA[a]]>b]]></v>"));
-  EXPECT_THAT(output, HasSubstr(sig + "CDATA element not added, the name is not an XML name: <a b>"));
-  EXPECT_THAT(output, HasSubstr(sig + "CDATA element not added, the value holds characters XML cannot carry"));
+  tree.addChildNodeToCurrentNodeWithName("größe", std::string("1"));
+  EXPECT_EQ(tree.XMLString(), document("<r ID=\"1\"><v>a\uFFFDz\uFFFD</v><größe>1</größe></r>"));
+  const std::string cdata =
+      "-[XMLTree addChildNodeWithCDATAToCurrentNodeWithName:stringValue:]:CDATA element not added, the ";
+  for (const std::string& line : std::vector<std::string>{
+           "-[XMLTree addChildNodeToCurrentNodeWithName:stringValue:]:characters XML cannot carry replaced in the "
+           "value "
+           "of v: a\uFFFDz\uFFFD",
+           "element not added: \"1st\" is not an XML name", "attribute not added: \"bad name\" is not an XML name",
+           "addAttributeToCurrentNodeWithName:stringValue:]:attribute ID not added",
+           cdata + "value holds \"]]>\": <v><![CDATA[a]]>b]]></v>", cdata + "name is not an XML name: <a b>",
+           cdata + "value holds characters XML cannot carry"}) {
+    EXPECT_THAT(output, HasSubstr(line));
+  }
+}
+
+// Recorded multi-line texts holding "&" (application "info") are shown whole
+// by the recorded-Mac tests.
+TEST(XMLTreeCDATA, ValuesAreTrimmedAndWrittenUnescaped) {
+  const std::pair<std::optional<std::string>, std::string> cases[] = {
+      {"  null \n", ""},
+      {std::nullopt, "(null)"},
+      {"\t x < y & z \r\n", "x < y & z"},
+      {"nullable", "nullable"},
+      {"\u2003wide spaces\u00A0", "wide spaces"},
+      {"one\r\ntwo\rthree", "one\ntwo\nthree"},  // as an XML reader hands it on
+  };
+  for (const auto& [value, written] : cases) {
+    XMLTree tree("r");
+    tree.addChildNodeWithCDATAToCurrentNodeWithName("v", value);
+    EXPECT_EQ(tree.XMLString(), document("<r><v><![CDATA[" + written + "]]></v></r>"));
+  }
 }
 
 TEST(XMLTreeJumps, OnlyDirectChildrenMatchAndAMissLeavesTheInsertionPoint) {
@@ -133,53 +116,49 @@ TEST(XMLTreeJumps, OnlyDirectChildrenMatchAndAMissLeavesTheInsertionPoint) {
 
 // Records are entered by their number right after they are added; whatever
 // else put a child with that number there first, the first one is entered.
+// A step is a number (a "dtl" of that number, entered and filled), "tree" (a
+// copied <dtl ID="1"/> added) or "x" (an <x/> numbered 1 after it was added).
 TEST(XMLTreeJumps, ANumberEntersTheFirstChildCarryingIt) {
-  auto numbered = [](XMLTree& tree, const char* id) {
-    tree.addChildNodeToCurrentNodeWithName("dtl", std::nullopt, "ID", id);
-    EXPECT_TRUE(tree.jumpToChildWithAttributeName("ID", id)) << id;
-    tree.addChildNodeToCurrentNodeWithName("in", std::string(id));
-    tree.jumpToParent();
-  };
   XMLTree copied("dtl");
   copied.addAttributeToCurrentNodeWithName("ID", "1");
-  const std::vector<std::pair<std::function<void(XMLTree&)>, std::string>> cases{
-      {[&](XMLTree& t) {
-         for (const char* id : {"0", "1", "2", "10"}) numbered(t, id);
-       },
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"0", "1", "2", "10"},
        R"(<dtl ID="0"><in>0</in></dtl><dtl ID="1"><in>1</in></dtl><dtl ID="2"><in>2</in></dtl>)"
        R"(<dtl ID="10"><in>10</in></dtl>)"},
-      {[&](XMLTree& t) {  // numbering that starts again lands in the first group
-         for (const char* id : {"0", "1", "0", "1"}) numbered(t, id);
-       },
+      // Numbering that starts again lands in the first group.
+      {{"0", "1", "0", "1"},
        R"(<dtl ID="0"><in>0</in><in>0</in></dtl><dtl ID="1"><in>1</in><in>1</in></dtl><dtl ID="0"/><dtl ID="1"/>)"},
-      {[&](XMLTree& t) {
-         numbered(t, "0");
-         t.addChildTree(copied);
-         numbered(t, "1");
-       },
-       R"(<dtl ID="0"><in>0</in></dtl><dtl ID="1"><in>1</in></dtl><dtl ID="1"/>)"},
-      {[&](XMLTree& t) {
-         numbered(t, "0");
-         t.addChildNodeToCurrentNodeWithName("x", std::nullopt);
-         t.jumpToChildWithName("x");
-         t.addAttributeToCurrentNodeWithName("ID", "1");
-         t.jumpToParent();
-         numbered(t, "1");
-       },
-       R"(<dtl ID="0"><in>0</in></dtl><x ID="1"><in>1</in></x><dtl ID="1"/>)"},
-      {[&](XMLTree& t) {
-         for (const char* id : {"1", "01", "1"}) numbered(t, id);
-       },
-       R"(<dtl ID="1"><in>1</in><in>1</in></dtl><dtl ID="01"><in>01</in></dtl><dtl ID="1"/>)"},
+      {{"0", "tree", "1"}, R"(<dtl ID="0"><in>0</in></dtl><dtl ID="1"><in>1</in></dtl><dtl ID="1"/>)"},
+      {{"0", "x", "1"}, R"(<dtl ID="0"><in>0</in></dtl><x ID="1"><in>1</in></x><dtl ID="1"/>)"},
+      {{"1", "01", "1"}, R"(<dtl ID="1"><in>1</in><in>1</in></dtl><dtl ID="01"><in>01</in></dtl><dtl ID="1"/>)"},
   };
-  for (const auto& [build, expected] : cases) {
+  for (const auto& [steps, expected] : cases) {
     XMLTree tree("fn");
-    build(tree);
-    XMLTree copy = tree;  // a copy enters the same children
-    copy.jumpToChildWithAttributeName("ID", "1");
-    copy.addChildNodeToCurrentNodeWithName("copy", std::nullopt);
+    for (const std::string& step : steps) {
+      if (step == "tree") {
+        tree.addChildTree(copied);
+      } else if (step == "x") {
+        tree.addChildNodeToCurrentNodeWithName("x", std::nullopt);
+        tree.jumpToChildWithName("x");
+        tree.addAttributeToCurrentNodeWithName("ID", "1");
+        tree.jumpToParent();
+      } else {
+        tree.addChildNodeToCurrentNodeWithName("dtl", std::nullopt, "ID", step);
+        EXPECT_TRUE(tree.jumpToChildWithAttributeName("ID", step)) << step;
+        tree.addChildNodeToCurrentNodeWithName("in", step);
+        tree.jumpToParent();
+      }
+    }
+    // A copy, or a tree given a copy, enters the same children on its own.
+    XMLTree copy = tree;
+    XMLTree assigned("other");
+    assigned = tree;
+    for (XMLTree* other : {&copy, &assigned}) {
+      other->jumpToChildWithAttributeName("ID", "1");
+      other->addChildNodeToCurrentNodeWithName("copy", std::nullopt);
+      EXPECT_NE(other->XMLString().find("<in>1</in><copy/>"), std::string::npos) << other->XMLString();
+    }
     EXPECT_EQ(tree.XMLString(), document("<fn>" + expected + "</fn>"));
-    EXPECT_NE(copy.XMLString().find("<copy/>"), std::string::npos);
   }
 }
 
@@ -201,77 +180,47 @@ TEST(XMLTreeTrees, AddedTreesAreCopiesAndSiblingsGoNextToTheInsertionPoint) {
   EXPECT_EQ(self.XMLString(), document("<r><r/></r>"));
 }
 
-TEST(XMLTreeTrees, CopiesAndMovesKeepTheirInsertionPoint) {
-  XMLTree tree("r");
-  tree.addChildNodeToCurrentNodeWithName("a", std::string("t"));
-  tree.addChildNodeToCurrentNodeWithName("b", std::nullopt);
-  ASSERT_TRUE(tree.jumpToChildWithName("b"));
-  XMLTree copy = tree;
-  copy.addChildNodeToCurrentNodeWithName("in_copy", std::nullopt);
-  tree.addChildNodeToCurrentNodeWithName("in_tree", std::nullopt);
-  XMLTree assigned("other");
-  assigned = copy;
-  XMLTree moved = std::move(copy);
-  moved.addChildNodeToCurrentNodeWithName("moved", std::nullopt);
-  assigned.addChildNodeToCurrentNodeWithName("assigned", std::nullopt);
-  EXPECT_EQ(tree.XMLString(), document("<r><a>t</a><b><in_tree/></b></r>"));
-  EXPECT_EQ(moved.XMLString(), document("<r><a>t</a><b><in_copy/><moved/></b></r>"));
-  EXPECT_EQ(assigned.XMLString(), document("<r><a>t</a><b><in_copy/><assigned/></b></r>"));
-}
-
+// A moved tree keeps its place: "tree = initWithXMLString(...)" moves. Text
+// that parses keeps its root; any other gives a tree without root, to which
+// nothing is added; a tree made without a name holds an empty CDATA node.
 TEST(XMLTreeCreation, FromTextKeepsTheRootAndLogsIt) {
-  XMLTree tree;
-  const std::string text = document("<wpmacsmartsts><dtl><st><![CDATA[Verified & OK]]></st></dtl></wpmacsmartsts>");
-  const std::string output = outputOf([&] { tree = XMLTree::initWithXMLString(text); });
-  EXPECT_EQ(tree.rootName(), "wpmacsmartsts");
-  EXPECT_EQ(tree.XMLString(), text);
-  EXPECT_THAT(output, HasSubstr("-[XMLTree initWithXMLString:]:rootElement=<wpmacsmartsts><dtl><st><![CDATA["
-                                "Verified & OK]]></st></dtl></wpmacsmartsts>"));
-}
-
-TEST(XMLTreeCreation, TextThatDoesNotParseGivesATreeWithoutRoot) {
   using Text = std::optional<std::string>;
-  for (const Text& text : {Text(), Text(""), Text("<a><b></a>"), Text("<a/><b/>"), Text("plain words")}) {
-    XMLTree tree;
+  const std::string smart = "<wpmacsmartsts><dtl><st><![CDATA[Verified & OK]]></st></dtl></wpmacsmartsts>";
+  for (const Text& text : {Text(document(smart)), Text(), Text(""), Text("<a><b></a>"), Text("<a/><b/>"), Text("x")}) {
+    XMLTree tree("old");
     const std::string output = outputOf([&] {
       tree = XMLTree::initWithXMLString(text);
-      tree.addChildNodeToCurrentNodeWithName("a", std::nullopt);
-      EXPECT_EQ(tree.XMLStringWithoutRootNode(), "");
+      tree.addChildNodeToCurrentNodeWithName("added", std::nullopt);
     });
-    EXPECT_THAT(output, HasSubstr("-[XMLTree initWithXMLString:]:rootElement=(null)")) << text.value_or("(absent)");
-    EXPECT_EQ(tree.XMLString(), document(""));
-    EXPECT_FALSE(tree.jumpToRootNode());
+    const bool parsed = text && *text == document(smart);
+    EXPECT_THAT(output, HasSubstr("-[XMLTree initWithXMLString:]:rootElement=" + (parsed ? smart : "(null)")));
+    EXPECT_EQ(tree.XMLString(), parsed ? document("<wpmacsmartsts><dtl><st><![CDATA[Verified & OK]]></st></dtl>"
+                                                  "<added/></wpmacsmartsts>")
+                                       : document(""));
+    EXPECT_EQ(tree.jumpToRootNode(), parsed);
   }
-}
-
-TEST(XMLTreeCreation, ATreeWithoutNameHoldsOnlyAnEmptyCDATANode) {
-  XMLTree tree;
-  const std::string output = outputOf([&] { tree.addChildNodeToCurrentNodeWithName("a", std::nullopt); });
-  EXPECT_EQ(tree.XMLString(), document("<![CDATA[]]>"));
+  XMLTree unnamed;
+  const std::string output = outputOf([&] { unnamed.addChildNodeToCurrentNodeWithName("a", std::nullopt); });
+  EXPECT_EQ(unnamed.XMLString(), document("<![CDATA[]]>"));
   EXPECT_THAT(output, HasSubstr("nothing appended"));
-  EXPECT_TRUE(tree.jumpToRootNode());
+  EXPECT_TRUE(unnamed.jumpToRootNode());
 }
 
 // The text is cut wherever the root's name occurs, as the category root "fn"
-// and its "fnname" child show; a lone ">" piece gets the name back.
+// and its "fnname" child show; a lone ">" piece gets the name back: the
+// nested "report" gives the pieces "<?xml ...?><", "><", ">", "</", "></", ">".
 TEST(XMLTreeWithoutRoot, TheTextIsCutAtEveryOccurrenceOfTheRootName) {
-  XMLTree report("report");
-  report.addChildNodeToCurrentNodeWithName("b", std::string("x"));
-  XMLTree fn("fn");
-  fn.addChildNodeWithCDATAToCurrentNodeWithName("fnname", std::string("m"));
-  XMLTree nested("report");  // pieces: "<?xml ...?><", "><", ">", "</", "></", ">"
-  nested.addChildNodeToCurrentNodeWithName("report", std::string("report"));
-  std::string one, cut, twice;
-  const std::string output = outputOf([&] {
-    one = report.XMLStringWithoutRootNode();
-    cut = fn.XMLStringWithoutRootNode();
-    twice = nested.XMLStringWithoutRootNode();
-  });
-  EXPECT_EQ(one, "<b>x</b>");
-  EXPECT_THAT(output, HasSubstr("-[XMLTree XMLStringWithoutRootNode]:xmlWithoutRootTag=<b>x</b>"));
-  EXPECT_EQ(cut, "<name><![CDATA[m]]></name>");
-  EXPECT_EQ(twice, "<report></>");
-  EXPECT_EQ(XMLTree("report").XMLStringWithoutRootNode(), "");  // "<report/>": two pieces
+  const std::pair<const char*, const char*> cases[] = {
+      {"<report><b>x</b></report>", "<b>x</b>"},
+      {"<fn><fnname><![CDATA[m]]></fnname></fn>", "<name><![CDATA[m]]></name>"},
+      {"<report><report>report</report></report>", "<report></>"},
+      {"<report/>", ""},
+  };
+  for (const auto& [text, expected] : cases) {
+    const XMLTree tree = XMLTree::initWithXMLString(document(text));
+    const std::string output = outputOf([&] { EXPECT_EQ(tree.XMLStringWithoutRootNode(), expected) << text; });
+    EXPECT_THAT(output, HasSubstr(std::string("-[XMLTree XMLStringWithoutRootNode]:xmlWithoutRootTag=") + expected));
+  }
 }
 
 }  // namespace

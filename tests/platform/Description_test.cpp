@@ -28,14 +28,8 @@ Plist recordedItem(const std::string& file) {
   return Plist(item ? plist_copy(item) : nullptr);
 }
 
-TEST(DescriptionList, ArgumentListsAsTheWrongParameterLineShowsThem) {
-  EXPECT_EQ(describe(std::vector<std::string>{"-Software"}), "(\n    \"-Software\"\n)");
-  EXPECT_EQ(describe(std::vector<std::string>{"-macName", "extra", "two words", ""}),
-            "(\n    \"-macName\",\n    extra,\n    \"two words\",\n    \"\"\n)");
-  // Nothing between the brackets but the line break that ends the opening line.
-  EXPECT_EQ(describe(std::vector<std::string>{}), "(\n)");
-}
-
+// Argument lists, as the wrong-parameter line shows them, are shown by the
+// entry point's runs; strings in them are quoted as below.
 TEST(DescriptionString, LettersDigitsUnderscoreDollarAndDotStayBare) {
   for (const char* text : {"D862025008TDGDLAH", "1.0", "en_US", "$x", "_name"}) EXPECT_EQ(describeString(text), text);
   for (const char* text : {"", "a-b", "-Software", "two words"}) {
