@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <tuple>
 
 namespace brim {
 namespace {
@@ -19,67 +20,66 @@ std::string outputOf(const std::function<void()>& action) {
   return testing::internal::GetCapturedStdout();
 }
 
-TEST(XMLTreeDocument, OneLineWithEscapedTextAndAttributesInOrder) {
+// The document on one line; attributes in the order added and escaped; a
+// repeated attribute or one whose name XML cannot carry is refused and logged.
+TEST(XMLTreeDocument, OneLineWithAttributesInOrder) {
   XMLTree tree("fn");
   tree.addAttributeToCurrentNodeWithName("z", "1");
   tree.addAttributeToCurrentNodeWithName("a", "say \"hi\" & <go>\n");
+  const std::string output = outputOf([&] {
+    tree.addAttributeToCurrentNodeWithName("z", "2");
+    tree.addChildNodeToCurrentNodeWithName("ok", std::nullopt, "bad name", "1");
+  });
   tree.addChildNodeToCurrentNodeWithName("empty", std::nullopt);
-  tree.addChildNodeToCurrentNodeWithName("blank", std::string());
-  tree.addChildNodeToCurrentNodeWithName("v", std::string("  a < b & c > d \"q\"\nnext  "));
   tree.addChildNodeToCurrentNodeWithName("dtl", std::nullopt, "ID", "1");
-  EXPECT_EQ(tree.XMLString(), document("<fn z=\"1\" a=\"say &quot;hi&quot; &amp; &lt;go>&#10;\"><empty/><blank/>"
-                                       "<v>  a &lt; b &amp; c &gt; d \"q\"\nnext  </v><dtl ID=\"1\"/></fn>"));
+  EXPECT_EQ(tree.XMLString(),
+            document("<fn z=\"1\" a=\"say &quot;hi&quot; &amp; &lt;go>&#10;\"><empty/><dtl ID=\"1\"/></fn>"));
   EXPECT_EQ(tree.toNSData(), tree.XMLString());
+  EXPECT_THAT(output, HasSubstr("addAttributeToCurrentNodeWithName:stringValue:]:attribute z not added"));
+  EXPECT_THAT(output, HasSubstr("attribute not added: \"bad name\" is not an XML name"));
 }
 
-// Text is cleaned; a name XML cannot carry, a repeated attribute or a CDATA
-// value that could not parse back is refused and leaves the tree as it was.
-TEST(XMLTreeDocument, WhatXmlCannotCarryIsReplacedOrRefused) {
-  XMLTree tree("r");
-  const std::string output = outputOf([&] {
-    tree.addChildNodeToCurrentNodeWithName("v", std::string("a\x01z\xFF"));
-    tree.addChildNodeToCurrentNodeWithName("1st", std::string("x"));
-    tree.addChildNodeToCurrentNodeWithName("", std::string("x"));
-    tree.addChildNodeToCurrentNodeWithName("ok", std::nullopt, "bad name", "1");
-    tree.addAttributeToCurrentNodeWithName("ID", "1");
-    tree.addAttributeToCurrentNodeWithName("ID", "2");
-    tree.addChildNodeWithCDATAToCurrentNodeWithName("v", std::string("a]]>b"));
-    tree.addChildNodeWithCDATAToCurrentNodeWithName("a b", std::string("x"));
-    tree.addChildNodeWithCDATAToCurrentNodeWithName("x><y", std::string("x"));
-    tree.addChildNodeWithCDATAToCurrentNodeWithName("v", std::string("bell\x07"));
-    tree.addChildNodeWithCDATAToCurrentNodeWithName("v", std::string("cut \xE2\x82"));
-  });
-  tree.addChildNodeToCurrentNodeWithName("größe", std::string("1"));
-  EXPECT_EQ(tree.XMLString(), document("<r ID=\"1\"><v>a\uFFFDz\uFFFD</v><größe>1</größe></r>"));
+// One element added under the root, as text or as CDATA: how its value is
+// written (text escaped as it stands, CDATA trimmed and unescaped), what XML
+// cannot carry replaced, a name or CDATA value it cannot carry refused,
+// leaving the tree as it was; each logged. Recorded multi-line texts holding
+// "&" (application "info") are shown whole by the recorded-Mac tests.
+TEST(XMLTreeDocument, AnElementAsWrittenReplacedOrRefused) {
+  const std::string text = "-[XMLTree addChildNodeToCurrentNodeWithName:stringValue:]:";
   const std::string cdata =
       "-[XMLTree addChildNodeWithCDATAToCurrentNodeWithName:stringValue:]:CDATA element not added, the ";
-  for (const std::string& line : std::vector<std::string>{
-           "-[XMLTree addChildNodeToCurrentNodeWithName:stringValue:]:characters XML cannot carry replaced in the "
-           "value "
-           "of v: a\uFFFDz\uFFFD",
-           "element not added: \"1st\" is not an XML name", "attribute not added: \"bad name\" is not an XML name",
-           "addAttributeToCurrentNodeWithName:stringValue:]:attribute ID not added",
-           cdata + "value holds \"]]>\": <v><![CDATA[a]]>b]]></v>", cdata + "name is not an XML name: <a b>",
-           cdata + "value holds characters XML cannot carry"}) {
-    EXPECT_THAT(output, HasSubstr(line));
-  }
-}
-
-// Recorded multi-line texts holding "&" (application "info") are shown whole
-// by the recorded-Mac tests.
-TEST(XMLTreeCDATA, ValuesAreTrimmedAndWrittenUnescaped) {
-  const std::pair<std::optional<std::string>, std::string> cases[] = {
-      {"  null \n", ""},
-      {std::nullopt, "(null)"},
-      {"\t x < y & z \r\n", "x < y & z"},
-      {"nullable", "nullable"},
-      {"\u2003wide spaces\u00A0", "wide spaces"},
-      {"one\r\ntwo\rthree", "one\ntwo\nthree"},  // as an XML reader hands it on
+  // In CDATA, name, value, the element written, a line logged.
+  const std::tuple<bool, std::string, std::optional<std::string>, std::string, std::string> cases[] = {
+      {false, "blank", "", "<blank/>", ""},
+      {false, "v", "  a < b & c > d \"q\"\nnext  ", "<v>  a &lt; b &amp; c &gt; d \"q\"\nnext  </v>", ""},
+      {false, "v", "a\x01z\xFF", "<v>a\uFFFDz\uFFFD</v>",
+       text + "characters XML cannot carry replaced in the value of v: a\uFFFDz\uFFFD"},
+      {false, "größe", "1", "<größe>1</größe>", ""},
+      {false, "1st", "x", "", text + "element not added: \"1st\" is not an XML name"},
+      {false, "", "x", "", text + "element not added: \"\" is not an XML name"},
+      {true, "v", "  null \n", "<v><![CDATA[]]></v>", ""},
+      {true, "v", std::nullopt, "<v><![CDATA[(null)]]></v>", ""},
+      {true, "v", "\t x < y & z \r\n", "<v><![CDATA[x < y & z]]></v>", ""},
+      {true, "v", "nullable", "<v><![CDATA[nullable]]></v>", ""},
+      {true, "v", "\u2003wide spaces\u00A0", "<v><![CDATA[wide spaces]]></v>", ""},
+      {true, "v", "one\r\ntwo\rthree", "<v><![CDATA[one\ntwo\nthree]]></v>", ""},  // as an XML reader hands it on
+      {true, "v", "a]]>b", "", cdata + "value holds \"]]>\": <v><![CDATA[a]]>b]]></v>"},
+      {true, "a b", "x", "", cdata + "name is not an XML name: <a b>"},
+      {true, "x><y", "x", "", cdata + "name is not an XML name: <x><y>"},
+      {true, "v", "bell\x07", "", cdata + "value holds characters XML cannot carry"},
+      {true, "v", "cut \xE2\x82", "", cdata + "value holds characters XML cannot carry"},
   };
-  for (const auto& [value, written] : cases) {
+  for (const auto& [inCDATA, name, value, written, logged] : cases) {
     XMLTree tree("r");
-    tree.addChildNodeWithCDATAToCurrentNodeWithName("v", value);
-    EXPECT_EQ(tree.XMLString(), document("<r><v><![CDATA[" + written + "]]></v></r>"));
+    const std::string output = outputOf([&] {
+      if (inCDATA) {
+        tree.addChildNodeWithCDATAToCurrentNodeWithName(name, value);
+      } else {
+        tree.addChildNodeToCurrentNodeWithName(name, value);
+      }
+    });
+    EXPECT_EQ(tree.XMLString(), document(written.empty() ? "<r/>" : "<r>" + written + "</r>")) << name;
+    EXPECT_THAT(output, HasSubstr(logged)) << name;
   }
 }
 
@@ -149,32 +149,34 @@ TEST(XMLTreeJumps, ANumberEntersTheFirstChildCarryingIt) {
         tree.jumpToParent();
       }
     }
-    // A copy, or a tree given a copy, enters the same children on its own.
-    XMLTree copy = tree;
-    XMLTree assigned("other");
-    assigned = tree;
-    for (XMLTree* other : {&copy, &assigned}) {
-      other->jumpToChildWithAttributeName("ID", "1");
-      other->addChildNodeToCurrentNodeWithName("copy", std::nullopt);
-      EXPECT_NE(other->XMLString().find("<in>1</in><copy/>"), std::string::npos) << other->XMLString();
-    }
+    XMLTree copy = tree;  // a copy enters the same children
+    copy.jumpToChildWithAttributeName("ID", "1");
+    copy.addChildNodeToCurrentNodeWithName("copy", std::nullopt);
     EXPECT_EQ(tree.XMLString(), document("<fn>" + expected + "</fn>"));
+    EXPECT_NE(copy.XMLString().find("<in>1</in><copy/>"), std::string::npos) << copy.XMLString();
   }
 }
 
-TEST(XMLTreeTrees, AddedTreesAreCopiesAndSiblingsGoNextToTheInsertionPoint) {
+// Added trees and copies are copies; a copy (copying is assigning) keeps the
+// insertion point; a sibling goes next to the insertion point, or under the
+// root, which has no parent.
+TEST(XMLTreeTrees, AddedTreesAndCopiesAreCopiesAndSiblingsGoNextToTheInsertionPoint) {
   XMLTree report("wpmacasstinfo");
   XMLTree category("fn");
   category.addChildNodeWithCDATAToCurrentNodeWithName("fnname", std::string("m"));
   report.addChildTree(category);
   category.addAttributeToCurrentNodeWithName("late", "1");
   ASSERT_TRUE(report.jumpToChildWithName("fn"));
+  XMLTree copy = report;
+  copy.addChildNodeToCurrentNodeWithName("in_copy", std::nullopt);
   report.addSiblingTree(XMLTree("s"));
   report.addChildNodeToCurrentNodeWithName("in_fn", std::nullopt);
   ASSERT_TRUE(report.jumpToRootNode());
-  report.addSiblingTree(XMLTree("t"));  // the root has no parent: under the root
+  report.addSiblingTree(XMLTree("t"));
   EXPECT_EQ(report.XMLString(),
             document("<wpmacasstinfo><fn><fnname><![CDATA[m]]></fnname><in_fn/></fn><s/><t/></wpmacasstinfo>"));
+  EXPECT_EQ(copy.XMLString(),
+            document("<wpmacasstinfo><fn><fnname><![CDATA[m]]></fnname><in_copy/></fn></wpmacasstinfo>"));
   XMLTree self("r");
   self.addChildTree(self);
   EXPECT_EQ(self.XMLString(), document("<r><r/></r>"));
