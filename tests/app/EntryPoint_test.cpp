@@ -6,6 +6,7 @@
 #include <climits>
 #include <filesystem>
 #include <functional>
+#include <tuple>
 
 #include "config/GlobalPreferences.h"
 #include "platform/Paths.h"
@@ -16,6 +17,8 @@ namespace brim::test {
 namespace {
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+const std::string kMain = "int main(int, const char **):";
 
 class EntryPointRun : public ::testing::Test {
  protected:
@@ -32,29 +35,22 @@ class EntryPointRun : public ::testing::Test {
 TEST_F(EntryPointRun, WrongParametersAreAnsweredWithTheUsageTextUnderTheLock) {
   BRIM_REQUIRE_ROOT();
   const std::pair<std::vector<std::string>, std::string> cases[] = {
-      {{"-Software"},
-       "argc=2\n"
-       "int main(int, const char **):Wrong Parameter (\n    \"-Software\"\n) specified in command\n"},
+      {{"-Software"}, "argc=2\n" + kMain + "Wrong Parameter (\n    \"-Software\"\n) specified in command\n"},
       {{"-software", "-macName"},
-       "argc=3\n"
-       "int main(int, const char **):Wrong Parameter (\n    \"-software\",\n    "
-       "\"-macName\"\n) specified in command\n"},
+       "argc=3\n" + kMain + "Wrong Parameter (\n    \"-software\",\n    \"-macName\"\n) specified in command\n"},
       {{"-PerfCollect"}, "Wrong Parameter (\n    \"-PerfCollect\"\n) specified in command\n"},
   };
-  const std::string usage = readFile(fixture("app/usage.txt"));
+  const std::string usage =
+      kMain + "Use following commands for asset collection\n" + readFile(fixture("app/usage.txt"));
   for (const auto& [args, wrong] : cases) {
     const RunResult result = sandbox.run(args);
     EXPECT_EQ(result.exitStatus, 0);
-    EXPECT_TRUE(contains(result.output, wrong +
-                                            "int main(int, const char **):Use following commands for asset "
-                                            "collection\n" +
-                                            usage))
-        << result.output;
+    EXPECT_TRUE(contains(result.output, wrong + usage)) << result.output;
     EXPECT_FALSE(lockExists());
   }
   const std::string log = sandbox.readLog();
-  EXPECT_TRUE(contains(log, "int main(int, const char **):Lock Created")) << log;
-  EXPECT_TRUE(contains(log, "int main(int, const char **):Lock Removed")) << log;
+  EXPECT_TRUE(contains(log, kMain + "Lock Created")) << log;
+  EXPECT_TRUE(contains(log, kMain + "Lock Removed")) << log;
 }
 
 TEST_F(EntryPointRun, AnotherUserGetsExitStatusZeroAndNothingWritten) {
@@ -64,9 +60,7 @@ TEST_F(EntryPointRun, AnotherUserGetsExitStatusZeroAndNothingWritten) {
   const std::string command = "setpriv --reuid=65534 --regid=65534 --clear-groups env BRIM_SANDBOX_ROOT='" +
                               sandbox.root() + "' BRIM_SANDBOX_NO_DELAY=1 '" + BRIM_BIN_DIR +
                               "/brim_asset_sandbox' -software >/dev/null 2>&1";
-  const int status = std::system(command.c_str());
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(runShell(command).exitStatus, 0);
   EXPECT_EQ(sandbox.listDir("log"), std::vector<std::string>{"build_date"});
   EXPECT_TRUE(sandbox.listDir("bin").empty());
   EXPECT_TRUE(sandbox.listDir("datapost").empty());
@@ -81,8 +75,8 @@ TEST_F(EntryPointRun, RegistrationThatWritesNothingStopsBeforeTheLock) {
   sandbox.writeExecutable(sandbox.path("bin/brim_register"), "#!/bin/sh\nexit 3\n");
   const RunResult result = sandbox.run({});
   EXPECT_EQ(result.exitStatus, 0);
-  EXPECT_TRUE(contains(result.output, "int main(int, const char **):regid=0\n")) << result.output;
-  EXPECT_TRUE(contains(result.output, "int main(int, const char **):RegID is still 0, exiting")) << result.output;
+  EXPECT_TRUE(contains(result.output, kMain + "regid=0\n")) << result.output;
+  EXPECT_TRUE(contains(result.output, kMain + "RegID is still 0, exiting")) << result.output;
   EXPECT_FALSE(contains(result.output, "Lock Created"));
   EXPECT_FALSE(contains(result.output, "asset data collection"));
   EXPECT_TRUE(sandbox.listDir("datapost").empty());
@@ -92,11 +86,8 @@ TEST_F(EntryPointRun, RegistrationThatWritesNothingStopsBeforeTheLock) {
 // nothing: what it names is neither written nor created, and the run goes on.
 TEST_F(EntryPointRun, ALinkPlantedWhereTheRunWritesIsNeverFollowed) {
   BRIM_REQUIRE_ROOT();
-  const struct {
-    const char* situation;
-    std::string link;
-    bool logOn;
-  } plantedAt[] = {
+  // Where, the link, whether the log is on (a build-date file).
+  const std::tuple<const char*, std::string, bool> plantedAt[] = {
       {"fallback log", sandbox.root() + "/tmp/brimvault_NOLOG.log", false},
       {"process log", sandbox.path("log/brim_asset_sandbox.log"), true},
       {"log lock", sandbox.path("log/brim_asset_sandbox.log.lock"), true},
@@ -104,22 +95,22 @@ TEST_F(EntryPointRun, ALinkPlantedWhereTheRunWritesIsNeverFollowed) {
   };
   const std::string precious = sandbox.root() + "/precious";
   const std::string nothing = sandbox.root() + "/nothing";
-  for (const auto& planted : plantedAt) {
+  for (const auto& [situation, link, logOn] : plantedAt) {
     for (const std::string& target : {precious, nothing}) {
-      SCOPED_TRACE(std::string(planted.situation) + " -> " + target);
+      SCOPED_TRACE(std::string(situation) + " -> " + target);
       writeFile(precious, "kept\n");
       std::filesystem::remove(sandbox.path("log/build_date"));
-      if (planted.logOn) sandbox.writeBuildDate();
-      std::filesystem::remove(planted.link);
-      std::filesystem::create_symlink(target, planted.link);
+      if (logOn) sandbox.writeBuildDate();
+      std::filesystem::remove(link);
+      std::filesystem::create_symlink(target, link);
 
       const RunResult result = sandbox.run({"-wrong"});
       EXPECT_EQ(result.exitStatus, 0);
-      EXPECT_TRUE(contains(result.output, "refused " + planted.link)) << result.output;
+      EXPECT_TRUE(contains(result.output, "refused " + link)) << result.output;
       EXPECT_TRUE(contains(result.output, "Lock Removed")) << result.output;
       EXPECT_EQ(readFile(precious), "kept\n");
       EXPECT_FALSE(std::filesystem::exists(nothing));
-      std::filesystem::remove(planted.link);
+      std::filesystem::remove(link);
     }
   }
 }
@@ -153,8 +144,7 @@ TEST_F(EntryPointRun, RegistrationAndJobsTakeAnInstallPathWithShellCodeAsOnePath
   const long hung = std::stol(readFile(group));
   const std::string runFolder = shellQuoted(agent + "/temp/autodelete_run.");
   for (const std::string& line : std::vector<std::string>{
-           "int main(int, const char **):regid=0\n", "int main(int, const char **):agentInstallPath=" + agent + "\n",
-           "int main(int, const char **):current regid=4712\n",
+           kMain + "regid=0\n", kMain + "agentInstallPath=" + agent + "\n", kMain + "current regid=4712\n",
            "+[ShellCommand run:limit:]:no end within 1 s: process group " + std::to_string(hung) +
                " killed:system_profiler SPApplicationsDataType -xml >" +
                // The run's own folder, quoted with the rest; its random end is left out.
