@@ -187,25 +187,23 @@ TEST(LockWait, ALockNobodyRemovesIsTakenOverAfterSixHundredTests) {
   SandboxInProcess inProcess(sandbox);
   const std::string lock = sandbox.path("bin/brim_asset.lock");
   std::vector<uint32_t> sleeps;
-  auto runWithSleep = [&](std::function<void(uint32_t)> sleep) {
+  size_t removedAfter = 0;
+  EntryPoint::Hooks hooks = EntryPoint::platformHooks();
+  hooks.userName = [] { return std::string("root"); };
+  hooks.skipStartDelay = true;
+  hooks.sleepMicros = [&](uint32_t micros) {
+    sleeps.push_back(micros);
+    if (sleeps.size() == removedAfter) std::filesystem::remove(lock);
+  };
+  // Tests after which the earlier run removes its lock (0: never), tests made.
+  for (const auto& [removal, tests] : {std::pair<size_t, size_t>{0, 600}, {5, 5}}) {
     writeFile(lock, "");
     sleeps.clear();
-    EntryPoint::Hooks hooks;
-    hooks.userName = [] { return std::string("root"); };
-    hooks.random = [] { return 0u; };
-    hooks.sleepMicros = std::move(sleep);
-    hooks.skipStartDelay = true;
+    removedAfter = removal;
     EXPECT_EQ(EntryPoint(hooks).run({"-wrong"}), 0);
+    EXPECT_EQ(sleeps, std::vector<uint32_t>(tests, 100000u));
     EXPECT_FALSE(std::filesystem::exists(lock));  // taken over or left, then removed at the end
-  };
-  runWithSleep([&](uint32_t micros) { sleeps.push_back(micros); });
-  EXPECT_EQ(sleeps, std::vector<uint32_t>(600, 100000u));
-
-  runWithSleep([&](uint32_t micros) {
-    sleeps.push_back(micros);
-    if (sleeps.size() == 5) std::filesystem::remove(lock);
-  });
-  EXPECT_EQ(sleeps.size(), 5u);
+  }
   const std::string log = readFile(sandbox.path("log/test_app.log"));
   EXPECT_TRUE(contains(log, "Waiting for another instance of brim_asset to finish")) << log;
 }

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "envelope/Base64.h"
@@ -85,13 +86,10 @@ TEST(EnvelopeDocumentText, TrimmingEscapingEmptyElementsAndCDATA) {
 // line end; the server inflates it to the document's text form byte for byte,
 // and decompressing gives that text back under the declaration the output
 // form always writes. The machine-details and SMART-status reports are posted
-// in the same envelope, with their own root and its attributes. Each step is
-// logged, in order.
+// in the same envelope, with their own root and its attributes.
 TEST(CompressChilkat, DocumentsInflateBackToTheirTextFormByteForByte) {
-  struct Case {
-    std::string document, startTag, endTag, textForm;
-  };
-  const Case cases[] = {
+  // The document, the envelope's start and end tags, the text form.
+  const std::tuple<std::string, std::string, std::string, std::string> cases[] = {
       {readFile(kAssetFixture), "<wpmacasstinfo>", "</wpmacasstinfo>\r\n", readFile(kAssetTextForm)},
       {"<?xml version=\"1.0\" encoding=\"UTF-8\"?><wpmacupdsysdtl ver=\"2\"><regid>4711</regid>"
        "<macname><![CDATA[Build Mac <mini>]]></macname><ipaddr>192.168.1.20</ipaddr></wpmacupdsysdtl>",
@@ -100,34 +98,22 @@ TEST(CompressChilkat, DocumentsInflateBackToTheirTextFormByteForByte) {
        "    <macname><![CDATA[Build Mac <mini>]]></macname>\r\n    <ipaddr>192.168.1.20</ipaddr>\r\n"
        "</wpmacupdsysdtl>\r\n"},
   };
-  for (const Case& c : cases) {
-    ASSERT_FALSE(c.document.empty() || c.textForm.empty());
+  for (const auto& [document, startTag, endTag, text] : cases) {
+    ASSERT_FALSE(document.empty() || text.empty());
     CompressChilkat compressor;
-    testing::internal::CaptureStdout();
-    const auto result = compressor.compressChilkat(c.document);
-    const std::string logged = testing::internal::GetCapturedStdout();
+    const auto result = compressor.compressChilkat(document);
     ASSERT_TRUE(result.has_value());
     const auto envelope = splitEnvelope(*result);
     ASSERT_TRUE(envelope.has_value());
-    EXPECT_EQ(envelope->startTag, c.startTag);
-    EXPECT_EQ(envelope->endTag, c.endTag);
+    EXPECT_EQ(envelope->startTag, startTag);
+    EXPECT_EQ(envelope->endTag, endTag);
     expectLinesOf76(envelope->base64);
-    EXPECT_EQ(inflateLikeTheServer(envelope->base64), c.textForm);
+    EXPECT_EQ(inflateLikeTheServer(envelope->base64), text);
 
-    const std::string restored =
-        "<?xml version=\"1.0\" encoding=\"utf-8\" ?>" + c.textForm.substr(c.textForm.find("?>") + 2);
+    const std::string restored = "<?xml version=\"1.0\" encoding=\"utf-8\" ?>" + text.substr(text.find("?>") + 2);
     EXPECT_EQ(compressor.deCompressChilkat(*result), restored);
     EXPECT_EQ(compressor.deCompressUnzipContent(*result), restored);
     EXPECT_TRUE(compressor.compresser().errorLog().empty());
-
-    const std::string sig = "-[CompressChilkat compressChilkat:]:";
-    size_t at = 0;
-    for (const std::string& line : {sig + "Compressed Data", sig + "plain string " + c.document, sig + "range found",
-                                    sig + "Result=" + *result, sig + "Compressed Data"}) {
-      const size_t found = logged.find(line, at);
-      ASSERT_NE(found, std::string::npos) << line;
-      at = found + line.size();
-    }
   }
 }
 
