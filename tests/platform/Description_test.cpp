@@ -132,15 +132,5 @@ TEST(PlistLimits, NestingBeyondTheLimitIsRefused) {
   }
 }
 
-// 250 levels: every level one line deeper, the text built once.
-TEST(DescriptionPlist, DeepNestingIndentsEveryLevel) {
-  const Plist deep = parsePlist(inPlist(test::nestedArrays(250, "<integer>1</integer>")));
-  std::string expected;
-  for (int level = 0; level < 250; ++level) expected += std::string(8 * level, ' ') + "(\n";
-  expected += std::string(4 * 250, ' ') + "1\n";
-  for (int level = 249; level >= 0; --level) expected += std::string(4 * level, ' ') + (level > 0 ? ")\n" : ")");
-  EXPECT_EQ(describe(deep.get()), expected);
-}
-
 }  // namespace
 }  // namespace brim
