@@ -60,25 +60,12 @@ void expectLinesOf76(const std::string& base64) {
   EXPECT_EQ(lines.back().size(), (deflated->size() % 57 + 2) / 3 * 4);
 }
 
-std::string textForm(const std::string& xml) {
-  EnvelopeDocument document;
-  EXPECT_TRUE(document.load(xml)) << xml;
-  return document.text();
-}
-
 // Ordinary text trimmed, the five entities escaped (but "&#" and a digit or
 // "x" in attributes), CDATA kept, empty elements closed, "standalone" last.
-// Without declaration the text opens with a line end. Pieces of CDATA that
-// spell out "]]>" between them cannot go into one section as they are: the
-// markers are dropped.
-TEST(EnvelopeDocumentText, TrimmingEscapingEmptyElementsAndCDATA) {
-  const std::pair<std::string, std::string> cases[] = {
-      {readFile(kFixtures + "escaping.xml"), readFile(kFixtures + "escaping.envelope.txt")},
-      {"<a><b/></a>", "\r\n<a>\r\n    <b />\r\n</a>\r\n"},
-      {"<a><![CDATA[x]]]]><![CDATA[>y]]></a>", "\r\n<a><![CDATA[xy]]></a>\r\n"},
-      {"<a><![CDATA[]]]]><![CDATA[]]]]><![CDATA[>>>]]></a>", "\r\n<a><![CDATA[>]]></a>\r\n"},
-  };
-  for (const auto& [xml, text] : cases) EXPECT_EQ(textForm(xml), text);
+TEST(EnvelopeDocumentText, TrimmingEscapingAndEmptyElements) {
+  EnvelopeDocument document;
+  ASSERT_TRUE(document.load(readFile(kFixtures + "escaping.xml")));
+  EXPECT_EQ(document.text(), readFile(kFixtures + "escaping.envelope.txt"));
 }
 
 // A line end, the root's start tag (no declaration), Base64 lines of exactly
@@ -87,6 +74,9 @@ TEST(EnvelopeDocumentText, TrimmingEscapingEmptyElementsAndCDATA) {
 // and decompressing gives that text back under the declaration the output
 // form always writes. The machine-details and SMART-status reports are posted
 // in the same envelope, with their own root and its attributes.
+// Without declaration the text form opens with a line end. Pieces of CDATA
+// that spell out "]]>" between them cannot go into one section as they are:
+// the markers are dropped.
 TEST(CompressChilkat, DocumentsInflateBackToTheirTextFormByteForByte) {
   // The document, the envelope's start and end tags, the text form.
   const std::tuple<std::string, std::string, std::string, std::string> cases[] = {
@@ -97,6 +87,9 @@ TEST(CompressChilkat, DocumentsInflateBackToTheirTextFormByteForByte) {
        "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n<wpmacupdsysdtl ver=\"2\">\r\n    <regid>4711</regid>\r\n"
        "    <macname><![CDATA[Build Mac <mini>]]></macname>\r\n    <ipaddr>192.168.1.20</ipaddr>\r\n"
        "</wpmacupdsysdtl>\r\n"},
+      {"<a><b/></a>", "<a>", "</a>\r\n", "\r\n<a>\r\n    <b />\r\n</a>\r\n"},
+      {"<a><![CDATA[x]]]]><![CDATA[>y]]></a>", "<a>", "</a>\r\n", "\r\n<a><![CDATA[xy]]></a>\r\n"},
+      {"<a><![CDATA[]]]]><![CDATA[]]]]><![CDATA[>>>]]></a>", "<a>", "</a>\r\n", "\r\n<a><![CDATA[>]]></a>\r\n"},
   };
   for (const auto& [document, startTag, endTag, text] : cases) {
     ASSERT_FALSE(document.empty() || text.empty());
@@ -110,7 +103,8 @@ TEST(CompressChilkat, DocumentsInflateBackToTheirTextFormByteForByte) {
     expectLinesOf76(envelope->base64);
     EXPECT_EQ(inflateLikeTheServer(envelope->base64), text);
 
-    const std::string restored = "<?xml version=\"1.0\" encoding=\"utf-8\" ?>" + text.substr(text.find("?>") + 2);
+    const std::string restored = "<?xml version=\"1.0\" encoding=\"utf-8\" ?>" +
+                                 (text.starts_with("<?xml") ? text.substr(text.find("?>") + 2) : text);
     EXPECT_EQ(compressor.deCompressChilkat(*result), restored);
     EXPECT_EQ(compressor.deCompressUnzipContent(*result), restored);
     EXPECT_TRUE(compressor.compresser().errorLog().empty());
