@@ -42,23 +42,32 @@ class CustomLoggerTest : public ::testing::Test {
   TimeZone zone{"America/New_York"};
 };
 
-TEST_F(CustomLoggerTest, NewLogStartsWithTheBuildDateAndKeepsMessagesAsWritten) {
-  sandbox.writeBuildDate("2026-12-05 build 4711\n");
+// The build-date file decides: without it messages go bare to the fallback
+// log; with it a new log starts with the build date (text that is not UTF-8
+// reads as not configured), and messages are kept as written, each stamped.
+TEST_F(CustomLoggerTest, TheBuildDateDecidesTheLogAndItsHeader) {
   DateTime::setNowForTesting(decemberEvening());
   ::testing::internal::CaptureStdout();
+  CustomLogger::MyCustomLog("no build date yet");
+  EXPECT_FALSE(std::filesystem::exists(logPath()));
+  sandbox.writeBuildDate("2026-12-05 build 4711\n");
   logAt(Sig::instance("Probe", "run"), "first\n\nsecond");
   DateTime::setNowForTesting(decemberEvening() + std::chrono::hours(3) + std::chrono::seconds(4));
   CustomLogger::MyCustomLog("third");
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "-[Probe run]:first\n\nsecond\nthird\n");
-
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "no build date yet\n-[Probe run]:first\n\nsecond\nthird\n");
+  EXPECT_EQ(readFile(sandbox.root() + "/tmp/brimvault_NOLOG.log"), "no build date yet\n");
   EXPECT_EQ(logText(),
             "Build Date\n-----------\n2026-12-05 build 4711\n\n---------------------------------\n\n"
             "12/4/26, 9:05:03 PM -[Probe run]:first\n\nsecond\n"
             "12/5/26, 12:05:07 AM third\n");
-
   CustomLogger::clearLog();
   EXPECT_EQ(logText(), "");
   EXPECT_TRUE(CustomLogger::getLogArray().empty());
+
+  std::filesystem::remove(logPath());
+  sandbox.writeBuildDate("built \xff\xfe\n");
+  CustomLogger::log("x");
+  EXPECT_THAT(logText(), ::testing::StartsWith("Build Date\n-----------\nbuild date not configured\n-----"));
 }
 
 // A line over 4 MiB is cut between two characters, and says how much is missing.
@@ -76,21 +85,6 @@ TEST_F(CustomLoggerTest, ALineOverFourMiBIsCutWithAMarker) {
   EXPECT_TRUE(kept % 2 == 0 && echoed.compare(0, kept, message, 0, kept) == 0 && kept + leftOut == message.size());
   EXPECT_LE(echoed.size() - 1, size_t{4} << 20);
   EXPECT_TRUE(CustomLogger::getLogArray().back().ends_with(" " + echoed.substr(0, echoed.size() - 1)));
-}
-
-TEST_F(CustomLoggerTest, BuildDateThatIsNotUtf8ReadsAsNotConfigured) {
-  sandbox.writeBuildDate("built \xff\xfe\n");
-  CustomLogger::log("x");
-  EXPECT_THAT(logText(), ::testing::StartsWith("Build Date\n-----------\nbuild date not configured\n-----"));
-}
-
-TEST_F(CustomLoggerTest, WithoutBuildDateMessagesGoBareToTheFallbackLog) {
-  ::testing::internal::CaptureStdout();
-  CustomLogger::MyCustomLog("first message");
-  CustomLogger::MyCustomLog("second message");
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "first message\nsecond message\n");
-  EXPECT_EQ(readFile(sandbox.root() + "/tmp/brimvault_NOLOG.log"), "first message\nsecond message\n");
-  EXPECT_FALSE(std::filesystem::exists(logPath()));
 }
 
 // A lock file left by a writer that died is waited for, then taken over and

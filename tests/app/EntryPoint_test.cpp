@@ -167,10 +167,7 @@ TEST(StartDelay, StaysWithinOneToSixSeconds) {
 // The lock wait runs in-process with an injected sleep, so no test waits a
 // minute: a lock nobody removes is tested 600 times 0.1 s apart, then taken
 // over; once the earlier run removes its lock, the job starts at once.
-TEST(LockWait, ALockNobodyRemovesIsTakenOverAfterSixHundredTests) {
-  Sandbox sandbox;
-  sandbox.writeBuildDate();
-  sandbox.writeSettings(4711);
+TEST_F(EntryPointRun, ALockNobodyRemovesIsTakenOverAfterSixHundredTests) {
   SandboxInProcess inProcess(sandbox);
   const std::string lock = sandbox.path("bin/brim_asset.lock");
   std::vector<uint32_t> sleeps;

@@ -27,7 +27,6 @@ class ExecuteCommandTest : public ::testing::Test {
  protected:
   ExecuteCommandTest() {
     sandbox.writeBuildDate();
-    sandbox.writeSettings(4711);
     files.dataStorageDir = sandbox.path("temp");
   }
   ~ExecuteCommandTest() override { ShellCommand::setLimits(std::nullopt); }

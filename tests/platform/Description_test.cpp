@@ -19,15 +19,6 @@ Plist plistFromXml(const std::string& body) {
   return node;
 }
 
-// The first record of a recorded profiler output.
-Plist recordedItem(const std::string& file) {
-  const Plist list = readPlistFile(std::string(BRIM_TEST_FIXTURES "/macos/mac-a/") + file);
-  plist_t items = plistDictItem(plist_array_get_item(list.get(), 0), "_items");
-  plist_t item = plist_array_get_item(items, 0);
-  EXPECT_TRUE(item) << file;
-  return Plist(item ? plist_copy(item) : nullptr);
-}
-
 // Argument lists, as the wrong-parameter line shows them, are shown by the
 // entry point's runs; strings in them are quoted as below.
 TEST(DescriptionString, LettersDigitsUnderscoreDollarAndDotStayBare) {
@@ -46,8 +37,10 @@ TEST(DescriptionString, LettersDigitsUnderscoreDollarAndDotStayBare) {
 // underscores, a negative number; keys listed in order, nested collections
 // opening after the platform's extra indentation. (Dates: see the scalars.)
 TEST(DescriptionPlist, RecordedRecord) {
-  EXPECT_EQ(describe(recordedItem("SPPowerDataType.xml").get()) + "\n",
-            test::readFile(test::fixture("platform/battery.description.txt")));
+  const Plist list = readPlistFile(test::fixture("macos/mac-a/SPPowerDataType.xml"));
+  plist_t battery = plist_array_get_item(plistDictItem(plist_array_get_item(list.get(), 0), "_items"), 0);
+  ASSERT_TRUE(battery);
+  EXPECT_EQ(describe(battery) + "\n", test::readFile(test::fixture("platform/battery.description.txt")));
 }
 
 TEST(DescriptionPlist, CollectionsInsideCollectionsIndentFurther) {
