@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <functional>
 #include <tuple>
 
 #include "support/Sandbox.h"
@@ -22,7 +21,6 @@ class EntryPointRun : public ::testing::Test {
     sandbox.writeBuildDate();
     sandbox.writeSettings(4711);
   }
-  bool lockExists() const { return std::filesystem::exists(sandbox.path("bin/brim_asset.lock")); }
   Sandbox sandbox;
 };
 
@@ -42,7 +40,7 @@ TEST_F(EntryPointRun, WrongParametersAreAnsweredWithTheUsageTextUnderTheLock) {
     const RunResult result = sandbox.run(args);
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_TRUE(contains(result.output, wrong + usage)) << result.output;
-    EXPECT_FALSE(lockExists());
+    EXPECT_FALSE(std::filesystem::exists(sandbox.path("bin/brim_asset.lock")));
   }
   const std::string log = sandbox.readLog();
   EXPECT_TRUE(contains(log, kMain + "Lock Created")) << log;

@@ -84,10 +84,7 @@ TEST(XMLTreeDocument, AnElementAsWrittenReplacedOrRefused) {
 }
 
 TEST(XMLTreeJumps, OnlyDirectChildrenMatchAndAMissLeavesTheInsertionPoint) {
-  XMLTree tree("r");
-  tree.addChildNodeToCurrentNodeWithName("a", std::string("one"));
-  tree.addChildNodeWithCDATAToCurrentNodeWithName("b", std::string("two"));
-  tree.addChildNodeToCurrentNodeWithName("c", std::string("two"));
+  XMLTree tree = XMLTree::initWithXMLString(document("<r><a>one</a><b><![CDATA[two]]></b><c>two</c></r>"));
   ASSERT_TRUE(tree.jumpToChildWithName("a"));
   tree.addChildNodeToCurrentNodeWithName("deep", std::string("more"));
   EXPECT_TRUE(tree.jumpToSiblingWithName("a"));  // itself

@@ -3,7 +3,6 @@
 // header, locks and lines; commands and their output; work files; dates.
 #include <fcntl.h>
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,7 +22,6 @@
 #include "platform/FileOperations.h"
 #include "platform/ProcessInfo.h"
 #include "platform/ShellCommand.h"
-#include "support/Sandbox.h"
 #include "support/SandboxRoot.h"
 
 namespace brim::test {
@@ -136,8 +134,7 @@ TEST_F(CustomLoggerTest, TwoProcessesLoggingAtOnceLoseNoLineAndSplitNone) {
     const pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-      const int devNull = ::open("/dev/null", O_WRONLY);
-      ::dup2(devNull, STDOUT_FILENO);
+      ::dup2(::open("/dev/null", O_WRONLY), STDOUT_FILENO);
       for (int i = 0; i < kLines; ++i)
         CustomLogger::MyCustomLog(std::string(writer) + " " + std::to_string(i) + " " + payload);
       ::_exit(0);
