@@ -3,12 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <climits>
 #include <filesystem>
+#include <tuple>
 
-#include "platform/ShellCommand.h"
-#include "config/GlobalPreferences.h"
-#include "platform/Paths.h"
 #include "support/Sandbox.h"
 
 namespace brim::test {
@@ -16,13 +13,14 @@ namespace {
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+const std::string kMain = "int main(int, const char **):";
+
 class EntryPointRun : public ::testing::Test {
  protected:
   void SetUp() override {
     sandbox.writeBuildDate();
     sandbox.writeSettings(4711);
   }
-  bool lockExists() const { return std::filesystem::exists(sandbox.path("bin/brim_asset.lock")); }
   Sandbox sandbox;
 };
 
@@ -31,29 +29,22 @@ class EntryPointRun : public ::testing::Test {
 TEST_F(EntryPointRun, WrongParametersAreAnsweredWithTheUsageTextUnderTheLock) {
   BRIM_REQUIRE_ROOT();
   const std::pair<std::vector<std::string>, std::string> cases[] = {
-      {{"-Software"},
-       "argc=2\n"
-       "int main(int, const char **):Wrong Parameter (\n    \"-Software\"\n) specified in command\n"},
+      {{"-Software"}, "argc=2\n" + kMain + "Wrong Parameter (\n    \"-Software\"\n) specified in command\n"},
       {{"-software", "-macName"},
-       "argc=3\n"
-       "int main(int, const char **):Wrong Parameter (\n    \"-software\",\n    "
-       "\"-macName\"\n) specified in command\n"},
+       "argc=3\n" + kMain + "Wrong Parameter (\n    \"-software\",\n    \"-macName\"\n) specified in command\n"},
       {{"-PerfCollect"}, "Wrong Parameter (\n    \"-PerfCollect\"\n) specified in command\n"},
   };
-  const std::string usage = readFile(fixture("app/usage.txt"));
+  const std::string usage =
+      kMain + "Use following commands for asset collection\n" + readFile(fixture("app/usage.txt"));
   for (const auto& [args, wrong] : cases) {
     const RunResult result = sandbox.run(args);
     EXPECT_EQ(result.exitStatus, 0);
-    EXPECT_TRUE(contains(result.output, wrong +
-                                            "int main(int, const char **):Use following commands for asset "
-                                            "collection\n" +
-                                            usage))
-        << result.output;
-    EXPECT_FALSE(lockExists());
+    EXPECT_TRUE(contains(result.output, wrong + usage)) << result.output;
+    EXPECT_FALSE(std::filesystem::exists(sandbox.path("bin/brim_asset.lock")));
   }
   const std::string log = sandbox.readLog();
-  EXPECT_TRUE(contains(log, "int main(int, const char **):Lock Created")) << log;
-  EXPECT_TRUE(contains(log, "int main(int, const char **):Lock Removed")) << log;
+  EXPECT_TRUE(contains(log, kMain + "Lock Created")) << log;
+  EXPECT_TRUE(contains(log, kMain + "Lock Removed")) << log;
 }
 
 TEST_F(EntryPointRun, AnotherUserGetsExitStatusZeroAndNothingWritten) {
@@ -63,9 +54,7 @@ TEST_F(EntryPointRun, AnotherUserGetsExitStatusZeroAndNothingWritten) {
   const std::string command = "setpriv --reuid=65534 --regid=65534 --clear-groups env BRIM_SANDBOX_ROOT='" +
                               sandbox.root() + "' BRIM_SANDBOX_NO_DELAY=1 '" + BRIM_BIN_DIR +
                               "/brim_asset_sandbox' -software >/dev/null 2>&1";
-  const int status = std::system(command.c_str());
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(runShell(command).exitStatus, 0);
   EXPECT_EQ(sandbox.listDir("log"), std::vector<std::string>{"build_date"});
   EXPECT_TRUE(sandbox.listDir("bin").empty());
   EXPECT_TRUE(sandbox.listDir("datapost").empty());
@@ -80,8 +69,8 @@ TEST_F(EntryPointRun, RegistrationThatWritesNothingStopsBeforeTheLock) {
   sandbox.writeExecutable(sandbox.path("bin/brim_register"), "#!/bin/sh\nexit 3\n");
   const RunResult result = sandbox.run({});
   EXPECT_EQ(result.exitStatus, 0);
-  EXPECT_TRUE(contains(result.output, "int main(int, const char **):regid=0\n")) << result.output;
-  EXPECT_TRUE(contains(result.output, "int main(int, const char **):RegID is still 0, exiting")) << result.output;
+  EXPECT_TRUE(contains(result.output, kMain + "regid=0\n")) << result.output;
+  EXPECT_TRUE(contains(result.output, kMain + "RegID is still 0, exiting")) << result.output;
   EXPECT_FALSE(contains(result.output, "Lock Created"));
   EXPECT_FALSE(contains(result.output, "asset data collection"));
   EXPECT_TRUE(sandbox.listDir("datapost").empty());
@@ -91,11 +80,8 @@ TEST_F(EntryPointRun, RegistrationThatWritesNothingStopsBeforeTheLock) {
 // nothing: what it names is neither written nor created, and the run goes on.
 TEST_F(EntryPointRun, ALinkPlantedWhereTheRunWritesIsNeverFollowed) {
   BRIM_REQUIRE_ROOT();
-  const struct {
-    const char* situation;
-    std::string link;
-    bool logOn;
-  } plantedAt[] = {
+  // Where, the link, whether the log is on (a build-date file).
+  const std::tuple<const char*, std::string, bool> plantedAt[] = {
       {"fallback log", sandbox.root() + "/tmp/brimvault_NOLOG.log", false},
       {"process log", sandbox.path("log/brim_asset_sandbox.log"), true},
       {"log lock", sandbox.path("log/brim_asset_sandbox.log.lock"), true},
@@ -103,30 +89,30 @@ TEST_F(EntryPointRun, ALinkPlantedWhereTheRunWritesIsNeverFollowed) {
   };
   const std::string precious = sandbox.root() + "/precious";
   const std::string nothing = sandbox.root() + "/nothing";
-  for (const auto& planted : plantedAt) {
+  for (const auto& [situation, link, logOn] : plantedAt) {
     for (const std::string& target : {precious, nothing}) {
-      SCOPED_TRACE(std::string(planted.situation) + " -> " + target);
+      SCOPED_TRACE(std::string(situation) + " -> " + target);
       writeFile(precious, "kept\n");
       std::filesystem::remove(sandbox.path("log/build_date"));
-      if (planted.logOn) sandbox.writeBuildDate();
-      std::filesystem::remove(planted.link);
-      std::filesystem::create_symlink(target, planted.link);
+      if (logOn) sandbox.writeBuildDate();
+      std::filesystem::remove(link);
+      std::filesystem::create_symlink(target, link);
 
       const RunResult result = sandbox.run({"-wrong"});
       EXPECT_EQ(result.exitStatus, 0);
-      EXPECT_TRUE(contains(result.output, "refused " + planted.link)) << result.output;
+      EXPECT_TRUE(contains(result.output, "refused " + link)) << result.output;
       EXPECT_TRUE(contains(result.output, "Lock Removed")) << result.output;
       EXPECT_EQ(readFile(precious), "kept\n");
       EXPECT_FALSE(std::filesystem::exists(nothing));
-      std::filesystem::remove(planted.link);
+      std::filesystem::remove(link);
     }
   }
 }
 
 // An unregistered machine whose install path holds blanks, quotes and shell
 // code: registration, profiler runs and process samples take it as one path,
-// run nothing else and write nowhere else. A profiler that never ends is
-// killed at its limit with its process group and costs only its category.
+// run nothing else and write nowhere else. (A command that never ends is
+// killed at its limit with its process group: the runner's own tests.)
 TEST_F(EntryPointRun, RegistrationAndJobsTakeAnInstallPathWithShellCodeAsOnePath) {
   BRIM_REQUIRE_ROOT();
   const std::string agent = sandbox.root() + "/agent dir;touch SEMI $(touch DOLLAR) `touch TICK` it's";
@@ -142,33 +128,19 @@ TEST_F(EntryPointRun, RegistrationAndJobsTakeAnInstallPathWithShellCodeAsOnePath
   writeFile(sandbox.path("config/registered.plist"), text);
   sandbox.writeExecutable(agent + "/bin/brim_register",
                           "#!/bin/sh\ncp '" + sandbox.path("config/registered.plist") + "' '" + settings + "'\n");
-  const std::string group = sandbox.root() + "/hung.group";
-  sandbox.writeExecutable(sandbox.fakeBinDir() + "/system_profiler",
-                          "#!/bin/sh\n[ \"$1\" = SPApplicationsDataType ] && cut -d' ' -f5 /proc/$$/stat >'" + group +
-                              "' && sleep 1000\ncat '" + fixture("macos/mac-a") + "/'\"$1\".xml\n");
+  sandbox.replayProfilerFrom(fixture("macos/mac-a"));
 
-  RunResult result = sandbox.run({"-software"}, {"BRIM_SANDBOX_COMMAND_LIMIT=1"});
+  RunResult result = sandbox.run({"-software"});
   EXPECT_EQ(result.exitStatus, 0);
-  const long hung = std::stol(readFile(group));
-  for (const std::string& line : std::vector<std::string>{
-           "int main(int, const char **):regid=0\n", "int main(int, const char **):agentInstallPath=" + agent + "\n",
-           "int main(int, const char **):current regid=4712\n",
-           "+[ShellCommand run:limit:]:no end within 1 s: process group " + std::to_string(hung) +
-               " killed:system_profiler SPApplicationsDataType -xml >" +
-               // The run's own folder, quoted with the rest; its random end is left out.
-               [&] {
-                 std::string quoted = shellQuoted(agent + "/temp/autodelete_run.");
-                 quoted.pop_back();
-                 return quoted;
-               }()}) {
+  for (const std::string& line :
+       {kMain + "regid=0\n", kMain + "agentInstallPath=" + agent + "\n", kMain + "current regid=4712\n"}) {
     EXPECT_TRUE(contains(result.output, line)) << line << "---\n" << result.output;
   }
-  EXPECT_FALSE(processGroupRunning(hung));
   const auto files = std::filesystem::directory_iterator(agent + "/datapost");
   ASSERT_NE(files, std::filesystem::directory_iterator());
   const std::string document = readFile(files->path().string());
-  for (const char* category :
-       {"systeminfo</fnname><dtl ID=\"0\">", "applicationinfo</fnname></fn>", "usbinfo</fnname><dtl ID=\"0\">"}) {
+  for (const char* category : {"systeminfo</fnname><dtl ID=\"0\">", "applicationinfo</fnname><dtl ID=\"0\">",
+                               "usbinfo</fnname><dtl ID=\"0\">"}) {
     EXPECT_TRUE(contains(document, std::string("<fnname>") + category)) << document;
   }
   result = sandbox.run({"-ProcCollect"});
@@ -181,57 +153,27 @@ TEST_F(EntryPointRun, RegistrationAndJobsTakeAnInstallPathWithShellCodeAsOnePath
   }
 }
 
-TEST(StartDelay, StaysWithinOneToSixSeconds) {
-  EXPECT_EQ(EntryPoint::startDelay(0), 1000000u);
-  EXPECT_EQ(EntryPoint::startDelay(4999999), 5999999u);
-  EXPECT_EQ(EntryPoint::startDelay(5000000), 1000000u);
-  EXPECT_EQ(EntryPoint::startDelay(UINT32_MAX), 5967295u);
-  for (uint32_t r = 0; r < 4000000000u; r += 7919u * 1013u) {
-    const uint32_t d = EntryPoint::startDelay(r);
-    ASSERT_GE(d, 1000000u);
-    ASSERT_LT(d, 6000000u);
+// The lock wait runs in-process with an injected sleep, so no test waits a
+// minute: a lock nobody removes is tested 600 times 0.1 s apart, then taken
+// over; once the earlier run removes its lock, the job starts at once.
+TEST_F(EntryPointRun, ALockNobodyRemovesIsTakenOverAfterSixHundredTests) {
+  SandboxInProcess inProcess(sandbox);
+  const std::string lock = sandbox.path("bin/brim_asset.lock");
+  // Tests after which the earlier run removes its lock (0: never), tests made.
+  for (const auto& [removedAfter, tests] : {std::pair<size_t, size_t>{0, 600}, {5, 5}}) {
+    std::vector<uint32_t> sleeps;
+    EntryPoint::Hooks hooks = EntryPoint::platformHooks();
+    hooks.userName = [] { return std::string("root"); };
+    hooks.skipStartDelay = true;  // the delay is still drawn from the platform's randomness
+    hooks.sleepMicros = [&](uint32_t micros) {
+      sleeps.push_back(micros);
+      if (sleeps.size() == removedAfter) std::filesystem::remove(lock);
+    };
+    writeFile(lock, "");
+    EXPECT_EQ(EntryPoint(hooks).run({"-wrong"}), 0);
+    EXPECT_EQ(sleeps, std::vector<uint32_t>(tests, 100000u));
+    EXPECT_FALSE(std::filesystem::exists(lock));  // taken over or left, then removed at the end
   }
-}
-
-// The lock wait runs in-process with an injected sleep, so no test waits a minute.
-class LockWait : public ::testing::Test {
- protected:
-  void SetUp() override {
-    sandbox.writeBuildDate();
-    sandbox.writeSettings(4711);
-    inProcess.emplace(sandbox);
-    writeFile(lockPath(), "");
-  }
-  void TearDown() override { inProcess.reset(); }
-  std::string lockPath() const { return sandbox.path("bin/brim_asset.lock"); }
-
-  EntryPoint::Hooks hooks(std::function<void(uint32_t)> sleep) const {
-    EntryPoint::Hooks h;
-    h.userName = [] { return std::string("root"); };
-    h.random = [] { return 0u; };
-    h.sleepMicros = std::move(sleep);
-    h.skipStartDelay = true;
-    return h;
-  }
-  Sandbox sandbox;
-  std::optional<SandboxInProcess> inProcess;
-};
-
-TEST_F(LockWait, ALockNobodyRemovesIsTakenOverAfterSixHundredTests) {
-  std::vector<uint32_t> sleeps;
-  const int status = EntryPoint(hooks([&](uint32_t micros) { sleeps.push_back(micros); })).run({"-wrong"});
-  EXPECT_EQ(status, 0);
-  EXPECT_EQ(sleeps, std::vector<uint32_t>(600, 100000u));
-  EXPECT_FALSE(std::filesystem::exists(lockPath()));  // taken over, then removed at the end
-}
-
-TEST_F(LockWait, TheJobStartsAsSoonAsTheEarlierRunRemovesItsLock) {
-  int sleeps = 0;
-  const int status = EntryPoint(hooks([&](uint32_t) {
-                       if (++sleeps == 5) std::filesystem::remove(lockPath());
-                     })).run({"-wrong"});
-  EXPECT_EQ(status, 0);
-  EXPECT_EQ(sleeps, 5);
   const std::string log = readFile(sandbox.path("log/test_app.log"));
   EXPECT_TRUE(contains(log, "Waiting for another instance of brim_asset to finish")) << log;
 }

@@ -1,0 +1,313 @@
+// The diagnostic log and the shell command runner every job uses, with what
+// reads the runner's work files and stamps its documents: the log's files,
+// header, locks and lines; commands and their output; work files; dates.
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+#include "platform/CustomLogger.h"
+#include "platform/DateTime.h"
+#include "platform/DistributedNotification.h"
+#include "platform/FileOperations.h"
+#include "platform/ProcessInfo.h"
+#include "platform/ShellCommand.h"
+#include "support/SandboxRoot.h"
+
+namespace brim::test {
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::Not;
+
+// 4 December 2026, 21:05:03 in New York.
+DateTime::TimePoint decemberEvening() { return DateTime::TimePoint(std::chrono::seconds(1796436303)); }
+
+class CustomLoggerTest : public ::testing::Test {
+ protected:
+  CustomLoggerTest() { files.dataStorageDir = sandbox.path("temp"); }
+  ~CustomLoggerTest() override {
+    CustomLogger::setWaitsForTesting(std::nullopt);
+    DateTime::setNowForTesting(std::nullopt);
+    ShellCommand::setLimits(std::nullopt);
+  }
+  std::string logPath() const { return sandbox.path("log/" + ProcessInfo::processName() + ".log"); }
+  std::string lockPath() const { return logPath() + ".lock"; }
+  std::string logText() const { return readFile(logPath()); }
+
+  Sandbox sandbox;
+  SandboxRoot root{sandbox};
+  TimeZone zone{"America/New_York"};
+  FileOperations files;
+};
+
+// Commands and work files log what they do: the log is on.
+class ExecuteCommandTest : public CustomLoggerTest {
+ protected:
+  ExecuteCommandTest() { sandbox.writeBuildDate(); }
+};
+
+// The build-date file decides: without it messages go bare to the fallback
+// log; with it a new log starts with the build date (text that is not UTF-8
+// reads as not configured), and messages are kept as written, each stamped.
+TEST_F(CustomLoggerTest, TheBuildDateDecidesTheLogAndItsHeader) {
+  DateTime::setNowForTesting(decemberEvening());
+  ::testing::internal::CaptureStdout();
+  CustomLogger::MyCustomLog("no build date yet");
+  EXPECT_FALSE(std::filesystem::exists(logPath()));
+  sandbox.writeBuildDate("2026-12-05 build 4711\n");
+  logAt(Sig::instance("Probe", "run"), "first\n\nsecond");
+  DateTime::setNowForTesting(decemberEvening() + std::chrono::hours(3) + std::chrono::seconds(4));
+  CustomLogger::MyCustomLog("third");
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "no build date yet\n-[Probe run]:first\n\nsecond\nthird\n");
+  EXPECT_EQ(readFile(sandbox.root() + "/tmp/brimvault_NOLOG.log"), "no build date yet\n");
+  EXPECT_EQ(logText(),
+            "Build Date\n-----------\n2026-12-05 build 4711\n\n---------------------------------\n\n"
+            "12/4/26, 9:05:03 PM -[Probe run]:first\n\nsecond\n"
+            "12/5/26, 12:05:07 AM third\n");
+  CustomLogger::clearLog();
+  EXPECT_EQ(logText(), "");
+  EXPECT_TRUE(CustomLogger::getLogArray().empty());
+
+  std::filesystem::remove(logPath());
+  sandbox.writeBuildDate("built \xff\xfe\n");
+  CustomLogger::log("x");
+  EXPECT_THAT(logText(), ::testing::StartsWith("Build Date\n-----------\nbuild date not configured\n-----"));
+}
+
+// A line over 4 MiB is cut between two characters, and says how much is missing.
+TEST_F(CustomLoggerTest, ALineOverFourMiBIsCutWithAMarker) {
+  sandbox.writeBuildDate();
+  std::string message;
+  for (int i = 0; i < 2'500'000; ++i) message += "\xC3\xA9";  // two bytes each
+  ::testing::internal::CaptureStdout();
+  CustomLogger::MyCustomLog(message);
+  const std::string echoed = ::testing::internal::GetCapturedStdout();
+  const size_t kept = echoed.rfind(" [line cut: ");
+  ASSERT_NE(kept, std::string::npos);
+  size_t leftOut = 0;
+  ASSERT_EQ(std::sscanf(echoed.c_str() + kept, " [line cut: %zu more bytes left out]\n", &leftOut), 1);
+  EXPECT_TRUE(kept % 2 == 0 && echoed.compare(0, kept, message, 0, kept) == 0 && kept + leftOut == message.size());
+  EXPECT_LE(echoed.size() - 1, size_t{4} << 20);
+  EXPECT_TRUE(CustomLogger::getLogArray().back().ends_with(" " + echoed.substr(0, echoed.size() - 1)));
+}
+
+// A lock file left by a writer that died is waited for, then taken over and
+// removed, so only the message that found it waits.
+TEST_F(CustomLoggerTest, StaleLockFileIsTakenOverAfterItsWaits) {
+  sandbox.writeBuildDate();
+  CustomLogger::log("before");
+  writeFile(lockPath(), "");
+  CustomLogger::setWaitsForTesting(CustomLogger::Waits{5, std::chrono::microseconds(0)});
+  ::testing::internal::CaptureStdout();
+  CustomLogger::MyCustomLog("after a dead writer");
+  const std::string wait = "Waiting for lock file to be removed\n";
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "after a dead writer\n" + wait + wait + wait + wait + wait);
+  EXPECT_FALSE(std::filesystem::exists(lockPath()));
+  EXPECT_THAT(logText(), HasSubstr(" after a dead writer\n"));
+}
+
+TEST_F(CustomLoggerTest, TwoProcessesLoggingAtOnceLoseNoLineAndSplitNone) {
+  sandbox.writeBuildDate();
+  CustomLogger::log("parent");
+  // Longer than a stdio buffer, so a line written in pieces would show.
+  const std::string payload(6000, 'p');
+  constexpr int kLines = 500;
+  // Real waits would only make the test slow: what is tested is the file.
+  CustomLogger::setWaitsForTesting(CustomLogger::Waits{1000, std::chrono::microseconds(200)});
+
+  std::vector<pid_t> children;
+  for (const char* writer : {"A", "B"}) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      ::dup2(::open("/dev/null", O_WRONLY), STDOUT_FILENO);
+      for (int i = 0; i < kLines; ++i)
+        CustomLogger::MyCustomLog(std::string(writer) + " " + std::to_string(i) + " " + payload);
+      ::_exit(0);
+    }
+    children.push_back(pid);
+  }
+  for (const pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+
+  // Header, the parent's line, then every child's line whole and in its
+  // writer's order: "<date>, <time> <AM|PM> <writer> <n> <payload>".
+  const std::vector<std::string> lines = CustomLogger::getLogArray();
+  EXPECT_EQ(lines.size(), 4u + 1u + 2u * kLines);
+  std::map<std::string, int> next;
+  for (const std::string& line : lines) {
+    if (line.find(payload) == std::string::npos) continue;
+    const std::string message = line.substr(line.find("M ") + 2);
+    const std::string writer = message.substr(0, 1);
+    EXPECT_EQ(message, writer + " " + std::to_string(next[writer]++) + " " + payload);
+  }
+  EXPECT_EQ(next, (std::map<std::string, int>{{"A", kLines}, {"B", kLines}}));
+  EXPECT_FALSE(std::filesystem::exists(lockPath()));
+}
+
+std::filesystem::perms permissionsOf(const std::string& path) { return std::filesystem::status(path).permissions(); }
+
+// The process name decides the log; the test takes the two names in turn.
+TEST_F(CustomLoggerTest, LogsOfTheCommunicatorAndHelpdeskAreOpenToEveryone) {
+  sandbox.writeBuildDate();
+  char* const ownName = program_invocation_short_name;
+  for (const char* name : {"brim_communicatorapp", "brim_Helpdeskapp"}) {
+    program_invocation_short_name = const_cast<char*>(name);
+    const std::string path = sandbox.path("log/" + std::string(name) + ".log");
+    CustomLogger::log("created");
+    EXPECT_EQ(permissionsOf(path), std::filesystem::perms::all) << name;
+    ::chmod(path.c_str(), 0600);
+    CustomLogger::log("appended");
+    EXPECT_EQ(permissionsOf(path), std::filesystem::perms::all) << name;
+  }
+  program_invocation_short_name = ownName;
+  CustomLogger::log("mine");
+  EXPECT_NE(permissionsOf(logPath()), std::filesystem::perms::all);
+}
+
+TEST_F(CustomLoggerTest, UncreatableLogWaitsUntilTheListenerMakesTheDirectory) {
+  // The listener is another component of the agent; here it makes the
+  // missing log directory once asked.
+  std::filesystem::remove_all(sandbox.path("log"));
+  CustomLogger::setWaitsForTesting(
+      CustomLogger::Waits{1000, std::chrono::microseconds(10'000), std::chrono::microseconds(1'000)});
+  DistributedNotification::Listener listener;
+  ASSERT_TRUE(listener.listening());
+  std::optional<std::string> heard;
+  std::thread agent([&] {
+    heard = listener.next(std::chrono::seconds(30));
+    std::filesystem::create_directories(sandbox.path("log"));
+  });
+  const std::string path = CustomLogger::locationPath();
+  agent.join();
+
+  EXPECT_EQ(heard, "com.brimvault.changelogpermission");
+  EXPECT_EQ(path, logPath());
+  EXPECT_EQ(logText(), "Build Date\n-----------\nbuild date not configured\n---------------------------------\n\n");
+}
+
+// Standard output, trimmed, is the result; standard error (the shell's own
+// messages too) never is, so that it cannot become a value in a document. A
+// quoted value reaches the command as one word, as it stands, and runs nothing.
+// Output that is not UTF-8 is replaced, logged, and reading goes on.
+TEST_F(ExecuteCommandTest, TheResultIsStandardOutputTrimmedInUtf8) {
+  std::vector<std::pair<std::string, std::string>> cases = {
+      {"echo out; echo err >&2; printf 'tail\\n\\n'", "out\ntail"},
+      {"printf '\\n  \\n\\t\\r\\n'", ""},
+      {"exit 3", ""},
+      {"cat; echo read", "read"},  // a command that reads its input sees the end at once
+      {"brim_no_such_command -x", ""},
+      // A two-byte character written in two pieces is one character.
+      {"printf 'caf\\303'; sleep 0.1; printf '\\251'", "caf\u00E9"},
+      {"printf 'a\\377b\\300\\257c'; echo; echo next", "a\uFFFDb\uFFFD\uFFFDc\nnext"},
+      // Cut off inside a three-byte character at the very end.
+      {"printf 'euro \\342\\202'", "euro \uFFFD"},
+  };
+  for (const std::string value : {"", "two  words", "it's", "''", "$(echo x)", "`echo x`", "a;echo x", "a|echo x",
+                                  "\\'", "$HOME *", "line\nbreak", "-n", "'$(echo x)'"}) {
+    cases.emplace_back("printf '[%s]' " + shellQuoted(value), "[" + value + "]");
+  }
+  for (const auto& [command, result] : cases) EXPECT_EQ(ShellCommand::executeCommand(command), result) << command;
+  const auto messages = loggedMessages();
+  EXPECT_THAT(messages, Contains("-[ConsolidatedAssets executeCommand:]:Executing:echo out; echo err >&2; "
+                                 "printf 'tail\\n\\n'"));
+  for (const char* count : {"3", "1"}) {
+    EXPECT_THAT(messages, Contains(std::string("-[ReadNSPipe readAvailableDataFromFileHandle:]:Output is not UTF-8: ") +
+                                   count + " ill-formed byte sequence(s) replaced by U+FFFD"));
+  }
+}
+
+// Larger than a pipe holds, output is read whole while the command runs; past
+// 1 MiB it is cut, and a command that would write forever ends on the broken
+// pipe. At its limit a command is killed with every process it started, even
+// one that left a child holding its output; what it printed is the result.
+TEST_F(ExecuteCommandTest, OutputIsBoundedInSizeAndTime) {
+  const std::pair<const char*, size_t> cases[] = {
+      {"head -c 1000000 /dev/zero | tr '\\0' x; echo; echo end", 1000000 + 4},
+      {"head -c 3000000 /dev/zero | tr '\\0' x", 1048576},
+      {"yes", 1048576 - 1},  // "y\n" over and over
+  };
+  for (const auto& [command, size] : cases) EXPECT_EQ(ShellCommand::executeCommand(command).size(), size) << command;
+  const auto messages = loggedMessages();
+  EXPECT_EQ(std::count(messages.begin(), messages.end(),
+                       "-[ReadNSPipe readAvailableDataFromFileHandle:]:Output over 1048576 bytes: cut at that size"),
+            2);
+  EXPECT_THAT(messages, Not(Contains(HasSubstr("no end within"))));
+
+  ShellCommand::setLimits(ShellCommand::Limits{std::chrono::milliseconds(300), std::chrono::milliseconds(300)});
+  EXPECT_EQ(ShellCommand::executeCommand("echo early; sleep 1000 & sleep 1000"), "early");
+  const std::string killed = "+[ShellCommand run:limit:]:no end within 300 ms: process group ";
+  const std::string line = loggedMessages().back();
+  ASSERT_TRUE(line.starts_with(killed) && line.ends_with(" killed:echo early; sleep 1000 & sleep 1000")) << line;
+  EXPECT_FALSE(processGroupRunning(std::stol(line.substr(killed.size()))));
+}
+
+// A work file yields its non-empty lines, whatever its encoding (found from
+// the content), each logged after the file's name; a missing one only its name.
+TEST_F(ExecuteCommandTest, WorkFileYieldsItsNonEmptyLinesInAnyEncoding) {
+  const std::tuple<const char*, std::string, std::vector<std::string>> cases[] = {
+      {"blank lines",
+       "  PID  %CPU COMM\n\n  101  12.5 /usr/sbin/syslogd\n\n\n",
+       {"  PID  %CPU COMM", "  101  12.5 /usr/sbin/syslogd"}},
+      {"UTF-8", "Caf\xC3\xA9\n\xE2\x82\xAC 5\n", {"Caf\xC3\xA9", "\xE2\x82\xAC 5"}},
+      {"UTF-8 with byte-order mark", "\xEF\xBB\xBFone\ntwo", {"one", "two"}},
+      {"Latin-1", "Caf\xE9\nna\xEFve\n", {"Caf\xC3\xA9", "na\xC3\xAFve"}},
+      {"UTF-16 with byte-order mark",
+       std::string("\xFF\xFEh\0\n\0\n\0\x3D\xD8\x00\xDE", 12),
+       {"h", "\xF0\x9F\x98\x80"}},
+  };
+  for (const auto& [what, bytes, lines] : cases) {
+    writeFile(sandbox.path("temp/autodelete_ps.txt"), bytes);
+    EXPECT_EQ(files.getDataFromFileWithName("autodelete_ps.txt"), lines) << what;
+  }
+  EXPECT_THAT(files.getDataFromFileWithName("autodelete_gone.txt"), IsEmpty());
+  const std::string sig = "-[FileOperations getDataFromFileWithName:]:";
+  const auto messages = loggedMessages();
+  ASSERT_GE(messages.size(), 3u);
+  EXPECT_THAT(std::vector(messages.begin(), messages.begin() + 3),
+              ElementsAre(sig + "fullFileName=" + sandbox.path("temp/autodelete_ps.txt"), sig + "  PID  %CPU COMM",
+                          sig + "  101  12.5 /usr/sbin/syslogd"));
+  EXPECT_EQ(messages.back(), sig + "fullFileName=" + sandbox.path("temp/autodelete_gone.txt"));
+}
+
+// 4 December 2026, 20:05:03 UTC: 21:05:03 in Berlin.
+constexpr DateTime::TimePoint kDecember{std::chrono::seconds(1796414703)};
+// 1 July 2026, 06:07:08 UTC: 08:07:08 in Berlin, summer time.
+constexpr DateTime::TimePoint kJuly{std::chrono::seconds(1782886028)};
+
+TEST(DateTimeTest, PatternsOfTheDocumentsInTheSystemTimeZone) {
+  TimeZone zone("Europe/Berlin");
+  // The log's own stamp in December ("12/4/26, 9:05:03 PM") is shown by the log's tests.
+  const std::tuple<DateTime::TimePoint, const char*, const char*> cases[] = {
+      {kDecember, "MM-dd-yyyy HH:mm:ss", "12-04-2026 21:05:03"},
+      {kDecember, "MM/dd/yyyy HH:mm:ss", "12/04/2026 21:05:03"},
+      {kDecember, "yyyyMMddHHmmss", "20261204210503"},
+      {kDecember, "yyyyMMdd", "20261204"},
+      {kDecember, "MMyyyy", "122026"},
+      {kJuly, "MM-dd-yyyy HH:mm:ss", "07-01-2026 08:07:08"},
+      {kJuly, "M/d/yy, h:mm:ss a", "7/1/26, 8:07:08 AM"},
+      {kDecember, "'day' dd 'at' HH 'o''clock'", "day 04 at 21 o'clock"},
+  };
+  for (const auto& [date, pattern, expected] : cases)
+    EXPECT_EQ(DateTime::dateStringOf(date, pattern), expected) << pattern;
+}
+
+}  // namespace
+}  // namespace brim::test
