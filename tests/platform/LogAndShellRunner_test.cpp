@@ -20,6 +20,7 @@
 #include "platform/DateTime.h"
 #include "platform/DistributedNotification.h"
 #include "platform/FileOperations.h"
+#include "platform/FileSystem.h"
 #include "platform/ProcessInfo.h"
 #include "platform/ShellCommand.h"
 #include "support/SandboxRoot.h"
@@ -285,6 +286,39 @@ TEST_F(ExecuteCommandTest, WorkFileYieldsItsNonEmptyLinesInAnyEncoding) {
               ElementsAre(sig + "fullFileName=" + sandbox.path("temp/autodelete_ps.txt"), sig + "  PID  %CPU COMM",
                           sig + "  101  12.5 /usr/sbin/syslogd"));
   EXPECT_EQ(messages.back(), sig + "fullFileName=" + sandbox.path("temp/autodelete_gone.txt"));
+}
+
+// mkdir -p as root: folders are made 0755 and a link is entered only when
+// root made it in a folder nobody else writes to (as /var/run -> /run); a link
+// in a shared folder, or a file in the way, is refused and nothing is made
+// where it points.
+TEST(MakeDirectories, FollowsOnlyLinksNobodyElseCouldHaveMade) {
+  BRIM_REQUIRE_ROOT();
+  namespace fs = std::filesystem;
+  Sandbox sandbox;
+  const std::string top = sandbox.root();
+  fs::create_directories(top + "/real");
+  fs::create_directories(top + "/shared");
+  fs::permissions(top + "/shared", fs::perms::all | fs::perms::sticky_bit);
+  fs::create_directory_symlink(top + "/real", top + "/linked");
+  fs::create_directory_symlink(top + "/real", top + "/shared/planted");
+  writeFile(top + "/file", "");
+  const std::tuple<std::string, bool, std::string> cases[] = {
+      {top + "/new/a/b", true, top + "/new/a/b"},
+      {top + "/linked/c/d", true, top + "/real/c/d"},
+      {top + "/shared/planted/e", false, top + "/real/e"},
+      {top + "/file/f", false, top + "/file/f"},
+  };
+  for (const auto& [path, made, where] : cases) {
+    EXPECT_EQ(FileSystem::makeDirectories(path), made) << path;
+    EXPECT_EQ(fs::is_directory(where), made) << where;
+    if (made) {
+      EXPECT_EQ(fs::status(where).permissions() & fs::perms::all, fs::perms(0755)) << where;
+    }
+  }
+  EXPECT_THAT(FileSystem::lastFailure(), HasSubstr("refused " + top + "/file/f"));
+  EXPECT_FALSE(FileSystem::makeDirectories(top + "/shared/planted/e"));
+  EXPECT_THAT(FileSystem::lastFailure(), HasSubstr("\"planted\" is a link others could have made"));
 }
 
 // 4 December 2026, 20:05:03 UTC: 21:05:03 in Berlin.
