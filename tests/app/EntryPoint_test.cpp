@@ -155,23 +155,28 @@ TEST_F(EntryPointRun, RegistrationAndJobsTakeAnInstallPathWithShellCodeAsOnePath
 
 // The lock wait runs in-process with an injected sleep, so no test waits a
 // minute: a lock nobody removes is tested 600 times 0.1 s apart, then taken
-// over; once the earlier run removes its lock, the job starts at once.
+// over; once the earlier run removes its lock, the job starts at once. The
+// start delay before it is 1 to 6 s, drawn from the randomness.
 TEST_F(EntryPointRun, ALockNobodyRemovesIsTakenOverAfterSixHundredTests) {
   SandboxInProcess inProcess(sandbox);
   const std::string lock = sandbox.path("bin/brim_asset.lock");
-  // Tests after which the earlier run removes its lock (0: never), tests made.
-  for (const auto& [removedAfter, tests] : {std::pair<size_t, size_t>{0, 600}, {5, 5}}) {
+  // Tests after which the earlier run removes its lock (0: never), tests made; random value, start delay.
+  const std::tuple<size_t, size_t, uint32_t, uint32_t> cases[] = {
+      {0, 600, 0, 1000000}, {5, 5, 4999999, 5999999}, {1, 1, UINT32_MAX, 5967295}};
+  for (const auto& [removedAfter, tests, random, delay] : cases) {
     std::vector<uint32_t> sleeps;
     EntryPoint::Hooks hooks = EntryPoint::platformHooks();
     hooks.userName = [] { return std::string("root"); };
-    hooks.skipStartDelay = true;  // the delay is still drawn from the platform's randomness
+    hooks.random = [random] { return random; };
     hooks.sleepMicros = [&](uint32_t micros) {
       sleeps.push_back(micros);
-      if (sleeps.size() == removedAfter) std::filesystem::remove(lock);
+      if (removedAfter != 0 && sleeps.size() == removedAfter + 1) std::filesystem::remove(lock);
     };
     writeFile(lock, "");
     EXPECT_EQ(EntryPoint(hooks).run({"-wrong"}), 0);
-    EXPECT_EQ(sleeps, std::vector<uint32_t>(tests, 100000u));
+    std::vector<uint32_t> expected(tests, 100000u);
+    expected.insert(expected.begin(), delay);
+    EXPECT_EQ(sleeps, expected);
     EXPECT_FALSE(std::filesystem::exists(lock));  // taken over or left, then removed at the end
   }
   const std::string log = readFile(sandbox.path("log/test_app.log"));
