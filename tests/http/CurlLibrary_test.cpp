@@ -7,7 +7,6 @@
 
 #include <cstdio>
 
-#include "RequestExpectations.h"
 #include "http/ASIHTTPRequest.h"
 #include "net/Communications.h"
 #include "support/LoopbackPeers.h"
@@ -21,44 +20,34 @@ using ::testing::Contains;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-constexpr const char* kMissing = "libcurl-absent.so.4";
-constexpr const char* kMissingReason = "libcurl-absent.so.4: cannot open shared object file: No such file or directory";
-
-class WithoutCurl : public ::testing::Test {
- protected:
-  WithoutCurl() {
-    sandbox.writeBuildDate();
-    CurlLibrary::useForTesting(kMissing);
-  }
-  ~WithoutCurl() override { CurlLibrary::useForTesting(std::nullopt); }
+// A library that is not there, or one without curl's functions, is refused
+// with the loader's reason; every post then fails as if the connection had.
+TEST(CurlLibraryLoading, WithoutItTheLoaderSaysWhyAndEveryPostFailsAsIfTheConnectionHad) {
+  const std::string missingReason = "libcurl-absent.so.4: cannot open shared object file: No such file or directory";
+  std::string reason;
+  EXPECT_EQ(CurlLibrary::open("libz.so.1", reason), nullptr);
+  EXPECT_THAT(reason, HasSubstr("undefined symbol: curl_global_init"));
 
   Sandbox sandbox;
+  sandbox.writeBuildDate();
   SandboxRoot root{sandbox};
-  RawTcpServer server{[](int fd, int, const std::atomic<bool>&) {
-    RawTcpServer::readRequest(fd);
-    RawTcpServer::sendAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nOK");
-  }};
-};
-
-TEST_F(WithoutCurl, TheLoaderSaysWhyAndEveryPostFailsAsIfTheConnectionHad) {
+  RawTcpServer server{[](int, int, const std::atomic<bool>&) {}};
+  CurlLibrary::useForTesting("libcurl-absent.so.4");
   EXPECT_EQ(CurlLibrary::get(), nullptr);
   EXPECT_THAT(loggedMessages(),
-              Contains(std::string("+[CurlLibrary open:]:cannot load libcurl, HTTP requests fail: ") + kMissingReason));
+              Contains("+[CurlLibrary open:]:cannot load libcurl, HTTP requests fail: " + missingReason));
 
   ASIHTTPRequest request = ASIHTTPRequest::requestWithURL(server.url("/post"));
   request.appendPostData("x");
   request.startSynchronous();
-  expectError(request, 1, "A connection failure occurred");
-  EXPECT_EQ(request.error()->underlyingError, std::string("libcurl is unavailable: ") + kMissingReason);
+  ASSERT_TRUE(request.error().has_value());
+  EXPECT_EQ(request.error()->code, 1);
+  EXPECT_EQ(request.error()->localizedDescription, "A connection failure occurred");
+  EXPECT_EQ(request.error()->underlyingError, "libcurl is unavailable: " + missingReason);
 
   EXPECT_EQ(Communications::initWithBaseURLString(server.url("/post")).sendDataToURLString("?a=1", "x"), std::nullopt);
   EXPECT_EQ(server.connections(), 0);
-}
-
-TEST(CurlLibraryLoading, ALibraryWithoutCurlsFunctionsIsRefusedWithTheMissingName) {
-  std::string reason;
-  EXPECT_EQ(CurlLibrary::open("libz.so.1", reason), nullptr);
-  EXPECT_THAT(reason, HasSubstr("undefined symbol: curl_global_init"));
+  CurlLibrary::useForTesting(std::nullopt);
 }
 
 TEST(CurlLibraryLoading, TheToolDoesNotNeedItToStart) {

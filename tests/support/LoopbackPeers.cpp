@@ -1,7 +1,6 @@
 #include "support/LoopbackPeers.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <openssl/evp.h>
 #include <openssl/x509.h>
@@ -11,15 +10,13 @@
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <zlib.h>
 
-#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <stdexcept>
 
 extern char** environ;
@@ -33,19 +30,19 @@ std::string lowered(std::string_view text) {
   return out;
 }
 
-int boundLoopbackSocket(int port) {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) throw std::runtime_error("socket failed");
-  const int yes = 1;
-  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+sockaddr_in loopback(int port) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   address.sin_port = htons(static_cast<uint16_t>(port));
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    close(fd);
-    throw std::runtime_error("bind failed");
-  }
+  return address;
+}
+
+int boundLoopbackSocket() {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const sockaddr_in address = loopback(0);
+  if (fd < 0 || bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+    throw std::runtime_error("no loopback socket");
   return fd;
 }
 
@@ -58,11 +55,8 @@ int localPort(int fd) {
 
 bool acceptsConnections(int port) {
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  const bool connected = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  const sockaddr_in address = loopback(port);
+  const bool connected = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
   close(fd);
   return connected;
 }
@@ -93,39 +87,29 @@ std::unique_ptr<httplib::Server> selfSignedTlsServer() {
 
 }  // namespace
 
-std::optional<std::string> RecordedRequest::header(std::string_view name) const {
-  for (const auto& [key, value] : headers)
-    if (lowered(key) == lowered(name)) return value;
-  return std::nullopt;
+std::optional<std::string> RecordedRequest::header(const std::string& name) const {
+  const auto found = headers.find(name);  // httplib compares header names without case
+  return found == headers.end() ? std::nullopt : std::optional(found->second);
 }
 
 std::vector<std::string> RecordedRequest::headerNames() const {
   std::vector<std::string> names;
+  // Already in order: httplib keeps them sorted without case.
   for (const auto& field : headers) names.push_back(lowered(field.first));
-  std::sort(names.begin(), names.end());
   return names;
 }
 
-LoopbackHttpServer::LoopbackHttpServer(const Routes& routes)
-    : LoopbackHttpServer(std::make_unique<httplib::Server>(), routes, false) {}
-
-std::unique_ptr<LoopbackHttpServer> LoopbackHttpServer::withSelfSignedCertificate(const Routes& routes) {
-  return std::unique_ptr<LoopbackHttpServer>(new LoopbackHttpServer(selfSignedTlsServer(), routes, true));
-}
-
-LoopbackHttpServer::LoopbackHttpServer(std::unique_ptr<httplib::Server> server, const Routes& routes, bool tls)
-    : server_(std::move(server)), tls_(tls) {
+LoopbackHttpServer::LoopbackHttpServer(const Routes& routes, bool selfSignedTls)
+    : server_(selfSignedTls ? selfSignedTlsServer() : std::make_unique<httplib::Server>()) {
   // Short keep-alive waits: a connection left open in the client's pool would
   // otherwise hold up stop() for the server's whole keep-alive time-out.
   server_->set_keep_alive_timeout(1);
   // Recorded after the handler has read the body, before the answer goes out.
   server_->set_post_routing_handler([this](const httplib::Request& request, httplib::Response&) {
-    RecordedRequest recorded{request.method, request.target, {}, request.body, request.remote_port};
-    for (const auto& [name, value] : request.headers) {
-      // httplib files the peer's addresses among the headers.
-      if (name == "REMOTE_ADDR" || name == "REMOTE_PORT" || name == "LOCAL_ADDR" || name == "LOCAL_PORT") continue;
-      recorded.headers.emplace_back(name, value);
-    }
+    RecordedRequest recorded{request.method, request.target, request.headers, request.body, request.remote_port};
+    // httplib files the peer's addresses among the headers.
+    for (const char* address : {"REMOTE_ADDR", "REMOTE_PORT", "LOCAL_ADDR", "LOCAL_PORT"})
+      recorded.headers.erase(address);
     const std::lock_guard<std::mutex> guard(mutex_);
     requests_.push_back(std::move(recorded));
   });
@@ -144,7 +128,8 @@ LoopbackHttpServer::~LoopbackHttpServer() {
 }
 
 std::string LoopbackHttpServer::url(std::string_view path) const {
-  return std::string(tls_ ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_) + std::string(path);
+  const bool tls = dynamic_cast<httplib::SSLServer*>(server_.get()) != nullptr;
+  return std::string(tls ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_) + std::string(path);
 }
 
 std::vector<RecordedRequest> LoopbackHttpServer::requests() const {
@@ -153,7 +138,7 @@ std::vector<RecordedRequest> LoopbackHttpServer::requests() const {
 }
 
 RawTcpServer::RawTcpServer(Handler handler) {
-  listener_ = boundLoopbackSocket(0);
+  listener_ = boundLoopbackSocket();
   listen(listener_, 16);
   port_ = localPort(listener_);
   thread_ = std::thread([this, handler = std::move(handler)] {
@@ -219,35 +204,26 @@ Tinyproxy::Tinyproxy(std::optional<std::pair<std::string, std::string>> basicAut
   if (!mkdtemp(pattern)) throw std::runtime_error("mkdtemp failed");
   dir_ = pattern;
   const std::string conf = dir_ + "/tinyproxy.conf";
-  const std::string logFile = dir_ + "/tinyproxy.out";
   // The port is chosen before tinyproxy binds it, so another process may take
   // it in between: then tinyproxy exits and the next port is tried.
   for (int attempt = 0; attempt < 5 && pid_ <= 0; ++attempt) {
     port_ = unusedLoopbackPort();
     std::ofstream(conf) << "Port " << port_ << "\nListen 127.0.0.1\nTimeout 30\nLogLevel Info\nMaxClients 20\n"
+                        << "LogFile \"" << dir_ << "/tinyproxy.out\"\n"
                         << (basicAuth ? "BasicAuth " + basicAuth->first + " " + basicAuth->second + "\n" : "");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
     const char* argv[] = {"tinyproxy", "-d", "-c", conf.c_str(), nullptr};
     pid_t pid = -1;
-    const int spawned = posix_spawnp(&pid, "tinyproxy", &actions, nullptr, const_cast<char**>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) break;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (std::chrono::steady_clock::now() < deadline) {
-      if (waitpid(pid, nullptr, WNOHANG) == pid) {
-        pid = -1;
-        break;
-      }
-      if (acceptsConnections(port_)) {
+    if (posix_spawnp(&pid, "tinyproxy", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) break;
+    // Twenty seconds to listen; an early exit means another process took the port.
+    bool exited = false;
+    for (int wait = 0; wait < 1000 && pid_ <= 0 && !exited; ++wait) {
+      exited = waitpid(pid, nullptr, WNOHANG) == pid;
+      if (!exited && acceptsConnections(port_))
         pid_ = pid;
-        break;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      else
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    if (pid_ <= 0 && pid > 0) {
+    if (pid_ <= 0 && !exited) {
       kill(pid, SIGKILL);
       waitpid(pid, nullptr, 0);
     }
@@ -265,42 +241,26 @@ Tinyproxy::~Tinyproxy() {
 
 std::string Tinyproxy::log() const {
   std::ifstream in(dir_ + "/tinyproxy.out");
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-ScopedEnvironment::ScopedEnvironment(std::string name, const std::string& value) : name_(std::move(name)) {
-  if (const char* old = std::getenv(name_.c_str())) previous_ = old;
-  setenv(name_.c_str(), value.c_str(), 1);
+ScopedEnvironment::ScopedEnvironment(const std::vector<std::string>& names, const std::string& value) {
+  for (const std::string& name : names) {
+    const char* old = std::getenv(name.c_str());
+    previous_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+    setenv(name.c_str(), value.c_str(), 1);
+  }
 }
 
 ScopedEnvironment::~ScopedEnvironment() {
-  if (previous_)
-    setenv(name_.c_str(), previous_->c_str(), 1);
-  else
-    unsetenv(name_.c_str());
+  for (const auto& [name, value] : previous_) value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
 }
 
 int unusedLoopbackPort() {
-  const int fd = boundLoopbackSocket(0);
+  const int fd = boundLoopbackSocket();
   const int port = localPort(fd);
   close(fd);
   return port;
-}
-
-std::string gzipped(std::string_view bytes) {
-  z_stream stream{};
-  deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
-  std::string out(deflateBound(&stream, bytes.size()) + 32, '\0');
-  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
-  stream.avail_in = static_cast<uInt>(bytes.size());
-  stream.next_out = reinterpret_cast<Bytef*>(out.data());
-  stream.avail_out = static_cast<uInt>(out.size());
-  deflate(&stream, Z_FINISH);
-  out.resize(stream.total_out);
-  deflateEnd(&stream);
-  return out;
 }
 
 }  // namespace brim::test

@@ -20,35 +20,29 @@ namespace brim::test {
 struct RecordedRequest {
   std::string method;
   std::string target;  // path and query as sent
-  std::vector<std::pair<std::string, std::string>> headers;
+  httplib::Headers headers;
   std::string body;
   int remotePort = 0;
 
-  std::optional<std::string> header(std::string_view name) const;
+  std::optional<std::string> header(const std::string& name) const;
   std::vector<std::string> headerNames() const;  // lower case, sorted
 };
 
-// httplib::Server (or SSLServer) running on its own thread; every request is
-// recorded before its answer goes out.
+// httplib::Server running on its own thread; every request is recorded before
+// its answer goes out. With selfSignedTls it speaks https with a certificate
+// no client trusts. Its member threads make it, like the others, uncopyable.
 class LoopbackHttpServer {
  public:
   using Routes = std::function<void(httplib::Server&)>;
-  explicit LoopbackHttpServer(const Routes& routes);
-  // A TLS server whose certificate is self-signed, so no client trusts it.
-  static std::unique_ptr<LoopbackHttpServer> withSelfSignedCertificate(const Routes& routes);
+  explicit LoopbackHttpServer(const Routes& routes, bool selfSignedTls = false);
   ~LoopbackHttpServer();
-  LoopbackHttpServer(const LoopbackHttpServer&) = delete;
-  LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
 
   int port() const { return port_; }
   std::string url(std::string_view path) const;  // http(s)://127.0.0.1:<port><path>
   std::vector<RecordedRequest> requests() const;
 
  private:
-  LoopbackHttpServer(std::unique_ptr<httplib::Server> server, const Routes& routes, bool tls);
-
   std::unique_ptr<httplib::Server> server_;
-  bool tls_ = false;
   int port_ = 0;
   std::thread thread_;
   mutable std::mutex mutex_;
@@ -63,10 +57,7 @@ class RawTcpServer {
   using Handler = std::function<void(int fd, int index, const std::atomic<bool>& stopping)>;
   explicit RawTcpServer(Handler handler);
   ~RawTcpServer();
-  RawTcpServer(const RawTcpServer&) = delete;
-  RawTcpServer& operator=(const RawTcpServer&) = delete;
 
-  int port() const { return port_; }
   std::string url(std::string_view path) const;
   int connections() const { return connections_; }
 
@@ -104,23 +95,19 @@ class Tinyproxy {
   pid_t pid_ = -1;
 };
 
-// Sets an environment variable for the life of the guard.
+// Sets environment variables for the life of the guard.
 class ScopedEnvironment {
  public:
-  ScopedEnvironment(std::string name, const std::string& value);
+  ScopedEnvironment(const std::vector<std::string>& names, const std::string& value);
   ~ScopedEnvironment();
   ScopedEnvironment(const ScopedEnvironment&) = delete;
   ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
 
  private:
-  std::string name_;
-  std::optional<std::string> previous_;
+  std::vector<std::pair<std::string, std::optional<std::string>>> previous_;
 };
 
 // A port on 127.0.0.1 that nothing listened on a moment ago.
 int unusedLoopbackPort();
-
-// The bytes as a gzip member (RFC 1952).
-std::string gzipped(std::string_view bytes);
 
 }  // namespace brim::test
