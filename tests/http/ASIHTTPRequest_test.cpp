@@ -133,8 +133,15 @@ TEST(ResponseText, IsUnzippedAndDecodedWithTheCharsetTheResponseNamesElseAsLatin
   }
 }
 
-TEST(Redirects, SeeOtherKindsTurnIntoABareGetWhile307RepeatsTheRequest) {
+// Five redirects in a row are followed; the sixth is not and fails.
+TEST(Redirects, SeeOtherKindsTurnIntoABareGetWhile307RepeatsTheRequestAndTheSixthInARowFails) {
   LoopbackHttpServer server([](httplib::Server& routes) {
+    routes.Get(R"(/chain/(\d+)/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
+      const int length = std::stoi(req.matches[1]);
+      const int hop = std::stoi(req.matches[2]);
+      if (hop == length) return res.set_content("end of chain", "text/plain");
+      res.set_redirect("/chain/" + std::to_string(length) + "/" + std::to_string(hop + 1), 302);
+    });
     routes.Post(R"(/from/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
       res.status = std::stoi(req.matches[1]);
       res.set_header("Location", "../to/" + std::string(req.matches[1]) + "?again=1");  // relative to the request
@@ -169,43 +176,31 @@ TEST(Redirects, SeeOtherKindsTurnIntoABareGetWhile307RepeatsTheRequest) {
                         : Strings{"accept", "accept-encoding", "host", "user-agent"}));
     EXPECT_EQ(followed.header("User-Agent"), "probe/1");
   }
-}
 
-TEST(Redirects, FiveAreFollowedAndTheSixthFails) {
-  LoopbackHttpServer server([](httplib::Server& routes) {
-    routes.Get(R"(/chain/(\d+)/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
-      const int length = std::stoi(req.matches[1]);
-      const int hop = std::stoi(req.matches[2]);
-      if (hop == length) return res.set_content("end of chain", "text/plain");
-      res.set_redirect("/chain/" + std::to_string(length) + "/" + std::to_string(hop + 1), 302);
-    });
-  });
   const ASIHTTPRequest five = send(server.url("/chain/5/0"));
   EXPECT_FALSE(five.error());
   EXPECT_EQ(five.responseString(), "end of chain");
   EXPECT_EQ(five.redirectCount(), 5);
-
   const ASIHTTPRequest six = send(server.url("/chain/6/0"));
   expectError(six, 9, "The request failed because it redirected too many times");
   EXPECT_EQ(six.responseStatusCode(), 302);
-  // The sixth redirect is not followed: hops 0 to 5 of the second chain were asked for, not 6.
-  EXPECT_EQ(server.requests().size(), 6u + 6u);
+  // Two requests for each redirect above, then hops 0 to 5 of each chain: the second's hop 6 is never asked for.
+  EXPECT_EQ(server.requests().size(), 4u * 2 + 6u + 6u);
   EXPECT_EQ(server.requests().back().target, "/chain/6/5");
 }
 
 TEST(ConnectionReuse, FollowsTheKeepAliveTheServerAnnounces) {
   const struct {
-    const char* name;
     size_t keepAliveMax;  // httplib announces it as "Keep-Alive: timeout=.., max=.."
     bool closes;
     bool reused;
   } cases[] = {
-      {"max 100", 100, false, true},
-      {"max 5", 5, false, false},  // fewer than six requests left: not worth keeping
-      {"close", 100, true, false},
+      {100, false, true},
+      {5, false, false},   // fewer than six requests left: not worth keeping
+      {100, true, false},  // "Connection: close"
   };
   for (const auto& reuse : cases) {
-    SCOPED_TRACE(reuse.name);
+    SCOPED_TRACE(::testing::Message() << "max " << reuse.keepAliveMax << (reuse.closes ? ", close" : ""));
     LoopbackHttpServer server([&](httplib::Server& routes) {
       routes.set_keep_alive_max_count(reuse.keepAliveMax);
       routes.set_keep_alive_timeout(2);
@@ -216,10 +211,6 @@ TEST(ConnectionReuse, FollowsTheKeepAliveTheServerAnnounces) {
     });
     const ASIHTTPRequest first = send(server.url("/echo"), "one");
     ASSERT_FALSE(first.error());
-    if (!reuse.closes) {
-      EXPECT_EQ(headerValue(first.responseHeaders(), "Keep-Alive"),
-                "timeout=2, max=" + std::to_string(reuse.keepAliveMax));
-    }
     EXPECT_FALSE(send(server.url("/echo"), "two").error());
     const auto requests = server.requests();
     ASSERT_EQ(requests.size(), 2u);
@@ -227,7 +218,11 @@ TEST(ConnectionReuse, FollowsTheKeepAliveTheServerAnnounces) {
   }
 }
 
-TEST(BrokenConnections, AConnectionClosedWithoutAnswerIsRetriedOnceOnANewOne) {
+// A connection closed without an answer is retried once on a new one. Only
+// http and https are spoken, also after a redirect (error 5). A refused
+// connection, or one closed twice without an answer, is a connection failure.
+// (That an answer over 1 MiB is refused shows in the post client's proxy attempt.)
+TEST(RequestFailures, ABrokenConnectionIsRetriedOnceAndEveryOtherFailureEndsInAnErrorOfItsKind) {
   RawTcpServer flaky([](int fd, int index, const std::atomic<bool>&) {
     RawTcpServer::readRequest(fd);
     if (index == 0) return;  // closed without a word
@@ -238,12 +233,7 @@ TEST(BrokenConnections, AConnectionClosedWithoutAnswerIsRetriedOnceOnANewOne) {
   EXPECT_EQ(recovered.responseString(), "second");
   EXPECT_EQ(recovered.retryCount(), 1);
   EXPECT_EQ(flaky.connections(), 2);
-}
 
-// Only http and https are spoken, also after a redirect (error 5). A refused
-// connection, or one closed twice without an answer, is a connection failure.
-// (That an answer over 1 MiB is refused shows in the post client's proxy attempt.)
-TEST(RequestFailures, EndInTheErrorOfTheirKind) {
   LoopbackHttpServer server([](httplib::Server& routes) {
     routes.Post("/to-file", [](auto&, httplib::Response& res) { res.set_redirect("file:///etc/passwd", 307); });
   });
@@ -274,11 +264,8 @@ TEST(RequestFailures, EndInTheErrorOfTheirKind) {
 // the caller bounds the whole request, even while an answer keeps coming.
 // How long each waited is only sanity-checked.
 TEST(RequestTimeOut, AnIdleRequestOrOneOverItsBoundEnds) {
-  const RawTcpServer::Handler silent = [](int fd, int, const std::atomic<bool>& stopping) {
-    RawTcpServer::readRequest(fd);
-    RawTcpServer::waitForClose(fd, stopping);
-  };
-  const RawTcpServer::Handler deaf = [](int, int, const std::atomic<bool>& stopping) {
+  // Holds the connection and says nothing; a small body fits in the socket buffers unread.
+  const RawTcpServer::Handler silent = [](int, int, const std::atomic<bool>& stopping) {
     while (!stopping) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   };
   const RawTcpServer::Handler trickle = [](int fd, int, const std::atomic<bool>& stopping) {
@@ -291,7 +278,7 @@ TEST(RequestTimeOut, AnIdleRequestOrOneOverItsBoundEnds) {
     const RawTcpServer::Handler& handler;
     size_t bodySize;
     int bound, atLeast;
-  } cases[] = {{silent, 6, 0, 9}, {deaf, 32 << 20, 0, 14}, {trickle, 6, 2, 1}};
+  } cases[] = {{silent, 6, 0, 9}, {silent, 32 << 20, 0, 14}, {trickle, 6, 2, 1}};
   for (const auto& c : cases) {
     RawTcpServer server(c.handler);
     ASIHTTPRequest request = ASIHTTPRequest::requestWithURL(server.url("/post"));

@@ -5,7 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <cstdlib>
 
 #include "http/ASIHTTPRequest.h"
 #include "net/Communications.h"
@@ -16,17 +16,13 @@
 namespace brim::test {
 namespace {
 
-using ::testing::Contains;
-using ::testing::HasSubstr;
-using ::testing::Not;
-
 // A library that is not there, or one without curl's functions, is refused
 // with the loader's reason; every post then fails as if the connection had.
 TEST(CurlLibraryLoading, WithoutItTheLoaderSaysWhyAndEveryPostFailsAsIfTheConnectionHad) {
   const std::string missingReason = "libcurl-absent.so.4: cannot open shared object file: No such file or directory";
   std::string reason;
   EXPECT_EQ(CurlLibrary::open("libz.so.1", reason), nullptr);
-  EXPECT_THAT(reason, HasSubstr("undefined symbol: curl_global_init"));
+  EXPECT_THAT(reason, ::testing::HasSubstr("undefined symbol: curl_global_init"));
 
   Sandbox sandbox;
   sandbox.writeBuildDate();
@@ -35,7 +31,7 @@ TEST(CurlLibraryLoading, WithoutItTheLoaderSaysWhyAndEveryPostFailsAsIfTheConnec
   CurlLibrary::useForTesting("libcurl-absent.so.4");
   EXPECT_EQ(CurlLibrary::get(), nullptr);
   EXPECT_THAT(loggedMessages(),
-              Contains("+[CurlLibrary open:]:cannot load libcurl, HTTP requests fail: " + missingReason));
+              ::testing::Contains("+[CurlLibrary open:]:cannot load libcurl, HTTP requests fail: " + missingReason));
 
   ASIHTTPRequest request = ASIHTTPRequest::requestWithURL(server.url("/post"));
   request.appendPostData("x");
@@ -51,17 +47,14 @@ TEST(CurlLibraryLoading, WithoutItTheLoaderSaysWhyAndEveryPostFailsAsIfTheConnec
 }
 
 TEST(CurlLibraryLoading, TheToolDoesNotNeedItToStart) {
-  const std::string command = "readelf -d '" + std::string(BRIM_BIN_DIR) + "/brim_asset'";
-  std::string dynamicSection;
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buffer[4096];
-    while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) dynamicSection.append(buffer, n);
-    ::pclose(pipe);
-  }
-  ASSERT_THAT(dynamicSection, HasSubstr("(NEEDED)"));
+  Sandbox sandbox;
+  const std::string listing = sandbox.root() + "/dynamic-section.txt";
+  ASSERT_EQ(std::system(("readelf -d '" + std::string(BRIM_BIN_DIR) + "/brim_asset' > " + listing).c_str()), 0);
+  const std::string dynamicSection = readFile(listing);
+  ASSERT_THAT(dynamicSection, ::testing::HasSubstr("(NEEDED)"));
   // Nor SQLite, zlib or libcrypto: the jobs that call them open them.
   for (const char* library : {"libcurl", "libsqlite3", "libz.", "libcrypto"}) {
-    EXPECT_THAT(dynamicSection, Not(HasSubstr(library)));
+    EXPECT_THAT(dynamicSection, ::testing::Not(::testing::HasSubstr(library)));
   }
 }
 

@@ -141,8 +141,6 @@ TEST_F(Post, OnlyAUsableProxyAnswerEndsThePost) {
               c.answer.size() > (1 << 20));
     EXPECT_THAT(log, Not(HasSubstr("PPPP")));
   }
-  EXPECT_EQ(server.requests()[0].header("Content-Type"), std::nullopt);
-  EXPECT_EQ(server.requests()[0].header("Content-Length"), "1");
 }
 
 }  // namespace

@@ -11,24 +11,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 extern char** environ;
 
 namespace brim::test {
 namespace {
-
-std::string lowered(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
 
 sockaddr_in loopback(int port) {
   sockaddr_in address{};
@@ -38,19 +28,16 @@ sockaddr_in loopback(int port) {
   return address;
 }
 
-int boundLoopbackSocket() {
+// A socket bound to a port on 127.0.0.1 that the kernel hands out; port is set to it.
+int boundLoopbackSocket(int& port) {
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  const sockaddr_in address = loopback(0);
-  if (fd < 0 || bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
-    throw std::runtime_error("no loopback socket");
-  return fd;
-}
-
-int localPort(int fd) {
-  sockaddr_in address{};
+  sockaddr_in address = loopback(0);
   socklen_t length = sizeof address;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  return ntohs(address.sin_port);
+  if (fd < 0 || bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+    throw std::runtime_error("no loopback socket");
+  port = ntohs(address.sin_port);
+  return fd;
 }
 
 bool acceptsConnections(int port) {
@@ -70,8 +57,6 @@ bool readable(int fd, int milliseconds) {
 std::unique_ptr<httplib::Server> selfSignedTlsServer() {
   EVP_PKEY* key = EVP_EC_gen("prime256v1");
   X509* certificate = X509_new();
-  X509_set_version(certificate, 2);
-  ASN1_INTEGER_set(X509_get_serialNumber(certificate), 1);
   X509_gmtime_adj(X509_getm_notBefore(certificate), -60);
   X509_gmtime_adj(X509_getm_notAfter(certificate), 24 * 3600);
   X509_set_pubkey(certificate, key);
@@ -86,18 +71,6 @@ std::unique_ptr<httplib::Server> selfSignedTlsServer() {
 }
 
 }  // namespace
-
-std::optional<std::string> RecordedRequest::header(const std::string& name) const {
-  const auto found = headers.find(name);  // httplib compares header names without case
-  return found == headers.end() ? std::nullopt : std::optional(found->second);
-}
-
-std::vector<std::string> RecordedRequest::headerNames() const {
-  std::vector<std::string> names;
-  // Already in order: httplib keeps them sorted without case.
-  for (const auto& field : headers) names.push_back(lowered(field.first));
-  return names;
-}
 
 LoopbackHttpServer::LoopbackHttpServer(const Routes& routes, bool selfSignedTls)
     : server_(selfSignedTls ? selfSignedTlsServer() : std::make_unique<httplib::Server>()) {
@@ -127,27 +100,14 @@ LoopbackHttpServer::~LoopbackHttpServer() {
   thread_.join();
 }
 
-std::string LoopbackHttpServer::url(std::string_view path) const {
-  const bool tls = dynamic_cast<httplib::SSLServer*>(server_.get()) != nullptr;
-  return std::string(tls ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_) + std::string(path);
-}
-
-std::vector<RecordedRequest> LoopbackHttpServer::requests() const {
-  const std::lock_guard<std::mutex> guard(mutex_);
-  return requests_;
-}
-
 RawTcpServer::RawTcpServer(Handler handler) {
-  listener_ = boundLoopbackSocket();
+  listener_ = boundLoopbackSocket(port_);
   listen(listener_, 16);
-  port_ = localPort(listener_);
   thread_ = std::thread([this, handler = std::move(handler)] {
     while (!stopping_) {
-      if (!readable(listener_, 100)) continue;
-      const int fd = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+      const int fd = readable(listener_, 100) ? accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC) : -1;
       if (fd < 0) continue;
-      const int index = connections_++;
-      handler(fd, index, stopping_);
+      handler(fd, connections_++, stopping_);
       close(fd);
     }
   });
@@ -159,26 +119,14 @@ RawTcpServer::~RawTcpServer() {
   close(listener_);
 }
 
-std::string RawTcpServer::url(std::string_view path) const {
-  return "http://127.0.0.1:" + std::to_string(port_) + std::string(path);
-}
-
 std::string RawTcpServer::readRequest(int fd) {
   std::string request;
   char buffer[4096];
-  size_t expected = std::string::npos;
-  while (expected == std::string::npos || request.size() < expected) {
-    if (!readable(fd, 10000)) break;
+  // Up to ten seconds for the first bytes; the request is whole once a tenth of a second passes without more.
+  for (int wait = 10000; readable(fd, wait); wait = 100) {
     const ssize_t got = recv(fd, buffer, sizeof buffer, 0);
     if (got <= 0) break;
     request.append(buffer, static_cast<size_t>(got));
-    const size_t headEnd = request.find("\r\n\r\n");
-    if (expected == std::string::npos && headEnd != std::string::npos) {
-      const std::string head = lowered(request.substr(0, headEnd));
-      const size_t field = head.find("\r\ncontent-length:");
-      const size_t length = field == std::string::npos ? 0 : std::strtoul(head.c_str() + field + 17, nullptr, 10);
-      expected = headEnd + 4 + length;
-    }
   }
   return request;
 }
@@ -188,14 +136,6 @@ void RawTcpServer::sendAll(int fd, std::string_view bytes) {
     const ssize_t sent = send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
     if (sent <= 0) return;
     bytes.remove_prefix(static_cast<size_t>(sent));
-  }
-}
-
-void RawTcpServer::waitForClose(int fd, const std::atomic<bool>& stopping) {
-  char buffer[256];
-  while (!stopping) {
-    if (!readable(fd, 100)) continue;
-    if (recv(fd, buffer, sizeof buffer, 0) <= 0) return;
   }
 }
 
@@ -239,27 +179,9 @@ Tinyproxy::~Tinyproxy() {
   std::filesystem::remove_all(dir_, ignored);
 }
 
-std::string Tinyproxy::log() const {
-  std::ifstream in(dir_ + "/tinyproxy.out");
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-ScopedEnvironment::ScopedEnvironment(const std::vector<std::string>& names, const std::string& value) {
-  for (const std::string& name : names) {
-    const char* old = std::getenv(name.c_str());
-    previous_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-    setenv(name.c_str(), value.c_str(), 1);
-  }
-}
-
-ScopedEnvironment::~ScopedEnvironment() {
-  for (const auto& [name, value] : previous_) value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
-}
-
 int unusedLoopbackPort() {
-  const int fd = boundLoopbackSocket();
-  const int port = localPort(fd);
-  close(fd);
+  int port = 0;
+  close(boundLoopbackSocket(port));
   return port;
 }
 

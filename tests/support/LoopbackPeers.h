@@ -6,7 +6,11 @@
 #include <sys/types.h>
 
 #include <atomic>
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -24,13 +28,23 @@ struct RecordedRequest {
   std::string body;
   int remotePort = 0;
 
-  std::optional<std::string> header(const std::string& name) const;
-  std::vector<std::string> headerNames() const;  // lower case, sorted
+  std::optional<std::string> header(const std::string& name) const {
+    const auto found = headers.find(name);  // httplib compares header names without case
+    return found == headers.end() ? std::nullopt : std::optional(found->second);
+  }
+  std::vector<std::string> headerNames() const {  // lower case, sorted
+    std::vector<std::string> names;
+    for (const auto& field : headers) {  // httplib keeps them sorted without case
+      names.push_back(field.first);
+      for (char& c : names.back()) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return names;
+  }
 };
 
-// httplib::Server running on its own thread; every request is recorded before
-// its answer goes out. With selfSignedTls it speaks https with a certificate
-// no client trusts. Its member threads make it, like the others, uncopyable.
+// httplib::Server running on its own thread (which makes it uncopyable, as it
+// does RawTcpServer); every request is recorded before its answer goes out.
+// With selfSignedTls it speaks https with a certificate no client trusts.
 class LoopbackHttpServer {
  public:
   using Routes = std::function<void(httplib::Server&)>;
@@ -38,8 +52,14 @@ class LoopbackHttpServer {
   ~LoopbackHttpServer();
 
   int port() const { return port_; }
-  std::string url(std::string_view path) const;  // http(s)://127.0.0.1:<port><path>
-  std::vector<RecordedRequest> requests() const;
+  std::string url(std::string_view path) const {  // http(s)://127.0.0.1:<port><path>
+    const bool tls = dynamic_cast<httplib::SSLServer*>(server_.get()) != nullptr;
+    return std::string(tls ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_) + std::string(path);
+  }
+  std::vector<RecordedRequest> requests() const {
+    const std::lock_guard<std::mutex> guard(mutex_);
+    return requests_;
+  }
 
  private:
   std::unique_ptr<httplib::Server> server_;
@@ -58,14 +78,14 @@ class RawTcpServer {
   explicit RawTcpServer(Handler handler);
   ~RawTcpServer();
 
-  std::string url(std::string_view path) const;
+  std::string url(std::string_view path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + std::string(path);
+  }
   int connections() const { return connections_; }
 
-  // Reads one request: the head up to the blank line and a body of its Content-Length.
+  // Reads one request, all the client sends before it waits for an answer.
   static std::string readRequest(int fd);
   static void sendAll(int fd, std::string_view bytes);
-  // Holds the connection open, silent, until the client closes it or the server stops.
-  static void waitForClose(int fd, const std::atomic<bool>& stopping);
 
  private:
   int listener_ = -1;
@@ -87,7 +107,10 @@ class Tinyproxy {
 
   int port() const { return port_; }
   bool running() const { return pid_ > 0; }
-  std::string log() const;
+  std::string log() const {
+    std::ifstream in(dir_ + "/tinyproxy.out");
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
 
  private:
   std::string dir_;
@@ -98,8 +121,17 @@ class Tinyproxy {
 // Sets environment variables for the life of the guard.
 class ScopedEnvironment {
  public:
-  ScopedEnvironment(const std::vector<std::string>& names, const std::string& value);
-  ~ScopedEnvironment();
+  ScopedEnvironment(const std::vector<std::string>& names, const std::string& value) {
+    for (const std::string& name : names) {
+      const char* old = std::getenv(name.c_str());
+      previous_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+      setenv(name.c_str(), value.c_str(), 1);
+    }
+  }
+  ~ScopedEnvironment() {
+    for (const auto& [name, value] : previous_)
+      value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
+  }
   ScopedEnvironment(const ScopedEnvironment&) = delete;
   ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
 
