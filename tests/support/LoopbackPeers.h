@@ -42,9 +42,9 @@ struct RecordedRequest {
   }
 };
 
-// httplib::Server running on its own thread (which makes it uncopyable, as it
-// does RawTcpServer); every request is recorded before its answer goes out.
-// With selfSignedTls it speaks https with a certificate no client trusts.
+// httplib::Server running on its own thread; every request is recorded before
+// its answer goes out. With selfSignedTls it speaks https with a certificate
+// no client trusts. (A thread member leaves this and RawTcpServer uncopyable.)
 class LoopbackHttpServer {
  public:
   using Routes = std::function<void(httplib::Server&)>;
