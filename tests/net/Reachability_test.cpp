@@ -4,27 +4,18 @@
 
 #include <filesystem>
 
-#include "platform/Paths.h"
 #include "platform/ReachabilitySource.h"
 #include "support/Sandbox.h"
+#include "support/SandboxRoot.h"
 
 namespace brim::test {
 namespace {
 
-class ForcedFlags : public ::testing::Test {
- protected:
-  void force(std::optional<uint32_t> flags) {
-    ReachabilitySource::setOverrideForTesting([flags](uint32_t) { return flags; });
-  }
-  void TearDown() override { ReachabilitySource::setOverrideForTesting(nullptr); }
-};
-
-TEST_F(ForcedFlags, StatusFollowsTheThreeFlagBits) {
-  struct Case {
+TEST(ForcedFlags, StatusFollowsTheThreeFlagBits) {
+  const struct {
     std::optional<uint32_t> flags;
     Reachability::NetworkStatus status;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {2, Reachability::ReachableViaWiFi},      // reachable only
       {2 | 4 | 1, Reachability::NotReachable},  // on-demand link not up
       {2 | 4, Reachability::ReachableViaWiFi},  // connection required, not transient
@@ -33,24 +24,20 @@ TEST_F(ForcedFlags, StatusFollowsTheThreeFlagBits) {
       {4 | 1, Reachability::NotReachable},
       {std::nullopt, Reachability::NotReachable},  // the platform could not tell
   };
-  for (const Case& c : cases) {
-    force(c.flags);
+  for (const auto& c : cases) {
+    ReachabilitySource::setOverrideForTesting([&c](uint32_t) { return c.flags; });
     EXPECT_EQ(Reachability::reachabilityForInternetConnection()->currentReachabilityStatus(), c.status)
         << (c.flags ? std::to_string(*c.flags) : "absent");
   }
+  ReachabilitySource::setOverrideForTesting(nullptr);
 }
-
-class RouteTable : public ::testing::Test {
- protected:
-  void SetUp() override { Paths::setSandboxRoot(sandbox.root()); }
-  void TearDown() override { Paths::setSandboxRoot(""); }
-  Sandbox sandbox;
-};
 
 // The route the kernel would take to an address decides: one that is up
 // reaches it, unless it is a reject route ("ip route add unreachable default",
 // flags 0x0201). 10.0.2.15 lies inside the local route 10.0.2.0/24.
-TEST_F(RouteTable, TheRouteTheKernelWouldTakeDecides) {
+TEST(RouteTable, TheRouteTheKernelWouldTakeDecides) {
+  Sandbox sandbox;
+  SandboxRoot root{sandbox};
   const auto route = [](const char* iface, const char* flags, int metric) {
     return std::string(iface) + "\t00000000\t0102000A\t" + flags + "\t0\t0\t" + std::to_string(metric) +
            "\t00000000\t0\t0\t0\n";

@@ -6,7 +6,11 @@
 #include <sys/types.h>
 
 #include <atomic>
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -20,35 +24,45 @@ namespace brim::test {
 struct RecordedRequest {
   std::string method;
   std::string target;  // path and query as sent
-  std::vector<std::pair<std::string, std::string>> headers;
+  httplib::Headers headers;
   std::string body;
   int remotePort = 0;
 
-  std::optional<std::string> header(std::string_view name) const;
-  std::vector<std::string> headerNames() const;  // lower case, sorted
+  std::optional<std::string> header(const std::string& name) const {
+    const auto found = headers.find(name);  // httplib compares header names without case
+    return found == headers.end() ? std::nullopt : std::optional(found->second);
+  }
+  std::vector<std::string> headerNames() const {  // lower case, sorted
+    std::vector<std::string> names;
+    for (const auto& field : headers) {  // httplib keeps them sorted without case
+      names.push_back(field.first);
+      for (char& c : names.back()) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return names;
+  }
 };
 
-// httplib::Server (or SSLServer) running on its own thread; every request is
-// recorded before its answer goes out.
+// httplib::Server running on its own thread; every request is recorded before
+// its answer goes out. With selfSignedTls it speaks https with a certificate
+// no client trusts. (A thread member leaves this and RawTcpServer uncopyable.)
 class LoopbackHttpServer {
  public:
   using Routes = std::function<void(httplib::Server&)>;
-  explicit LoopbackHttpServer(const Routes& routes);
-  // A TLS server whose certificate is self-signed, so no client trusts it.
-  static std::unique_ptr<LoopbackHttpServer> withSelfSignedCertificate(const Routes& routes);
+  explicit LoopbackHttpServer(const Routes& routes, bool selfSignedTls = false);
   ~LoopbackHttpServer();
-  LoopbackHttpServer(const LoopbackHttpServer&) = delete;
-  LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
 
   int port() const { return port_; }
-  std::string url(std::string_view path) const;  // http(s)://127.0.0.1:<port><path>
-  std::vector<RecordedRequest> requests() const;
+  std::string url(std::string_view path) const {  // http(s)://127.0.0.1:<port><path>
+    const bool tls = dynamic_cast<httplib::SSLServer*>(server_.get()) != nullptr;
+    return std::string(tls ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_) + std::string(path);
+  }
+  std::vector<RecordedRequest> requests() const {
+    const std::lock_guard<std::mutex> guard(mutex_);
+    return requests_;
+  }
 
  private:
-  LoopbackHttpServer(std::unique_ptr<httplib::Server> server, const Routes& routes, bool tls);
-
   std::unique_ptr<httplib::Server> server_;
-  bool tls_ = false;
   int port_ = 0;
   std::thread thread_;
   mutable std::mutex mutex_;
@@ -63,18 +77,15 @@ class RawTcpServer {
   using Handler = std::function<void(int fd, int index, const std::atomic<bool>& stopping)>;
   explicit RawTcpServer(Handler handler);
   ~RawTcpServer();
-  RawTcpServer(const RawTcpServer&) = delete;
-  RawTcpServer& operator=(const RawTcpServer&) = delete;
 
-  int port() const { return port_; }
-  std::string url(std::string_view path) const;
+  std::string url(std::string_view path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + std::string(path);
+  }
   int connections() const { return connections_; }
 
-  // Reads one request: the head up to the blank line and a body of its Content-Length.
+  // Reads one request, all the client sends before it waits for an answer.
   static std::string readRequest(int fd);
   static void sendAll(int fd, std::string_view bytes);
-  // Holds the connection open, silent, until the client closes it or the server stops.
-  static void waitForClose(int fd, const std::atomic<bool>& stopping);
 
  private:
   int listener_ = -1;
@@ -96,7 +107,10 @@ class Tinyproxy {
 
   int port() const { return port_; }
   bool running() const { return pid_ > 0; }
-  std::string log() const;
+  std::string log() const {
+    std::ifstream in(dir_ + "/tinyproxy.out");
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
 
  private:
   std::string dir_;
@@ -104,23 +118,28 @@ class Tinyproxy {
   pid_t pid_ = -1;
 };
 
-// Sets an environment variable for the life of the guard.
+// Sets environment variables for the life of the guard.
 class ScopedEnvironment {
  public:
-  ScopedEnvironment(std::string name, const std::string& value);
-  ~ScopedEnvironment();
+  ScopedEnvironment(const std::vector<std::string>& names, const std::string& value) {
+    for (const std::string& name : names) {
+      const char* old = std::getenv(name.c_str());
+      previous_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+      setenv(name.c_str(), value.c_str(), 1);
+    }
+  }
+  ~ScopedEnvironment() {
+    for (const auto& [name, value] : previous_)
+      value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
+  }
   ScopedEnvironment(const ScopedEnvironment&) = delete;
   ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
 
  private:
-  std::string name_;
-  std::optional<std::string> previous_;
+  std::vector<std::pair<std::string, std::optional<std::string>>> previous_;
 };
 
 // A port on 127.0.0.1 that nothing listened on a moment ago.
 int unusedLoopbackPort();
-
-// The bytes as a gzip member (RFC 1952).
-std::string gzipped(std::string_view bytes);
 
 }  // namespace brim::test
