@@ -116,23 +116,29 @@ TEST(DirectPostAnswer, ASlowButSteadyAnswerIsTakenWhole) {
 
 // A usable proxy answer ends the post; a failure status or an answer over
 // 1 MiB (refused with a log line, never logged) is followed by the direct post.
+// A port beyond 65535 (here one that would wrap to the proxy's) is no proxy.
 TEST_F(Post, OnlyAUsableProxyAnswerEndsThePost) {
   Tinyproxy proxy;
   ASSERT_TRUE(proxy.running());
   answer = "direct";
+  constexpr int64_t kWraps = int64_t{1} << 32;
   const struct {
     int status;
     std::string answer;
     const char* response;
     size_t requests;
-  } cases[] = {
-      {200, "via proxy", "via proxy", 1}, {500, "error", "direct", 3}, {200, std::string(2 << 20, 'P'), "direct", 5}};
+    int64_t portOffset = 0;
+  } cases[] = {{200, "via proxy", "via proxy", 1},
+               {500, "error", "direct", 3},
+               {200, std::string(2 << 20, 'P'), "direct", 5},
+               {200, "via proxy", "direct", 6, kWraps}};
   for (const auto& c : cases) {
     proxyStatus = c.status;
     proxyAnswer = c.answer;
+    const int64_t port = proxy.port() + c.portOffset;
     ::testing::internal::CaptureStdout();
     const auto response =
-        Communications::initWithBaseURLString(server.url("/post"), ProxyRoute{"127.0.0.1", proxy.port(), {}, {}})
+        Communications::initWithBaseURLString(server.url("/post"), ProxyRoute{"127.0.0.1", port, {}, {}})
             .sendDataToURLString("?a=1", "x");
     const std::string log = ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(response, c.response);
@@ -140,6 +146,9 @@ TEST_F(Post, OnlyAUsableProxyAnswerEndsThePost) {
     EXPECT_EQ(log.find("Response refused: the answer is larger than 1048576 bytes\n") != std::string::npos,
               c.answer.size() > (1 << 20));
     EXPECT_THAT(log, Not(HasSubstr("PPPP")));
+    EXPECT_EQ(log.find("proxy port " + std::to_string(port) + " is out of range; the proxy is not used") !=
+                  std::string::npos,
+              c.portOffset != 0);
   }
 }
 
