@@ -9,11 +9,11 @@
 #include <filesystem>
 #include <regex>
 
-#include "platform/CustomLogger.h"
 #include "config/SectionFields.h"
 #include "envelope/EncryptionAES.h"
 #include "inspect/BodyDecoder.h"
 #include "inspect/WireFormat.h"
+#include "platform/CustomLogger.h"
 #include "reports/ConsolidatedAssets.h"
 #include "support/LoopbackPeers.h"
 #include "support/Sandbox.h"
@@ -82,7 +82,9 @@ void PrintTo(const BodyForm& form, std::ostream* out) {
 
 class DirectReportBody : public ::testing::TestWithParam<BodyForm> {};
 
+// Whole "-smartstatus" and "-macName" runs post each form; encrypted ones name the cipher.
 TEST_P(DirectReportBody, DecodesBackToTheLoggedReport) {
+  BRIM_REQUIRE_ROOT();
   const BodyForm form = GetParam();
   Sandbox sandbox;
   sandbox.writeRouteTable(true);
@@ -93,29 +95,26 @@ TEST_P(DirectReportBody, DecodesBackToTheLoggedReport) {
         ".*", [](const httplib::Request&, httplib::Response& response) { response.set_content("ACK", "text/plain"); });
   }};
   writeWebPosts(sandbox, webPost(form.report, encrypted(server.url("/post")), form.envelope));
-  LogCapture log;
-  {
-    SandboxInProcess inSandbox(sandbox);
-    ConsolidatedAssets assets;
-    std::string(form.report) == "wpmacsmartsts" ? assets.collectSmartStatus() : assets.collectMacDetails();
-  }
+  const RunResult run = sandbox.run({std::string(form.report) == "wpmacsmartsts" ? "-smartstatus" : "-macName"});
+  EXPECT_EQ(run.exitStatus, 0) << run.output;
   const auto requests = server.requests();
-  ASSERT_EQ(requests.size(), 1u) << log.text;
+  ASSERT_EQ(requests.size(), 1u) << run.output;
+  EXPECT_EQ(requests[0].target, form.envelope.encryption ? "/post?rid=4711&ec=256" : "/post?rid=4711");
+  EXPECT_TRUE(sandbox.listDir("datapost").empty());  // answered while reachable
 
   const inspect::Decoded decoded = inspect::decodeBody(requests[0].body, sharedPassPhrase());
   ASSERT_TRUE(decoded.ok) << decoded.error;
   const std::string mark = ":xml string = ", end = std::string("</") + form.report + ">";
-  const size_t start = log.text.find(mark) + mark.size();
-  EXPECT_EQ(decoded.document, log.text.substr(start, log.text.find(end, start) + end.size() - start));
+  const size_t start = run.output.find(mark) + mark.size();
+  EXPECT_EQ(decoded.document, run.output.substr(start, run.output.find(end, start) + end.size() - start));
   EXPECT_EQ(inspect::checkDocument(decoded.document), std::nullopt);
 }
 
 std::vector<BodyForm> allBodyForms() {
   std::vector<BodyForm> forms;
   for (const char* report : {"wpmacsmartsts", "wpmacupdsysdtl"}) {
-    for (const Envelope envelope :
-         {Envelope{false, false, false}, Envelope{true, false, false}, Envelope{false, true, true},
-          Envelope{false, true, false}, Envelope{true, true, true}, Envelope{true, true, false}}) {
+    for (const Envelope envelope : {Envelope{}, Envelope{true}, Envelope{false, true, true}, Envelope{false, true},
+                                    Envelope{true, true, true}, Envelope{true, true}}) {
       forms.push_back({report, envelope});
     }
   }
@@ -125,8 +124,8 @@ std::vector<BodyForm> allBodyForms() {
 INSTANTIATE_TEST_SUITE_P(EveryForm, DirectReportBody, ::testing::ValuesIn(allBodyForms()));
 
 TEST(DecodeBadInput, NamesWhatIsWrongAndExitsWith2) {
-  const std::string scratch = fs::temp_directory_path() / ("brim_inspect_bad_" + std::to_string(::getpid()));
-  fs::create_directories(scratch);
+  const Sandbox sandbox;
+  const std::string scratch = sandbox.root();
   const std::string body = "<wpmacsmartsts>" + encrypted("<regid>1</regid>") + "</wpmacsmartsts>";
   writeFile(scratch + "/wrong.key", kOtherPassPhrase + "\n");
   const struct {
@@ -151,7 +150,6 @@ TEST(DecodeBadInput, NamesWhatIsWrongAndExitsWith2) {
   }
   EXPECT_EQ(inspect("decode " + scratch + "/absent").exitStatus, 2);
   EXPECT_EQ(inspect("frobnicate").exitStatus, 2);
-  fs::remove_all(scratch);
 }
 
 // ---------------------------------------------------------------------------
@@ -262,7 +260,8 @@ TEST(CheckDamagedDocument, NamesTheFirstDeviationWithItsPath) {
 }
 
 TEST(CheckDataPostFile, TheNameFitsTheDocument) {
-  const std::string scratch = fs::temp_directory_path() / ("brim_inspect_names_" + std::to_string(::getpid()));
+  const Sandbox sandbox;
+  const std::string scratch = sandbox.root();
   const auto& [hardware, software] = macADocuments();
   const struct {
     const char* name;
@@ -283,7 +282,6 @@ TEST(CheckDataPostFile, TheNameFitsTheDocument) {
     EXPECT_EQ(result.exitStatus, c.exitStatus);
     EXPECT_EQ(result.output, scratch + "/" + c.name + ": " + c.verdict + "\n");
   }
-  fs::remove_all(scratch);
 }
 
 TEST(WireFormatDocs, CommittedCopiesAreWhatTheTablesGive) {

@@ -1,14 +1,13 @@
 // Whole runs of the inventory jobs, and the data-post files they leave.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <pugixml.hpp>
 #include <regex>
 
-#include "platform/DateTime.h"
-#include "config/GlobalPreferences.h"
 #include "inventory/InventoryCategories.h"
-#include "platform/Paths.h"
+#include "platform/DateTime.h"
 #include "reports/ConsolidatedAssets.h"
 #include "support/Sandbox.h"
 
@@ -16,36 +15,26 @@ namespace brim::test {
 namespace {
 
 namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+using ::testing::Not;
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-std::vector<std::string> childNames(const pugi::xml_node& node) {
-  std::vector<std::string> names;
-  for (const auto& child : node.children()) names.emplace_back(child.name());
-  return names;
-}
-
-// The text of "fnname" of each category element, in document order.
-std::vector<std::string> categoryNames(const pugi::xml_node& root) {
-  std::vector<std::string> names;
-  for (const auto& category : root.children("fn")) names.emplace_back(category.child_value("fnname"));
-  return names;
-}
-
-// The "fnname" texts of a document's categories, in document order.
-std::vector<std::string> namesOf(std::span<const InventoryCategory> categories) {
-  std::vector<std::string> names;
-  for (const InventoryCategory& category : categories) names.emplace_back(category.name);
-  return names;
-}
-// A whole full-inventory document of the recorded Mac with registration id 4711.
-void expectFullInventory(const std::string& document) {
+// A whole inventory document of registration id 4711 with these categories, each by its "fnname", in order.
+void expectWholeDocument(const std::string& document, const char* type, std::span<const InventoryCategory> categories) {
   pugi::xml_document parsed;
   ASSERT_TRUE(parsed.load_string(document.c_str())) << document;
   const auto root = parsed.document_element();
-  EXPECT_STREQ(root.child_value("type"), "assetdata");
-  EXPECT_STREQ(root.child_value("regid"), "4711");
-  EXPECT_EQ(categoryNames(root), namesOf(hardwareCategories()));
+  EXPECT_STREQ(root.name(), "wpmacasstinfo");
+  const std::string scanned = root.child_value("scandttime");
+  EXPECT_TRUE(std::regex_match(scanned, std::regex("[0-9]{2}/[0-9]{2}/[0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}")));
+  std::vector<std::string> expected = {std::string("type ") + type, "regid 4711", "scandttime " + scanned};
+  for (const InventoryCategory& category : categories) expected.push_back("fn " + std::string(category.name));
+  std::vector<std::string> children;
+  for (const auto& child : root.children()) {
+    const bool category = std::string_view(child.name()) == "fn";
+    children.push_back(std::string(child.name()) + " " +
+                       (category ? child.child_value("fnname") : child.child_value()));
+  }
+  EXPECT_EQ(children, expected);
 }
 
 class AssetRun : public ::testing::Test {
@@ -55,13 +44,16 @@ class AssetRun : public ::testing::Test {
     sandbox.writeSettings(4711);
     sandbox.replayProfilerFrom(fixture("macos/mac-a"));
   }
-  // The one data-post file whose name starts with prefix; its name must end in a 14-digit time stamp.
-  std::string onlyDataPostFile(const std::string& prefix) {
+  // Takes the one data-post file away, as the uploader would: its name is prefix, the
+  // registration id and a 14-digit time stamp.
+  std::string takeDataPostFile(const std::string& prefix) {
     const auto files = sandbox.listDir("datapost");
     EXPECT_EQ(files.size(), 1u);
     if (files.size() != 1) return {};
     EXPECT_TRUE(std::regex_match(files[0], std::regex(prefix + "_4711_[0-9]{14}"))) << files[0];
-    return readFile(sandbox.path("datapost/" + files[0]));
+    const std::string document = readFile(sandbox.path("datapost/" + files[0]));
+    fs::remove(sandbox.path("datapost/" + files[0]));
+    return document;
   }
   Sandbox sandbox;
 };
@@ -73,40 +65,20 @@ TEST_F(AssetRun, EachRunWritesTheLoggedDocument) {
   const struct {
     std::vector<std::string> args;
     const char *file, *logged, *afterDocument, *type;
-    std::vector<std::string> categories;
-  } runs[] = {{{},
-               "wpmacasstinfo",
-               "-[ConsolidatedAssets collectData]:assetString=",
-               "\n\n",
-               "assetdata",
-               namesOf(hardwareCategories())},
-              {{"-software"},
-               "wpmacasstswinfo",
-               "-[ConsolidatedAssets collectSWData]:assetString=",
-               "\n",
-               "software",
-               namesOf(softwareCategories())}};
+    std::span<const InventoryCategory> categories;
+  } runs[] = {
+      {{}, "wpmacasstinfo", "collectData]:assetString=", "\n\n", "assetdata", hardwareCategories()},
+      {{"-software"}, "wpmacasstswinfo", "collectSWData]:assetString=", "\n", "software", softwareCategories()},
+  };
   for (const auto& run : runs) {
     const RunResult result = sandbox.run(run.args);
     EXPECT_EQ(result.exitStatus, 0) << result.output;
-    const std::string document = onlyDataPostFile(run.file);
-    EXPECT_TRUE(contains(result.output, run.logged + document + run.afterDocument));
-    EXPECT_EQ(contains(result.output, "int main(int, const char **):software asset saved"), !run.args.empty());
-    fs::remove_all(sandbox.path("datapost"));
-    fs::create_directories(sandbox.path("datapost"));
-
-    pugi::xml_document parsed;
-    ASSERT_TRUE(parsed.load_string(document.c_str())) << document;
-    const auto root = parsed.document_element();
-    EXPECT_STREQ(root.name(), "wpmacasstinfo");
-    EXPECT_STREQ(root.child_value("type"), run.type);
-    EXPECT_STREQ(root.child_value("regid"), "4711");
-    EXPECT_TRUE(std::regex_match(root.child_value("scandttime"),
-                                 std::regex("[0-9]{2}/[0-9]{2}/[0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}")));
-    std::vector<std::string> expected = {"type", "regid", "scandttime"};
-    expected.insert(expected.end(), run.categories.size(), "fn");
-    EXPECT_EQ(childNames(root), expected);
-    EXPECT_EQ(categoryNames(root), run.categories);
+    const std::string document = takeDataPostFile(run.file);
+    EXPECT_THAT(result.output,
+                HasSubstr(std::string("-[ConsolidatedAssets ") + run.logged + document + run.afterDocument));
+    EXPECT_EQ(result.output.find("int main(int, const char **):software asset saved") != std::string::npos,
+              !run.args.empty());
+    expectWholeDocument(document, run.type, run.categories);
   }
   // The model's log directories, from the hardware profile's machine name.
   const std::string month = DateTime::dateStringOf(DateTime::now(), "MMyyyy");
@@ -124,7 +96,7 @@ TEST_F(AssetRun, SixRunsStartedTogetherEachWriteAWholeDocument) {
   for (const auto& file : files) {
     SCOPED_TRACE(file);
     EXPECT_TRUE(std::regex_match(file, std::regex("wpmacasstinfo_4711_[0-9]{14}")));
-    expectFullInventory(readFile(sandbox.path("datapost/" + file)));
+    expectWholeDocument(readFile(sandbox.path("datapost/" + file)), "assetdata", hardwareCategories());
   }
   EXPECT_TRUE(sandbox.listDir("temp").empty());
 }
@@ -158,7 +130,7 @@ TEST_F(AssetRun, AKilledRunLeavesNothingForTheUploader) {
   fs::rename(sandbox.fakeBinDir() + "/replay_profiler", replay);
   EXPECT_EQ(sandbox.run({}).exitStatus, 0);
   EXPECT_TRUE(sandbox.listDir("temp").empty());
-  expectFullInventory(onlyDataPostFile("wpmacasstinfo"));
+  expectWholeDocument(takeDataPostFile("wpmacasstinfo"), "assetdata", hardwareCategories());
 }
 
 TEST_F(AssetRun, AProfilerThatPrintsGarbageStillGivesBothDocumentsButNoLogDirectories) {
@@ -189,7 +161,7 @@ TEST_F(AssetRun, AMissingDataPostDirectoryFailsTheJobAndLeavesNothing) {
   writeFile(sandbox.path("datapost"), "");
   const RunResult result = sandbox.run({"-software"});
   EXPECT_EQ(result.exitStatus, 255);
-  EXPECT_FALSE(contains(result.output, "software asset saved into file"));
+  EXPECT_THAT(result.output, Not(HasSubstr("software asset saved into file")));
   EXPECT_TRUE(fs::is_regular_file(sandbox.path("datapost")));
   EXPECT_FALSE(fs::exists(sandbox.path("bin/brim_asset.lock")));
 }
@@ -231,11 +203,13 @@ TEST_F(Orchestrator, AnItemWithoutMachineNameGivesNullDirectoriesAndNoItemsGiveN
   EXPECT_TRUE(sandbox.listDir("data").empty());
 }
 
-// A file of the same name is never replaced: the second write waits for the
-// next second and takes its stamp.
-TEST_F(Orchestrator, TwoWritesInOneSecondKeepBothDocuments) {
-  hardwareProfileWithItem("");
+// A write without a document fails. A file of the same name is never replaced:
+// the second write waits for the next second and takes its stamp.
+TEST_F(Orchestrator, AWriteWithoutADocumentFailsAndTwoInOneSecondKeepBoth) {
+  hardwareProfileWithItem("<dict><key>machine_name</key><string>Mac</string></dict>");
   ConsolidatedAssets assets;
+  EXPECT_FALSE(assets.writeDataForDataPost());
+  EXPECT_FALSE(assets.WriteProcDataforDatapost());
   const std::string documents[] = {
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?><wpmacasstinfo>first</wpmacasstinfo>",
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?><wpmacasstinfo>caf\xC3\xA9</wpmacasstinfo>"};
@@ -248,22 +222,6 @@ TEST_F(Orchestrator, TwoWritesInOneSecondKeepBothDocuments) {
   EXPECT_LT(files[0], files[1]);
   EXPECT_EQ(readFile(sandbox.path("datapost/" + files[0])), documents[0]);
   EXPECT_EQ(readFile(sandbox.path("datapost/" + files[1])), documents[1]);
-}
-
-// What is saved when the network is down is shown by the "-smartstatus" and
-// "-ProcSave" runs.
-TEST_F(Orchestrator, WritersWithoutADocumentFailAndReachableReportsAreNotSaved) {
-  hardwareProfileWithItem("<dict><key>machine_name</key><string>Mac</string></dict>");
-  ConsolidatedAssets assets;
-  EXPECT_FALSE(assets.writeDataForDataPost());
-  EXPECT_FALSE(assets.WriteProcDataforDatapost());
-
-  assets.assetString2 = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><wpmacsmartsts/>";
-  assets.reportDelivered = true;  // the server answered
-  sandbox.writeRouteTable(true);
-  EXPECT_TRUE(assets.writeSmartStatusForDataPost());
-  EXPECT_TRUE(assets.writeMacNameForDataPost());
-  EXPECT_TRUE(sandbox.listDir("datapost").empty());
 }
 
 }  // namespace
