@@ -1,7 +1,7 @@
 // Whole "-smartstatus" and "-macName" runs against a web-post server on loopback:
 // what reaches the server, which site is chosen, how often it is asked, and
-// what is left behind when a report does not get through. Every envelope a
-// body is posted in is decoded back by the inspect tests.
+// what is left behind when a report does not get through, and every form a
+// body is posted in, decoded back by brim_inspect.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -31,38 +31,42 @@ std::string encryptedString(const std::string& text) {
   return "<string>" + EncryptionAES().encryptChilkat(text, sharedPassPhrase()) + "</string>";
 }
 
+std::string plistBool(bool value) { return value ? "<true/>" : "<false/>"; }
+
+// How a web post wraps its body.
+struct Envelope {
+  bool compression = false;
+  bool encryption = false;
+  bool encryptXMLRootTag = false;
+};
+
 class DirectReportRun : public ::testing::Test {
  protected:
   void SetUp() override {
     sandbox.writeBuildDate();
     sandbox.writeRouteTable(true);
-    std::filesystem::create_directories(profilerDir());
-    std::filesystem::copy_file(fixture("macos/mac-a/SPSerialATADataType.xml"),
-                               profilerDir() + "/SPSerialATADataType.xml");
-    sandbox.replayProfilerFrom(profilerDir());
+    sandbox.replayProfilerFrom(fixture("macos/mac-a"));
     writeSettings("mac-a", false);
     writeWebPost("wpmacsmartsts");
   }
 
-  std::string profilerDir() const { return sandbox.root() + "/profiler"; }
   void writeSettings(const std::string& machineName, bool reportToDR) const {
     sandbox.writeSettings(4711,
                           "\t<key>datatodisasterrecovery</key>\n\t<dict>\n\t\t<key>reporttodr</key>\n\t\t" +
-                              std::string(reportToDR ? "<true/>" : "<false/>") + "\n\t</dict>\n",
+                              plistBool(reportToDR) + "\n\t</dict>\n",
                           "\t\t<key>machinename</key>\n\t\t<string>" + machineName + "</string>\n");
   }
-  // One web post of the given name whose sites are paths on the loopback server;
-  // an enveloped one compresses and encrypts its body.
-  void writeWebPost(const std::string& name, const std::string& disasterRecovery = "/dr",
-                    bool enveloped = false) const {
-    const std::string envelope = enveloped ? "<true/>" : "<false/>";
+  // One web post of the given name whose sites are paths on the loopback server.
+  void writeWebPost(const std::string& name, const Envelope& envelope = {},
+                    const std::string& disasterRecovery = "/dr") const {
     writeFile(sandbox.path("config/webposts.plist"),
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n<key>" + name +
                   "</key><dict><key>primarysite</key>" + encryptedString(server.url("/primary")) +
                   "<key>secondarysite</key>" + encryptedString(server.url("/secondary")) +
                   "<key>disasterrecovery</key>" + encryptedString(server.url(disasterRecovery)) +
-                  "<key>compression</key>" + envelope + "<key>encryption</key>" + envelope +
-                  "<key>encryptxmlroottag</key><false/>"
+                  "<key>compression</key>" + plistBool(envelope.compression) + "<key>encryption</key>" +
+                  plistBool(envelope.encryption) + "<key>encryptxmlroottag</key>" +
+                  plistBool(envelope.encryptXMLRootTag) +
                   "<key>getdata</key><dict><key>regid</key><string>rid</string></dict></dict>\n</dict>\n</plist>\n");
   }
   // The server answers the next requests in turn with these bodies, then with "ACK".
@@ -115,14 +119,13 @@ class DirectReportRun : public ::testing::Test {
 TEST_F(DirectReportRun, OneSiteIsAskedUntilItAnswersAndAnAnsweredReportIsNotKept) {
   BRIM_REQUIRE_ROOT();
   // The disaster-recovery site when the settings say so; a blank in its path is escaped.
-  writeWebPost("wpmacsmartsts", "/disaster recovery");
+  writeWebPost("wpmacsmartsts", {}, "/disaster recovery");
   writeSettings("mac-a", true);
   RunResult result = sandbox.run({"-smartstatus"});
   auto requests = server.requests();
   ASSERT_EQ(requests.size(), 1u) << result.output;
   EXPECT_EQ(requests[0].target, "/disaster%20recovery?rid=4711");
-  // The plain body is the logged report: the first controller's first drive, its model without the blank padding.
-  EXPECT_EQ(requests[0].body, loggedReport(result.output));
+  // The first controller's first drive, its model without the blank padding.
   EXPECT_EQ(std::regex_replace(requests[0].body, std::regex(R"(\d\d-\d\d-\d{4} \d\d:\d\d:\d\d)"), "<time>"),
             kDeclaration +
                 "<wpmacsmartsts><regid>4711</regid><scandttime><time></scandttime><modelname><![CDATA[TOSHIBA "
@@ -160,7 +163,7 @@ TEST_F(DirectReportRun, AReportThatDidNotGetThroughIsSavedPlain) {
   expectSavedPlain("no web post of the report's name", 0,
                    {"-[ConsolidatedAssets sendXML:toWebPost:withEncryptionKey:]:commResponse=(null)\n"});
   // "ip route add unreachable default"; the envelope of the post is not kept.
-  writeWebPost("wpmacsmartsts", "/dr", true);
+  writeWebPost("wpmacsmartsts", {true, true, false});
   sandbox.writeRouteTable(true, "0201");
   expectSavedPlain("default route rejected", 1, {"-[ConsolidatedAssets writeSmartStatusForDataPost]:No Connection\n"});
 
@@ -191,14 +194,17 @@ TEST_F(DirectReportRun, MacNamePostsTheDetailsAndRewritesTheSettingsOnlyWhenTheN
   BRIM_REQUIRE_ROOT();
   writeWebPost("wpmacupdsysdtl");
   writeSettings("old-name", false);
+  const std::string profilerDir = sandbox.root() + "/profiler";
+  std::filesystem::create_directories(profilerDir);
+  sandbox.replayProfilerFrom(profilerDir);
   // The recorded Mac's overview, with the local host name the recording left out.
   std::string software = readFile(fixture("macos/mac-a/SPSoftwareDataType.xml"));
   software.insert(software.find("<key>kernel_version</key>"), "<key>local_host_name</key><string>new-name</string>");
-  writeFile(profilerDir() + "/SPSoftwareDataType.xml", software);
+  writeFile(profilerDir + "/SPSoftwareDataType.xml", software);
   // The Ethernet service shows an address: the Wi-Fi one is not asked for.
   const auto networkReport = [&](const char* variant) {
     std::filesystem::copy_file(fixture("reports/SPNetworkDataType-" + std::string(variant) + ".txt"),
-                               profilerDir() + "/SPNetworkDataType.txt",
+                               profilerDir + "/SPNetworkDataType.txt",
                                std::filesystem::copy_options::overwrite_existing);
   };
   networkReport("ethernet");
@@ -211,7 +217,6 @@ TEST_F(DirectReportRun, MacNamePostsTheDetailsAndRewritesTheSettingsOnlyWhenTheN
   auto requests = server.requests();
   ASSERT_EQ(requests.size(), 1u) << result.output;
   EXPECT_EQ(requests[0].target, "/primary?rid=4711");
-  EXPECT_EQ(requests[0].body, loggedReport(result.output));
   EXPECT_EQ(requests[0].body, kDeclaration +
                                   "<wpmacupdsysdtl><regid>4711</regid><resourcename><![CDATA[new-name]]>"
                                   "</resourcename><os><![CDATA[Mac OS X 10.7.5 (11G63)]]></os><osversion><![CDATA["
@@ -242,6 +247,37 @@ TEST_F(DirectReportRun, MacNamePostsTheDetailsAndRewritesTheSettingsOnlyWhenTheN
   EXPECT_EQ(after.st_ino, before.st_ino);
   EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
 }
+
+void PrintTo(const Envelope& envelope, std::ostream* out) {
+  *out << "compression " << envelope.compression << ", encryption " << envelope.encryption << ", root tag "
+       << envelope.encryptXMLRootTag;
+}
+
+// Every form a direct report is posted in, as brim_inspect takes it apart again.
+class PostedBody : public DirectReportRun, public ::testing::WithParamInterface<std::tuple<const char*, Envelope>> {};
+
+// Encrypted bodies name the cipher in the query; decoded, each is the logged
+// report and follows its wire format.
+TEST_P(PostedBody, DecodesBackToTheLoggedReport) {
+  BRIM_REQUIRE_ROOT();
+  const auto& [report, envelope] = GetParam();
+  writeWebPost(report, envelope);
+  const RunResult result = sandbox.run({std::string(report) == "wpmacsmartsts" ? "-smartstatus" : "-macName"});
+  EXPECT_EQ(result.exitStatus, 0) << result.output;
+  const auto requests = server.requests();
+  ASSERT_EQ(requests.size(), 1u) << result.output;
+  EXPECT_EQ(requests[0].target, envelope.encryption ? "/primary?rid=4711&ec=256" : "/primary?rid=4711");
+  EXPECT_TRUE(sandbox.listDir("datapost").empty());  // answered while reachable
+  const std::string inspect = "'" BRIM_BIN_DIR "/brim_inspect' ";
+  EXPECT_EQ(shellOutput(inspect + "decode -", requests[0].body), loggedReport(result.output) + "\n");
+  EXPECT_EQ(shellOutput(inspect + "check -", requests[0].body), "-: OK\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryForm, PostedBody,
+                         ::testing::Combine(::testing::Values("wpmacsmartsts", "wpmacupdsysdtl"),
+                                            ::testing::Values(Envelope{}, Envelope{true}, Envelope{false, true, true},
+                                                              Envelope{false, true}, Envelope{true, true, true},
+                                                              Envelope{true, true})));
 
 TEST(CheckUrl, OnlyAddressesWithWhiteSpaceAreEscaped) {
   EXPECT_EQ(checkurl("http://dc.example:8080/web post/a b.php?x=1&y=2"),
