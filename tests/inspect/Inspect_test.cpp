@@ -60,9 +60,10 @@ void writeWebPosts(const Sandbox& sandbox, const std::string& entries) {
 
 struct Recorded {
   const char* machine;
-  // Data type -> profiler output under tests/fixtures; data types not named answer nothing.
-  std::vector<std::pair<const char*, const char*>> outputs;
-  const char* allFrom = nullptr;  // or every data type from this folder
+  const char* folder;  // under tests/fixtures
+  // Only these reports of the folder, each for the data type its name starts with;
+  // none named: every report of the folder.
+  std::vector<std::string> reports = {};
 };
 
 void PrintTo(const Recorded& recorded, std::ostream* out) { *out << recorded.machine; }
@@ -71,11 +72,11 @@ void PrintTo(const Recorded& recorded, std::ostream* out) { *out << recorded.mac
 std::pair<std::string, std::string> inventoryDocuments(const Recorded& recorded) {
   Sandbox sandbox;
   sandbox.writeSettings(4711);
-  std::string dir = sandbox.root() + "/profiler";
-  fs::create_directories(dir);
-  if (recorded.allFrom) dir = fixture(recorded.allFrom);
-  for (const auto& [dataType, file] : recorded.outputs) {
-    fs::copy_file(fixture(file), dir + "/" + dataType + ".xml");
+  const std::string dir = recorded.reports.empty() ? fixture(recorded.folder) : sandbox.root() + "/profiler";
+  for (const std::string& report : recorded.reports) {
+    const std::string dataType = report.substr(0, report.find("DataType") + 8);
+    fs::create_directories(dir);
+    fs::copy_file(fixture(recorded.folder) + "/" + report, dir + "/" + dataType + ".xml");
   }
   sandbox.replayProfilerFrom(dir);
   LogCapture log;
@@ -96,29 +97,23 @@ TEST_P(RecordedDocuments, FollowTheWireFormat) {
 
 INSTANTIATE_TEST_SUITE_P(
     Machines, RecordedDocuments,
-    ::testing::Values(Recorded{"mac_a", {}, "macos/mac-a"}, Recorded{"linux_vm", {}, "linux/expected/vm"},
-                      Recorded{"linux_laptop", {}, "linux/expected/laptop"},
-                      Recorded{"mac_samples",
-                               {{"SPSerialATADataType", "macos/samples/SPSerialATADataType.xml"},
-                                {"SPUSBDataType", "macos/samples/SPUSBDataType2.xml"}}},
+    ::testing::Values(Recorded{"mac_a", "macos/mac-a"}, Recorded{"linux_vm", "linux/expected/vm"},
+                      Recorded{"linux_laptop", "linux/expected/laptop"},
+                      Recorded{"mac_samples", "macos/samples", {"SPSerialATADataType.xml", "SPUSBDataType2.xml"}},
                       // The shapes real machines produce less often: two memory groups (the
                       // second group's fields inside the first's elements), two locations
                       // (nested), drives without volumes, cards without displays, nested USB.
                       Recorded{"shapes",
-                               {{"SPMemoryDataType", "inventory/shapes/SPMemoryDataType-two-groups.xml"},
-                                {"SPNetworkLocationDataType",
-                                 "inventory/shapes/SPNetworkLocationDataType-two-locations.xml"},
-                                {"SPSerialATADataType", "inventory/shapes/SPSerialATADataType-two-controllers.xml"},
-                                {"SPDisplaysDataType", "inventory/shapes/SPDisplaysDataType-two-cards.xml"},
-                                {"SPUSBDataType", "inventory/shapes/SPUSBDataType-nested.xml"},
-                                {"SPPowerDataType", "inventory/shapes/SPPowerDataType-one-key.xml"},
-                                {"SPBluetoothDataType", "inventory/shapes/SPBluetoothDataType-empty-entry.xml"},
-                                {"SPFirewallDataType", "inventory/shapes/SPFirewallDataType-string-item.xml"},
-                                {"SPNetworkDataType", "inventory/shapes/SPNetworkDataType-lists.xml"}}}),
+                               "inventory/shapes",
+                               {"SPMemoryDataType-two-groups.xml", "SPNetworkLocationDataType-two-locations.xml",
+                                "SPSerialATADataType-two-controllers.xml", "SPDisplaysDataType-two-cards.xml",
+                                "SPUSBDataType-nested.xml", "SPPowerDataType-one-key.xml",
+                                "SPBluetoothDataType-empty-entry.xml", "SPFirewallDataType-string-item.xml",
+                                "SPNetworkDataType-lists.xml"}}),
     [](const ::testing::TestParamInfo<Recorded>& info) { return std::string(info.param.machine); });
 
 const std::pair<std::string, std::string>& macADocuments() {
-  static const std::pair<std::string, std::string> documents = inventoryDocuments(Recorded{"mac_a", {}, "macos/mac-a"});
+  static const std::pair<std::string, std::string> documents = inventoryDocuments(Recorded{"mac_a", "macos/mac-a"});
   return documents;
 }
 
@@ -224,12 +219,11 @@ class InstallationUnderRoot : public ::testing::Test {
  protected:
   void SetUp() override {
     sandbox.writeRouteTable(true);
-    sandbox.writeSettings(
-        4711,
-        "\t<key>proxysettings</key>\n\t<dict>\n\t\t<key>proxyip</key>\n\t\t<string>127.0.0.1</string>\n"
-        "\t\t<key>proxyusername</key>\n\t\t<string>" +
-            encrypted("proxy-user") + "</string>\n\t\t<key>proxypassword</key>\n\t\t<string>" + kForeignSecret +
-            "</string>\n\t</dict>\n");
+    sandbox.writeSettings(4711,
+                          "<key>proxysettings</key><dict><key>proxyip</key><string>127.0.0.1</string>"
+                          "<key>proxyusername</key><string>" +
+                              encrypted("proxy-user") + "</string><key>proxypassword</key><string>" + kForeignSecret +
+                              "</string></dict>");
     writeWebPosts(sandbox, webPost("wpmacsmartsts", encrypted("http://127.0.0.1:9/smart")) +
                                webPost("wpmacupdsysdtl", encrypted("http://127.0.0.1:9/sysdtl")));
   }

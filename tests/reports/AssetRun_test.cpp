@@ -134,6 +134,29 @@ TEST_F(AssetRun, AProfilerThatPrintsGarbageStillGivesBothDocumentsButNoLogDirect
   EXPECT_TRUE(sandbox.listDir("data").empty());
 }
 
+// The log directories are named after the first hardware item's machine name,
+// "(null)" without one; no items give none.
+TEST_F(AssetRun, AnItemWithoutMachineNameGivesNullLogDirectoriesAndNoItemsGiveNone) {
+  BRIM_REQUIRE_ROOT();
+  const std::string profiles = sandbox.root() + "/profiles";
+  const auto hardwareProfileWithItem = [&](const std::string& itemXml) {
+    writeFile(profiles + "/SPHardwareDataType.xml",
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><array><dict>"
+              "<key>_dataType</key><string>SPHardwareDataType</string><key>_items</key><array>" +
+                  itemXml + "</array></dict></array></plist>");
+  };
+  hardwareProfileWithItem("<dict><key>cpu_type</key><string>x</string></dict>");
+  sandbox.replayProfilerFrom(profiles);
+  EXPECT_EQ(sandbox.run({"-software"}).exitStatus, 0);
+  const std::string month = DateTime::dateStringOf(DateTime::now(), "MMyyyy");
+  EXPECT_TRUE(fs::is_directory(sandbox.path("data/(null)/" + month + "/GPM")));
+  EXPECT_TRUE(fs::is_directory(sandbox.path("data/(null)/" + month + "/PRS")));
+  fs::remove_all(sandbox.path("data/(null)"));
+  hardwareProfileWithItem("");
+  EXPECT_EQ(sandbox.run({"-software"}).exitStatus, 0);
+  EXPECT_TRUE(sandbox.listDir("data").empty());
+}
+
 TEST_F(AssetRun, AMissingDataPostDirectoryFailsTheJobAndLeavesNothing) {
   BRIM_REQUIRE_ROOT();
   fs::remove_all(sandbox.path("datapost"));
@@ -149,46 +172,13 @@ TEST_F(AssetRun, AMissingDataPostDirectoryFailsTheJobAndLeavesNothing) {
   EXPECT_FALSE(fs::exists(sandbox.path("bin/brim_asset.lock")));
 }
 
-// In-process: the orchestrator's start-up work and writes with a pinned clock.
-class Orchestrator : public ::testing::Test {
- protected:
-  void SetUp() override {
-    sandbox.writeBuildDate();
-    sandbox.writeSettings(4711);
-    inProcess.emplace(sandbox);
-  }
-  void hardwareProfileWithItem(const std::string& itemXml) {
-    writeFile(sandbox.root() + "/profiles/SPHardwareDataType.xml",
-              "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><array><dict>"
-              "<key>_dataType</key><string>SPHardwareDataType</string><key>_items</key><array>" +
-                  itemXml + "</array></dict></array></plist>");
-    sandbox.replayProfilerFrom(sandbox.root() + "/profiles");
-  }
+// In process: a write without a document fails. A file of the same name is never
+// replaced: the second write waits for the next second and takes its stamp.
+TEST(Orchestrator, AWriteWithoutADocumentFailsAndTwoInOneSecondKeepBoth) {
   Sandbox sandbox;
-  std::optional<SandboxInProcess> inProcess;
-};
-
-TEST_F(Orchestrator, AnItemWithoutMachineNameGivesNullDirectoriesAndNoItemsGiveNone) {
-  hardwareProfileWithItem("<dict><key>cpu_type</key><string>x</string></dict>");
-  {
-    ConsolidatedAssets assets;
-    ASSERT_TRUE(assets.procLogDir);
-    EXPECT_EQ(*assets.procLogDir,
-              sandbox.path("data/(null)/") + DateTime::dateStringOf(DateTime::now(), "MMyyyy") + "/PRS");
-    EXPECT_TRUE(fs::is_directory(*assets.perfLogDir));
-  }
-  fs::remove_all(sandbox.path("data/(null)"));
-  hardwareProfileWithItem("");
-  ConsolidatedAssets assets;
-  EXPECT_FALSE(assets.procLogDir);
-  EXPECT_FALSE(assets.perfLogDir);
-  EXPECT_TRUE(sandbox.listDir("data").empty());
-}
-
-// A write without a document fails. A file of the same name is never replaced:
-// the second write waits for the next second and takes its stamp.
-TEST_F(Orchestrator, AWriteWithoutADocumentFailsAndTwoInOneSecondKeepBoth) {
-  hardwareProfileWithItem("<dict><key>machine_name</key><string>Mac</string></dict>");
+  sandbox.writeSettings(4711);
+  sandbox.replayProfilerFrom(fixture("macos/mac-a"));
+  SandboxInProcess inProcess(sandbox);
   ConsolidatedAssets assets;
   EXPECT_FALSE(assets.writeDataForDataPost());
   EXPECT_FALSE(assets.WriteProcDataforDatapost());

@@ -35,9 +35,7 @@ std::string plistBool(bool value) { return value ? "<true/>" : "<false/>"; }
 
 // How a web post wraps its body.
 struct Envelope {
-  bool compression = false;
-  bool encryption = false;
-  bool encryptXMLRootTag = false;
+  bool compression = false, encryption = false, encryptXMLRootTag = false;
 };
 
 class DirectReportRun : public ::testing::Test {
@@ -178,11 +176,11 @@ TEST_F(DirectReportRun, TheSettingsProxyCarriesThePost) {
   Tinyproxy proxy({{"agent", "s3cret"}});
   ASSERT_TRUE(proxy.running());
   sandbox.writeSettings(4711,
-                        "\t<key>proxysettings</key>\n\t<dict>\n\t\t<key>proxyip</key><string>127.0.0.1</string>"
+                        "<key>proxysettings</key><dict><key>proxyip</key><string>127.0.0.1</string>"
                         "<key>proxyport</key><integer>" +
                             std::to_string(proxy.port()) + "</integer><key>proxyusername</key>" +
                             encryptedString("agent") + "<key>proxypassword</key>" + encryptedString("s3cret") +
-                            "\n\t</dict>\n");
+                            "</dict>");
   const RunResult result = sandbox.run({"-smartstatus"});
   const auto requests = server.requests();
   ASSERT_EQ(requests.size(), 1u) << result.output;
