@@ -23,13 +23,12 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::StartsWith;
 
-// What the modules log, kept for the test instead of going to the log file.
-struct LogCapture {
-  LogCapture() {
-    CustomLogger::setSink([this](const std::string& message) { text += message + "\n"; });
+// While it lives, what the modules log goes neither to the log file nor to the test's output.
+struct QuietLog {
+  QuietLog() {
+    CustomLogger::setSink([](const std::string&) {});
   }
-  ~LogCapture() { CustomLogger::setSink(nullptr); }
-  std::string text;
+  ~QuietLog() { CustomLogger::setSink(nullptr); }
 };
 
 RunResult inspect(const std::string& arguments) {
@@ -75,11 +74,10 @@ std::pair<std::string, std::string> inventoryDocuments(const Recorded& recorded)
   const std::string dir = recorded.reports.empty() ? fixture(recorded.folder) : sandbox.root() + "/profiler";
   for (const std::string& report : recorded.reports) {
     const std::string dataType = report.substr(0, report.find("DataType") + 8);
-    fs::create_directories(dir);
-    fs::copy_file(fixture(recorded.folder) + "/" + report, dir + "/" + dataType + ".xml");
+    writeFile(dir + "/" + dataType + ".xml", readFile(fixture(recorded.folder) + "/" + report));
   }
   sandbox.replayProfilerFrom(dir);
-  LogCapture log;
+  QuietLog quiet;
   SandboxInProcess inSandbox(sandbox);
   ConsolidatedAssets assets;
   assets.collectData();

@@ -44,15 +44,12 @@ class DirectReportRun : public ::testing::Test {
     sandbox.writeBuildDate();
     sandbox.writeRouteTable(true);
     sandbox.replayProfilerFrom(fixture("macos/mac-a"));
-    writeSettings("mac-a", false);
+    writeSettings("mac-a");
     writeWebPost("wpmacsmartsts");
   }
 
-  void writeSettings(const std::string& machineName, bool reportToDR) const {
-    sandbox.writeSettings(4711,
-                          "\t<key>datatodisasterrecovery</key>\n\t<dict>\n\t\t<key>reporttodr</key>\n\t\t" +
-                              plistBool(reportToDR) + "\n\t</dict>\n",
-                          "\t\t<key>machinename</key>\n\t\t<string>" + machineName + "</string>\n");
+  void writeSettings(const std::string& machineName, const std::string& extraRootEntries = "") const {
+    sandbox.writeSettings(4711, extraRootEntries, "<key>machinename</key><string>" + machineName + "</string>");
   }
   // One web post of the given name whose sites are paths on the loopback server.
   void writeWebPost(const std::string& name, const Envelope& envelope = {},
@@ -114,36 +111,32 @@ class DirectReportRun : public ::testing::Test {
   }};
 };
 
+// Only the primary site is asked, or, when the settings say so, the
+// disaster-recovery one: until it answers, and an answered report is not kept.
 TEST_F(DirectReportRun, OneSiteIsAskedUntilItAnswersAndAnAnsweredReportIsNotKept) {
   BRIM_REQUIRE_ROOT();
-  // The disaster-recovery site when the settings say so; a blank in its path is escaped.
+  // A blank in the site's path is escaped.
   writeWebPost("wpmacsmartsts", {}, "/disaster recovery");
-  writeSettings("mac-a", true);
-  RunResult result = sandbox.run({"-smartstatus"});
-  auto requests = server.requests();
-  ASSERT_EQ(requests.size(), 1u) << result.output;
+  writeSettings("mac-a", "<key>datatodisasterrecovery</key><dict><key>reporttodr</key><true/></dict>");
+  // An empty answer is followed by exactly one more attempt.
+  answerWith({""});
+  const RunResult result = sandbox.run({"-smartstatus"});
+  EXPECT_EQ(result.exitStatus, 0) << result.output;
+  const auto requests = server.requests();
+  ASSERT_EQ(requests.size(), 2u) << result.output;
   EXPECT_EQ(requests[0].target, "/disaster%20recovery?rid=4711");
+  EXPECT_EQ(requests[1].target, requests[0].target);
+  EXPECT_EQ(requests[1].body, requests[0].body);
   // The first controller's first drive, its model without the blank padding.
   EXPECT_EQ(std::regex_replace(requests[0].body, std::regex(R"(\d\d-\d\d-\d{4} \d\d:\d\d:\d\d)"), "<time>"),
             kDeclaration +
                 "<wpmacsmartsts><regid>4711</regid><scandttime><time></scandttime><modelname><![CDATA[TOSHIBA "
                 "MK7559GSXF]]></modelname><modeldesc><![CDATA[AHCI Version 1.30 Supported]]></modeldesc><bsdname>"
                 "<![CDATA[disk0]]></bsdname><status><![CDATA[Verified]]></status></wpmacsmartsts>");
-  EXPECT_THAT(result.output, HasSubstr("-[ConsolidatedAssets collectSmartStatus]:Response is = ACK\n"));
-
-  // Else the primary: an empty answer is followed by exactly one more attempt.
-  writeSettings("mac-a", false);
-  answerWith({""});
-  result = sandbox.run({"-smartstatus"});
-  EXPECT_EQ(result.exitStatus, 0) << result.output;
-  requests = server.requests();
-  ASSERT_EQ(requests.size(), 3u) << result.output;
-  EXPECT_EQ(requests[2].target, "/primary?rid=4711");
-  EXPECT_EQ(requests[1].body, requests[2].body);
   EXPECT_THAT(result.output, Not(HasSubstr("Retry Count=2")));
   EXPECT_THAT(result.output,
               HasSubstr("-[ConsolidatedAssets sendXML:toWebPost:withEncryptionKey:]:commResponse=ACK\n"));
-  // Reachable and answered: nothing is kept.
+  EXPECT_THAT(result.output, HasSubstr("-[ConsolidatedAssets collectSmartStatus]:Response is = ACK\n"));
   EXPECT_TRUE(sandbox.listDir("datapost").empty());
 }
 
@@ -191,21 +184,15 @@ TEST_F(DirectReportRun, TheSettingsProxyCarriesThePost) {
 TEST_F(DirectReportRun, MacNamePostsTheDetailsAndRewritesTheSettingsOnlyWhenTheNameChanged) {
   BRIM_REQUIRE_ROOT();
   writeWebPost("wpmacupdsysdtl");
-  writeSettings("old-name", false);
+  writeSettings("old-name");
   const std::string profilerDir = sandbox.root() + "/profiler";
-  std::filesystem::create_directories(profilerDir);
   sandbox.replayProfilerFrom(profilerDir);
   // The recorded Mac's overview, with the local host name the recording left out.
   std::string software = readFile(fixture("macos/mac-a/SPSoftwareDataType.xml"));
   software.insert(software.find("<key>kernel_version</key>"), "<key>local_host_name</key><string>new-name</string>");
   writeFile(profilerDir + "/SPSoftwareDataType.xml", software);
   // The Ethernet service shows an address: the Wi-Fi one is not asked for.
-  const auto networkReport = [&](const char* variant) {
-    std::filesystem::copy_file(fixture("reports/SPNetworkDataType-" + std::string(variant) + ".txt"),
-                               profilerDir + "/SPNetworkDataType.txt",
-                               std::filesystem::copy_options::overwrite_existing);
-  };
-  networkReport("ethernet");
+  writeFile(profilerDir + "/SPNetworkDataType.txt", readFile(fixture("reports/SPNetworkDataType-ethernet.txt")));
   // The agent may give the settings file to another user: the write-back keeps owner, group and mode.
   const std::string settingsPath = sandbox.path("config/settings.plist");
   ASSERT_EQ(::chown(settingsPath.c_str(), 65534, 65534), 0);
@@ -225,15 +212,13 @@ TEST_F(DirectReportRun, MacNamePostsTheDetailsAndRewritesTheSettingsOnlyWhenTheN
   EXPECT_THAT(settings, Not(HasSubstr("old-name")));
   struct stat before {};
   ASSERT_EQ(::stat(settingsPath.c_str(), &before), 0);
-  EXPECT_EQ(before.st_uid, 65534u);
-  EXPECT_EQ(before.st_gid, 65534u);
-  EXPECT_EQ(before.st_mode & 07777, 0664u);
+  EXPECT_EQ(std::tuple(before.st_uid, before.st_gid, before.st_mode & 07777), std::tuple(65534u, 65534u, 0664u));
   // Answered while reachable: nothing is kept.
   EXPECT_TRUE(sandbox.listDir("datapost").empty());
 
   // The same name: the report still goes out, the settings file stays as it is.
   // Without an Ethernet address the Wi-Fi one is reported.
-  networkReport("wifi");
+  writeFile(profilerDir + "/SPNetworkDataType.txt", readFile(fixture("reports/SPNetworkDataType-wifi.txt")));
   result = sandbox.run({"-macName"});
   EXPECT_EQ(result.exitStatus, 0) << result.output;
   requests = server.requests();
@@ -242,8 +227,7 @@ TEST_F(DirectReportRun, MacNamePostsTheDetailsAndRewritesTheSettingsOnlyWhenTheN
   EXPECT_THAT(result.output, HasSubstr("-[collectData checkMacNameInSettingsPlist:]:No Change in Mac Name\n"));
   struct stat after {};
   ::stat(settingsPath.c_str(), &after);
-  EXPECT_EQ(after.st_ino, before.st_ino);
-  EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+  EXPECT_EQ(std::tuple(after.st_ino, after.st_mtim.tv_nsec), std::tuple(before.st_ino, before.st_mtim.tv_nsec));
 }
 
 void PrintTo(const Envelope& envelope, std::ostream* out) {
@@ -265,7 +249,6 @@ TEST_P(PostedBody, DecodesBackToTheLoggedReport) {
   const auto requests = server.requests();
   ASSERT_EQ(requests.size(), 1u) << result.output;
   EXPECT_EQ(requests[0].target, envelope.encryption ? "/primary?rid=4711&ec=256" : "/primary?rid=4711");
-  EXPECT_TRUE(sandbox.listDir("datapost").empty());  // answered while reachable
   const std::string inspect = "'" BRIM_BIN_DIR "/brim_inspect' ";
   EXPECT_EQ(shellOutput(inspect + "decode -", requests[0].body), loggedReport(result.output) + "\n");
   EXPECT_EQ(shellOutput(inspect + "check -", requests[0].body), "-: OK\n");
