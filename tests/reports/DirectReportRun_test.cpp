@@ -236,7 +236,7 @@ void PrintTo(const Envelope& envelope, std::ostream* out) {
 }
 
 // Every form a direct report is posted in, as brim_inspect takes it apart again.
-class PostedBody : public DirectReportRun, public ::testing::WithParamInterface<std::tuple<const char*, Envelope>> {};
+class PostedBody : public DirectReportRun, public ::testing::WithParamInterface<std::tuple<std::string, Envelope>> {};
 
 // Encrypted bodies name the cipher in the query; decoded, each is the logged
 // report and follows its wire format.
@@ -244,7 +244,7 @@ TEST_P(PostedBody, DecodesBackToTheLoggedReport) {
   BRIM_REQUIRE_ROOT();
   const auto& [report, envelope] = GetParam();
   writeWebPost(report, envelope);
-  const RunResult result = sandbox.run({std::string(report) == "wpmacsmartsts" ? "-smartstatus" : "-macName"});
+  const RunResult result = sandbox.run({report == "wpmacsmartsts" ? "-smartstatus" : "-macName"});
   EXPECT_EQ(result.exitStatus, 0) << result.output;
   const auto requests = server.requests();
   ASSERT_EQ(requests.size(), 1u) << result.output;
@@ -254,11 +254,11 @@ TEST_P(PostedBody, DecodesBackToTheLoggedReport) {
   EXPECT_EQ(shellOutput(inspect + "check -", requests[0].body), "-: OK\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryForm, PostedBody,
-                         ::testing::Combine(::testing::Values("wpmacsmartsts", "wpmacupdsysdtl"),
-                                            ::testing::Values(Envelope{}, Envelope{true}, Envelope{false, true, true},
-                                                              Envelope{false, true}, Envelope{true, true, true},
-                                                              Envelope{true, true})));
+INSTANTIATE_TEST_SUITE_P(
+    EveryForm, PostedBody,
+    ::testing::Combine(::testing::ValuesIn(std::vector<std::string>{"wpmacsmartsts", "wpmacupdsysdtl"}),
+                       ::testing::Values(Envelope{}, Envelope{true}, Envelope{false, true, true}, Envelope{false, true},
+                                         Envelope{true, true, true}, Envelope{true, true})));
 
 TEST(CheckUrl, OnlyAddressesWithWhiteSpaceAreEscaped) {
   EXPECT_EQ(checkurl("http://dc.example:8080/web post/a b.php?x=1&y=2"),
