@@ -1,7 +1,7 @@
 // Whole "-smartstatus" and "-macName" runs against a web-post server on loopback:
-// what reaches the server, which site is chosen, how often it is asked, and
-// what is left behind when a report does not get through, and every form a
-// body is posted in, decoded back by brim_inspect.
+// what reaches the server, which site is chosen, how often it is asked, what
+// is left behind when a report does not get through, and every form a body is
+// posted in, decoded back by brim_inspect.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
