@@ -25,10 +25,9 @@ using ::testing::StartsWith;
 
 // While it lives, what the modules log goes neither to the log file nor to the test's output.
 struct QuietLog {
-  QuietLog() {
-    CustomLogger::setSink([](const std::string&) {});
-  }
+  QuietLog() { CustomLogger::setSink(ignore); }
   ~QuietLog() { CustomLogger::setSink(nullptr); }
+  static void ignore(const std::string&) {}
 };
 
 RunResult inspect(const std::string& arguments) {
@@ -261,6 +260,7 @@ TEST_F(InstallationUnderRoot, DoctorFindsWhatKeepsTheMachineFromPosting) {
 
   const std::string settings = sandbox.path("config/settings.plist");
   const std::string log = sandbox.path("log/brim_asset.log");
+  const std::string foreignSite = webPost("wpmacsmartsts", encrypted("http://h/", kOtherPassPhrase));
   const struct {
     const char* fault;
     std::function<void()> make;
@@ -272,10 +272,7 @@ TEST_F(InstallationUnderRoot, DoctorFindsWhatKeepsTheMachineFromPosting) {
       {"missing web post", [&] { writeWebPosts(sandbox, webPost("wpmacsmartsts", encrypted("http://h/"))); },
        "FAIL web post wpmacupdsysdtl: missing from"},
       {"site that does not decrypt",
-       [&] {
-         writeWebPosts(sandbox, webPost("wpmacsmartsts", encrypted("http://h/", kOtherPassPhrase)) +
-                                    webPost("wpmacupdsysdtl", encrypted("http://127.0.0.1:9/")));
-       },
+       [&] { writeWebPosts(sandbox, foreignSite + webPost("wpmacupdsysdtl", encrypted("http://127.0.0.1:9/"))); },
        "FAIL web post wpmacsmartsts: primarysite does not decrypt with the compiled-in pass phrase"},
       {"no route", [&] { sandbox.writeRouteTable(false); }, "FAIL reach 127.0.0.1: no route to 127.0.0.1"},
       {"data-post folder gone", [&] { fs::remove_all(sandbox.path("datapost")); },

@@ -72,8 +72,7 @@ TEST_F(AssetRun, EachRunWritesTheLoggedDocument) {
   }
   // The model's log directories, from the hardware profile's machine name.
   const std::string month = DateTime::dateStringOf(DateTime::now(), "MMyyyy");
-  EXPECT_TRUE(fs::is_directory(sandbox.path("data/MacBook Pro/" + month + "/GPM")));
-  EXPECT_TRUE(fs::is_directory(sandbox.path("data/MacBook Pro/" + month + "/PRS")));
+  EXPECT_EQ(sandbox.listDir("data/MacBook Pro/" + month), std::vector<std::string>({"GPM", "PRS"}));
   EXPECT_TRUE(sandbox.listDir("temp").empty());  // profiler output removed with the run's folder
 }
 
@@ -84,8 +83,7 @@ TEST_F(AssetRun, SixRunsStartedTogetherEachWriteAWholeDocument) {
   const auto files = sandbox.listDir("datapost");
   ASSERT_EQ(files.size(), 6u);
   for (const auto& file : files) {
-    SCOPED_TRACE(file);
-    EXPECT_TRUE(std::regex_match(file, std::regex("wpmacasstinfo_4711_[0-9]{14}")));
+    EXPECT_TRUE(std::regex_match(file, std::regex("wpmacasstinfo_4711_[0-9]{14}"))) << file;
     expectCheckedOK(sandbox.path("datapost/" + file));
   }
   EXPECT_TRUE(sandbox.listDir("temp").empty());
@@ -135,18 +133,24 @@ TEST_F(AssetRun, AProfilerThatPrintsGarbageStillGivesBothDocumentsButNoLogDirect
 }
 
 // The log directories are named after the first hardware item's machine name,
-// "(null)" without one. A profile without items gives none, as the garbage case shows.
-TEST_F(AssetRun, AnItemWithoutMachineNameGivesNullLogDirectories) {
+// "(null)" without one; a profile without items gives none.
+TEST_F(AssetRun, AnItemWithoutMachineNameGivesNullLogDirectoriesAndNoItemsGiveNone) {
   BRIM_REQUIRE_ROOT();
-  writeFile(sandbox.root() + "/profiles/SPHardwareDataType.xml",
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><array><dict><key>_dataType</key>"
-            "<string>SPHardwareDataType</string><key>_items</key><array><dict><key>cpu_type</key><string>x</string>"
-            "</dict></array></dict></array></plist>");
-  sandbox.replayProfilerFrom(sandbox.root() + "/profiles");
-  EXPECT_EQ(sandbox.run({"-software"}).exitStatus, 0);
+  // The exit status of a "-software" run whose hardware profile holds these items.
+  const auto runWithHardwareItems = [&](const std::string& items) {
+    writeFile(sandbox.root() + "/profiles/SPHardwareDataType.xml",
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><array><dict><key>_dataType</key>"
+              "<string>SPHardwareDataType</string><key>_items</key><array>" +
+                  items + "</array></dict></array></plist>");
+    sandbox.replayProfilerFrom(sandbox.root() + "/profiles");
+    return sandbox.run({"-software"}).exitStatus;
+  };
+  EXPECT_EQ(runWithHardwareItems("<dict><key>cpu_type</key><string>x</string></dict>"), 0);
   const std::string month = DateTime::dateStringOf(DateTime::now(), "MMyyyy");
-  EXPECT_TRUE(fs::is_directory(sandbox.path("data/(null)/" + month + "/GPM")));
-  EXPECT_TRUE(fs::is_directory(sandbox.path("data/(null)/" + month + "/PRS")));
+  EXPECT_EQ(sandbox.listDir("data/(null)/" + month), std::vector<std::string>({"GPM", "PRS"}));
+  fs::remove_all(sandbox.path("data/(null)"));
+  EXPECT_EQ(runWithHardwareItems(""), 0);
+  EXPECT_TRUE(sandbox.listDir("data").empty());
 }
 
 TEST_F(AssetRun, AMissingDataPostDirectoryFailsTheJobAndLeavesNothing) {

@@ -21,6 +21,7 @@
 namespace brim::test {
 namespace {
 
+using ::testing::AllOf;
 using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::StartsWith;
@@ -168,17 +169,17 @@ TEST_F(DirectReportRun, TheSettingsProxyCarriesThePost) {
   BRIM_REQUIRE_ROOT();
   Tinyproxy proxy({{"agent", "s3cret"}});
   ASSERT_TRUE(proxy.running());
-  sandbox.writeSettings(4711,
-                        "<key>proxysettings</key><dict><key>proxyip</key><string>127.0.0.1</string>"
-                        "<key>proxyport</key><integer>" +
-                            std::to_string(proxy.port()) + "</integer><key>proxyusername</key>" +
-                            encryptedString("agent") + "<key>proxypassword</key>" + encryptedString("s3cret") +
-                            "</dict>");
+  const std::string port = std::to_string(proxy.port());
+  writeSettings("mac-a",
+                "<key>proxysettings</key><dict><key>proxyip</key><string>127.0.0.1</string><key>proxyport</key>"
+                "<integer>" +
+                    port + "</integer><key>proxyusername</key>" + encryptedString("agent") +
+                    "<key>proxypassword</key>" + encryptedString("s3cret") + "</dict>");
   const RunResult result = sandbox.run({"-smartstatus"});
   const auto requests = server.requests();
   ASSERT_EQ(requests.size(), 1u) << result.output;
   EXPECT_EQ(requests[0].header("Content-Type"), std::nullopt) << result.output;
-  EXPECT_THAT(result.output, HasSubstr("using proxyip=127.0.0.1 port=" + std::to_string(proxy.port()) + "\n"));
+  EXPECT_THAT(result.output, HasSubstr("using proxyip=127.0.0.1 port=" + port + "\n"));
 }
 
 TEST_F(DirectReportRun, MacNamePostsTheDetailsAndRewritesTheSettingsOnlyWhenTheNameChanged) {
@@ -207,9 +208,7 @@ TEST_F(DirectReportRun, MacNamePostsTheDetailsAndRewritesTheSettingsOnlyWhenTheN
                                   "</resourcename><os><![CDATA[Mac OS X 10.7.5 (11G63)]]></os><osversion><![CDATA["
                                   "Darwin 11.4.2]]></osversion><ip><![CDATA[10.0.2.15]]></ip></wpmacupdsysdtl>");
   EXPECT_THAT(result.output, HasSubstr("-[collectData checkMacNameInSettingsPlist:]:Mac Name Chnaged\n"));
-  const std::string settings = readFile(settingsPath);
-  EXPECT_THAT(settings, HasSubstr("<string>new-name</string>"));
-  EXPECT_THAT(settings, Not(HasSubstr("old-name")));
+  EXPECT_THAT(readFile(settingsPath), AllOf(HasSubstr("<string>new-name</string>"), Not(HasSubstr("old-name"))));
   struct stat before {};
   ASSERT_EQ(::stat(settingsPath.c_str(), &before), 0);
   EXPECT_EQ(std::tuple(before.st_uid, before.st_gid, before.st_mode & 07777), std::tuple(65534u, 65534u, 0664u));
