@@ -1,7 +1,6 @@
-// brim_inspect against what the tool really writes and posts: every body form
-// of the two direct reports, the inventory documents of the recorded machines,
-// documents damaged on the way, and installations with the faults that keep a
-// machine from posting.
+// brim_inspect against what the tool really writes: the inventory documents of
+// the recorded machines, documents and files damaged on the way, and
+// installations with the faults that keep a machine from posting.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,15 +8,12 @@
 #include <filesystem>
 #include <regex>
 
-#include "platform/CustomLogger.h"
 #include "config/SectionFields.h"
 #include "envelope/EncryptionAES.h"
-#include "inspect/BodyDecoder.h"
 #include "inspect/WireFormat.h"
+#include "platform/CustomLogger.h"
 #include "reports/ConsolidatedAssets.h"
-#include "support/LoopbackPeers.h"
 #include "support/Sandbox.h"
-#include "support/SandboxRoot.h"
 
 namespace brim::test {
 namespace {
@@ -25,14 +21,13 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 using ::testing::Not;
+using ::testing::StartsWith;
 
-// What the modules log, kept for the test instead of going to the log file.
-struct LogCapture {
-  LogCapture() {
-    CustomLogger::setSink([this](const std::string& message) { text += message + "\n"; });
-  }
-  ~LogCapture() { CustomLogger::setSink(nullptr); }
-  std::string text;
+// While it lives, what the modules log goes neither to the log file nor to the test's output.
+struct QuietLog {
+  QuietLog() { CustomLogger::setSink(ignore); }
+  ~QuietLog() { CustomLogger::setSink(nullptr); }
+  static void ignore(const std::string&) {}
 };
 
 RunResult inspect(const std::string& arguments) {
@@ -42,22 +37,13 @@ RunResult inspect(const std::string& arguments) {
 // Another deployment's pass phrase.
 const std::string kOtherPassPhrase = "Zyxwvutsrqponmlkjihgfedcba987654";
 
-std::string plistBool(bool value) { return value ? "<true/>" : "<false/>"; }
-
 std::string encrypted(const std::string& text, const std::string& passPhrase = sharedPassPhrase()) {
   return EncryptionAES().encryptChilkat(text, passPhrase);
 }
 
-struct Envelope {
-  bool compression = false;
-  bool encryption = false;
-  bool encryptXMLRootTag = false;
-};
-
-std::string webPost(const std::string& name, const std::string& site, const Envelope& envelope = {}) {
-  return "<key>" + name + "</key><dict><key>primarysite</key><string>" + site + "</string><key>compression</key>" +
-         plistBool(envelope.compression) + "<key>encryption</key>" + plistBool(envelope.encryption) +
-         "<key>encryptxmlroottag</key>" + plistBool(envelope.encryptXMLRootTag) +
+std::string webPost(const std::string& name, const std::string& site) {
+  return "<key>" + name + "</key><dict><key>primarysite</key><string>" + site +
+         "</string><key>compression</key><false/><key>encryption</key><false/><key>encryptxmlroottag</key><false/>"
          "<key>getdata</key><dict><key>regid</key><string>rid</string></dict></dict>\n";
 }
 
@@ -68,100 +54,14 @@ void writeWebPosts(const Sandbox& sandbox, const std::string& entries) {
 }
 
 // ---------------------------------------------------------------------------
-// decode: every form a direct report is posted in.
-
-struct BodyForm {
-  const char* report;
-  Envelope envelope;
-};
-
-void PrintTo(const BodyForm& form, std::ostream* out) {
-  *out << form.report << " compression " << form.envelope.compression << ", encryption " << form.envelope.encryption
-       << ", root tag " << form.envelope.encryptXMLRootTag;
-}
-
-class DirectReportBody : public ::testing::TestWithParam<BodyForm> {};
-
-TEST_P(DirectReportBody, DecodesBackToTheLoggedReport) {
-  const BodyForm form = GetParam();
-  Sandbox sandbox;
-  sandbox.writeRouteTable(true);
-  sandbox.replayProfilerFrom(fixture("macos/mac-a"));
-  sandbox.writeSettings(4711, "", "\t\t<key>machinename</key>\n\t\t<string>mac-a</string>\n");
-  LoopbackHttpServer server{[](httplib::Server& routes) {
-    routes.Post(
-        ".*", [](const httplib::Request&, httplib::Response& response) { response.set_content("ACK", "text/plain"); });
-  }};
-  writeWebPosts(sandbox, webPost(form.report, encrypted(server.url("/post")), form.envelope));
-  LogCapture log;
-  {
-    SandboxInProcess inSandbox(sandbox);
-    ConsolidatedAssets assets;
-    std::string(form.report) == "wpmacsmartsts" ? assets.collectSmartStatus() : assets.collectMacDetails();
-  }
-  const auto requests = server.requests();
-  ASSERT_EQ(requests.size(), 1u) << log.text;
-
-  const inspect::Decoded decoded = inspect::decodeBody(requests[0].body, sharedPassPhrase());
-  ASSERT_TRUE(decoded.ok) << decoded.error;
-  const std::string mark = ":xml string = ", end = std::string("</") + form.report + ">";
-  const size_t start = log.text.find(mark) + mark.size();
-  EXPECT_EQ(decoded.document, log.text.substr(start, log.text.find(end, start) + end.size() - start));
-  EXPECT_EQ(inspect::checkDocument(decoded.document), std::nullopt);
-}
-
-std::vector<BodyForm> allBodyForms() {
-  std::vector<BodyForm> forms;
-  for (const char* report : {"wpmacsmartsts", "wpmacupdsysdtl"}) {
-    for (const Envelope envelope :
-         {Envelope{false, false, false}, Envelope{true, false, false}, Envelope{false, true, true},
-          Envelope{false, true, false}, Envelope{true, true, true}, Envelope{true, true, false}}) {
-      forms.push_back({report, envelope});
-    }
-  }
-  return forms;
-}
-
-INSTANTIATE_TEST_SUITE_P(EveryForm, DirectReportBody, ::testing::ValuesIn(allBodyForms()));
-
-TEST(DecodeBadInput, NamesWhatIsWrongAndExitsWith2) {
-  const std::string scratch = fs::temp_directory_path() / ("brim_inspect_bad_" + std::to_string(::getpid()));
-  fs::create_directories(scratch);
-  const std::string body = "<wpmacsmartsts>" + encrypted("<regid>1</regid>") + "</wpmacsmartsts>";
-  writeFile(scratch + "/wrong.key", kOtherPassPhrase + "\n");
-  const struct {
-    const char* situation;
-    std::string input;
-    std::string options;
-    const char* message;
-  } cases[] = {
-      {"not a document", "hello, server", "", "not an XML document"},
-      {"wrong pass phrase", body, "--pass-phrase-file " + scratch + "/wrong.key",
-       "does not decrypt with this pass phrase"},
-      {"Base64 cut inside a group", body.substr(0, 30) + "</wpmacsmartsts>", "", "is not Base64"},
-      {"Base64 cut at a block", body.substr(0, 35) + "</wpmacsmartsts>", "", "not whole 16-byte blocks"},
-      {"compressed content damaged", "<wpmacsmartsts><![CDATA[AAAA]]></wpmacsmartsts>", "", "does not restore"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.situation);
-    writeFile(scratch + "/body", c.input);
-    const RunResult result = inspect("decode " + c.options + " " + scratch + "/body");
-    EXPECT_EQ(result.exitStatus, 2);
-    EXPECT_THAT(result.output, HasSubstr(c.message));
-  }
-  EXPECT_EQ(inspect("decode " + scratch + "/absent").exitStatus, 2);
-  EXPECT_EQ(inspect("frobnicate").exitStatus, 2);
-  fs::remove_all(scratch);
-}
-
-// ---------------------------------------------------------------------------
 // check: the inventory documents of recorded machines, and damaged ones.
 
 struct Recorded {
   const char* machine;
-  // Data type -> profiler output under tests/fixtures; data types not named answer nothing.
-  std::vector<std::pair<const char*, const char*>> outputs;
-  const char* allFrom = nullptr;  // or every data type from this folder
+  const char* folder;  // under tests/fixtures
+  // Only these reports of the folder, each for the data type its name starts with;
+  // none named: every report of the folder.
+  std::vector<std::string> reports = {};
 };
 
 void PrintTo(const Recorded& recorded, std::ostream* out) { *out << recorded.machine; }
@@ -170,14 +70,13 @@ void PrintTo(const Recorded& recorded, std::ostream* out) { *out << recorded.mac
 std::pair<std::string, std::string> inventoryDocuments(const Recorded& recorded) {
   Sandbox sandbox;
   sandbox.writeSettings(4711);
-  std::string dir = sandbox.root() + "/profiler";
-  fs::create_directories(dir);
-  if (recorded.allFrom) dir = fixture(recorded.allFrom);
-  for (const auto& [dataType, file] : recorded.outputs) {
-    fs::copy_file(fixture(file), dir + "/" + dataType + ".xml");
+  const std::string dir = recorded.reports.empty() ? fixture(recorded.folder) : sandbox.root() + "/profiler";
+  for (const std::string& report : recorded.reports) {
+    const std::string dataType = report.substr(0, report.find("DataType") + 8);
+    writeFile(dir + "/" + dataType + ".xml", readFile(fixture(recorded.folder) + "/" + report));
   }
   sandbox.replayProfilerFrom(dir);
-  LogCapture log;
+  QuietLog quiet;
   SandboxInProcess inSandbox(sandbox);
   ConsolidatedAssets assets;
   assets.collectData();
@@ -195,29 +94,23 @@ TEST_P(RecordedDocuments, FollowTheWireFormat) {
 
 INSTANTIATE_TEST_SUITE_P(
     Machines, RecordedDocuments,
-    ::testing::Values(Recorded{"mac_a", {}, "macos/mac-a"}, Recorded{"linux_vm", {}, "linux/expected/vm"},
-                      Recorded{"linux_laptop", {}, "linux/expected/laptop"},
-                      Recorded{"mac_samples",
-                               {{"SPSerialATADataType", "macos/samples/SPSerialATADataType.xml"},
-                                {"SPUSBDataType", "macos/samples/SPUSBDataType2.xml"}}},
+    ::testing::Values(Recorded{"mac_a", "macos/mac-a"}, Recorded{"linux_vm", "linux/expected/vm"},
+                      Recorded{"linux_laptop", "linux/expected/laptop"},
+                      Recorded{"mac_samples", "macos/samples", {"SPSerialATADataType.xml", "SPUSBDataType2.xml"}},
                       // The shapes real machines produce less often: two memory groups (the
                       // second group's fields inside the first's elements), two locations
                       // (nested), drives without volumes, cards without displays, nested USB.
                       Recorded{"shapes",
-                               {{"SPMemoryDataType", "inventory/shapes/SPMemoryDataType-two-groups.xml"},
-                                {"SPNetworkLocationDataType",
-                                 "inventory/shapes/SPNetworkLocationDataType-two-locations.xml"},
-                                {"SPSerialATADataType", "inventory/shapes/SPSerialATADataType-two-controllers.xml"},
-                                {"SPDisplaysDataType", "inventory/shapes/SPDisplaysDataType-two-cards.xml"},
-                                {"SPUSBDataType", "inventory/shapes/SPUSBDataType-nested.xml"},
-                                {"SPPowerDataType", "inventory/shapes/SPPowerDataType-one-key.xml"},
-                                {"SPBluetoothDataType", "inventory/shapes/SPBluetoothDataType-empty-entry.xml"},
-                                {"SPFirewallDataType", "inventory/shapes/SPFirewallDataType-string-item.xml"},
-                                {"SPNetworkDataType", "inventory/shapes/SPNetworkDataType-lists.xml"}}}),
+                               "inventory/shapes",
+                               {"SPMemoryDataType-two-groups.xml", "SPNetworkLocationDataType-two-locations.xml",
+                                "SPSerialATADataType-two-controllers.xml", "SPDisplaysDataType-two-cards.xml",
+                                "SPUSBDataType-nested.xml", "SPPowerDataType-one-key.xml",
+                                "SPBluetoothDataType-empty-entry.xml", "SPFirewallDataType-string-item.xml",
+                                "SPNetworkDataType-lists.xml"}}),
     [](const ::testing::TestParamInfo<Recorded>& info) { return std::string(info.param.machine); });
 
 const std::pair<std::string, std::string>& macADocuments() {
-  static const std::pair<std::string, std::string> documents = inventoryDocuments(Recorded{"mac_a", {}, "macos/mac-a"});
+  static const std::pair<std::string, std::string> documents = inventoryDocuments(Recorded{"mac_a", "macos/mac-a"});
   return documents;
 }
 
@@ -261,29 +154,49 @@ TEST(CheckDamagedDocument, NamesTheFirstDeviationWithItsPath) {
   }
 }
 
-TEST(CheckDataPostFile, TheNameFitsTheDocument) {
-  const std::string scratch = fs::temp_directory_path() / ("brim_inspect_names_" + std::to_string(::getpid()));
+// decode and check on files: the verdict names the file and what is wrong with
+// it; bad input exits with 2, a document that does not fit the wire format or
+// its file name with 1. The forms a direct report is posted in are decoded in
+// the report runs' own tests.
+TEST(InspectFiles, TheVerdictNamesTheFileAndWhatIsWrong) {
+  const Sandbox sandbox;
+  const std::string scratch = sandbox.root() + "/";
   const auto& [hardware, software] = macADocuments();
+  const std::string body = "<wpmacsmartsts>" + encrypted("<regid>1</regid>") + "</wpmacsmartsts>";
+  writeFile(scratch + "wrong.key", kOtherPassPhrase + "\n");
   const struct {
-    const char* name;
+    std::string command;
+    const char* file;
     std::string content;
     int exitStatus;
     const char* verdict;
   } cases[] = {
-      {"wpmacasstswinfo_4711_20261206051844", software, 0, "OK"},
-      {"wpmacpradatahr_4711_20261204210633", readFile(fixture("procmon/report_small_machine.xml")), 0, "OK"},
-      {"wpmacasstinfo_4711_20261206051844", software, 1,
-       "file name: wpmacasstinfo_ holds the Software inventory document, whose files are named wpmacasstswinfo_"},
-      {"wpmacasstinfo_42_20261206051844", hardware, 1, "file name: registration id 42, the document's is 4711"},
+      {"decode", "not-a-document", "hello, server", 2, "not an XML document"},
+      {"decode --pass-phrase-file " + scratch + "wrong.key", "other-pass-phrase", body, 2,
+       "the content of <wpmacsmartsts> does not decrypt with this pass phrase"},
+      {"decode", "base64-cut-inside-a-group", body.substr(0, 30) + "</wpmacsmartsts>", 2,
+       "the content of <wpmacsmartsts> is not Base64"},
+      {"decode", "base64-cut-at-a-block", body.substr(0, 35) + "</wpmacsmartsts>", 2,
+       "the cipher text in <wpmacsmartsts> is 15 bytes, not whole 16-byte blocks"},
+      {"decode", "compressed-content-damaged", "<wpmacsmartsts><![CDATA[AAAA]]></wpmacsmartsts>", 2,
+       "<wpmacsmartsts> holds a compressed envelope that does not restore"},
+      {"check", "wpmacpradatahr_4711_20261204210633", readFile(fixture("procmon/report_small_machine.xml")), 0, "OK\n"},
+      {"check", "wpmacasstinfo_4711_20261206051844", software, 1,
+       "file name: wpmacasstinfo_ holds the Software inventory document, whose files are named wpmacasstswinfo_\n"},
+      {"check", "wpmacasstinfo_42_20261206051844", hardware, 1,
+       "file name: registration id 42, the document's is 4711\n"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    writeFile(scratch + "/" + c.name, c.content);
-    const RunResult result = inspect("check " + scratch + "/" + c.name);
+    SCOPED_TRACE(c.file);
+    writeFile(scratch + c.file, c.content);
+    const RunResult result = inspect(c.command + " " + scratch + c.file);
     EXPECT_EQ(result.exitStatus, c.exitStatus);
-    EXPECT_EQ(result.output, scratch + "/" + c.name + ": " + c.verdict + "\n");
+    // Bad input is told on standard error, after the tool's name.
+    EXPECT_THAT(result.output,
+                StartsWith((c.exitStatus == 2 ? "brim_inspect: " : "") + scratch + c.file + ": " + c.verdict));
   }
-  fs::remove_all(scratch);
+  EXPECT_EQ(inspect("decode " + scratch + "absent").exitStatus, 2);
+  EXPECT_EQ(inspect("frobnicate").exitStatus, 2);
 }
 
 TEST(WireFormatDocs, CommittedCopiesAreWhatTheTablesGive) {
@@ -303,12 +216,11 @@ class InstallationUnderRoot : public ::testing::Test {
  protected:
   void SetUp() override {
     sandbox.writeRouteTable(true);
-    sandbox.writeSettings(
-        4711,
-        "\t<key>proxysettings</key>\n\t<dict>\n\t\t<key>proxyip</key>\n\t\t<string>127.0.0.1</string>\n"
-        "\t\t<key>proxyusername</key>\n\t\t<string>" +
-            encrypted("proxy-user") + "</string>\n\t\t<key>proxypassword</key>\n\t\t<string>" + kForeignSecret +
-            "</string>\n\t</dict>\n");
+    sandbox.writeSettings(4711,
+                          "<key>proxysettings</key><dict><key>proxyip</key><string>127.0.0.1</string>"
+                          "<key>proxyusername</key><string>" +
+                              encrypted("proxy-user") + "</string><key>proxypassword</key><string>" + kForeignSecret +
+                              "</string></dict>");
     writeWebPosts(sandbox, webPost("wpmacsmartsts", encrypted("http://127.0.0.1:9/smart")) +
                                webPost("wpmacupdsysdtl", encrypted("http://127.0.0.1:9/sysdtl")));
   }
@@ -348,6 +260,7 @@ TEST_F(InstallationUnderRoot, DoctorFindsWhatKeepsTheMachineFromPosting) {
 
   const std::string settings = sandbox.path("config/settings.plist");
   const std::string log = sandbox.path("log/brim_asset.log");
+  const std::string foreignSite = webPost("wpmacsmartsts", encrypted("http://h/", kOtherPassPhrase));
   const struct {
     const char* fault;
     std::function<void()> make;
@@ -359,10 +272,7 @@ TEST_F(InstallationUnderRoot, DoctorFindsWhatKeepsTheMachineFromPosting) {
       {"missing web post", [&] { writeWebPosts(sandbox, webPost("wpmacsmartsts", encrypted("http://h/"))); },
        "FAIL web post wpmacupdsysdtl: missing from"},
       {"site that does not decrypt",
-       [&] {
-         writeWebPosts(sandbox, webPost("wpmacsmartsts", encrypted("http://h/", kOtherPassPhrase)) +
-                                    webPost("wpmacupdsysdtl", encrypted("http://127.0.0.1:9/")));
-       },
+       [&] { writeWebPosts(sandbox, foreignSite + webPost("wpmacupdsysdtl", encrypted("http://127.0.0.1:9/"))); },
        "FAIL web post wpmacsmartsts: primarysite does not decrypt with the compiled-in pass phrase"},
       {"no route", [&] { sandbox.writeRouteTable(false); }, "FAIL reach 127.0.0.1: no route to 127.0.0.1"},
       {"data-post folder gone", [&] { fs::remove_all(sandbox.path("datapost")); },
