@@ -260,7 +260,7 @@ TEST_F(InstallationUnderRoot, DoctorFindsWhatKeepsTheMachineFromPosting) {
 
   const std::string settings = sandbox.path("config/settings.plist");
   const std::string log = sandbox.path("log/brim_asset.log");
-  const std::string foreignSite = webPost("wpmacsmartsts", encrypted("http://h/", kOtherPassPhrase));
+  const std::string foreignSite = webPost("wpmacsmartsts", encrypted("http://127.0.0.1:9/", kOtherPassPhrase));
   const struct {
     const char* fault;
     std::function<void()> make;
@@ -269,7 +269,7 @@ TEST_F(InstallationUnderRoot, DoctorFindsWhatKeepsTheMachineFromPosting) {
       {"registration id 0", [&] { sandbox.writeSettings(0); }, "FAIL registration id: 0: every job stops"},
       {"world-writable settings", [&] { ::chmod(settings.c_str(), 0666); },
        "FAIL settings mode: mode 666: anyone may rewrite the sites -> chmod go-w"},
-      {"missing web post", [&] { writeWebPosts(sandbox, webPost("wpmacsmartsts", encrypted("http://h/"))); },
+      {"missing web post", [&] { writeWebPosts(sandbox, webPost("wpmacsmartsts", encrypted("http://127.0.0.1:9/"))); },
        "FAIL web post wpmacupdsysdtl: missing from"},
       {"site that does not decrypt",
        [&] { writeWebPosts(sandbox, foreignSite + webPost("wpmacupdsysdtl", encrypted("http://127.0.0.1:9/"))); },
