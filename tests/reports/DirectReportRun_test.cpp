@@ -79,12 +79,13 @@ class DirectReportRun : public ::testing::Test {
     return log.substr(start + mark.size(), log.find('>', end) + 1 - start - mark.size());
   }
 
-  // A "-smartstatus" run that exits 0 after this many posts to the primary site, logs
+  // A run of the job that exits 0 after this many posts to the primary site, logs
   // these lines and leaves the logged report as its one data-post file, taken away here.
-  void expectSavedPlain(const char* situation, std::size_t posts, const std::vector<std::string>& logged) {
+  void expectSavedPlain(const char* situation, std::size_t posts, const std::vector<std::string>& logged,
+                        const std::string& job = "-smartstatus", const std::string& report = "wpmacsmartsts") {
     SCOPED_TRACE(situation);
     const std::size_t before = server.requests().size();
-    const RunResult result = sandbox.run({"-smartstatus"});
+    const RunResult result = sandbox.run({job});
     EXPECT_EQ(result.exitStatus, 0) << result.output;
     const auto requests = server.requests();
     ASSERT_EQ(requests.size(), before + posts) << result.output;
@@ -94,7 +95,7 @@ class DirectReportRun : public ::testing::Test {
     for (const std::string& line : logged) EXPECT_THAT(result.output, HasSubstr(line));
     const auto files = sandbox.listDir("datapost");
     ASSERT_EQ(files.size(), 1u);
-    EXPECT_TRUE(std::regex_match(files[0], std::regex("wpmacsmartsts_4711_[0-9]{14}"))) << files[0];
+    EXPECT_TRUE(std::regex_match(files[0], std::regex(report + "_4711_[0-9]{14}"))) << files[0];
     EXPECT_EQ(readFile(sandbox.path("datapost/" + files[0])), loggedReport(result.output));
     std::filesystem::remove(sandbox.path("datapost/" + files[0]));
   }
@@ -158,6 +159,12 @@ TEST_F(DirectReportRun, AReportThatDidNotGetThroughIsSavedPlain) {
   writeWebPost("wpmacsmartsts", {true, true, false});
   sandbox.writeRouteTable(true, "0201");
   expectSavedPlain("default route rejected", 1, {"-[ConsolidatedAssets writeSmartStatusForDataPost]:No Connection\n"});
+  // The machine details are saved the same way; only the SMART report says "No Connection".
+  writeWebPost("wpmacupdsysdtl", {true, true, false});
+  expectSavedPlain("default route rejected, machine details", 1, {}, "-macName", "wpmacupdsysdtl");
+  const std::string log = readFile(sandbox.path("log/brim_asset_sandbox.log"));
+  ASSERT_NE(log.find("No Connection"), std::string::npos);
+  EXPECT_EQ(log.find("No Connection"), log.rfind("No Connection"));
 
   std::filesystem::remove_all(sandbox.path("datapost"));
   EXPECT_EQ(sandbox.run({"-smartstatus"}).exitStatus, 255);
