@@ -1,6 +1,7 @@
 // Whole runs of the inventory jobs, and the data-post files they leave.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 
 #include <filesystem>
 #include <regex>
@@ -153,7 +154,7 @@ TEST_F(AssetRun, AnItemWithoutMachineNameGivesNullLogDirectoriesAndNoItemsGiveNo
   EXPECT_TRUE(sandbox.listDir("data").empty());
 }
 
-TEST_F(AssetRun, AMissingDataPostDirectoryFailsTheJobAndLeavesNothing) {
+TEST_F(AssetRun, ADataPostFolderMissingReadOnlyOrFullFailsTheJobAndLeavesNothing) {
   BRIM_REQUIRE_ROOT();
   fs::remove_all(sandbox.path("datapost"));
   EXPECT_EQ(sandbox.run({}).exitStatus, 255);
@@ -166,6 +167,18 @@ TEST_F(AssetRun, AMissingDataPostDirectoryFailsTheJobAndLeavesNothing) {
   EXPECT_THAT(result.output, Not(HasSubstr("software asset saved into file")));
   EXPECT_TRUE(fs::is_regular_file(sandbox.path("datapost")));
   EXPECT_FALSE(fs::exists(sandbox.path("bin/brim_asset.lock")));
+
+  // Nor can a read-only or a full file system (root writes past mode bits, not past these).
+  fs::remove(sandbox.path("datapost"));
+  fs::create_directory(sandbox.path("datapost"));
+  const std::string datapost = sandbox.path("datapost");
+  for (const auto& [flags, options] : {std::pair<unsigned long, const char*>{MS_RDONLY, "size=1m"}, {0, "size=8k"}}) {
+    if (::mount("tmpfs", datapost.c_str(), "tmpfs", flags, options) != 0) GTEST_SKIP() << "cannot mount a tmpfs";
+    const RunResult full = sandbox.run({"-software"});
+    EXPECT_EQ(full.exitStatus, 255) << options;
+    EXPECT_TRUE(sandbox.listDir("datapost").empty()) << options;
+    EXPECT_EQ(::umount(datapost.c_str()), 0);
+  }
 }
 
 // In process: a write without a document fails. A file of the same name is never
