@@ -14,6 +14,7 @@
 #include "platform/CustomLogger.h"
 #include "reports/ConsolidatedAssets.h"
 #include "support/Sandbox.h"
+#include "support/SandboxRoot.h"
 
 namespace brim::test {
 namespace {
@@ -86,10 +87,21 @@ std::pair<std::string, std::string> inventoryDocuments(const Recorded& recorded)
 
 class RecordedDocuments : public ::testing::TestWithParam<Recorded> {};
 
-TEST_P(RecordedDocuments, FollowTheWireFormat) {
+// Each document follows the wire format and equals, byte for byte, the reviewed
+// one (its scan time left out). BRIM_UPDATE_EXPECTED=1 rewrites the reviewed
+// documents after a deliberate change; review the diff.
+TEST_P(RecordedDocuments, FollowTheWireFormatAndStayByteForByteAsReviewed) {
+  TimeZone utc{"UTC"};  // dates are written in the system time zone
   const auto [hardware, software] = inventoryDocuments(GetParam());
-  EXPECT_EQ(inspect::checkDocument(hardware), std::nullopt);
-  EXPECT_EQ(inspect::checkDocument(software), std::nullopt);
+  for (const auto& [kind, document] : {std::pair{"hardware", hardware}, {"software", software}}) {
+    EXPECT_EQ(inspect::checkDocument(document), std::nullopt) << kind;
+    const std::string reviewed = fixture("reports/documents/" + std::string(GetParam().machine) + "_" + kind + ".xml");
+    const std::string scanned = std::regex_replace(document, std::regex("<scandttime>[^<]*</scandttime>"), "");
+    if (const char* update = std::getenv("BRIM_UPDATE_EXPECTED"); update && std::string(update) == "1") {
+      writeFile(reviewed, scanned);
+    }
+    EXPECT_TRUE(scanned == readFile(reviewed)) << kind << ": differs from " << reviewed;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
