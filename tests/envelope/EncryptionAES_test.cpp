@@ -33,8 +33,9 @@ TEST(EncryptionAES, KnownAnswersBothWaysAgreeingWithTheOpensslTool) {
     EXPECT_EQ(cipher.decryptChilkat(sent, kKnownPassPhrase), plain) << sent;
   }
   // The key published beside the answers, through openssl's own AES-256-CBC.
-  const std::string knownKey = "openssl enc -aes-256-cbc -iv 00000000000000000000000000000000 -base64 -A -K "
-                               "aa4bc671b4c1c7a38e29800f50ef63461f299f03c63edcca325f67406f188d9d";
+  const std::string knownKey =
+      "openssl enc -aes-256-cbc -iv 00000000000000000000000000000000 -base64 -A -K "
+      "aa4bc671b4c1c7a38e29800f50ef63461f299f03c63edcca325f67406f188d9d";
   EXPECT_EQ(shellOutput(knownKey, "hello"), "Dp7PAEdjHiXWrQnf6UuYWA==");
   EXPECT_EQ(shellOutput(knownKey, "caf\xE9 <&>"), "OIagwDotvW54Lz+LXz4vGQ==");
   // The euro sign (three bytes in UTF-8), a four-byte emoji and a stray continuation byte.

@@ -171,5 +171,34 @@ TEST(ProfilerCommand, AnswersThisMachineAndSaysWhatItCannotAnswerOrWrite) {
   EXPECT_EQ(full.output, "system_profiler: cannot write the report\n");
 }
 
+// A whole asset run on this machine through the stand-in: both documents follow
+// the wire format and carry this machine's own processor, kernel and packages.
+TEST(ProfilerCommand, ThisMachinesRunGivesDocumentsOfItsOwnValues) {
+  BRIM_REQUIRE_ROOT();
+  const Sandbox sandbox;
+  sandbox.writeSettings(4711);
+  fs::create_directories(sandbox.fakeBinDir());
+  fs::create_symlink(kProfiler, sandbox.fakeBinDir() + "/system_profiler");
+  ASSERT_EQ(sandbox.run({}).exitStatus, 0);
+  ASSERT_EQ(sandbox.run({"-software"}).exitStatus, 0);
+  std::string documents;
+  for (const std::string& name : sandbox.listDir("datapost")) {
+    const std::string file = sandbox.path("datapost/" + name);
+    EXPECT_EQ(runShell(std::string(BRIM_BIN_DIR) + "/brim_inspect check '" + file + "'").exitStatus, 0) << name;
+    documents += readFile(file);
+  }
+  const auto value = [&documents](const std::string& tag) {
+    const std::string open = "<" + tag + "><![CDATA[";
+    const size_t at = documents.find(open);
+    return at == std::string::npos ? ""
+                                   : documents.substr(at + open.size(), documents.find("]]>", at) - at - open.size());
+  };
+  const std::string processor = value("processor");
+  EXPECT_FALSE(processor.empty() || processor == "(null)");
+  EXPECT_NE(readFile("/proc/cpuinfo").find(processor), std::string::npos) << processor;
+  EXPECT_EQ(value("kernlver") + "\n", "Linux " + readFile("/proc/sys/kernel/osrelease"));
+  EXPECT_NE(documents.find("<fnname>applicationinfo</fnname><dtl ID=\"0\">"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace brim::test
