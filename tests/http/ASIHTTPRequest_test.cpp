@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "support/LoopbackPeers.h"
+#include "support/Sandbox.h"
 
 namespace brim::test {
 namespace {

@@ -31,10 +31,6 @@ struct QuietLog {
   static void ignore(const std::string&) {}
 };
 
-RunResult inspect(const std::string& arguments) {
-  return runShell("'" BRIM_BIN_DIR "/brim_inspect' " + arguments + " 2>&1");
-}
-
 // Another deployment's pass phrase.
 const std::string kOtherPassPhrase = "Zyxwvutsrqponmlkjihgfedcba987654";
 
@@ -201,14 +197,14 @@ TEST(InspectFiles, TheVerdictNamesTheFileAndWhatIsWrong) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
     writeFile(scratch + c.file, c.content);
-    const RunResult result = inspect(c.command + " " + scratch + c.file);
+    const RunResult result = runInspect(c.command + " " + scratch + c.file);
     EXPECT_EQ(result.exitStatus, c.exitStatus);
     // Bad input is told on standard error, after the tool's name.
     EXPECT_THAT(result.output,
                 StartsWith((c.exitStatus == 2 ? "brim_inspect: " : "") + scratch + c.file + ": " + c.verdict));
   }
-  EXPECT_EQ(inspect("decode " + scratch + "absent").exitStatus, 2);
-  EXPECT_EQ(inspect("frobnicate").exitStatus, 2);
+  EXPECT_EQ(runInspect("decode " + scratch + "absent").exitStatus, 2);
+  EXPECT_EQ(runInspect("frobnicate").exitStatus, 2);
 }
 
 TEST(WireFormatDocs, CommittedCopiesAreWhatTheTablesGive) {
@@ -236,7 +232,7 @@ class InstallationUnderRoot : public ::testing::Test {
     writeWebPosts(sandbox, webPost("wpmacsmartsts", encrypted("http://127.0.0.1:9/smart")) +
                                webPost("wpmacupdsysdtl", encrypted("http://127.0.0.1:9/sysdtl")));
   }
-  RunResult run(const std::string& command) const { return inspect("--root '" + sandbox.root() + "' " + command); }
+  RunResult run(const std::string& command) const { return runInspect("--root '" + sandbox.root() + "' " + command); }
 
   Sandbox sandbox;
 };

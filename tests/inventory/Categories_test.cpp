@@ -193,9 +193,8 @@ TEST(ProfilerRun, AReportNotWrittenWholeIsLoggedAndReadsAsNoItems) {
     ProfilerReplay replay;
     collectData collector = replay.collector();
     arrange(replay, collector);
-    ::testing::internal::CaptureStdout();
-    EXPECT_EQ(outline(collector.getMemoryInfo()), "fn\n  fnname \"memoryinfo\"\n") << situation;
-    const std::string log = ::testing::internal::GetCapturedStdout();
+    const std::string log =
+        stdoutOf([&] { EXPECT_EQ(outline(collector.getMemoryInfo()), "fn\n  fnname \"memoryinfo\"\n") << situation; });
     EXPECT_NE(log.find(*collector.dataDir + file + logged + "\n"), std::string::npos) << situation << "\n" << log;
     EXPECT_TRUE(replay.dataDirEmpty()) << situation;
   }
@@ -213,12 +212,12 @@ TEST(ProfilerRun, RunsTheExactCommandRemovesItsFileAndLogsTheCounts) {
     replay.serve(type, "macos/mac-a/" + type + ".xml");
   }
   collectData collector = replay.collector();
-  ::testing::internal::CaptureStdout();
-  for (const char* category : {"memoryinfo", "systeminfo", "usbinfo", "blthservices", "blthdevices", "sdcardreader",
-                               "discburning", "networkinfo"}) {
-    (collector.*collectorOf(category).collect)();
-  }
-  const std::string log = ::testing::internal::GetCapturedStdout();
+  const std::string log = stdoutOf([&] {
+    for (const char* category : {"memoryinfo", "systeminfo", "usbinfo", "blthservices", "blthdevices", "sdcardreader",
+                                 "discburning", "networkinfo"}) {
+      (collector.*collectorOf(category).collect)();
+    }
+  });
   using ::testing::_;
   EXPECT_THAT(replay.calls(), ::testing::ElementsAre("system_profiler SPMemoryDataType -xml >" + replay.dataDir() +
                                                          "/autodelete_SPMemoryDataType.plist",

@@ -124,9 +124,7 @@ TEST(ZoneSettings, TheTimeZoneTextIsTheOffsetFollowedByTheZoneName) {
 
   writeFile(nameFile, std::string("\x01\x02../../etc/passwd\n", 20));
   std::filesystem::create_symlink("/nowhere/in/particular", link);
-  ::testing::internal::CaptureStdout();
-  EXPECT_EQ(SystemTimeZone::identifier(), "UTC");
-  const std::string log = ::testing::internal::GetCapturedStdout();
+  const std::string log = stdoutOf([] { EXPECT_EQ(SystemTimeZone::identifier(), "UTC"); });
   EXPECT_NE(log.find("+[SystemTimeZone identifier]:time zone file names no zone"), std::string::npos) << log;
 }
 
@@ -200,9 +198,7 @@ TEST_F(DirectRecords, MachineDetailsTakeTheLastItemAndWithoutHostNameLeaveTheSto
 
   const auto before = settingsWritten();
   replay.serveItems("SPSoftwareDataType", "<dict><key>os_version</key><string>macOS 12.6</string></dict>");
-  ::testing::internal::CaptureStdout();
-  details = collectData().getMacDetailsData();
-  const std::string log = ::testing::internal::GetCapturedStdout();
+  const std::string log = stdoutOf([&] { details = collectData().getMacDetailsData(); });
   EXPECT_EQ(details.compName, std::nullopt);
   EXPECT_EQ(details.systemVer, "macOS 12.6");
   EXPECT_THAT(log, ::testing::Not(::testing::HasSubstr("No Change in Mac Name")));

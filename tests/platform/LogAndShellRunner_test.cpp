@@ -34,12 +34,13 @@ using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
 
-// 4 December 2026, 21:05:03 in New York.
-DateTime::TimePoint decemberEvening() { return DateTime::TimePoint(std::chrono::seconds(1796436303)); }
-
 class CustomLoggerTest : public ::testing::Test {
  protected:
-  CustomLoggerTest() { files.dataStorageDir = sandbox.path("temp"); }
+  // Commands and work files log what they do: the log is on.
+  CustomLoggerTest() {
+    files.dataStorageDir = sandbox.path("temp");
+    sandbox.writeBuildDate();
+  }
   ~CustomLoggerTest() override {
     CustomLogger::setWaitsForTesting(std::nullopt);
     DateTime::setNowForTesting(std::nullopt);
@@ -55,23 +56,20 @@ class CustomLoggerTest : public ::testing::Test {
   FileOperations files;
 };
 
-// Commands and work files log what they do: the log is on.
-class ExecuteCommandTest : public CustomLoggerTest {
- protected:
-  ExecuteCommandTest() { sandbox.writeBuildDate(); }
-};
+using ExecuteCommandTest = CustomLoggerTest;
 
 // The build-date file decides: without it messages go bare to the fallback
 // log; with it a new log starts with the build date (text that is not UTF-8
 // reads as not configured), and messages are kept as written, each stamped.
 TEST_F(CustomLoggerTest, TheBuildDateDecidesTheLogAndItsHeader) {
-  DateTime::setNowForTesting(decemberEvening());
+  std::filesystem::remove(sandbox.path("log/build_date"));
+  DateTime::setNowForTesting(kDecemberEvening);
   ::testing::internal::CaptureStdout();
   CustomLogger::MyCustomLog("no build date yet");
   EXPECT_FALSE(std::filesystem::exists(logPath()));
   sandbox.writeBuildDate("2026-12-05 build 4711\n");
   logAt(Sig::instance("Probe", "run"), "first\n\nsecond");
-  DateTime::setNowForTesting(decemberEvening() + std::chrono::hours(3) + std::chrono::seconds(4));
+  DateTime::setNowForTesting(kDecemberEvening + std::chrono::hours(3) + std::chrono::seconds(4));
   CustomLogger::MyCustomLog("third");
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "no build date yet\n-[Probe run]:first\n\nsecond\nthird\n");
   EXPECT_EQ(readFile(sandbox.root() + "/tmp/brimvault_NOLOG.log"), "no build date yet\n");
@@ -91,12 +89,9 @@ TEST_F(CustomLoggerTest, TheBuildDateDecidesTheLogAndItsHeader) {
 
 // A line over 4 MiB is cut between two characters, and says how much is missing.
 TEST_F(CustomLoggerTest, ALineOverFourMiBIsCutWithAMarker) {
-  sandbox.writeBuildDate();
   std::string message;
   for (int i = 0; i < 2'500'000; ++i) message += "\xC3\xA9";  // two bytes each
-  ::testing::internal::CaptureStdout();
-  CustomLogger::MyCustomLog(message);
-  const std::string echoed = ::testing::internal::GetCapturedStdout();
+  const std::string echoed = stdoutOf([&] { CustomLogger::MyCustomLog(message); });
   const size_t kept = echoed.rfind(" [line cut: ");
   ASSERT_NE(kept, std::string::npos);
   size_t leftOut = 0;
@@ -109,20 +104,17 @@ TEST_F(CustomLoggerTest, ALineOverFourMiBIsCutWithAMarker) {
 // A lock file left by a writer that died is waited for, then taken over and
 // removed, so only the message that found it waits.
 TEST_F(CustomLoggerTest, StaleLockFileIsTakenOverAfterItsWaits) {
-  sandbox.writeBuildDate();
   CustomLogger::log("before");
   writeFile(lockPath(), "");
   CustomLogger::setWaitsForTesting(CustomLogger::Waits{5, std::chrono::microseconds(0)});
-  ::testing::internal::CaptureStdout();
-  CustomLogger::MyCustomLog("after a dead writer");
   const std::string wait = "Waiting for lock file to be removed\n";
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "after a dead writer\n" + wait + wait + wait + wait + wait);
+  EXPECT_EQ(stdoutOf([] { CustomLogger::MyCustomLog("after a dead writer"); }),
+            "after a dead writer\n" + wait + wait + wait + wait + wait);
   EXPECT_FALSE(std::filesystem::exists(lockPath()));
   EXPECT_THAT(logText(), HasSubstr(" after a dead writer\n"));
 }
 
 TEST_F(CustomLoggerTest, TwoProcessesLoggingAtOnceLoseNoLineAndSplitNone) {
-  sandbox.writeBuildDate();
   CustomLogger::log("parent");
   // Longer than a stdio buffer, so a line written in pieces would show.
   const std::string payload(6000, 'p');
@@ -167,7 +159,6 @@ std::filesystem::perms permissionsOf(const std::string& path) { return std::file
 
 // The process name decides the log; the test takes the two names in turn.
 TEST_F(CustomLoggerTest, LogsOfTheCommunicatorAndHelpdeskAreOpenToEveryone) {
-  sandbox.writeBuildDate();
   char* const ownName = program_invocation_short_name;
   for (const char* name : {"brim_communicatorapp", "brim_Helpdeskapp"}) {
     program_invocation_short_name = const_cast<char*>(name);

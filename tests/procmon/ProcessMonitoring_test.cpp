@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <ctime>
 #include <filesystem>
 #include <iterator>
 #include <pugixml.hpp>
@@ -63,14 +62,6 @@ std::vector<std::string> storedRows(const std::string& database) {
   return rows;
 }
 
-// 2026-12-04 21:05:03 in the system time zone.
-const auto kFirstSample = [] {
-  std::tm parts{};
-  ::strptime("2026-12-04 21:05:03", "%Y-%m-%d %H:%M:%S", &parts);
-  parts.tm_isdst = -1;
-  return std::chrono::system_clock::from_time_t(std::mktime(&parts));
-}();
-
 // A registered installation whose hardware profile names the model, so that
 // the day log of process reports has its directory.
 void prepare(const Sandbox& sandbox) {
@@ -84,7 +75,7 @@ class ProcessStore : public ::testing::Test {
   void SetUp() override {
     prepare(sandbox_);
     inProcess_.emplace(sandbox_);
-    DateTime::setNowForTesting(kFirstSample);
+    DateTime::setNowForTesting(kDecemberEvening);
   }
   static void sample() {
     CollectProcessesData sampler;
@@ -93,6 +84,7 @@ class ProcessStore : public ::testing::Test {
   std::vector<std::string> rows() const { return storedRows(CollectProcessesData::databasePath()); }
 
   Sandbox sandbox_;
+  TimeZone zone_{"America/New_York"};
   std::optional<SandboxInProcess> inProcess_;  // undone before the sandbox goes
 };
 
@@ -105,7 +97,7 @@ TEST_F(ProcessStore, ABusyMachineSampleStoresFortyRowsUnderOneDateAndASecondOneF
   EXPECT_EQ(stored, readFile(procmonFixture("store_after_busy_sample.txt")));
   EXPECT_FALSE(FileSystem::exists(RunFolder::path() + "/ProcInfo"));
 
-  DateTime::setNowForTesting(kFirstSample + std::chrono::seconds(1));
+  DateTime::setNowForTesting(kDecemberEvening + std::chrono::seconds(1));
   sample();
   std::multiset<std::string> dates;
   for (const auto& row : rows()) dates.insert(row.substr(row.rfind('|') + 1));
@@ -142,7 +134,7 @@ TEST_F(ProcessStore, ASmallMachineStoresTheHeadingLineWhichThenLeadsBothRankings
   EXPECT_EQ(stored[6], "%CPU|%MEM|COMMAND|12/04/2026 21:05:03");
 
   // The report ninety seconds later: text sorts above numbers, so the headings come first.
-  DateTime::setNowForTesting(kFirstSample + std::chrono::seconds(90));
+  DateTime::setNowForTesting(kDecemberEvening + std::chrono::seconds(90));
   CollectProcessesData report;
   report.RetTopCpunMemPrsfrDB();
   std::string expected = readFile(procmonFixture("report_small_machine.xml"));
@@ -162,7 +154,7 @@ TEST_F(ProcessStore, AStoreWithoutTheSampleTableGivesAReportWithoutProcesses) {
   }
   CollectProcessesData report;
   report.RetTopCpunMemPrsfrDB();
-  DateTime::setNowForTesting(kFirstSample + std::chrono::seconds(90));
+  DateTime::setNowForTesting(kDecemberEvening + std::chrono::seconds(90));
   EXPECT_EQ(report.CreateProcXMLTree().XMLString(),
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?><wpmacpradatahr><regid>4711</regid>"
             "<ftime>12/04/2026 21:05:03</ftime><ttime>12/04/2026 21:06:33</ttime></wpmacpradatahr>");
@@ -190,16 +182,6 @@ class ProcessReportRun : public ::testing::Test {
   void SetUp() override { prepare(sandbox_); }
   static std::string database(const Sandbox& sandbox) { return sandbox.root() + std::string(Paths::kProcsDatabase); }
 
-  // The text of the one process report in the data-post folder.
-  static std::string onlyReport(const Sandbox& sandbox) {
-    Lines names;
-    for (const auto& name : sandbox.listDir("datapost")) {
-      if (name.starts_with("wpmacpradatahr_")) names.push_back(name);
-    }
-    EXPECT_THAT(names, ::testing::ElementsAre(::testing::MatchesRegex("wpmacpradatahr_4711_[0-9]{14}")));
-    return names.empty() ? "" : readFile(sandbox.path("datapost/" + names.front()));
-  }
-
   Sandbox sandbox_;
 };
 
@@ -214,7 +196,7 @@ TEST_F(ProcessReportRun, CollectThenSaveReportsBothSamplesAndEmptiesTheStore) {
 
   const RunResult save = sandbox_.run({"-ProcSave"});
   EXPECT_EQ(save.exitStatus, 0) << save.output;
-  const std::string report = onlyReport(sandbox_);
+  const std::string report = sandbox_.takeDataPostFile("wpmacpradatahr");
   const Lines children = reportChildren(report);
   ASSERT_EQ(children.size(), 43u) << report;
   EXPECT_EQ(Lines(children.begin(), children.begin() + 2), (Lines{"regid=4711", "ftime=" + firstSampleTime}));
@@ -292,7 +274,7 @@ TEST_F(ProcessReportRun, SaveWithAStoreItCannotUseStillWritesAReport) {
     // The time stamp the report job's own sampler took, from its log line.
     std::smatch started;
     std::regex_search(save.output, started, std::regex("-\\[CollectProcessesData init\\]:datestring:([^\n]*)"));
-    EXPECT_THAT(reportChildren(onlyReport(sandbox)),
+    EXPECT_THAT(reportChildren(sandbox.takeDataPostFile("wpmacpradatahr")),
                 ::testing::ElementsAre("regid=4711", "ftime=" + started[1].str(), ::testing::StartsWith("ttime=")));
     EXPECT_THAT(save.output, ::testing::HasSubstr(store.logged + database(sandbox)));
     if (fs::exists(database(sandbox) + ".elsewhere")) {
@@ -305,7 +287,7 @@ TEST_F(ProcessReportRun, SaveOnThisMachinesOwnPsNamesItsProcesses) {
   BRIM_REQUIRE_ROOT();
   const RunResult save = sandbox_.run({"-ProcSave"});
   EXPECT_EQ(save.exitStatus, 0) << save.output;
-  const std::string report = onlyReport(sandbox_);
+  const std::string report = sandbox_.takeDataPostFile("wpmacpradatahr");
   const Lines children = reportChildren(report);
   ASSERT_GT(children.size(), 3u) << report;
 

@@ -17,33 +17,12 @@ namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-// A whole document under a name that fits it (kind, registration id), as brim_inspect
-// checks a data-post file against the wire format: every category in order, every record.
-void expectCheckedOK(const std::string& path) {
-  const RunResult check = runShell("'" BRIM_BIN_DIR "/brim_inspect' check '" + path + "' 2>&1");
-  EXPECT_EQ(check.exitStatus, 0);
-  EXPECT_EQ(check.output, path + ": OK\n");
-}
-
 class AssetRun : public ::testing::Test {
  protected:
   void SetUp() override {
     sandbox.writeBuildDate();
     sandbox.writeSettings(4711);
     sandbox.replayProfilerFrom(fixture("macos/mac-a"));
-  }
-  // Takes the one data-post file away, as the uploader would: a whole document named
-  // prefix, the registration id and a 14-digit time stamp.
-  std::string takeDataPostFile(const std::string& prefix) {
-    const auto files = sandbox.listDir("datapost");
-    EXPECT_EQ(files.size(), 1u);
-    if (files.size() != 1) return {};
-    EXPECT_TRUE(std::regex_match(files[0], std::regex(prefix + "_4711_[0-9]{14}"))) << files[0];
-    const std::string path = sandbox.path("datapost/" + files[0]);
-    expectCheckedOK(path);
-    const std::string document = readFile(path);
-    fs::remove(path);
-    return document;
   }
   Sandbox sandbox;
 };
@@ -64,7 +43,7 @@ TEST_F(AssetRun, EachRunWritesTheLoggedDocument) {
   for (const auto& run : runs) {
     const RunResult result = sandbox.run(run.args);
     EXPECT_EQ(result.exitStatus, 0) << result.output;
-    const std::string document = takeDataPostFile(run.file);
+    const std::string document = sandbox.takeDataPostFile(run.file);
     EXPECT_THAT(result.output, HasSubstr(run.logged + document + run.afterDocument));
     EXPECT_EQ(std::distance(std::sregex_iterator(document.begin(), document.end(), category), std::sregex_iterator()),
               run.categories);
@@ -119,7 +98,7 @@ TEST_F(AssetRun, AKilledRunLeavesNothingForTheUploader) {
   fs::rename(sandbox.fakeBinDir() + "/replay_profiler", replay);
   EXPECT_EQ(sandbox.run({}).exitStatus, 0);
   EXPECT_TRUE(sandbox.listDir("temp").empty());
-  takeDataPostFile("wpmacasstinfo");
+  sandbox.takeDataPostFile("wpmacasstinfo");
 }
 
 TEST_F(AssetRun, AProfilerThatPrintsGarbageStillGivesBothDocumentsButNoLogDirectories) {
@@ -127,9 +106,9 @@ TEST_F(AssetRun, AProfilerThatPrintsGarbageStillGivesBothDocumentsButNoLogDirect
   sandbox.writeExecutable(sandbox.fakeBinDir() + "/system_profiler", "#!/bin/sh\necho 'not a property list <'\n");
   // Each category is reduced to its name (locations to "fn" alone): no record is left.
   EXPECT_EQ(sandbox.run({}).exitStatus, 0);
-  EXPECT_THAT(takeDataPostFile("wpmacasstinfo"), Not(HasSubstr("<dtl")));
+  EXPECT_THAT(sandbox.takeDataPostFile("wpmacasstinfo"), Not(HasSubstr("<dtl")));
   EXPECT_EQ(sandbox.run({"-software"}).exitStatus, 0);
-  EXPECT_THAT(takeDataPostFile("wpmacasstswinfo"), Not(HasSubstr("<dtl")));
+  EXPECT_THAT(sandbox.takeDataPostFile("wpmacasstswinfo"), Not(HasSubstr("<dtl")));
   EXPECT_TRUE(sandbox.listDir("data").empty());
 }
 

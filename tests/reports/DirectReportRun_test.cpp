@@ -93,11 +93,7 @@ class DirectReportRun : public ::testing::Test {
       EXPECT_THAT(requests[i].target, StartsWith("/primary?rid=4711"));
     }
     for (const std::string& line : logged) EXPECT_THAT(result.output, HasSubstr(line));
-    const auto files = sandbox.listDir("datapost");
-    ASSERT_EQ(files.size(), 1u);
-    EXPECT_TRUE(std::regex_match(files[0], std::regex(report + "_4711_[0-9]{14}"))) << files[0];
-    EXPECT_EQ(readFile(sandbox.path("datapost/" + files[0])), loggedReport(result.output));
-    std::filesystem::remove(sandbox.path("datapost/" + files[0]));
+    EXPECT_EQ(sandbox.takeDataPostFile(report), loggedReport(result.output));
   }
 
   Sandbox sandbox;

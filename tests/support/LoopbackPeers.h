@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <cctype>
-#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -116,27 +115,6 @@ class Tinyproxy {
   std::string dir_;
   int port_ = 0;
   pid_t pid_ = -1;
-};
-
-// Sets environment variables for the life of the guard.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const std::vector<std::string>& names, const std::string& value) {
-    for (const std::string& name : names) {
-      const char* old = std::getenv(name.c_str());
-      previous_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-      setenv(name.c_str(), value.c_str(), 1);
-    }
-  }
-  ~ScopedEnvironment() {
-    for (const auto& [name, value] : previous_)
-      value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
-  }
-  ScopedEnvironment(const ScopedEnvironment&) = delete;
-  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
- private:
-  std::vector<std::pair<std::string, std::optional<std::string>>> previous_;
 };
 
 // A port on 127.0.0.1 that nothing listened on a moment ago.

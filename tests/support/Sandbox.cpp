@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <stdexcept>
 
 #include "config/GlobalPreferences.h"
@@ -25,6 +26,12 @@ std::string readFile(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+std::string stdoutOf(const std::function<void()>& action) {
+  ::testing::internal::CaptureStdout();
+  action();
+  return ::testing::internal::GetCapturedStdout();
+}
+
 std::string nestedArrays(size_t levels, const std::string& inner) {
   std::string open, close;
   for (size_t i = 0; i < levels; ++i) open += "<array>", close += "</array>";
@@ -35,6 +42,11 @@ void writeFile(const std::string& path, const std::string& text) {
   fs::create_directories(fs::path(path).parent_path());
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << text;
+}
+
+std::string pathWithFirst(const std::string& dir) {
+  const char* path = std::getenv("PATH");
+  return dir + ":" + (path ? path : "/usr/bin:/bin");
 }
 
 bool isRoot() { return ::geteuid() == 0; }
@@ -96,7 +108,7 @@ std::string fixture(const std::string& relative) { return std::string(BRIM_TEST_
 
 std::string Sandbox::command(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) const {
   std::string command = "cd '" + root_ + "' && env BRIM_SANDBOX_ROOT='" + root_ + "' BRIM_SANDBOX_NO_DELAY=1 PATH='" +
-                        fakeBinDir() + ":" + (std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin") + "'";
+                        pathWithFirst(fakeBinDir()) + "'";
   for (const auto& variable : extraEnv) command += " '" + variable + "'";
   command += " '" + std::string(BRIM_BIN_DIR) + "/brim_asset_sandbox'";
   for (const auto& arg : args) command += " '" + arg + "'";
@@ -150,16 +162,34 @@ std::vector<std::string> Sandbox::listDir(const std::string& relative) const {
   return names;
 }
 
-SandboxInProcess::SandboxInProcess(const Sandbox& sandbox) {
+std::string Sandbox::takeDataPostFile(const std::string& prefix) const {
+  const auto files = listDir("datapost");
+  EXPECT_EQ(files.size(), 1u);
+  if (files.size() != 1) return {};
+  EXPECT_TRUE(std::regex_match(files[0], std::regex(prefix + "_4711_[0-9]{14}"))) << files[0];
+  const std::string file = path("datapost/" + files[0]);
+  expectCheckedOK(file);
+  const std::string document = readFile(file);
+  fs::remove(file);
+  return document;
+}
+
+RunResult runInspect(const std::string& arguments) {
+  return runShell("'" BRIM_BIN_DIR "/brim_inspect' " + arguments + " 2>&1");
+}
+
+void expectCheckedOK(const std::string& path) {
+  const RunResult check = runInspect("check '" + path + "'");
+  EXPECT_EQ(check.exitStatus, 0);
+  EXPECT_EQ(check.output, path + ": OK\n");
+}
+
+SandboxInProcess::SandboxInProcess(const Sandbox& sandbox) : path_({"PATH"}, pathWithFirst(sandbox.fakeBinDir())) {
   Paths::setSandboxRoot(sandbox.root());
   GlobalPreferences::setStaticInstance(GlobalPreferences::getSharedInstance());
-  const char* path = std::getenv("PATH");
-  savedPath_ = path ? path : "/usr/bin:/bin";
-  ::setenv("PATH", (sandbox.fakeBinDir() + ":" + savedPath_).c_str(), 1);
 }
 
 SandboxInProcess::~SandboxInProcess() {
-  ::setenv("PATH", savedPath_.c_str(), 1);
   DateTime::setNowForTesting(std::nullopt);
   Paths::setSandboxRoot("");
 }

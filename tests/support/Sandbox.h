@@ -1,6 +1,12 @@
 #pragma once
 // A temporary agent installation for end-to-end runs of brim_asset_sandbox.
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace brim::test {
@@ -9,6 +15,40 @@ struct RunResult {
   int exitStatus = -1;
   std::string output;  // standard output and standard error
 };
+
+// Sets environment variables for the life of the guard; TZ among them takes effect at once.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const std::vector<std::string>& names, const std::string& value) {
+    for (const std::string& name : names) {
+      const char* old = std::getenv(name.c_str());
+      previous_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+      ::setenv(name.c_str(), value.c_str(), 1);
+    }
+    ::tzset();
+  }
+  ~ScopedEnvironment() {
+    for (const auto& [name, value] : previous_)
+      value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
+    ::tzset();
+  }
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+ private:
+  std::vector<std::pair<std::string, std::optional<std::string>>> previous_;
+};
+
+// The system time zone, by its name, for the life of the guard.
+struct TimeZone : ScopedEnvironment {
+  explicit TimeZone(const char* tz) : ScopedEnvironment({"TZ"}, tz) {}
+};
+
+// 4 December 2026, 21:05:03 in New York.
+constexpr std::chrono::system_clock::time_point kDecemberEvening{std::chrono::seconds(1796436303)};
+
+// PATH with dir put first.
+std::string pathWithFirst(const std::string& dir);
 
 class Sandbox {
  public:
@@ -45,6 +85,9 @@ class Sandbox {
   RunResult runTogether(int copies, const std::vector<std::string>& args) const;
   std::string readLog() const;  // log/brim_asset_sandbox.log
   std::vector<std::string> listDir(const std::string& relative) const;
+  // Takes the one data-post file away, as the uploader would, and gives its text: a
+  // document brim_inspect checks OK, named prefix, registration id 4711 and a 14-digit time stamp.
+  std::string takeDataPostFile(const std::string& prefix) const;
 
  private:
   std::string command(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) const;
@@ -62,7 +105,7 @@ class SandboxInProcess {
   SandboxInProcess& operator=(const SandboxInProcess&) = delete;
 
  private:
-  std::string savedPath_;
+  ScopedEnvironment path_;
 };
 
 // Runs command through /bin/sh: its exit status and standard output.
@@ -70,7 +113,13 @@ RunResult runShell(const std::string& command);
 // The standard output of command, run through /bin/sh with input on its
 // standard input; a command that fails fails the test.
 std::string shellOutput(const std::string& command, const std::string& input = "");
+// brim_inspect with these (shell-quoted) arguments; standard error joins standard output.
+RunResult runInspect(const std::string& arguments);
+// The file follows the wire format of its kind and fits its name.
+void expectCheckedOK(const std::string& path);
 std::string readFile(const std::string& path);
+// Standard output while action runs: the log's echo and what the code prints itself.
+std::string stdoutOf(const std::function<void()>& action);
 std::string fixture(const std::string& relative);  // path under tests/fixtures
 void writeFile(const std::string& path, const std::string& text);
 // Property-list arrays nested levels deep around inner.
