@@ -1,7 +1,6 @@
 #include "envelope/XMLTree.h"
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <tuple>
 

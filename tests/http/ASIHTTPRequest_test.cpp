@@ -8,7 +8,6 @@
 #include <thread>
 
 #include "support/LoopbackPeers.h"
-#include "support/Sandbox.h"
 
 namespace brim::test {
 namespace {

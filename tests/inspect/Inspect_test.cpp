@@ -2,7 +2,6 @@
 // the recorded machines, documents and files damaged on the way, and
 // installations with the faults that keep a machine from posting.
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -19,10 +18,7 @@
 namespace brim::test {
 namespace {
 
-namespace fs = std::filesystem;
 using ::testing::HasSubstr;
-using ::testing::Not;
-using ::testing::StartsWith;
 
 // While it lives, what the modules log goes neither to the log file nor to the test's output.
 struct QuietLog {
@@ -200,8 +196,8 @@ TEST(InspectFiles, TheVerdictNamesTheFileAndWhatIsWrong) {
     const RunResult result = runInspect(c.command + " " + scratch + c.file);
     EXPECT_EQ(result.exitStatus, c.exitStatus);
     // Bad input is told on standard error, after the tool's name.
-    EXPECT_THAT(result.output,
-                StartsWith((c.exitStatus == 2 ? "brim_inspect: " : "") + scratch + c.file + ": " + c.verdict));
+    EXPECT_THAT(result.output, ::testing::StartsWith((c.exitStatus == 2 ? "brim_inspect: " : "") + scratch + c.file +
+                                                     ": " + c.verdict));
   }
   EXPECT_EQ(runInspect("decode " + scratch + "absent").exitStatus, 2);
   EXPECT_EQ(runInspect("frobnicate").exitStatus, 2);
@@ -245,7 +241,7 @@ TEST_F(InstallationUnderRoot, SettingsAndWebPostsShowSecretsOnlyWhenAskedTo) {
   EXPECT_THAT(settings.output, HasSubstr("  proxyusername = (encrypted)\n"));
   EXPECT_THAT(settings.output,
               HasSubstr("  proxypassword = \"" + kForeignSecret + "\" (looks encrypted; does not decrypt)\n"));
-  EXPECT_THAT(settings.output, Not(HasSubstr("proxy-user")));
+  EXPECT_THAT(settings.output, ::testing::Not(HasSubstr("proxy-user")));
   EXPECT_THAT(run("settings --decrypt").output, HasSubstr("  proxyusername = \"proxy-user\" (decrypted)\n"));
 
   EXPECT_THAT(run("webposts").output, HasSubstr("[wpmacsmartsts]\n  compression = false, encryption = false, "
@@ -283,7 +279,7 @@ TEST_F(InstallationUnderRoot, DoctorFindsWhatKeepsTheMachineFromPosting) {
        [&] { writeWebPosts(sandbox, foreignSite + webPost("wpmacupdsysdtl", encrypted("http://127.0.0.1:9/"))); },
        "FAIL web post wpmacsmartsts: primarysite does not decrypt with the compiled-in pass phrase"},
       {"no route", [&] { sandbox.writeRouteTable(false); }, "FAIL reach 127.0.0.1: no route to 127.0.0.1"},
-      {"data-post folder gone", [&] { fs::remove_all(sandbox.path("datapost")); },
+      {"data-post folder gone", [&] { std::filesystem::remove_all(sandbox.path("datapost")); },
        "FAIL data-post writable: " + sandbox.path("datapost") + " takes no new file"},
       {"process report not written",
        [&] {
@@ -299,8 +295,8 @@ TEST_F(InstallationUnderRoot, DoctorFindsWhatKeepsTheMachineFromPosting) {
     SCOPED_TRACE(c.fault);
     SetUp();
     ::chmod(settings.c_str(), 0644);
-    fs::create_directories(sandbox.path("datapost"));
-    fs::remove(log);
+    std::filesystem::create_directories(sandbox.path("datapost"));
+    std::filesystem::remove(log);
     c.make();
     const RunResult result = run("doctor");
     EXPECT_EQ(result.exitStatus, 1);

@@ -8,7 +8,6 @@
 // on the recorded machine trees (its reports are pinned by the tools tests), so
 // that tree -> profiler -> collectors is covered end to end.
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>

@@ -3,7 +3,6 @@
 // direct status reports, where the "-smartstatus" and "-macName" runs do not
 // reach: drives missing, the last software item, a profiler without host name.
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>

@@ -1,14 +1,12 @@
 #include "net/Communications.h"
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <thread>
 
 #include "support/LoopbackPeers.h"
-#include "support/Sandbox.h"
 
 namespace brim::test {
 namespace {

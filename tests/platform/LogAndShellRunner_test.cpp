@@ -29,10 +29,7 @@ namespace brim::test {
 namespace {
 
 using ::testing::Contains;
-using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-using ::testing::IsEmpty;
-using ::testing::Not;
 
 class CustomLoggerTest : public ::testing::Test {
  protected:
@@ -241,7 +238,7 @@ TEST_F(ExecuteCommandTest, OutputIsBoundedInSizeAndTime) {
   EXPECT_EQ(std::count(messages.begin(), messages.end(),
                        "-[ReadNSPipe readAvailableDataFromFileHandle:]:Output over 1048576 bytes: cut at that size"),
             2);
-  EXPECT_THAT(messages, Not(Contains(HasSubstr("no end within"))));
+  EXPECT_THAT(messages, ::testing::Not(Contains(HasSubstr("no end within"))));
 
   ShellCommand::setLimits(ShellCommand::Limits{std::chrono::milliseconds(300), std::chrono::milliseconds(300)});
   EXPECT_EQ(ShellCommand::executeCommand("echo early; sleep 1000 & sleep 1000"), "early");
@@ -269,13 +266,13 @@ TEST_F(ExecuteCommandTest, WorkFileYieldsItsNonEmptyLinesInAnyEncoding) {
     writeFile(sandbox.path("temp/autodelete_ps.txt"), bytes);
     EXPECT_EQ(files.getDataFromFileWithName("autodelete_ps.txt"), lines) << what;
   }
-  EXPECT_THAT(files.getDataFromFileWithName("autodelete_gone.txt"), IsEmpty());
+  EXPECT_THAT(files.getDataFromFileWithName("autodelete_gone.txt"), ::testing::IsEmpty());
   const std::string sig = "-[FileOperations getDataFromFileWithName:]:";
   const auto messages = loggedMessages();
   ASSERT_GE(messages.size(), 3u);
   EXPECT_THAT(std::vector(messages.begin(), messages.begin() + 3),
-              ElementsAre(sig + "fullFileName=" + sandbox.path("temp/autodelete_ps.txt"), sig + "  PID  %CPU COMM",
-                          sig + "  101  12.5 /usr/sbin/syslogd"));
+              ::testing::ElementsAre(sig + "fullFileName=" + sandbox.path("temp/autodelete_ps.txt"),
+                                     sig + "  PID  %CPU COMM", sig + "  101  12.5 /usr/sbin/syslogd"));
   EXPECT_EQ(messages.back(), sig + "fullFileName=" + sandbox.path("temp/autodelete_gone.txt"));
 }
 

@@ -2,7 +2,6 @@
 // it in this process, with a recorded `ps` replayed and the clock pinned; then
 // "-ProcCollect" and "-ProcSave" run end to end in a sandboxed installation.
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -32,33 +31,30 @@ std::string procmonFixture(const std::string& name) { return fixture("procmon/" 
 
 // Puts a `ps` first on PATH that prints a recorded listing: the processor
 // ranking when asked to sort by processor share (Linux or macOS option), the
-// memory ranking otherwise. The busy machine has more than twenty processes,
-// recorded while it compiled, and one command path holds a blank; the small
-// one has five, so each listing keeps its heading line.
+// memory ranking otherwise. The busy machine ("ps_") has more than twenty
+// processes, recorded while it compiled, and one command path holds a blank;
+// the small one ("ps_small_") has five, so each listing keeps its heading line.
 void replayPs(const Sandbox& sandbox, const std::string& machine) {
   sandbox.writeExecutable(sandbox.fakeBinDir() + "/ps",
                           "#!/bin/sh\nfor arg in \"$@\"; do\n  case \"$arg\" in --sort=-pcpu|-r) exec cat '" +
                               procmonFixture(machine + "by_cpu.txt") + "' ;; esac\ndone\nexec cat '" +
                               procmonFixture(machine + "by_mem.txt") + "'\n");
 }
-void replayBusyMachine(const Sandbox& sandbox) { replayPs(sandbox, "ps_"); }
 
 // The rows of the sample table in the order stored, as
 // "CPU_PERC|MEM_PERC|APPLICATION|DATE"; empty when the store cannot be read.
 std::vector<std::string> storedRows(const std::string& database) {
   std::vector<std::string> rows;
   sqlite3* raw = nullptr;
-  const int opened = sqlite3_open_v2(database.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+  sqlite3_open_v2(database.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
   SqliteDatabase db(raw);
-  if (opened != SQLITE_OK) return rows;
-  sqlite3_stmt* query = nullptr;
-  sqlite3_prepare_v2(
-      db.get(), "SELECT printf('%s|%s|%s|%s', CPU_PERC, MEM_PERC, APPLICATION, DATE) FROM PROCSDATA ORDER BY rowid", -1,
-      &query, nullptr);
-  SqliteStatement statement(query);
-  while (statement && sqlite3_step(statement.get()) == SQLITE_ROW) {
-    rows.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0)));
-  }
+  const auto addRow = [](void* to, int, char** values, char**) {
+    static_cast<std::vector<std::string>*>(to)->emplace_back(values[0]);
+    return 0;
+  };
+  sqlite3_exec(db.get(),
+               "SELECT printf('%s|%s|%s|%s', CPU_PERC, MEM_PERC, APPLICATION, DATE) FROM PROCSDATA ORDER BY rowid",
+               addRow, &rows, nullptr);
   return rows;
 }
 
@@ -89,7 +85,7 @@ class ProcessStore : public ::testing::Test {
 };
 
 TEST_F(ProcessStore, ABusyMachineSampleStoresFortyRowsUnderOneDateAndASecondOneFortyMore) {
-  replayBusyMachine(sandbox_);
+  replayPs(sandbox_, "ps_");
   sample();
   // The processor ranking, then the memory ranking; a path with a blank is cut there.
   std::string stored;
@@ -109,7 +105,7 @@ TEST_F(ProcessStore, ABusyMachineSampleStoresFortyRowsUnderOneDateAndASecondOneF
 // Ten samples at once, past the run lock (as after a take-over): each waits
 // for the others' transaction, and no row is lost.
 TEST_F(ProcessStore, TenSamplesAtOnceStoreFourHundredRows) {
-  replayBusyMachine(sandbox_);
+  replayPs(sandbox_, "ps_");
   std::vector<pid_t> samplers;
   for (int i = 0; i < 10; ++i) {
     const pid_t pid = ::fork();
@@ -187,15 +183,14 @@ class ProcessReportRun : public ::testing::Test {
 
 TEST_F(ProcessReportRun, CollectThenSaveReportsBothSamplesAndEmptiesTheStore) {
   BRIM_REQUIRE_ROOT();
-  replayBusyMachine(sandbox_);
+  replayPs(sandbox_, "ps_");
 
   ASSERT_EQ(sandbox_.run({"-ProcCollect"}).exitStatus, 0);
   const auto firstSample = storedRows(database(sandbox_));
   ASSERT_EQ(firstSample.size(), 40u);
   const std::string firstSampleTime = firstSample.front().substr(firstSample.front().rfind('|') + 1);
 
-  const RunResult save = sandbox_.run({"-ProcSave"});
-  EXPECT_EQ(save.exitStatus, 0) << save.output;
+  const RunResult save = sandbox_.runExpecting(0, {"-ProcSave"});
   const std::string report = sandbox_.takeDataPostFile("wpmacpradatahr");
   const Lines children = reportChildren(report);
   ASSERT_EQ(children.size(), 43u) << report;
@@ -266,11 +261,10 @@ TEST_F(ProcessReportRun, SaveWithAStoreItCannotUseStillWritesAReport) {
     SCOPED_TRACE(store.situation);
     Sandbox sandbox;
     prepare(sandbox);
-    replayBusyMachine(sandbox);
+    replayPs(sandbox, "ps_");
     store.make(database(sandbox));
 
-    const RunResult save = sandbox.run({"-ProcSave"});
-    EXPECT_EQ(save.exitStatus, 0) << save.output;
+    const RunResult save = sandbox.runExpecting(0, {"-ProcSave"});
     // The time stamp the report job's own sampler took, from its log line.
     std::smatch started;
     std::regex_search(save.output, started, std::regex("-\\[CollectProcessesData init\\]:datestring:([^\n]*)"));
@@ -285,8 +279,7 @@ TEST_F(ProcessReportRun, SaveWithAStoreItCannotUseStillWritesAReport) {
 
 TEST_F(ProcessReportRun, SaveOnThisMachinesOwnPsNamesItsProcesses) {
   BRIM_REQUIRE_ROOT();
-  const RunResult save = sandbox_.run({"-ProcSave"});
-  EXPECT_EQ(save.exitStatus, 0) << save.output;
+  const RunResult save = sandbox_.runExpecting(0, {"-ProcSave"});
   const std::string report = sandbox_.takeDataPostFile("wpmacpradatahr");
   const Lines children = reportChildren(report);
   ASSERT_GT(children.size(), 3u) << report;

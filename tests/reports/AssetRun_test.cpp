@@ -1,6 +1,5 @@
 // Whole runs of the inventory jobs, and the data-post files they leave.
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 #include <sys/mount.h>
 
 #include <filesystem>
@@ -41,8 +40,7 @@ TEST_F(AssetRun, EachRunWritesTheLoggedDocument) {
   };
   const std::regex category("<fn[/>]");
   for (const auto& run : runs) {
-    const RunResult result = sandbox.run(run.args);
-    EXPECT_EQ(result.exitStatus, 0) << result.output;
+    const RunResult result = sandbox.runExpecting(0, run.args);
     const std::string document = sandbox.takeDataPostFile(run.file);
     EXPECT_THAT(result.output, HasSubstr(run.logged + document + run.afterDocument));
     EXPECT_EQ(std::distance(std::sregex_iterator(document.begin(), document.end(), category), std::sregex_iterator()),

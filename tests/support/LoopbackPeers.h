@@ -7,9 +7,7 @@
 
 #include <atomic>
 #include <cctype>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -17,6 +15,8 @@
 #include <thread>
 #include <utility>
 #include <vector>
+
+#include "support/Sandbox.h"
 
 namespace brim::test {
 
@@ -106,10 +106,7 @@ class Tinyproxy {
 
   int port() const { return port_; }
   bool running() const { return pid_ > 0; }
-  std::string log() const {
-    std::ifstream in(dir_ + "/tinyproxy.out");
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
+  std::string log() const { return readFile(dir_ + "/tinyproxy.out"); }
 
  private:
   std::string dir_;

@@ -119,6 +119,12 @@ RunResult Sandbox::run(const std::vector<std::string>& args, const std::vector<s
   return runShell(command(args, extraEnv) + " 2>&1");
 }
 
+RunResult Sandbox::runExpecting(int exitStatus, const std::vector<std::string>& args) const {
+  RunResult result = run(args);
+  EXPECT_EQ(result.exitStatus, exitStatus) << result.output;
+  return result;
+}
+
 RunResult Sandbox::runTogether(int copies, const std::vector<std::string>& args) const {
   std::string script = "pids=''; for i in $(seq " + std::to_string(copies) + "); do ( " + command(args, {}) +
                        " ) >/dev/null 2>&1 & pids=\"$pids $!\"; done; failed=0; "

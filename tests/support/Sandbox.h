@@ -81,6 +81,8 @@ class Sandbox {
 
   // Runs brim_asset_sandbox with the start delay skipped.
   RunResult run(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {}) const;
+  // A run that is expected to exit with exitStatus; its output tells why when it does not.
+  RunResult runExpecting(int exitStatus, const std::vector<std::string>& args) const;
   // Starts copies runs at once and waits for all; exitStatus is 0 when each exited with 0.
   RunResult runTogether(int copies, const std::vector<std::string>& args) const;
   std::string readLog() const;  // log/brim_asset_sandbox.log
