@@ -1,11 +1,8 @@
 // The diagnostic log and the shell command runner every job uses, with what
 // reads the runner's work files and stamps its documents: the log's files,
 // header, locks and lines; commands and their output; work files; dates.
-#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -119,23 +116,10 @@ TEST_F(CustomLoggerTest, TwoProcessesLoggingAtOnceLoseNoLineAndSplitNone) {
   // Real waits would only make the test slow: what is tested is the file.
   CustomLogger::setWaitsForTesting(CustomLogger::Waits{1000, std::chrono::microseconds(200)});
 
-  std::vector<pid_t> children;
-  for (const char* writer : {"A", "B"}) {
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      ::dup2(::open("/dev/null", O_WRONLY), STDOUT_FILENO);
-      for (int i = 0; i < kLines; ++i)
-        CustomLogger::MyCustomLog(std::string(writer) + " " + std::to_string(i) + " " + payload);
-      ::_exit(0);
-    }
-    children.push_back(pid);
-  }
-  for (const pid_t pid : children) {
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  }
+  inChildProcesses(2, [&](int child) {
+    const std::string writer(1, static_cast<char>('A' + child));
+    for (int i = 0; i < kLines; ++i) CustomLogger::MyCustomLog(writer + " " + std::to_string(i) + " " + payload);
+  });
 
   // Header, the parent's line, then every child's line whole and in its
   // writer's order: "<date>, <time> <AM|PM> <writer> <n> <payload>".

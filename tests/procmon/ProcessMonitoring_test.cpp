@@ -3,8 +3,6 @@
 // "-ProcCollect" and "-ProcSave" run end to end in a sandboxed installation.
 #include <gmock/gmock.h>
 #include <sqlite3.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -58,18 +56,10 @@ std::vector<std::string> storedRows(const std::string& database) {
   return rows;
 }
 
-// A registered installation whose hardware profile names the model, so that
-// the day log of process reports has its directory.
-void prepare(const Sandbox& sandbox) {
-  sandbox.writeBuildDate();
-  sandbox.writeSettings(4711);
-  sandbox.replayProfilerFrom(fixture("macos/mac-a"));
-}
-
 class ProcessStore : public ::testing::Test {
  protected:
   void SetUp() override {
-    prepare(sandbox_);
+    sandbox_.installRecordedMac();
     inProcess_.emplace(sandbox_);
     DateTime::setNowForTesting(kDecemberEvening);
   }
@@ -106,17 +96,7 @@ TEST_F(ProcessStore, ABusyMachineSampleStoresFortyRowsUnderOneDateAndASecondOneF
 // for the others' transaction, and no row is lost.
 TEST_F(ProcessStore, TenSamplesAtOnceStoreFourHundredRows) {
   replayPs(sandbox_, "ps_");
-  std::vector<pid_t> samplers;
-  for (int i = 0; i < 10; ++i) {
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      sample();  // each in a folder of its own
-      ::_exit(0);
-    }
-    samplers.push_back(pid);
-  }
-  for (const pid_t pid : samplers) ::waitpid(pid, nullptr, 0);
+  inChildProcesses(10, [](int) { sample(); });  // each in a folder of its own
   EXPECT_EQ(rows().size(), 400u);
 }
 
@@ -175,7 +155,7 @@ Lines reportChildren(const std::string& text) {
 
 class ProcessReportRun : public ::testing::Test {
  protected:
-  void SetUp() override { prepare(sandbox_); }
+  void SetUp() override { sandbox_.installRecordedMac(); }
   static std::string database(const Sandbox& sandbox) { return sandbox.root() + std::string(Paths::kProcsDatabase); }
 
   Sandbox sandbox_;
@@ -260,7 +240,7 @@ TEST_F(ProcessReportRun, SaveWithAStoreItCannotUseStillWritesAReport) {
   for (const auto& store : stores) {
     SCOPED_TRACE(store.situation);
     Sandbox sandbox;
-    prepare(sandbox);
+    sandbox.installRecordedMac();
     replayPs(sandbox, "ps_");
     store.make(database(sandbox));
 

@@ -41,9 +41,8 @@ struct Envelope {
 class DirectReportRun : public ::testing::Test {
  protected:
   void SetUp() override {
-    sandbox.writeBuildDate();
+    sandbox.installRecordedMac();
     sandbox.writeRouteTable(true);
-    sandbox.replayProfilerFrom(fixture("macos/mac-a"));
     writeSettings("mac-a");
     writeWebPost("wpmacsmartsts");
   }

@@ -1,7 +1,9 @@
 #include "support/Sandbox.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -51,6 +53,25 @@ std::string pathWithFirst(const std::string& dir) {
 
 bool isRoot() { return ::geteuid() == 0; }
 
+void inChildProcesses(int count, const std::function<void(int)>& body) {
+  std::vector<pid_t> children;
+  for (int i = 0; i < count; ++i) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      ::dup2(::open("/dev/null", O_WRONLY), STDOUT_FILENO);
+      body(i);
+      ::_exit(0);
+    }
+    children.push_back(pid);
+  }
+  for (const pid_t pid : children) {
+    int status = 0;
+    EXPECT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+}
+
 bool processGroupRunning(long group) {
   // "pgrep -g" would count the ended ones that wait to be reaped.
   return runShell("ps -eo pgid=,stat= | awk '$1 == " + std::to_string(group) + " && $2 !~ /^Z/' | grep -q .")
@@ -83,6 +104,12 @@ void Sandbox::writeSettings(long long dcRegId, const std::string& extraRootEntri
 }
 
 void Sandbox::writeBuildDate(const std::string& text) const { writeFile(path("log/build_date"), text); }
+
+void Sandbox::installRecordedMac() const {
+  writeBuildDate();
+  writeSettings(4711);
+  replayProfilerFrom(fixture("macos/mac-a"));
+}
 
 void Sandbox::writeExecutable(const std::string& file, const std::string& script) const {
   writeFile(file, script);

@@ -68,6 +68,9 @@ class Sandbox {
   void writeSettings(long long dcRegId, const std::string& extraRootEntries = "",
                      const std::string& machineInfoEntries = "") const;
   void writeBuildDate(const std::string& text = "2026-12-05 build\n") const;
+  // A registered installation (id 4711) with its log on, whose profiler replays the
+  // recorded Mac; its hardware profile names the model, so the day logs have their directory.
+  void installRecordedMac() const;
   // A directory put first on PATH for the run: put replaying executables there.
   std::string fakeBinDir() const { return root_ + "/fakebin"; }
   void writeExecutable(const std::string& path, const std::string& script) const;
@@ -127,6 +130,9 @@ void writeFile(const std::string& path, const std::string& text);
 // Property-list arrays nested levels deep around inner.
 std::string nestedArrays(size_t levels, const std::string& inner = "");
 bool isRoot();
+// Runs body(0) to body(count - 1) at once, each in a child process whose standard
+// output goes nowhere; a child that fails or does not exit with 0 fails the test.
+void inChildProcesses(int count, const std::function<void(int)>& body);
 // Whether a process of the group still runs (one that only waits to be reaped does not).
 bool processGroupRunning(long group);
 #define BRIM_REQUIRE_ROOT() \
