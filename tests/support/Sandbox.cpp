@@ -61,7 +61,7 @@ void inChildProcesses(int count, const std::function<void(int)>& body) {
     if (pid == 0) {
       ::dup2(::open("/dev/null", O_WRONLY), STDOUT_FILENO);
       body(i);
-      ::_exit(0);
+      ::_exit(::testing::Test::HasFailure() ? 1 : 0);
     }
     children.push_back(pid);
   }
@@ -123,40 +123,31 @@ void Sandbox::replayProfilerFrom(const std::string& dir) const {
                       "[ -f \"$f\" ] && cat \"$f\"\nexit 0\n");
 }
 
+std::string routeTable(const std::string& routes) {
+  return "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n"
+         "eth0\t0002000A\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n" +
+         routes;
+}
+
 void Sandbox::writeRouteTable(bool withDefaultRoute, const std::string& defaultRouteFlags) const {
-  std::string table =
-      "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n"
-      "eth0\t0002000A\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n";
-  if (withDefaultRoute) table += "eth0\t00000000\t0102000A\t" + defaultRouteFlags + "\t0\t0\t0\t00000000\t0\t0\t0\n";
-  writeFile(root_ + "/proc/net/route", table);
+  writeFile(root_ + "/proc/net/route", routeTable(withDefaultRoute ? "eth0\t00000000\t0102000A\t" + defaultRouteFlags +
+                                                                         "\t0\t0\t0\t00000000\t0\t0\t0\n"
+                                                                   : ""));
 }
 
 std::string fixture(const std::string& relative) { return std::string(BRIM_TEST_FIXTURES) + "/" + relative; }
 
-std::string Sandbox::command(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) const {
+RunResult Sandbox::run(const std::vector<std::string>& args) const {
   std::string command = "cd '" + root_ + "' && env BRIM_SANDBOX_ROOT='" + root_ + "' BRIM_SANDBOX_NO_DELAY=1 PATH='" +
-                        pathWithFirst(fakeBinDir()) + "'";
-  for (const auto& variable : extraEnv) command += " '" + variable + "'";
-  command += " '" + std::string(BRIM_BIN_DIR) + "/brim_asset_sandbox'";
+                        pathWithFirst(fakeBinDir()) + "' '" BRIM_BIN_DIR "/brim_asset_sandbox'";
   for (const auto& arg : args) command += " '" + arg + "'";
-  return command;
-}
-
-RunResult Sandbox::run(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) const {
-  return runShell(command(args, extraEnv) + " 2>&1");
+  return runShell(command + " 2>&1");
 }
 
 RunResult Sandbox::runExpecting(int exitStatus, const std::vector<std::string>& args) const {
   RunResult result = run(args);
   EXPECT_EQ(result.exitStatus, exitStatus) << result.output;
   return result;
-}
-
-RunResult Sandbox::runTogether(int copies, const std::vector<std::string>& args) const {
-  std::string script = "pids=''; for i in $(seq " + std::to_string(copies) + "); do ( " + command(args, {}) +
-                       " ) >/dev/null 2>&1 & pids=\"$pids $!\"; done; failed=0; "
-                       "for pid in $pids; do wait $pid || failed=1; done; exit $failed";
-  return runShell(script);
 }
 
 RunResult runShell(const std::string& command) {

@@ -47,6 +47,9 @@ struct TimeZone : ScopedEnvironment {
 // 4 December 2026, 21:05:03 in New York.
 constexpr std::chrono::system_clock::time_point kDecemberEvening{std::chrono::seconds(1796436303)};
 
+// A routing table as /proc/net/route lists it: the local route 10.0.2.0/24 on eth0, then routes.
+std::string routeTable(const std::string& routes = "");
+
 // PATH with dir put first.
 std::string pathWithFirst(const std::string& dir);
 
@@ -83,11 +86,9 @@ class Sandbox {
   void writeRouteTable(bool withDefaultRoute, const std::string& defaultRouteFlags = "0003") const;
 
   // Runs brim_asset_sandbox with the start delay skipped.
-  RunResult run(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {}) const;
+  RunResult run(const std::vector<std::string>& args) const;
   // A run that is expected to exit with exitStatus; its output tells why when it does not.
   RunResult runExpecting(int exitStatus, const std::vector<std::string>& args) const;
-  // Starts copies runs at once and waits for all; exitStatus is 0 when each exited with 0.
-  RunResult runTogether(int copies, const std::vector<std::string>& args) const;
   std::string readLog() const;  // log/brim_asset_sandbox.log
   std::vector<std::string> listDir(const std::string& relative) const;
   // Takes the one data-post file away, as the uploader would, and gives its text: a
@@ -95,7 +96,6 @@ class Sandbox {
   std::string takeDataPostFile(const std::string& prefix) const;
 
  private:
-  std::string command(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) const;
   std::string root_;
 };
 
@@ -131,7 +131,7 @@ void writeFile(const std::string& path, const std::string& text);
 std::string nestedArrays(size_t levels, const std::string& inner = "");
 bool isRoot();
 // Runs body(0) to body(count - 1) at once, each in a child process whose standard
-// output goes nowhere; a child that fails or does not exit with 0 fails the test.
+// output goes nowhere; a child that fails (an assertion, a crash) fails the test.
 void inChildProcesses(int count, const std::function<void(int)>& body);
 // Whether a process of the group still runs (one that only waits to be reaped does not).
 bool processGroupRunning(long group);
