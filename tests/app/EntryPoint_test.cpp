@@ -41,7 +41,7 @@ TEST_F(EntryPointRun, WrongParametersAreAnsweredWithTheUsageTextUnderTheLock) {
     EXPECT_TRUE(contains(result.output, wrong + usage)) << result.output;
     EXPECT_FALSE(std::filesystem::exists(sandbox.path("bin/brim_asset.lock")));
   }
-  const std::string log = sandbox.readLog();
+  const std::string log = readFile(sandbox.path("log/brim_asset_sandbox.log"));
   EXPECT_TRUE(contains(log, kMain + "Lock Created")) << log;
   EXPECT_TRUE(contains(log, kMain + "Lock Removed")) << log;
 }

@@ -154,11 +154,10 @@ TEST(CompressChilkat, DeeplyNestedDocumentGoesThroughAndBack) {
   document += "x";
   for (int i = 0; i < kDepth; ++i) document += "</e>";
 
-  testing::internal::CaptureStdout();
-  const auto result = CompressChilkat().compressChilkat(document);
-  ASSERT_TRUE(result.has_value());
-  const std::string restored = CompressChilkat().deCompressUnzipContent(*result);
-  testing::internal::GetCapturedStdout();
+  std::string restored;
+  stdoutOf([&] {
+    restored = CompressChilkat().deCompressUnzipContent(CompressChilkat().compressChilkat(document).value_or(""));
+  });
 
   const auto lines = linesOf(restored);
   ASSERT_EQ(lines.size(), 1u + 2 * kDepth - 1);

@@ -51,8 +51,6 @@ std::string pathWithFirst(const std::string& dir) {
   return dir + ":" + (path ? path : "/usr/bin:/bin");
 }
 
-bool isRoot() { return ::geteuid() == 0; }
-
 void inChildProcesses(int count, const std::function<void(int)>& body) {
   std::vector<pid_t> children;
   for (int i = 0; i < count; ++i) {
@@ -70,12 +68,6 @@ void inChildProcesses(int count, const std::function<void(int)>& body) {
     EXPECT_EQ(::waitpid(pid, &status, 0), pid);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   }
-}
-
-bool processGroupRunning(long group) {
-  // "pgrep -g" would count the ended ones that wait to be reaped.
-  return runShell("ps -eo pgid=,stat= | awk '$1 == " + std::to_string(group) + " && $2 !~ /^Z/' | grep -q .")
-             .exitStatus == 0;
 }
 
 Sandbox::Sandbox() {
@@ -137,6 +129,13 @@ void Sandbox::writeRouteTable(bool withDefaultRoute, const std::string& defaultR
 
 std::string fixture(const std::string& relative) { return std::string(BRIM_TEST_FIXTURES) + "/" + relative; }
 
+void expectAsReviewed(const std::string& path, const std::string& actual) {
+  if (const char* update = std::getenv("BRIM_UPDATE_EXPECTED"); update && std::string(update) == "1") {
+    writeFile(path, actual);
+  }
+  EXPECT_EQ(actual, readFile(path)) << path;
+}
+
 RunResult Sandbox::run(const std::vector<std::string>& args) const {
   std::string command = "cd '" + root_ + "' && env BRIM_SANDBOX_ROOT='" + root_ + "' BRIM_SANDBOX_NO_DELAY=1 PATH='" +
                         pathWithFirst(fakeBinDir()) + "' '" BRIM_BIN_DIR "/brim_asset_sandbox'";
@@ -175,8 +174,6 @@ std::string shellOutput(const std::string& command, const std::string& input) {
   EXPECT_EQ(result.exitStatus, 0) << command;
   return result.output;
 }
-
-std::string Sandbox::readLog() const { return readFile(path("log/brim_asset_sandbox.log")); }
 
 std::vector<std::string> Sandbox::listDir(const std::string& relative) const {
   std::vector<std::string> names;

@@ -1,5 +1,7 @@
 #pragma once
 // A temporary agent installation for end-to-end runs of brim_asset_sandbox.
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
@@ -89,7 +91,6 @@ class Sandbox {
   RunResult run(const std::vector<std::string>& args) const;
   // A run that is expected to exit with exitStatus; its output tells why when it does not.
   RunResult runExpecting(int exitStatus, const std::vector<std::string>& args) const;
-  std::string readLog() const;  // log/brim_asset_sandbox.log
   std::vector<std::string> listDir(const std::string& relative) const;
   // Takes the one data-post file away, as the uploader would, and gives its text: a
   // document brim_inspect checks OK, named prefix, registration id 4711 and a 14-digit time stamp.
@@ -126,16 +127,16 @@ std::string readFile(const std::string& path);
 // Standard output while action runs: the log's echo and what the code prints itself.
 std::string stdoutOf(const std::function<void()>& action);
 std::string fixture(const std::string& relative);  // path under tests/fixtures
+// actual is the reviewed text in the file at path; with BRIM_UPDATE_EXPECTED=1 it is written
+// there instead, after a deliberate change: review the diff.
+void expectAsReviewed(const std::string& path, const std::string& actual);
 void writeFile(const std::string& path, const std::string& text);
 // Property-list arrays nested levels deep around inner.
 std::string nestedArrays(size_t levels, const std::string& inner = "");
-bool isRoot();
 // Runs body(0) to body(count - 1) at once, each in a child process whose standard
 // output goes nowhere; a child that fails (an assertion, a crash) fails the test.
 void inChildProcesses(int count, const std::function<void(int)>& body);
-// Whether a process of the group still runs (one that only waits to be reaped does not).
-bool processGroupRunning(long group);
 #define BRIM_REQUIRE_ROOT() \
-  if (!::brim::test::isRoot()) GTEST_SKIP() << "end-to-end runs need root: the tool does nothing for other users"
+  if (::geteuid() != 0) GTEST_SKIP() << "end-to-end runs need root: the tool does nothing for other users"
 
 }  // namespace brim::test

@@ -4,7 +4,6 @@
 // output redirected to a file).
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <iterator>
 #include <sstream>
@@ -63,20 +62,18 @@ TEST(RecordedReport, EveryListedDataTypeMatchesTheReviewedDocument) {
       const auto* type = profiler::findDataType(name);
       ASSERT_NE(type, nullptr) << name;
       const std::string actual = profiler::reportXml(*type, recordedRoot(tree));
-      const std::string expected = treePath("expected/" + tree + "/" + name + ".xml");
-      // BRIM_UPDATE_EXPECTED=1 rewrites the documents after a deliberate change; review the diff.
-      if (const char* update = std::getenv("BRIM_UPDATE_EXPECTED"); update && std::string(update) == "1")
-        writeFile(expected, actual);
-      EXPECT_EQ(readFile(expected), actual) << tree << " " << name;
+      expectAsReviewed(treePath("expected/" + tree + "/" + name + ".xml"), actual);
     }
   }
 }
 
-// The shape every collector relies on: a top array with one dictionary that
-// names its data type and holds an "_items" list, whatever the machine lacks.
-TEST(ProfilerReport, AMachineWithoutAnySourceStillAnswersEveryType) {
-  const Sandbox empty;  // no /proc, /sys or /etc
-  const auto root = recordedRoot("vm", empty.root());
+// The shape every collector relies on, whatever the machine lacks: a top array
+// with one dictionary that names its data type and holds an "_items" list. The
+// machine's name: DMI product, else device-tree model, else the hypervisor,
+// else a fixed name; never a "/".
+TEST(ProfilerReport, AMachineWithoutAnySourceAnswersEveryTypeAndNamesItselfFromWhatItHas) {
+  const Sandbox scratch;  // no /proc, /sys or /etc
+  const auto root = recordedRoot("vm", scratch.root());
   for (const auto& type : profiler::dataTypes()) {
     Plist document = parsePlist(profiler::reportXml(type, root));
     ASSERT_EQ(plist_array_get_size(document.get()), 1u) << type.name;
@@ -84,12 +81,6 @@ TEST(ProfilerReport, AMachineWithoutAnySourceStillAnswersEveryType) {
     EXPECT_EQ(plistString(plistDictItem(report, "_dataType")), type.name);
     EXPECT_EQ(plist_get_node_type(plistDictItem(report, "_items")), PLIST_ARRAY) << type.name;
   }
-}
-
-// machine_name: DMI product, else device-tree model, else the hypervisor, else a fixed name; never a "/".
-TEST(ProfilerReport, MachineNameFallsBackThroughItsSourcesAndNeverHoldsASlash) {
-  const Sandbox scratch;
-  const auto root = recordedRoot("vm", scratch.root());
   EXPECT_EQ(profiler::machineName(root), "Linux Computer");
   writeFile(scratch.root() + "/proc/cpuinfo", "processor\t: 0\nflags\t\t: fpu hypervisor lm\n");
   EXPECT_EQ(profiler::machineName(root), "Virtual Machine");
