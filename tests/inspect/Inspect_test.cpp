@@ -13,7 +13,6 @@
 #include "platform/CustomLogger.h"
 #include "reports/ConsolidatedAssets.h"
 #include "support/Sandbox.h"
-#include "support/SandboxRoot.h"
 
 namespace brim::test {
 namespace {

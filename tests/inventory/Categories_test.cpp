@@ -21,7 +21,7 @@
 #include "inventory/SystemInfo.h"
 #include "inventory/collectData.h"
 #include "platform/Plist.h"
-#include "support/SandboxRoot.h"
+#include "support/Sandbox.h"
 
 namespace brim::test {
 namespace {
