@@ -37,12 +37,11 @@ TEST_F(EntryPointRun, WrongParametersAreAnsweredWithTheUsageTextUnderTheLock) {
   const std::string usage =
       kMain + "Use following commands for asset collection\n" + readFile(fixture("app/usage.txt"));
   for (const auto& [args, wrong] : cases) {
-    const RunResult result = sandbox.run(args);
-    EXPECT_EQ(result.exitStatus, 0);
+    const RunResult result = sandbox.runExpecting(0, args);
     EXPECT_TRUE(contains(result.output, wrong + usage)) << result.output;
     EXPECT_FALSE(std::filesystem::exists(sandbox.path("bin/brim_asset.lock")));
   }
-  const std::string log = sandbox.readLog();
+  const std::string log = readFile(sandbox.path("log/brim_asset_sandbox.log"));
   EXPECT_TRUE(contains(log, kMain + "Lock Created")) << log;
   EXPECT_TRUE(contains(log, kMain + "Lock Removed")) << log;
 }
@@ -67,8 +66,7 @@ TEST_F(EntryPointRun, RegistrationThatWritesNothingStopsBeforeTheLock) {
   std::string settings = readFile(sandbox.path("config/settings.plist"));
   writeFile(sandbox.path("config/settings.plist"), settings.replace(settings.find("<integer>0<"), 10, "<real>nan<"));
   sandbox.writeExecutable(sandbox.path("bin/brim_register"), "#!/bin/sh\nexit 3\n");
-  const RunResult result = sandbox.run({});
-  EXPECT_EQ(result.exitStatus, 0);
+  const RunResult result = sandbox.runExpecting(0, {});
   EXPECT_TRUE(contains(result.output, kMain + "regid=0\n")) << result.output;
   EXPECT_TRUE(contains(result.output, kMain + "RegID is still 0, exiting")) << result.output;
   EXPECT_FALSE(contains(result.output, "Lock Created"));
@@ -98,8 +96,7 @@ TEST_F(EntryPointRun, ALinkPlantedWhereTheRunWritesIsNeverFollowed) {
       std::filesystem::remove(link);
       std::filesystem::create_symlink(target, link);
 
-      const RunResult result = sandbox.run({"-wrong"});
-      EXPECT_EQ(result.exitStatus, 0);
+      const RunResult result = sandbox.runExpecting(0, {"-wrong"});
       EXPECT_TRUE(contains(result.output, "refused " + link)) << result.output;
       EXPECT_TRUE(contains(result.output, "Lock Removed")) << result.output;
       EXPECT_EQ(readFile(precious), "kept\n");
@@ -130,8 +127,7 @@ TEST_F(EntryPointRun, RegistrationAndJobsTakeAnInstallPathWithShellCodeAsOnePath
                           "#!/bin/sh\ncp '" + sandbox.path("config/registered.plist") + "' '" + settings + "'\n");
   sandbox.replayProfilerFrom(fixture("macos/mac-a"));
 
-  RunResult result = sandbox.run({"-software"});
-  EXPECT_EQ(result.exitStatus, 0);
+  RunResult result = sandbox.runExpecting(0, {"-software"});
   for (const std::string& line :
        {kMain + "regid=0\n", kMain + "agentInstallPath=" + agent + "\n", kMain + "current regid=4712\n"}) {
     EXPECT_TRUE(contains(result.output, line)) << line << "---\n" << result.output;

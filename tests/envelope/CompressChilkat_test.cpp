@@ -137,9 +137,7 @@ TEST(CompressChilkat, TextThatIsNotOneXmlDocumentGivesNothing) {
   for (const std::string text : {"", "plain text, no markup", "<a><b></a>", "<a/><b/>", "text before <a/>",
                                  "<a/><?xml version=\"1.0\"?>", "<?xml version='1\"0'?><a/>"}) {
     CompressChilkat compressor;
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(compressor.compressChilkat(text).has_value()) << text;
-    const std::string logged = testing::internal::GetCapturedStdout();
+    const std::string logged = stdoutOf([&] { EXPECT_FALSE(compressor.compressChilkat(text).has_value()) << text; });
     EXPECT_NE(logged.find("-[CompressChilkat compressChilkat:]:plain string " + text), std::string::npos);
     EXPECT_EQ(logged.find("range found"), std::string::npos) << logged;
     ASSERT_FALSE(compressor.compresser().errorLog().empty());
@@ -156,11 +154,10 @@ TEST(CompressChilkat, DeeplyNestedDocumentGoesThroughAndBack) {
   document += "x";
   for (int i = 0; i < kDepth; ++i) document += "</e>";
 
-  testing::internal::CaptureStdout();
-  const auto result = CompressChilkat().compressChilkat(document);
-  ASSERT_TRUE(result.has_value());
-  const std::string restored = CompressChilkat().deCompressUnzipContent(*result);
-  testing::internal::GetCapturedStdout();
+  std::string restored;
+  stdoutOf([&] {
+    restored = CompressChilkat().deCompressUnzipContent(CompressChilkat().compressChilkat(document).value_or(""));
+  });
 
   const auto lines = linesOf(restored);
   ASSERT_EQ(lines.size(), 1u + 2 * kDepth - 1);

@@ -1,24 +1,18 @@
 #include "envelope/XMLTree.h"
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
-#include <functional>
 #include <tuple>
+
+#include "support/Sandbox.h"
 
 namespace brim {
 namespace {
 
+using test::stdoutOf;
 using ::testing::HasSubstr;
 
 std::string document(const std::string& body) { return R"(<?xml version="1.0" encoding="UTF-8"?>)" + body; }
-
-// Standard output while action runs: the log echo and the tree's own writes.
-std::string outputOf(const std::function<void()>& action) {
-  testing::internal::CaptureStdout();
-  action();
-  return testing::internal::GetCapturedStdout();
-}
 
 // The document on one line; attributes in the order added and escaped; a
 // repeated attribute or one whose name XML cannot carry is refused and logged.
@@ -26,7 +20,7 @@ TEST(XMLTreeDocument, OneLineWithAttributesInOrder) {
   XMLTree tree("fn");
   tree.addAttributeToCurrentNodeWithName("z", "1");
   tree.addAttributeToCurrentNodeWithName("a", "say \"hi\" & <go>\n");
-  const std::string output = outputOf([&] {
+  const std::string output = stdoutOf([&] {
     tree.addAttributeToCurrentNodeWithName("z", "2");
     tree.addChildNodeToCurrentNodeWithName("ok", std::nullopt, "bad name", "1");
   });
@@ -71,7 +65,7 @@ TEST(XMLTreeDocument, AnElementAsWrittenReplacedOrRefused) {
   };
   for (const auto& [inCDATA, name, value, written, logged] : cases) {
     XMLTree tree("r");
-    const std::string output = outputOf([&] {
+    const std::string output = stdoutOf([&] {
       if (inCDATA) {
         tree.addChildNodeWithCDATAToCurrentNodeWithName(name, value);
       } else {
@@ -187,7 +181,7 @@ TEST(XMLTreeCreation, FromTextKeepsTheRootAndLogsIt) {
   const std::string smart = "<wpmacsmartsts><dtl><st><![CDATA[Verified & OK]]></st></dtl></wpmacsmartsts>";
   for (const Text& text : {Text(document(smart)), Text(), Text(""), Text("<a><b></a>"), Text("<a/><b/>"), Text("x")}) {
     XMLTree tree("old");
-    const std::string output = outputOf([&] {
+    const std::string output = stdoutOf([&] {
       tree = XMLTree::initWithXMLString(text);
       tree.addChildNodeToCurrentNodeWithName("added", std::nullopt);
     });
@@ -199,7 +193,7 @@ TEST(XMLTreeCreation, FromTextKeepsTheRootAndLogsIt) {
     EXPECT_EQ(tree.jumpToRootNode(), parsed);
   }
   XMLTree unnamed;
-  const std::string output = outputOf([&] { unnamed.addChildNodeToCurrentNodeWithName("a", std::nullopt); });
+  const std::string output = stdoutOf([&] { unnamed.addChildNodeToCurrentNodeWithName("a", std::nullopt); });
   EXPECT_EQ(unnamed.XMLString(), document("<![CDATA[]]>"));
   EXPECT_THAT(output, HasSubstr("nothing appended"));
   EXPECT_TRUE(unnamed.jumpToRootNode());
@@ -217,7 +211,7 @@ TEST(XMLTreeWithoutRoot, TheTextIsCutAtEveryOccurrenceOfTheRootName) {
   };
   for (const auto& [text, expected] : cases) {
     const XMLTree tree = XMLTree::initWithXMLString(document(text));
-    const std::string output = outputOf([&] { EXPECT_EQ(tree.XMLStringWithoutRootNode(), expected) << text; });
+    const std::string output = stdoutOf([&] { EXPECT_EQ(tree.XMLStringWithoutRootNode(), expected) << text; });
     EXPECT_THAT(output, HasSubstr(std::string("-[XMLTree XMLStringWithoutRootNode]:xmlWithoutRootTag=") + expected));
   }
 }

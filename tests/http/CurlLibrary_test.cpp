@@ -3,7 +3,6 @@
 #include "http/CurlLibrary.h"
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <cstdlib>
 

@@ -2,7 +2,6 @@
 // the recorded machines, documents and files damaged on the way, and
 // installations with the faults that keep a machine from posting.
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -14,15 +13,11 @@
 #include "platform/CustomLogger.h"
 #include "reports/ConsolidatedAssets.h"
 #include "support/Sandbox.h"
-#include "support/SandboxRoot.h"
 
 namespace brim::test {
 namespace {
 
-namespace fs = std::filesystem;
 using ::testing::HasSubstr;
-using ::testing::Not;
-using ::testing::StartsWith;
 
 // While it lives, what the modules log goes neither to the log file nor to the test's output.
 struct QuietLog {
@@ -30,10 +25,6 @@ struct QuietLog {
   ~QuietLog() { CustomLogger::setSink(nullptr); }
   static void ignore(const std::string&) {}
 };
-
-RunResult inspect(const std::string& arguments) {
-  return runShell("'" BRIM_BIN_DIR "/brim_inspect' " + arguments + " 2>&1");
-}
 
 // Another deployment's pass phrase.
 const std::string kOtherPassPhrase = "Zyxwvutsrqponmlkjihgfedcba987654";
@@ -201,14 +192,14 @@ TEST(InspectFiles, TheVerdictNamesTheFileAndWhatIsWrong) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
     writeFile(scratch + c.file, c.content);
-    const RunResult result = inspect(c.command + " " + scratch + c.file);
+    const RunResult result = runInspect(c.command + " " + scratch + c.file);
     EXPECT_EQ(result.exitStatus, c.exitStatus);
     // Bad input is told on standard error, after the tool's name.
-    EXPECT_THAT(result.output,
-                StartsWith((c.exitStatus == 2 ? "brim_inspect: " : "") + scratch + c.file + ": " + c.verdict));
+    EXPECT_THAT(result.output, ::testing::StartsWith((c.exitStatus == 2 ? "brim_inspect: " : "") + scratch + c.file +
+                                                     ": " + c.verdict));
   }
-  EXPECT_EQ(inspect("decode " + scratch + "absent").exitStatus, 2);
-  EXPECT_EQ(inspect("frobnicate").exitStatus, 2);
+  EXPECT_EQ(runInspect("decode " + scratch + "absent").exitStatus, 2);
+  EXPECT_EQ(runInspect("frobnicate").exitStatus, 2);
 }
 
 TEST(WireFormatDocs, CommittedCopiesAreWhatTheTablesGive) {
@@ -236,7 +227,7 @@ class InstallationUnderRoot : public ::testing::Test {
     writeWebPosts(sandbox, webPost("wpmacsmartsts", encrypted("http://127.0.0.1:9/smart")) +
                                webPost("wpmacupdsysdtl", encrypted("http://127.0.0.1:9/sysdtl")));
   }
-  RunResult run(const std::string& command) const { return inspect("--root '" + sandbox.root() + "' " + command); }
+  RunResult run(const std::string& command) const { return runInspect("--root '" + sandbox.root() + "' " + command); }
 
   Sandbox sandbox;
 };
@@ -249,7 +240,7 @@ TEST_F(InstallationUnderRoot, SettingsAndWebPostsShowSecretsOnlyWhenAskedTo) {
   EXPECT_THAT(settings.output, HasSubstr("  proxyusername = (encrypted)\n"));
   EXPECT_THAT(settings.output,
               HasSubstr("  proxypassword = \"" + kForeignSecret + "\" (looks encrypted; does not decrypt)\n"));
-  EXPECT_THAT(settings.output, Not(HasSubstr("proxy-user")));
+  EXPECT_THAT(settings.output, ::testing::Not(HasSubstr("proxy-user")));
   EXPECT_THAT(run("settings --decrypt").output, HasSubstr("  proxyusername = \"proxy-user\" (decrypted)\n"));
 
   EXPECT_THAT(run("webposts").output, HasSubstr("[wpmacsmartsts]\n  compression = false, encryption = false, "
@@ -287,7 +278,7 @@ TEST_F(InstallationUnderRoot, DoctorFindsWhatKeepsTheMachineFromPosting) {
        [&] { writeWebPosts(sandbox, foreignSite + webPost("wpmacupdsysdtl", encrypted("http://127.0.0.1:9/"))); },
        "FAIL web post wpmacsmartsts: primarysite does not decrypt with the compiled-in pass phrase"},
       {"no route", [&] { sandbox.writeRouteTable(false); }, "FAIL reach 127.0.0.1: no route to 127.0.0.1"},
-      {"data-post folder gone", [&] { fs::remove_all(sandbox.path("datapost")); },
+      {"data-post folder gone", [&] { std::filesystem::remove_all(sandbox.path("datapost")); },
        "FAIL data-post writable: " + sandbox.path("datapost") + " takes no new file"},
       {"process report not written",
        [&] {
@@ -303,8 +294,8 @@ TEST_F(InstallationUnderRoot, DoctorFindsWhatKeepsTheMachineFromPosting) {
     SCOPED_TRACE(c.fault);
     SetUp();
     ::chmod(settings.c_str(), 0644);
-    fs::create_directories(sandbox.path("datapost"));
-    fs::remove(log);
+    std::filesystem::create_directories(sandbox.path("datapost"));
+    std::filesystem::remove(log);
     c.make();
     const RunResult result = run("doctor");
     EXPECT_EQ(result.exitStatus, 1);

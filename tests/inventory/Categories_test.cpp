@@ -8,10 +8,8 @@
 // on the recorded machine trees (its reports are pinned by the tools tests), so
 // that tree -> profiler -> collectors is covered end to end.
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -23,7 +21,7 @@
 #include "inventory/SystemInfo.h"
 #include "inventory/collectData.h"
 #include "platform/Plist.h"
-#include "support/SandboxRoot.h"
+#include "support/Sandbox.h"
 
 namespace brim::test {
 namespace {
@@ -52,11 +50,7 @@ TEST_P(RecordedMachine, BuildsTheExpectedSubtree) {
   if (const auto at = actual.find(zone); at != std::string::npos) {
     actual.replace(at, zone.size(), "timezone [@TIMEZONE@]");
   }
-  // BRIM_UPDATE_EXPECTED=1 rewrites the subtrees after a deliberate change; review the diff.
-  if (const char* update = std::getenv("BRIM_UPDATE_EXPECTED"); update && std::string(update) == "1") {
-    writeFile(fixture(recorded.expected), actual);
-  }
-  EXPECT_EQ(actual, readFile(fixture(recorded.expected)));
+  expectAsReviewed(fixture(recorded.expected), actual);
   EXPECT_TRUE(replay.dataDirEmpty());
 }
 
@@ -193,9 +187,8 @@ TEST(ProfilerRun, AReportNotWrittenWholeIsLoggedAndReadsAsNoItems) {
     ProfilerReplay replay;
     collectData collector = replay.collector();
     arrange(replay, collector);
-    ::testing::internal::CaptureStdout();
-    EXPECT_EQ(outline(collector.getMemoryInfo()), "fn\n  fnname \"memoryinfo\"\n") << situation;
-    const std::string log = ::testing::internal::GetCapturedStdout();
+    const std::string log =
+        stdoutOf([&] { EXPECT_EQ(outline(collector.getMemoryInfo()), "fn\n  fnname \"memoryinfo\"\n") << situation; });
     EXPECT_NE(log.find(*collector.dataDir + file + logged + "\n"), std::string::npos) << situation << "\n" << log;
     EXPECT_TRUE(replay.dataDirEmpty()) << situation;
   }
@@ -213,12 +206,12 @@ TEST(ProfilerRun, RunsTheExactCommandRemovesItsFileAndLogsTheCounts) {
     replay.serve(type, "macos/mac-a/" + type + ".xml");
   }
   collectData collector = replay.collector();
-  ::testing::internal::CaptureStdout();
-  for (const char* category : {"memoryinfo", "systeminfo", "usbinfo", "blthservices", "blthdevices", "sdcardreader",
-                               "discburning", "networkinfo"}) {
-    (collector.*collectorOf(category).collect)();
-  }
-  const std::string log = ::testing::internal::GetCapturedStdout();
+  const std::string log = stdoutOf([&] {
+    for (const char* category : {"memoryinfo", "systeminfo", "usbinfo", "blthservices", "blthdevices", "sdcardreader",
+                                 "discburning", "networkinfo"}) {
+      (collector.*collectorOf(category).collect)();
+    }
+  });
   using ::testing::_;
   EXPECT_THAT(replay.calls(), ::testing::ElementsAre("system_profiler SPMemoryDataType -xml >" + replay.dataDir() +
                                                          "/autodelete_SPMemoryDataType.plist",

@@ -2,7 +2,6 @@
 // Test helpers for the collectors: a system_profiler first on PATH that answers each data type
 // from a recorded file or a script and notes how it was called, and an outline form of a
 // category subtree that reads like the document.
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <pugixml.hpp>
@@ -25,11 +24,7 @@ class ProfilerReplay {
                                  "/calls'\nf='" + answer("") +
                                  "'\"$1\"\n[ -f \"$f.sh\" ] && . \"$f.sh\"\n"
                                  "[ -f \"$f.xml\" ] && exec cat \"$f.xml\"\nexit 0\n");
-    ::setenv("PATH", (sandbox_.fakeBinDir() + ":" + savedPath_).c_str(), 1);
   }
-  ~ProfilerReplay() { ::setenv("PATH", savedPath_.c_str(), 1); }
-  ProfilerReplay(const ProfilerReplay&) = delete;
-  ProfilerReplay& operator=(const ProfilerReplay&) = delete;
 
   // Answers dataType with a file under tests/fixtures.
   void serve(const std::string& dataType, const std::string& file) { serveText(dataType, readFile(fixture(file))); }
@@ -66,7 +61,7 @@ class ProfilerReplay {
  private:
   std::string answer(const std::string& dataType) const { return sandbox_.root() + "/answers/" + dataType; }
   Sandbox sandbox_;
-  const std::string savedPath_ = std::getenv("PATH") ? std::getenv("PATH") : "";
+  const ScopedEnvironment path_{{"PATH"}, pathWithFirst(sandbox_.fakeBinDir())};
 };
 
 // The subtree as indented lines: an element's name, its ID attribute, then its

@@ -1,7 +1,6 @@
 #include "net/Communications.h"
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
@@ -87,10 +86,10 @@ TEST_F(Post, UnusableSitesAndLargeAnswersFailWithALogLine) {
       {"http://127.0.0.1:" + std::to_string(unusedLoopbackPort()) + "/post", "Code=-7 "},  // refused
   };
   for (const auto& c : cases) {
-    ::testing::internal::CaptureStdout();
-    const auto response = Communications::initWithBaseURLString(c.site).sendDataToURLString("", "report");
-    const std::string log = ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(response, std::nullopt) << c.site;
+    const std::string log = stdoutOf([&] {
+      EXPECT_EQ(Communications::initWithBaseURLString(c.site).sendDataToURLString("", "report"), std::nullopt)
+          << c.site;
+    });
     EXPECT_THAT(log, HasSubstr(c.logged));
     EXPECT_THAT(log, Not(HasSubstr("root:")));
     EXPECT_THAT(log, Not(HasSubstr("LLLL")));

@@ -42,9 +42,7 @@ TEST(RouteTable, TheRouteTheKernelWouldTakeDecides) {
     return std::string(iface) + "\t00000000\t0102000A\t" + flags + "\t0\t0\t" + std::to_string(metric) +
            "\t00000000\t0\t0\t0\n";
   };
-  const std::string local =
-      "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n"
-      "eth0\t0002000A\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n";
+  const std::string local = routeTable();
   const uint32_t R = ReachabilitySource::kReachable;
   const struct {
     std::string routes;

@@ -115,10 +115,8 @@ TEST(PlistLimits, NestingBeyondTheLimitIsRefused) {
       {binaryArrays(40, 2), false},  // each array twice in the next: 2^40 values once copied
   };
   for (const auto& [text, reads] : cases) {
-    ::testing::internal::CaptureStdout();
-    const Plist node = parsePlist(text);
-    const std::string log = ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(node != nullptr, reads) << text.substr(0, 200);
+    const std::string log =
+        test::stdoutOf([&] { EXPECT_EQ(parsePlist(text) != nullptr, reads) << text.substr(0, 200); });
     EXPECT_EQ(log.find("parsePlist:property list not read: nested deeper than 256 levels") == 0, !reads) << log;
   }
 }

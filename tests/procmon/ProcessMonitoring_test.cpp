@@ -2,13 +2,9 @@
 // it in this process, with a recorded `ps` replayed and the clock pinned; then
 // "-ProcCollect" and "-ProcSave" run end to end in a sandboxed installation.
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <ctime>
 #include <filesystem>
 #include <iterator>
 #include <pugixml.hpp>
@@ -33,58 +29,39 @@ std::string procmonFixture(const std::string& name) { return fixture("procmon/" 
 
 // Puts a `ps` first on PATH that prints a recorded listing: the processor
 // ranking when asked to sort by processor share (Linux or macOS option), the
-// memory ranking otherwise. The busy machine has more than twenty processes,
-// recorded while it compiled, and one command path holds a blank; the small
-// one has five, so each listing keeps its heading line.
+// memory ranking otherwise. The busy machine ("ps_") has more than twenty
+// processes, recorded while it compiled, and one command path holds a blank;
+// the small one ("ps_small_") has five, so each listing keeps its heading line.
 void replayPs(const Sandbox& sandbox, const std::string& machine) {
   sandbox.writeExecutable(sandbox.fakeBinDir() + "/ps",
                           "#!/bin/sh\nfor arg in \"$@\"; do\n  case \"$arg\" in --sort=-pcpu|-r) exec cat '" +
                               procmonFixture(machine + "by_cpu.txt") + "' ;; esac\ndone\nexec cat '" +
                               procmonFixture(machine + "by_mem.txt") + "'\n");
 }
-void replayBusyMachine(const Sandbox& sandbox) { replayPs(sandbox, "ps_"); }
 
 // The rows of the sample table in the order stored, as
 // "CPU_PERC|MEM_PERC|APPLICATION|DATE"; empty when the store cannot be read.
 std::vector<std::string> storedRows(const std::string& database) {
   std::vector<std::string> rows;
   sqlite3* raw = nullptr;
-  const int opened = sqlite3_open_v2(database.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+  sqlite3_open_v2(database.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
   SqliteDatabase db(raw);
-  if (opened != SQLITE_OK) return rows;
-  sqlite3_stmt* query = nullptr;
-  sqlite3_prepare_v2(
-      db.get(), "SELECT printf('%s|%s|%s|%s', CPU_PERC, MEM_PERC, APPLICATION, DATE) FROM PROCSDATA ORDER BY rowid", -1,
-      &query, nullptr);
-  SqliteStatement statement(query);
-  while (statement && sqlite3_step(statement.get()) == SQLITE_ROW) {
-    rows.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0)));
-  }
+  const auto addRow = [](void* to, int, char** values, char**) {
+    static_cast<std::vector<std::string>*>(to)->emplace_back(values[0]);
+    return 0;
+  };
+  sqlite3_exec(db.get(),
+               "SELECT printf('%s|%s|%s|%s', CPU_PERC, MEM_PERC, APPLICATION, DATE) FROM PROCSDATA ORDER BY rowid",
+               addRow, &rows, nullptr);
   return rows;
-}
-
-// 2026-12-04 21:05:03 in the system time zone.
-const auto kFirstSample = [] {
-  std::tm parts{};
-  ::strptime("2026-12-04 21:05:03", "%Y-%m-%d %H:%M:%S", &parts);
-  parts.tm_isdst = -1;
-  return std::chrono::system_clock::from_time_t(std::mktime(&parts));
-}();
-
-// A registered installation whose hardware profile names the model, so that
-// the day log of process reports has its directory.
-void prepare(const Sandbox& sandbox) {
-  sandbox.writeBuildDate();
-  sandbox.writeSettings(4711);
-  sandbox.replayProfilerFrom(fixture("macos/mac-a"));
 }
 
 class ProcessStore : public ::testing::Test {
  protected:
   void SetUp() override {
-    prepare(sandbox_);
+    sandbox_.installRecordedMac();
     inProcess_.emplace(sandbox_);
-    DateTime::setNowForTesting(kFirstSample);
+    DateTime::setNowForTesting(kDecemberEvening);
   }
   static void sample() {
     CollectProcessesData sampler;
@@ -93,11 +70,12 @@ class ProcessStore : public ::testing::Test {
   std::vector<std::string> rows() const { return storedRows(CollectProcessesData::databasePath()); }
 
   Sandbox sandbox_;
+  TimeZone zone_{"America/New_York"};
   std::optional<SandboxInProcess> inProcess_;  // undone before the sandbox goes
 };
 
 TEST_F(ProcessStore, ABusyMachineSampleStoresFortyRowsUnderOneDateAndASecondOneFortyMore) {
-  replayBusyMachine(sandbox_);
+  replayPs(sandbox_, "ps_");
   sample();
   // The processor ranking, then the memory ranking; a path with a blank is cut there.
   std::string stored;
@@ -105,7 +83,7 @@ TEST_F(ProcessStore, ABusyMachineSampleStoresFortyRowsUnderOneDateAndASecondOneF
   EXPECT_EQ(stored, readFile(procmonFixture("store_after_busy_sample.txt")));
   EXPECT_FALSE(FileSystem::exists(RunFolder::path() + "/ProcInfo"));
 
-  DateTime::setNowForTesting(kFirstSample + std::chrono::seconds(1));
+  DateTime::setNowForTesting(kDecemberEvening + std::chrono::seconds(1));
   sample();
   std::multiset<std::string> dates;
   for (const auto& row : rows()) dates.insert(row.substr(row.rfind('|') + 1));
@@ -117,18 +95,8 @@ TEST_F(ProcessStore, ABusyMachineSampleStoresFortyRowsUnderOneDateAndASecondOneF
 // Ten samples at once, past the run lock (as after a take-over): each waits
 // for the others' transaction, and no row is lost.
 TEST_F(ProcessStore, TenSamplesAtOnceStoreFourHundredRows) {
-  replayBusyMachine(sandbox_);
-  std::vector<pid_t> samplers;
-  for (int i = 0; i < 10; ++i) {
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      sample();  // each in a folder of its own
-      ::_exit(0);
-    }
-    samplers.push_back(pid);
-  }
-  for (const pid_t pid : samplers) ::waitpid(pid, nullptr, 0);
+  replayPs(sandbox_, "ps_");
+  inChildProcesses(10, [](int) { sample(); });  // each in a folder of its own
   EXPECT_EQ(rows().size(), 400u);
 }
 
@@ -142,7 +110,7 @@ TEST_F(ProcessStore, ASmallMachineStoresTheHeadingLineWhichThenLeadsBothRankings
   EXPECT_EQ(stored[6], "%CPU|%MEM|COMMAND|12/04/2026 21:05:03");
 
   // The report ninety seconds later: text sorts above numbers, so the headings come first.
-  DateTime::setNowForTesting(kFirstSample + std::chrono::seconds(90));
+  DateTime::setNowForTesting(kDecemberEvening + std::chrono::seconds(90));
   CollectProcessesData report;
   report.RetTopCpunMemPrsfrDB();
   std::string expected = readFile(procmonFixture("report_small_machine.xml"));
@@ -162,7 +130,7 @@ TEST_F(ProcessStore, AStoreWithoutTheSampleTableGivesAReportWithoutProcesses) {
   }
   CollectProcessesData report;
   report.RetTopCpunMemPrsfrDB();
-  DateTime::setNowForTesting(kFirstSample + std::chrono::seconds(90));
+  DateTime::setNowForTesting(kDecemberEvening + std::chrono::seconds(90));
   EXPECT_EQ(report.CreateProcXMLTree().XMLString(),
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?><wpmacpradatahr><regid>4711</regid>"
             "<ftime>12/04/2026 21:05:03</ftime><ttime>12/04/2026 21:06:33</ttime></wpmacpradatahr>");
@@ -187,34 +155,23 @@ Lines reportChildren(const std::string& text) {
 
 class ProcessReportRun : public ::testing::Test {
  protected:
-  void SetUp() override { prepare(sandbox_); }
+  void SetUp() override { sandbox_.installRecordedMac(); }
   static std::string database(const Sandbox& sandbox) { return sandbox.root() + std::string(Paths::kProcsDatabase); }
-
-  // The text of the one process report in the data-post folder.
-  static std::string onlyReport(const Sandbox& sandbox) {
-    Lines names;
-    for (const auto& name : sandbox.listDir("datapost")) {
-      if (name.starts_with("wpmacpradatahr_")) names.push_back(name);
-    }
-    EXPECT_THAT(names, ::testing::ElementsAre(::testing::MatchesRegex("wpmacpradatahr_4711_[0-9]{14}")));
-    return names.empty() ? "" : readFile(sandbox.path("datapost/" + names.front()));
-  }
 
   Sandbox sandbox_;
 };
 
 TEST_F(ProcessReportRun, CollectThenSaveReportsBothSamplesAndEmptiesTheStore) {
   BRIM_REQUIRE_ROOT();
-  replayBusyMachine(sandbox_);
+  replayPs(sandbox_, "ps_");
 
   ASSERT_EQ(sandbox_.run({"-ProcCollect"}).exitStatus, 0);
   const auto firstSample = storedRows(database(sandbox_));
   ASSERT_EQ(firstSample.size(), 40u);
   const std::string firstSampleTime = firstSample.front().substr(firstSample.front().rfind('|') + 1);
 
-  const RunResult save = sandbox_.run({"-ProcSave"});
-  EXPECT_EQ(save.exitStatus, 0) << save.output;
-  const std::string report = onlyReport(sandbox_);
+  const RunResult save = sandbox_.runExpecting(0, {"-ProcSave"});
+  const std::string report = sandbox_.takeDataPostFile("wpmacpradatahr");
   const Lines children = reportChildren(report);
   ASSERT_EQ(children.size(), 43u) << report;
   EXPECT_EQ(Lines(children.begin(), children.begin() + 2), (Lines{"regid=4711", "ftime=" + firstSampleTime}));
@@ -283,16 +240,15 @@ TEST_F(ProcessReportRun, SaveWithAStoreItCannotUseStillWritesAReport) {
   for (const auto& store : stores) {
     SCOPED_TRACE(store.situation);
     Sandbox sandbox;
-    prepare(sandbox);
-    replayBusyMachine(sandbox);
+    sandbox.installRecordedMac();
+    replayPs(sandbox, "ps_");
     store.make(database(sandbox));
 
-    const RunResult save = sandbox.run({"-ProcSave"});
-    EXPECT_EQ(save.exitStatus, 0) << save.output;
+    const RunResult save = sandbox.runExpecting(0, {"-ProcSave"});
     // The time stamp the report job's own sampler took, from its log line.
     std::smatch started;
     std::regex_search(save.output, started, std::regex("-\\[CollectProcessesData init\\]:datestring:([^\n]*)"));
-    EXPECT_THAT(reportChildren(onlyReport(sandbox)),
+    EXPECT_THAT(reportChildren(sandbox.takeDataPostFile("wpmacpradatahr")),
                 ::testing::ElementsAre("regid=4711", "ftime=" + started[1].str(), ::testing::StartsWith("ttime=")));
     EXPECT_THAT(save.output, ::testing::HasSubstr(store.logged + database(sandbox)));
     if (fs::exists(database(sandbox) + ".elsewhere")) {
@@ -303,9 +259,8 @@ TEST_F(ProcessReportRun, SaveWithAStoreItCannotUseStillWritesAReport) {
 
 TEST_F(ProcessReportRun, SaveOnThisMachinesOwnPsNamesItsProcesses) {
   BRIM_REQUIRE_ROOT();
-  const RunResult save = sandbox_.run({"-ProcSave"});
-  EXPECT_EQ(save.exitStatus, 0) << save.output;
-  const std::string report = onlyReport(sandbox_);
+  const RunResult save = sandbox_.runExpecting(0, {"-ProcSave"});
+  const std::string report = sandbox_.takeDataPostFile("wpmacpradatahr");
   const Lines children = reportChildren(report);
   ASSERT_GT(children.size(), 3u) << report;
 

@@ -1,6 +1,5 @@
 // Whole runs of the inventory jobs, and the data-post files they leave.
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 #include <sys/mount.h>
 
 #include <filesystem>
@@ -17,34 +16,9 @@ namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-// A whole document under a name that fits it (kind, registration id), as brim_inspect
-// checks a data-post file against the wire format: every category in order, every record.
-void expectCheckedOK(const std::string& path) {
-  const RunResult check = runShell("'" BRIM_BIN_DIR "/brim_inspect' check '" + path + "' 2>&1");
-  EXPECT_EQ(check.exitStatus, 0);
-  EXPECT_EQ(check.output, path + ": OK\n");
-}
-
 class AssetRun : public ::testing::Test {
  protected:
-  void SetUp() override {
-    sandbox.writeBuildDate();
-    sandbox.writeSettings(4711);
-    sandbox.replayProfilerFrom(fixture("macos/mac-a"));
-  }
-  // Takes the one data-post file away, as the uploader would: a whole document named
-  // prefix, the registration id and a 14-digit time stamp.
-  std::string takeDataPostFile(const std::string& prefix) {
-    const auto files = sandbox.listDir("datapost");
-    EXPECT_EQ(files.size(), 1u);
-    if (files.size() != 1) return {};
-    EXPECT_TRUE(std::regex_match(files[0], std::regex(prefix + "_4711_[0-9]{14}"))) << files[0];
-    const std::string path = sandbox.path("datapost/" + files[0]);
-    expectCheckedOK(path);
-    const std::string document = readFile(path);
-    fs::remove(path);
-    return document;
-  }
+  void SetUp() override { sandbox.installRecordedMac(); }
   Sandbox sandbox;
 };
 
@@ -62,9 +36,8 @@ TEST_F(AssetRun, EachRunWritesTheLoggedDocument) {
   };
   const std::regex category("<fn[/>]");
   for (const auto& run : runs) {
-    const RunResult result = sandbox.run(run.args);
-    EXPECT_EQ(result.exitStatus, 0) << result.output;
-    const std::string document = takeDataPostFile(run.file);
+    const RunResult result = sandbox.runExpecting(0, run.args);
+    const std::string document = sandbox.takeDataPostFile(run.file);
     EXPECT_THAT(result.output, HasSubstr(run.logged + document + run.afterDocument));
     EXPECT_EQ(std::distance(std::sregex_iterator(document.begin(), document.end(), category), std::sregex_iterator()),
               run.categories);
@@ -80,7 +53,7 @@ TEST_F(AssetRun, EachRunWritesTheLoggedDocument) {
 // The run lock lets one run in at a time; each writes its own file.
 TEST_F(AssetRun, SixRunsStartedTogetherEachWriteAWholeDocument) {
   BRIM_REQUIRE_ROOT();
-  EXPECT_EQ(sandbox.runTogether(6, {}).exitStatus, 0);
+  inChildProcesses(6, [&](int) { EXPECT_EQ(sandbox.run({}).exitStatus, 0); });
   const auto files = sandbox.listDir("datapost");
   ASSERT_EQ(files.size(), 6u);
   for (const auto& file : files) {
@@ -119,7 +92,7 @@ TEST_F(AssetRun, AKilledRunLeavesNothingForTheUploader) {
   fs::rename(sandbox.fakeBinDir() + "/replay_profiler", replay);
   EXPECT_EQ(sandbox.run({}).exitStatus, 0);
   EXPECT_TRUE(sandbox.listDir("temp").empty());
-  takeDataPostFile("wpmacasstinfo");
+  sandbox.takeDataPostFile("wpmacasstinfo");
 }
 
 TEST_F(AssetRun, AProfilerThatPrintsGarbageStillGivesBothDocumentsButNoLogDirectories) {
@@ -127,31 +100,24 @@ TEST_F(AssetRun, AProfilerThatPrintsGarbageStillGivesBothDocumentsButNoLogDirect
   sandbox.writeExecutable(sandbox.fakeBinDir() + "/system_profiler", "#!/bin/sh\necho 'not a property list <'\n");
   // Each category is reduced to its name (locations to "fn" alone): no record is left.
   EXPECT_EQ(sandbox.run({}).exitStatus, 0);
-  EXPECT_THAT(takeDataPostFile("wpmacasstinfo"), Not(HasSubstr("<dtl")));
+  EXPECT_THAT(sandbox.takeDataPostFile("wpmacasstinfo"), Not(HasSubstr("<dtl")));
   EXPECT_EQ(sandbox.run({"-software"}).exitStatus, 0);
-  EXPECT_THAT(takeDataPostFile("wpmacasstswinfo"), Not(HasSubstr("<dtl")));
+  EXPECT_THAT(sandbox.takeDataPostFile("wpmacasstswinfo"), Not(HasSubstr("<dtl")));
   EXPECT_TRUE(sandbox.listDir("data").empty());
 }
 
 // The log directories are named after the first hardware item's machine name,
-// "(null)" without one; a profile without items gives none.
-TEST_F(AssetRun, AnItemWithoutMachineNameGivesNullLogDirectoriesAndNoItemsGiveNone) {
+// "(null)" without one. (A profile without items gives none: the garbage run.)
+TEST_F(AssetRun, AnItemWithoutMachineNameGivesNullLogDirectories) {
   BRIM_REQUIRE_ROOT();
-  // The exit status of a "-software" run whose hardware profile holds these items.
-  const auto runWithHardwareItems = [&](const std::string& items) {
-    writeFile(sandbox.root() + "/profiles/SPHardwareDataType.xml",
-              "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><array><dict><key>_dataType</key>"
-              "<string>SPHardwareDataType</string><key>_items</key><array>" +
-                  items + "</array></dict></array></plist>");
-    sandbox.replayProfilerFrom(sandbox.root() + "/profiles");
-    return sandbox.run({"-software"}).exitStatus;
-  };
-  EXPECT_EQ(runWithHardwareItems("<dict><key>cpu_type</key><string>x</string></dict>"), 0);
+  writeFile(sandbox.root() + "/profiles/SPHardwareDataType.xml",
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><array><dict><key>_dataType</key>"
+            "<string>SPHardwareDataType</string><key>_items</key><array><dict><key>cpu_type</key><string>x</string>"
+            "</dict></array></dict></array></plist>");
+  sandbox.replayProfilerFrom(sandbox.root() + "/profiles");
+  EXPECT_EQ(sandbox.run({"-software"}).exitStatus, 0);
   const std::string month = DateTime::dateStringOf(DateTime::now(), "MMyyyy");
   EXPECT_EQ(sandbox.listDir("data/(null)/" + month), std::vector<std::string>({"GPM", "PRS"}));
-  fs::remove_all(sandbox.path("data/(null)"));
-  EXPECT_EQ(runWithHardwareItems(""), 0);
-  EXPECT_TRUE(sandbox.listDir("data").empty());
 }
 
 TEST_F(AssetRun, ADataPostFolderMissingReadOnlyOrFullFailsTheJobAndLeavesNothing) {
@@ -185,8 +151,7 @@ TEST_F(AssetRun, ADataPostFolderMissingReadOnlyOrFullFailsTheJobAndLeavesNothing
 // replaced: the second write waits for the next second and takes its stamp.
 TEST(Orchestrator, AWriteWithoutADocumentFailsAndTwoInOneSecondKeepBoth) {
   Sandbox sandbox;
-  sandbox.writeSettings(4711);
-  sandbox.replayProfilerFrom(fixture("macos/mac-a"));
+  sandbox.installRecordedMac();
   SandboxInProcess inProcess(sandbox);
   ConsolidatedAssets assets;
   EXPECT_FALSE(assets.writeDataForDataPost());

@@ -3,7 +3,6 @@
 // is left behind when a report does not get through, and every form a body is
 // posted in, decoded back by brim_inspect.
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,9 +41,8 @@ struct Envelope {
 class DirectReportRun : public ::testing::Test {
  protected:
   void SetUp() override {
-    sandbox.writeBuildDate();
+    sandbox.installRecordedMac();
     sandbox.writeRouteTable(true);
-    sandbox.replayProfilerFrom(fixture("macos/mac-a"));
     writeSettings("mac-a");
     writeWebPost("wpmacsmartsts");
   }
@@ -122,8 +120,7 @@ TEST_F(DirectReportRun, OneSiteIsAskedUntilItAnswersAndAnAnsweredReportIsNotKept
   writeSettings("mac-a", "<key>datatodisasterrecovery</key><dict><key>reporttodr</key><true/></dict>");
   // An empty answer is followed by exactly one more attempt.
   answerWith({""});
-  const RunResult result = sandbox.run({"-smartstatus"});
-  EXPECT_EQ(result.exitStatus, 0) << result.output;
+  const RunResult result = sandbox.runExpecting(0, {"-smartstatus"});
   const auto requests = server.requests();
   ASSERT_EQ(requests.size(), 2u) << result.output;
   EXPECT_EQ(requests[0].target, "/disaster%20recovery?rid=4711");
@@ -205,8 +202,7 @@ TEST_F(DirectReportRun, MacNamePostsTheDetailsAndRewritesTheSettingsOnlyWhenTheN
   const std::string settingsPath = sandbox.path("config/settings.plist");
   ASSERT_EQ(::chown(settingsPath.c_str(), 65534, 65534), 0);
   ASSERT_EQ(::chmod(settingsPath.c_str(), 0664), 0);
-  RunResult result = sandbox.run({"-macName"});
-  EXPECT_EQ(result.exitStatus, 0) << result.output;
+  RunResult result = sandbox.runExpecting(0, {"-macName"});
   auto requests = server.requests();
   ASSERT_EQ(requests.size(), 1u) << result.output;
   EXPECT_EQ(requests[0].target, "/primary?rid=4711");
@@ -225,8 +221,7 @@ TEST_F(DirectReportRun, MacNamePostsTheDetailsAndRewritesTheSettingsOnlyWhenTheN
   // The same name: the report still goes out, the settings file stays as it is.
   // Without an Ethernet address the Wi-Fi one is reported.
   writeFile(profilerDir + "/SPNetworkDataType.txt", readFile(fixture("reports/SPNetworkDataType-wifi.txt")));
-  result = sandbox.run({"-macName"});
-  EXPECT_EQ(result.exitStatus, 0) << result.output;
+  result = sandbox.runExpecting(0, {"-macName"});
   requests = server.requests();
   ASSERT_EQ(requests.size(), 2u) << result.output;
   EXPECT_THAT(requests[1].body, HasSubstr("<ip><![CDATA[192.168.1.9]]></ip>"));
@@ -250,8 +245,7 @@ TEST_P(PostedBody, DecodesBackToTheLoggedReport) {
   BRIM_REQUIRE_ROOT();
   const auto& [report, envelope] = GetParam();
   writeWebPost(report, envelope);
-  const RunResult result = sandbox.run({report == "wpmacsmartsts" ? "-smartstatus" : "-macName"});
-  EXPECT_EQ(result.exitStatus, 0) << result.output;
+  const RunResult result = sandbox.runExpecting(0, {report == "wpmacsmartsts" ? "-smartstatus" : "-macName"});
   const auto requests = server.requests();
   ASSERT_EQ(requests.size(), 1u) << result.output;
   EXPECT_EQ(requests[0].target, envelope.encryption ? "/primary?rid=4711&ec=256" : "/primary?rid=4711");

@@ -148,9 +148,9 @@ Tinyproxy::Tinyproxy(std::optional<std::pair<std::string, std::string>> basicAut
   // it in between: then tinyproxy exits and the next port is tried.
   for (int attempt = 0; attempt < 5 && pid_ <= 0; ++attempt) {
     port_ = unusedLoopbackPort();
-    std::ofstream(conf) << "Port " << port_ << "\nListen 127.0.0.1\nTimeout 30\nLogLevel Info\nMaxClients 20\n"
-                        << "LogFile \"" << dir_ << "/tinyproxy.out\"\n"
-                        << (basicAuth ? "BasicAuth " + basicAuth->first + " " + basicAuth->second + "\n" : "");
+    writeFile(conf, "Port " + std::to_string(port_) + "\nListen 127.0.0.1\nTimeout 30\nLogLevel Info\nMaxClients 20\n" +
+                        "LogFile \"" + dir_ + "/tinyproxy.out\"\n" +
+                        (basicAuth ? "BasicAuth " + basicAuth->first + " " + basicAuth->second + "\n" : ""));
     const char* argv[] = {"tinyproxy", "-d", "-c", conf.c_str(), nullptr};
     pid_t pid = -1;
     if (posix_spawnp(&pid, "tinyproxy", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) break;

@@ -7,10 +7,7 @@
 
 #include <atomic>
 #include <cctype>
-#include <cstdlib>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -18,6 +15,8 @@
 #include <thread>
 #include <utility>
 #include <vector>
+
+#include "support/Sandbox.h"
 
 namespace brim::test {
 
@@ -107,36 +106,12 @@ class Tinyproxy {
 
   int port() const { return port_; }
   bool running() const { return pid_ > 0; }
-  std::string log() const {
-    std::ifstream in(dir_ + "/tinyproxy.out");
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
+  std::string log() const { return readFile(dir_ + "/tinyproxy.out"); }
 
  private:
   std::string dir_;
   int port_ = 0;
   pid_t pid_ = -1;
-};
-
-// Sets environment variables for the life of the guard.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const std::vector<std::string>& names, const std::string& value) {
-    for (const std::string& name : names) {
-      const char* old = std::getenv(name.c_str());
-      previous_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-      setenv(name.c_str(), value.c_str(), 1);
-    }
-  }
-  ~ScopedEnvironment() {
-    for (const auto& [name, value] : previous_)
-      value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
-  }
-  ScopedEnvironment(const ScopedEnvironment&) = delete;
-  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
- private:
-  std::vector<std::pair<std::string, std::optional<std::string>>> previous_;
 };
 
 // A port on 127.0.0.1 that nothing listened on a moment ago.

@@ -1,16 +1,17 @@
 #include "support/Sandbox.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <stdexcept>
 
 #include "config/GlobalPreferences.h"
@@ -25,6 +26,12 @@ std::string readFile(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+std::string stdoutOf(const std::function<void()>& action) {
+  ::testing::internal::CaptureStdout();
+  action();
+  return ::testing::internal::GetCapturedStdout();
+}
+
 std::string nestedArrays(size_t levels, const std::string& inner) {
   std::string open, close;
   for (size_t i = 0; i < levels; ++i) open += "<array>", close += "</array>";
@@ -37,12 +44,28 @@ void writeFile(const std::string& path, const std::string& text) {
   out << text;
 }
 
-bool isRoot() { return ::geteuid() == 0; }
+std::string pathWithFirst(const std::string& dir) {
+  const char* path = std::getenv("PATH");
+  return dir + ":" + (path ? path : "/usr/bin:/bin");
+}
 
-bool processGroupRunning(long group) {
-  // "pgrep -g" would count the ended ones that wait to be reaped.
-  return runShell("ps -eo pgid=,stat= | awk '$1 == " + std::to_string(group) + " && $2 !~ /^Z/' | grep -q .")
-             .exitStatus == 0;
+void inChildProcesses(int count, const std::function<void(int)>& body) {
+  std::vector<pid_t> children;
+  for (int i = 0; i < count; ++i) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      ::dup2(::open("/dev/null", O_WRONLY), STDOUT_FILENO);
+      body(i);
+      ::_exit(::testing::Test::HasFailure() ? 1 : 0);
+    }
+    children.push_back(pid);
+  }
+  for (const pid_t pid : children) {
+    int status = 0;
+    EXPECT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
 }
 
 Sandbox::Sandbox() {
@@ -72,6 +95,12 @@ void Sandbox::writeSettings(long long dcRegId, const std::string& extraRootEntri
 
 void Sandbox::writeBuildDate(const std::string& text) const { writeFile(path("log/build_date"), text); }
 
+void Sandbox::installRecordedMac() const {
+  writeBuildDate();
+  writeSettings(4711);
+  replayProfilerFrom(fixture("macos/mac-a"));
+}
+
 void Sandbox::writeExecutable(const std::string& file, const std::string& script) const {
   writeFile(file, script);
   ::chmod(file.c_str(), 0755);
@@ -84,34 +113,38 @@ void Sandbox::replayProfilerFrom(const std::string& dir) const {
                       "[ -f \"$f\" ] && cat \"$f\"\nexit 0\n");
 }
 
+std::string routeTable(const std::string& routes) {
+  return "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n"
+         "eth0\t0002000A\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n" +
+         routes;
+}
+
 void Sandbox::writeRouteTable(bool withDefaultRoute, const std::string& defaultRouteFlags) const {
-  std::string table =
-      "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n"
-      "eth0\t0002000A\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n";
-  if (withDefaultRoute) table += "eth0\t00000000\t0102000A\t" + defaultRouteFlags + "\t0\t0\t0\t00000000\t0\t0\t0\n";
-  writeFile(root_ + "/proc/net/route", table);
+  writeFile(root_ + "/proc/net/route", routeTable(withDefaultRoute ? "eth0\t00000000\t0102000A\t" + defaultRouteFlags +
+                                                                         "\t0\t0\t0\t00000000\t0\t0\t0\n"
+                                                                   : ""));
 }
 
 std::string fixture(const std::string& relative) { return std::string(BRIM_TEST_FIXTURES) + "/" + relative; }
 
-std::string Sandbox::command(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) const {
+void expectAsReviewed(const std::string& path, const std::string& actual) {
+  if (const char* update = std::getenv("BRIM_UPDATE_EXPECTED"); update && std::string(update) == "1") {
+    writeFile(path, actual);
+  }
+  EXPECT_EQ(actual, readFile(path)) << path;
+}
+
+RunResult Sandbox::run(const std::vector<std::string>& args) const {
   std::string command = "cd '" + root_ + "' && env BRIM_SANDBOX_ROOT='" + root_ + "' BRIM_SANDBOX_NO_DELAY=1 PATH='" +
-                        fakeBinDir() + ":" + (std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin") + "'";
-  for (const auto& variable : extraEnv) command += " '" + variable + "'";
-  command += " '" + std::string(BRIM_BIN_DIR) + "/brim_asset_sandbox'";
+                        pathWithFirst(fakeBinDir()) + "' '" BRIM_BIN_DIR "/brim_asset_sandbox'";
   for (const auto& arg : args) command += " '" + arg + "'";
-  return command;
+  return runShell(command + " 2>&1");
 }
 
-RunResult Sandbox::run(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) const {
-  return runShell(command(args, extraEnv) + " 2>&1");
-}
-
-RunResult Sandbox::runTogether(int copies, const std::vector<std::string>& args) const {
-  std::string script = "pids=''; for i in $(seq " + std::to_string(copies) + "); do ( " + command(args, {}) +
-                       " ) >/dev/null 2>&1 & pids=\"$pids $!\"; done; failed=0; "
-                       "for pid in $pids; do wait $pid || failed=1; done; exit $failed";
-  return runShell(script);
+RunResult Sandbox::runExpecting(int exitStatus, const std::vector<std::string>& args) const {
+  RunResult result = run(args);
+  EXPECT_EQ(result.exitStatus, exitStatus) << result.output;
+  return result;
 }
 
 RunResult runShell(const std::string& command) {
@@ -140,8 +173,6 @@ std::string shellOutput(const std::string& command, const std::string& input) {
   return result.output;
 }
 
-std::string Sandbox::readLog() const { return readFile(path("log/brim_asset_sandbox.log")); }
-
 std::vector<std::string> Sandbox::listDir(const std::string& relative) const {
   std::vector<std::string> names;
   std::error_code ec;
@@ -150,16 +181,34 @@ std::vector<std::string> Sandbox::listDir(const std::string& relative) const {
   return names;
 }
 
-SandboxInProcess::SandboxInProcess(const Sandbox& sandbox) {
+std::string Sandbox::takeDataPostFile(const std::string& prefix) const {
+  const auto files = listDir("datapost");
+  EXPECT_EQ(files.size(), 1u);
+  if (files.size() != 1) return {};
+  EXPECT_TRUE(std::regex_match(files[0], std::regex(prefix + "_4711_[0-9]{14}"))) << files[0];
+  const std::string file = path("datapost/" + files[0]);
+  expectCheckedOK(file);
+  const std::string document = readFile(file);
+  fs::remove(file);
+  return document;
+}
+
+RunResult runInspect(const std::string& arguments) {
+  return runShell("'" BRIM_BIN_DIR "/brim_inspect' " + arguments + " 2>&1");
+}
+
+void expectCheckedOK(const std::string& path) {
+  const RunResult check = runInspect("check '" + path + "'");
+  EXPECT_EQ(check.exitStatus, 0);
+  EXPECT_EQ(check.output, path + ": OK\n");
+}
+
+SandboxInProcess::SandboxInProcess(const Sandbox& sandbox) : path_({"PATH"}, pathWithFirst(sandbox.fakeBinDir())) {
   Paths::setSandboxRoot(sandbox.root());
   GlobalPreferences::setStaticInstance(GlobalPreferences::getSharedInstance());
-  const char* path = std::getenv("PATH");
-  savedPath_ = path ? path : "/usr/bin:/bin";
-  ::setenv("PATH", (sandbox.fakeBinDir() + ":" + savedPath_).c_str(), 1);
 }
 
 SandboxInProcess::~SandboxInProcess() {
-  ::setenv("PATH", savedPath_.c_str(), 1);
   DateTime::setNowForTesting(std::nullopt);
   Paths::setSandboxRoot("");
 }

@@ -1,6 +1,14 @@
 #pragma once
 // A temporary agent installation for end-to-end runs of brim_asset_sandbox.
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace brim::test {
@@ -9,6 +17,43 @@ struct RunResult {
   int exitStatus = -1;
   std::string output;  // standard output and standard error
 };
+
+// Sets environment variables for the life of the guard; TZ among them takes effect at once.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const std::vector<std::string>& names, const std::string& value) {
+    for (const std::string& name : names) {
+      const char* old = std::getenv(name.c_str());
+      previous_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+      ::setenv(name.c_str(), value.c_str(), 1);
+    }
+    ::tzset();
+  }
+  ~ScopedEnvironment() {
+    for (const auto& [name, value] : previous_)
+      value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
+    ::tzset();
+  }
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+ private:
+  std::vector<std::pair<std::string, std::optional<std::string>>> previous_;
+};
+
+// The system time zone, by its name, for the life of the guard.
+struct TimeZone : ScopedEnvironment {
+  explicit TimeZone(const char* tz) : ScopedEnvironment({"TZ"}, tz) {}
+};
+
+// 4 December 2026, 21:05:03 in New York.
+constexpr std::chrono::system_clock::time_point kDecemberEvening{std::chrono::seconds(1796436303)};
+
+// A routing table as /proc/net/route lists it: the local route 10.0.2.0/24 on eth0, then routes.
+std::string routeTable(const std::string& routes = "");
+
+// PATH with dir put first.
+std::string pathWithFirst(const std::string& dir);
 
 class Sandbox {
  public:
@@ -28,6 +73,9 @@ class Sandbox {
   void writeSettings(long long dcRegId, const std::string& extraRootEntries = "",
                      const std::string& machineInfoEntries = "") const;
   void writeBuildDate(const std::string& text = "2026-12-05 build\n") const;
+  // A registered installation (id 4711) with its log on, whose profiler replays the
+  // recorded Mac; its hardware profile names the model, so the day logs have their directory.
+  void installRecordedMac() const;
   // A directory put first on PATH for the run: put replaying executables there.
   std::string fakeBinDir() const { return root_ + "/fakebin"; }
   void writeExecutable(const std::string& path, const std::string& script) const;
@@ -40,14 +88,15 @@ class Sandbox {
   void writeRouteTable(bool withDefaultRoute, const std::string& defaultRouteFlags = "0003") const;
 
   // Runs brim_asset_sandbox with the start delay skipped.
-  RunResult run(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {}) const;
-  // Starts copies runs at once and waits for all; exitStatus is 0 when each exited with 0.
-  RunResult runTogether(int copies, const std::vector<std::string>& args) const;
-  std::string readLog() const;  // log/brim_asset_sandbox.log
+  RunResult run(const std::vector<std::string>& args) const;
+  // A run that is expected to exit with exitStatus; its output tells why when it does not.
+  RunResult runExpecting(int exitStatus, const std::vector<std::string>& args) const;
   std::vector<std::string> listDir(const std::string& relative) const;
+  // Takes the one data-post file away, as the uploader would, and gives its text: a
+  // document brim_inspect checks OK, named prefix, registration id 4711 and a 14-digit time stamp.
+  std::string takeDataPostFile(const std::string& prefix) const;
 
  private:
-  std::string command(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) const;
   std::string root_;
 };
 
@@ -62,7 +111,7 @@ class SandboxInProcess {
   SandboxInProcess& operator=(const SandboxInProcess&) = delete;
 
  private:
-  std::string savedPath_;
+  ScopedEnvironment path_;
 };
 
 // Runs command through /bin/sh: its exit status and standard output.
@@ -70,15 +119,24 @@ RunResult runShell(const std::string& command);
 // The standard output of command, run through /bin/sh with input on its
 // standard input; a command that fails fails the test.
 std::string shellOutput(const std::string& command, const std::string& input = "");
+// brim_inspect with these (shell-quoted) arguments; standard error joins standard output.
+RunResult runInspect(const std::string& arguments);
+// The file follows the wire format of its kind and fits its name.
+void expectCheckedOK(const std::string& path);
 std::string readFile(const std::string& path);
+// Standard output while action runs: the log's echo and what the code prints itself.
+std::string stdoutOf(const std::function<void()>& action);
 std::string fixture(const std::string& relative);  // path under tests/fixtures
+// actual is the reviewed text in the file at path; with BRIM_UPDATE_EXPECTED=1 it is written
+// there instead, after a deliberate change: review the diff.
+void expectAsReviewed(const std::string& path, const std::string& actual);
 void writeFile(const std::string& path, const std::string& text);
 // Property-list arrays nested levels deep around inner.
 std::string nestedArrays(size_t levels, const std::string& inner = "");
-bool isRoot();
-// Whether a process of the group still runs (one that only waits to be reaped does not).
-bool processGroupRunning(long group);
+// Runs body(0) to body(count - 1) at once, each in a child process whose standard
+// output goes nowhere; a child that fails (an assertion, a crash) fails the test.
+void inChildProcesses(int count, const std::function<void(int)>& body);
 #define BRIM_REQUIRE_ROOT() \
-  if (!::brim::test::isRoot()) GTEST_SKIP() << "end-to-end runs need root: the tool does nothing for other users"
+  if (::geteuid() != 0) GTEST_SKIP() << "end-to-end runs need root: the tool does nothing for other users"
 
 }  // namespace brim::test

@@ -1,10 +1,6 @@
 #pragma once
 // In-process tests: every fixed path of this process points into a sandbox for
-// as long as the guard lives, the time zone is the one the test names, and the
-// messages logged can be read back.
-#include <cstdlib>
-#include <ctime>
-#include <optional>
+// as long as the guard lives, and the messages logged can be read back.
 #include <regex>
 #include <string>
 #include <vector>
@@ -26,24 +22,6 @@ class SandboxRoot {
 
  private:
   std::string previous_;
-};
-
-class TimeZone {
- public:
-  explicit TimeZone(const char* tz) {
-    if (const char* current = std::getenv("TZ")) previous_ = current;
-    ::setenv("TZ", tz, 1);
-    ::tzset();
-  }
-  ~TimeZone() {
-    previous_ ? ::setenv("TZ", previous_->c_str(), 1) : ::unsetenv("TZ");
-    ::tzset();
-  }
-  TimeZone(const TimeZone&) = delete;
-  TimeZone& operator=(const TimeZone&) = delete;
-
- private:
-  std::optional<std::string> previous_;
 };
 
 // The messages of this process's log, in order, without header and time stamps.

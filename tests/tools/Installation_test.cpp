@@ -30,11 +30,6 @@ class Installation : public ::testing::Test {
   }
   std::string at(const std::string& relative) const { return sandbox.root() + "/" + relative; }
   std::optional<int64_t> idOfThisTree() const { return registration::registrationId(sandbox.root()); }
-  int64_t positiveIdOfThisTree() const {
-    const auto id = idOfThisTree();
-    EXPECT_GT(id.value_or(0), 0);
-    return id.value_or(0);
-  }
   Sandbox sandbox;
   const fs::path destdir = sandbox.root() + "/destdir";
 };
@@ -104,13 +99,15 @@ TEST_F(Installation, TheRegistrationIdIsStableAndFollowsTheMachineIdElseHostName
   writeFile(at("proc/sys/kernel/hostname"), "laptop.example.lan\n");
   writeFile(at("sys/class/net/lo/address"), "00:00:00:00:00:00\n");
   writeFile(at("sys/class/net/wlp2s0/address"), "f8:34:41:01:02:03\n");
-  const int64_t fromHost = positiveIdOfThisTree();
+  const auto fromHost = idOfThisTree();
+  EXPECT_GT(fromHost.value_or(0), 0);
   writeFile(at("sys/class/net/wlp2s0/address"), "f8:34:41:01:02:04\n");
   EXPECT_NE(idOfThisTree(), fromHost);
   EXPECT_EQ(registration::hostName(sandbox.root()), "laptop");
 
   writeFile(at("var/lib/dbus/machine-id"), "5c1f0e9a7b3d4e2f8a6b0c1d2e3f4a5b\n");
-  const int64_t id = positiveIdOfThisTree();
+  const auto id = idOfThisTree();
+  EXPECT_GT(id.value_or(0), 0);
   writeFile(at("etc/machine-id"), "5c1f0e9a7b3d4e2f8a6b0c1d2e3f4a5b\n");
   EXPECT_EQ(idOfThisTree(), id);
   writeFile(at("etc/machine-id"), "00000000000000000000000000000001\n");
@@ -149,8 +146,7 @@ TEST_F(Installation, AnUnregisteredSandboxRunRegistersThroughTheStandInAndGoesOn
   const auto id = registration::registrationId("/");
   ASSERT_TRUE(id);
 
-  const RunResult result = sandbox.run({"-PerfCollect"});
-  EXPECT_EQ(result.exitStatus, 0);
+  const RunResult result = sandbox.runExpecting(0, {"-PerfCollect"});
   EXPECT_NE(result.output.find("int main(int, const char **):current regid=" + std::to_string(*id) + "\n"),
             std::string::npos)
       << result.output;
