@@ -1,6 +1,6 @@
 #include "config/GlobalPreferences.h"
 
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <tuple>
 
@@ -9,6 +9,7 @@
 namespace brim::test {
 namespace {
 
+using ::testing::HasSubstr;
 using SettingsStore = ConfigSandbox;
 
 size_t count(const std::string& text, const std::string& part) {
@@ -51,9 +52,8 @@ TEST_F(SettingsStore, MachineNameWriteBackLeavesEverythingElseAsReadOrFailsLoudl
               value(prefs, "uninstall", "encryption").flag);
 
   prefs.machineInfo().setMachineName("Design-iMac-07");
-  ::testing::internal::CaptureStdout();
-  const bool saved = GlobalPreferences::saveGlobalPreferences(prefs);
-  const std::string log = ::testing::internal::GetCapturedStdout();
+  bool saved = false;
+  const std::string log = stdoutOf([&] { saved = GlobalPreferences::saveGlobalPreferences(prefs); });
   ASSERT_TRUE(saved);
   EXPECT_EQ(count(log, "-[MachineInfoSettings dictionary]:In DICT\n"), 1u) << log;
 
@@ -71,11 +71,8 @@ TEST_F(SettingsStore, MachineNameWriteBackLeavesEverythingElseAsReadOrFailsLoudl
   // A write-back that fails is logged and keeps the values in memory.
   std::filesystem::remove_all(std::filesystem::path(settingsPath()).parent_path());
   prefs.machineInfo().setMachineName("Design-iMac-08");
-  ::testing::internal::CaptureStdout();
-  EXPECT_FALSE(GlobalPreferences::saveGlobalPreferences(prefs));
-  EXPECT_NE(::testing::internal::GetCapturedStdout().find(
-                "+[GlobalPreferences saveGlobalPreferences:]:cannot write settings file " + settingsPath()),
-            std::string::npos);
+  EXPECT_THAT(stdoutOf([&] { EXPECT_FALSE(GlobalPreferences::saveGlobalPreferences(prefs)); }),
+              HasSubstr("+[GlobalPreferences saveGlobalPreferences:]:cannot write settings file " + settingsPath()));
   EXPECT_EQ(prefs.machineInfo().machineName(), "Design-iMac-08");
   EXPECT_EQ(prefs.machineInfo().dcRegId(), 880214);
 }
@@ -186,10 +183,8 @@ TEST_F(SettingsStore, SharedInstanceShowsNewValuesOnlyAfterAReloadIntoTheSameObj
 
 TEST_F(SettingsStore, MissingOrForeignFileReadsAsEmptyAndIsNeverWritten) {
   GlobalPreferences prefs;
-  ::testing::internal::CaptureStdout();
-  GlobalPreferences::setStaticInstance(prefs);
-  EXPECT_NE(::testing::internal::GetCapturedStdout().find("cannot read settings file " + settingsPath()),
-            std::string::npos);
+  EXPECT_THAT(stdoutOf([&] { GlobalPreferences::setStaticInstance(prefs); }),
+              HasSubstr("cannot read settings file " + settingsPath()));
   EXPECT_EQ(prefs.allSettingsDict(), nullptr);
   EXPECT_EQ(prefs.machineInfo().dcRegId(), 0);
   EXPECT_FALSE(prefs.machineInfo().machineName().has_value());
@@ -227,9 +222,7 @@ TEST_F(SettingsStore, RegistrationIdOfAnyStoredFormReadsAsANumberInRange) {
   for (const auto& [stored, id, logged] : cases) {
     writeSettings(plistDocument("<key>machineinfo</key><dict><key>dcregid</key>" + stored + "</dict>"));
     GlobalPreferences prefs;
-    ::testing::internal::CaptureStdout();
-    GlobalPreferences::setStaticInstance(prefs);
-    const std::string log = ::testing::internal::GetCapturedStdout();
+    const std::string log = stdoutOf([&] { GlobalPreferences::setStaticInstance(prefs); });
     EXPECT_EQ(prefs.machineInfo().dcRegId(), id) << stored;
     const std::string line = logged.empty() ? "dcregid" : "-[MachineInfoSettings initWithDictionary:]:" + logged;
     EXPECT_EQ(log.find(line) != std::string::npos, !logged.empty()) << stored << "\n" << log;
@@ -243,9 +236,7 @@ TEST_F(SettingsStore, ValuesOfTheWrongTypeAreLoggedAndReadAsAbsent) {
                     "<key>datapostsettings</key><dict><key>filestosendatexec</key><string>12x</string></dict>" +
                     proxy));
   GlobalPreferences prefs;
-  ::testing::internal::CaptureStdout();
-  GlobalPreferences::setStaticInstance(prefs);
-  const std::string log = ::testing::internal::GetCapturedStdout();
+  const std::string log = stdoutOf([&] { GlobalPreferences::setStaticInstance(prefs); });
   EXPECT_NE(log.find("-[MachineInfoSettings initWithDictionary:]:\"machinename\" holds an integer, not a string"),
             std::string::npos)
       << log;

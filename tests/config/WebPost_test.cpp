@@ -1,4 +1,4 @@
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include "ConfigSandbox.h"
 #include "config/GlobalPreferences.h"
@@ -8,6 +8,7 @@
 namespace brim::test {
 namespace {
 
+using ::testing::HasSubstr;
 using WebPosts = ConfigSandbox;
 
 std::string machineSettings(const std::string& memberId, const std::string& agentTypeEntry) {
@@ -20,9 +21,8 @@ std::string machineSettings(const std::string& memberId, const std::string& agen
 // Flags stored as "YES", "1", "TRUE" or "No" read as such, with a log line.
 TEST_F(WebPosts, LookupDecryptsTheSitesAndReadsTheFlags) {
   writeWebPosts(withEncryptedValues(readFile(kConfigFixtures + "webposts.plist.in")));
-  ::testing::internal::CaptureStdout();
-  const auto smart = WebPostGlobal::getWebPostSettingForName("wpmacsmartsts");
-  const std::string log = ::testing::internal::GetCapturedStdout();
+  std::unique_ptr<WebPostSetting> smart;
+  const std::string log = stdoutOf([&] { smart = WebPostGlobal::getWebPostSettingForName("wpmacsmartsts"); });
   EXPECT_NE(log.find("-[WebPostSetting initWithDictionary:]:\"compression\" holds the string \"YES\"; read as true"),
             std::string::npos)
       << log;
@@ -39,11 +39,8 @@ TEST_F(WebPosts, LookupDecryptsTheSitesAndReadsTheFlags) {
   EXPECT_TRUE(sysdtl->encryptXMLRootTag());
   EXPECT_FALSE(sysdtl->disasterRecovery().has_value());
 
-  ::testing::internal::CaptureStdout();
-  EXPECT_EQ(WebPostGlobal::getWebPostSettingForName("wpmacpradatahr"), nullptr);
-  EXPECT_NE(::testing::internal::GetCapturedStdout().find(
-                "+[WebPostGlobal getWebPostSettingForName:]:no web post named wpmacpradatahr"),
-            std::string::npos);
+  EXPECT_THAT(stdoutOf([] { EXPECT_EQ(WebPostGlobal::getWebPostSettingForName("wpmacpradatahr"), nullptr); }),
+              HasSubstr("+[WebPostGlobal getWebPostSettingForName:]:no web post named wpmacpradatahr"));
 }
 
 TEST_F(WebPosts, QueryStringNamesOnlyTheParametersTheWebPostAsksFor) {
