@@ -1,59 +1,76 @@
 #include "envelope/Base64.h"
 
-#include <openssl/evp.h>
-
-#include <memory>
+#include <array>
+#include <cstdint>
 
 namespace brim {
 namespace {
 
-struct EncodeCtxFree {
-  void operator()(EVP_ENCODE_CTX* ctx) const { EVP_ENCODE_CTX_free(ctx); }
-};
-using EncodeCtx = std::unique_ptr<EVP_ENCODE_CTX, EncodeCtxFree>;
+constexpr std::string_view kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+// What a text character means to the decoder.
+enum : uint8_t { kSkipped = 64, kPad, kEnd, kInvalid };
+
+constexpr std::array<uint8_t, 256> kDecoding = [] {
+  std::array<uint8_t, 256> table{};
+  table.fill(kInvalid);
+  for (size_t i = 0; i < kAlphabet.size(); ++i) table[static_cast<uint8_t>(kAlphabet[i])] = static_cast<uint8_t>(i);
+  for (const char c : {' ', '\t', '\r', '\n'}) table[static_cast<uint8_t>(c)] = kSkipped;
+  table['='] = kPad;
+  // As in PEM-style input, a '-' ends the data: what follows is not read.
+  table['-'] = kEnd;
+  return table;
+}();
 
 }  // namespace
 
 std::string encodeBase64(std::string_view bytes) {
-  if (bytes.empty()) return {};
   std::string out;
-  // EVP_EncodeBlock writes one unbroken line plus a terminating NUL; feed it in
-  // slices so that an int length never overflows on a huge input.
-  constexpr size_t kSlice = 3 * (size_t{1} << 20);
-  for (size_t at = 0; at < bytes.size(); at += kSlice) {
-    const auto piece = bytes.substr(at, kSlice);
-    const size_t start = out.size();
-    out.resize(start + 4 * ((piece.size() + 2) / 3) + 1);
-    const int written =
-        EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data() + start),
-                        reinterpret_cast<const unsigned char*>(piece.data()), static_cast<int>(piece.size()));
-    out.resize(start + static_cast<size_t>(written));
+  out.reserve((bytes.size() + 2) / 3 * 4);
+  size_t at = 0;
+  for (; at + 3 <= bytes.size(); at += 3) {
+    const uint32_t group = static_cast<uint32_t>(static_cast<uint8_t>(bytes[at])) << 16 |
+                           static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 1])) << 8 |
+                           static_cast<uint8_t>(bytes[at + 2]);
+    for (const int shift : {18, 12, 6, 0}) out += kAlphabet[(group >> shift) & 0x3F];
+  }
+  if (const size_t left = bytes.size() - at; left > 0) {
+    uint32_t group = static_cast<uint32_t>(static_cast<uint8_t>(bytes[at])) << 16;
+    if (left == 2) group |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 1])) << 8;
+    out += kAlphabet[(group >> 18) & 0x3F];
+    out += kAlphabet[(group >> 12) & 0x3F];
+    out += left == 2 ? kAlphabet[(group >> 6) & 0x3F] : '=';
+    out += '=';
   }
   return out;
 }
 
+// Padding may close only the last group, with at most two '='; no letter may
+// follow it.
 std::optional<std::string> decodeBase64(std::string_view text) {
-  EncodeCtx ctx(EVP_ENCODE_CTX_new());
-  if (!ctx) return std::nullopt;
-  EVP_DecodeInit(ctx.get());
   std::string out;
-  constexpr size_t kSlice = 1 << 20;
-  for (size_t at = 0; at < text.size(); at += kSlice) {
-    const auto piece = text.substr(at, kSlice);
-    const size_t start = out.size();
-    out.resize(start + 3 * (piece.size() / 4 + 1) + 80);
-    int written = 0;
-    if (EVP_DecodeUpdate(ctx.get(), reinterpret_cast<unsigned char*>(out.data() + start), &written,
-                         reinterpret_cast<const unsigned char*>(piece.data()), static_cast<int>(piece.size())) < 0)
+  out.reserve(text.size() / 4 * 3);
+  uint32_t group = 0;
+  int inGroup = 0;
+  int padding = 0;
+  for (const char c : text) {
+    const uint8_t value = kDecoding[static_cast<uint8_t>(c)];
+    if (value == kSkipped) continue;
+    if (value == kEnd) break;
+    if (value == kInvalid) return std::nullopt;
+    if (value == kPad) {
+      if (++padding > 2) return std::nullopt;
+    } else if (padding > 0) {
       return std::nullopt;
-    out.resize(start + static_cast<size_t>(written));
+    }
+    group = group << 6 | (value == kPad ? 0 : value);
+    if (++inGroup < 4) continue;
+    const int kept = 3 - padding;  // padding <= 2 here: every group keeps a byte
+    for (int i = 0; i < kept; ++i) out += static_cast<char>(group >> (16 - 8 * i) & 0xFF);
+    group = 0;
+    inGroup = 0;
   }
-  const size_t start = out.size();
-  out.resize(start + 80);
-  int written = 0;
-  if (EVP_DecodeFinal(ctx.get(), reinterpret_cast<unsigned char*>(out.data() + start), &written) < 0)
-    return std::nullopt;
-  out.resize(start + static_cast<size_t>(written));
+  if (inGroup != 0) return std::nullopt;
   return out;
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// Standard Base64 (RFC 4648 alphabet, "=" padding) on OpenSSL, shared by the
+// Standard Base64 (RFC 4648 alphabet, "=" padding), shared by the
 // cipher and the compression envelope.
 #include <optional>
 #include <string>

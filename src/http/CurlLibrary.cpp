@@ -1,37 +1,41 @@
 #include "http/CurlLibrary.h"
 
-#include <dlfcn.h>
-
 #include <mutex>
 
 #include "platform/CustomLogger.h"
+#include "platform/LateLibrary.h"
 
 namespace brim {
 namespace {
 
-constexpr auto kOpen = Sig::classLevel("CurlLibrary", "open:");
 constexpr auto kGet = Sig::classLevel("CurlLibrary", "get");
 
-// The run-time name of the library the development headers describe.
-#if defined(__APPLE__)
-constexpr const char* kLibraryFileName = "libcurl.4.dylib";
-#else
-constexpr const char* kLibraryFileName = "libcurl.so.4";
-#endif
+constexpr const char* kFunctions[] = {
+    "curl_global_init",      "curl_easy_init",
+    "curl_easy_setopt",      "curl_easy_getinfo",
+    "curl_easy_perform",     "curl_easy_cleanup",
+    "curl_easy_strerror",    "curl_multi_init",
+    "curl_multi_add_handle", "curl_multi_remove_handle",
+    "curl_multi_perform",    "curl_multi_poll",
+    "curl_multi_info_read",  "curl_share_init",
+    "curl_share_setopt",     "curl_url",
+    "curl_url_set",          "curl_url_get",
+    "curl_url_cleanup",      "curl_slist_append",
+    "curl_slist_free_all",   "curl_free",
+};
+constexpr LateLibrary::Declaration kCurl{LateLibrary::Name::kCurl, "libcurl", "HTTP requests fail", kFunctions};
 
 struct Loaded {
   std::unique_ptr<CurlLibrary> library;
   std::string reason;
 };
 
-// Kept to the end of the process and never closed: unloading libcurl at exit
-// would unload the libraries it pulled in while their thread-local storage is
-// still registered with the threads that used them.
+// Kept to the end of the process and never closed, as LateLibrary::shared keeps its libraries.
 Loaded& processLibrary() {
   static Loaded& loaded = *new Loaded;
   static std::once_flag once;
   std::call_once(once, [] {
-    loaded.library = CurlLibrary::open(kLibraryFileName, loaded.reason);
+    loaded.library = CurlLibrary::open(std::string(LateLibrary::fileOf(LateLibrary::Name::kCurl)), loaded.reason);
     if (!loaded.library) return;
     // Once, before any other call: the library's global set-up is not thread-safe.
     if (const CURLcode code = loaded.library->global_init(CURL_GLOBAL_DEFAULT); code != CURLE_OK) {
@@ -48,19 +52,6 @@ std::unique_ptr<Loaded>& testingLibrary() {
   return testing;
 }
 
-template <typename Function>
-bool resolve(void* handle, const char* name, Function& slot, std::string& reason) {
-  ::dlerror();
-  void* address = ::dlsym(handle, name);
-  if (!address) {
-    const char* error = ::dlerror();
-    reason = error ? error : std::string(name) + " is null";
-    return false;
-  }
-  slot = reinterpret_cast<Function>(address);
-  return true;
-}
-
 }  // namespace
 
 const CurlLibrary* CurlLibrary::get() {
@@ -74,29 +65,35 @@ std::string CurlLibrary::unavailableReason() {
 }
 
 std::unique_ptr<CurlLibrary> CurlLibrary::open(const std::string& fileName, std::string& reason) {
-  void* handle = ::dlopen(fileName.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!handle) {
-    const char* error = ::dlerror();
-    reason = error ? error : fileName + " could not be opened";
-    logAt(kOpen, "cannot load libcurl, HTTP requests fail: " + reason);
-    return nullptr;
-  }
-  std::unique_ptr<CurlLibrary> library(new CurlLibrary(handle));
+  std::unique_ptr<LateLibrary> loaded = LateLibrary::open(kCurl, fileName, reason);
+  if (!loaded) return nullptr;
+  const LateLibrary& late = *loaded;
+  std::unique_ptr<CurlLibrary> library(new CurlLibrary(std::move(loaded)));
   CurlLibrary& l = *library;
-#define BRIM_RESOLVE(name) resolve(handle, "curl_" #name, l.name, reason)
-  const bool resolved = BRIM_RESOLVE(global_init) && BRIM_RESOLVE(easy_init) && BRIM_RESOLVE(easy_setopt) &&
-                        BRIM_RESOLVE(easy_getinfo) && BRIM_RESOLVE(easy_perform) && BRIM_RESOLVE(easy_cleanup) &&
-                        BRIM_RESOLVE(easy_strerror) && BRIM_RESOLVE(multi_init) && BRIM_RESOLVE(multi_add_handle) &&
-                        BRIM_RESOLVE(multi_remove_handle) && BRIM_RESOLVE(multi_perform) && BRIM_RESOLVE(multi_poll) &&
-                        BRIM_RESOLVE(multi_info_read) && BRIM_RESOLVE(share_init) && BRIM_RESOLVE(share_setopt) &&
-                        BRIM_RESOLVE(url) && BRIM_RESOLVE(url_set) && BRIM_RESOLVE(url_get) &&
-                        BRIM_RESOLVE(url_cleanup) && BRIM_RESOLVE(slist_append) && BRIM_RESOLVE(slist_free_all) &&
-                        BRIM_RESOLVE(free);
-#undef BRIM_RESOLVE
-  if (!resolved) {
-    logAt(kOpen, "cannot use libcurl, HTTP requests fail: " + reason);
-    return nullptr;
-  }
+#define BRIM_BIND(name) l.name = late.function<decltype(l.name)>("curl_" #name)
+  BRIM_BIND(global_init);
+  BRIM_BIND(easy_init);
+  BRIM_BIND(easy_setopt);
+  BRIM_BIND(easy_getinfo);
+  BRIM_BIND(easy_perform);
+  BRIM_BIND(easy_cleanup);
+  BRIM_BIND(easy_strerror);
+  BRIM_BIND(multi_init);
+  BRIM_BIND(multi_add_handle);
+  BRIM_BIND(multi_remove_handle);
+  BRIM_BIND(multi_perform);
+  BRIM_BIND(multi_poll);
+  BRIM_BIND(multi_info_read);
+  BRIM_BIND(share_init);
+  BRIM_BIND(share_setopt);
+  BRIM_BIND(url);
+  BRIM_BIND(url_set);
+  BRIM_BIND(url_get);
+  BRIM_BIND(url_cleanup);
+  BRIM_BIND(slist_append);
+  BRIM_BIND(slist_free_all);
+  BRIM_BIND(free);
+#undef BRIM_BIND
   return library;
 }
 
@@ -124,6 +121,8 @@ bool CurlLibrary::restrictTransfer(CURL* easy) const {
   return restricted;
 }
 
-CurlLibrary::~CurlLibrary() { ::dlclose(handle_); }
+CurlLibrary::CurlLibrary(std::unique_ptr<LateLibrary> library) : library_(std::move(library)) {}
+
+CurlLibrary::~CurlLibrary() = default;
 
 }  // namespace brim

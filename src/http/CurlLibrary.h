@@ -1,8 +1,9 @@
 #pragma once
-// libcurl, opened when a job first posts rather than when the process starts:
-// most jobs never speak HTTP, and linking the library would load it and its
-// dozens of dependencies into every one of them. Only libcurl's own API is
-// used, through the functions resolved here; the headers still declare them.
+// libcurl, opened through LateLibrary when a job first posts: most jobs never
+// speak HTTP. Its functions are reached through the table below rather than
+// under their own names, because curl_easy_setopt and curl_easy_getinfo take
+// variable arguments, which no forwarder can pass on; the headers still
+// declare them.
 #include <curl/curl.h>
 
 #include <cstddef>
@@ -11,6 +12,8 @@
 #include <string>
 
 namespace brim {
+
+class LateLibrary;
 
 // The largest server answer a request keeps; a larger one fails the request.
 inline constexpr std::size_t kMaximumAnswerBytes = std::size_t{1} << 20;
@@ -77,8 +80,8 @@ class CurlLibrary {
   decltype(&curl_free) free = nullptr;
 
  private:
-  explicit CurlLibrary(void* handle) : handle_(handle) {}
-  void* handle_;
+  explicit CurlLibrary(std::unique_ptr<LateLibrary> library);
+  std::unique_ptr<LateLibrary> library_;
 };
 
 // An object libcurl made, handed back to the same library when its owner goes.

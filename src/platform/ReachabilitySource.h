@@ -1,9 +1,8 @@
 #pragma once
-// Where the reachability flags come from. macOS asks its network reachability
-// service; Linux reads the IPv4 routing table: a route that is up and covers
-// the target address makes it reachable (flag 2), unless the route the kernel
-// would choose is a reject route ("unreachable default"). Linux has no notion of a
-// transient or on-demand connection, so flags 1 and 4 are never set here.
+// Where the reachability flags come from: each system's source gives the
+// flags of its network reachability service (macOS asks SystemConfiguration,
+// Linux reads the IPv4 routing table), and Reachability alone interprets them,
+// so tests can feed it any flags through setOverrideForTesting.
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -23,6 +22,10 @@ class ReachabilitySource {
   // Tests force the flags (absent override: the platform decides).
   using Override = std::function<std::optional<uint32_t>(uint32_t)>;
   static void setOverrideForTesting(Override source);
+
+ private:
+  // This system's source (platform/linux|macos/ReachabilitySource.cpp).
+  static std::optional<uint32_t> systemFlagsForAddress(uint32_t ipv4Address);
 };
 
 }  // namespace brim

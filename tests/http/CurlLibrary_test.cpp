@@ -30,7 +30,7 @@ TEST(CurlLibraryLoading, WithoutItTheLoaderSaysWhyAndEveryPostFailsAsIfTheConnec
   CurlLibrary::useForTesting("libcurl-absent.so.4");
   EXPECT_EQ(CurlLibrary::get(), nullptr);
   EXPECT_THAT(loggedMessages(),
-              ::testing::Contains("+[CurlLibrary open:]:cannot load libcurl, HTTP requests fail: " + missingReason));
+              ::testing::Contains("+[LateLibrary open:]:cannot load libcurl, HTTP requests fail: " + missingReason));
 
   ASIHTTPRequest request = ASIHTTPRequest::requestWithURL(server.url("/post"));
   request.appendPostData("x");

@@ -11,6 +11,8 @@
 namespace brim::test {
 namespace {
 
+// The flags as a system's reachability service gives them (macOS: SystemConfiguration's own bit
+// values), through the seam every system's source feeds: only Reachability interprets them.
 TEST(ForcedFlags, StatusFollowsTheThreeFlagBits) {
   const struct {
     std::optional<uint32_t> flags;

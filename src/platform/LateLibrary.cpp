@@ -1,0 +1,66 @@
+#include "platform/LateLibrary.h"
+
+#include <dlfcn.h>
+
+#include <array>
+#include <mutex>
+
+#include "platform/CustomLogger.h"
+
+namespace brim {
+namespace {
+
+constexpr auto kOpen = Sig::classLevel("LateLibrary", "open:");
+
+std::string loaderReason(const std::string& fallback) {
+  const char* error = ::dlerror();
+  return error ? error : fallback;
+}
+
+}  // namespace
+
+std::unique_ptr<LateLibrary> LateLibrary::open(const Declaration& library, const std::string& file,
+                                               std::string& reason) {
+  const auto refuse = [&](std::string why) {
+    reason = std::move(why);
+    logAt(kOpen, {"cannot load ", library.what, ", ", library.withoutIt, ": ", reason});
+    return nullptr;
+  };
+  // dlopen of an empty name would answer the program itself.
+  if (file.empty()) return refuse(std::string(library.what) + " is not used on this system");
+  void* handle = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!handle) return refuse(loaderReason(file + " could not be opened"));
+  std::unique_ptr<LateLibrary> loaded(new LateLibrary(library, handle));
+  for (const char* name : library.functions) {
+    ::dlerror();
+    void* found = ::dlsym(handle, name);
+    if (!found) return refuse(loaderReason(file + ": " + name + " is null"));
+    loaded->addresses_.push_back(found);
+  }
+  return loaded;
+}
+
+const LateLibrary* LateLibrary::shared(const Declaration& library) {
+  struct Slot {
+    std::once_flag once;
+    const LateLibrary* loaded = nullptr;
+  };
+  static std::array<Slot, static_cast<size_t>(Name::kCoreFoundation) + 1> slots;
+  Slot& slot = slots.at(static_cast<size_t>(library.name));
+  std::call_once(slot.once, [&] {
+    std::string reason;
+    slot.loaded = open(library, std::string(fileOf(library.name)), reason).release();
+  });
+  return slot.loaded;
+}
+
+void* LateLibrary::address(std::string_view name) const {
+  for (size_t i = 0; i < library_.functions.size(); ++i) {
+    if (library_.functions[i] == name) return addresses_[i];
+  }
+  return nullptr;
+}
+
+LateLibrary::~LateLibrary() { ::dlclose(handle_); }
+
+}  // namespace brim
