@@ -1,18 +1,12 @@
 #pragma once
-// Named notifications to the processes of every logged-in user.
+// Named notifications to the processes of every logged-in user, posted to
+// all sessions at once, as the agent's listener expects them. Each system's
+// source says how they travel.
 //
-// Linux has no distributed notification centre, so the smallest equivalent is
-// kept here: every process that wants to hear notifications binds its own Unix
-// datagram socket in one well-known directory (Paths::kNotificationDir, made
-// world-writable and sticky like /tmp so that every user's processes can listen),
-// and posting sends the name, as one datagram, to every socket found there. So
-// one post reaches every listener of every user and session, which is what the
-// agent asks for when it posts to all sessions.
-//
-// Posting never blocks and never fails its caller: a missing directory, a
-// listener that went away or a full queue only mean that this post is not
-// heard there. A notification carries its name only (no object, no user
-// information), as the tool's one notification needs.
+// Posting never blocks and never fails its caller: a listener that went away
+// or cannot be reached only means that this post is not heard there. A
+// notification carries its name only (no object, no user information), as the
+// tool's one notification needs.
 #include <chrono>
 #include <optional>
 #include <string>

@@ -17,8 +17,6 @@
 #include <thread>
 #include <vector>
 
-#include "platform/Paths.h"
-
 namespace brim {
 namespace {
 
@@ -220,10 +218,10 @@ bool FileSystem::appendDurably(const std::string& path, const std::string& text)
   if (!fd.valid()) return false;
   struct stat before {};
   if (::fstat(fd.get(), &before) != 0) return fail("cannot look at", path, errno);
-  if (!writeAll(fd.get(), text) || ::fsync(fd.get()) != 0) {
+  if (!writeAll(fd.get(), text) || !flushToDisk(fd.get())) {
     // A full disk must not leave half a report at the end of the file.
     const int error = errno;
-    if (::ftruncate(fd.get(), before.st_size) == 0) ::fsync(fd.get());
+    if (::ftruncate(fd.get(), before.st_size) == 0) flushToDisk(fd.get());
     return fail("cannot append to", path, error);
   }
   return true;
@@ -260,14 +258,14 @@ bool FileSystem::replaceFile(const std::string& path, const std::string& text) {
   } else if (ok) {
     ok = ::fchmod(fd.get(), 0644) == 0 || fail("cannot set the mode of", path, errno);
   }
-  ok = ok && (::fsync(fd.get()) == 0 || fail("cannot flush", path, errno));
+  ok = ok && (flushToDisk(fd.get()) || fail("cannot flush", path, errno));
   ok = ok && (::renameat(dirFd.get(), temporary.c_str(), dirFd.get(), name.c_str()) == 0 ||
               fail("cannot rename onto", path, errno));
   if (!ok) {
     ::unlinkat(dirFd.get(), temporary.c_str(), 0);
     return false;
   }
-  ::fsync(dirFd.get());
+  flushToDisk(dirFd.get());
   return true;
 }
 
@@ -331,11 +329,7 @@ std::optional<FileSystem::PendingFile> FileSystem::PendingFile::open(const std::
     fail("cannot open folder", dir, errno);
     return std::nullopt;
   }
-#if defined(O_TMPFILE)
-  file.fd_.reset(::openat(file.dirFd_.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644));
-  if (file.fd_.valid()) return file;
-    // A file system without unnamed files takes the hidden name below.
-#endif
+  if (file.openUnnamed()) return file;
   for (int attempt = 0; attempt < 100 && !file.fd_.valid(); ++attempt) {
     file.hiddenName_ = std::string(kPendingPrefix) + randomSuffix();
     file.fd_.reset(::openat(file.dirFd_.get(), file.hiddenName_.c_str(),
@@ -356,7 +350,7 @@ FileSystem::PendingFile::~PendingFile() {
 
 bool FileSystem::PendingFile::writeAndFlush(const std::string& text) {
   // The mode is set explicitly: the process's umask must not narrow it.
-  if (!writeAll(fd_.get(), text) || ::fchmod(fd_.get(), 0644) != 0 || ::fsync(fd_.get()) != 0) {
+  if (!writeAll(fd_.get(), text) || ::fchmod(fd_.get(), 0644) != 0 || !flushToDisk(fd_.get())) {
     return fail("cannot write a file in", dir_, errno);
   }
   return true;
@@ -364,20 +358,8 @@ bool FileSystem::PendingFile::writeAndFlush(const std::string& text) {
 
 FileSystem::PendingFile::Naming FileSystem::PendingFile::nameAs(const std::string& name) {
   // A link never replaces an existing name.
-  int linked = -1;
-#if defined(O_TMPFILE)
-  if (hiddenName_.empty()) {
-    linked = ::linkat(fd_.get(), "", dirFd_.get(), name.c_str(), AT_EMPTY_PATH);
-    if (linked != 0 && errno != EEXIST) {
-      // Without the privilege for an empty path the process's own fd link serves.
-      const std::string self = std::string(Paths::kOwnFileDescriptors) + "/" + std::to_string(fd_.get());
-      linked = ::linkat(AT_FDCWD, self.c_str(), dirFd_.get(), name.c_str(), AT_SYMLINK_FOLLOW);
-    }
-  } else
-#endif
-  {
-    linked = ::linkat(dirFd_.get(), hiddenName_.c_str(), dirFd_.get(), name.c_str(), 0);
-  }
+  const int linked = hiddenName_.empty() ? linkUnnamed(name)
+                                         : ::linkat(dirFd_.get(), hiddenName_.c_str(), dirFd_.get(), name.c_str(), 0);
   if (linked != 0) {
     if (errno == EEXIST) return Naming::Taken;
     fail("cannot name", dir_ + "/" + name, errno);
@@ -388,7 +370,7 @@ FileSystem::PendingFile::Naming FileSystem::PendingFile::nameAs(const std::strin
     hiddenName_.clear();
   }
   // The name is given: a folder that cannot be flushed does not take it back.
-  ::fsync(dirFd_.get());
+  flushToDisk(dirFd_.get());
   return Naming::Named;
 }
 

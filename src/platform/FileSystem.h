@@ -94,12 +94,19 @@ class FileSystem {
 
    private:
     PendingFile() = default;
+    // An unnamed file in the folder, where the system and the file system have them.
+    bool openUnnamed();
+    // Links the unnamed file under name, as linkat does.
+    int linkUnnamed(const std::string& name);
     std::string dir_;
     UniqueFd dirFd_;
     UniqueFd fd_;
     std::string hiddenName_;  // empty for an unnamed file
   };
   static void waitForNextSecond();
+  // Flushes a file's data, or a folder's entries, as far as the system can
+  // make sure they survive a power loss.
+  static bool flushToDisk(int fd);
 };
 
 template <class NameNow>

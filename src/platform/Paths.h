@@ -19,23 +19,29 @@ class Paths {
   static constexpr std::string_view kNoLogFile = "/tmp/brimvault_NOLOG.log";
   static constexpr std::string_view kTempDir = "/opt/local/share/brimvault_mac/temp";
   static constexpr std::string_view kProcsDatabase = "/opt/local/share/brimvault_mac/temp/autodelete_procsdata.sql";
-  // The IPv4 routing table the reachability test reads on Linux.
-  static constexpr std::string_view kRouteTable = "/proc/net/route";
   // The two executables whose log files are opened to every user.
   static constexpr std::string_view kCommunicatorLog = "/opt/local/share/brimvault_mac/log/brim_communicatorapp.log";
   static constexpr std::string_view kHelpdeskLog = "/opt/local/share/brimvault_mac/log/brim_Helpdeskapp.log";
-  // Where the system's time zone is set: the zone database name, and the
-  // link into the zone database.
-  static constexpr std::string_view kTimeZoneNameFile = "/etc/timezone";
+  // Where the system's time zone is set: the link into the zone database.
   static constexpr std::string_view kLocalTimeLink = "/etc/localtime";
-  // Where the listeners of distributed notifications keep their sockets.
-  static constexpr std::string_view kNotificationDir = "/var/run/brimvault/notifications";
   // A file, so that no path under it can exist: where a folder that could not
   // be made is taken to be.
   static constexpr std::string_view kNoFolder = "/dev/null";
+
+  // The paths below are one system's own and are defined with that system's
+  // code; a path the other system lacks is not defined there, so that code
+  // using it cannot be built for that system.
+  //
   // The kernel's names of this process's open files: used as they stand, never
-  // under the sandbox root, to give an unnamed file its name.
-  static constexpr std::string_view kOwnFileDescriptors = "/proc/self/fd";
+  // under the sandbox root.
+  static const std::string_view kOwnFileDescriptors;
+  // Linux only: the IPv4 routing table the reachability test reads.
+  static const std::string_view kRouteTable;
+  // Linux only: the zone database name of the system's time zone, where the
+  // local-time link does not give it.
+  static const std::string_view kTimeZoneNameFile;
+  // Linux only: where the listeners of distributed notifications keep their sockets.
+  static const std::string_view kNotificationDir;
 
   // A fixed path as this process sees it: unchanged, or under the sandbox root.
   static std::string fixed(std::string_view absolutePath);

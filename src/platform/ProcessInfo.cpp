@@ -3,7 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include <utility>
 #include <vector>
 
 namespace brim {
@@ -17,12 +17,15 @@ std::string ProcessInfo::userName() {
   return result->pw_name ? result->pw_name : "";
 }
 
-std::string ProcessInfo::processName() {
-#if defined(__APPLE__)
-  return getprogname();
-#else
-  return program_invocation_short_name;
-#endif
+namespace {
+std::optional<std::string>& nameForTesting() {
+  static std::optional<std::string> value;
+  return value;
 }
+}  // namespace
+
+std::string ProcessInfo::processName() { return nameForTesting().value_or(platformProcessName()); }
+
+void ProcessInfo::setProcessNameForTesting(std::optional<std::string> name) { nameForTesting() = std::move(name); }
 
 }  // namespace brim

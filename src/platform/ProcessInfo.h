@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 
 namespace brim {
@@ -10,6 +11,11 @@ class ProcessInfo {
   static std::string userName();
   // The platform's name of the running process: the executable's file name.
   static std::string processName();
+  // Tests run as the agent's other executables; absent restores the platform's name.
+  static void setProcessNameForTesting(std::optional<std::string> name);
+
+ private:
+  static std::string platformProcessName();
 };
 
 }  // namespace brim

@@ -4,21 +4,13 @@
 
 #include <cstdio>
 #include <ctime>
-#include <fstream>
-#include <string_view>
 
 #include "platform/CustomLogger.h"
-#include "platform/Signature.h"
 #include "platform/Paths.h"
-#include "platform/Text.h"
 
 namespace brim {
-namespace {
 
-constexpr Sig kSig = Sig::classLevel("SystemTimeZone", "identifier");
-
-// A zone database name: letters, digits and "/_+-", no empty or dot component.
-bool isZoneName(std::string_view name) {
+bool SystemTimeZone::isZoneName(std::string_view name) {
   if (name.empty() || name.size() > 255 || name.front() == '/' || name.back() == '/') return false;
   for (char c : name) {
     const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '/' ||
@@ -28,7 +20,7 @@ bool isZoneName(std::string_view name) {
   return name.find("//") == std::string_view::npos;
 }
 
-std::optional<std::string> nameFromLocalTimeLink() {
+std::optional<std::string> SystemTimeZone::nameFromLocalTimeLink() {
   const std::string link = Paths::fixed(Paths::kLocalTimeLink);
   char target[4096];
   const ssize_t length = ::readlink(link.c_str(), target, sizeof target - 1);
@@ -43,31 +35,10 @@ std::optional<std::string> nameFromLocalTimeLink() {
     if (name.starts_with(copy)) name.remove_prefix(copy.size());
   }
   if (!isZoneName(name)) {
-    logAt(kSig, "local time link names no zone: " + std::string(path));
+    logAt(Sig::classLevel("SystemTimeZone", "identifier"), "local time link names no zone: " + std::string(path));
     return std::nullopt;
   }
   return std::string(name);
-}
-
-std::optional<std::string> nameFromZoneNameFile() {
-  std::ifstream in(Paths::fixed(Paths::kTimeZoneNameFile));
-  if (!in) return std::nullopt;
-  std::string line;
-  std::getline(in, line);
-  const std::string name = trimWhitespaceAndNewlines(line);
-  if (!isZoneName(name)) {
-    logAt(kSig, "time zone file names no zone: " + name.substr(0, 64));
-    return std::nullopt;
-  }
-  return name;
-}
-
-}  // namespace
-
-std::string SystemTimeZone::identifier() {
-  if (auto name = nameFromLocalTimeLink()) return *name;
-  if (auto name = nameFromZoneNameFile()) return *name;
-  return "UTC";
 }
 
 long SystemTimeZone::secondsFromGMT(DateTime::TimePoint when) {

@@ -142,9 +142,8 @@ std::filesystem::perms permissionsOf(const std::string& path) { return std::file
 
 // The process name decides the log; the test takes the two names in turn.
 TEST_F(CustomLoggerTest, LogsOfTheCommunicatorAndHelpdeskAreOpenToEveryone) {
-  char* const ownName = program_invocation_short_name;
   for (const char* name : {"brim_communicatorapp", "brim_Helpdeskapp"}) {
-    program_invocation_short_name = const_cast<char*>(name);
+    ProcessInfo::setProcessNameForTesting(name);
     const std::string path = sandbox.path("log/" + std::string(name) + ".log");
     CustomLogger::log("created");
     EXPECT_EQ(permissionsOf(path), std::filesystem::perms::all) << name;
@@ -152,7 +151,7 @@ TEST_F(CustomLoggerTest, LogsOfTheCommunicatorAndHelpdeskAreOpenToEveryone) {
     CustomLogger::log("appended");
     EXPECT_EQ(permissionsOf(path), std::filesystem::perms::all) << name;
   }
-  program_invocation_short_name = ownName;
+  ProcessInfo::setProcessNameForTesting(std::nullopt);
   CustomLogger::log("mine");
   EXPECT_NE(permissionsOf(logPath()), std::filesystem::perms::all);
 }

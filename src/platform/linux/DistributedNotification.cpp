@@ -1,5 +1,13 @@
 #include "platform/DistributedNotification.h"
 
+// Linux has no distributed notification centre, so the smallest equivalent is
+// kept here: every process that wants to hear notifications binds its own Unix
+// datagram socket in one well-known directory (Paths::kNotificationDir, made
+// world-writable and sticky like /tmp so that every user's processes can listen),
+// and posting sends the name, as one datagram, to every socket found there. So
+// one post reaches every listener of every user and session. A missing
+// directory or a full queue only mean that this post is not heard there.
+
 #include <dirent.h>
 #include <poll.h>
 #include <sys/socket.h>
