@@ -16,6 +16,7 @@
 #include "platform/Signature.h"
 #include "envelope/XMLTree.h"
 #include "inventory/Category.h"
+#include "inventory/ProfilerReports.h"
 #include "inventory/ProfilerRun.h"
 #include "inventory/ProfilerValues.h"
 #include "inventory/collectData.h"
@@ -82,10 +83,14 @@ void writeSubRecords(XMLTree& tree, std::string_view name, const std::vector<S>&
   }
 }
 
+// The category's log line, then its report: the profiler run, or the run's
+// report of the same data type. Readers let go of it (reset) once walked, so
+// that it is not held while their subtree is built.
 template <class R>
-ProfilerRun startCategory(const collectData& collector, const Category<R>& category) {
-  logAt(signatureOf(category.operation), category.operation);
-  return ProfilerRun(collector.dataDir, category.dataType, category.fileName);
+ProfilerReports::Report startCategory(const collectData& collector, const Category<R>& category) {
+  const Sig sig = signatureOf(category.operation);
+  logAt(sig, category.operation);
+  return collector.profilerReports().open(sig, collector.dataDir, category.dataType, category.fileName);
 }
 
 // What a one-level category may do beyond reading one record per item: log
@@ -97,9 +102,9 @@ using RecordHook = std::function<void(XMLTree&)>;
 template <class R>
 XMLTree collectOneLevel(collectData& collector, const Category<R>& category, std::string_view countLabel = {},
                         const ItemHook& beforeItem = nullptr, const RecordHook& afterFields = nullptr) {
-  ProfilerRun run = startCategory(collector, category);
+  ProfilerReports::Report run = startCategory(collector, category);
   std::vector<R> records;
-  run.forEachItem(
+  run->forEachItem(
       [&](std::size_t count) {
         if (!countLabel.empty()) logCount(category.operation, countLabel, count);
       },
@@ -107,7 +112,7 @@ XMLTree collectOneLevel(collectData& collector, const Category<R>& category, std
         if (beforeItem) beforeItem(item);
         fill(collector, records.emplace_back(), category.fields, item);
       });
-  run.removeFile();
+  run.reset();
 
   XMLTree tree = categoryTree(category.name);
   writeRecords<R>(tree, records, category.fields, [&](const R&) {
@@ -121,22 +126,22 @@ XMLTree collectOneLevel(collectData& collector, const Category<R>& category, std
 template <class R>
 void writeOneLevel(collectData& collector, const Category<R>& category, std::string_view countLabel,
                    std::string& documentText) {
-  ProfilerRun run = startCategory(collector, category);
+  const ProfilerReports::Report run = startCategory(collector, category);
   // The document grows by about the report's size: room for it at once
   // rather than copies of a growing text.
-  documentText.reserve(documentText.size() + run.textSize() + run.textSize() / 8);
+  documentText.reserve(documentText.size() + run->textSize() + run->textSize() / 8);
   const XMLTree head = categoryTree(category.name);
   head.appendOpeningText(documentText, false);
   std::size_t index = 0;
-  run.forEachItem([&](std::size_t count) { logCount(category.operation, countLabel, count); },
-                  [&](plist_t item) {
-                    R record;
-                    fill(collector, record, category.fields, item);
-                    XMLTree carrier("fn");
-                    enterNumbered(carrier, "dtl", index++);
-                    writeFields(carrier, record, category.fields);
-                    carrier.appendCurrentNodeText(documentText);
-                  });
+  run->forEachItem([&](std::size_t count) { logCount(category.operation, countLabel, count); },
+                   [&](plist_t item) {
+                     R record;
+                     fill(collector, record, category.fields, item);
+                     XMLTree carrier("fn");
+                     enterNumbered(carrier, "dtl", index++);
+                     writeFields(carrier, record, category.fields);
+                     carrier.appendCurrentNodeText(documentText);
+                   });
   head.appendClosingText(documentText);
 }
 

@@ -154,7 +154,13 @@ Plist parseItem(std::string_view item) {
 ProfilerRun::ProfilerRun(const std::optional<std::string>& dataDir, std::string_view dataType,
                          std::string_view fileName)
     : path_(orNull(dataDir) + "/" + std::string(fileName)) {
-  const std::string command = "system_profiler " + std::string(dataType) + " -xml >" + shellQuoted(path_);
+  text_ = readReport(std::string(dataType));
+  // rm -f: its outcome is not looked at.
+  FileSystem::removeFile(path_);
+}
+
+std::optional<std::string> ProfilerRun::readReport(const std::string& dataType) const {
+  const std::string command = "system_profiler " + dataType + " -xml >" + shellQuoted(path_);
   const ShellCommand::Outcome outcome = ShellCommand::run(command, ShellCommand::Limit::Profiler);
   // A failed redirection (no directory, full disk) or a profiler that failed
   // while writing leaves a missing or cut-short file, which reads as no items
@@ -166,12 +172,12 @@ ProfilerRun::ProfilerRun(const std::optional<std::string>& dataDir, std::string_
   }
   // Killed at its limit: as if it had printed nothing.
   if (outcome.killed) logAt(kRun, command + ": report cut short (killed at its time limit); not read");
-  if (!outcome.started || outcome.killed) return;
+  if (!outcome.started || outcome.killed) return std::nullopt;
   struct stat report {};
-  if (::stat(path_.c_str(), &report) != 0) return;  // nothing written: no items
+  if (::stat(path_.c_str(), &report) != 0) return std::nullopt;  // nothing written: no items
   if (!S_ISREG(report.st_mode)) {
     logAt(kRun, path_ + ": not a regular file: not read");
-    return;
+    return std::nullopt;
   }
   const auto tooLarge = [this](uint64_t size) {
     logAt(kRun, path_ + ": report of " + std::to_string(size) + " bytes is over " + std::to_string(kReportLimit) +
@@ -179,16 +185,15 @@ ProfilerRun::ProfilerRun(const std::optional<std::string>& dataDir, std::string_
   };
   if (static_cast<uint64_t>(report.st_size) > kReportLimit) {
     tooLarge(static_cast<uint64_t>(report.st_size));
-    return;
+    return std::nullopt;
   }
   // Read within the bound as well, in case the file grew after the look.
   std::optional<std::string> content = FileSystem::readFile(path_, kReportLimit + 1);
-  if (!content) return;
-  if (content->size() > kReportLimit) {
+  if (content && content->size() > kReportLimit) {
     tooLarge(content->size());
-    return;
+    return std::nullopt;
   }
-  text_ = std::move(content);
+  return content;
 }
 
 void ProfilerRun::parseWhole() const {
@@ -212,7 +217,8 @@ plist_t ProfilerRun::items() const {
 
 std::size_t ProfilerRun::itemCount() const { return elementsOf(items()).size(); }
 
-void ProfilerRun::forEachItem(const std::function<void(std::size_t)>& count, const std::function<void(plist_t)>& each) {
+void ProfilerRun::forEachItem(const std::function<void(std::size_t)>& count,
+                              const std::function<void(plist_t)>& each) const {
   std::optional<ItemsLayout> layout;
   if (!parsed_ && text_) layout = layoutOf(*text_);
   if (layout) {
@@ -244,19 +250,6 @@ void ProfilerRun::forEachItem(const std::function<void(std::size_t)>& count, con
   }
   if (arrayNotEmpty() && count) count(itemCount());
   for (plist_t item : elementsOf(items())) each(item);
-}
-
-ProfilerRun::~ProfilerRun() {
-  if (!removed_) FileSystem::removeFile(path_);
-}
-
-void ProfilerRun::removeFile() {
-  if (!removed_) FileSystem::removeFile(path_);
-  removed_ = true;
-  text_.reset();
-  parsed_ = true;
-  first_ = nullptr;
-  array_.reset();
 }
 
 }  // namespace brim

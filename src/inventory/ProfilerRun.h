@@ -1,8 +1,9 @@
 #pragma once
 // One run of system_profiler for one data type: its property-list output goes
-// into a temporary file in the collector's data directory and is read back.
-// The file goes when the run ends; removeFile() lets it and what was read
-// from it go earlier (after the walk, before the document is built).
+// into a temporary file in the collector's data directory, is read back, and
+// the file is removed at once. What was read lives as long as the object:
+// readers let go of it before they build their subtree (ProfilerReports keeps
+// it for the run's later readers of the same data type).
 #include <plist/plist.h>
 
 #include <cstddef>
@@ -20,9 +21,8 @@ class ProfilerRun {
   // Runs "system_profiler <dataType> -xml >'<dataDir>/<fileName>'" through /bin/sh
   // (the path quoted, under the profiler's time limit) and reads the file as a
   // property-list array; a run killed at its limit, or a file over 256 MiB,
-  // reads as no items.
+  // reads as no items. The file is removed once read, whatever it held.
   ProfilerRun(const std::optional<std::string>& dataDir, std::string_view dataType, std::string_view fileName);
-  ~ProfilerRun();
   ProfilerRun(const ProfilerRun&) = delete;
   ProfilerRun& operator=(const ProfilerRun&) = delete;
 
@@ -32,7 +32,7 @@ class ProfilerRun {
   // The report's item list: "_items" of the array's first element (null when missing).
   plist_t items() const;
   std::size_t itemCount() const;
-  // The size of the file's text; 0 once removed.
+  // The size of the file's text.
   std::size_t textSize() const { return text_ ? text_->size() : 0; }
 
   // The items of the list one after another, each held only while each()
@@ -40,19 +40,16 @@ class ProfilerRun {
   // at least one element. The same items as items() lists, without the whole
   // report ever being held as a property list: a list of tens of thousands of
   // applications costs the file's text and one item at a time.
-  void forEachItem(const std::function<void(std::size_t)>& count, const std::function<void(plist_t)>& each);
-
-  // rm -f of the temporary file; its outcome is not looked at. The run is
-  // over: what was read goes too (items() is null from here on), so that a
-  // large report is not held while its subtree is built.
-  void removeFile();
+  void forEachItem(const std::function<void(std::size_t)>& count, const std::function<void(plist_t)>& each) const;
 
  private:
   // The file's text as one property list, read once, when first asked for.
   void parseWhole() const;
 
+  // The file's text, within the size bound; absent when the run gave none to read.
+  std::optional<std::string> readReport(const std::string& dataType) const;
+
   std::string path_;
-  bool removed_ = false;
   std::optional<std::string> text_;
   mutable bool parsed_ = false;
   mutable Plist array_;

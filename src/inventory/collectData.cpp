@@ -1,11 +1,13 @@
 #include "inventory/collectData.h"
 
+#include <utility>
 #include <vector>
 
 #include "config/GlobalPreferences.h"
 #include "config/RunFolder.h"
 #include "inventory/CategoryTables.h"
 #include "inventory/CategoryWalker.h"
+#include "inventory/ProfilerReports.h"
 #include "inventory/ProfilerRun.h"
 #include "inventory/ProfilerValues.h"
 #include "platform/CustomLogger.h"
@@ -24,7 +26,10 @@ std::string temporaryDirectory() { return RunFolder::path(); }
 
 }  // namespace
 
-collectData::collectData() : dataDir(temporaryDirectory()) {}
+collectData::collectData() : collectData(std::make_shared<ProfilerReports>()) {}
+
+collectData::collectData(std::shared_ptr<ProfilerReports> reports)
+    : dataDir(temporaryDirectory()), reports_(std::move(reports)) {}
 
 // ---------------------------------------------------------------------------
 // The categories of one record per item.
@@ -72,16 +77,16 @@ XMLTree collectData::getSystemInfo() {
 
 XMLTree collectData::getMemoryInfo() {
   using memory::kCategory;
-  ProfilerRun run = startCategory(*this, kCategory);
+  ProfilerReports::Report run = startCategory(*this, kCategory);
   std::vector<MemoryInfo> groups;
-  for (plist_t groupItem : elementsOf(run.items())) {
+  for (plist_t groupItem : elementsOf(run->items())) {
     MemoryInfo& group = groups.emplace_back();
     for (plist_t moduleItem : elementsOf(valueAt(groupItem, "_items"))) {
       fill(*this, group.memArray.emplace_back(), kCategory.fields, moduleItem);
     }
     fill(*this, group, memory::kGroupFields, groupItem);
   }
-  run.removeFile();
+  run.reset();
 
   // Modules are numbered within their group, and a record is entered by the
   // first "dtl" carrying its number: a second group's modules therefore land
@@ -100,33 +105,33 @@ XMLTree collectData::getMemoryInfo() {
 
 XMLTree collectData::getPowerInfo() {
   using power::kCategory;
-  ProfilerRun run = startCategory(*this, kCategory);
+  ProfilerReports::Report run = startCategory(*this, kCategory);
   std::optional<PowerInfo> record;
-  const auto items = elementsOf(run.items());
+  const auto items = elementsOf(run->items());
   if (!items.empty()) {
     record.emplace();
     record->powerType = keyAt(items[0], 1);
     fill(*this, *record, kCategory.fields, items[0]);
   }
-  run.removeFile();
+  run.reset();
   return singleRecordTree(kCategory.name, record, kCategory.fields);
 }
 
 XMLTree collectData::getHWConfigInfo() {
   using ups::kCategory;
-  ProfilerRun run = startCategory(*this, kCategory);
+  ProfilerReports::Report run = startCategory(*this, kCategory);
   std::optional<HardwareConfig> record;
-  const auto items = elementsOf(run.items());
+  const auto items = elementsOf(run->items());
   if (items.size() >= 2) fill(*this, record.emplace(), kCategory.fields, items[1]);
-  run.removeFile();
+  run.reset();
   return singleRecordTree(kCategory.name, record, kCategory.fields);
 }
 
 XMLTree collectData::getDiskInfo() {
   using disk::kCategory;
-  ProfilerRun run = startCategory(*this, kCategory);
+  ProfilerReports::Report run = startCategory(*this, kCategory);
   std::vector<DiskInfo> disks;
-  for (plist_t controller : elementsOf(run.items())) {
+  for (plist_t controller : elementsOf(run->items())) {
     DiskInfo& info = disks.emplace_back();
     // Only the first drive of a controller is reported.
     const auto drives = elementsOf(valueAt(controller, "_items"));
@@ -137,7 +142,7 @@ XMLTree collectData::getDiskInfo() {
     fill(*this, info, kCategory.fields, controller);
     fill(*this, info, disk::kDriveFields, drive);
   }
-  run.removeFile();
+  run.reset();
 
   XMLTree tree = categoryTree(kCategory.name);
   writeRecords<DiskInfo>(tree, disks, kCategory.fields, [&tree](const DiskInfo& info) {
@@ -149,9 +154,9 @@ XMLTree collectData::getDiskInfo() {
 
 XMLTree collectData::getLocationsInfo() {
   using locations::kCategory;
-  ProfilerRun run = startCategory(*this, kCategory);
+  ProfilerReports::Report run = startCategory(*this, kCategory);
   std::vector<NetworkLocations> locationRecords;
-  for (plist_t locationItem : elementsOf(run.items())) {
+  for (plist_t locationItem : elementsOf(run->items())) {
     NetworkLocations& location = locationRecords.emplace_back();
     fill(*this, location, kCategory.fields, locationItem);
     for (plist_t serviceItem : elementsOf(valueAt(locationItem, "spnetworklocation_services"))) {
@@ -165,7 +170,7 @@ XMLTree collectData::getLocationsInfo() {
       }
     }
   }
-  run.removeFile();
+  run.reset();
 
   // Every location writes its own "fnname" and "dtl" at the current node and
   // stays inside that "dtl": a second location nests inside the first, which
@@ -182,16 +187,16 @@ XMLTree collectData::getLocationsInfo() {
 
 XMLTree collectData::getGraphicInfo() {
   using graphics::kCategory;
-  ProfilerRun run = startCategory(*this, kCategory);
+  ProfilerReports::Report run = startCategory(*this, kCategory);
   std::vector<GraphicInfo> cards;
-  for (plist_t cardItem : elementsOf(run.items())) {
+  for (plist_t cardItem : elementsOf(run->items())) {
     GraphicInfo& card = cards.emplace_back();
     for (plist_t displayItem : elementsOf(valueAt(cardItem, "spdisplays_ndrvs"))) {
       fill(*this, card.displayArray.emplace_back(), graphics::kDisplayFields, displayItem);
     }
     fill(*this, card, kCategory.fields, cardItem);
   }
-  run.removeFile();
+  run.reset();
 
   XMLTree tree = categoryTree(kCategory.name);
   writeRecords<GraphicInfo>(tree, cards, kCategory.fields, [&tree](const GraphicInfo& card) {
@@ -203,10 +208,10 @@ XMLTree collectData::getGraphicInfo() {
 XMLTree collectData::getBlueToothServices() {
   using blthservices::kCategory;
   const Sig sig = signatureOf(kCategory.operation);
-  ProfilerRun run = startCategory(*this, kCategory);
-  const auto services = collectNamedEntries(*this, run, kCategory, "services_title",
+  ProfilerReports::Report run = startCategory(*this, kCategory);
+  const auto services = collectNamedEntries(*this, *run, kCategory, "services_title",
                                             &BlueToothServices::blueToothServicesSvcname, [&sig] { logAt(sig, "2"); });
-  run.removeFile();
+  run.reset();
 
   XMLTree tree = categoryTree(kCategory.name);
   for (std::size_t i = 0; i < services.size(); ++i) {
@@ -220,11 +225,11 @@ XMLTree collectData::getBlueToothServices() {
 
 XMLTree collectData::getBlueToothDevices() {
   using blthdevices::kCategory;
-  ProfilerRun run = startCategory(*this, kCategory);
+  ProfilerReports::Report run = startCategory(*this, kCategory);
   const auto devices =
-      collectNamedEntries(*this, run, kCategory, "device_title", &BlueToothDevices::blueToothDevicesDvcname);
-  if (run.arrayNotEmpty()) logCount(kCategory.operation, "blueToothDevArray ", devices.size());
-  run.removeFile();
+      collectNamedEntries(*this, *run, kCategory, "device_title", &BlueToothDevices::blueToothDevicesDvcname);
+  if (run->arrayNotEmpty()) logCount(kCategory.operation, "blueToothDevArray ", devices.size());
+  run.reset();
 
   XMLTree tree = categoryTree(kCategory.name);
   writeRecords(tree, devices, kCategory.fields);
@@ -233,10 +238,10 @@ XMLTree collectData::getBlueToothDevices() {
 
 XMLTree collectData::getUSBInfo() {
   using usb::kCategory;
-  ProfilerRun run = startCategory(*this, kCategory);
-  if (run.arrayNotEmpty()) logCount(kCategory.operation, "bus count:", run.itemCount());
+  ProfilerReports::Report run = startCategory(*this, kCategory);
+  if (run->arrayNotEmpty()) logCount(kCategory.operation, "bus count:", run->itemCount());
   std::vector<USBBus> buses;
-  for (plist_t busItem : elementsOf(run.items())) {
+  for (plist_t busItem : elementsOf(run->items())) {
     USBBus& bus = buses.emplace_back();
     // The devices reported are the second level below the bus; the first
     // level (hubs and the like) and anything deeper are not.
@@ -248,7 +253,7 @@ XMLTree collectData::getUSBInfo() {
     }
     fill(*this, bus, kCategory.fields, busItem);
   }
-  run.removeFile();
+  run.reset();
 
   XMLTree tree = categoryTree(kCategory.name);
   writeRecords<USBBus>(tree, buses, kCategory.fields, [&tree](const USBBus& bus) {

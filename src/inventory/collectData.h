@@ -3,6 +3,7 @@
 // category subtree ("fn" with "fnname" and its records).
 #include <plist/plist.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -14,10 +15,15 @@
 
 namespace brim {
 
+class ProfilerReports;
+
 class collectData {
  public:
   // dataDir = "<agentInstallPathAbs>/<tempDirRelative>" of the shared settings.
+  // The categories read the profiler's reports through the run's reports;
+  // without them, through the collector's own.
   collectData();
+  explicit collectData(std::shared_ptr<ProfilerReports> reports);
 
   // Hardware inventory, in the order of the full asset document.
   XMLTree getMemoryInfo();
@@ -75,6 +81,11 @@ class collectData {
   std::optional<std::string> dataDir;
   // The result of the last byteValue(); kept for the collector's lifetime.
   RecordValue byteValueInString;
+
+  ProfilerReports& profilerReports() const { return *reports_; }
+
+ private:
+  std::shared_ptr<ProfilerReports> reports_;
 };
 
 }  // namespace brim

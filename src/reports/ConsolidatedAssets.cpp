@@ -14,6 +14,7 @@
 #include "envelope/XMLTree.h"
 #include "inventory/DiskInfo.h"
 #include "inventory/InventoryCategories.h"
+#include "inventory/ProfilerReports.h"
 #include "inventory/ProfilerRun.h"
 #include "inventory/SystemInfo.h"
 #include "inventory/collectData.h"
@@ -45,10 +46,12 @@ std::string regIdText() { return std::to_string(GlobalPreferences::getSharedInst
 
 }  // namespace
 
-ConsolidatedAssets::ConsolidatedAssets() {
+ConsolidatedAssets::ConsolidatedAssets() : profilerReports_(std::make_shared<ProfilerReports>()) {
   const MacFolderSettings folders = GlobalPreferences::getSharedInstance().macFodler();
-  ProfilerRun profile(RunFolder::path(), "SPHardwareDataType", "autodelete_SPHardwareDataType.plist");
-  if (auto modelName = modelNameFromProfile(profile)) {
+  // The full inventory's hardware category reads the same report.
+  profilerReports_->expect("SPHardwareDataType");
+  if (const auto modelName = modelNameFromProfile(*profilerReports_->open(
+          kInit, RunFolder::path(), "SPHardwareDataType", "autodelete_SPHardwareDataType.plist"))) {
     logAt(kInit, "modelName=" + *modelName);
     const std::string month = monthYearForPerfLogFile();
     const std::string base = folders.folder(folders.dataDirRelative()) + "/" + *modelName + "/" + month;
@@ -87,7 +90,7 @@ std::string ConsolidatedAssets::inventoryDocument(std::string_view type,
   // the document, and none is copied.
   std::string text;
   document.appendOpeningText(text, true);
-  brim::collectData collector;
+  brim::collectData collector(profilerReports_);
   for (const InventoryCategory& category : categories) collector.appendCategory(category.collect, text);
   document.appendClosingText(text);
   return text;

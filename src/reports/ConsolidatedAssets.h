@@ -3,6 +3,7 @@
 // the start-up work (model name, log directories), holds the document text each
 // job produces, and writes or posts it; the collectors, the report envelope and
 // the delivery to the server do the work.
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -14,6 +15,7 @@
 namespace brim {
 
 struct InventoryCategory;
+class ProfilerReports;
 class WebPostSetting;
 
 class ConsolidatedAssets {
@@ -62,6 +64,9 @@ class ConsolidatedAssets {
   std::optional<std::string> procLogDir;
 
  private:
+  // The profiler reports of this run: each data type is run once, whoever reads it.
+  std::shared_ptr<ProfilerReports> profilerReports_;
+
   std::string inventoryDocument(std::string_view type, std::span<const InventoryCategory> categories);
   // Writes a document as "<prefix>_<regid>_<time stamp>" into the data-post directory.
   bool writeDataPostFile(std::string_view prefix, const std::optional<std::string>& document);

@@ -3,7 +3,9 @@
 #include <sys/mount.h>
 
 #include <filesystem>
+#include <map>
 #include <regex>
+#include <sstream>
 
 #include "platform/DateTime.h"
 #include "reports/ConsolidatedAssets.h"
@@ -50,6 +52,32 @@ TEST_F(AssetRun, EachRunWritesTheLoggedDocument) {
   const std::string month = DateTime::dateStringOf(DateTime::now(), "MMyyyy");
   EXPECT_EQ(sandbox.listDir("data/MacBook Pro/" + month), std::vector<std::string>({"GPM", "PRS"}));
   EXPECT_TRUE(sandbox.listDir("temp").empty());  // profiler output removed with the run's folder
+}
+
+// A run asks the profiler for each data type once, however many of its readers
+// need it (the start-up and the hardware category, the two power categories,
+// the three Bluetooth ones); each later reader says that it reuses the report.
+TEST_F(AssetRun, EachRunAsksTheProfilerOnceForEachDataType) {
+  BRIM_REQUIRE_ROOT();
+  const std::string calls = sandbox.root() + "/profiler-calls";
+  const std::regex reused("\\]:system_profiler SP[A-Za-z]+DataType: reusing the report read earlier in this run\n");
+  const struct {
+    std::vector<std::string> args;
+    std::size_t dataTypes, reused;
+  } runs[] = {{{}, 15, 4}, {{"-software"}, 4, 0}};
+  for (const auto& run : runs) {
+    fs::remove(calls);
+    const RunResult result = sandbox.runExpecting(0, run.args);
+    std::map<std::string, int> perDataType;
+    std::istringstream lines(readFile(calls));
+    for (std::string line; std::getline(lines, line);) ++perDataType[line];
+    EXPECT_EQ(perDataType.size(), run.dataTypes);
+    for (const auto& [call, count] : perDataType) EXPECT_EQ(count, 1) << call;
+    EXPECT_EQ(
+        std::distance(std::sregex_iterator(result.output.begin(), result.output.end(), reused), std::sregex_iterator()),
+        run.reused);
+  }
+  EXPECT_TRUE(sandbox.listDir("temp").empty());
 }
 
 // The run lock lets one run in at a time; each writes its own file.

@@ -133,7 +133,7 @@ void Sandbox::writeExecutable(const std::string& file, const std::string& script
 
 void Sandbox::replayProfilerFrom(const std::string& dir) const {
   writeExecutable(fakeBinDir() + "/system_profiler",
-                  "#!/bin/sh\nf='" + dir +
+                  "#!/bin/sh\necho \"$*\" >>'" + root_ + "/profiler-calls'\nf='" + dir +
                       "'/\"$1\"\nif [ \"$2\" = -xml ]; then f=\"$f.xml\"; else f=\"$f.txt\"; fi\n"
                       "[ -f \"$f\" ] && cat \"$f\"\nexit 0\n");
 }

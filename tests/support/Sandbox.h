@@ -87,7 +87,7 @@ class Sandbox {
   void writeExecutable(const std::string& path, const std::string& script) const;
   // Puts a system_profiler first on PATH that prints "<dir>/<DataType>.xml" for "-xml" and
   // "<dir>/<DataType>.txt" otherwise (nothing when the file is missing), as a recorded machine
-  // would answer.
+  // would answer; each call's arguments are noted as one line of <root>/profiler-calls.
   void replayProfilerFrom(const std::string& dir) const;
   // The routing table the reachability test reads: with or without a default route
   // (flags 0201 make it a reject route).
