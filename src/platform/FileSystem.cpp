@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/FileAttributes.h"
 #include "platform/Paths.h"
 
 namespace brim {
@@ -257,6 +258,9 @@ bool FileSystem::replaceFile(const std::string& path, const std::string& text) {
   if (ok && hadFile) {
     ok = (::fchown(fd.get(), old.st_uid, old.st_gid) == 0 && ::fchmod(fd.get(), old.st_mode & 07777) == 0) ||
          fail("cannot keep owner, group and mode of", path, errno);
+    UniqueFd oldFd(::openat(dirFd.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    ok = ok && ((oldFd.valid() && FileAttributes::copy(oldFd.get(), fd.get())) ||
+                fail("cannot keep extended attributes and ACLs of", path, errno));
   } else if (ok) {
     ok = ::fchmod(fd.get(), 0644) == 0 || fail("cannot set the mode of", path, errno);
   }

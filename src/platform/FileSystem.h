@@ -64,7 +64,8 @@ class FileSystem {
   static std::optional<std::string> writeNewFile(const std::string& dir, NameNow&& nameNow, const std::string& text);
 
   // Replaces the file at path by text as one step, keeping the old file's
-  // owner, group and mode; when they cannot be kept the old file stays.
+  // owner, group, mode, extended attributes and ACLs; when they cannot be
+  // kept the old file stays.
   static bool replaceFile(const std::string& path, const std::string& text);
 
   // A new folder "<parent>/<prefix>XXXXXX" that only this user can enter.

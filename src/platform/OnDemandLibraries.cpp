@@ -11,6 +11,8 @@
 #include <sqlite3.h>
 #include <zlib.h>
 
+#include <cstdarg>
+
 #include <mutex>
 #include <string>
 
@@ -84,6 +86,18 @@ extern "C" int sqlite3_open_v2(const char* fileName, sqlite3** db, int flags, co
     return SQLITE_CANTOPEN;
   }
   return real(fileName, db, flags, vfs);
+}
+// Variadic: every option the tool sets takes an int and an int* for the
+// setting then in force, and is passed on as such.
+extern "C" int sqlite3_db_config(sqlite3* db, int option, ...) {
+  static const auto real = brim::resolved<decltype(&sqlite3_db_config)>(brim::sqlite, "sqlite3_db_config");
+  if (!real) return SQLITE_ERROR;
+  va_list arguments;
+  va_start(arguments, option);
+  const int value = va_arg(arguments, int);
+  int* inForce = va_arg(arguments, int*);
+  va_end(arguments);
+  return real(db, option, value, inForce);
 }
 BRIM_FORWARD(sqlite, SQLITE_ERROR, int, sqlite3_busy_timeout, (sqlite3 * db, int milliseconds), (db, milliseconds))
 BRIM_FORWARD(sqlite, SQLITE_OK, int, sqlite3_close, (sqlite3 * db), (db))
