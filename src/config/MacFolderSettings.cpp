@@ -31,7 +31,7 @@ std::optional<std::string> MacFolderSettings::absoluteFolder(const std::optional
 std::optional<std::string> MacFolderSettings::writableFolder(const std::optional<std::string>& relative,
                                                             std::string& why) const {
   std::optional<std::string> path = absoluteFolder(relative, why);
-  if (path && !FileSystem::makeDirectories(*path)) {
+  if (path && !FileSystem::makeDirectories(*path, false)) {
     why = FileSystem::lastFailure();
     return std::nullopt;
   }

@@ -109,7 +109,7 @@ bool FileSystem::removeFile(const std::string& path) {
 // this user owns it and nobody else may write to the folder holding it (a link
 // the system or the installer made); a missing one is made and entered without
 // following anything.
-bool FileSystem::makeDirectories(const std::string& path) {
+bool FileSystem::makeDirectories(const std::string& path, bool makeMissing) {
   UniqueFd dir(::open(path.starts_with('/') ? "/" : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   struct stat dirStat {};
   if (!dir.valid() || ::fstat(dir.get(), &dirStat) != 0) return fail("cannot open", path, errno);
@@ -123,6 +123,7 @@ bool FileSystem::makeDirectories(const std::string& path) {
     constexpr int kEnter = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
     UniqueFd next(::openat(dir.get(), name.c_str(), kEnter));
     if (!next.valid() && errno == ENOENT) {
+      if (!makeMissing) return fail("cannot enter", path, ENOENT);
       if (::mkdirat(dir.get(), name.c_str(), 0755) != 0 && errno != EEXIST) return fail("cannot create", path, errno);
       next = UniqueFd(::openat(dir.get(), name.c_str(), kEnter));
     }
