@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <optional>
 #include <random>
+#include <utility>
 
 #include "config/GlobalPreferences.h"
 #include "config/RunFolder.h"
@@ -12,6 +14,7 @@
 #include "platform/ProcessInfo.h"
 #include "platform/ShellCommand.h"
 #include "platform/Text.h"
+#include "platform/TrustedPath.h"
 #include "reports/ConsolidatedAssets.h"
 
 namespace brim {
@@ -72,6 +75,27 @@ int dispatch(ConsolidatedAssets& assets, const std::vector<std::string>& args) {
   return 0;
 }
 
+// Every folder a job runs a program from or writes into as root is named by
+// an absolute path: a missing setting would otherwise give "(null)/(null)/...",
+// taken from whatever the working folder is.
+bool foldersNamedAbsolutely(const MacFolderSettings& folders) {
+  using Relative = const std::optional<std::string>& (MacFolderSettings::*)() const;
+  constexpr std::pair<std::string_view, Relative> kFolders[] = {
+      {"executable", &MacFolderSettings::executableDirRelative},
+      {"temporary", &MacFolderSettings::tempDirRelative},
+      {"data-post", &MacFolderSettings::dataPostDirRelative},
+      {"data", &MacFolderSettings::dataDirRelative},
+  };
+  for (const auto& [name, relative] : kFolders) {
+    std::string why;
+    if (!folders.absoluteFolder((folders.*relative)(), why)) {
+      log("The " + std::string(name) + " folder cannot be used, " + why + "; nothing is run");
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 void EntryPoint::takeRunLock(const std::string& lockFile) {
@@ -117,17 +141,25 @@ int EntryPoint::run(const std::vector<std::string>& args) {
   const MacFolderSettings folders = prefs.macFodler();
   // Read at each use: the reload after registration may change the folders.
   const auto executableDir = [&folders] { return folders.folder(folders.executableDirRelative()); };
+  if (!foldersNamedAbsolutely(folders)) return -1;
 
   if (prefs.machineInfo().dcRegId() == 0) {
     log("agentInstallPath=" + orNull(folders.agentInstallPathAbs()));
+    // Root runs only what root alone could have put there.
+    const std::string registration = executableDir() + "/brim_register";
+    if (auto why = TrustedPath::whyUntrustedForRoot(registration)) {
+      log("brim_register not run: " + *why);
+      return -1;
+    }
     // Its exit status is not ours to judge: the reloaded id tells.
-    ShellCommand::run(shellQuoted(executableDir() + "/brim_register"), ShellCommand::Limit::Other);
+    ShellCommand::run(shellQuoted(registration), ShellCommand::Limit::Other);
     GlobalPreferences::setStaticInstance(prefs);
     if (prefs.machineInfo().dcRegId() == 0) {
       log("RegID is still 0, exiting");
       return 0;
     }
     log("current regid=" + std::to_string(prefs.machineInfo().dcRegId()));
+    if (!foldersNamedAbsolutely(folders)) return -1;
   }
 
   const std::string lockFile = executableDir() + "/brim_asset.lock";

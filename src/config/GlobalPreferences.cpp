@@ -33,6 +33,21 @@ consteval size_t keptSection(std::string_view key) {
   return index;
 }
 
+// The settings file's root dictionary; null, and logged, when the file is
+// missing, refused, unreadable or holds something else.
+Plist readSettingsFile(const Sig& sig) {
+  const std::string path = GlobalPreferences::settingsFilePath();
+  std::string refused;
+  Plist root = readTrustedPlistFile(path, refused);
+  if (!root) {
+    logAt(sig, refused.empty() ? "cannot read settings file " + path : "settings file " + path + " not read: " + refused);
+  } else if (!isDictionary(root.get())) {
+    logAt(sig, "settings file " + path + " does not hold a dictionary");
+    root.reset();
+  }
+  return root;
+}
+
 }  // namespace
 
 GlobalPreferences::GlobalPreferences() {
@@ -59,14 +74,7 @@ GlobalPreferences& GlobalPreferences::getSharedInstance() {
 
 void GlobalPreferences::setStaticInstance(GlobalPreferences& instance) {
   constexpr Sig sig = Sig::classLevel("GlobalPreferences", "setStaticInstance:");
-  const std::string path = settingsFilePath();
-  instance.allSettingsDict_ = readPlistFile(path);
-  if (!instance.allSettingsDict_) {
-    logAt(sig, "cannot read settings file " + path);
-  } else if (!isDictionary(instance.allSettingsDict_.get())) {
-    logAt(sig, "settings file " + path + " does not hold a dictionary");
-    instance.allSettingsDict_.reset();
-  }
+  instance.allSettingsDict_ = readSettingsFile(sig);
   plist_t root = instance.allSettingsDict_.get();
   for (size_t index : loadOrder()) {
     Entry& entry = instance.sections_[index];
@@ -82,28 +90,31 @@ void GlobalPreferences::setStaticInstance(GlobalPreferences& instance) {
 
 bool GlobalPreferences::saveGlobalPreferences(GlobalPreferences& instance) {
   constexpr Sig sig = Sig::classLevel("GlobalPreferences", "saveGlobalPreferences:");
-  plist_t root = instance.allSettingsDict_.get();
   const std::string path = settingsFilePath();
-  if (!root) {
+  if (!instance.allSettingsDict_) {
     logAt(sig, "no settings were read; " + path + " left as it is");
+    return false;
+  }
+  // The file as it is now, not as this run read it: what another component
+  // changed meanwhile stays, and only what this run changed is written into it.
+  Plist now = readSettingsFile(sig);
+  if (!now) {
+    logAt(sig, path + " left as it is");
     return false;
   }
   for (const Entry& entry : instance.sections_) {
     const SettingsSection& section = *entry.section;
-    // Sections never written back, absent ones, and root entries that are not
-    // section dictionaries stay as the file had them.
-    if (section.table().writeBack == WriteBack::Never || !entry.present) continue;
-    const std::string key(section.dictKey());
-    plist_t asRead = plistDictItem(root, key);
-    if (asRead && !isDictionary(asRead)) continue;
-    Plist rebuilt = section.dictionary();
-    if (!rebuilt) continue;
-    plist_dict_set_item(root, key.c_str(), rebuilt.release());
+    // Sections never written back, and sections or root entries the file
+    // does not hold as dictionaries now, stay as the file has them.
+    if (section.table().writeBack != WriteBack::Rebuilt || !entry.present) continue;
+    plist_t current = plistDictItem(now.get(), section.dictKey());
+    if (isDictionary(current)) section.writeChangesInto(current);
   }
-  if (!writePlistFileAtomically(path, root)) {
+  if (!writePlistFileAtomically(path, now.get())) {
     logAt(sig, "cannot write settings file " + path + ": " + FileSystem::lastFailure());
     return false;
   }
+  instance.allSettingsDict_ = std::move(now);
   return true;
 }
 

@@ -1,7 +1,9 @@
 #include "config/MacFolderSettings.h"
 
 #include "config/SettingsLayout.h"
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "platform/TrustedPath.h"
 
 namespace brim {
 namespace {
@@ -10,6 +12,30 @@ constexpr const SectionTable& kTable = settingsTable("macfolders");
 
 std::string MacFolderSettings::folder(const std::optional<std::string>& relative) const {
   return orNull(agentInstallPathAbs()) + "/" + orNull(relative);
+}
+
+std::optional<std::string> MacFolderSettings::absoluteFolder(const std::optional<std::string>& relative,
+                                                            std::string& why) const {
+  std::string path = folder(relative);
+  if (!agentInstallPathAbs() || !relative) {
+    why = "the settings name no folder: \"" + path + "\" is not an absolute path";
+    return std::nullopt;
+  }
+  if (auto notPlain = TrustedPath::whyNotPlain(path)) {
+    why = *notPlain;
+    return std::nullopt;
+  }
+  return path;
+}
+
+std::optional<std::string> MacFolderSettings::writableFolder(const std::optional<std::string>& relative,
+                                                            std::string& why) const {
+  std::optional<std::string> path = absoluteFolder(relative, why);
+  if (path && !FileSystem::makeDirectories(*path, false)) {
+    why = FileSystem::lastFailure();
+    return std::nullopt;
+  }
+  return path;
 }
 
 const std::optional<std::string>& MacFolderSettings::agentInstallPathAbs() const {

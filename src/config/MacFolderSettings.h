@@ -13,6 +13,16 @@ class MacFolderSettings {
 
   // "<agentInstallPathAbs>/<relative>", an absent part written as "(null)".
   std::string folder(const std::optional<std::string>& relative) const;
+  // The same folder when root may act on it: an absolute path without a NUL
+  // and without "." or ".." components. Otherwise absent, with why set for
+  // the log: a missing setting ("(null)/(null)") must never become a path
+  // taken from whatever the working folder is.
+  std::optional<std::string> absoluteFolder(const std::optional<std::string>& relative, std::string& why) const;
+  // The absolute folder root writes into, reached from "/" as mkdir -p
+  // reaches it: a link on the way is followed only when root made it in a
+  // folder nobody else may write. Absent, with why, otherwise (a missing
+  // folder among them: the agent's installer makes these).
+  std::optional<std::string> writableFolder(const std::optional<std::string>& relative, std::string& why) const;
 
   const std::optional<std::string>& agentInstallPathAbs() const;
   const std::optional<std::string>& configDirectRelative() const;

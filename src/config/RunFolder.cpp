@@ -1,6 +1,7 @@
 #include "config/RunFolder.h"
 
 #include <chrono>
+#include <optional>
 
 #include "config/GlobalPreferences.h"
 #include "platform/CustomLogger.h"
@@ -25,25 +26,32 @@ Current& current() {
   return value;
 }
 
-std::string temporaryFolder() {
+// The agent's temporary folder; absent, and logged, when it cannot be used.
+std::optional<std::string> temporaryFolder(const Sig& sig) {
   const MacFolderSettings folders = GlobalPreferences::getSharedInstance().macFodler();
-  return folders.folder(folders.tempDirRelative());
+  std::string why;
+  std::optional<std::string> folder = folders.writableFolder(folders.tempDirRelative(), why);
+  if (!folder) logAt(sig, "temporary folder not used: " + why);
+  return folder;
 }
 
 }  // namespace
 
 std::string RunFolder::path() {
+  constexpr Sig sig = Sig::classLevel("RunFolder", "path");
   Current& run = current();
-  const std::string parent = temporaryFolder();
+  const std::string noFolder = Paths::fixed(Paths::kNoFolder) + "/" + std::string(kPrefix);
+  const std::optional<std::string> parent = temporaryFolder(sig);
+  if (!parent) return noFolder;
   // Made again when the settings name another temporary folder (a reload),
   // or when what is at its name is no longer the folder this run made.
-  if (run.folder.empty() || run.parent != parent || !FileSystem::isPrivateFolder(run.folder)) {
-    run.parent = parent;
-    if (auto made = FileSystem::makePrivateFolder(parent, std::string(kPrefix))) {
+  if (run.folder.empty() || run.parent != *parent || !FileSystem::isPrivateFolder(run.folder)) {
+    run.parent = *parent;
+    if (auto made = FileSystem::makePrivateFolder(*parent, std::string(kPrefix))) {
       run.folder = *made;
     } else {
-      logAt(Sig::classLevel("RunFolder", "path"), FileSystem::lastFailure());
-      return Paths::fixed(Paths::kNoFolder) + "/" + std::string(kPrefix);
+      logAt(sig, FileSystem::lastFailure());
+      return noFolder;
     }
   }
   return run.folder;
@@ -56,10 +64,19 @@ void RunFolder::remove() {
 }
 
 void RunFolder::removeStale() {
+  constexpr Sig sig = Sig::classLevel("RunFolder", "removeStale");
   const MacFolderSettings folders = GlobalPreferences::getSharedInstance().macFodler();
-  FileSystem::removeStaleEntries(temporaryFolder(), std::string(kPrefix), kStaleAfter);
-  FileSystem::removeStaleEntries(folders.folder(folders.dataPostDirRelative()), std::string(FileSystem::kPendingPrefix),
-                                 kStaleAfter);
+  if (const auto temporary = temporaryFolder(sig)) {
+    FileSystem::removeStaleEntries(*temporary, std::string(kPrefix), kStaleAfter);
+  }
+  std::string why;
+  if (const auto dataPost = folders.writableFolder(folders.dataPostDirRelative(), why)) {
+    FileSystem::removeStaleEntries(*dataPost, std::string(FileSystem::kPendingPrefix), kStaleAfter);
+  }
+  // A settings write-back killed before its rename: ".settings.plist.<random>" beside the file.
+  const std::string settings = GlobalPreferences::settingsFilePath();
+  const size_t slash = settings.rfind('/');
+  FileSystem::removeStaleEntries(settings.substr(0, slash), "." + settings.substr(slash + 1) + ".", kStaleAfter);
 }
 
 }  // namespace brim

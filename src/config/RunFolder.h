@@ -16,7 +16,7 @@ class RunFolder {
   // End of run: the folder goes with everything in it.
   static void remove();
   // What killed runs left more than an hour ago: their folders, and the
-  // hidden files of unfinished data-post writes.
+  // hidden files of unfinished data-post and settings writes.
   static void removeStale();
 };
 

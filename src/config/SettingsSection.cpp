@@ -27,7 +27,10 @@ bool unchangedSinceRead(const SectionField& f, const FieldValue& v, plist_t stor
     case FieldKind::Flag:
       return readSectionFlag(stored, f.key, nullptr) == v.flag;
     case FieldKind::Dictionary:
-      return !v.dictionary && plist_get_node_type(stored) != PLIST_DICT;
+      if (!v.dictionary || plist_get_node_type(stored) != PLIST_DICT) {
+        return !v.dictionary && plist_get_node_type(stored) != PLIST_DICT;
+      }
+      return plistToXml(v.dictionary.get()) == plistToXml(stored);
     case FieldKind::Reencrypted:
       return decrypted(readSectionText(stored, f.key, nullptr), cipher, passPhrase) == v.text;
   }
@@ -77,18 +80,17 @@ bool SettingsSection::initWithDictionary(plist_t dict) {
   return dict || !table_->absentWithoutDictionary;
 }
 
-Plist SettingsSection::dictionary() const {
+void SettingsSection::writeChangesInto(plist_t out) const {
   if (table_->logsEachRebuild) logAt(Sig::instance(table_->className, "dictionary"), "In DICT");
-  if (table_->writeBack == WriteBack::AsRead) return Plist(asRead_ ? plist_copy(asRead_.get()) : nullptr);
-  Plist out(asRead_ ? plist_copy(asRead_.get()) : plist_new_dict());
+  if (table_->writeBack != WriteBack::Rebuilt) return;
   const std::string passPhrase = sharedPassPhrase();
   EncryptionAES cipher;
   for (size_t i = 0; i < values_.size(); ++i) {
     const SectionField& f = table_->fields[i];
     const FieldValue& v = values_[i];
     if (!f.writtenBack) continue;
-    plist_t stored = plistDictItem(asRead_.get(), f.key);
-    if (stored && unchangedSinceRead(f, v, stored, cipher, passPhrase)) continue;
+    // A key the section lacked reads as null, 0 or false: holding that is no change either.
+    if (unchangedSinceRead(f, v, plistDictItem(asRead_.get(), f.key), cipher, passPhrase)) continue;
     Plist node;
     switch (f.kind) {
       case FieldKind::Text:
@@ -111,9 +113,8 @@ Plist SettingsSection::dictionary() const {
         node = textNode(v.text ? std::optional(cipher.encryptChilkat(*v.text, passPhrase)) : std::nullopt);
         break;
     }
-    setSectionValue(out.get(), f.key, std::move(node));
+    setSectionValue(out, f.key, std::move(node));
   }
-  return out;
 }
 
 const FieldValue* SettingsSection::find(std::string_view path) const {

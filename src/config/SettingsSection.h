@@ -33,13 +33,15 @@ class SettingsSection {
   // value null, 0 or false), decrypting with the shared pass phrase. Returns false
   // when the table gives no section for an absent dictionary.
   bool initWithDictionary(plist_t dict);
-  // The section dictionary to write back. Rebuilt: the dictionary read, so that
-  // keys the section does not write are carried over, with every written-back
-  // field that changed since set from its value (or removed when it is null).
-  // Fields that still hold what the stored value reads as stay exactly as read:
-  // a digit string stays a string, a cipher text made with another pass phrase
-  // stays as it was. AsRead: a copy of the dictionary read (null when none was).
-  Plist dictionary() const;
+  // Writes into dict (the section's dictionary as the file holds it now) every
+  // written-back field that changed since it was read, set from its value (or
+  // removed when it is null); nothing else of dict changes, so keys the section
+  // does not write, and what another component wrote meanwhile, stay. A field
+  // that still holds what the stored value reads as is no change: a digit
+  // string stays a string, a cipher text made with another pass phrase stays as
+  // it was, a missing key stays missing. Sections written back as read or never
+  // change nothing.
+  void writeChangesInto(plist_t dict) const;
 
   FieldValue& value(size_t field) { return values_[field]; }
   const FieldValue& value(size_t field) const { return values_[field]; }

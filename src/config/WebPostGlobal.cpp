@@ -8,9 +8,10 @@ namespace brim {
 std::unique_ptr<WebPostSetting> WebPostGlobal::getWebPostSettingForName(const std::string& name) {
   constexpr Sig sig = Sig::classLevel("WebPostGlobal", "getWebPostSettingForName:");
   const std::string path = Paths::fixed(Paths::kWebPostsFile);
-  const Plist webPosts = readPlistFile(path);
+  std::string refused;
+  const Plist webPosts = readTrustedPlistFile(path, refused);
   if (!webPosts) {
-    logAt(sig, "cannot read web-post file " + path);
+    logAt(sig, refused.empty() ? "cannot read web-post file " + path : "web-post file " + path + " not read: " + refused);
     return nullptr;
   }
   plist_t entry = plistDictItem(webPosts.get(), name);

@@ -261,19 +261,12 @@ void XMLTree::addChildNodeWithCDATAToCurrentNodeWithName(std::string_view name,
   const Sig sig = Sig::instance(kClass, "addChildNodeWithCDATAToCurrentNodeWithName:stringValue:");
   std::string text = trimWhitespaceAndNewlines(orNull(value));
   if (text == "null") text.clear();
-  // What "<name><![CDATA[text]]></name>" is when it parses: a legal name, and a
-  // text of XML characters without "]]>". Built directly rather than parsed,
-  // which costs a document per value; the parse would only have turned the
-  // text's line ends into LF.
-  const char* problem = !isXmlName(name)                        ? "the name is not an XML name"
-                        : text.find("]]>") != std::string::npos ? "the value holds \"]]>\""
-                        : !isXmlText(text)                      ? "the value holds characters XML cannot carry"
-                                                                : nullptr;
-  if (problem) {
-    logAt(sig, "CDATA element not added, " + std::string(problem) + ": <" + std::string(name) + "><![CDATA[" + text +
-                   "]]></" + std::string(name) + ">");
-    return;
-  }
+  // Built directly rather than parsed, which costs a document per value. What
+  // XML cannot carry is replaced as in any other value, so that the element is
+  // always there; a "]]>" in the text is written across two CDATA sections,
+  // which a reader joins again.
+  if (!checkName(sig, "CDATA element", name)) return;
+  text = textForTree(sig, name, text);
   pugi::xml_node element = appendElement(name, std::nullopt, sig);
   if (!element) return;
   if (!element.append_child(pugi::node_cdata).set_value(withXmlLineEnds(std::move(text)).c_str())) {

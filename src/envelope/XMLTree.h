@@ -8,9 +8,10 @@
 //   an element without content: <a/>;  an empty CDATA value: <a><![CDATA[]]></a>;
 //   attributes in the order added.
 // Character data escapes & < >; attribute values escape & < " and write tab,
-// line feed and carriage return as character references. Characters XML 1.0
-// cannot carry (C0 controls, U+FFFE/U+FFFF, bytes that are not UTF-8) are
-// replaced by U+FFFD in ordinary values; a CDATA value holding one is refused.
+// line feed and carriage return as character references; a CDATA value holding
+// "]]>" is split into two CDATA sections there. Characters XML 1.0 cannot carry
+// (C0 controls, U+FFFE/U+FFFF, lone surrogates, bytes that are not UTF-8) are
+// replaced by U+FFFD in every value, with one log line.
 // A name that is not an XML name is refused, and the tree stays unchanged.
 #include <optional>
 #include <pugixml.hpp>

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/FileAttributes.h"
 namespace brim {
 namespace {
 
@@ -106,7 +107,7 @@ bool FileSystem::removeFile(const std::string& path) {
 // this user owns it and nobody else may write to the folder holding it (a link
 // the system or the installer made); a missing one is made and entered without
 // following anything.
-bool FileSystem::makeDirectories(const std::string& path) {
+bool FileSystem::makeDirectories(const std::string& path, bool makeMissing) {
   UniqueFd dir(::open(path.starts_with('/') ? "/" : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   struct stat dirStat {};
   if (!dir.valid() || ::fstat(dir.get(), &dirStat) != 0) return fail("cannot open", path, errno);
@@ -120,6 +121,7 @@ bool FileSystem::makeDirectories(const std::string& path) {
     constexpr int kEnter = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
     UniqueFd next(::openat(dir.get(), name.c_str(), kEnter));
     if (!next.valid() && errno == ENOENT) {
+      if (!makeMissing) return fail("cannot enter", path, ENOENT);
       if (::mkdirat(dir.get(), name.c_str(), 0755) != 0 && errno != EEXIST) return fail("cannot create", path, errno);
       next = UniqueFd(::openat(dir.get(), name.c_str(), kEnter));
     }
@@ -255,6 +257,9 @@ bool FileSystem::replaceFile(const std::string& path, const std::string& text) {
   if (ok && hadFile) {
     ok = (::fchown(fd.get(), old.st_uid, old.st_gid) == 0 && ::fchmod(fd.get(), old.st_mode & 07777) == 0) ||
          fail("cannot keep owner, group and mode of", path, errno);
+    UniqueFd oldFd(::openat(dirFd.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    ok = ok && ((oldFd.valid() && FileAttributes::copy(oldFd.get(), fd.get())) ||
+                fail("cannot keep extended attributes and ACLs of", path, errno));
   } else if (ok) {
     ok = ::fchmod(fd.get(), 0644) == 0 || fail("cannot set the mode of", path, errno);
   }

@@ -26,8 +26,9 @@ class FileSystem {
   // rm -f: true when nothing is left at path; a link goes, not what it names.
   static bool removeFile(const std::string& path);
   // mkdir -p (0755), following only links root or this user made in folders
-  // nobody else may write to; anything else in the way is refused.
-  static bool makeDirectories(const std::string& path);
+  // nobody else may write to; anything else in the way is refused. With
+  // makeMissing false the folder is only reached by that rule: a missing one fails.
+  static bool makeDirectories(const std::string& path, bool makeMissing = true);
   static bool makeDirectory(const std::string& path);    // mkdir
   static void removeTree(const std::string& path);       // rm -r
 
@@ -64,7 +65,8 @@ class FileSystem {
   static std::optional<std::string> writeNewFile(const std::string& dir, NameNow&& nameNow, const std::string& text);
 
   // Replaces the file at path by text as one step, keeping the old file's
-  // owner, group and mode; when they cannot be kept the old file stays.
+  // owner, group, mode, extended attributes and ACLs; when they cannot be
+  // kept the old file stays.
   static bool replaceFile(const std::string& path, const std::string& text);
 
   // A new folder "<parent>/<prefix>XXXXXX" that only this user can enter.

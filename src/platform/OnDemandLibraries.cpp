@@ -8,13 +8,15 @@
 #include <sqlite3.h>
 #include <zlib.h>
 
+#include <cstdarg>
+
 #include "platform/LateLibrary.h"
 
 namespace brim {
 namespace {
 
 constexpr const char* kSqliteFunctions[] = {
-    "sqlite3_open_v2",       "sqlite3_busy_timeout", "sqlite3_close",        "sqlite3_exec",
+    "sqlite3_open_v2",       "sqlite3_db_config",    "sqlite3_busy_timeout", "sqlite3_close",        "sqlite3_exec",
     "sqlite3_errmsg",        "sqlite3_prepare_v2",   "sqlite3_bind_text",    "sqlite3_step",
     "sqlite3_column_double", "sqlite3_column_text",  "sqlite3_column_bytes", "sqlite3_finalize",
 };
@@ -55,6 +57,18 @@ extern "C" int sqlite3_open_v2(const char* fileName, sqlite3** db, int flags, co
     return SQLITE_CANTOPEN;
   }
   return real(fileName, db, flags, vfs);
+}
+// Variadic: every option the tool sets takes an int and an int* for the
+// setting then in force, and is passed on as such.
+extern "C" int sqlite3_db_config(sqlite3* db, int option, ...) {
+  static const auto real = brim::resolved<decltype(&sqlite3_db_config)>(brim::kSqlite, "sqlite3_db_config");
+  if (!real) return SQLITE_ERROR;
+  va_list arguments;
+  va_start(arguments, option);
+  const int value = va_arg(arguments, int);
+  int* inForce = va_arg(arguments, int*);
+  va_end(arguments);
+  return real(db, option, value, inForce);
 }
 BRIM_FORWARD(kSqlite, SQLITE_ERROR, int, sqlite3_busy_timeout, (sqlite3 * db, int milliseconds), (db, milliseconds))
 BRIM_FORWARD(kSqlite, SQLITE_OK, int, sqlite3_close, (sqlite3 * db), (db))

@@ -9,6 +9,7 @@
 
 #include "platform/CustomLogger.h"
 #include "platform/FileSystem.h"
+#include "platform/TrustedPath.h"
 
 namespace brim {
 namespace {
@@ -222,6 +223,15 @@ Plist readPlistFile(const std::string& path) {
   Plist plist = parsePlist(*data);
   if (plist) endStringsAtNul(plist.get());
   return plist;
+}
+
+Plist readTrustedPlistFile(const std::string& path, std::string& why) {
+  why.clear();
+  const std::optional<std::string> untrusted = TrustedPath::whyUntrustedForRoot(path);
+  // A missing file is no one's doing: it reads as unreadable, as before.
+  if (!untrusted) return readPlistFile(path);
+  if (FileSystem::exists(path)) why = *untrusted;
+  return nullptr;
 }
 
 std::string plistToXml(plist_t node) {

@@ -23,6 +23,11 @@ inline constexpr int kMaxPlistNesting = 256;
 
 // Reads an XML or binary property list from a file; absent when it cannot be read or parsed.
 Plist readPlistFile(const std::string& path);
+// The same for a file whose content decides what root does: read only when it
+// and every folder above it belong to root and nobody else may change them.
+// Refused, with why set to what to fix, when it exists and does not pass; why
+// stays empty when it is missing or unreadable.
+Plist readTrustedPlistFile(const std::string& path, std::string& why);
 // Parses an XML or binary property list held in memory; absent when it does not
 // parse, nests too deep, or (binary) shares an array or dictionary between places.
 Plist parsePlist(std::string_view data);

@@ -132,4 +132,25 @@ std::optional<char32_t> nextCodePoint(std::string_view text, size_t& pos) {
   return point;
 }
 
+std::string asFolderName(std::string_view name) {
+  // NAME_MAX of the file systems the tool writes to.
+  constexpr size_t kLongest = 255;
+  std::string folder;
+  size_t pos = 0;
+  while (pos < name.size()) {
+    const size_t start = pos;
+    const std::optional<char32_t> c = nextCodePoint(name, pos);
+    std::string_view piece = name.substr(start, pos - start);
+    if (!c || *c < 0x20 || (*c >= 0x7F && *c <= 0x9F)) {
+      piece = "_";
+    } else if (*c == '/') {
+      piece = "-";
+    }
+    if (folder.size() + piece.size() > kLongest) break;
+    folder += piece;
+  }
+  if (folder.empty() || folder == "." || folder == "..") return "_";
+  return folder;
+}
+
 }  // namespace brim

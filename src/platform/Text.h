@@ -19,6 +19,13 @@ std::vector<std::string_view> nonEmptyPieces(std::string_view text, char separat
 // The pieces of text between line feeds, in order, without the empty ones.
 std::vector<std::string> nonEmptyLines(std::string_view text);
 
+// A name from outside (the profiler's machine name) as one folder name that
+// can only name a folder inside the one it is joined to: "/" becomes "-";
+// NUL, other control characters and bytes that are not UTF-8 become "_";
+// an empty name, "." and ".." become "_"; a name longer than a folder name
+// may be is cut at a character boundary.
+std::string asFolderName(std::string_view name);
+
 // True when text is well-formed UTF-8.
 bool isValidUtf8(std::string_view text);
 

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
 
 #include "platform/Paths.h"
 
@@ -39,12 +40,23 @@ bool isUnder(std::string_view path, std::string_view top) {
 
 }  // namespace
 
+std::optional<std::string> TrustedPath::whyNotPlain(std::string_view path) {
+  if (path.empty() || path.front() != '/') return "\"" + std::string(path) + "\" is not an absolute path";
+  if (path.find('\0') != std::string_view::npos) return "\"" + std::string(path.substr(0, path.find('\0'))) + "\" holds a NUL";
+  for (std::string_view rest = path; !rest.empty();) {
+    const std::size_t end = std::min(rest.find('/'), rest.size());
+    const std::string_view name = rest.substr(0, end);
+    if (name == "." || name == "..") return "\"" + std::string(path) + "\" goes through \"" + std::string(name) + "\"";
+    rest.remove_prefix(std::min(end + 1, rest.size()));
+  }
+  return std::nullopt;
+}
+
 std::optional<std::string> TrustedPath::whyUntrusted(std::string_view path, std::string_view top) {
   while (top.size() > 1 && top.back() == '/') top.remove_suffix(1);
-  if (path.empty() || path.front() != '/') return "\"" + std::string(path) + "\" is not an absolute path";
-  if (top.empty() || top.front() != '/' || !isUnder(path, top)) {
-    return "\"" + std::string(path) + "\" is not under " + std::string(top);
-  }
+  if (auto why = whyNotPlain(path)) return why;
+  if (auto why = whyNotPlain(top)) return why;
+  if (!isUnder(path, top)) return "\"" + std::string(path) + "\" is not under " + std::string(top);
   std::string at(top);
   if (auto why = whyComponentUntrusted(at)) return why;
   std::string_view rest = path.substr(top == "/" ? 0 : top.size());
@@ -54,7 +66,6 @@ std::optional<std::string> TrustedPath::whyUntrusted(std::string_view path, std:
     const std::size_t end = rest.find('/');
     const std::string_view name = rest.substr(0, end);
     rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end);
-    if (name == "." || name == "..") return "\"" + std::string(path) + "\" goes through \"" + std::string(name) + "\"";
     if (at.back() != '/') at += '/';
     at += name;
     if (auto why = whyComponentUntrusted(at)) return why;

@@ -18,6 +18,11 @@ class TrustedPath {
   // path must be absolute, lie under top and hold no "." or ".." component.
   static std::optional<std::string> whyUntrusted(std::string_view path, std::string_view top = "/");
 
+  // Absent when path is absolute, holds no NUL (the system would act on the
+  // shorter path before it) and no "." or ".." component (what it reaches is
+  // not what its components name); otherwise why, for the log.
+  static std::optional<std::string> whyNotPlain(std::string_view path);
+
   // The tool's own check of a path it was given: from the sandbox root when
   // the path lies under it (the sandbox root stands for "/"), else from "/".
   static std::optional<std::string> whyUntrustedForRoot(std::string_view path);

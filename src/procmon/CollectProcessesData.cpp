@@ -31,8 +31,19 @@ constexpr std::string_view kSampleFile = "CPUProcInfo";
 constexpr std::string_view kSchema =
     "CREATE TABLE IF NOT EXISTS PROCSDATA (CPU_PERC DOUBLE,MEM_PERC DOUBLE,APPLICATION TEXT,DATE TEXT)";
 constexpr std::string_view kInsertRow = "insert into PROCSDATA(CPU_PERC,MEM_PERC,APPLICATION,DATE) Values(?,?,?,?)";
-constexpr std::string_view kByProcessor = "SELECT * FROM PROCSDATA ORDER BY CPU_PERC DESC LIMIT 20";
-constexpr std::string_view kByMemory = "SELECT * FROM PROCSDATA ORDER BY MEM_PERC DESC LIMIT 20";
+// A report ranks at most kMaxRows stored rows: a day of samples every minute
+// is under 60,000, and a store grown past that (runs that never reported, or
+// rows planted in it) must not hold the report for the time a sort of it takes.
+// A report ranks at most kMaxRows stored rows (the queries below hold the same
+// number): a day of samples is a few thousand, and a store grown past the bound
+// (runs that never reported, rows planted in it) must not hold the report for
+// as long as sorting all of it takes.
+constexpr int kMaxRows = 100000;
+constexpr std::string_view kByProcessor =
+    "SELECT * FROM (SELECT * FROM PROCSDATA LIMIT 100000) ORDER BY CPU_PERC DESC LIMIT 20";
+constexpr std::string_view kByMemory =
+    "SELECT * FROM (SELECT * FROM PROCSDATA LIMIT 100000) ORDER BY MEM_PERC DESC LIMIT 20";
+constexpr std::string_view kRowsUpToBound = "SELECT count(*) FROM (SELECT 1 FROM PROCSDATA LIMIT 100001)";
 constexpr std::string_view kOldestDate = "SELECT DATE FROM PROCSDATA LIMIT 1";
 constexpr int kBusyTimeoutMs = 10000;
 
@@ -144,6 +155,18 @@ SqliteDatabase CollectProcessesData::openDatabase(const Sig& sig) const {
   logAt(sig, opened == SQLITE_OK ? "Database opened successfully" : "Failed to open database");
   // Runs that sample at once wait for each other's transaction.
   if (raw) sqlite3_busy_timeout(raw, kBusyTimeoutMs);
+  // The file outlives the run: whatever was planted in it (triggers, views
+  // calling functions, a schema written by hand) does nothing here.
+  if (raw && opened == SQLITE_OK) {
+    const bool defensive = sqlite3_db_config(raw, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr) == SQLITE_OK &&
+                           sqlite3_db_config(raw, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr) == SQLITE_OK &&
+                           sqlite3_db_config(raw, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr) == SQLITE_OK;
+    if (!defensive) {
+      logAt(sig, std::string("Failed to open database defensively: ") + sqlite3_errmsg(raw));
+      sqlite3_close(raw);
+      return SqliteDatabase(nullptr);
+    }
+  }
   // A connection that failed to open is kept: every statement on it then
   // fails with the reason of the failed open, which is what gets logged.
   return SqliteDatabase(raw);
@@ -226,6 +249,12 @@ void CollectProcessesData::RetTopCpunMemPrsfrDB() {
 
   ProcessLists ranking;
   if (db) {
+    stmt = prepare(db.get(), kRowsUpToBound);
+    if (stmt && sqlite3_step(stmt.get()) == SQLITE_ROW && getDouble(0) > kMaxRows) {
+      logAt(kRanking, "The store holds more than " + std::to_string(kMaxRows) + " rows; the report ranks the first " +
+                          std::to_string(kMaxRows));
+    }
+    stmt.reset();
     logAt(kRanking, "Sort based on CPU_PERC");
     appendRanking(db.get(), kByProcessor, ranking);
     logAt(kRanking, "Sort based on MEM_PERC");

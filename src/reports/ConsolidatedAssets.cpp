@@ -50,11 +50,16 @@ ConsolidatedAssets::ConsolidatedAssets() : profilerReports_(std::make_shared<Pro
   const MacFolderSettings folders = GlobalPreferences::getSharedInstance().macFodler();
   // The full inventory's hardware category reads the same report.
   profilerReports_->expect("SPHardwareDataType");
-  if (const auto modelName = modelNameFromProfile(*profilerReports_->open(
-          kInit, RunFolder::path(), "SPHardwareDataType", "autodelete_SPHardwareDataType.plist"))) {
-    logAt(kInit, "modelName=" + *modelName);
+  const std::optional<std::string> modelName = modelNameFromProfile(*profilerReports_->open(
+      kInit, RunFolder::path(), "SPHardwareDataType", "autodelete_SPHardwareDataType.plist"));
+  if (modelName) logAt(kInit, "modelName=" + *modelName);
+  std::string why;
+  const std::optional<std::string> dataDir = folders.absoluteFolder(folders.dataDirRelative(), why);
+  if (!dataDir) logAt(kInit, "data folder not used: " + why);
+  if (modelName && dataDir) {
     const std::string month = monthYearForPerfLogFile();
-    const std::string base = folders.folder(folders.dataDirRelative()) + "/" + *modelName + "/" + month;
+    // The model name is the profiler's to say: one folder of the data folder, whatever it says.
+    const std::string base = *dataDir + "/" + asFolderName(*modelName) + "/" + month;
     perfLogDir = base + "/GPM";
     procLogDir = base + "/PRS";
     logAt(kInit, "direct " + *perfLogDir);
@@ -202,8 +207,15 @@ bool ConsolidatedAssets::writeDataPostFile(std::string_view prefix, const std::o
   // The uploader sees the file only once it is whole and on the disk, and an
   // earlier file of the same second is never replaced: the name is stamped again.
   const auto name = [&] { return std::string(prefix) + "_" + regIdText() + "_" + todayStringForFileName(); };
-  if (!FileSystem::writeNewFile(folders.folder(folders.dataPostDirRelative()), name, *document)) {
-    logAt(Sig::instance("ConsolidatedAssets", "writeDataPostFile"), FileSystem::lastFailure());
+  constexpr auto kSig = Sig::instance("ConsolidatedAssets", "writeDataPostFile");
+  std::string why;
+  const std::optional<std::string> dataPost = folders.writableFolder(folders.dataPostDirRelative(), why);
+  if (!dataPost) {
+    logAt(kSig, "data-post folder not used: " + why);
+    return false;
+  }
+  if (!FileSystem::writeNewFile(*dataPost, name, *document)) {
+    logAt(kSig, FileSystem::lastFailure());
     return false;
   }
   return true;

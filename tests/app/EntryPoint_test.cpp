@@ -64,7 +64,7 @@ TEST_F(EntryPointRun, RegistrationThatWritesNothingStopsBeforeTheLock) {
   BRIM_REQUIRE_ROOT();
   sandbox.writeSettings(0);
   std::string settings = readFile(sandbox.path("config/settings.plist"));
-  writeFile(sandbox.path("config/settings.plist"), settings.replace(settings.find("<integer>0<"), 10, "<real>nan<"));
+  writeFile(sandbox.path("config/settings.plist"), settings.replace(settings.find("<integer>0</integer>"), 20, "<real>nan</real>"));
   sandbox.writeExecutable(sandbox.path("bin/brim_register"), "#!/bin/sh\nexit 3\n");
   const RunResult result = sandbox.runExpecting(0, {});
   EXPECT_TRUE(contains(result.output, kMain + "regid=0\n")) << result.output;
@@ -72,6 +72,46 @@ TEST_F(EntryPointRun, RegistrationThatWritesNothingStopsBeforeTheLock) {
   EXPECT_FALSE(contains(result.output, "Lock Created"));
   EXPECT_FALSE(contains(result.output, "asset data collection"));
   EXPECT_TRUE(sandbox.listDir("datapost").empty());
+}
+
+// Root runs brim_register only from a settings file, a folder and a tool that
+// nobody but root could have put there; otherwise the run logs what to fix
+// and fails. (Each refusal, and the path checks themselves: TrustedPath's test.)
+TEST_F(EntryPointRun, ARegistrationToolOthersCouldHavePlacedIsNeverRun) {
+  BRIM_REQUIRE_ROOT();
+  const std::string marker = sandbox.root() + "/REGISTERED";
+  const std::string settings = sandbox.path("config/settings.plist");
+  const std::string registration = "#!/bin/sh\ntouch '" + marker + "'\n";
+  // A settings file of another user naming that user's folder with its own tool.
+  const std::string theirs = sandbox.root() + "/theirs";
+  sandbox.writeExecutable(theirs + "/bin/brim_register", registration);
+  sandbox.writeSettings(0);
+  std::string text = readFile(settings);
+  writeFile(settings, text.replace(text.find(sandbox.installDir()), sandbox.installDir().size(), theirs));
+  ASSERT_EQ(::chown(settings.c_str(), 65534, 65534), 0);
+  RunResult result = sandbox.runExpecting(255, {});
+  EXPECT_TRUE(contains(result.output, "settings file " + settings + " not read: " + settings +
+                                          " belongs to user 65534, not root: chown root " + settings))
+      << result.output;
+  // No settings file at all: every folder would be "(null)/(null)" under the working folder.
+  std::filesystem::remove(settings);
+  sandbox.writeExecutable(sandbox.root() + "/(null)/(null)/brim_register", registration);
+  result = sandbox.runExpecting(255, {});
+  EXPECT_TRUE(contains(result.output, kMain + "The executable folder cannot be used, the settings name no folder: "
+                                              "\"(null)/(null)\" is not an absolute path; nothing is run\n"))
+      << result.output;
+  // The agent's own tool in a folder others may write to.
+  sandbox.writeSettings(0);
+  sandbox.writeExecutable(sandbox.path("bin/brim_register"), registration);
+  ::chmod(sandbox.path("bin").c_str(), 0775);
+  result = sandbox.runExpecting(255, {});
+  EXPECT_TRUE(contains(result.output, kMain + "brim_register not run: " + sandbox.path("bin") +
+                                          " (mode 775) may be changed by users other than root: chmod go-w " +
+                                          sandbox.path("bin") + "\n"))
+      << result.output;
+
+  EXPECT_FALSE(std::filesystem::exists(marker));
+  EXPECT_FALSE(contains(readFile(sandbox.path("log/brim_asset_sandbox.log")), "Lock Created"));
 }
 
 // A link planted where the run creates or appends as root, naming a file or

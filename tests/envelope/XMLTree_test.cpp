@@ -35,13 +35,12 @@ TEST(XMLTreeDocument, OneLineWithAttributesInOrder) {
 
 // One element added under the root, as text or as CDATA: how its value is
 // written (text escaped as it stands, CDATA trimmed and unescaped), what XML
-// cannot carry replaced, a name or CDATA value it cannot carry refused,
-// leaving the tree as it was; each logged. Recorded multi-line texts holding
+// cannot carry replaced (logged), a name it cannot carry refused, leaving the
+// tree as it was (logged). Recorded multi-line texts holding
 // "&" (application "info") are shown whole by the recorded-Mac tests.
 TEST(XMLTreeDocument, AnElementAsWrittenReplacedOrRefused) {
   const std::string text = "-[XMLTree addChildNodeToCurrentNodeWithName:stringValue:]:";
-  const std::string cdata =
-      "-[XMLTree addChildNodeWithCDATAToCurrentNodeWithName:stringValue:]:CDATA element not added, the ";
+  const std::string cdata = "-[XMLTree addChildNodeWithCDATAToCurrentNodeWithName:stringValue:]:";
   // In CDATA, name, value, the element written, a line logged.
   const std::tuple<bool, std::string, std::optional<std::string>, std::string, std::string> cases[] = {
       {false, "blank", "", "<blank/>", ""},
@@ -57,11 +56,12 @@ TEST(XMLTreeDocument, AnElementAsWrittenReplacedOrRefused) {
       {true, "v", "nullable", "<v><![CDATA[nullable]]></v>", ""},
       {true, "v", "\u2003wide spaces\u00A0", "<v><![CDATA[wide spaces]]></v>", ""},
       {true, "v", "one\r\ntwo\rthree", "<v><![CDATA[one\ntwo\nthree]]></v>", ""},  // as an XML reader hands it on
-      {true, "v", "a]]>b", "", cdata + "value holds \"]]>\": <v><![CDATA[a]]>b]]></v>"},
-      {true, "a b", "x", "", cdata + "name is not an XML name: <a b>"},
-      {true, "x><y", "x", "", cdata + "name is not an XML name: <x><y>"},
-      {true, "v", "bell\x07", "", cdata + "value holds characters XML cannot carry"},
-      {true, "v", "cut \xE2\x82", "", cdata + "value holds characters XML cannot carry"},
+      {true, "v", "a]]>b", "<v><![CDATA[a]]]]><![CDATA[>b]]></v>", ""},  // read back as "a]]>b"
+      {true, "a b", "x", "", cdata + "CDATA element not added: \"a b\" is not an XML name"},
+      {true, "x><y", "x", "", cdata + "CDATA element not added: \"x><y\" is not an XML name"},
+      {true, "v", "bell\x07\x1b[0m", "<v><![CDATA[bell\uFFFD\uFFFD[0m]]></v>",
+       cdata + "characters XML cannot carry replaced in the value of v: bell\uFFFD\uFFFD[0m"},
+      {true, "v", "cut \xE2\x82", "<v><![CDATA[cut \uFFFD\uFFFD]]></v>", ""},
   };
   for (const auto& [inCDATA, name, value, written, logged] : cases) {
     XMLTree tree("r");

@@ -136,6 +136,42 @@ TEST_F(ProcessStore, AStoreWithoutTheSampleTableGivesAReportWithoutProcesses) {
             "<ftime>12/04/2026 21:05:03</ftime><ttime>12/04/2026 21:06:33</ttime></wpmacpradatahr>");
 }
 
+// The store outlives the run: a trigger planted in it never runs, and a store
+// grown past the bound is ranked by its first 100,000 rows, as the log says.
+TEST_F(ProcessStore, APlantedTriggerNeverRunsAndAReportRanksABoundedNumberOfRows) {
+  {
+    sqlite3* raw = nullptr;
+    sqlite3_open(CollectProcessesData::databasePath().c_str(), &raw);
+    SqliteDatabase db(raw);
+    ASSERT_EQ(sqlite3_exec(db.get(),
+                           "CREATE TABLE PROCSDATA (CPU_PERC DOUBLE,MEM_PERC DOUBLE,APPLICATION TEXT,DATE TEXT);"
+                           "CREATE TABLE PLANTED (A TEXT);"
+                           "CREATE TRIGGER T AFTER INSERT ON PROCSDATA BEGIN INSERT INTO PLANTED VALUES ('ran'); END;"
+                           "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100001) "
+                           "INSERT INTO PROCSDATA SELECT 0.5, 0.5, 'filler', '12/01/2026 00:00:00' FROM n;"
+                           "DELETE FROM PLANTED;",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+  }
+  replayPs(sandbox_, "ps_small_");
+  sample();
+  EXPECT_EQ(rows().size(), 100001u + 12u);
+  {
+    sqlite3* raw = nullptr;
+    sqlite3_open(CollectProcessesData::databasePath().c_str(), &raw);
+    SqliteDatabase db(raw);
+    int planted = -1;
+    sqlite3_exec(
+        db.get(), "SELECT count(*) FROM PLANTED",
+        [](void* to, int, char** values, char**) { return *static_cast<int*>(to) = std::atoi(values[0]), 0; }, &planted,
+        nullptr);
+    EXPECT_EQ(planted, 0);
+  }
+  CollectProcessesData report;
+  EXPECT_THAT(stdoutOf([&] { report.RetTopCpunMemPrsfrDB(); }),
+              ::testing::HasSubstr("The store holds more than 100000 rows; the report ranks the first 100000"));
+}
+
 using Lines = std::vector<std::string>;
 
 // The children of a process report, one a line: "regid=4711", "ftime=…", and

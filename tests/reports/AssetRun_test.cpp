@@ -137,17 +137,50 @@ TEST_F(AssetRun, AProfilerThatPrintsGarbageStillGivesBothDocumentsButNoLogDirect
 }
 
 // The log directories are named after the first hardware item's machine name,
-// "(null)" without one. (A profile without items gives none: the garbage run.)
-TEST_F(AssetRun, AnItemWithoutMachineNameGivesNullLogDirectories) {
+// "(null)" without one (a profile without items gives none: the garbage run),
+// and whatever the profiler says, that name is one folder of the data folder.
+TEST_F(AssetRun, TheMachineNameIsOneFolderOfTheDataFolder) {
   BRIM_REQUIRE_ROOT();
-  writeFile(sandbox.root() + "/profiles/SPHardwareDataType.xml",
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><array><dict><key>_dataType</key>"
-            "<string>SPHardwareDataType</string><key>_items</key><array><dict><key>cpu_type</key><string>x</string>"
-            "</dict></array></dict></array></plist>");
+  const std::pair<std::string, std::string> cases[] = {
+      {"", "(null)"}, {"<key>machine_name</key><string>../../x</string>", "..-..-x"},
+      {"<key>machine_name</key><string>..</string>", "_"},
+      {"<key>machine_name</key><string>a\x1b[31m/b</string>", "a_[31m-b"},
+  };
   sandbox.replayProfilerFrom(sandbox.root() + "/profiles");
-  EXPECT_EQ(sandbox.run({"-software"}).exitStatus, 0);
   const std::string month = DateTime::dateStringOf(DateTime::now(), "MMyyyy");
-  EXPECT_EQ(sandbox.listDir("data/(null)/" + month), std::vector<std::string>({"GPM", "PRS"}));
+  for (const auto& [item, folder] : cases) {
+    writeFile(sandbox.root() + "/profiles/SPHardwareDataType.xml",
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><array><dict><key>_dataType</key>"
+              "<string>SPHardwareDataType</string><key>_items</key><array><dict><key>cpu_type</key><string>x</string>" +
+                  item + "</dict></array></dict></array></plist>");
+    EXPECT_EQ(sandbox.run({"-PerfCollect"}).exitStatus, 0);
+    EXPECT_EQ(sandbox.listDir("data/" + folder + "/" + month), std::vector<std::string>({"GPM", "PRS"})) << folder;
+    fs::remove_all(sandbox.path("data/" + folder));
+  }
+  EXPECT_TRUE(sandbox.listDir("data").empty());
+  EXPECT_FALSE(fs::exists(sandbox.root() + "/opt/local/share/x"));
+}
+
+// A control character in a profiler value costs that character, never an
+// element: the inventory and the SMART report (saved, with the network down)
+// both keep every element they must have.
+TEST_F(AssetRun, AnEscapeInTheDiskModelLeavesBothDocumentsWhole) {
+  BRIM_REQUIRE_ROOT();
+  const std::string profiles = sandbox.root() + "/profiles";
+  fs::copy(fixture("macos/mac-a"), profiles);
+  std::string disks = readFile(profiles + "/SPSerialATADataType.xml");
+  const std::string model = "<string>TOSHIBA MK7559GSXF                      </string>";
+  disks.replace(disks.find(model), model.size(), "<string>TOSHIBA \x1b[2J MK7559GSXF</string>");
+  writeFile(profiles + "/SPSerialATADataType.xml", disks);
+  sandbox.replayProfilerFrom(profiles);
+  sandbox.writeRouteTable(false);
+
+  const RunResult inventory = sandbox.runExpecting(0, {});
+  EXPECT_THAT(sandbox.takeDataPostFile("wpmacasstinfo"), HasSubstr("TOSHIBA \uFFFD[2J MK7559GSXF"));
+  EXPECT_THAT(inventory.output, HasSubstr("characters XML cannot carry replaced in the value of "));
+  sandbox.runExpecting(0, {"-smartstatus"});
+  EXPECT_THAT(sandbox.takeDataPostFile("wpmacsmartsts"),
+              HasSubstr("<modelname><![CDATA[TOSHIBA \uFFFD[2J MK7559GSXF]]></modelname>"));
 }
 
 TEST_F(AssetRun, ADataPostFolderMissingReadOnlyOrFullFailsTheJobAndLeavesNothing) {

@@ -4,6 +4,7 @@
 // posted in, decoded back by brim_inspect.
 #include <gmock/gmock.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -14,13 +15,13 @@
 #include "envelope/EncryptionAES.h"
 #include "envelope/ReportEnvelope.h"
 #include "net/ReportDelivery.h"
+#include "platform/Plist.h"
 #include "support/LoopbackPeers.h"
 #include "support/Sandbox.h"
 
 namespace brim::test {
 namespace {
 
-using ::testing::AllOf;
 using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::StartsWith;
@@ -198,10 +199,19 @@ TEST_F(DirectReportRun, MacNamePostsTheDetailsAndRewritesTheSettingsOnlyWhenTheN
   writeFile(profilerDir + "/SPSoftwareDataType.xml", software);
   // The Ethernet service shows an address: the Wi-Fi one is not asked for.
   writeFile(profilerDir + "/SPNetworkDataType.txt", readFile(fixture("reports/SPNetworkDataType-ethernet.txt")));
-  // The agent may give the settings file to another user: the write-back keeps owner, group and mode.
+  // Another component adds the logon name while the first run asks the profiler: the
+  // write-back keeps it, adds none of the sections the file lacks, and keeps
+  // group, mode and extended attributes (an ACL is one on Linux).
   const std::string settingsPath = sandbox.path("config/settings.plist");
-  ASSERT_EQ(::chown(settingsPath.c_str(), 65534, 65534), 0);
-  ASSERT_EQ(::chmod(settingsPath.c_str(), 0664), 0);
+  sandbox.writeExecutable(
+      sandbox.fakeBinDir() + "/system_profiler",
+      "#!/bin/sh\ns='" + settingsPath + "'\nif [ \"$1\" = SPSoftwareDataType ] && ! grep -q set-meanwhile \"$s\"; then sed "
+      "'s|<key>dcregid</key>|<key>logonname</key><string>set-meanwhile</string>&|' \"$s\" >\"$s.new\" && "
+      "cat \"$s.new\" >\"$s\" && rm \"$s.new\"; fi\nf='" + profilerDir +
+          "'/\"$1\"\nif [ \"$2\" = -xml ]; then f=\"$f.xml\"; else f=\"$f.txt\"; fi\n[ -f \"$f\" ] && cat \"$f\"\n");
+  ASSERT_EQ(::chown(settingsPath.c_str(), 0, 65534), 0);
+  ASSERT_EQ(::chmod(settingsPath.c_str(), 0640), 0);
+  const bool withAttribute = ::setxattr(settingsPath.c_str(), "user.brim.tag", "kept", 4, 0) == 0;
   RunResult result = sandbox.runExpecting(0, {"-macName"});
   auto requests = server.requests();
   ASSERT_EQ(requests.size(), 1u) << result.output;
@@ -211,10 +221,19 @@ TEST_F(DirectReportRun, MacNamePostsTheDetailsAndRewritesTheSettingsOnlyWhenTheN
                                   "</resourcename><os><![CDATA[Mac OS X 10.7.5 (11G63)]]></os><osversion><![CDATA["
                                   "Darwin 11.4.2]]></osversion><ip><![CDATA[10.0.2.15]]></ip></wpmacupdsysdtl>");
   EXPECT_THAT(result.output, HasSubstr("-[collectData checkMacNameInSettingsPlist:]:Mac Name Chnaged\n"));
-  EXPECT_THAT(readFile(settingsPath), AllOf(HasSubstr("<string>new-name</string>"), Not(HasSubstr("old-name"))));
+  const Plist written = readPlistFile(settingsPath);
+  plist_t machine = plistDictItem(written.get(), "machineinfo");
+  EXPECT_EQ(plistString(plistDictItem(machine, "machinename")), "new-name");
+  EXPECT_EQ(plistString(plistDictItem(machine, "logonname")), "set-meanwhile");
+  EXPECT_EQ(plist_dict_get_size(written.get()), 2u) << readFile(settingsPath);  // "macfolders" and "machineinfo"
   struct stat before {};
   ASSERT_EQ(::stat(settingsPath.c_str(), &before), 0);
-  EXPECT_EQ(std::tuple(before.st_uid, before.st_gid, before.st_mode & 07777), std::tuple(65534u, 65534u, 0664u));
+  EXPECT_EQ(std::tuple(before.st_uid, before.st_gid, before.st_mode & 07777), std::tuple(0u, 65534u, 0640u));
+  char attribute[8] = {};
+  if (withAttribute) {
+    EXPECT_EQ(::getxattr(settingsPath.c_str(), "user.brim.tag", attribute, sizeof attribute), 4);
+    EXPECT_STREQ(attribute, "kept");
+  }
   // Answered while reachable: nothing is kept.
   EXPECT_TRUE(sandbox.listDir("datapost").empty());
 

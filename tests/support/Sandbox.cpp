@@ -94,6 +94,9 @@ void expectStampedNow(const std::string& file, const std::string& prefix) {
 }
 
 Sandbox::Sandbox() {
+  // The tool trusts only what nobody but root may change: the tree is laid out
+  // so, whatever umask the test runs with.
+  ::umask(022);
   root_ = (fs::temp_directory_path() / "brim_sandbox.XXXXXX").string();
   if (!::mkdtemp(root_.data())) throw std::runtime_error("mkdtemp failed");
   for (const char* dir : {"config", "bin", "temp", "log", "data", "datapost"}) fs::create_directories(path(dir));

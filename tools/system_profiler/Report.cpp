@@ -61,7 +61,8 @@ Dict& Dict::setDate(const std::string& key, std::optional<time_t> value) {
 }
 
 Dict& Dict::setNode(const std::string& key, Node value) {
-  if (value) entries_[key] = std::move(value);
+  // Some keys are names read from the system (Bluetooth peers): cleaned as values are.
+  if (value) entries_[reportText(key)] = std::move(value);
   return *this;
 }
 
