@@ -31,9 +31,11 @@ std::string asLogged(const std::string& text) {
 
 // Each document is exactly the logged text, read back from its one line (the
 // hardware one is logged with a line break after it): the full inventory with
-// eighteen categories, the software inventory with three under the same root.
+// eighteen categories, the software inventory with three under the same root;
+// each file is stamped on the 24-hour clock.
 TEST_F(AssetRun, EachRunWritesTheLoggedDocument) {
   BRIM_REQUIRE_ROOT();
+  const AfternoonTimeZone afternoon;
   const struct {
     std::vector<std::string> args;
     const char *file, *logged, *afterDocument;
@@ -65,7 +67,7 @@ TEST_F(AssetRun, SixRunsStartedTogetherEachWriteAWholeDocument) {
   const auto files = sandbox.listDir("datapost");
   ASSERT_EQ(files.size(), 6u);
   for (const auto& file : files) {
-    EXPECT_TRUE(std::regex_match(file, std::regex("wpmacasstinfo_4711_[0-9]{14}"))) << file;
+    expectStampedNow(file, "wpmacasstinfo");
     expectCheckedOK(sandbox.path("datapost/" + file));
   }
   EXPECT_TRUE(sandbox.listDir("temp").empty());
