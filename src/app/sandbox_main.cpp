@@ -1,14 +1,30 @@
 // brim_asset_sandbox: the same program for tests. Every fixed absolute path is
 // taken under $BRIM_SANDBOX_ROOT; BRIM_SANDBOX_NO_DELAY=1 skips the start delay's sleep;
-// BRIM_SANDBOX_COMMAND_LIMIT=<seconds> puts every shell command under that time limit.
+// BRIM_SANDBOX_COMMAND_LIMIT=<seconds> puts every shell command under that time limit;
+// BRIM_SANDBOX_POST_LIMIT=<seconds> bounds each attempt to post a report.
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/EntryPoint.h"
+#include "net/Communications.h"
 #include "platform/ShellCommand.h"
 #include "platform/Paths.h"
+
+namespace {
+
+// A positive number of seconds in the variable, else absent.
+std::optional<std::chrono::seconds> limitFrom(const char* variable) {
+  const char* value = std::getenv(variable);
+  const std::chrono::seconds seconds(value ? std::strtol(value, nullptr, 10) : 0);
+  if (seconds.count() <= 0) return std::nullopt;
+  return seconds;
+}
+
+}  // namespace
 
 int main(int argc, const char** argv) {
   const char* root = std::getenv("BRIM_SANDBOX_ROOT");
@@ -20,10 +36,10 @@ int main(int argc, const char** argv) {
   brim::EntryPoint::Hooks hooks = brim::EntryPoint::platformHooks();
   const char* noDelay = std::getenv("BRIM_SANDBOX_NO_DELAY");
   hooks.skipStartDelay = noDelay && std::string(noDelay) == "1";
-  if (const char* limit = std::getenv("BRIM_SANDBOX_COMMAND_LIMIT")) {
-    const std::chrono::seconds seconds(std::strtol(limit, nullptr, 10));
-    if (seconds.count() > 0) brim::ShellCommand::setLimits(brim::ShellCommand::Limits{seconds, seconds});
+  if (const auto seconds = limitFrom("BRIM_SANDBOX_COMMAND_LIMIT")) {
+    brim::ShellCommand::setLimits(brim::ShellCommand::Limits{*seconds, *seconds});
   }
+  if (const auto seconds = limitFrom("BRIM_SANDBOX_POST_LIMIT")) brim::Communications::setAttemptLimit(*seconds);
   const std::vector<std::string> args(argv + 1, argv + argc);
   return brim::EntryPoint(hooks).run(args);
 }

@@ -46,6 +46,9 @@ class ASIHTTPRequest {
   void setProxyUsername(std::optional<std::string> name) { proxyUsername_ = std::move(name); }
   void setProxyPassword(std::optional<std::string> password) { proxyPassword_ = std::move(password); }
   void setResponseEncoding(std::string encoding) { responseEncoding_ = std::move(encoding); }
+  // "POST" keeps a request with an empty body a post.
+  void setRequestMethod(std::string method) { requestMethod_ = std::move(method); }
+  void setTimeOutSeconds(double seconds) { timeOutSeconds_ = seconds; }
   void appendPostData(std::string_view bytes) { postBody_.append(bytes); }
   void addRequestHeader(std::string name, std::string value);
   // A bound on the whole request, redirects and challenges included; it then

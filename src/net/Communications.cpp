@@ -5,9 +5,9 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/CustomLogger.h"
 #include "http/ASIHTTPRequest.h"
 #include "http/CurlLibrary.h"
+#include "platform/CustomLogger.h"
 #include "platform/Text.h"
 
 namespace brim {
@@ -22,41 +22,50 @@ std::optional<std::string> absoluteText(const CurlLibrary& curl, CURLU* url) {
   return std::string(text.get());
 }
 
-// What the direct request received, and when a byte last moved either way:
-// its time-out is one of inactivity, so an answer that comes slowly but
-// steadily is waited for however long it takes.
-struct DirectTransfer {
-  using Clock = std::chrono::steady_clock;
-  std::string body;
-  bool tooLarge = false;
-  bool idle = false;
-  curl_off_t moved = 0;
-  Clock::time_point lastActivity = Clock::now();
-
-  static size_t onBody(char* data, size_t size, size_t count, void* user) {
-    auto& transfer = *static_cast<DirectTransfer*>(user);
-    transfer.tooLarge = !appendToAnswer(transfer.body, data, size * count);
-    return transfer.tooLarge ? 0 : size * count;
-  }
-
-  // Called about once a second even while nothing moves.
-  static int onProgress(void* user, curl_off_t, curl_off_t received, curl_off_t, curl_off_t sent) {
-    auto& transfer = *static_cast<DirectTransfer*>(user);
-    const Clock::time_point now = Clock::now();
-    if (received + sent != transfer.moved) {
-      transfer.moved = received + sent;
-      transfer.lastActivity = now;
-      return 0;
-    }
-    transfer.idle = now - transfer.lastActivity > std::chrono::seconds(Communications::kDirectTimeoutSeconds);
-    return transfer.idle ? 1 : 0;
-  }
-};
-
 bool isHTTP(const std::string& url) { return url.starts_with("http://") || url.starts_with("https://"); }
 
-void logTooLarge() {
-  logAt(kSend, "Response refused: the answer is larger than " + std::to_string(kMaximumAnswerBytes) + " bytes");
+std::chrono::seconds& attemptLimit() {
+  static std::chrono::seconds limit = Communications::kAttemptLimit;
+  return limit;
+}
+
+// The error as the log shows it, on either route.
+std::string errorText(const ASIError& error) {
+  std::string text = "Error Domain=" + error.domain + " Code=" + std::to_string(error.code) + " \"" +
+                     error.localizedDescription + "\"";
+  if (error.underlyingError) text += " UserInfo={NSUnderlyingError=" + *error.underlyingError + "}";
+  return text;
+}
+
+void run(ASIHTTPRequest& request, const std::string& body) {
+  request.setResponseEncoding(std::string(kUTF8StringEncoding));
+  request.setMaximumDuration(attemptLimit());
+  request.appendPostData(body);
+  request.startSynchronous();
+}
+
+// What an attempt's answer counts for, read the same way on both routes: its
+// text is logged under the route's label; only a 2xx status without an error
+// is an answer, whatever its body.
+std::optional<std::string> answerOf(const ASIHTTPRequest& request, const std::string& label) {
+  if (request.responseTooLarge()) {
+    logAt(kSend, label + "(null)");
+    logAt(kSend, "Response refused: the answer is larger than " + std::to_string(kMaximumAnswerBytes) + " bytes");
+    return std::nullopt;
+  }
+  const std::optional<std::string> text = request.responseString();
+  logAt(kSend, label + orNull(text));
+  bool answered = true;
+  if (request.responseStatusCode() / 100 != 2) {
+    logAt(kSend, "HTTP status code = " + std::to_string(request.responseStatusCode()));
+    answered = false;
+  }
+  if (const auto& error = request.error()) {
+    logAt(kSend, "proxy error = " + errorText(*error));
+    answered = false;
+  }
+  if (!answered) return std::nullopt;
+  return text.value_or("");
 }
 
 }  // namespace
@@ -102,10 +111,15 @@ std::optional<std::string> Communications::sendDataToURLString(const std::string
     url.reset();
   }
 
+  // An answer through the proxy is the server's too: it is not posted again directly.
   if (url) {
-    if (auto answer = postThroughProxy(*url, body); answer && !answer->empty()) return answer;
+    if (auto answer = postThroughProxy(*url, body)) return answer;
   }
   return postDirectly(url, body);
+}
+
+void Communications::setAttemptLimit(std::optional<std::chrono::seconds> limit) {
+  attemptLimit() = limit.value_or(kAttemptLimit);
 }
 
 std::optional<std::string> Communications::postThroughProxy(const std::string& url, const std::string& body) {
@@ -125,97 +139,22 @@ std::optional<std::string> Communications::postThroughProxy(const std::string& u
   request.setProxyPort(static_cast<int>(proxy->port));
   request.setProxyUsername(proxy->userName);
   request.setProxyPassword(proxy->password);
-  request.setResponseEncoding("UTF-8");
-  request.setMaximumDuration(std::chrono::seconds(kProxyAttemptSeconds));
-  request.appendPostData(body);
-  request.startSynchronous();
+  run(request, body);
   guard.unlock();
-
-  if (request.responseTooLarge()) {
-    logTooLarge();
-    return std::nullopt;
-  }
-  std::optional<std::string> response = request.responseString();
-  logAt(kSend, "Response =" + orNull(response));
-  if (request.responseStatusCode() / 100 != 2) {
-    logAt(kSend, "HTTP status code = " + std::to_string(request.responseStatusCode()));
-    response.reset();
-  }
-  if (const auto& error = request.error()) {
-    logAt(kSend, "proxy error = Error Domain=" + error->domain + " Code=" + std::to_string(error->code) + " \"" +
-                     error->localizedDescription + "\"");
-    response.reset();
-  }
-  return response;
+  return answerOf(request, "Response =");
 }
 
 std::optional<std::string> Communications::postDirectly(const std::optional<std::string>& url,
                                                         const std::string& body) {
   logAt(kSend, "Connecting without proxy server");
-  const CurlLibrary* curl = CurlLibrary::get();
-  CurlEasyHandle easy(curl ? curl->easy_init() : nullptr, {curl});
-  if (!easy || !url) {
-    logAt(kSend, "responseFromServer=(null)");
-    logAt(kSend, "proxy error = Error Domain=NSURLErrorDomain Code=-1000 \"bad URL\"");
-    return std::nullopt;
-  }
-  CurlHeaderList headers(nullptr, {curl});
-  for (const char* line : {"Content-Type: application/html", "Cache-Control: no-cache", "Expect:"}) {
-    // On failure the list is left as it was, still owned here.
-    if (curl_slist* appended = curl->slist_append(headers.get(), line)) {
-      (void)headers.release();
-      headers.reset(appended);
-    }
-  }
-  DirectTransfer transfer;
-  char error[CURL_ERROR_SIZE] = {};
-  CURL* handle = easy.get();
-  if (!curl->restrictTransfer(handle)) {
-    logAt(kSend, "responseFromServer=(null)");
-    logAt(kSend, "proxy error = this libcurl cannot be held to http and https; nothing sent");
-    return std::nullopt;
-  }
-  curl->easy_setopt(handle, CURLOPT_URL, url->c_str());
-  curl->easy_setopt(handle, CURLOPT_PROXY, "");  // never a proxy from the environment
-  curl->easy_setopt(handle, CURLOPT_POST, 1L);
-  curl->easy_setopt(handle, CURLOPT_POSTFIELDS, body.data());
-  curl->easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-  curl->easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
-  curl->easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, kDirectTimeoutSeconds);
-  curl->easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
-  curl->easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &DirectTransfer::onProgress);
-  curl->easy_setopt(handle, CURLOPT_XFERINFODATA, &transfer);
-  curl->easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
-  curl->easy_setopt(handle, CURLOPT_MAXREDIRS, 16L);
-  curl->easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-  curl->easy_setopt(handle, CURLOPT_ERRORBUFFER, error);
-  curl->easy_setopt(handle, CURLOPT_WRITEFUNCTION, &DirectTransfer::onBody);
-  curl->easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
-  const CURLcode result = curl->easy_perform(handle);
-
-  if (transfer.tooLarge || result == CURLE_FILESIZE_EXCEEDED) {
-    logAt(kSend, "responseFromServer=(null)");
-    logTooLarge();
-    return std::nullopt;
-  }
-  std::optional<std::string> response;
-  if (result == CURLE_OK && isValidUtf8(transfer.body)) response = std::move(transfer.body);
-  logAt(kSend, "responseFromServer=" + orNull(response));
-  long status = 0;
-  curl->easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
-  if (result == CURLE_OK && status / 100 != 2) {
-    logAt(kSend, "HTTP status code = " + std::to_string(status));
-    response.reset();
-  }
-  if (transfer.idle) {
-    logAt(kSend, "proxy error = Error Domain=NSURLErrorDomain Code=-1001 \"The request timed out.\"");
-    response.reset();
-  } else if (result != CURLE_OK) {
-    logAt(kSend, "proxy error = Error Domain=NSURLErrorDomain Code=" + std::to_string(-static_cast<int>(result)) +
-                     " \"" + (error[0] ? std::string(error) : std::string(curl->easy_strerror(result))) + "\"");
-    response.reset();
-  }
-  return response;
+  // Without a usable URL the engine fails the request as one it cannot make.
+  ASIHTTPRequest request = ASIHTTPRequest::requestWithURL(url.value_or(""));
+  request.setRequestMethod("POST");
+  request.addRequestHeader("Content-Type", "application/html");
+  request.addRequestHeader("Cache-Control", "no-cache");
+  request.setTimeOutSeconds(kDirectTimeoutSeconds);
+  run(request, body);
+  return answerOf(request, "responseFromServer=");
 }
 
 }  // namespace brim

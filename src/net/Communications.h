@@ -1,11 +1,16 @@
 #pragma once
 // Posts one text body to one web-post site and returns the server's answer:
-// through the configured proxy first, directly when that gives no usable answer.
+// through the configured proxy first, directly when that gives no answer.
+// Both attempts are the same exchange of the request engine; this class
+// decides only where each goes and what its answer counts for.
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
 
 namespace brim {
+
+class ASIHTTPRequest;
 
 // The proxy a post tries first, as the settings give it; a route without a
 // host, or with a port outside 0 to 65535, is no proxy.
@@ -22,7 +27,9 @@ class Communications {
   // Spaces are removed from the site address before it is parsed.
   static Communications initWithBaseURLString(const std::string& site, std::optional<ProxyRoute> proxy = std::nullopt);
 
-  // Resolves path against baseURL and posts body; the response text, or absent.
+  // Resolves path against baseURL and posts body. Present exactly when the
+  // server answered with a 2xx status, and then the answer decoded with its
+  // charset: empty when it had no body or none that decodes.
   std::optional<std::string> sendDataToURLString(const std::string& path, const std::string& body);
 
   // The parsed base URL's absolute text; absent when the site did not parse.
@@ -34,8 +41,11 @@ class Communications {
 
   // The direct request gives up after this many seconds in which no byte moved.
   static constexpr long kDirectTimeoutSeconds = 60;
-  // The proxy attempt as a whole, redirects and challenges included.
-  static constexpr long kProxyAttemptSeconds = 300;
+  // Each attempt as a whole, redirects and challenges included, unless
+  // setAttemptLimit says otherwise.
+  static constexpr std::chrono::seconds kAttemptLimit{300};
+  // The bound of every later attempt of the process; absent restores kAttemptLimit.
+  static void setAttemptLimit(std::optional<std::chrono::seconds> limit);
 
  private:
   std::optional<std::string> resolve(const std::string& path) const;

@@ -17,7 +17,8 @@ std::optional<std::string> deliverReport(const ReportDestination& destination, c
     for (int attempt = 0; attempt < 3; ++attempt) {
       logAt(sig, "Retry Count=" + std::to_string(attempt));
       response = communications.sendDataToURLString(destination.query, body);
-      if (response && !response->empty()) break;
+      // Answered is delivered, whatever the answer says: another post would be another copy.
+      if (response) break;
     }
   }
   logAt(sig, "commResponse=" + orNull(response));

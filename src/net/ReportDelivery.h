@@ -18,8 +18,9 @@ struct ReportDestination {
 };
 
 // Posts body to the chosen site (there is no fall-back to the other one), in
-// up to three attempts, each and the answer logged under sig. The server's
-// answer; absent when there is no site or no answer.
+// up to three attempts until the server answers with a 2xx status, each and
+// the answer logged under sig. The server's answer, empty when it had no
+// text; absent when there is no site or no answer.
 std::optional<std::string> deliverReport(const ReportDestination& destination, const std::string& body, const Sig& sig);
 
 // The site address, percent-escaped (UTF-8) when it holds a blank or a tab.

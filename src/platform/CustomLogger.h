@@ -4,6 +4,13 @@
 // cooperative lock file; without the build-date file it goes to the fallback
 // log instead.
 //
+// A message is one entry of one line wherever it goes: its line breaks and
+// other control characters are written as escapes ("\n", "\r", "\x1b"; a tab
+// stays; a backslash is doubled), so that text from a server or a profiler can
+// neither forge entries nor drive the terminal of whoever reads them, and the
+// password of any URL in it is written as "***". The log files are made
+// readable by root alone.
+//
 // The same log serves the agent's other executables, so the lock file (not a
 // lock of this process) is what keeps their appends apart; each line is
 // appended with one write, so lines stay whole even when two writers pass the
@@ -35,11 +42,13 @@ class CustomLogger {
   static std::vector<std::string> getLogArray();
 
   // How long the log waits: for a lock file nobody removes (tests at an
-  // interval) and between attempts to create a process log it may not create.
+  // interval), between attempts to create a process log it may not create,
+  // and at most for that, before the process goes on without its log.
   struct Waits {
     int lockFileTests = 1000;
     std::chrono::microseconds lockFileInterval{10'000};
     std::chrono::microseconds createRetryInterval{2'000'000};
+    std::chrono::seconds createWaitLimit{600};
   };
   // Tests shorten the waits; absent restores the real ones.
   static void setWaitsForTesting(std::optional<Waits> waits);

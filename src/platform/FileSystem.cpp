@@ -26,12 +26,19 @@ std::string& failure() {
   return text;
 }
 
+int& failureNumber() {
+  thread_local int number = 0;
+  return number;
+}
+
 bool fail(const std::string& what, const std::string& path, int error) {
+  failureNumber() = error;
   failure() = what + " " + path + ": " + std::strerror(error);
   return false;
 }
 
 bool refuse(const std::string& path, std::string_view why = "not a regular file owned by this user") {
+  failureNumber() = 0;
   failure() = "refused " + path + ": " + std::string(why);
   return false;
 }
@@ -63,8 +70,8 @@ UniqueFd openFolder(const std::string& dir) {
 // Opens an existing file, or creates it when create is set, without following
 // a link and without blocking on a pipe planted at the path; refuses what is
 // not a regular file of ours.
-UniqueFd openOwnFile(const std::string& path, int flags, bool create) {
-  UniqueFd fd(::open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (create ? O_CREAT : 0), 0644));
+UniqueFd openOwnFile(const std::string& path, int flags, bool create, mode_t mode = 0644) {
+  UniqueFd fd(::open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (create ? O_CREAT : 0), mode));
   if (!fd.valid()) {
     if (errno == ELOOP || errno == ENXIO) {
       refuse(path);
@@ -92,6 +99,8 @@ std::string randomSuffix() {
 }  // namespace
 
 const std::string& FileSystem::lastFailure() { return failure(); }
+
+int FileSystem::lastErrorNumber() { return failureNumber(); }
 
 bool FileSystem::exists(const std::string& path) {
   struct stat st {};
@@ -146,9 +155,9 @@ void FileSystem::removeTree(const std::string& path) {
   std::filesystem::remove_all(path, ec);
 }
 
-FileSystem::Create FileSystem::createFile(const std::string& path, const std::string& text) {
+FileSystem::Create FileSystem::createFile(const std::string& path, const std::string& text, mode_t mode) {
   // O_EXCL never follows a link: a link at the path is an existing entry.
-  UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+  UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
   if (fd.valid()) {
     if (!writeAll(fd.get(), text)) fail("cannot write", path, errno);
     return Create::Made;
@@ -159,7 +168,8 @@ FileSystem::Create FileSystem::createFile(const std::string& path, const std::st
   }
   struct stat st {};
   if (::lstat(path.c_str(), &st) != 0) return Create::Exists;  // gone meanwhile: the next attempt makes it
-  if (S_ISREG(st.st_mode) && st.st_uid == ::geteuid()) return Create::Exists;
+  // A second name makes someone else's file look like a lock of ours.
+  if (isOwnRegular(st)) return Create::Exists;
   refuse(path);
   return Create::Foreign;
 }
@@ -180,8 +190,8 @@ bool FileSystem::appendToFile(const std::string& path, const std::string& text) 
   return appendToFile(path, std::span<const std::string_view>(&whole, 1));
 }
 
-bool FileSystem::appendToFile(const std::string& path, std::span<const std::string_view> pieces) {
-  UniqueFd fd = openOwnFile(path, O_WRONLY | O_APPEND, true);
+bool FileSystem::appendToFile(const std::string& path, std::span<const std::string_view> pieces, mode_t mode) {
+  UniqueFd fd = openOwnFile(path, O_WRONLY | O_APPEND, true, mode);
   if (!fd.valid()) return false;
   std::vector<iovec> parts;
   for (const std::string_view piece : pieces) {

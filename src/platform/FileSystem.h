@@ -37,8 +37,8 @@ class FileSystem {
   // Creates the file with text, never opening anything already there.
   // Exists: a file of this user is there (a lock another run holds);
   // Foreign: something else is (a link, a directory, a file of another
-  // user), which nobody should wait for or write into.
-  static Create createFile(const std::string& path, const std::string& text = "");
+  // user or with a second name), which nobody should wait for or write into.
+  static Create createFile(const std::string& path, const std::string& text = "", mode_t mode = 0644);
 
   // True when nothing is at path or a regular file of this user with one name
   // is; else the thing there (not followed) is refused.
@@ -49,8 +49,9 @@ class FileSystem {
   // Appends text with one write, so that lines appended by several processes
   // at once stay whole; creates the file when it is missing.
   static bool appendToFile(const std::string& path, const std::string& text);
-  // The same for a text in pieces, appended with one write without being joined first.
-  static bool appendToFile(const std::string& path, std::span<const std::string_view> pieces);
+  // The same for a text in pieces, appended with one write without being joined
+  // first; a file it creates gets mode.
+  static bool appendToFile(const std::string& path, std::span<const std::string_view> pieces, mode_t mode = 0644);
   // The same, flushed to the disk; a missing file appears with its first text whole.
   static bool appendDurably(const std::string& path, const std::string& text);
   // Empties an existing file in place.
@@ -81,6 +82,8 @@ class FileSystem {
 
   // Why the last call of this thread failed, for its caller's log.
   static const std::string& lastFailure();
+  // The system's error number behind it; 0 when the failure was a refusal.
+  static int lastErrorNumber();
 
  private:
   // A file being written where no reader can take it: unnamed where the

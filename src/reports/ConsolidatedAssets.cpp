@@ -142,8 +142,8 @@ void ConsolidatedAssets::postReport(const Sig& sig, const XMLTree& report) {
   assetString2 = report.XMLString();
   const std::unique_ptr<WebPostSetting> webPost = WebPostGlobal::getWebPostSettingForName(report.rootName());
   const std::optional<std::string> response = sendXML(report, webPost.get(), sharedPassPhrase());
-  reportDelivered = response && !response->empty();
-  if (reportDelivered) {
+  reportDelivered = response.has_value();
+  if (response && !response->empty()) {
     logAt(sig, "Response is = " + *response);
   } else {
     logAt(sig, "No Response");

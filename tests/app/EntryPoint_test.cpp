@@ -25,14 +25,14 @@ class EntryPointRun : public ::testing::Test {
 };
 
 // An unknown option, two valid ones, or a performance option (not this tool's
-// job): the usage text, under the lock.
+// job): the usage text, under the lock, each message on its one line.
 TEST_F(EntryPointRun, WrongParametersAreAnsweredWithTheUsageTextUnderTheLock) {
   BRIM_REQUIRE_ROOT();
   const std::pair<std::vector<std::string>, std::string> cases[] = {
-      {{"-Software"}, "argc=2\n" + kMain + "Wrong Parameter (\n    \"-Software\"\n) specified in command\n"},
+      {{"-Software"}, "argc=2\n" + kMain + "Wrong Parameter (\\n    \"-Software\"\\n) specified in command\n"},
       {{"-software", "-macName"},
-       "argc=3\n" + kMain + "Wrong Parameter (\n    \"-software\",\n    \"-macName\"\n) specified in command\n"},
-      {{"-PerfCollect"}, "Wrong Parameter (\n    \"-PerfCollect\"\n) specified in command\n"},
+       "argc=3\n" + kMain + "Wrong Parameter (\\n    \"-software\",\\n    \"-macName\"\\n) specified in command\n"},
+      {{"-PerfCollect"}, "Wrong Parameter (\\n    \"-PerfCollect\"\\n) specified in command\n"},
   };
   const std::string usage =
       kMain + "Use following commands for asset collection\n" + readFile(fixture("app/usage.txt"));

@@ -24,9 +24,17 @@ class AssetRun : public ::testing::Test {
   Sandbox sandbox;
 };
 
-// Each document is exactly the logged text: the full inventory with eighteen
-// categories, the software inventory with three under the same root; each
-// file is stamped on the 24-hour clock.
+// A text as one log line shows it: backslashes doubled, line breaks escaped.
+std::string asLogged(const std::string& text) {
+  std::string line;
+  for (const char c : text) line += c == '\\' ? "\\\\" : c == '\n' ? "\\n" : std::string(1, c);
+  return line;
+}
+
+// Each document is exactly the logged text, read back from its one line (the
+// hardware one is logged with a line break after it): the full inventory with
+// eighteen categories, the software inventory with three under the same root;
+// each file is stamped on the 24-hour clock.
 TEST_F(AssetRun, EachRunWritesTheLoggedDocument) {
   BRIM_REQUIRE_ROOT();
   const AfternoonTimeZone afternoon;
@@ -35,14 +43,14 @@ TEST_F(AssetRun, EachRunWritesTheLoggedDocument) {
     const char *file, *logged, *afterDocument;
     int categories;
   } runs[] = {
-      {{}, "wpmacasstinfo", "-[ConsolidatedAssets collectData]:assetString=", "\n\n", 18},
+      {{}, "wpmacasstinfo", "-[ConsolidatedAssets collectData]:assetString=", "\\n\n", 18},
       {{"-software"}, "wpmacasstswinfo", "-[ConsolidatedAssets collectSWData]:assetString=", "\n", 3},
   };
   const std::regex category("<fn[/>]");
   for (const auto& run : runs) {
     const RunResult result = sandbox.runExpecting(0, run.args);
     const std::string document = sandbox.takeDataPostFile(run.file);
-    EXPECT_THAT(result.output, HasSubstr(run.logged + document + run.afterDocument));
+    EXPECT_THAT(result.output, HasSubstr(run.logged + asLogged(document) + run.afterDocument));
     EXPECT_EQ(std::distance(std::sregex_iterator(document.begin(), document.end(), category), std::sregex_iterator()),
               run.categories);
     EXPECT_EQ(result.output.find("int main(int, const char **):software asset saved") != std::string::npos,
