@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <pugixml.hpp>
-#include <sstream>
 
 #include "envelope/Base64.h"
 #include "envelope/CompressChilkat.h"
 #include "envelope/EncryptionAES.h"
+#include "envelope/RawDeflate.h"
 #include "envelope/XMLTree.h"
 #include "inspect/WireFormat.h"
 
@@ -16,6 +16,48 @@ namespace {
 // Layers a well-formed body can have: encryption around a compressed envelope.
 constexpr int kMaxLayers = 4;
 constexpr std::string_view kCompression = "compression envelope";
+// The tool's documents nest a few elements deep; a few kilobytes of compressed
+// envelope could hold millions of levels, which every tree walk would pay for.
+constexpr size_t kMaxNesting = 256;
+// What one compressed envelope may inflate to, as the tool's own limit.
+constexpr size_t kMaxInflated = 64u << 20;
+// The indented form of a document: past this, the document is given as it stands.
+constexpr size_t kMaxPrettyOutput = 256u << 20;
+
+// The deepest element nesting of text, counted without parsing it and given
+// up past limit; never less than the parser would find.
+size_t nestingDepth(std::string_view text, size_t limit) {
+  size_t depth = 0, deepest = 0;
+  const auto skipPast = [&text](size_t from, std::string_view end) {
+    const size_t at = text.find(end, from);
+    return at == std::string_view::npos ? text.size() : at + end.size();
+  };
+  for (size_t i = text.find('<'); i < text.size() && deepest <= limit; i = text.find('<', i)) {
+    const std::string_view rest = text.substr(i);
+    if (rest.starts_with("<!--")) {
+      i = skipPast(i, "-->");
+    } else if (rest.starts_with("<![CDATA[")) {
+      i = skipPast(i, "]]>");
+    } else if (rest.starts_with("<?")) {
+      i = skipPast(i, "?>");
+    } else if (rest.starts_with("<!")) {
+      i = skipPast(i, ">");
+    } else if (rest.starts_with("</")) {
+      depth -= depth > 0 ? 1 : 0;
+      i = skipPast(i, ">");
+    } else {
+      // A start tag ends at the first ">" outside a quoted attribute value.
+      char quote = 0;
+      size_t end = i + 1;
+      for (; end < text.size() && (quote || text[end] != '>'); ++end) {
+        if (quote ? text[end] == quote : text[end] == '"' || text[end] == '\'') quote = quote ? 0 : text[end];
+      }
+      if (end >= text.size() || text[end - 1] != '/') deepest = std::max(deepest, ++depth);
+      i = end + 1;
+    }
+  }
+  return deepest;
+}
 
 std::string withoutWhitespace(std::string_view text) {
   std::string out;
@@ -34,20 +76,30 @@ std::string rootOf(std::string_view text) {
   return elements == 1 ? document.document_element().name() : std::string();
 }
 
+std::string afterLastLayer(const Decoded& result) {
+  return result.layers.empty() ? "" : " (after taking off " + result.layers.back() + ")";
+}
+
 bool fail(Decoded& result, std::string error) {
   result.error = std::move(error);
   return false;
 }
 
+bool failsNesting(std::string_view text, Decoded& result) {
+  if (nestingDepth(text, kMaxNesting) <= kMaxNesting) return false;
+  return !fail(result, "elements nested more than " + std::to_string(kMaxNesting) +
+                           " levels deep, far more than any document the tool writes" + afterLastLayer(result));
+}
+
 bool unwrap(std::string text, const std::string& passPhrase, Decoded& result) {
   if (result.layers.size() > kMaxLayers) return fail(result, "more layers than any body the tool posts");
+  if (failsNesting(text, result)) return false;
   pugi::xml_document document;
   const pugi::xml_parse_result parsed =
       document.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8);
   const pugi::xml_node root = document.document_element();
   if (!parsed || !root) {
-    const std::string where = result.layers.empty() ? "" : " (after taking off " + result.layers.back() + ")";
-    return fail(result, "not an XML document" + where + ": " +
+    return fail(result, "not an XML document" + afterLastLayer(result) + ": " +
                             (parsed ? std::string("no root element") : std::string(parsed.description())) +
                             " at byte " + std::to_string(parsed.offset));
   }
@@ -69,6 +121,14 @@ bool unwrap(std::string text, const std::string& passPhrase, Decoded& result) {
     return true;
   }
   if (hasCData) {
+    // The envelope parses what it inflates: too deep a document is refused before.
+    const std::optional<std::string> zipped = decodeBase64(withoutWhitespace(root.child_value()));
+    const std::optional<std::string> inflated = zipped ? rawInflate(*zipped, kMaxInflated) : std::nullopt;
+    if (inflated) {
+      result.layers.emplace_back(kCompression);
+      if (failsNesting(*inflated, result)) return false;
+      result.layers.pop_back();
+    }
     CompressChilkat envelope;
     std::string restored = envelope.deCompressUnzipContent(text);
     if (restored.empty()) {
@@ -127,9 +187,17 @@ std::string prettyDocument(const std::string& document) {
                           pugi::encoding_utf8)) {
     return document;
   }
-  std::ostringstream out;
+  // Indentation grows with depth: a flat form too large to indent stays flat.
+  struct Bounded : pugi::xml_writer {
+    std::string text;
+    bool overflowed = false;
+    void write(const void* data, size_t size) override {
+      overflowed = overflowed || text.size() + size > kMaxPrettyOutput;
+      if (!overflowed) text.append(static_cast<const char*>(data), size);
+    }
+  } out;
   parsed.save(out, "  ", pugi::format_indent);
-  return out.str();
+  return out.overflowed ? document : std::move(out.text);
 }
 
 }  // namespace brim::inspect

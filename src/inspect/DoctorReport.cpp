@@ -1,31 +1,14 @@
 // The doctor's findings as the administrator reads them: one line a check,
 // or a JSON array for scripts.
-#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "inspect/Installation.h"
+#include "inspect/ShownText.h"
 
 namespace brim::inspect {
 namespace {
-
-std::string jsonString(std::string_view text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-      out += escaped;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
-}
 
 const char* statusText(Check::Status status) {
   switch (status) {
@@ -46,8 +29,8 @@ std::string doctorText(const std::vector<Check>& checks) {
   for (const Check& check : checks) {
     std::string status = statusText(check.status);
     status.resize(5, ' ');
-    out += status + check.name + ": " + check.detail;
-    if (check.status != Check::Status::OK) out += " -> " + check.advice;
+    out += status + forTerminal(check.name) + ": " + forTerminal(check.detail);
+    if (check.status != Check::Status::OK) out += " -> " + forTerminal(check.advice);
     out += "\n";
   }
   return out;

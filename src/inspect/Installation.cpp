@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -19,14 +18,18 @@
 #include "config/GlobalPreferences.h"
 #include "config/ProxySettings.h"
 #include "config/SectionFields.h"
+#include "config/SettingsLayout.h"
 #include "config/WebPostSetting.h"
 #include "envelope/Base64.h"
 #include "envelope/EncryptionAES.h"
 #include "inspect/BodyDecoder.h"
+#include "inspect/RootedTree.h"
+#include "inspect/ShownText.h"
 #include "net/Communications.h"
 #include "net/Reachability.h"
 #include "platform/Paths.h"
 #include "platform/Plist.h"
+#include "platform/TrustedPath.h"
 
 namespace brim::inspect {
 namespace {
@@ -34,12 +37,30 @@ namespace {
 // The web posts the tool itself looks up: one per direct report.
 constexpr std::string_view kReportWebPosts[] = {"wpmacsmartsts", "wpmacupdsysdtl"};
 
+// Under --root the installation is a copy: nothing is written into it and no
+// name it holds is looked up, as neither would tell anything about the copy.
+bool readsACopy() { return !Paths::sandboxRoot().empty(); }
+
+// The installation: the copy under --root, or the machine itself.
+RootedTree installation() { return RootedTree(readsACopy() ? Paths::sandboxRoot() : std::string("/")); }
+
 // A folder named in the settings, as this process sees it: under the sandbox
 // root unless the settings already name it there (a test sandbox writes them so).
 std::string rooted(const std::string& path) {
   const std::string& root = Paths::sandboxRoot();
   if (!root.empty() && path.compare(0, root.size() + 1, root + "/") == 0) return path;
   return Paths::fixed(path);
+}
+
+// The settings as the tool loads them, from a dictionary read here: a root
+// entry that is not a dictionary reads as an absent section.
+void loadPreferences(GlobalPreferences& prefs, plist_t settings) {
+  for (const SectionTable& table : kSettingsLayout) {
+    plist_t dict = plistDictItem(settings, table.key);
+    if (SettingsSection* section = prefs.section(table.key)) {
+      section->initWithDictionary(dict && plist_get_node_type(dict) == PLIST_DICT ? dict : nullptr);
+    }
+  }
 }
 
 // Calls visit with each key and value of a dictionary, in the file's order.
@@ -58,8 +79,10 @@ void forEachEntry(plist_t dict, const std::function<void(const std::string& key,
 }
 
 // The file's root dictionary; null, with error set, when there is none.
-Plist readDictionaryFile(const std::string& path, std::string& error) {
-  Plist file = readPlistFile(path);
+Plist readDictionaryFile(const RootedTree& tree, const std::string& path, std::string& error) {
+  const std::optional<std::string> text = tree.readFile(path, error);
+  if (!text) return nullptr;
+  Plist file = parsePlist(*text);
   if (file && plist_get_node_type(file.get()) == PLIST_DICT) return file;
   error = path + " cannot be read as a property-list dictionary";
   return nullptr;
@@ -73,7 +96,7 @@ std::string scalarText(plist_t node) {
     case PLIST_REAL:
       return std::to_string(plistInteger(node).value_or(0));
     case PLIST_STRING:
-      return "\"" + plistString(node).value_or("") + "\"";
+      return "\"" + forTerminal(plistString(node).value_or("")) + "\"";
     case PLIST_DATA: {
       uint64_t length = 0;
       plist_get_data_ptr(node, &length);
@@ -99,11 +122,12 @@ void printValue(std::ostream& out, const std::string& key, plist_t node, bool de
     }
     return;
   }
-  out << "  " << key.substr(1) << " = ";
+  // A section that holds a plain value has no key of its own.
+  out << "  " << (key.empty() ? std::string("(value)") : forTerminal(key.substr(1))) << " = ";
   const std::optional<std::string> text = plistString(node);
   if (text && decryptsWith(*text, passPhrase)) {
     if (decrypt) {
-      out << "\"" << EncryptionAES().decryptChilkat(*text, passPhrase) << "\" (decrypted)\n";
+      out << "\"" << forTerminal(EncryptionAES().decryptChilkat(*text, passPhrase)) << "\" (decrypted)\n";
     } else {
       out << "(encrypted)\n";
     }
@@ -134,11 +158,13 @@ std::string hostOf(const std::string& url) {
   return host.substr(0, host.find(':'));
 }
 
-// The first IPv4 address of a host name or dotted address.
+// The first IPv4 address of a host name or dotted address; names are looked
+// up only on the machine itself.
 std::optional<uint32_t> ipv4Of(const std::string& host) {
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = readsACopy() ? AI_NUMERICHOST : 0;
   addrinfo* raw = nullptr;
   if (host.empty() || ::getaddrinfo(host.c_str(), nullptr, &hints, &raw) != 0) return std::nullopt;
   const std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> found(raw, &::freeaddrinfo);
@@ -160,34 +186,37 @@ std::string octal(mode_t mode) {
   return out.str();
 }
 
-void checkSettingsFile(std::vector<Check>& checks, bool& readable) {
+// The settings file, checked and read; null when it cannot be read.
+Plist checkSettingsFile(std::vector<Check>& checks, const RootedTree& tree) {
   const std::string path = GlobalPreferences::settingsFilePath();
-  struct stat st {};
   std::string unreadable;
-  readable = ::stat(path.c_str(), &st) == 0 && readDictionaryFile(path, unreadable);
-  if (!readable) {
-    checks.push_back(failed("settings", path + " missing or not a property-list dictionary",
+  const std::optional<struct stat> st = tree.status(path, unreadable);
+  Plist settings = st ? readDictionaryFile(tree, path, unreadable) : nullptr;
+  if (!settings) {
+    checks.push_back(failed("settings", unreadable,
                             "restore config/settings.plist from the agent's installer"));
-    return;
+    return nullptr;
   }
   checks.push_back(ok("settings", path + " readable"));
-  if (st.st_uid != 0) {
-    checks.push_back(failed("settings owner", "owned by uid " + std::to_string(st.st_uid), "chown root " + path));
+  if (st->st_uid != 0) {
+    checks.push_back(
+        failed("settings owner", "owned by uid " + std::to_string(st->st_uid), "chown root " + shellQuoted(path)));
   } else {
     checks.push_back(ok("settings owner", "root"));
   }
-  if (st.st_mode & S_IWOTH) {
+  if (st->st_mode & S_IWOTH) {
+    checks.push_back(failed("settings mode", "mode " + octal(st->st_mode) + ": anyone may rewrite the sites",
+                            "chmod go-w " + shellQuoted(path)));
+  } else if (st->st_mode & S_IWGRP) {
     checks.push_back(
-        failed("settings mode", "mode " + octal(st.st_mode) + ": anyone may rewrite the sites", "chmod go-w " + path));
-  } else if (st.st_mode & S_IWGRP) {
-    checks.push_back(
-        warn("settings mode", "mode " + octal(st.st_mode) + ": its group may write it", "chmod g-w " + path));
+        warn("settings mode", "mode " + octal(st->st_mode) + ": its group may write it", "chmod g-w " + shellQuoted(path)));
   } else {
-    checks.push_back(ok("settings mode", "mode " + octal(st.st_mode)));
+    checks.push_back(ok("settings mode", "mode " + octal(st->st_mode)));
   }
+  return settings;
 }
 
-void checkFolders(std::vector<Check>& checks, const MacFolderSettings& folders) {
+void checkFolders(std::vector<Check>& checks, const MacFolderSettings& folders, const RootedTree& tree) {
   struct Folder {
     const char* name;
     const std::optional<std::string>& relative;
@@ -201,16 +230,23 @@ void checkFolders(std::vector<Check>& checks, const MacFolderSettings& folders) 
   for (const Folder& f : kFolders) {
     const std::string name = std::string(f.name) + " folder";
     if (!f.relative) continue;
-    const std::string path = rooted(folders.folder(f.relative));
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-      checks.push_back(failed(name, path + " missing", "mkdir -p " + path));
-    } else if ((st.st_mode & S_IWOTH) && !(st.st_mode & S_ISVTX)) {
-      const std::string detail = path + " mode " + octal(st.st_mode) + ": anyone may write in it";
-      const std::string advice = "chmod o-w " + path;
+    const std::string named = folders.folder(f.relative);
+    if (named.empty() || named.front() != '/') {
+      checks.push_back(failed(name, "\"" + named + "\" is not an absolute path: the tool uses no such folder",
+                              "set macfolders.agentinstallpathabsolute in the settings"));
+      continue;
+    }
+    const std::string path = rooted(named);
+    std::string missing;
+    const std::optional<struct stat> st = tree.status(path, missing);
+    if (!st || !S_ISDIR(st->st_mode)) {
+      checks.push_back(failed(name, st ? path + ": not a folder" : missing, "mkdir -p " + shellQuoted(path)));
+    } else if ((st->st_mode & S_IWOTH) && !(st->st_mode & S_ISVTX)) {
+      const std::string detail = path + " mode " + octal(st->st_mode) + ": anyone may write in it";
+      const std::string advice = "chmod o-w " + shellQuoted(path);
       checks.push_back(f.holdsCode ? failed(name, detail, advice) : warn(name, detail, advice));
     } else {
-      checks.push_back(ok(name, path + " mode " + octal(st.st_mode)));
+      checks.push_back(ok(name, path + " mode " + octal(st->st_mode)));
     }
   }
   if (!folders.dataPostDirRelative()) {
@@ -218,6 +254,7 @@ void checkFolders(std::vector<Check>& checks, const MacFolderSettings& folders) 
                             "set macfolders.datapostdirrelative in the settings"));
     return;
   }
+  if (readsACopy()) return;
   // Written the way the tool writes: a new file in the folder, under a hidden
   // temporary name that the uploader leaves alone.
   const std::string probe = rooted(folders.folder(folders.dataPostDirRelative())) + "/.autodelete_brim_inspect_XXXXXX";
@@ -233,8 +270,76 @@ void checkFolders(std::vector<Check>& checks, const MacFolderSettings& folders) 
   }
 }
 
-void checkReachable(std::vector<Check>& checks, const std::string& name, const std::string& host) {
+// One finding of the rule the tool applies before it runs, reads or writes
+// what a path names: its owner and write bits, and those of every folder
+// above it, from the top of the installation down.
+Check trustFinding(const std::string& name, const std::string& path, const std::string& top, bool refused) {
+  const std::optional<std::string> why = TrustedPath::whyUntrusted(path, top);
+  if (!why) return ok(name, path + " and the folders above it belong to root, writable by root only");
+  // The rule's own advice ends with the folder or file to fix: given here quoted for the shell.
+  std::vector<std::string> above = {"/"};
+  for (size_t end = path.size(); end != std::string::npos && end > 0; end = path.rfind('/', end - 1)) {
+    above.push_back(path.substr(0, end));
+  }
+  for (const std::string& at : above) {
+    for (const char* fix : {"chown root ", "chmod go-w "}) {
+      const std::string tail = std::string(": ") + fix + at;
+      if (why->size() > tail.size() && why->compare(why->size() - tail.size(), tail.size(), tail) == 0) {
+        const std::string detail = why->substr(0, why->size() - tail.size());
+        const std::string advice = fix + shellQuoted(at);
+        return refused ? failed(name, detail, advice) : warn(name, detail, advice);
+      }
+    }
+  }
+  const std::string advice = "make it a folder or file of root's that only root may change";
+  return refused ? failed(name, *why, advice) : warn(name, *why, advice);
+}
+
+// What the tool refuses: the settings or web-post file, a configuration or an
+// executable folder, or brim_register, that anybody but root could change. A
+// data folder others could change is written all the same: a warning here.
+void checkTrustedPaths(std::vector<Check>& checks, const MacFolderSettings& folders, const RootedTree& tree) {
+  const std::string top = tree.top();
+  checks.push_back(trustFinding("settings trust", GlobalPreferences::settingsFilePath(), top, true));
+  checks.push_back(trustFinding("web posts trust", Paths::fixed(Paths::kWebPostsFile), top, true));
+  const auto absolute = [&](const std::optional<std::string>& relative) -> std::optional<std::string> {
+    const std::string named = folders.folder(relative);
+    if (!relative || named.front() != '/') return std::nullopt;
+    return rooted(named);
+  };
+  if (const auto config = absolute(folders.configDirectRelative())) {
+    checks.push_back(trustFinding("config folder trust", *config, top, true));
+  }
+  if (const auto executables = absolute(folders.executableDirRelative())) {
+    checks.push_back(trustFinding("executable folder trust", *executables, top, true));
+    const std::string registrar = *executables + "/brim_register";
+    std::string missing;
+    if (!tree.status(registrar, missing)) {
+      checks.push_back(warn("brim_register", missing + ": a machine whose registration id is 0 cannot register",
+                            "reinstall the agent"));
+    } else {
+      checks.push_back(trustFinding("brim_register trust", registrar, top, true));
+    }
+  }
+  if (const auto data = absolute(folders.dataDirRelative())) {
+    checks.push_back(trustFinding("data folder trust", *data, top, false));
+  }
+}
+
+void checkReachable(std::vector<Check>& checks, const std::string& name, const std::string& host,
+                    const RootedTree& tree) {
   const std::optional<uint32_t> address = ipv4Of(host);
+  if (!address && readsACopy()) {
+    checks.push_back(warn(name, host + " not looked up: --root reads a copied installation",
+                          "run doctor on the machine itself"));
+    return;
+  }
+  // The copy's route table is read by path: only a plain file, reached through no link, is.
+  std::string refused;
+  if (readsACopy() && !tree.isPlainFile(Paths::fixed(Paths::kRouteTable), refused)) {
+    checks.push_back(failed(name, refused, "give the copy a route table that is a plain file"));
+    return;
+  }
   if (!address) {
     checks.push_back(failed(name, host + " has no IPv4 address", "check the name and the machine's DNS settings"));
     return;
@@ -247,9 +352,15 @@ void checkReachable(std::vector<Check>& checks, const std::string& name, const s
   }
 }
 
-void checkWebPosts(std::vector<Check>& checks, const GlobalPreferences& prefs, std::set<std::string>& hosts) {
+void checkWebPosts(std::vector<Check>& checks, const GlobalPreferences& prefs, std::set<std::string>& hosts,
+                   const RootedTree& tree) {
   const std::string path = Paths::fixed(Paths::kWebPostsFile);
-  const Plist file = readPlistFile(path);
+  std::string unreadable;
+  const Plist file = readDictionaryFile(tree, path, unreadable);
+  if (!file) {
+    checks.push_back(failed("web posts", unreadable, "the agent's server must send the web posts again"));
+    return;
+  }
   const bool toDR = prefs.disasterInfo().reportToDR();
   for (std::string_view report : kReportWebPosts) {
     const std::string name = "web post " + std::string(report);
@@ -289,24 +400,16 @@ struct Run {
   }
 };
 
-// The last `bytes` of a file from the start of a line; absent when it cannot be read.
-std::optional<std::string> tailOf(const std::string& path, std::streamoff bytes) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) return std::nullopt;
-  const std::streamoff size = in.tellg();
-  in.seekg(size > bytes ? size - bytes : 0);
-  std::string text(static_cast<size_t>(std::min(size, bytes)), '\0');
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<size_t>(in.gcount()));
-  if (size > bytes) text.erase(0, text.find('\n') + 1);
-  return text;
-}
-
-void checkLastRuns(std::vector<Check>& checks) {
+void checkLastRuns(std::vector<Check>& checks, const RootedTree& tree) {
   const std::string path = Paths::fixed(Paths::kLogDir) + "/brim_asset.log";
   // Whole documents are logged on every run: the last runs are near the end.
-  constexpr std::streamoff kLogTail = 32 << 20;
-  const std::optional<std::string> log = tailOf(path, kLogTail);
+  constexpr size_t kLogTail = 32 << 20;
+  std::string unreadable;
+  const std::optional<std::string> log = tree.readTail(path, kLogTail, unreadable);
+  if (!log && tree.status(path, unreadable)) {
+    checks.push_back(failed("last runs", unreadable, "make the log a plain file"));
+    return;
+  }
   constexpr std::string_view kMain = "int main(int, const char **):";
   constexpr std::string_view kAssets = "-[ConsolidatedAssets ";
   // Every line that tells how a job went starts with one of the two; documents do not matter here.
@@ -353,7 +456,7 @@ void checkLastRuns(std::vector<Check>& checks) {
     }
     const std::string when = last->started + ": ";
     if (!last->has("Lock Removed")) {
-      checks.push_back(warn(name, when + "did not finish", "see " + path + " for where it stopped"));
+      checks.push_back(warn(name, when + "did not finish", "see " + shellQuoted(path) + " for where it stopped"));
     } else if (last->has("PROCESS DATA WRITE ERROR") ||
                (std::string_view(job.name) == "software inventory" && !last->has("software asset saved into file"))) {
       checks.push_back(failed(name, when + "its data-post file was not written", "see the data-post checks"));
@@ -375,28 +478,32 @@ void checkLastRuns(std::vector<Check>& checks) {
 
 bool printSettings(std::ostream& out, bool decrypt, std::string& error) {
   const std::string path = GlobalPreferences::settingsFilePath();
-  const Plist settings = readDictionaryFile(path, error);
+  const Plist settings = readDictionaryFile(installation(), path, error);
   if (!settings) return false;
-  out << "# " << path << "\n";
+  out << "# " << forTerminal(path) << "\n";
   const std::string passPhrase = sharedPassPhrase();
   forEachEntry(settings.get(), [&](const std::string& section, plist_t value) {
-    out << "[" << section << "]\n";
+    out << "[" << forTerminal(section) << "]\n";
     printValue(out, "", value, decrypt, passPhrase);
   });
   return true;
 }
 
 bool printWebPosts(std::ostream& out, bool decrypt, std::string& error) {
+  const RootedTree tree = installation();
   const std::string path = Paths::fixed(Paths::kWebPostsFile);
-  const Plist file = readDictionaryFile(path, error);
+  const Plist file = readDictionaryFile(tree, path, error);
   if (!file) return false;
-  const GlobalPreferences& prefs = GlobalPreferences::getSharedInstance();
+  // The settings give the query string; without them it is what an empty settings file gives.
+  GlobalPreferences prefs;
+  std::string unreadable;
+  loadPreferences(prefs, readDictionaryFile(tree, GlobalPreferences::settingsFilePath(), unreadable).get());
   const bool toDR = prefs.disasterInfo().reportToDR();
-  out << "# " << path << (toDR ? " (the settings send reports to the disaster-recovery sites)" : "") << "\n";
+  out << "# " << forTerminal(path) << (toDR ? " (the settings send reports to the disaster-recovery sites)" : "") << "\n";
   forEachEntry(file.get(), [&](const std::string& name, plist_t value) {
     WebPostSetting post;
     post.initWithDictionary(value);
-    out << "[" << name << "]\n";
+    out << "[" << forTerminal(name) << "]\n";
     out << "  compression = " << (post.compression() ? "true" : "false")
         << ", encryption = " << (post.encryption() ? "true" : "false")
         << ", encryptxmlroottag = " << (post.encryptXMLRootTag() ? "true" : "false") << "\n";
@@ -416,22 +523,23 @@ bool printWebPosts(std::ostream& out, bool decrypt, std::string& error) {
       else if (!decrypt)
         out << "(encrypted)\n";
       else
-        out << "\"" << *site.plain << "\"\n";
+        out << "\"" << forTerminal(*site.plain) << "\"\n";
     }
     const std::string query = post.GETDataURLSubString(prefs);
-    out << "  query = \"" << query << "\"\n";
+    out << "  query = \"" << forTerminal(query) << "\"\n";
     const std::optional<std::string>& target = toDR ? post.disasterRecovery() : post.primarySite();
-    if (decrypt && target) out << "  posts to " << postAddress(*target, query) << "\n";
+    if (decrypt && target) out << "  posts to " << forTerminal(postAddress(*target, query)) << "\n";
   });
   return true;
 }
 
 std::vector<Check> doctor() {
   std::vector<Check> checks;
-  bool readable = false;
-  checkSettingsFile(checks, readable);
-  GlobalPreferences& prefs = GlobalPreferences::getSharedInstance();
-  if (readable) {
+  const RootedTree tree = installation();
+  const Plist settings = checkSettingsFile(checks, tree);
+  GlobalPreferences prefs;
+  loadPreferences(prefs, settings.get());
+  if (settings) {
     const int64_t regId = prefs.machineInfo().dcRegId();
     if (regId == 0) {
       checks.push_back(failed("registration id", "0: every job stops after running brim_register",
@@ -439,15 +547,16 @@ std::vector<Check> doctor() {
     } else {
       checks.push_back(ok("registration id", std::to_string(regId)));
     }
-    checkFolders(checks, prefs.macFodler());
+    checkFolders(checks, prefs.macFodler(), tree);
+    checkTrustedPaths(checks, prefs.macFodler(), tree);
   }
   std::set<std::string> hosts;
-  checkWebPosts(checks, prefs, hosts);
-  for (const std::string& host : hosts) checkReachable(checks, "reach " + host, host);
+  checkWebPosts(checks, prefs, hosts, tree);
+  for (const std::string& host : hosts) checkReachable(checks, "reach " + host, host, tree);
   if (const auto& proxyIP = prefs.proxySettings().proxyIP(); proxyIP && !proxyIP->empty()) {
-    checkReachable(checks, "proxy " + *proxyIP, *proxyIP);
+    checkReachable(checks, "proxy " + *proxyIP, *proxyIP, tree);
   }
-  checkLastRuns(checks);
+  checkLastRuns(checks, tree);
   return checks;
 }
 

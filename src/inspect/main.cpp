@@ -16,6 +16,7 @@
 #include "config/SectionFields.h"
 #include "inspect/BodyDecoder.h"
 #include "inspect/Installation.h"
+#include "inspect/ShownText.h"
 #include "inspect/WireFormat.h"
 #include "platform/Paths.h"
 
@@ -38,12 +39,12 @@ constexpr const char* kUsage =
     "--root DIR reads the installation under DIR instead of /.\n";
 
 int usage(const std::string& problem) {
-  std::cerr << "brim_inspect: " << problem << "\n" << kUsage;
+  std::cerr << "brim_inspect: " << brim::inspect::forTerminal(problem) << "\n" << kUsage;
   return kBadInput;
 }
 
 int badInput(const std::string& what) {
-  std::cerr << "brim_inspect: " << what << "\n";
+  std::cerr << "brim_inspect: " << brim::inspect::forTerminal(what) << "\n";
   return kBadInput;
 }
 
@@ -87,7 +88,9 @@ int decode(const Options& o, const std::string& passPhrase) {
   if (!body) return badInput(error);
   const brim::inspect::Decoded decoded = brim::inspect::decodeBody(*body, passPhrase);
   if (!decoded.ok) return badInput(name + ": " + decoded.error);
-  std::cout << (o.pretty ? brim::inspect::prettyDocument(decoded.document) : decoded.document);
+  const std::string shown = o.pretty ? brim::inspect::prettyDocument(decoded.document) : decoded.document;
+  // Whole to a file or a pipe; on a terminal nothing in it may act as a control sequence.
+  std::cout << (::isatty(STDOUT_FILENO) ? brim::inspect::forTerminal(shown, true) : shown);
   if (!o.pretty && (decoded.document.empty() || decoded.document.back() != '\n')) std::cout << "\n";
   return 0;
 }
@@ -111,10 +114,10 @@ int check(const Options& o, const std::string& passPhrase) {
     std::optional<std::string> deviation = brim::inspect::checkDocument(decoded.document);
     if (!deviation) deviation = brim::inspect::checkDataPostName(name, decoded.document);
     if (deviation) {
-      std::cout << name << ": " << *deviation << "\n";
+      std::cout << brim::inspect::forTerminal(name + ": " + *deviation) << "\n";
       status = std::max(status, 1);
     } else {
-      std::cout << name << ": OK\n";
+      std::cout << brim::inspect::forTerminal(name) << ": OK\n";
     }
   }
   return status;

@@ -8,9 +8,12 @@
 #include <regex>
 
 #include "config/SectionFields.h"
+#include "envelope/Base64.h"
 #include "envelope/EncryptionAES.h"
+#include "envelope/RawDeflate.h"
 #include "inspect/WireFormat.h"
 #include "platform/CustomLogger.h"
+#include "platform/Text.h"
 #include "reports/ConsolidatedAssets.h"
 #include "support/Sandbox.h"
 
@@ -166,6 +169,12 @@ TEST(InspectFiles, TheVerdictNamesTheFileAndWhatIsWrong) {
   const std::string scratch = sandbox.root() + "/";
   const auto& [hardware, software] = macADocuments();
   const std::string body = "<wpmacsmartsts>" + encrypted("<regid>1</regid>") + "</wpmacsmartsts>";
+  // A few kilobytes that inflate to a million levels of elements.
+  std::string deep;
+  for (const char* part : {"<a>", "</a>"}) {
+    for (int i = 0; i < 1000000; ++i) deep += part;
+  }
+  const std::string deepBody = "<wpmacsmartsts><![CDATA[" + encodeBase64(rawDeflate(deep).value()) + "]]></wpmacsmartsts>";
   writeFile(scratch + "wrong.key", kOtherPassPhrase + "\n");
   const struct {
     std::string command;
@@ -183,6 +192,9 @@ TEST(InspectFiles, TheVerdictNamesTheFileAndWhatIsWrong) {
        "the cipher text in <wpmacsmartsts> is 15 bytes, not whole 16-byte blocks"},
       {"decode", "compressed-content-damaged", "<wpmacsmartsts><![CDATA[AAAA]]></wpmacsmartsts>", 2,
        "<wpmacsmartsts> holds a compressed envelope that does not restore"},
+      {"decode", "nested-a-million-levels-inside-compression", deepBody, 2,
+       "elements nested more than 256 levels deep, far more than any document the tool writes (after taking off "
+       "compression envelope)"},
       {"check", "wpmacpradatahr_4711_20261204210633", readFile(fixture("procmon/report_small_machine.xml")), 0, "OK\n"},
       {"check", "wpmacasstinfo_4711_20261206051844", software, 1,
        "file name: wpmacasstinfo_ holds the Software inventory document, whose files are named wpmacasstswinfo_\n"},
@@ -227,7 +239,11 @@ class InstallationUnderRoot : public ::testing::Test {
     writeWebPosts(sandbox, webPost("wpmacsmartsts", encrypted("http://127.0.0.1:9/smart")) +
                                webPost("wpmacupdsysdtl", encrypted("http://127.0.0.1:9/sysdtl")));
   }
-  RunResult run(const std::string& command) const { return runInspect("--root '" + sandbox.root() + "' " + command); }
+  // A run that cannot hang the suite: what blocks is killed, and fails the test by its status.
+  RunResult run(const std::string& command) const {
+    return runShell("timeout -s KILL 60 '" BRIM_BIN_DIR "/brim_inspect' --root '" + sandbox.root() + "' " + command +
+                    " 2>&1");
+  }
 
   Sandbox sandbox;
 };
@@ -279,7 +295,7 @@ TEST_F(InstallationUnderRoot, DoctorFindsWhatKeepsTheMachineFromPosting) {
        "FAIL web post wpmacsmartsts: primarysite does not decrypt with the compiled-in pass phrase"},
       {"no route", [&] { sandbox.writeRouteTable(false); }, "FAIL reach 127.0.0.1: no route to 127.0.0.1"},
       {"data-post folder gone", [&] { std::filesystem::remove_all(sandbox.path("datapost")); },
-       "FAIL data-post writable: " + sandbox.path("datapost") + " takes no new file"},
+       "FAIL data-post folder: " + sandbox.path("datapost") + ": missing -> mkdir -p " + sandbox.path("datapost")},
       {"process report not written",
        [&] {
          writeFile(log,
@@ -304,6 +320,88 @@ TEST_F(InstallationUnderRoot, DoctorFindsWhatKeepsTheMachineFromPosting) {
   EXPECT_THAT(run("doctor --json").output,
               HasSubstr("{\"check\": \"last process report\", \"status\": \"FAIL\", \"detail\": \"12/6/26, 5:00:01 AM: "
                         "its data-post file was not written\", \"advice\": \"see the data-post checks\"}"));
+}
+
+// A copy anybody may have made: whatever it holds, each command ends at once
+// with bad input (2) or a FAIL, reads nothing outside the copy and prints
+// nothing a terminal, a shell or a JSON reader would take for more than text.
+TEST_F(InstallationUnderRoot, AHostileCopyGetsBadInputOrAFailAtOnce) {
+  BRIM_REQUIRE_ROOT();
+  const std::string settings = sandbox.path("config/settings.plist");
+  const std::string route = sandbox.root() + "/proc/net/route";
+  const std::string log = sandbox.path("log/brim_asset.log");
+  const Sandbox outside;
+  outside.writeSettings(90210);
+  const std::string outsideSettings = outside.path("config/settings.plist");
+  const std::string oddData = "data\xff\xfe $(touch x)\x1b[2J";
+  const std::string oddDataShown = sandbox.path("data\\xff\\xfe $(touch x)\\x1b[2J");
+  const auto replaceSettings = [&](const std::function<void()>& make) {
+    std::filesystem::remove(settings);
+    make();
+  };
+  const struct {
+    const char* fault;
+    std::function<void()> make;  // none: the copy as the case before left it
+    const char* command;
+    int exitStatus;
+    std::string finding;
+  } cases[] = {
+      {"FIFO", [&] { replaceSettings([&] { ::mkfifo(settings.c_str(), 0644); }); }, "settings", 2,
+       settings + ": not a regular file: refused"},
+      {"FIFO as the log", [&] { ::mkfifo(log.c_str(), 0644); }, "doctor", 1,
+       "FAIL last runs: " + log + ": not a regular file: refused"},
+      {"sparse 100 GB", [&] { ::truncate(settings.c_str(), 100LL << 30); }, "doctor", 1,
+       "FAIL settings: " + settings + ": larger than 64 MiB"},
+      {"absolute link out of the copy",
+       [&] { replaceSettings([&] { std::filesystem::create_symlink(outsideSettings, settings); }); }, "settings", 2,
+       settings + ": missing"},
+      {"relative link out of the copy",
+       [&] {
+         replaceSettings([&] { std::filesystem::create_symlink("../../../../../../../../.." + outsideSettings, settings); });
+       },
+       "settings", 2, settings + ": missing"},
+      {"route table a link",
+       [&] {
+         std::filesystem::rename(route, route + ".real");
+         std::filesystem::create_symlink("route.real", route);
+       },
+       "doctor", 1, "FAIL reach 127.0.0.1: " + route + ": reached through a symbolic link: refused"},
+      {"section holding a plain value", [&] { sandbox.writeSettings(4711, "<key>lmiinfo</key><real>2.5</real>"); },
+       "settings", 0, "[lmiinfo]\n  (value) = 2\n"},
+      {"escape sequences, shell syntax and bytes that are not UTF-8 in values",
+       [&] {
+         sandbox.writeSettings(4711, "", "<key>machinename</key><string>mac\x1b]0;owned\x07</string>");
+         std::string text = readFile(settings);
+         writeFile(settings, text.replace(text.find("<string>data<"), 12, "<string>" + oddData));
+       },
+       "settings", 0, "  machinename = \"mac\\x1b]0;owned\\x07\"\n"},
+      {"the same, to the doctor", nullptr, "doctor", 1,
+       "FAIL data folder: " + oddDataShown + ": missing -> mkdir -p '" + oddDataShown + "'"},
+      {"the same, as JSON", nullptr, "doctor --json", 1,
+       "data\xef\xbf\xbd\xef\xbf\xbd $(touch x)\\u001b[2J: missing"},
+      {"config folder of another user", [&] { ::chown(sandbox.path("config").c_str(), 65534, 65534); }, "doctor", 1,
+       "FAIL config folder trust: " + sandbox.path("config") + " belongs to user 65534, not root -> chown root " +
+           sandbox.path("config")},
+      {"group-writable executable folder", [&] { ::chmod(sandbox.path("bin").c_str(), 0775); }, "doctor", 1,
+       "FAIL executable folder trust: " + sandbox.path("bin") +
+           " (mode 775) may be changed by users other than root -> chmod go-w " + sandbox.path("bin")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fault);
+    if (c.make) {
+      for (const std::string& path : {settings, route, route + ".real", log}) std::filesystem::remove(path);
+      SetUp();
+      ::chown(sandbox.path("config").c_str(), 0, 0);
+      ::chmod(sandbox.path("bin").c_str(), 0755);
+      c.make();
+    }
+    const RunResult result = run(c.command);
+    EXPECT_EQ(result.exitStatus, c.exitStatus);
+    EXPECT_THAT(result.output, HasSubstr(c.finding)) << result.output;
+    EXPECT_THAT(result.output, ::testing::Not(HasSubstr("90210")));
+    EXPECT_EQ(result.output.find('\x1b'), std::string::npos);
+    EXPECT_TRUE(isValidUtf8(result.output));
+  }
 }
 
 }  // namespace

@@ -1,0 +1,168 @@
+#include "inspect/RootedTree.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace brim::inspect {
+namespace {
+
+// The part of path below top, without leading slashes; absent when path is not under top.
+std::optional<std::string> below(const std::string& path, const std::string& top) {
+  std::string_view rest = path;
+  if (top != "/") {
+    if (rest.substr(0, top.size()) != top || (rest.size() > top.size() && rest[top.size()] != '/')) {
+      return std::nullopt;
+    }
+    rest.remove_prefix(top.size());
+  } else if (rest.empty() || rest.front() != '/') {
+    return std::nullopt;
+  }
+  while (!rest.empty() && rest.front() == '/') rest.remove_prefix(1);
+  return std::string(rest);
+}
+
+std::string whyNotOpened(int error) {
+  switch (error) {
+    case ENOENT:
+      return "missing";
+    case ELOOP:
+      return "reached through a symbolic link: refused";
+    case EXDEV:
+      return "goes through \"..\" or a link that may leave the installation: refused";
+    default:
+      return std::strerror(error);
+  }
+}
+
+bool readAll(int fd, std::string& out, std::size_t limit, off_t from) {
+  char buffer[65536];
+  while (out.size() <= limit) {
+    const ssize_t n = ::pread(fd, buffer, std::min(sizeof buffer, limit + 1 - out.size()),
+                              from + static_cast<off_t>(out.size()));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) break;
+    out.append(buffer, static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+}  // namespace
+
+RootedTree::RootedTree(std::string top)
+    : top_(std::move(top)), topFd_(::open(top_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+  while (top_.size() > 1 && top_.back() == '/') top_.pop_back();
+}
+
+UniqueFd RootedTree::openByWalk(const std::string& path, int flags) const {
+  UniqueFd at(::fcntl(topFd_.get(), F_DUPFD_CLOEXEC, 0));
+  std::string_view rest = path;
+  while (at.valid()) {
+    while (!rest.empty() && rest.front() == '/') rest.remove_prefix(1);
+    const std::string name(rest.substr(0, rest.find('/')));
+    rest.remove_prefix(name.size());
+    const bool last = rest.find_first_not_of('/') == std::string_view::npos;
+    if (name == "..") {
+      errno = EXDEV;
+      return UniqueFd();
+    }
+    if (name.empty() || name == ".") {
+      if (last) return UniqueFd(::openat(at.get(), ".", flags | O_CLOEXEC));
+      continue;
+    }
+    const int how = last ? flags : O_RDONLY | O_DIRECTORY | O_NONBLOCK;
+    UniqueFd next(::openat(at.get(), name.c_str(), how | O_NOFOLLOW | O_CLOEXEC));
+    if (last || !next.valid()) return next;
+    at = std::move(next);
+  }
+  return UniqueFd();
+}
+
+UniqueFd RootedTree::openReadOnly(const std::string& path, std::string& error, bool refuseLinks) const {
+  const std::optional<std::string> rest = below(path, top_);
+  if (!rest) {
+    error = path + ": not under " + top_ + ": refused";
+    return UniqueFd();
+  }
+  if (!topFd_.valid()) {
+    error = top_ + ": cannot be opened as a folder";
+    return UniqueFd();
+  }
+  // Non-blocking, so that opening a FIFO with no writer returns at once and fstat tells what it is.
+  constexpr int kFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY;
+  UniqueFd fd = refuseLinks ? openByWalk(*rest, kFlags) : openInside(*rest, kFlags);
+  if (!fd.valid()) error = path + ": " + whyNotOpened(errno);
+  return fd;
+}
+
+bool RootedTree::isPlainFile(const std::string& path, std::string& error) const {
+  const UniqueFd fd = openReadOnly(path, error, true);
+  struct stat st {};
+  if (!fd.valid()) return false;
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::size_t>(st.st_size) > kMaxFileSize) {
+    error = path + ": not a regular file of at most 64 MiB: refused";
+    return false;
+  }
+  return true;
+}
+
+UniqueFd RootedTree::openRegular(const std::string& path, struct stat& st, std::string& error) const {
+  UniqueFd fd = openReadOnly(path, error);
+  if (fd.valid() && (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))) {
+    error = path + ": not a regular file: refused";
+    return UniqueFd();
+  }
+  return fd;
+}
+
+std::optional<struct stat> RootedTree::status(const std::string& path, std::string& error) const {
+  const UniqueFd fd = openReadOnly(path, error);
+  struct stat st {};
+  if (!fd.valid()) return std::nullopt;
+  if (::fstat(fd.get(), &st) != 0) {
+    error = path + ": " + std::strerror(errno);
+    return std::nullopt;
+  }
+  return st;
+}
+
+std::optional<std::string> RootedTree::readTail(const std::string& path, std::size_t bytes,
+                                                std::string& error) const {
+  struct stat st {};
+  const UniqueFd fd = openRegular(path, st, error);
+  if (!fd.valid()) return std::nullopt;
+  const std::size_t size = static_cast<std::size_t>(st.st_size);
+  const std::size_t limit = std::min(bytes, kMaxFileSize);
+  const off_t from = static_cast<off_t>(size > limit ? size - limit : 0);
+  std::string text;
+  if (!readAll(fd.get(), text, limit - 1, from)) {
+    error = path + ": " + std::strerror(errno);
+    return std::nullopt;
+  }
+  if (from > 0) text.erase(0, text.find('\n') == std::string::npos ? text.size() : text.find('\n') + 1);
+  return text;
+}
+
+std::optional<std::string> RootedTree::readFile(const std::string& path, std::string& error) const {
+  struct stat st {};
+  const UniqueFd fd = openRegular(path, st, error);
+  if (!fd.valid()) return std::nullopt;
+  std::string text;
+  const bool tooLarge = static_cast<std::size_t>(st.st_size) > kMaxFileSize;
+  if (!tooLarge && !readAll(fd.get(), text, kMaxFileSize, 0)) {
+    error = path + ": " + std::strerror(errno);
+    return std::nullopt;
+  }
+  // A file that grows while it is read is as large as it became.
+  if (tooLarge || text.size() > kMaxFileSize) {
+    error = path + ": larger than 64 MiB, which no installation file comes near: refused";
+    return std::nullopt;
+  }
+  return text;
+}
+
+}  // namespace brim::inspect

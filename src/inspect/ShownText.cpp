@@ -1,0 +1,79 @@
+#include "inspect/ShownText.h"
+
+#include <cstdio>
+
+#include "platform/Text.h"
+
+namespace brim::inspect {
+namespace {
+
+std::string escaped(const char* format, unsigned value) {
+  char text[8];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+}  // namespace
+
+std::string forTerminal(std::string_view text, bool keepLines) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t pos = 0; pos < text.size();) {
+    const size_t start = pos;
+    const std::optional<char32_t> c = nextCodePoint(text, pos);
+    if (!c) {
+      out += escaped("\\x%02x", static_cast<unsigned char>(text[start]));
+    } else if (keepLines && (*c == '\n' || *c == '\t')) {
+      out += static_cast<char>(*c);
+    } else if (*c == '\n') {
+      out += "\\n";
+    } else if (*c == '\r') {
+      out += "\\r";
+    } else if (*c == '\t') {
+      out += "\\t";
+    } else if (*c < 0x20 || *c == 0x7f) {
+      out += escaped("\\x%02x", static_cast<unsigned>(*c));
+    } else if (*c >= 0x80 && *c < 0xa0) {
+      out += escaped("\\u%04x", static_cast<unsigned>(*c));
+    } else {
+      out.append(text.substr(start, pos - start));
+    }
+  }
+  return out;
+}
+
+std::string shellQuoted(std::string_view text) {
+  constexpr std::string_view kPlain =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-+=/.,:@%";
+  if (!text.empty() && text.find_first_not_of(kPlain) == std::string_view::npos) return std::string(text);
+  std::string out = "'";
+  for (char c : text) {
+    if (c == '\'') {
+      out += "'\\''";
+    } else {
+      out += c;
+    }
+  }
+  return out + "'";
+}
+
+std::string jsonString(std::string_view text) {
+  std::string out = "\"";
+  for (size_t pos = 0; pos < text.size();) {
+    const size_t start = pos;
+    const std::optional<char32_t> c = nextCodePoint(text, pos);
+    if (!c) {
+      out += "\xEF\xBF\xBD";  // U+FFFD
+    } else if (*c == '"' || *c == '\\') {
+      out += '\\';
+      out += static_cast<char>(*c);
+    } else if (*c < 0x20 || *c == 0x7f) {
+      out += escaped("\\u%04x", static_cast<unsigned>(*c));
+    } else {
+      out.append(text.substr(start, pos - start));
+    }
+  }
+  return out + "\"";
+}
+
+}  // namespace brim::inspect
