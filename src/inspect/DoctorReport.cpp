@@ -10,6 +10,20 @@
 namespace brim::inspect {
 namespace {
 
+const char* statusText(Check::Status status) {
+  switch (status) {
+    case Check::Status::OK:
+      return "OK";
+    case Check::Status::WARN:
+      return "WARN";
+    case Check::Status::FAIL:
+      return "FAIL";
+  }
+  return "FAIL";
+}
+
+}  // namespace
+
 std::string jsonString(std::string_view text) {
   std::string out = "\"";
   for (unsigned char c : text) {
@@ -26,20 +40,6 @@ std::string jsonString(std::string_view text) {
   }
   return out + "\"";
 }
-
-const char* statusText(Check::Status status) {
-  switch (status) {
-    case Check::Status::OK:
-      return "OK";
-    case Check::Status::WARN:
-      return "WARN";
-    case Check::Status::FAIL:
-      return "FAIL";
-  }
-  return "FAIL";
-}
-
-}  // namespace
 
 std::string doctorText(const std::vector<Check>& checks) {
   std::string out;

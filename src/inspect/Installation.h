@@ -4,6 +4,7 @@
 // can do its jobs with them.
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace brim::inspect {
@@ -25,6 +26,8 @@ struct Check {
 };
 
 std::vector<Check> doctor();
+// A JSON string literal of text, quotes included.
+std::string jsonString(std::string_view text);
 std::string doctorText(const std::vector<Check>& checks);
 std::string doctorJson(const std::vector<Check>& checks);
 

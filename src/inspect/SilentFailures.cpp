@@ -107,11 +107,11 @@ void checkLastReportContents(std::vector<Check>& checks) {
   const std::string log = logTail();
   if (const auto report = lastDocument(log, "wpmacpradatahr")) {
     if (report->find("<prs ") == std::string_view::npos) {
-      checks.push_back(finding(Check::Status::FAIL, "last process report", "holds no process",
+      checks.push_back(finding(Check::Status::FAIL, "process report content", "holds no process",
                                onJobPath("ps") ? "run ps -axo pid,pcpu,pmem,comm as root to see what it answers"
                                                : "apt-get install procps"));
     } else {
-      checks.push_back(finding(Check::Status::OK, "last process report", "holds processes"));
+      checks.push_back(finding(Check::Status::OK, "process report content", "holds processes"));
     }
   }
   if (const auto report = lastDocument(log, "wpmacsmartsts")) {
@@ -123,10 +123,10 @@ void checkLastReportContents(std::vector<Check>& checks) {
       if (status.starts_with("<![CDATA[") && status.ends_with("]]>")) status = status.substr(9, status.size() - 12);
     }
     if (status.empty() || status == "(null)") {
-      checks.push_back(finding(Check::Status::WARN, "last SMART status", "(null): no disk status was read",
+      checks.push_back(finding(Check::Status::WARN, "SMART status content", "(null): no disk status was read",
                                smartAdvice()));
     } else {
-      checks.push_back(finding(Check::Status::OK, "last SMART status", std::string(status.substr(0, 40))));
+      checks.push_back(finding(Check::Status::OK, "SMART status content", std::string(status.substr(0, 40))));
     }
   }
 }

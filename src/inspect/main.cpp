@@ -19,6 +19,7 @@
 #include "inspect/BodyDecoder.h"
 #include "BuildConfig.h"
 #include "inspect/Installation.h"
+#include "inspect/PlistJson.h"
 #include "inspect/SilentFailures.h"
 #include "inspect/WebPostWriter.h"
 #include "inspect/WireFormat.h"
@@ -44,8 +45,9 @@ constexpr const char* kUsage =
     "  doctor                                             check the installation\n"
     "  help | --help | -h                                 this text\n"
     "  --version                                          the version and the pass phrase's fingerprint\n"
-    "--root DIR reads the installation under DIR instead of /; --json prints check, doctor and --version\n"
-    "as JSON. Exit status: 0 fine, 1 a deviation, a failed check or nothing written, 2 bad input.\n";
+    "--root DIR reads the installation under DIR instead of /; --json prints check, settings, webposts,\n"
+    "doctor and --version as JSON (secrets masked unless --decrypt).\n"
+    "Exit status: 0 fine, 1 a deviation, a failed check or nothing written, 2 bad input.\n";
 
 int usage(const std::string& problem) {
   std::cerr << "brim_inspect: " << problem << "\n" << kUsage;
@@ -204,10 +206,10 @@ int run(const std::vector<std::string>& args) {
     brim::Paths::setSandboxRoot(*root);
   }
   // Only what prints data has a JSON form; anything else says so rather than ignore the option.
-  static const std::set<std::string> kJsonCommands = {"check", "doctor", "--version"};
+  static const std::set<std::string> kJsonCommands = {"check", "settings", "webposts", "doctor", "--version"};
   if (o.json && !kJsonCommands.contains(command)) {
     return usage(std::string("--json: ") + (command.empty() ? "no command" : command) +
-                 " prints no JSON (check, doctor and --version do)");
+                 " prints no JSON (check, settings, webposts, doctor and --version do)");
   }
   if ((o.compression || o.encryption) && command != "set-webpost") {
     return usage("--compression and --encryption go with set-webpost");
@@ -237,8 +239,11 @@ int run(const std::vector<std::string>& args) {
   }
   if (command == "settings" || command == "webposts") {
     std::string error;
-    const bool printed = command == "settings" ? brim::inspect::printSettings(std::cout, o.decrypt, error)
-                                               : brim::inspect::printWebPosts(std::cout, o.decrypt, error);
+    const std::string_view file = command == "settings" ? brim::Paths::kSettingsFile : brim::Paths::kWebPostsFile;
+    const bool printed =
+        o.json ? brim::inspect::printPlistFileJson(std::cout, brim::Paths::fixed(file), o.decrypt, error)
+        : command == "settings" ? brim::inspect::printSettings(std::cout, o.decrypt, error)
+                                : brim::inspect::printWebPosts(std::cout, o.decrypt, error);
     return printed ? 0 : badInput(error);
   }
   if (command == "doctor") {

@@ -223,7 +223,7 @@ TEST(InspectCommandLine, AnswersHelpVersionAndJsonAndRefusesWhatCannotWork) {
   const RunResult missing = runInspect("--root /nonexistent/machine doctor");
   EXPECT_EQ(missing.exitStatus, 2);
   EXPECT_EQ(missing.output, "brim_inspect: --root /nonexistent/machine: no such folder\n");
-  for (const char* refused : {"--json settings", "--json webposts", "--json schema", "--compression on doctor"}) {
+  for (const char* refused : {"--json decode", "--json schema", "--json set-webpost", "--compression on doctor"}) {
     const RunResult result = runInspect(refused);
     EXPECT_EQ(result.exitStatus, 2) << refused;
     EXPECT_THAT(result.output, ::testing::StartsWith("brim_inspect: ")) << refused;
@@ -281,6 +281,12 @@ TEST_F(InstallationUnderRoot, SettingsAndWebPostsShowSecretsOnlyWhenAskedTo) {
               HasSubstr("  proxypassword = \"" + kForeignSecret + "\" (looks encrypted; does not decrypt)\n"));
   EXPECT_THAT(settings.output, ::testing::Not(HasSubstr("proxy-user")));
   EXPECT_THAT(run("settings --decrypt").output, HasSubstr("  proxyusername = \"proxy-user\" (decrypted)\n"));
+  // Scripts get the file's own structure, secrets masked the same way.
+  EXPECT_THAT(run("--json settings").output,
+              HasSubstr("\"machineinfo\": {\"dcregid\": 4711}, \"proxysettings\": {\"proxyip\": \"127.0.0.1\", "
+                        "\"proxyusername\": \"(encrypted)\", \"proxypassword\": \"" + kForeignSecret + "\"}"));
+  EXPECT_THAT(run("--json webposts --decrypt").output,
+              HasSubstr("{\"wpmacsmartsts\": {\"primarysite\": \"http://127.0.0.1:9/smart\", \"compression\": false"));
 
   EXPECT_THAT(run("webposts").output, HasSubstr("[wpmacsmartsts]\n  compression = false, encryption = false, "
                                                 "encryptxmlroottag = false\n  primarysite = (encrypted)\n"
@@ -408,13 +414,13 @@ TEST_F(InstallationUnderRoot, DoctorFindsWhatFailsSilently) {
        "WARN command smartctl: not found on the jobs' PATH"},
       {"empty process report",
        [&] { logged("<wpmacpradatahr><regid>4711</regid><ftime>x</ftime><ttime>y</ttime></wpmacpradatahr>"); },
-       "FAIL last process report: holds no process -> run ps"},
+       "FAIL process report content: holds no process -> run ps"},
       {"SMART status (null)",
        [&] {
          logged("<wpmacsmartsts><regid>4711</regid><status><![CDATA[(null)]]></status></wpmacsmartsts>");
          std::filesystem::remove(sandbox.root() + "/usr/sbin/smartctl");
        },
-       "WARN last SMART status: (null): no disk status was read -> apt-get install smartmontools"},
+       "WARN SMART status content: (null): no disk status was read -> apt-get install smartmontools"},
       {"files the uploader never took",
        [&] {
          for (const char* name : {"wpmacasstinfo_4711_20261201000000", "wpmacsmartsts_4711_20261203000000",
