@@ -6,11 +6,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <system_error>
-#include <thread>
 
+#include "platform/ChildExit.h"
 #include "platform/CustomLogger.h"
 #include "platform/ReadNSPipe.h"
 #include "platform/Text.h"
@@ -32,7 +31,9 @@ ShellCommand::Limits& limits() {
 
 // A descriptor kept clear of 0 to 2: a tool started with one of those closed
 // would otherwise hand it out here, and the child's redirections below would
-// overwrite it before it is copied.
+// overwrite it before it is copied. The copy is close-on-exec, which a pipe is
+// not when made; the tool starts commands from one thread only, so no other
+// command can be started in between and inherit the original.
 UniqueFd aboveStandardStreams(int fd) {
   if (fd < 0) return UniqueFd();
   UniqueFd moved(::fcntl(fd, F_DUPFD_CLOEXEC, 3));
@@ -78,23 +79,17 @@ pid_t spawnShell(const std::string& command, int nullFd, int outputFd) {
   return error == 0 ? pid : -1;
 }
 
-// Reaps pid if it ends before the deadline. There is no waitpid with a
-// timeout, so it looks at short, growing intervals: at most 10 ms late.
+// Reaps pid if it ends before the deadline; status -1 when someone else
+// reaped it (SIGCHLD ignored): it has ended all the same.
 bool reapedBefore(pid_t pid, Clock::time_point deadline, int& status) {
-  auto pause = std::chrono::milliseconds(1);
-  for (;;) {
-    const pid_t ended = ::waitpid(pid, &status, WNOHANG);
-    if (ended == pid) return true;
-    // ECHILD: someone else reaped it (SIGCHLD ignored); it has ended all the same.
-    if (ended < 0 && errno != EINTR) {
+  if (!ChildExit::endedBefore(pid, deadline)) return false;
+  while (::waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) {
       status = -1;
-      return true;
+      break;
     }
-    const auto now = Clock::now();
-    if (now >= deadline) return false;
-    std::this_thread::sleep_for(std::min<Clock::duration>(pause, deadline - now));
-    pause = std::min(pause * 2, std::chrono::milliseconds(10));
   }
+  return true;
 }
 
 std::string durationText(std::chrono::milliseconds span) {
@@ -118,7 +113,7 @@ ShellCommand::Outcome launch(const std::string& command, ShellCommand::Limit lim
   UniqueFd readEnd, writeEnd;
   if (readOutput) {
     int ends[2];
-    if (::pipe2(ends, O_CLOEXEC) == 0) {
+    if (::pipe(ends) == 0) {
       readEnd = aboveStandardStreams(ends[0]);
       writeEnd = aboveStandardStreams(ends[1]);
     }

@@ -2,10 +2,12 @@
 // reads the runner's work files and stamps its documents: the log's files,
 // header, locks and lines; commands and their output; work files; dates.
 #include <gmock/gmock.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -207,6 +209,14 @@ TEST_F(ExecuteCommandTest, TheResultIsStandardOutputTrimmedInUtf8) {
   }
 }
 
+// Whether a process of the group that a "process group <id> killed" line
+// names still runs. Ended ones that only wait to be reaped do not count
+// ("pgrep -g" would count them).
+bool groupStillRuns(const std::string& lineFromGroup) {
+  const std::string group = lineFromGroup.substr(0, lineFromGroup.find(' '));
+  return runShell("ps -eo pgid=,stat= | awk '$1 == " + group + " && $2 !~ /^Z/' | grep -q .").exitStatus == 0;
+}
+
 // Larger than a pipe holds, output is read whole while the command runs; past
 // 1 MiB it is cut, and a command that would write forever ends on the broken
 // pipe. At its limit a command is killed with every process it started, even
@@ -229,9 +239,37 @@ TEST_F(ExecuteCommandTest, OutputIsBoundedInSizeAndTime) {
   const std::string killed = "+[ShellCommand run:limit:]:no end within 300 ms: process group ";
   const std::string line = loggedMessages().back();
   ASSERT_TRUE(line.starts_with(killed) && line.ends_with(" killed:echo early; sleep 1000 & sleep 1000")) << line;
-  // Ended ones that only wait to be reaped do not count ("pgrep -g" would count them).
-  const std::string group = line.substr(killed.size(), line.find(' ', killed.size()) - killed.size());
-  EXPECT_NE(runShell("ps -eo pgid=,stat= | awk '$1 == " + group + " && $2 !~ /^Z/' | grep -q .").exitStatus, 0);
+  EXPECT_FALSE(groupStillRuns(line.substr(killed.size())));
+}
+
+// A command that runs without its output read back is waited for by the
+// kernel's word that it ended, not by looking again and again: a wait of
+// half a second costs the tool a handful of wake-ups, where looking every few
+// milliseconds would cost fifty. Its status is what it ended with; one that
+// another part of the process reaped (SIGCHLD ignored) ended without one; at
+// its limit its whole group is killed.
+TEST_F(ExecuteCommandTest, ACommandIsWaitedForUntilItEndsOrItsLimit) {
+  rusage before{}, after{};
+  ::getrusage(RUSAGE_SELF, &before);
+  const ShellCommand::Outcome slept = ShellCommand::run("sleep 0.5", ShellCommand::Limit::Other);
+  ::getrusage(RUSAGE_SELF, &after);
+  EXPECT_EQ(slept.exitStatus, 0);
+  EXPECT_LT(after.ru_nvcsw - before.ru_nvcsw, 10);
+
+  EXPECT_EQ(ShellCommand::run("exit 3", ShellCommand::Limit::Other).exitStatus, 3);
+  EXPECT_EQ(ShellCommand::run("kill -TERM $$", ShellCommand::Limit::Other).exitStatus, 128 + SIGTERM);
+  const auto previous = ::signal(SIGCHLD, SIG_IGN);
+  const ShellCommand::Outcome unreaped = ShellCommand::run("sleep 0.1", ShellCommand::Limit::Other);
+  ::signal(SIGCHLD, previous);
+  EXPECT_TRUE(unreaped.started && !unreaped.killed && !unreaped.exitStatus);
+
+  ShellCommand::setLimits(ShellCommand::Limits{std::chrono::milliseconds(300), std::chrono::milliseconds(300)});
+  const ShellCommand::Outcome limited = ShellCommand::run("sleep 1000 & sleep 1000", ShellCommand::Limit::Profiler);
+  EXPECT_TRUE(limited.killed && !limited.exitStatus);
+  const std::string killed = "+[ShellCommand run:limit:]:no end within 300 ms: process group ";
+  const std::string line = loggedMessages().back();
+  ASSERT_TRUE(line.starts_with(killed) && line.ends_with(" killed:sleep 1000 & sleep 1000")) << line;
+  EXPECT_FALSE(groupStillRuns(line.substr(killed.size())));
 }
 
 // A work file yields its non-empty lines, whatever its encoding (found from
