@@ -6,7 +6,7 @@
 # after $1 when given (a folder of replaying tools that goes first).
 build="${BRIM_BENCH_BUILD:-build-bench}"
 if [ -z "${BRIM_BENCH_BUILD:-}" ]; then
-  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRIM_TESTS=OFF >/dev/null
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRIM_TESTS=OFF -DBRIM_ALLOW_PLACEHOLDER_PASS_PHRASE=ON >/dev/null
   cmake --build "$build" -j"$(nproc)" >/dev/null
 fi
 root=$(mktemp -d /tmp/brim_bench.XXXXXX)

@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
   tinyproxy python3 openssl sqlite3 procps iproute2
   clang libclang-rt-14-dev
+  scdoc
 )
 
 missing=()

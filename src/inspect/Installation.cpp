@@ -25,6 +25,7 @@
 #include "inspect/BodyDecoder.h"
 #include "inspect/RootedTree.h"
 #include "inspect/ShownText.h"
+#include "inspect/SilentFailures.h"
 #include "net/Communications.h"
 #include "net/Reachability.h"
 #include "platform/Paths.h"
@@ -194,7 +195,7 @@ Plist checkSettingsFile(std::vector<Check>& checks, const RootedTree& tree) {
   Plist settings = st ? readDictionaryFile(tree, path, unreadable) : nullptr;
   if (!settings) {
     checks.push_back(failed("settings", unreadable,
-                            "restore config/settings.plist from the agent's installer"));
+                            "apt-get install --reinstall brim-asset (lays out a missing settings file)"));
     return nullptr;
   }
   checks.push_back(ok("settings", path + " readable"));
@@ -352,6 +353,12 @@ void checkReachable(std::vector<Check>& checks, const std::string& name, const s
   }
 }
 
+// The command that writes a web post's site, for a standalone install; the
+// agent's server may also send the web post again.
+std::string setWebPostAdvice(std::string_view report) {
+  return "brim_inspect set-webpost " + std::string(report) + " http://<server>/<path>";
+}
+
 void checkWebPosts(std::vector<Check>& checks, const GlobalPreferences& prefs, std::set<std::string>& hosts,
                    const RootedTree& tree) {
   const std::string path = Paths::fixed(Paths::kWebPostsFile);
@@ -366,7 +373,7 @@ void checkWebPosts(std::vector<Check>& checks, const GlobalPreferences& prefs, s
     const std::string name = "web post " + std::string(report);
     WebPostSetting post;
     if (!post.initWithDictionary(plistDictItem(file.get(), report))) {
-      checks.push_back(failed(name, "missing from " + path, "the agent's server must send this web post again"));
+      checks.push_back(failed(name, "missing from " + path, setWebPostAdvice(report)));
       continue;
     }
     const char* siteKey = toDR ? "disasterrecovery" : "primarysite";
@@ -374,13 +381,13 @@ void checkWebPosts(std::vector<Check>& checks, const GlobalPreferences& prefs, s
     const std::optional<std::string>& site = toDR ? post.disasterRecovery() : post.primarySite();
     if (!stored || stored->empty()) {
       checks.push_back(failed(name, std::string("no ") + siteKey + ": the report is never posted",
-                              "the agent's server must send this web post again"));
+                              setWebPostAdvice(report)));
     } else if (!decryptsWith(*stored, sharedPassPhrase())) {
       checks.push_back(failed(name, std::string(siteKey) + " does not decrypt with the compiled-in pass phrase",
-                              "rewrite it with the agent's pass phrase, or build with the deployment's one"));
+                              setWebPostAdvice(report) + " (this build's pass phrase), or build with the deployment's one"));
     } else if (site->rfind("http://", 0) != 0 && site->rfind("https://", 0) != 0) {
       checks.push_back(failed(name, std::string(siteKey) + " is not an http(s) address",
-                              "the agent's server must send this web post again"));
+                              setWebPostAdvice(report)));
     } else {
       checks.push_back(ok(name, std::string("posts to its ") + siteKey));
       hosts.insert(hostOf(*site));
@@ -437,12 +444,12 @@ void checkLastRuns(std::vector<Check>& checks, const RootedTree& tree) {
     }
   }
   if (!log) {
-    checks.push_back(warn("last runs", path + " missing: the tool has not run here", "run the jobs once"));
+    checks.push_back(warn("last runs", path + " missing: the tool has not run here", "systemctl enable --now brim-asset.target, or run brim_asset as root"));
     return;
   }
   if (!runs.empty() && runs.back().has("RegID is still 0, exiting")) {
     checks.push_back(failed("last run", runs.back().started + ": stopped, registration id still 0",
-                            "run brim_register and look at its output"));
+                            std::string(Paths::kInstallDir) + "/bin/brim_register, and look at its output"));
   }
   for (const Job& job : kJobs) {
     const std::string name = std::string("last ") + job.name;
@@ -451,7 +458,7 @@ void checkLastRuns(std::vector<Check>& checks, const RootedTree& tree) {
       if (run.has(job.marker)) last = &run;
     }
     if (!last) {
-      checks.push_back(warn(name, "no run in the log", "check that its timer or launchd job is enabled"));
+      checks.push_back(warn(name, "no run in the log", "systemctl enable --now brim-asset.target"));
       continue;
     }
     const std::string when = last->started + ": ";
@@ -543,7 +550,7 @@ std::vector<Check> doctor() {
     const int64_t regId = prefs.machineInfo().dcRegId();
     if (regId == 0) {
       checks.push_back(failed("registration id", "0: every job stops after running brim_register",
-                              "run brim_register from the agent's executable folder and look at its output"));
+                              std::string(Paths::kInstallDir) + "/bin/brim_register, and look at its output"));
     } else {
       checks.push_back(ok("registration id", std::to_string(regId)));
     }
@@ -557,6 +564,13 @@ std::vector<Check> doctor() {
     checkReachable(checks, "proxy " + *proxyIP, *proxyIP, tree);
   }
   checkLastRuns(checks, tree);
+  checkJobCommands(checks);
+  checkLastReportContents(checks);
+  if (const MacFolderSettings folders = prefs.macFodler(); settings && folders.dataPostDirRelative()) {
+    checkDataPostBacklog(checks, rooted(folders.folder(folders.dataPostDirRelative())));
+  }
+  checkLogFallback(checks);
+  checkPassPhrase(checks);
   return checks;
 }
 

@@ -4,6 +4,7 @@
 // can do its jobs with them.
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace brim::inspect {

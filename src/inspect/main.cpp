@@ -1,5 +1,6 @@
 // brim_inspect: reads what brim_asset wrote, posted and was configured with,
 // for administrators and support staff. Reads no environment variable.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <iostream>
 #include <iterator>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,8 +17,12 @@
 #include "platform/CustomLogger.h"
 #include "config/SectionFields.h"
 #include "inspect/BodyDecoder.h"
+#include "BuildConfig.h"
 #include "inspect/Installation.h"
 #include "inspect/ShownText.h"
+#include "inspect/PlistJson.h"
+#include "inspect/SilentFailures.h"
+#include "inspect/WebPostWriter.h"
 #include "inspect/WireFormat.h"
 #include "platform/Paths.h"
 
@@ -29,14 +35,20 @@ constexpr int kBadInput = 2;
 constexpr std::streamsize kMaxInput = 64 << 20;
 
 constexpr const char* kUsage =
-    "usage: brim_inspect [--root DIR] COMMAND\n"
+    "usage: brim_inspect [--root DIR] [--json] COMMAND\n"
     "  decode [--pretty] [--pass-phrase-file F] [FILE|-]  a posted body or data-post file as its document\n"
     "  check [--pass-phrase-file F] FILE...               check documents against the wire format\n"
     "  schema | wire-format                               print the RELAX NG schema | its description\n"
     "  settings [--decrypt]                               the settings file's sections\n"
     "  webposts [--decrypt]                               the web posts, their sites and query strings\n"
-    "  doctor [--json]                                    check the installation\n"
-    "--root DIR reads the installation under DIR instead of /.\n";
+    "  set-webpost NAME URL [--compression on|off] [--encryption on|off]\n"
+    "                                                     point a report at a server (root only)\n"
+    "  doctor                                             check the installation\n"
+    "  help | --help | -h                                 this text\n"
+    "  --version                                          the version and the pass phrase's fingerprint\n"
+    "--root DIR reads the installation under DIR instead of /; --json prints check, settings, webposts,\n"
+    "doctor and --version as JSON (secrets masked unless --decrypt).\n"
+    "Exit status: 0 fine, 1 a deviation, a failed check or nothing written, 2 bad input.\n";
 
 int usage(const std::string& problem) {
   std::cerr << "brim_inspect: " << brim::inspect::forTerminal(problem) << "\n" << kUsage;
@@ -78,6 +90,7 @@ struct Options {
   std::vector<std::string> operands;
   bool pretty = false, decrypt = false, json = false;
   std::optional<std::string> passPhraseFile;
+  std::optional<bool> compression, encryption;  // set-webpost
 };
 
 int decode(const Options& o, const std::string& passPhrase) {
@@ -99,28 +112,58 @@ int check(const Options& o, const std::string& passPhrase) {
   if (o.operands.empty()) return usage("check needs at least one file");
   // Bad input (2) outweighs a deviation (1); every file is looked at either way.
   int status = 0;
+  std::vector<Check> verdicts;
   for (const std::string& name : o.operands) {
     std::string error;
     const std::optional<std::string> body = readInput(name, error);
-    if (!body) {
-      status = badInput(error);
-      continue;
-    }
-    const brim::inspect::Decoded decoded = brim::inspect::decodeBody(*body, passPhrase);
-    if (!decoded.ok) {
-      status = badInput(name + ": " + decoded.error);
+    const brim::inspect::Decoded decoded =
+        body ? brim::inspect::decodeBody(*body, passPhrase) : brim::inspect::Decoded{};
+    if (!body || !decoded.ok) {
+      const std::string what = body ? name + ": " + decoded.error : error;
+      status = badInput(what);
+      verdicts.push_back({Check::Status::FAIL, name, what, "bad input"});
       continue;
     }
     std::optional<std::string> deviation = brim::inspect::checkDocument(decoded.document);
     if (!deviation) deviation = brim::inspect::checkDataPostName(name, decoded.document);
-    if (deviation) {
-      std::cout << brim::inspect::forTerminal(name + ": " + *deviation) << "\n";
-      status = std::max(status, 1);
-    } else {
-      std::cout << brim::inspect::forTerminal(name) << ": OK\n";
-    }
+    if (deviation) status = std::max(status, 1);
+    verdicts.push_back({deviation ? Check::Status::FAIL : Check::Status::OK, name, deviation.value_or("OK"), {}});
+    if (!o.json) std::cout << brim::inspect::forTerminal(name + ": " + verdicts.back().detail) << "\n";
   }
+  if (o.json) std::cout << brim::inspect::doctorJson(verdicts);
   return status;
+}
+
+std::optional<bool> onOff(const std::string& value) {
+  if (value == "on") return true;
+  if (value == "off") return false;
+  return std::nullopt;
+}
+
+int setWebPost(const Options& o) {
+  if (o.operands.size() != 2) return usage("set-webpost takes a web-post name and a site address");
+  if (::geteuid() != 0) return badInput("set-webpost writes the agent's web-post file: run it as root");
+  std::string error;
+  const brim::inspect::WebPostChange change{o.operands[0], o.operands[1], o.compression, o.encryption};
+  if (!brim::inspect::writeWebPost(change, error)) {
+    std::cerr << "brim_inspect: " << error << "\n";
+    return error.find(" not written: ") == std::string::npos ? kBadInput : 1;
+  }
+  std::cout << change.name << ": primarysite set in " << brim::Paths::fixed(brim::Paths::kWebPostsFile) << "\n";
+  return 0;
+}
+
+int version(const Options& o) {
+  const std::string fingerprint = brim::inspect::passPhraseFingerprint();
+  if (o.json) {
+    std::cout << "{\"version\": \"" << brim::build::kVersion << "\", \"passphrasefingerprint\": \"" << fingerprint
+              << "\", \"placeholderpassphrase\": " << (brim::build::kPlaceholderPassPhrase ? "true" : "false") << "}\n";
+  } else {
+    std::cout << "brim_inspect " << brim::build::kVersion << "\npass phrase fingerprint " << fingerprint
+              << " (SHA-256, first 16 hex digits)" << (brim::build::kPlaceholderPassPhrase ? ": the placeholder" : "")
+              << "\n";
+  }
+  return 0;
 }
 
 int run(const std::vector<std::string>& args) {
@@ -139,6 +182,14 @@ int run(const std::vector<std::string>& args) {
       o.decrypt = true;
     } else if (a == "--json") {
       o.json = true;
+    } else if (a == "--help" || a == "-h") {
+      command = "help";
+    } else if (a == "--version") {
+      command = "--version";
+    } else if (a == "--compression" || a == "--encryption") {
+      const std::optional<bool> value = hasValue ? onOff(args[++i]) : std::nullopt;
+      if (!value) return usage(a + " takes on or off");
+      (a == "--compression" ? o.compression : o.encryption) = value;
     } else if (a.size() > 1 && a[0] == '-' && a != "-") {
       return usage("unknown option " + a);
     } else if (command.empty()) {
@@ -147,9 +198,24 @@ int run(const std::vector<std::string>& args) {
       o.operands.push_back(a);
     }
   }
+  if (command == "help") {
+    std::cout << kUsage;
+    return 0;
+  }
   if (root) {
     if (root->empty() || root->front() != '/') return usage("--root needs an absolute directory");
+    struct stat st {};
+    if (::stat(root->c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return badInput("--root " + *root + ": no such folder");
     brim::Paths::setSandboxRoot(*root);
+  }
+  // Only what prints data has a JSON form; anything else says so rather than ignore the option.
+  static const std::set<std::string> kJsonCommands = {"check", "settings", "webposts", "doctor", "--version"};
+  if (o.json && !kJsonCommands.contains(command)) {
+    return usage(std::string("--json: ") + (command.empty() ? "no command" : command) +
+                 " prints no JSON (check, settings, webposts, doctor and --version do)");
+  }
+  if ((o.compression || o.encryption) && command != "set-webpost") {
+    return usage("--compression and --encryption go with set-webpost");
   }
   std::string passPhrase = brim::sharedPassPhrase();
   if (o.passPhraseFile) {
@@ -161,6 +227,8 @@ int run(const std::vector<std::string>& args) {
   }
   if (o.decrypt && ::geteuid() != 0) return badInput("--decrypt shows the agent's secrets: run it as root");
 
+  if (command == "--version") return version(o);
+  if (command == "set-webpost") return setWebPost(o);
   if (command == "decode") return decode(o, passPhrase);
   if (command == "check") return check(o, passPhrase);
   if (!o.operands.empty()) return usage(command + " takes no operand");
@@ -174,8 +242,11 @@ int run(const std::vector<std::string>& args) {
   }
   if (command == "settings" || command == "webposts") {
     std::string error;
-    const bool printed = command == "settings" ? brim::inspect::printSettings(std::cout, o.decrypt, error)
-                                               : brim::inspect::printWebPosts(std::cout, o.decrypt, error);
+    const std::string_view file = command == "settings" ? brim::Paths::kSettingsFile : brim::Paths::kWebPostsFile;
+    const bool printed =
+        o.json ? brim::inspect::printPlistFileJson(std::cout, brim::Paths::fixed(file), o.decrypt, error)
+        : command == "settings" ? brim::inspect::printSettings(std::cout, o.decrypt, error)
+                                : brim::inspect::printWebPosts(std::cout, o.decrypt, error);
     return printed ? 0 : badInput(error);
   }
   if (command == "doctor") {

@@ -19,6 +19,11 @@ class Paths {
   static constexpr std::string_view kNoLogFile = "/tmp/brimvault_NOLOG.log";
   static constexpr std::string_view kTempDir = "/opt/local/share/brimvault_mac/temp";
   static constexpr std::string_view kProcsDatabase = "/opt/local/share/brimvault_mac/temp/autodelete_procsdata.sql";
+  // The command search path the jobs run with: the systemd units set it; on
+  // macOS launchd's default finds the same system commands.
+  static constexpr std::string_view kJobCommandPath = "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin";
+  // macOS's own profiler, which reads the disks' SMART status itself.
+  static constexpr std::string_view kOwnSystemProfiler = "/usr/sbin/system_profiler";
   // The two executables whose log files are opened to every user.
   static constexpr std::string_view kCommunicatorLog = "/opt/local/share/brimvault_mac/log/brim_communicatorapp.log";
   static constexpr std::string_view kHelpdeskLog = "/opt/local/share/brimvault_mac/log/brim_Helpdeskapp.log";

@@ -1,6 +1,7 @@
 // brim_inspect against what the tool really writes: the inventory documents of
 // the recorded machines, documents and files damaged on the way, and
 // installations with the faults that keep a machine from posting.
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <sys/stat.h>
 
@@ -214,6 +215,40 @@ TEST(InspectFiles, TheVerdictNamesTheFileAndWhatIsWrong) {
   EXPECT_EQ(runInspect("frobnicate").exitStatus, 2);
 }
 
+// What an administrator types first: help and the version on standard output
+// with 0, and one error line with 2 for what cannot work.
+TEST(InspectCommandLine, AnswersHelpVersionAndJsonAndRefusesWhatCannotWork) {
+  const std::string tool = "'" BRIM_BIN_DIR "/brim_inspect' ";
+  for (const char* help : {"--help", "-h", "help"}) {
+    const RunResult result = runShell(tool + help + " 2>/dev/null");
+    EXPECT_EQ(result.exitStatus, 0) << help;
+    EXPECT_THAT(result.output, ::testing::AllOf(::testing::StartsWith("usage: brim_inspect"), HasSubstr("set-webpost")))
+        << help;
+  }
+  const RunResult version = runShell(tool + "--version 2>/dev/null");
+  EXPECT_EQ(version.exitStatus, 0);
+  EXPECT_THAT(version.output, ::testing::MatchesRegex("brim_inspect [0-9.]+\npass phrase fingerprint [0-9a-f]{16} .*\n"));
+  EXPECT_THAT(version.output, ::testing::Not(HasSubstr(sharedPassPhrase())));
+  EXPECT_THAT(runInspect("--json --version").output,
+              ::testing::MatchesRegex("\\{\"version\": \"[0-9.]+\", \"passphrasefingerprint\": \"[0-9a-f]{16}\".*\n"));
+
+  const RunResult missing = runInspect("--root /nonexistent/machine doctor");
+  EXPECT_EQ(missing.exitStatus, 2);
+  EXPECT_EQ(missing.output, "brim_inspect: --root /nonexistent/machine: no such folder\n");
+  for (const char* refused : {"--json decode", "--json schema", "--json set-webpost", "--compression on doctor"}) {
+    const RunResult result = runInspect(refused);
+    EXPECT_EQ(result.exitStatus, 2) << refused;
+    EXPECT_THAT(result.output, ::testing::StartsWith("brim_inspect: ")) << refused;
+  }
+  const Sandbox sandbox;
+  const std::string file = sandbox.root() + "/body.txt";
+  writeFile(file, "hello, server");
+  const RunResult checked = runInspect("--json check " + file);
+  EXPECT_EQ(checked.exitStatus, 2);
+  EXPECT_THAT(checked.output, HasSubstr("[{\"check\": \"" + file + "\", \"status\": \"FAIL\", \"detail\": \"" + file +
+                                        ": not an XML document"));
+}
+
 TEST(WireFormatDocs, CommittedCopiesAreWhatTheTablesGive) {
   // Regenerate with: cmake --build <build dir> --target wire-format-docs
   const std::string docs = std::string(BRIM_TEST_FIXTURES) + "/../../docs/";
@@ -238,6 +273,10 @@ class InstallationUnderRoot : public ::testing::Test {
                               "</string></dict>");
     writeWebPosts(sandbox, webPost("wpmacsmartsts", encrypted("http://127.0.0.1:9/smart")) +
                                webPost("wpmacupdsysdtl", encrypted("http://127.0.0.1:9/sysdtl")));
+    // The commands the jobs run, where their PATH finds them.
+    for (const char* command : {"usr/bin/system_profiler", "bin/ps", "usr/sbin/smartctl"}) {
+      sandbox.writeExecutable(sandbox.root() + "/" + command, "#!/bin/sh\n");
+    }
   }
   // A run that cannot hang the suite: what blocks is killed, and fails the test by its status.
   RunResult run(const std::string& command) const {
@@ -258,6 +297,12 @@ TEST_F(InstallationUnderRoot, SettingsAndWebPostsShowSecretsOnlyWhenAskedTo) {
               HasSubstr("  proxypassword = \"" + kForeignSecret + "\" (looks encrypted; does not decrypt)\n"));
   EXPECT_THAT(settings.output, ::testing::Not(HasSubstr("proxy-user")));
   EXPECT_THAT(run("settings --decrypt").output, HasSubstr("  proxyusername = \"proxy-user\" (decrypted)\n"));
+  // Scripts get the file's own structure, secrets masked the same way.
+  EXPECT_THAT(run("--json settings").output,
+              HasSubstr("\"machineinfo\": {\"dcregid\": 4711}, \"proxysettings\": {\"proxyip\": \"127.0.0.1\", "
+                        "\"proxyusername\": \"(encrypted)\", \"proxypassword\": \"" + kForeignSecret + "\"}"));
+  EXPECT_THAT(run("--json webposts --decrypt").output,
+              HasSubstr("{\"wpmacsmartsts\": {\"primarysite\": \"http://127.0.0.1:9/smart\", \"compression\": false"));
 
   EXPECT_THAT(run("webposts").output, HasSubstr("[wpmacsmartsts]\n  compression = false, encryption = false, "
                                                 "encryptxmlroottag = false\n  primarysite = (encrypted)\n"
@@ -401,6 +446,100 @@ TEST_F(InstallationUnderRoot, AHostileCopyGetsBadInputOrAFailAtOnce) {
     EXPECT_THAT(result.output, ::testing::Not(HasSubstr("90210")));
     EXPECT_EQ(result.output.find('\x1b'), std::string::npos);
     EXPECT_TRUE(isValidUtf8(result.output));
+  }
+}
+
+// set-webpost writes a site the tool decrypts, into the file as it was: the
+// other web posts, the keys it does not set, the owner and the mode stay.
+TEST_F(InstallationUnderRoot, SetWebPostWritesASiteTheToolPostsToAndKeepsTheRestOfTheFile) {
+  BRIM_REQUIRE_ROOT();
+  const std::string file = sandbox.path("config/webposts.plist");
+  writeWebPosts(sandbox, webPost("wpmacupdsysdtl", encrypted("http://127.0.0.1:9/sysdtl")));
+  ASSERT_EQ(::chown(file.c_str(), 0, 5678), 0);
+  ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
+  const RunResult added = run("set-webpost wpmacsmartsts http://127.0.0.1:8080/agent/smart.php --encryption on");
+  EXPECT_EQ(added.exitStatus, 0) << added.output;
+  EXPECT_EQ(run("set-webpost wpmacupdsysdtl https://[::1]/sysdtl?site=3 --compression on").exitStatus, 0);
+  struct stat st {};
+  ASSERT_EQ(::stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 0u);
+  EXPECT_EQ(st.st_gid, 5678u);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+
+  const std::string posts = run("webposts --decrypt").output;
+  EXPECT_THAT(posts, HasSubstr("[wpmacupdsysdtl]\n  compression = true, encryption = false, encryptxmlroottag = false\n"
+                               "  primarysite = \"https://[::1]/sysdtl?site=3\"\n"));
+  EXPECT_THAT(posts, HasSubstr("  query = \"?rid=4711\"\n"));  // the parameter names it had stay
+  EXPECT_THAT(posts, HasSubstr("[wpmacsmartsts]\n  compression = false, encryption = true, encryptxmlroottag = false\n"
+                               "  primarysite = \"http://127.0.0.1:8080/agent/smart.php\"\n"));
+  EXPECT_THAT(posts, HasSubstr("  posts to http://127.0.0.1:8080/agent/smart.php?regid=4711&ec=256\n"));
+  EXPECT_THAT(run("doctor").output, HasSubstr("OK   web post wpmacsmartsts: posts to its primarysite\n"));
+
+  for (const char* refused : {"set-webpost wpmacsmartsts ftp://127.0.0.1/", "set-webpost wpmacsmartsts http://",
+                              "set-webpost 'a b' http://127.0.0.1/", "set-webpost wpmacsmartsts 'http://x/ y'",
+                              "set-webpost wpmacsmartsts http://127.0.0.1/ --encryption yes"}) {
+    EXPECT_EQ(run(refused).exitStatus, 2) << refused;
+  }
+  writeFile(file, "<plist><dict><key>x</key>");
+  EXPECT_THAT(run("set-webpost wpmacsmartsts http://127.0.0.1/").output, HasSubstr("left as it is"));
+  EXPECT_EQ(readFile(file), "<plist><dict><key>x</key>");
+}
+
+// What fails without an error a job's exit status shows: each finding names
+// the command that fixes it. The pass phrase shows only as its fingerprint.
+TEST_F(InstallationUnderRoot, DoctorFindsWhatFailsSilently) {
+  BRIM_REQUIRE_ROOT();
+  const RunResult healthy = run("doctor");
+  EXPECT_EQ(healthy.exitStatus, 0) << healthy.output;
+  EXPECT_THAT(healthy.output, HasSubstr("OK   command ps: /bin/ps\n"));
+  EXPECT_THAT(healthy.output, HasSubstr("OK   data-post backlog: no file waits longer than a day\n"));
+  EXPECT_THAT(healthy.output, ::testing::ContainsRegex("pass phrase: fingerprint [0-9a-f]{16} "));
+  EXPECT_THAT(healthy.output, ::testing::Not(HasSubstr(sharedPassPhrase())));
+
+  const std::string log = sandbox.path("log/brim_asset.log");
+  const auto logged = [&](const std::string& document) {
+    writeFile(log, "12/6/26, 5:00:01 AM -[CollectProcessesData CreateProcXMLTree]:assetDataXML=" + document + "\n");
+  };
+  const struct {
+    const char* fault;
+    std::function<void()> make;
+    std::string finding;
+  } cases[] = {
+      {"ps missing", [&] { std::filesystem::remove(sandbox.root() + "/bin/ps"); },
+       "FAIL command ps: not found on the jobs' PATH (/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin): "
+       "process samples and reports come out without a process -> apt-get install procps"},
+      {"smartctl missing", [&] { std::filesystem::remove(sandbox.root() + "/usr/sbin/smartctl"); },
+       "WARN command smartctl: not found on the jobs' PATH"},
+      {"empty process report",
+       [&] { logged("<wpmacpradatahr><regid>4711</regid><ftime>x</ftime><ttime>y</ttime></wpmacpradatahr>"); },
+       "FAIL process report content: holds no process -> run ps"},
+      {"SMART status (null)",
+       [&] {
+         logged("<wpmacsmartsts><regid>4711</regid><status><![CDATA[(null)]]></status></wpmacsmartsts>");
+         std::filesystem::remove(sandbox.root() + "/usr/sbin/smartctl");
+       },
+       "WARN SMART status content: (null): no disk status was read -> apt-get install smartmontools"},
+      {"files the uploader never took",
+       [&] {
+         for (const char* name : {"wpmacasstinfo_4711_20261201000000", "wpmacsmartsts_4711_20261203000000",
+                                  "wpmacasstinfo_4711_new", ".autodelete_old"}) {
+           const std::string path = sandbox.path(std::string("datapost/") + name);
+           writeFile(path, "<x/>");
+           const time_t when = std::string(name).ends_with("new") ? ::time(nullptr) : 1796436303 - 5 * 86400;
+           const timespec times[2] = {{when, 0}, {when, 0}};
+           ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+         }
+       },
+       "WARN data-post backlog: 2 files wait longer than a day in " + sandbox.path("datapost") + ", the oldest "},
+      {"log gone to the fallback", [&] { writeFile(sandbox.root() + "/tmp/brimvault_NOLOG.log", "entry\n"); },
+       "WARN log: entries went to " + sandbox.root() + "/tmp/brimvault_NOLOG.log"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fault);
+    SetUp();
+    std::filesystem::remove(log);
+    c.make();
+    EXPECT_THAT(run("doctor").output, HasSubstr(c.finding));
   }
 }
 

@@ -10,6 +10,7 @@
 #include <tuple>
 
 #include "Registration.h"
+#include "platform/Paths.h"
 #include "platform/Plist.h"
 #include "support/Sandbox.h"
 
@@ -70,6 +71,7 @@ TEST_F(Installation, LaysOutTheAgentDirectoryAndAReinstallKeepsItsSettings) {
   // Each job's unit runs the installed tool with its option, and gives up on
   // it only well after the time limits of all its commands have run out.
   const fs::path units = destdir / "usr/local/lib/systemd/system";
+  const std::string target = readFile((units / "brim-asset.target").string());
   for (const auto& [job, command, timeout] : {std::tuple{"inventory", "brim_asset\n", "4h"},
                                               {"software", "brim_asset -software\n", "90min"},
                                               {"proccollect", "brim_asset -ProcCollect\n", "30min"},
@@ -80,7 +82,22 @@ TEST_F(Installation, LaysOutTheAgentDirectoryAndAReinstallKeepsItsSettings) {
     EXPECT_NE(service.find("ExecStart=/opt/local/share/brimvault_mac/bin/" + std::string(command)), std::string::npos)
         << job;
     EXPECT_NE(service.find("\nTimeoutStartSec=" + std::string(timeout) + "\n"), std::string::npos) << job;
-    EXPECT_TRUE(fs::exists(units / ("brim-asset-" + std::string(job) + ".timer"))) << job;
+    // brim_inspect doctor looks for the jobs' commands on the same PATH.
+    EXPECT_NE(service.find("\nEnvironment=PATH=" + std::string(Paths::kJobCommandPath) + "\n"), std::string::npos);
+    const std::string timer = readFile((units / ("brim-asset-" + std::string(job) + ".timer")).string());
+    EXPECT_NE(timer.find("\nPartOf=brim-asset.target\n"), std::string::npos) << job;
+    // One enable starts every timer.
+    EXPECT_NE(target.find("brim-asset-" + std::string(job) + ".timer"), std::string::npos) << job;
+    // A daily job runs once soon after its timer starts, not only after the next midnight.
+    if (timer.find("OnCalendar=daily") != std::string::npos) {
+      EXPECT_NE(timer.find("\nOnActiveSec=10min\n"), std::string::npos) << job;
+    }
+  }
+  EXPECT_NE(readFile((destdir / "etc/logrotate.d/brim-asset").string()).find("\n\tcreate 0600 root root\n"),
+            std::string::npos);
+  for (const char* tool : {"brim_asset", "brim_inspect"}) {
+    EXPECT_EQ(fs::read_symlink(destdir / "usr/local/sbin" / tool).string(),
+              std::string(Paths::kInstallDir) + "/bin/" + tool);
   }
 
   std::string registered = readFile(agent("config/settings.plist"));

@@ -1,0 +1,172 @@
+#!/usr/bin/env bash
+# Builds the Debian package and tries it as a new administrator would, on a
+# fresh `debootstrap --variant=minbase bookworm` root: lintian, the manual
+# pages, install with its dependencies, every job, brim_inspect's answers,
+# doctor once set-webpost has pointed the reports at a loopback server, the
+# SMART status posted there, and a purge that leaves no unit link behind.
+#
+# Needs root, network access to the Debian mirror, debootstrap and lintian.
+# Not part of CI (it downloads a Debian system); run it before a release.
+#
+# BRIM_BOOKWORM_BASE=<dir>: copy an existing minbase root from <dir> instead of
+# running debootstrap (the copy is what gets installed into; <dir> stays clean).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+if [ "$(id -u)" -ne 0 ]; then
+  echo "check-debian-package: needs root (debootstrap, chroot)" >&2
+  exit 1
+fi
+for tool in debootstrap lintian dpkg-deb scdoc python3; do
+  command -v "$tool" >/dev/null || { echo "check-debian-package: $tool missing (apt-get install $tool)" >&2; exit 1; }
+done
+
+failures=0
+pass() { echo "PASS $*"; }
+fail() { echo "FAIL $*"; failures=$((failures + 1)); }
+
+export CMAKE_C_COMPILER_LAUNCHER="${CMAKE_C_COMPILER_LAUNCHER:-}" CMAKE_CXX_COMPILER_LAUNCHER="${CMAKE_CXX_COMPILER_LAUNCHER:-}"
+build=build-deb
+echo "== building the package in $build"
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRIM_TESTS=OFF -DBRIM_ALLOW_PLACEHOLDER_PASS_PHRASE=ON >/dev/null
+nice -n 10 cmake --build "$build" -j2 >/dev/null
+(cd "$build" && cpack -G DEB >/dev/null)
+deb=$(ls -t "$build"/brim-asset_*.deb | head -n 1)
+echo "package: $deb"
+
+echo "== the placeholder pass phrase"
+refuse=$(mktemp -d /tmp/brim_refuse.XXXXXX)
+cmake -S . -B "$refuse" -DBRIM_TESTS=OFF >/dev/null 2>&1
+refused=$(DESTDIR="$refuse/destdir" cmake --install "$refuse" 2>&1 || true)
+if echo "$refused" | grep -q "carries the placeholder pass phrase" && [ ! -e "$refuse/destdir" ]; then
+  pass "install refuses the placeholder pass phrase without -DBRIM_ALLOW_PLACEHOLDER_PASS_PHRASE=ON"
+else
+  fail "install accepted the placeholder pass phrase"
+fi
+rm -rf "$refuse"
+
+echo "== lintian"
+lintian_out=$(lintian --tag-display-limit 0 "$deb" 2>&1 || true)
+echo "$lintian_out" | sed 's/^/  /'
+errors=$(echo "$lintian_out" | grep -c '^E:' || true)
+warnings=$(echo "$lintian_out" | grep -c '^W:' || true)
+[ "$errors" -eq 0 ] && pass "lintian: $errors errors, $warnings warnings" || fail "lintian: $errors errors"
+
+echo "== manual pages"
+unpacked=$(mktemp -d /tmp/brim_deb.XXXXXX)
+dpkg-deb -x "$deb" "$unpacked"
+for page in brim_asset brim_inspect; do
+  file="$unpacked/usr/share/man/man8/$page.8.gz"
+  if [ -f "$file" ] && man -l "$file" 2>/dev/null | grep -q "EXIT STATUS"; then
+    pass "man -l $page.8.gz renders ($(man -l "$file" 2>/dev/null | wc -l) lines)"
+  else
+    fail "man -l $page.8.gz"
+  fi
+done
+rm -rf "$unpacked"
+
+echo "== a fresh bookworm root"
+root=$(mktemp -d /var/tmp/brim_bookworm.XXXXXX)
+server_pid=""
+cleanup() {
+  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
+  for m in dev/pts dev sys proc; do umount "$root/$m" 2>/dev/null || true; done
+  rm -rf --one-file-system "$root"
+}
+trap cleanup EXIT
+if [ -n "${BRIM_BOOKWORM_BASE:-}" ]; then
+  cp -a "$BRIM_BOOKWORM_BASE/." "$root/"
+else
+  debootstrap --variant=minbase bookworm "$root" http://deb.debian.org/debian >/dev/null
+fi
+mount -t proc proc "$root/proc"
+mount --bind /sys "$root/sys"
+mount --bind /dev "$root/dev"
+mount --bind /dev/pts "$root/dev/pts"
+cp /etc/resolv.conf "$root/etc/resolv.conf"
+# No daemon of a dependency (cron, smartd) starts inside the root.
+printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
+chmod 755 "$root/usr/sbin/policy-rc.d"
+# What a systemd unit gives a job, and no more.
+in_root() { chroot "$root" /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root "$@"; }
+
+cp "$deb" "$root/tmp/brim-asset.deb"
+in_root dpkg -i /tmp/brim-asset.deb >/dev/null 2>&1 || true   # its dependencies are missing
+in_root apt-get update -qq >/dev/null
+in_root DEBIAN_FRONTEND=noninteractive apt-get -f install -y -qq >/dev/null 2>&1
+if in_root dpkg-query -W -f='${Status}' brim-asset | grep -q "install ok installed"; then
+  pass "dpkg -i + apt-get -f install: $(in_root dpkg-query -W -f='${Version} ${Depends}' brim-asset)"
+else
+  fail "the package did not install"
+fi
+
+for args in --help --version; do
+  if out=$(in_root brim_inspect $args 2>/dev/null); then pass "brim_inspect $args exits 0: $(echo "$out" | head -n 2 | tail -n 1)"
+  else fail "brim_inspect $args"; fi
+done
+status=0; out=$(in_root brim_inspect --root /missing doctor 2>&1) || status=$?
+[ "$status" -eq 2 ] && [ "$(echo "$out" | wc -l)" -eq 1 ] && pass "--root /missing doctor: exit 2, one line: $out" \
+  || fail "--root /missing doctor: exit $status: $out"
+
+echo "== a loopback server, and set-webpost pointing the reports at it"
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+posts="$root/tmp/posts"
+mkdir -p "$posts"
+python3 - "$port" "$posts" <<'EOF' &
+import http.server, sys, itertools
+port, folder = int(sys.argv[1]), sys.argv[2]
+counter = itertools.count()
+class Handler(http.server.BaseHTTPRequestHandler):
+    def do_POST(self):
+        body = self.rfile.read(int(self.headers.get("Content-Length", 0)))
+        with open(f"{folder}/{next(counter)}{self.path.split('?')[0].replace('/', '_')}", "wb") as f:
+            f.write(body)
+        self.send_response(200); self.end_headers(); self.wfile.write(b"OK")
+    def log_message(self, *args): pass
+http.server.HTTPServer(("127.0.0.1", port), Handler).serve_forever()
+EOF
+server_pid=$!
+sleep 1
+in_root brim_inspect set-webpost wpmacsmartsts "http://127.0.0.1:$port/agent/smart.php" --encryption on
+in_root brim_inspect set-webpost wpmacupdsysdtl "http://127.0.0.1:$port/agent/sysdtl.php"
+
+echo "== every job"
+for job in "" -software -ProcCollect -ProcSave -macName -smartstatus; do
+  status=0; in_root /opt/local/share/brimvault_mac/bin/brim_asset $job >/dev/null 2>"$root/tmp/job.err" || status=$?
+  if [ "$status" -eq 0 ] && [ ! -s "$root/tmp/job.err" ]; then pass "brim_asset ${job:-(inventory)}: exit 0, nothing on standard error"
+  else fail "brim_asset ${job:-(inventory)}: exit $status: $(head -c 300 "$root/tmp/job.err")"; fi
+done
+datapost="$root/opt/local/share/brimvault_mac/datapost"
+for prefix in wpmacasstinfo wpmacasstswinfo wpmacpradatahr; do
+  file=$(ls -t "$datapost/${prefix}_"* 2>/dev/null | head -n 1)
+  if [ -n "$file" ] && in_root brim_inspect check "${file#$root}" >/dev/null; then pass "$prefix file checks OK: $(basename "$file")"
+  else fail "$prefix file missing or not OK"; fi
+done
+smart=$(ls "$posts" | grep _agent_smart.php | head -n 1 || true)
+if [ -n "$smart" ] && in_root brim_inspect decode "/tmp/posts/$smart" | grep -q "<wpmacsmartsts>"; then
+  pass "-smartstatus posted to the set-webpost site: $(in_root brim_inspect decode "/tmp/posts/$smart" | grep -o '<status>.*</status>')"
+else
+  fail "-smartstatus posted nothing to the loopback server"
+fi
+
+echo "== doctor (no systemctl in this root)"
+status=0; doctor=$(in_root brim_inspect doctor) || status=$?
+echo "$doctor" | sed 's/^/  /'
+if [ "$status" -eq 0 ] && ! echo "$doctor" | grep -q '^FAIL'; then pass "doctor: no FAIL"; else fail "doctor: exit $status"; fi
+mv "$root/bin/ps" "$root/tmp/ps"
+without_ps=$(in_root brim_inspect doctor || true)
+if echo "$without_ps" | grep -q '^FAIL command ps'; then pass "doctor without ps: $(echo "$without_ps" | grep '^FAIL')"
+else fail "doctor without ps"; fi
+mv "$root/tmp/ps" "$root/bin/ps"
+
+echo "== purge"
+systemctl --root="$root" enable brim-asset.target brim-asset-smartstatus.timer >/dev/null 2>&1
+echo "  enabled: $(cd "$root" && find etc/systemd/system -lname '*brim-asset*' | tr '\n' ' ')"
+in_root DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq brim-asset >/dev/null
+dangling=$(cd "$root" && find etc/systemd -xtype l)
+left=$(cd "$root" && find etc/systemd -name 'brim-asset*')
+if [ -z "$dangling$left" ]; then pass "purge leaves no unit link"; else fail "after purge: $dangling $left"; fi
+echo "  kept by purge: $(cd "$root" && find opt/local/share/brimvault_mac -type f | sort | tr '\n' ' ')"
+
+echo
+if [ "$failures" -eq 0 ]; then echo "check-debian-package: all passed"; else echo "check-debian-package: $failures failed"; fi
+[ "$failures" -eq 0 ]

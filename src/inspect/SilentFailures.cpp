@@ -1,0 +1,193 @@
+#include "inspect/SilentFailures.h"
+
+#include <sys/stat.h>
+
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string_view>
+
+#include "BuildConfig.h"
+#include "platform/Paths.h"
+
+namespace brim::inspect {
+namespace {
+
+Check finding(Check::Status status, std::string name, std::string detail, std::string advice = {}) {
+  return {status, std::move(name), std::move(detail), std::move(advice)};
+}
+
+std::string localTime(time_t when) {
+  char text[32];
+  std::tm parts{};
+  ::localtime_r(&when, &parts);
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &parts);
+  return text;
+}
+
+// Where the jobs' shell finds the command; a link counts as found (under
+// --root it may name a path of the machine it was copied from).
+std::optional<std::string> onJobPath(std::string_view command) {
+  std::string_view path = Paths::kJobCommandPath;
+  while (!path.empty()) {
+    const std::string_view dir = path.substr(0, path.find(':'));
+    path.remove_prefix(std::min(path.size(), dir.size() + 1));
+    const std::string candidate = std::string(dir) + "/" + std::string(command);
+    struct stat st {};
+    if (::lstat(Paths::fixed(candidate).c_str(), &st) != 0) continue;
+    if (S_ISLNK(st.st_mode) || (S_ISREG(st.st_mode) && (st.st_mode & 0111))) return candidate;
+  }
+  return std::nullopt;
+}
+
+// The last `bytes` of the tool's log: the last runs' documents are near its end.
+std::string logTail() {
+  constexpr std::streamoff kBytes = 32 << 20;
+  std::ifstream in(Paths::fixed(Paths::kLogDir) + "/brim_asset.log", std::ios::binary | std::ios::ate);
+  if (!in) return {};
+  const std::streamoff size = in.tellg();
+  in.seekg(size > kBytes ? size - kBytes : 0);
+  std::string text(static_cast<size_t>(std::min(size, kBytes)), '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<size_t>(in.gcount()));
+  return text;
+}
+
+// The last document of that root element in the log, whole or up to the log's end.
+std::optional<std::string_view> lastDocument(std::string_view log, std::string_view root) {
+  const size_t start = log.rfind("<" + std::string(root) + ">");
+  if (start == std::string_view::npos) return std::nullopt;
+  const std::string end = "</" + std::string(root) + ">";
+  const size_t stop = log.find(end, start);
+  return log.substr(start, stop == std::string_view::npos ? std::string_view::npos : stop + end.size() - start);
+}
+
+std::string smartAdvice() {
+  return onJobPath("smartctl") ? "run smartctl -H on the first disk to see why it gives no status"
+                               : "apt-get install smartmontools";
+}
+
+}  // namespace
+
+std::string passPhraseFingerprint() { return build::kPassPhraseFingerprint; }
+
+void checkJobCommands(std::vector<Check>& checks) {
+  struct Command {
+    const char* name;
+    const char* without;
+    const char* advice;
+  };
+  static constexpr Command kCommands[] = {
+      {"system_profiler", "every inventory category comes out empty", "reinstall brim-asset, which puts it in /usr/bin"},
+      {"ps", "process samples and reports come out without a process", "apt-get install procps"},
+  };
+  const std::string where = std::string(" on the jobs' PATH (") + std::string(Paths::kJobCommandPath) + ")";
+  for (const Command& command : kCommands) {
+    const std::string name = std::string("command ") + command.name;
+    if (const auto found = onJobPath(command.name)) {
+      checks.push_back(finding(Check::Status::OK, name, *found));
+    } else {
+      checks.push_back(
+          finding(Check::Status::FAIL, name, std::string("not found") + where + ": " + command.without, command.advice));
+    }
+  }
+  // The system's own profiler reads SMART status itself; the Linux stand-in asks smartctl.
+  const auto profiler = onJobPath("system_profiler");
+  if (!profiler || *profiler == Paths::kOwnSystemProfiler) return;
+  if (const auto found = onJobPath("smartctl")) {
+    checks.push_back(finding(Check::Status::OK, "command smartctl", *found));
+  } else {
+    checks.push_back(finding(Check::Status::WARN, "command smartctl",
+                             "not found" + where + ": the SMART status report says (null)", smartAdvice()));
+  }
+}
+
+void checkLastReportContents(std::vector<Check>& checks) {
+  const std::string log = logTail();
+  if (const auto report = lastDocument(log, "wpmacpradatahr")) {
+    if (report->find("<prs ") == std::string_view::npos) {
+      checks.push_back(finding(Check::Status::FAIL, "process report content", "holds no process",
+                               onJobPath("ps") ? "run ps -axo pid,pcpu,pmem,comm as root to see what it answers"
+                                               : "apt-get install procps"));
+    } else {
+      checks.push_back(finding(Check::Status::OK, "process report content", "holds processes"));
+    }
+  }
+  if (const auto report = lastDocument(log, "wpmacsmartsts")) {
+    const size_t open = report->find("<status>");
+    const size_t close = report->find("</status>");
+    std::string_view status;
+    if (open != std::string_view::npos && close != std::string_view::npos && close > open) {
+      status = report->substr(open + 8, close - open - 8);
+      if (status.starts_with("<![CDATA[") && status.ends_with("]]>")) status = status.substr(9, status.size() - 12);
+    }
+    if (status.empty() || status == "(null)") {
+      checks.push_back(finding(Check::Status::WARN, "SMART status content", "(null): no disk status was read",
+                               smartAdvice()));
+    } else {
+      checks.push_back(finding(Check::Status::OK, "SMART status content", std::string(status.substr(0, 40))));
+    }
+  }
+}
+
+void checkDataPostBacklog(std::vector<Check>& checks, const std::string& dataPostDir) {
+  constexpr time_t kDay = 24 * 60 * 60;
+  std::error_code error;
+  std::filesystem::directory_iterator entries(dataPostDir, error);
+  if (error) return;  // the folder checks tell
+  const time_t now = ::time(nullptr);
+  size_t waiting = 0;
+  std::string oldestName;
+  time_t oldest = now;
+  for (const auto& entry : entries) {
+    const std::string name = entry.path().filename().string();
+    if (name.starts_with(".")) continue;  // being written, or not for the uploader
+    struct stat st {};
+    if (::lstat(entry.path().c_str(), &st) != 0 || !S_ISREG(st.st_mode) || now - st.st_mtime <= kDay) continue;
+    ++waiting;
+    if (st.st_mtime < oldest) {
+      oldest = st.st_mtime;
+      oldestName = name;
+    }
+  }
+  if (waiting == 0) {
+    checks.push_back(finding(Check::Status::OK, "data-post backlog", "no file waits longer than a day"));
+    return;
+  }
+  checks.push_back(finding(Check::Status::WARN, "data-post backlog",
+                           std::to_string(waiting) + (waiting == 1 ? " file waits" : " files wait") +
+                               " longer than a day in " + dataPostDir + ", the oldest " + oldestName + " since " +
+                               localTime(oldest),
+                           "check that the agent's uploader runs and reaches its server"));
+}
+
+void checkLogFallback(std::vector<Check>& checks) {
+  const std::string fallback = Paths::fixed(Paths::kNoLogFile);
+  struct stat st {};
+  if (::lstat(fallback.c_str(), &st) != 0) {
+    checks.push_back(finding(Check::Status::OK, "log", "no entry went to " + std::string(Paths::kNoLogFile)));
+    return;
+  }
+  const std::string buildDate = Paths::fixed(Paths::kBuildDateFile);
+  struct stat dated {};
+  const bool fixedSince = ::stat(buildDate.c_str(), &dated) == 0;
+  checks.push_back(finding(Check::Status::WARN, "log",
+                           "entries went to " + fallback + " (last " + localTime(st.st_mtime) + ")" +
+                               (fixedSince ? "" : ": " + buildDate + " is missing"),
+                           fixedSince ? "read it, then rm " + fallback
+                                      : "reinstall brim-asset (it writes " + std::string(Paths::kBuildDateFile) +
+                                            "), then read and rm " + fallback));
+}
+
+void checkPassPhrase(std::vector<Check>& checks) {
+  const std::string detail = "fingerprint " + passPhraseFingerprint() + " (SHA-256, first 16 hex digits)";
+  if (build::kPlaceholderPassPhrase) {
+    checks.push_back(finding(Check::Status::WARN, "pass phrase", detail + ": the placeholder, no server's",
+                             "build with -DBRIM_PASS_PHRASE=<the deployment's 32 letters and digits>"));
+  } else {
+    checks.push_back(finding(Check::Status::OK, "pass phrase", detail));
+  }
+}
+
+}  // namespace brim::inspect
