@@ -16,13 +16,12 @@ if ! [[ "$seconds" =~ ^[0-9]+$ ]] || [ "$seconds" -eq 0 ]; then
 fi
 
 ./scripts/install-deps.sh
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIM_FUZZ=ON -DBRIM_TESTS=OFF \
-  >/dev/null
+cmake --preset fuzz >/dev/null
 targets=()
 for source in fuzz/*_fuzz.cpp; do
   targets+=("$(basename "$source" .cpp)")
 done
-cmake --build build-fuzz -j"$(nproc)" --target "${targets[@]}"
+cmake --build --preset fuzz -j"$(nproc)" --target "${targets[@]}"
 
 scratch="$(mktemp -d /tmp/brim_fuzz_run.XXXXXX)"
 export ASAN_OPTIONS=detect_leaks=1

@@ -23,9 +23,11 @@ class AssetRun : public ::testing::Test {
 };
 
 // Each document is exactly the logged text: the full inventory with eighteen
-// categories, the software inventory with three under the same root.
+// categories, the software inventory with three under the same root; each
+// file is stamped on the 24-hour clock.
 TEST_F(AssetRun, EachRunWritesTheLoggedDocument) {
   BRIM_REQUIRE_ROOT();
+  const AfternoonTimeZone afternoon;
   const struct {
     std::vector<std::string> args;
     const char *file, *logged, *afterDocument;
@@ -57,7 +59,7 @@ TEST_F(AssetRun, SixRunsStartedTogetherEachWriteAWholeDocument) {
   const auto files = sandbox.listDir("datapost");
   ASSERT_EQ(files.size(), 6u);
   for (const auto& file : files) {
-    EXPECT_TRUE(std::regex_match(file, std::regex("wpmacasstinfo_4711_[0-9]{14}"))) << file;
+    expectStampedNow(file, "wpmacasstinfo");
     expectCheckedOK(sandbox.path("datapost/" + file));
   }
   EXPECT_TRUE(sandbox.listDir("temp").empty());

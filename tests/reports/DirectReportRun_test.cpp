@@ -93,7 +93,7 @@ class DirectReportRun : public ::testing::Test {
     for (const std::string& line : logged) EXPECT_THAT(result.output, HasSubstr(line));
     const auto files = sandbox.listDir("datapost");
     ASSERT_EQ(files.size(), 1u);
-    EXPECT_TRUE(std::regex_match(files[0], std::regex(report + "_4711_[0-9]{14}"))) << files[0];
+    expectStampedNow(files[0], report);
     EXPECT_EQ(readFile(sandbox.path("datapost/" + files[0])), loggedReport(result.output));
     std::filesystem::remove(sandbox.path("datapost/" + files[0]));
   }
@@ -249,6 +249,10 @@ TEST_P(PostedBody, DecodesBackToTheLoggedReport) {
   const auto requests = server.requests();
   ASSERT_EQ(requests.size(), 1u) << result.output;
   EXPECT_EQ(requests[0].target, envelope.encryption ? "/primary?rid=4711&ec=256" : "/primary?rid=4711");
+  // Unencrypted, a compressed body hides the report's elements; decoding accepts either form.
+  if (!envelope.encryption) {
+    EXPECT_EQ(requests[0].body.find("<regid>4711</regid>") == std::string::npos, envelope.compression);
+  }
   const std::string inspect = "'" BRIM_BIN_DIR "/brim_inspect' ";
   EXPECT_EQ(shellOutput(inspect + "decode -", requests[0].body), loggedReport(result.output) + "\n");
   EXPECT_EQ(shellOutput(inspect + "check -", requests[0].body), "-: OK\n");

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -66,6 +67,30 @@ void inChildProcesses(int count, const std::function<void(int)>& body) {
     EXPECT_EQ(::waitpid(pid, &status, 0), pid);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   }
+}
+
+namespace {
+// POSIX names the hours west of UTC.
+std::string afternoonZone() {
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  ::gmtime_r(&now, &utc);
+  int hoursEast = (15 - utc.tm_hour + 24) % 24;
+  if (hoursEast > 12) hoursEast -= 24;
+  return "AFT" + std::to_string(-hoursEast);
+}
+}  // namespace
+
+AfternoonTimeZone::AfternoonTimeZone() : TimeZone(afternoonZone().c_str()) {}
+
+void expectStampedNow(const std::string& file, const std::string& prefix) {
+  std::smatch match;
+  ASSERT_TRUE(std::regex_match(file, match, std::regex(prefix + "_4711_([0-9]{14})"))) << file;
+  std::tm stamp{};
+  ASSERT_NE(::strptime(match[1].str().c_str(), "%Y%m%d%H%M%S", &stamp), nullptr) << file;
+  stamp.tm_isdst = -1;
+  const std::time_t stamped = std::mktime(&stamp), now = std::time(nullptr);
+  EXPECT_TRUE(stamped <= now && stamped > now - 300) << file << " is not stamped with the time of the run";
 }
 
 Sandbox::Sandbox() {
@@ -185,7 +210,7 @@ std::string Sandbox::takeDataPostFile(const std::string& prefix) const {
   const auto files = listDir("datapost");
   EXPECT_EQ(files.size(), 1u);
   if (files.size() != 1) return {};
-  EXPECT_TRUE(std::regex_match(files[0], std::regex(prefix + "_4711_[0-9]{14}"))) << files[0];
+  expectStampedNow(files[0], prefix);
   const std::string file = path("datapost/" + files[0]);
   expectCheckedOK(file);
   const std::string document = readFile(file);

@@ -46,6 +46,12 @@ struct TimeZone : ScopedEnvironment {
   explicit TimeZone(const char* tz) : ScopedEnvironment({"TZ"}, tz) {}
 };
 
+// A zone in which it is now mid-afternoon, so that a time stamp written on a
+// 12-hour clock cannot pass for the 24-hour one.
+struct AfternoonTimeZone : TimeZone {
+  AfternoonTimeZone();
+};
+
 // 4 December 2026, 21:05:03 in New York.
 constexpr std::chrono::system_clock::time_point kDecemberEvening{std::chrono::seconds(1796436303)};
 
@@ -123,6 +129,8 @@ std::string shellOutput(const std::string& command, const std::string& input = "
 RunResult runInspect(const std::string& arguments);
 // The file follows the wire format of its kind and fits its name.
 void expectCheckedOK(const std::string& path);
+// file is named "<prefix>_4711_<time stamp>", stamped in the last minutes in this process's time zone.
+void expectStampedNow(const std::string& file, const std::string& prefix);
 std::string readFile(const std::string& path);
 // Standard output while action runs: the log's echo and what the code prints itself.
 std::string stdoutOf(const std::function<void()>& action);
