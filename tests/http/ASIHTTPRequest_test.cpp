@@ -297,6 +297,7 @@ TEST(RequestTimeOut, AnIdleRequestOrOneOverItsBoundEnds) {
 // out first and spoil the right ones), and those that worked go out at once
 // with the later requests of the process.
 TEST(ProxyAuthentication, CredentialsThatWorkServeTheProcessAndNoneOrRefusedOnesEndTheRequest) {
+  BRIM_LINUX_ONLY("the https peer's certificate is made with libcrypto");
   Tinyproxy proxy(kAccount);
   ASSERT_TRUE(proxy.running()) << proxy.log();
   LoopbackHttpServer server(echoRoutes());

@@ -38,6 +38,7 @@ TEST(ForcedFlags, StatusFollowsTheThreeFlagBits) {
 // reaches it, unless it is a reject route ("ip route add unreachable default",
 // flags 0x0201). 10.0.2.15 lies inside the local route 10.0.2.0/24.
 TEST(RouteTable, TheRouteTheKernelWouldTakeDecides) {
+  BRIM_LINUX_ONLY("the routing table is the Linux source of reachability");
   Sandbox sandbox;
   SandboxRoot root{sandbox};
   const auto route = [](const char* iface, const char* flags, int metric) {

@@ -1,15 +1,18 @@
 #include "support/LoopbackPeers.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
-#include <openssl/evp.h>
-#include <openssl/x509.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#ifdef CPPHTTPLIB_OPENSSL_SUPPORT
+#include <openssl/evp.h>
+#include <openssl/x509.h>
+#endif
 
 #include <chrono>
 #include <filesystem>
@@ -19,6 +22,23 @@ extern char** environ;
 
 namespace brim::test {
 namespace {
+
+// A socket no child process inherits, made with POSIX calls only (macOS has no SOCK_CLOEXEC);
+// a peer that went away makes a send fail rather than raise SIGPIPE.
+int peerSocket(int fd) {
+  if (fd < 0) return fd;
+  fcntl(fd, F_SETFD, FD_CLOEXEC);
+#ifdef SO_NOSIGPIPE
+  const int on = 1;
+  setsockopt(fd, SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof on);
+#endif
+  return fd;
+}
+#ifdef MSG_NOSIGNAL
+constexpr int kNoSigPipe = MSG_NOSIGNAL;
+#else
+constexpr int kNoSigPipe = 0;  // the socket says so (SO_NOSIGPIPE)
+#endif
 
 sockaddr_in loopback(int port) {
   sockaddr_in address{};
@@ -30,7 +50,7 @@ sockaddr_in loopback(int port) {
 
 // A socket bound to a port on 127.0.0.1 that the kernel hands out; port is set to it.
 int boundLoopbackSocket(int& port) {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int fd = peerSocket(socket(AF_INET, SOCK_STREAM, 0));
   sockaddr_in address = loopback(0);
   socklen_t length = sizeof address;
   if (fd < 0 || bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
@@ -41,7 +61,7 @@ int boundLoopbackSocket(int& port) {
 }
 
 bool acceptsConnections(int port) {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int fd = peerSocket(socket(AF_INET, SOCK_STREAM, 0));
   const sockaddr_in address = loopback(port);
   const bool connected = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
   close(fd);
@@ -55,6 +75,9 @@ bool readable(int fd, int milliseconds) {
 }
 
 std::unique_ptr<httplib::Server> selfSignedTlsServer() {
+#ifndef CPPHTTPLIB_OPENSSL_SUPPORT
+  throw std::logic_error("no TLS peer: this build's tests do not link libcrypto");
+#else
   EVP_PKEY* key = EVP_EC_gen("prime256v1");
   X509* certificate = X509_new();
   X509_gmtime_adj(X509_getm_notBefore(certificate), -60);
@@ -68,12 +91,13 @@ std::unique_ptr<httplib::Server> selfSignedTlsServer() {
   X509_free(certificate);
   EVP_PKEY_free(key);
   return server;
+#endif
 }
 
 }  // namespace
 
 LoopbackHttpServer::LoopbackHttpServer(const Routes& routes, bool selfSignedTls)
-    : server_(selfSignedTls ? selfSignedTlsServer() : std::make_unique<httplib::Server>()) {
+    : server_(selfSignedTls ? selfSignedTlsServer() : std::make_unique<httplib::Server>()), tls_(selfSignedTls) {
   // Short keep-alive waits: a connection left open in the client's pool would
   // otherwise hold up stop() for the server's whole keep-alive time-out.
   server_->set_keep_alive_timeout(1);
@@ -105,7 +129,7 @@ RawTcpServer::RawTcpServer(Handler handler) {
   listen(listener_, 16);
   thread_ = std::thread([this, handler = std::move(handler)] {
     while (!stopping_) {
-      const int fd = readable(listener_, 100) ? accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC) : -1;
+      const int fd = readable(listener_, 100) ? peerSocket(accept(listener_, nullptr, nullptr)) : -1;
       if (fd < 0) continue;
       handler(fd, connections_++, stopping_);
       close(fd);
@@ -133,7 +157,7 @@ std::string RawTcpServer::readRequest(int fd) {
 
 void RawTcpServer::sendAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
-    const ssize_t sent = send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    const ssize_t sent = send(fd, bytes.data(), bytes.size(), kNoSigPipe);
     if (sent <= 0) return;
     bytes.remove_prefix(static_cast<size_t>(sent));
   }

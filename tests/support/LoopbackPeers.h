@@ -52,8 +52,7 @@ class LoopbackHttpServer {
 
   int port() const { return port_; }
   std::string url(std::string_view path) const {  // http(s)://127.0.0.1:<port><path>
-    const bool tls = dynamic_cast<httplib::SSLServer*>(server_.get()) != nullptr;
-    return std::string(tls ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_) + std::string(path);
+    return std::string(tls_ ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_) + std::string(path);
   }
   std::vector<RecordedRequest> requests() const {
     const std::lock_guard<std::mutex> guard(mutex_);
@@ -62,6 +61,7 @@ class LoopbackHttpServer {
 
  private:
   std::unique_ptr<httplib::Server> server_;
+  bool tls_;
   int port_ = 0;
   std::thread thread_;
   mutable std::mutex mutex_;

@@ -146,5 +146,12 @@ std::string nestedArrays(size_t levels, const std::string& inner = "");
 void inChildProcesses(int count, const std::function<void(int)>& body);
 #define BRIM_REQUIRE_ROOT() \
   if (::geteuid() != 0) GTEST_SKIP() << "end-to-end runs need root: the tool does nothing for other users"
+// What only the Linux build has to test (the stand-ins' files, ELF, a peer through libcrypto) is
+// skipped by the macOS tests, saying why.
+#ifdef __APPLE__
+#define BRIM_LINUX_ONLY(why) GTEST_SKIP() << "Linux only: " << why
+#else
+#define BRIM_LINUX_ONLY(why) static_cast<void>(0)
+#endif
 
 }  // namespace brim::test
