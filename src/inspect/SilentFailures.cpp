@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "BuildConfig.h"
+#include "inspect/RootedTree.h"
 #include "platform/Paths.h"
 
 namespace brim::inspect {
@@ -41,17 +42,13 @@ std::optional<std::string> onJobPath(std::string_view command) {
   return std::nullopt;
 }
 
-// The last `bytes` of the tool's log: the last runs' documents are near its end.
+// The end of the tool's log, read inside the installation like every file:
+// the last runs' documents are near its end.
 std::string logTail() {
-  constexpr std::streamoff kBytes = 32 << 20;
-  std::ifstream in(Paths::fixed(Paths::kLogDir) + "/brim_asset.log", std::ios::binary | std::ios::ate);
-  if (!in) return {};
-  const std::streamoff size = in.tellg();
-  in.seekg(size > kBytes ? size - kBytes : 0);
-  std::string text(static_cast<size_t>(std::min(size, kBytes)), '\0');
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<size_t>(in.gcount()));
-  return text;
+  constexpr std::size_t kBytes = 32 << 20;
+  const RootedTree tree(Paths::sandboxRoot().empty() ? std::string("/") : Paths::sandboxRoot());
+  std::string unreadable;
+  return tree.readTail(Paths::fixed(Paths::kLogDir) + "/brim_asset.log", kBytes, unreadable).value_or("");
 }
 
 // The last document of that root element in the log, whole or up to the log's end.
