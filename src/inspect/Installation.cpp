@@ -30,6 +30,7 @@
 #include "net/Reachability.h"
 #include "platform/Paths.h"
 #include "platform/Plist.h"
+#include "platform/ReachabilitySource.h"
 #include "platform/TrustedPath.h"
 
 namespace brim::inspect {
@@ -337,7 +338,8 @@ void checkReachable(std::vector<Check>& checks, const std::string& name, const s
   }
   // The copy's route table is read by path: only a plain file, reached through no link, is.
   std::string refused;
-  if (readsACopy() && !tree.isPlainFile(Paths::fixed(Paths::kRouteTable), refused)) {
+  const std::optional<std::string> table = ReachabilitySource::sourceFile();
+  if (readsACopy() && table && !tree.isPlainFile(*table, refused)) {
     checks.push_back(failed(name, refused, "give the copy a route table that is a plain file"));
     return;
   }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 
 namespace brim {
 
@@ -18,6 +19,10 @@ class ReachabilitySource {
   // The current flags for an IPv4 address (host byte order); absent when the
   // platform cannot tell.
   static std::optional<uint32_t> flagsForAddress(uint32_t ipv4Address);
+
+  // The file this system's source reads the flags from, as this process sees
+  // it (Linux's routing table); absent where a system service answers.
+  static std::optional<std::string> sourceFile();
 
   // Tests force the flags (absent override: the platform decides).
   using Override = std::function<std::optional<uint32_t>(uint32_t)>;

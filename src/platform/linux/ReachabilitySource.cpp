@@ -23,8 +23,10 @@ uint32_t swapToHost(uint32_t stored) { return ntohl(stored); }
 // reachable, unless the route the kernel would choose is a reject route
 // ("unreachable default"). Linux has no notion of a transient or on-demand
 // connection, so flags 1 and 4 are never set here.
+std::optional<std::string> ReachabilitySource::sourceFile() { return Paths::fixed(Paths::kRouteTable); }
+
 std::optional<uint32_t> ReachabilitySource::systemFlagsForAddress(uint32_t address) {
-  std::ifstream table(Paths::fixed(Paths::kRouteTable));
+  std::ifstream table(*sourceFile());
   if (!table) return std::nullopt;
   std::string line;
   std::getline(table, line);  // heading

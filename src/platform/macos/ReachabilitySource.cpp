@@ -10,6 +10,8 @@ namespace brim {
 // The system's network reachability service, asked for the address: no packet
 // is sent. A target the service refuses, or flags it cannot give, leave the
 // answer absent, which reads as not reachable.
+std::optional<std::string> ReachabilitySource::sourceFile() { return std::nullopt; }
+
 std::optional<uint32_t> ReachabilitySource::systemFlagsForAddress(uint32_t ipv4Address) {
   const LateLibrary* configuration = LateLibrary::shared(mac::kSystemConfiguration);
   const LateLibrary* foundation = LateLibrary::shared(mac::kCoreFoundation);
