@@ -11,8 +11,8 @@
 
 #include "app/EntryPoint.h"
 #include "net/Communications.h"
-#include "platform/ShellCommand.h"
 #include "platform/Paths.h"
+#include "platform/ShellCommand.h"
 
 namespace {
 

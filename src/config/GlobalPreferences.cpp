@@ -40,7 +40,8 @@ Plist readSettingsFile(const Sig& sig) {
   std::string refused;
   Plist root = readTrustedPlistFile(path, refused);
   if (!root) {
-    logAt(sig, refused.empty() ? "cannot read settings file " + path : "settings file " + path + " not read: " + refused);
+    logAt(sig,
+          refused.empty() ? "cannot read settings file " + path : "settings file " + path + " not read: " + refused);
   } else if (!isDictionary(root.get())) {
     logAt(sig, "settings file " + path + " does not hold a dictionary");
     root.reset();

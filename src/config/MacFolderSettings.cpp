@@ -15,7 +15,7 @@ std::string MacFolderSettings::folder(const std::optional<std::string>& relative
 }
 
 std::optional<std::string> MacFolderSettings::absoluteFolder(const std::optional<std::string>& relative,
-                                                            std::string& why) const {
+                                                             std::string& why) const {
   std::string path = folder(relative);
   if (!agentInstallPathAbs() || !relative) {
     why = "the settings name no folder: \"" + path + "\" is not an absolute path";
@@ -29,7 +29,7 @@ std::optional<std::string> MacFolderSettings::absoluteFolder(const std::optional
 }
 
 std::optional<std::string> MacFolderSettings::writableFolder(const std::optional<std::string>& relative,
-                                                            std::string& why) const {
+                                                             std::string& why) const {
   std::optional<std::string> path = absoluteFolder(relative, why);
   if (path && !FileSystem::makeDirectories(*path, false)) {
     why = FileSystem::lastFailure();

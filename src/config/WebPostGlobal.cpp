@@ -11,7 +11,8 @@ std::unique_ptr<WebPostSetting> WebPostGlobal::getWebPostSettingForName(const st
   std::string refused;
   const Plist webPosts = readTrustedPlistFile(path, refused);
   if (!webPosts) {
-    logAt(sig, refused.empty() ? "cannot read web-post file " + path : "web-post file " + path + " not read: " + refused);
+    logAt(sig,
+          refused.empty() ? "cannot read web-post file " + path : "web-post file " + path + " not read: " + refused);
     return nullptr;
   }
   plist_t entry = plistDictItem(webPosts.get(), name);

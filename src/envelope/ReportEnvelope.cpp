@@ -2,10 +2,10 @@
 
 #include <string_view>
 
-#include "platform/CustomLogger.h"
 #include "envelope/CompressChilkat.h"
 #include "envelope/EncryptionAES.h"
 #include "envelope/XMLTree.h"
+#include "platform/CustomLogger.h"
 
 namespace brim {
 

@@ -195,8 +195,8 @@ Plist checkSettingsFile(std::vector<Check>& checks, const RootedTree& tree) {
   const std::optional<struct stat> st = tree.status(path, unreadable);
   Plist settings = st ? readDictionaryFile(tree, path, unreadable) : nullptr;
   if (!settings) {
-    checks.push_back(failed("settings", unreadable,
-                            "apt-get install --reinstall brim-asset (lays out a missing settings file)"));
+    checks.push_back(
+        failed("settings", unreadable, "apt-get install --reinstall brim-asset (lays out a missing settings file)"));
     return nullptr;
   }
   checks.push_back(ok("settings", path + " readable"));
@@ -210,8 +210,8 @@ Plist checkSettingsFile(std::vector<Check>& checks, const RootedTree& tree) {
     checks.push_back(failed("settings mode", "mode " + octal(st->st_mode) + ": anyone may rewrite the sites",
                             "chmod go-w " + shellQuoted(path)));
   } else if (st->st_mode & S_IWGRP) {
-    checks.push_back(
-        warn("settings mode", "mode " + octal(st->st_mode) + ": its group may write it", "chmod g-w " + shellQuoted(path)));
+    checks.push_back(warn("settings mode", "mode " + octal(st->st_mode) + ": its group may write it",
+                          "chmod g-w " + shellQuoted(path)));
   } else {
     checks.push_back(ok("settings mode", "mode " + octal(st->st_mode)));
   }
@@ -332,8 +332,8 @@ void checkReachable(std::vector<Check>& checks, const std::string& name, const s
                     const RootedTree& tree) {
   const std::optional<uint32_t> address = ipv4Of(host);
   if (!address && readsACopy()) {
-    checks.push_back(warn(name, host + " not looked up: --root reads a copied installation",
-                          "run doctor on the machine itself"));
+    checks.push_back(
+        warn(name, host + " not looked up: --root reads a copied installation", "run doctor on the machine itself"));
     return;
   }
   // The copy's route table is read by path: only a plain file, reached through no link, is.
@@ -382,14 +382,14 @@ void checkWebPosts(std::vector<Check>& checks, const GlobalPreferences& prefs, s
     const std::optional<std::string>& stored = post.storedSite(siteKey);
     const std::optional<std::string>& site = toDR ? post.disasterRecovery() : post.primarySite();
     if (!stored || stored->empty()) {
-      checks.push_back(failed(name, std::string("no ") + siteKey + ": the report is never posted",
-                              setWebPostAdvice(report)));
+      checks.push_back(
+          failed(name, std::string("no ") + siteKey + ": the report is never posted", setWebPostAdvice(report)));
     } else if (!decryptsWith(*stored, sharedPassPhrase())) {
-      checks.push_back(failed(name, std::string(siteKey) + " does not decrypt with the compiled-in pass phrase",
-                              setWebPostAdvice(report) + " (this build's pass phrase), or build with the deployment's one"));
+      checks.push_back(
+          failed(name, std::string(siteKey) + " does not decrypt with the compiled-in pass phrase",
+                 setWebPostAdvice(report) + " (this build's pass phrase), or build with the deployment's one"));
     } else if (site->rfind("http://", 0) != 0 && site->rfind("https://", 0) != 0) {
-      checks.push_back(failed(name, std::string(siteKey) + " is not an http(s) address",
-                              setWebPostAdvice(report)));
+      checks.push_back(failed(name, std::string(siteKey) + " is not an http(s) address", setWebPostAdvice(report)));
     } else {
       checks.push_back(ok(name, std::string("posts to its ") + siteKey));
       hosts.insert(hostOf(*site));
@@ -446,7 +446,8 @@ void checkLastRuns(std::vector<Check>& checks, const RootedTree& tree) {
     }
   }
   if (!log) {
-    checks.push_back(warn("last runs", path + " missing: the tool has not run here", "systemctl enable --now brim-asset.target, or run brim_asset as root"));
+    checks.push_back(warn("last runs", path + " missing: the tool has not run here",
+                          "systemctl enable --now brim-asset.target, or run brim_asset as root"));
     return;
   }
   if (!runs.empty() && runs.back().has("RegID is still 0, exiting")) {
@@ -508,7 +509,8 @@ bool printWebPosts(std::ostream& out, bool decrypt, std::string& error) {
   std::string unreadable;
   loadPreferences(prefs, readDictionaryFile(tree, GlobalPreferences::settingsFilePath(), unreadable).get());
   const bool toDR = prefs.disasterInfo().reportToDR();
-  out << "# " << forTerminal(path) << (toDR ? " (the settings send reports to the disaster-recovery sites)" : "") << "\n";
+  out << "# " << forTerminal(path) << (toDR ? " (the settings send reports to the disaster-recovery sites)" : "")
+      << "\n";
   forEachEntry(file.get(), [&](const std::string& name, plist_t value) {
     WebPostSetting post;
     post.initWithDictionary(value);

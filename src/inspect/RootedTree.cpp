@@ -41,8 +41,8 @@ std::string whyNotOpened(int error) {
 bool readAll(int fd, std::string& out, std::size_t limit, off_t from) {
   char buffer[65536];
   while (out.size() <= limit) {
-    const ssize_t n = ::pread(fd, buffer, std::min(sizeof buffer, limit + 1 - out.size()),
-                              from + static_cast<off_t>(out.size()));
+    const ssize_t n =
+        ::pread(fd, buffer, std::min(sizeof buffer, limit + 1 - out.size()), from + static_cast<off_t>(out.size()));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return false;
     if (n == 0) break;
@@ -130,8 +130,7 @@ std::optional<struct stat> RootedTree::status(const std::string& path, std::stri
   return st;
 }
 
-std::optional<std::string> RootedTree::readTail(const std::string& path, std::size_t bytes,
-                                                std::string& error) const {
+std::optional<std::string> RootedTree::readTail(const std::string& path, std::size_t bytes, std::string& error) const {
   struct stat st {};
   const UniqueFd fd = openRegular(path, st, error);
   if (!fd.valid()) return std::nullopt;

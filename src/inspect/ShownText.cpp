@@ -43,8 +43,7 @@ std::string forTerminal(std::string_view text, bool keepLines) {
 }
 
 std::string shellQuoted(std::string_view text) {
-  constexpr std::string_view kPlain =
-      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-+=/.,:@%";
+  constexpr std::string_view kPlain = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-+=/.,:@%";
   if (!text.empty() && text.find_first_not_of(kPlain) == std::string_view::npos) return std::string(text);
   std::string out = "'";
   for (char c : text) {

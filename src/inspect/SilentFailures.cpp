@@ -76,7 +76,8 @@ void checkJobCommands(std::vector<Check>& checks) {
     const char* advice;
   };
   static constexpr Command kCommands[] = {
-      {"system_profiler", "every inventory category comes out empty", "reinstall brim-asset, which puts it in /usr/bin"},
+      {"system_profiler", "every inventory category comes out empty",
+       "reinstall brim-asset, which puts it in /usr/bin"},
       {"ps", "process samples and reports come out without a process", "apt-get install procps"},
   };
   const std::string where = std::string(" on the jobs' PATH (") + std::string(Paths::kJobCommandPath) + ")";
@@ -85,8 +86,8 @@ void checkJobCommands(std::vector<Check>& checks) {
     if (const auto found = onJobPath(command.name)) {
       checks.push_back(finding(Check::Status::OK, name, *found));
     } else {
-      checks.push_back(
-          finding(Check::Status::FAIL, name, std::string("not found") + where + ": " + command.without, command.advice));
+      checks.push_back(finding(Check::Status::FAIL, name, std::string("not found") + where + ": " + command.without,
+                               command.advice));
     }
   }
   // The system's own profiler reads SMART status itself; the Linux stand-in asks smartctl.
@@ -120,8 +121,8 @@ void checkLastReportContents(std::vector<Check>& checks) {
       if (status.starts_with("<![CDATA[") && status.ends_with("]]>")) status = status.substr(9, status.size() - 12);
     }
     if (status.empty() || status == "(null)") {
-      checks.push_back(finding(Check::Status::WARN, "SMART status content", "(null): no disk status was read",
-                               smartAdvice()));
+      checks.push_back(
+          finding(Check::Status::WARN, "SMART status content", "(null): no disk status was read", smartAdvice()));
     } else {
       checks.push_back(finding(Check::Status::OK, "SMART status content", std::string(status.substr(0, 40))));
     }

@@ -14,16 +14,16 @@
 #include <string>
 #include <vector>
 
-#include "platform/CustomLogger.h"
+#include "BuildConfig.h"
 #include "config/SectionFields.h"
 #include "inspect/BodyDecoder.h"
-#include "BuildConfig.h"
 #include "inspect/Installation.h"
-#include "inspect/ShownText.h"
 #include "inspect/PlistJson.h"
+#include "inspect/ShownText.h"
 #include "inspect/SilentFailures.h"
 #include "inspect/WebPostWriter.h"
 #include "inspect/WireFormat.h"
+#include "platform/CustomLogger.h"
 #include "platform/Paths.h"
 
 namespace {
@@ -205,7 +205,8 @@ int run(const std::vector<std::string>& args) {
   if (root) {
     if (root->empty() || root->front() != '/') return usage("--root needs an absolute directory");
     struct stat st {};
-    if (::stat(root->c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return badInput("--root " + *root + ": no such folder");
+    if (::stat(root->c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+      return badInput("--root " + *root + ": no such folder");
     brim::Paths::setSandboxRoot(*root);
   }
   // Only what prints data has a JSON form; anything else says so rather than ignore the option.
@@ -243,10 +244,10 @@ int run(const std::vector<std::string>& args) {
   if (command == "settings" || command == "webposts") {
     std::string error;
     const std::string_view file = command == "settings" ? brim::Paths::kSettingsFile : brim::Paths::kWebPostsFile;
-    const bool printed =
-        o.json ? brim::inspect::printPlistFileJson(std::cout, brim::Paths::fixed(file), o.decrypt, error)
-        : command == "settings" ? brim::inspect::printSettings(std::cout, o.decrypt, error)
-                                : brim::inspect::printWebPosts(std::cout, o.decrypt, error);
+    const bool printed = o.json
+                             ? brim::inspect::printPlistFileJson(std::cout, brim::Paths::fixed(file), o.decrypt, error)
+                         : command == "settings" ? brim::inspect::printSettings(std::cout, o.decrypt, error)
+                                                 : brim::inspect::printWebPosts(std::cout, o.decrypt, error);
     return printed ? 0 : badInput(error);
   }
   if (command == "doctor") {

@@ -12,14 +12,14 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/CustomLogger.h"
-#include "platform/Signature.h"
 #include "envelope/XMLTree.h"
 #include "inventory/Category.h"
 #include "inventory/ProfilerReports.h"
 #include "inventory/ProfilerRun.h"
 #include "inventory/ProfilerValues.h"
 #include "inventory/collectData.h"
+#include "platform/CustomLogger.h"
+#include "platform/Signature.h"
 
 namespace brim::walker {
 

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/DateTime.h"
 #include "inventory/ProfilerValues.h"
 #include "inventory/collectData.h"
+#include "platform/DateTime.h"
 #include "platform/Plist.h"
 
 namespace brim {

@@ -6,10 +6,10 @@
 #include <utility>
 #include <vector>
 
-#include "platform/CustomLogger.h"
-#include "platform/ShellCommand.h"
 #include "inventory/ProfilerValues.h"
+#include "platform/CustomLogger.h"
 #include "platform/FileSystem.h"
+#include "platform/ShellCommand.h"
 #include "platform/Text.h"
 
 namespace brim {

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "platform/Signature.h"
 #include "net/Communications.h"
+#include "platform/Signature.h"
 
 namespace brim {
 

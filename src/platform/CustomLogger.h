@@ -16,8 +16,8 @@
 // appended with one write, so lines stay whole even when two writers pass the
 // lock-file test at the same moment.
 #include <chrono>
-#include <initializer_list>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <span>
 #include <string>

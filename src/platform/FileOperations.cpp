@@ -1,8 +1,8 @@
 #include "platform/FileOperations.h"
 
 #include "platform/CustomLogger.h"
-#include "platform/ShellCommand.h"
 #include "platform/FileSystem.h"
+#include "platform/ShellCommand.h"
 #include "platform/Text.h"
 #include "platform/TextEncoding.h"
 

@@ -136,8 +136,8 @@ bool FileSystem::makeDirectories(const std::string& path, bool makeMissing) {
     }
     if (!next.valid() && (errno == ELOOP || errno == ENOTDIR)) {
       struct stat link {};
-      const bool trusted = ::fstatat(dir.get(), name.c_str(), &link, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(link.st_mode) &&
-                           trustedOwner(link.st_uid) && trustedOwner(dirStat.st_uid) &&
+      const bool trusted = ::fstatat(dir.get(), name.c_str(), &link, AT_SYMLINK_NOFOLLOW) == 0 &&
+                           S_ISLNK(link.st_mode) && trustedOwner(link.st_uid) && trustedOwner(dirStat.st_uid) &&
                            (dirStat.st_mode & (S_IWGRP | S_IWOTH)) == 0;
       if (!trusted) return refuse(path, "\"" + name + "\" is a link others could have made, or not a folder");
       next = UniqueFd(::openat(dir.get(), name.c_str(), kEnter & ~O_NOFOLLOW));

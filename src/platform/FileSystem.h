@@ -29,8 +29,8 @@ class FileSystem {
   // nobody else may write to; anything else in the way is refused. With
   // makeMissing false the folder is only reached by that rule: a missing one fails.
   static bool makeDirectories(const std::string& path, bool makeMissing = true);
-  static bool makeDirectory(const std::string& path);    // mkdir
-  static void removeTree(const std::string& path);       // rm -r
+  static bool makeDirectory(const std::string& path);  // mkdir
+  static void removeTree(const std::string& path);     // rm -r
 
   // What an attempt to create a file that must be new found.
   enum class Create { Made, Exists, Foreign, Failed };

@@ -16,9 +16,9 @@ namespace brim {
 namespace {
 
 constexpr const char* kSqliteFunctions[] = {
-    "sqlite3_open_v2",       "sqlite3_db_config",    "sqlite3_busy_timeout", "sqlite3_close",        "sqlite3_exec",
-    "sqlite3_errmsg",        "sqlite3_prepare_v2",   "sqlite3_bind_text",    "sqlite3_step",
-    "sqlite3_column_double", "sqlite3_column_text",  "sqlite3_column_bytes", "sqlite3_finalize",
+    "sqlite3_open_v2",     "sqlite3_db_config",    "sqlite3_busy_timeout", "sqlite3_close", "sqlite3_exec",
+    "sqlite3_errmsg",      "sqlite3_prepare_v2",   "sqlite3_bind_text",    "sqlite3_step",  "sqlite3_column_double",
+    "sqlite3_column_text", "sqlite3_column_bytes", "sqlite3_finalize",
 };
 constexpr LateLibrary::Declaration kSqlite{LateLibrary::Name::kSqlite, "libsqlite3",
                                            "process samples and their report fail", kSqliteFunctions};

@@ -2,10 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <algorithm>
 
 #include "platform/Paths.h"
 
@@ -42,7 +42,8 @@ bool isUnder(std::string_view path, std::string_view top) {
 
 std::optional<std::string> TrustedPath::whyNotPlain(std::string_view path) {
   if (path.empty() || path.front() != '/') return "\"" + std::string(path) + "\" is not an absolute path";
-  if (path.find('\0') != std::string_view::npos) return "\"" + std::string(path.substr(0, path.find('\0'))) + "\" holds a NUL";
+  if (path.find('\0') != std::string_view::npos)
+    return "\"" + std::string(path.substr(0, path.find('\0'))) + "\" holds a NUL";
   for (std::string_view rest = path; !rest.empty();) {
     const std::size_t end = std::min(rest.find('/'), rest.size());
     const std::string_view name = rest.substr(0, end);

@@ -11,10 +11,10 @@
 #include <string_view>
 #include <vector>
 
+#include "envelope/XMLTree.h"
 #include "platform/DateTime.h"
 #include "platform/FileOperations.h"
 #include "platform/Signature.h"
-#include "envelope/XMLTree.h"
 
 namespace brim {
 

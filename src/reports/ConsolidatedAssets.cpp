@@ -50,8 +50,8 @@ ConsolidatedAssets::ConsolidatedAssets() : profilerReports_(std::make_shared<Pro
   const MacFolderSettings folders = GlobalPreferences::getSharedInstance().macFodler();
   // The full inventory's hardware category reads the same report.
   profilerReports_->expect("SPHardwareDataType");
-  const std::optional<std::string> modelName = modelNameFromProfile(*profilerReports_->open(
-      kInit, RunFolder::path(), "SPHardwareDataType", "autodelete_SPHardwareDataType.plist"));
+  const std::optional<std::string> modelName = modelNameFromProfile(
+      *profilerReports_->open(kInit, RunFolder::path(), "SPHardwareDataType", "autodelete_SPHardwareDataType.plist"));
   if (modelName) logAt(kInit, "modelName=" + *modelName);
   std::string why;
   const std::optional<std::string> dataDir = folders.absoluteFolder(folders.dataDirRelative(), why);

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/Signature.h"
 #include "envelope/XMLTree.h"
+#include "platform/Signature.h"
 
 namespace brim {
 

@@ -64,7 +64,8 @@ TEST_F(EntryPointRun, RegistrationThatWritesNothingStopsBeforeTheLock) {
   BRIM_REQUIRE_ROOT();
   sandbox.writeSettings(0);
   std::string settings = readFile(sandbox.path("config/settings.plist"));
-  writeFile(sandbox.path("config/settings.plist"), settings.replace(settings.find("<integer>0</integer>"), 20, "<real>nan</real>"));
+  writeFile(sandbox.path("config/settings.plist"),
+            settings.replace(settings.find("<integer>0</integer>"), 20, "<real>nan</real>"));
   sandbox.writeExecutable(sandbox.path("bin/brim_register"), "#!/bin/sh\nexit 3\n");
   const RunResult result = sandbox.runExpecting(0, {});
   EXPECT_TRUE(contains(result.output, kMain + "regid=0\n")) << result.output;

@@ -141,7 +141,7 @@ TEST_F(SettingsStore, ProxyCredentialsAreEncryptedFromWhatIsHeldNow) {
   plist_t proxy = plistDictItem(written.get(), "proxysettings");
   EXPECT_EQ(plistString(plistDictItem(proxy, "proxypassword")), encrypted("n3w-secret"));
   EXPECT_EQ(plistDictItem(proxy, "proxyusername"), nullptr);  // a null user name leaves its key out
-  EXPECT_EQ(plistDictItem(proxy, "proxyport"), nullptr);  // a key the file lacked and nobody set stays out
+  EXPECT_EQ(plistDictItem(proxy, "proxyport"), nullptr);      // a key the file lacked and nobody set stays out
 }
 
 TEST_F(SettingsStore, SharedInstanceShowsNewValuesOnlyAfterAReloadIntoTheSameObjects) {

@@ -56,7 +56,7 @@ TEST(XMLTreeDocument, AnElementAsWrittenReplacedOrRefused) {
       {true, "v", "nullable", "<v><![CDATA[nullable]]></v>", ""},
       {true, "v", "\u2003wide spaces\u00A0", "<v><![CDATA[wide spaces]]></v>", ""},
       {true, "v", "one\r\ntwo\rthree", "<v><![CDATA[one\ntwo\nthree]]></v>", ""},  // as an XML reader hands it on
-      {true, "v", "a]]>b", "<v><![CDATA[a]]]]><![CDATA[>b]]></v>", ""},  // read back as "a]]>b"
+      {true, "v", "a]]>b", "<v><![CDATA[a]]]]><![CDATA[>b]]></v>", ""},            // read back as "a]]>b"
       {true, "a b", "x", "", cdata + "CDATA element not added: \"a b\" is not an XML name"},
       {true, "x><y", "x", "", cdata + "CDATA element not added: \"x><y\" is not an XML name"},
       {true, "v", "bell\x07\x1b[0m", "<v><![CDATA[bell\uFFFD\uFFFD[0m]]></v>",

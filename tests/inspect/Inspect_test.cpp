@@ -175,7 +175,8 @@ TEST(InspectFiles, TheVerdictNamesTheFileAndWhatIsWrong) {
   for (const char* part : {"<a>", "</a>"}) {
     for (int i = 0; i < 1000000; ++i) deep += part;
   }
-  const std::string deepBody = "<wpmacsmartsts><![CDATA[" + encodeBase64(rawDeflate(deep).value()) + "]]></wpmacsmartsts>";
+  const std::string deepBody =
+      "<wpmacsmartsts><![CDATA[" + encodeBase64(rawDeflate(deep).value()) + "]]></wpmacsmartsts>";
   writeFile(scratch + "wrong.key", kOtherPassPhrase + "\n");
   const struct {
     std::string command;
@@ -227,7 +228,8 @@ TEST(InspectCommandLine, AnswersHelpVersionAndJsonAndRefusesWhatCannotWork) {
   }
   const RunResult version = runShell(tool + "--version 2>/dev/null");
   EXPECT_EQ(version.exitStatus, 0);
-  EXPECT_THAT(version.output, ::testing::MatchesRegex("brim_inspect [0-9.]+\npass phrase fingerprint [0-9a-f]{16} .*\n"));
+  EXPECT_THAT(version.output,
+              ::testing::MatchesRegex("brim_inspect [0-9.]+\npass phrase fingerprint [0-9a-f]{16} .*\n"));
   EXPECT_THAT(version.output, ::testing::Not(HasSubstr(sharedPassPhrase())));
   EXPECT_THAT(runInspect("--json --version").output,
               ::testing::MatchesRegex("\\{\"version\": \"[0-9.]+\", \"passphrasefingerprint\": \"[0-9a-f]{16}\".*\n"));
@@ -300,7 +302,8 @@ TEST_F(InstallationUnderRoot, SettingsAndWebPostsShowSecretsOnlyWhenAskedTo) {
   // Scripts get the file's own structure, secrets masked the same way.
   EXPECT_THAT(run("--json settings").output,
               HasSubstr("\"machineinfo\": {\"dcregid\": 4711}, \"proxysettings\": {\"proxyip\": \"127.0.0.1\", "
-                        "\"proxyusername\": \"(encrypted)\", \"proxypassword\": \"" + kForeignSecret + "\"}"));
+                        "\"proxyusername\": \"(encrypted)\", \"proxypassword\": \"" +
+                        kForeignSecret + "\"}"));
   EXPECT_THAT(run("--json webposts --decrypt").output,
               HasSubstr("{\"wpmacsmartsts\": {\"primarysite\": \"http://127.0.0.1:9/smart\", \"compression\": false"));
 
@@ -402,7 +405,8 @@ TEST_F(InstallationUnderRoot, AHostileCopyGetsBadInputOrAFailAtOnce) {
        settings + ": missing"},
       {"relative link out of the copy",
        [&] {
-         replaceSettings([&] { std::filesystem::create_symlink("../../../../../../../../.." + outsideSettings, settings); });
+         replaceSettings(
+             [&] { std::filesystem::create_symlink("../../../../../../../../.." + outsideSettings, settings); });
        },
        "settings", 2, settings + ": missing"},
       {"route table a link",
@@ -422,8 +426,7 @@ TEST_F(InstallationUnderRoot, AHostileCopyGetsBadInputOrAFailAtOnce) {
        "settings", 0, "  machinename = \"mac\\x1b]0;owned\\x07\"\n"},
       {"the same, to the doctor", nullptr, "doctor", 1,
        "FAIL data folder: " + oddDataShown + ": missing -> mkdir -p '" + oddDataShown + "'"},
-      {"the same, as JSON", nullptr, "doctor --json", 1,
-       "data\xef\xbf\xbd\xef\xbf\xbd $(touch x)\\u001b[2J: missing"},
+      {"the same, as JSON", nullptr, "doctor --json", 1, "data\xef\xbf\xbd\xef\xbf\xbd $(touch x)\\u001b[2J: missing"},
       {"config folder of another user", [&] { ::chown(sandbox.path("config").c_str(), 65534, 65534); }, "doctor", 1,
        "FAIL config folder trust: " + sandbox.path("config") + " belongs to user 65534, not root -> chown root " +
            sandbox.path("config")},

@@ -3,7 +3,6 @@
 // header, locks and lines; commands and their output; work files; dates.
 #include <fcntl.h>
 #include <gmock/gmock.h>
-#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,6 +25,7 @@
 #include "platform/FileSystem.h"
 #include "platform/ProcessInfo.h"
 #include "platform/ShellCommand.h"
+#include "support/Sandbox.h"
 #include "support/SandboxRoot.h"
 
 namespace brim::test {
@@ -246,7 +246,7 @@ TEST_F(CustomLoggerTest, UncreatableLogWaitsUntilTheListenerMakesTheDirectory) {
 // what it could mend is waited for only up to the limit.
 TEST_F(CustomLoggerTest, ALogThatCannotBeMadeIsGivenUpOnAndTheProcessGoesOn) {
   const std::string dir = sandbox.path("log");
-  if (::mount("brim-test", dir.c_str(), "tmpfs", 0, "size=64k,nr_inodes=4") != 0) {
+  if (!mountTmpfs(dir, "size=64k,nr_inodes=4")) {
     GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
   }
   sandbox.writeBuildDate();
@@ -263,7 +263,7 @@ TEST_F(CustomLoggerTest, ALogThatCannotBeMadeIsGivenUpOnAndTheProcessGoesOn) {
     CustomLogger::MyCustomLog("second");
   });
   const std::string told = ::testing::internal::GetCapturedStderr();
-  ::umount2(dir.c_str(), MNT_DETACH);
+  unmountTmpfs(dir);
   EXPECT_EQ(echoed, "first\nsecond\n");
   EXPECT_EQ(told, "+[CustomLogger locationPath]:cannot create " + logPath() +
                       ": No space left on device; going on without the log\n");

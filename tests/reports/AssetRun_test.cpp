@@ -1,6 +1,5 @@
 // Whole runs of the inventory jobs, and the data-post files they leave.
 #include <gmock/gmock.h>
-#include <sys/mount.h>
 
 #include <filesystem>
 #include <map>
@@ -150,7 +149,8 @@ TEST_F(AssetRun, AProfilerThatPrintsGarbageStillGivesBothDocumentsButNoLogDirect
 TEST_F(AssetRun, TheMachineNameIsOneFolderOfTheDataFolder) {
   BRIM_REQUIRE_ROOT();
   const std::pair<std::string, std::string> cases[] = {
-      {"", "(null)"}, {"<key>machine_name</key><string>../../x</string>", "..-..-x"},
+      {"", "(null)"},
+      {"<key>machine_name</key><string>../../x</string>", "..-..-x"},
       {"<key>machine_name</key><string>..</string>", "_"},
       {"<key>machine_name</key><string>a\x1b[31m/b</string>", "a_[31m-b"},
   };
@@ -209,12 +209,12 @@ TEST_F(AssetRun, ADataPostFolderMissingReadOnlyOrFullFailsTheJobAndLeavesNothing
   fs::remove(sandbox.path("datapost"));
   fs::create_directory(sandbox.path("datapost"));
   const std::string datapost = sandbox.path("datapost");
-  for (const auto& [flags, options] : {std::pair<unsigned long, const char*>{MS_RDONLY, "size=1m"}, {0, "size=8k"}}) {
-    if (::mount("tmpfs", datapost.c_str(), "tmpfs", flags, options) != 0) GTEST_SKIP() << "cannot mount a tmpfs";
+  for (const auto& [readOnly, options] : {std::pair<bool, const char*>{true, "size=1m"}, {false, "size=8k"}}) {
+    if (!mountTmpfs(datapost, options, readOnly)) GTEST_SKIP() << "cannot mount a tmpfs";
     const RunResult full = sandbox.run({"-software"});
     EXPECT_EQ(full.exitStatus, 255) << options;
     EXPECT_TRUE(sandbox.listDir("datapost").empty()) << options;
-    EXPECT_EQ(::umount(datapost.c_str()), 0);
+    EXPECT_TRUE(unmountTmpfs(datapost));
   }
 }
 

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#ifdef __linux__
+#include <sys/mount.h>
+#endif
 
 #include <algorithm>
 #include <array>
@@ -91,6 +94,24 @@ void expectStampedNow(const std::string& file, const std::string& prefix) {
   stamp.tm_isdst = -1;
   const std::time_t stamped = std::mktime(&stamp), now = std::time(nullptr);
   EXPECT_TRUE(stamped <= now && stamped > now - 300) << file << " is not stamped with the time of the run";
+}
+
+bool mountTmpfs(const std::string& dir, const std::string& options, bool readOnly) {
+#ifdef __linux__
+  return ::mount("tmpfs", dir.c_str(), "tmpfs", readOnly ? MS_RDONLY : 0, options.c_str()) == 0;
+#else
+  static_cast<void>(dir), static_cast<void>(options), static_cast<void>(readOnly);
+  return false;
+#endif
+}
+
+bool unmountTmpfs(const std::string& dir) {
+#ifdef __linux__
+  return ::umount2(dir.c_str(), MNT_DETACH) == 0;
+#else
+  static_cast<void>(dir);
+  return false;
+#endif
 }
 
 Sandbox::Sandbox() {

@@ -144,6 +144,10 @@ std::string nestedArrays(size_t levels, const std::string& inner = "");
 // Runs body(0) to body(count - 1) at once, each in a child process whose standard
 // output goes nowhere; a child that fails (an assertion, a crash) fails the test.
 void inChildProcesses(int count, const std::function<void(int)>& body);
+// A tmpfs with these mount options at dir, for tests of a full or read-only
+// disk; false where none can be mounted (not root, not Linux).
+bool mountTmpfs(const std::string& dir, const std::string& options, bool readOnly = false);
+bool unmountTmpfs(const std::string& dir);
 #define BRIM_REQUIRE_ROOT() \
   if (::geteuid() != 0) GTEST_SKIP() << "end-to-end runs need root: the tool does nothing for other users"
 // What only the Linux build has to test (the stand-ins' files, ELF, a peer through libcrypto) is

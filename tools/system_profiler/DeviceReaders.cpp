@@ -31,9 +31,8 @@ std::optional<std::string> edidName(const std::string& edid) {
 std::string yesAttribute(bool value) { return value ? "spdisplays_yes" : "spdisplays_no"; }
 
 std::string bluetoothAddress(std::string address) {
-  std::transform(address.begin(), address.end(), address.begin(), [](unsigned char c) {
-    return c == ':' ? '-' : static_cast<char>(std::tolower(c));
-  });
+  std::transform(address.begin(), address.end(), address.begin(),
+                 [](unsigned char c) { return c == ':' ? '-' : static_cast<char>(std::tolower(c)); });
   return address;
 }
 
@@ -49,9 +48,9 @@ std::optional<std::string> hexFile(const SystemRoot& root, const std::string& pa
 
 std::optional<std::string> usbSpeed(const std::optional<std::string>& megabits) {
   if (!megabits) return std::nullopt;
-  static const std::map<std::string, std::string> kSpeeds = {{"1.5", "low_speed"},       {"12", "full_speed"},
-                                                             {"480", "high_speed"},      {"5000", "super_speed"},
-                                                             {"10000", "super_speed_plus"}, {"20000", "super_speed_plus_by2"}};
+  static const std::map<std::string, std::string> kSpeeds = {
+      {"1.5", "low_speed"},    {"12", "full_speed"},          {"480", "high_speed"},
+      {"5000", "super_speed"}, {"10000", "super_speed_plus"}, {"20000", "super_speed_plus_by2"}};
   auto it = kSpeeds.find(*megabits);
   return it == kSpeeds.end() ? std::nullopt : std::optional<std::string>(it->second);
 }
@@ -106,7 +105,8 @@ Node usbDevice(const SystemRoot& root, const std::string& name) {
   // Ports offer 900 mA from USB 3 on, 500 mA before.
   const auto speed = parseNumber(root.read(dir + "/speed").value_or("0").substr(0, 5));
   device.set("h_bus_power", speed && *speed >= 5000 ? "900" : "500");
-  if (auto power = root.read(dir + "/bMaxPower")) device.set("j_bus_power_used", std::to_string(std::atoi(power->c_str())));
+  if (auto power = root.read(dir + "/bMaxPower"))
+    device.set("j_bus_power_used", std::to_string(std::atoi(power->c_str())));
   List children;
   for (const auto& child : usbChildren(root, name)) children.append(usbDevice(root, child));
   if (children.size()) device.setNode("_items", children.take());
@@ -158,7 +158,8 @@ Node readDisplays(const SystemRoot& root) {
       const std::string dir = "/sys/class/drm/" + connector;
       if (root.read(dir + "/status").value_or("") != "connected") continue;
       const std::string port = connector.substr(card.size() + 1);
-      const bool builtin = port.compare(0, 3, "eDP") == 0 || port.compare(0, 4, "LVDS") == 0 || port.compare(0, 3, "DSI") == 0;
+      const bool builtin =
+          port.compare(0, 3, "eDP") == 0 || port.compare(0, 4, "LVDS") == 0 || port.compare(0, 3, "DSI") == 0;
       Dict display;
       display.set("_name", edidName(root.readRaw(dir + "/edid").value_or("")).value_or(port));
       const auto modes = root.lines(dir + "/modes");
@@ -191,8 +192,8 @@ Node readThunderbolt(const SystemRoot& root) {
     const std::string domain = name.substr(0, dash);
     List devices;
     for (const auto& other : entries) {
-      if (other == name || other.compare(0, domain.size() + 1, domain + "-") != 0 || other.find('.') != std::string::npos ||
-          other.find(':') != std::string::npos)
+      if (other == name || other.compare(0, domain.size() + 1, domain + "-") != 0 ||
+          other.find('.') != std::string::npos || other.find(':') != std::string::npos)
         continue;
       devices.append(router(root, base + other));
     }
@@ -241,7 +242,8 @@ Node readBluetooth(const SystemRoot& root) {
         Dict properties;
         properties.set("device_address", bluetoothAddress(peer))
             .set("device_ispaired", paired ? "attrib_Yes" : "attrib_No")
-            .set("device_isconfigured", valueOf(info, "Trusted", '=').value_or("false") == "true" ? "attrib_Yes" : "attrib_No");
+            .set("device_isconfigured",
+                 valueOf(info, "Trusted", '=').value_or("false") == "true" ? "attrib_Yes" : "attrib_No");
         Dict entry;
         entry.setNode(valueOf(info, "Name", '=').value_or(peer), properties.take());
         devices.append(std::move(entry));
@@ -263,8 +265,7 @@ Node readUSB(const SystemRoot& root) {
     const std::string dir = "/sys/bus/usb/devices/" + bus;
     const auto pci = pciDeviceAbove(root, dir);
     Dict item;
-    item.set("_name", root.read(dir + "/product").value_or("USB Bus"))
-        .set("usb_bus_number", busNumber(root, dir));
+    item.set("_name", root.read(dir + "/product").value_or("USB Bus")).set("usb_bus_number", busNumber(root, dir));
     if (pci)
       item.set("host_controller", pci->driver)
           .set("pci_device", hexId(pci->device.value_or(0), 4))

@@ -95,9 +95,9 @@ std::string displayName(const PciDevice& pci) {
 std::optional<std::string> vendorName(const PciDevice& pci) {
   if (pci.vendorName) return pci.vendorName;
   static const std::map<uint64_t, const char*> kVendors = {
-      {0x8086, "Intel"}, {0x1002, "ATI"},    {0x10de, "NVIDIA"},     {0x1af4, "Red Hat"}, {0x1234, "QEMU"},
-      {0x15ad, "VMware"}, {0x80ee, "VirtualBox"}, {0x1a03, "ASPEED"}, {0x1022, "AMD"},     {0x14e4, "Broadcom"},
-      {0x10ec, "Realtek"}, {0x144d, "Samsung"}, {0x1b4b, "Marvell"}};
+      {0x8086, "Intel"},   {0x1002, "ATI"},        {0x10de, "NVIDIA"}, {0x1af4, "Red Hat"}, {0x1234, "QEMU"},
+      {0x15ad, "VMware"},  {0x80ee, "VirtualBox"}, {0x1a03, "ASPEED"}, {0x1022, "AMD"},     {0x14e4, "Broadcom"},
+      {0x10ec, "Realtek"}, {0x144d, "Samsung"},    {0x1b4b, "Marvell"}};
   auto known = kVendors.find(pci.vendor.value_or(0));
   return known == kVendors.end() ? std::nullopt : std::optional<std::string>(known->second);
 }

@@ -13,8 +13,8 @@ struct PciDevice {
   std::string path;  // machine path of the device directory under /sys/devices
   std::string slot;  // "0000:00:1f.2"
   std::optional<uint64_t> vendor, device, subVendor, subDevice, revision, classCode;
-  std::optional<std::string> driver;     // "ahci"
-  std::optional<std::string> linkWidth;  // "x4"
+  std::optional<std::string> driver;                  // "ahci"
+  std::optional<std::string> linkWidth;               // "x4"
   std::optional<std::string> vendorName, deviceName;  // from pci.ids when installed
 };
 

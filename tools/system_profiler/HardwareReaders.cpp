@@ -18,7 +18,9 @@ struct SmbiosEntry {
   uint8_t byte(size_t at) const { return at < formattedLength() ? static_cast<uint8_t>(raw[at]) : 0; }
   uint16_t word(size_t at) const { return static_cast<uint16_t>(byte(at) | (byte(at + 1) << 8)); }
   uint32_t dword(size_t at) const { return word(at) | (static_cast<uint32_t>(word(at + 2)) << 16); }
-  size_t formattedLength() const { return raw.size() > 1 ? std::min<size_t>(static_cast<uint8_t>(raw[1]), raw.size()) : 0; }
+  size_t formattedLength() const {
+    return raw.size() > 1 ? std::min<size_t>(static_cast<uint8_t>(raw[1]), raw.size()) : 0;
+  }
   std::optional<std::string> string(size_t at) const {
     const uint8_t index = byte(at);
     if (index == 0) return std::nullopt;
@@ -53,9 +55,9 @@ std::vector<SmbiosEntry> smbiosEntries(const SystemRoot& root, int type) {
 
 std::optional<std::string> memoryTypeName(uint8_t code) {
   static const std::map<uint8_t, const char*> kTypes = {
-      {0x03, "DRAM"},   {0x07, "RAM"},    {0x0F, "SDRAM"},  {0x12, "DDR"},    {0x13, "DDR2"},
-      {0x14, "DDR2 FB-DIMM"}, {0x18, "DDR3"}, {0x1A, "DDR4"}, {0x1B, "LPDDR"}, {0x1C, "LPDDR2"},
-      {0x1D, "LPDDR3"}, {0x1E, "LPDDR4"}, {0x22, "DDR5"},   {0x23, "LPDDR5"}};
+      {0x03, "DRAM"},         {0x07, "RAM"},    {0x0F, "SDRAM"}, {0x12, "DDR"},   {0x13, "DDR2"},
+      {0x14, "DDR2 FB-DIMM"}, {0x18, "DDR3"},   {0x1A, "DDR4"},  {0x1B, "LPDDR"}, {0x1C, "LPDDR2"},
+      {0x1D, "LPDDR3"},       {0x1E, "LPDDR4"}, {0x22, "DDR5"},  {0x23, "LPDDR5"}};
   auto it = kTypes.find(code);
   return it == kTypes.end() ? std::nullopt : std::optional<std::string>(it->second);
 }
@@ -124,8 +126,10 @@ std::optional<std::string> cacheSize(const SystemRoot& root, int level) {
     if (!size || size->empty()) continue;
     uint64_t multiplier = 1;
     std::string digits = *size;
-    if (digits.back() == 'K') multiplier = 1024, digits.pop_back();
-    else if (digits.back() == 'M') multiplier = 1024 * 1024, digits.pop_back();
+    if (digits.back() == 'K')
+      multiplier = 1024, digits.pop_back();
+    else if (digits.back() == 'M')
+      multiplier = 1024 * 1024, digits.pop_back();
     if (auto value = parseNumber(digits)) return binarySize(*value * multiplier);
   }
   return std::nullopt;
@@ -283,8 +287,10 @@ Node readHardware(const SystemRoot& root) {
 
   uint64_t installed = 0;
   for (const auto& module : smbiosEntries(root, 17)) installed += moduleBytes(module).value_or(0);
-  if (installed > 0) overview.set("physical_memory", binarySize(installed));
-  else if (auto total = memTotalBytes(root)) overview.set("physical_memory", installedMemorySize(*total));
+  if (installed > 0)
+    overview.set("physical_memory", binarySize(installed));
+  else if (auto total = memTotalBytes(root))
+    overview.set("physical_memory", installedMemorySize(*total));
   List items;
   items.append(std::move(overview));
   return items.take();
@@ -333,9 +339,11 @@ Node readPower(const SystemRoot& root) {
     // Charge in µAh, or energy in µWh on batteries that report energy only.
     const bool charge = root.exists(battery + "/charge_full");
     Dict chargeInfo;
-    chargeInfo.setInteger("sppower_battery_current_capacity",
-                          micro(root, battery + (charge ? "/charge_now" : "/energy_now"), 1000))
-        .setInteger("sppower_battery_max_capacity", micro(root, battery + (charge ? "/charge_full" : "/energy_full"), 1000))
+    chargeInfo
+        .setInteger("sppower_battery_current_capacity",
+                    micro(root, battery + (charge ? "/charge_now" : "/energy_now"), 1000))
+        .setInteger("sppower_battery_max_capacity",
+                    micro(root, battery + (charge ? "/charge_full" : "/energy_full"), 1000))
         .set("sppower_battery_fully_charged", trueFalse(status == "Full"))
         .set("sppower_battery_is_charging", *charging);
     Dict health;

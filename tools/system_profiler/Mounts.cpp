@@ -44,8 +44,8 @@ std::vector<Mount> mounts(const SystemRoot& root) {
       std::fprintf(stderr, "system_profiler: skipping malformed mountinfo line\n");
       continue;
     }
-    result.push_back({fields[2], unescape(fields[dash + 2]), unescape(fields[4]), fields[dash + 1],
-                      hasOption(fields[5], "rw")});
+    result.push_back(
+        {fields[2], unescape(fields[dash + 2]), unescape(fields[4]), fields[dash + 1], hasOption(fields[5], "rw")});
   }
   if (!result.empty()) return result;
   for (const auto& line : root.lines("/proc/mounts")) {

@@ -85,7 +85,8 @@ std::map<std::string, std::vector<std::string>> ipv6Addresses(const SystemRoot& 
         hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
       continue;
     in6_addr address{};
-    for (int i = 0; i < 16; ++i) address.s6_addr[i] = static_cast<uint8_t>(std::stoi(hex.substr(i * 2, 2), nullptr, 16));
+    for (int i = 0; i < 16; ++i)
+      address.s6_addr[i] = static_cast<uint8_t>(std::stoi(hex.substr(i * 2, 2), nullptr, 16));
     char text[INET6_ADDRSTRLEN] = {};
     inet_ntop(AF_INET6, &address, text, sizeof text);
     result[name].push_back(text);
@@ -98,9 +99,11 @@ std::map<std::string, std::vector<std::string>> ipv6Addresses(const SystemRoot& 
 std::map<std::string, std::string> dhcpLease(const SystemRoot& root, const std::string& name) {
   std::map<std::string, std::string> lease;
   std::vector<std::string> candidates;
-  if (auto index = root.read("/sys/class/net/" + name + "/ifindex")) candidates.push_back("/run/systemd/netif/leases/" + *index);
+  if (auto index = root.read("/sys/class/net/" + name + "/ifindex"))
+    candidates.push_back("/run/systemd/netif/leases/" + *index);
   for (const auto& file : root.list("/var/lib/NetworkManager"))
-    if (file.size() > name.size() + 6 && file.compare(file.size() - name.size() - 6, name.size() + 6, "-" + name + ".lease") == 0)
+    if (file.size() > name.size() + 6 &&
+        file.compare(file.size() - name.size() - 6, name.size() + 6, "-" + name + ".lease") == 0)
       candidates.push_back("/var/lib/NetworkManager/" + file);
   for (const auto& file : candidates) {
     for (const auto& line : root.lines(file)) {
@@ -115,9 +118,12 @@ std::map<std::string, std::string> dhcpLease(const SystemRoot& root, const std::
     bool ours = false;
     for (const auto& raw : root.lines("/var/lib/dhcp/" + file)) {
       const std::string line = trim(raw);
-      if (line == "lease {") block.clear(), ours = false;
-      else if (line == "interface \"" + name + "\";") ours = true;
-      else if (line == "}" && ours) lease = block;
+      if (line == "lease {")
+        block.clear(), ours = false;
+      else if (line == "interface \"" + name + "\";")
+        ours = true;
+      else if (line == "}" && ours)
+        lease = block;
       else if (line.compare(0, 7, "option ") == 0 || line.compare(0, 14, "fixed-address ") == 0) {
         std::string body = line.substr(0, line.size() - (line.back() == ';' ? 1 : 0));
         if (body.compare(0, 7, "option ") == 0) body = body.substr(7);
@@ -126,9 +132,9 @@ std::map<std::string, std::string> dhcpLease(const SystemRoot& root, const std::
         std::string value = body.substr(blank + 1);
         if (value.size() >= 2 && value.front() == '"') value = value.substr(1, value.size() - 2);
         static const std::map<std::string, std::string> kNames = {
-            {"fixed-address", "ADDRESS"},       {"subnet-mask", "NETMASK"},   {"routers", "ROUTER"},
-            {"dhcp-server-identifier", "SERVER_ADDRESS"}, {"dhcp-lease-time", "LIFETIME"},
-            {"domain-name", "DOMAINNAME"}};
+            {"fixed-address", "ADDRESS"},    {"subnet-mask", "NETMASK"},
+            {"routers", "ROUTER"},           {"dhcp-server-identifier", "SERVER_ADDRESS"},
+            {"dhcp-lease-time", "LIFETIME"}, {"domain-name", "DOMAINNAME"}};
         if (auto known = kNames.find(body.substr(0, blank)); known != kNames.end()) block[known->second] = value;
       }
     }
@@ -189,10 +195,12 @@ std::vector<Interface> interfaces(const SystemRoot& root) {
     iface.lease = dhcpLease(root, name);
     if (auto speed = root.read(sys + "/speed"); speed && !speed->empty() && (*speed)[0] != '-')
       iface.speed = std::atoll(speed->c_str());
-    if (auto duplex = root.read(sys + "/duplex"); duplex && (*duplex == "full" || *duplex == "half")) iface.duplex = duplex;
+    if (auto duplex = root.read(sys + "/duplex"); duplex && (*duplex == "full" || *duplex == "half"))
+      iface.duplex = duplex;
     result.push_back(iface);
   }
-  std::stable_sort(result.begin(), result.end(), [](const Interface& a, const Interface& b) { return a.primary > b.primary; });
+  std::stable_sort(result.begin(), result.end(),
+                   [](const Interface& a, const Interface& b) { return a.primary > b.primary; });
   int wired = 0, wireless = 0;
   for (auto& iface : result) {
     int& count = iface.wireless ? wireless : wired;
@@ -225,22 +233,28 @@ Node readEthernet(const SystemRoot& root) {
   List items;
   for (const auto& name : root.list("/sys/class/net")) {
     const std::string sys = "/sys/class/net/" + name;
-    if (!root.exists(sys + "/device") || isWireless(root, name) || root.read(sys + "/type").value_or("") != "1") continue;
+    if (!root.exists(sys + "/device") || isWireless(root, name) || root.read(sys + "/type").value_or("") != "1")
+      continue;
     const auto pci = pciDeviceAbove(root, sys + "/device");
     const auto usb = usbDeviceAbove(root, sys + "/device");
     const auto driver = root.linkName(sys + "/device/driver");
     auto module = root.linkName(sys + "/device/driver/module");
     if (!module) module = driver;
     std::string display = name;
-    if (pci && pci->vendorName && pci->deviceName) display = displayName(*pci);
-    else if (usb && root.read(*usb + "/product")) display = *root.read(*usb + "/product");
-    else if (driver) display = *driver;
+    if (pci && pci->vendorName && pci->deviceName)
+      display = displayName(*pci);
+    else if (usb && root.read(*usb + "/product"))
+      display = *root.read(*usb + "/product");
+    else if (driver)
+      display = *driver;
     Dict card;
     card.set("_name", display)
         .set("spethernet_BSD_Name", name)
         .set("spethernet_name", "ethernet")
         .set("spethernet_device_type", "spethernet_ethernet")
-        .set("spethernet_bus", usb ? "spethernet_usb_device" : pci ? "spethernet_pci_device" : "spethernet_virtual_device")
+        .set("spethernet_bus", usb   ? "spethernet_usb_device"
+                               : pci ? "spethernet_pci_device"
+                                     : "spethernet_virtual_device")
         .set("spethernet_BUNDLE_IDentifier", module)
         .set("spethernet_kext_path", root.resolve(sys + "/device/driver"))
         .set("spethernet_mac_address", root.read(sys + "/address"));
@@ -288,8 +302,9 @@ Node readNetwork(const SystemRoot& root) {
     if (!iface.lease.empty())
       dhcp.set("dhcp_domain_name", leaseValue(iface, "DOMAINNAME"))
           .setInteger("dhcp_lease_duration",
-                      leaseValue(iface, "LIFETIME") ? std::optional<int64_t>(std::atoll(leaseValue(iface, "LIFETIME")->c_str()))
-                                                    : std::nullopt)
+                      leaseValue(iface, "LIFETIME")
+                          ? std::optional<int64_t>(std::atoll(leaseValue(iface, "LIFETIME")->c_str()))
+                          : std::nullopt)
           .set("dhcp_message_type", "0x05")  // a lease on record is an acknowledged one
           .set("dhcp_routers", leaseValue(iface, "ROUTER"))
           .set("dhcp_server_identifier", leaseValue(iface, "SERVER_ADDRESS"))

@@ -28,7 +28,7 @@ class Dict {
   Dict& set(const std::string& key, const char* value) { return set(key, std::optional<std::string>(value)); }
   Dict& setInteger(const std::string& key, std::optional<int64_t> value);
   Dict& setDate(const std::string& key, std::optional<time_t> value);
-  Dict& setNode(const std::string& key, Node value);  // skipped when null
+  Dict& setNode(const std::string& key, Node value);                              // skipped when null
   Dict& setList(const std::string& key, const std::vector<std::string>& values);  // skipped when empty
   size_t size() const { return entries_.size(); }
   Node take();

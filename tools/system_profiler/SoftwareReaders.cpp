@@ -63,8 +63,8 @@ Node readSoftware(const SystemRoot& root) {
       .set("os_version", pretty)
       .set("kernel_version", type && kernel ? std::optional<std::string>(*type + " " + *kernel) : kernel)
       .set("boot_volume", bootVolume(root))
-      .set("boot_mode", root.exists("/proc/cmdline") ? std::optional<std::string>(safe ? "safe_boot" : "normal_boot")
-                                                       : std::nullopt)
+      .set("boot_mode",
+           root.exists("/proc/cmdline") ? std::optional<std::string>(safe ? "safe_boot" : "normal_boot") : std::nullopt)
       .set("local_host_name", host)
       .set("user_name", userName(root))
       .set("uptime", uptime(root));
@@ -87,15 +87,16 @@ Node readApplications(const SystemRoot& root) {
       const std::string& arch = fields["Architecture"];
       std::string list = "/var/lib/dpkg/info/" + package + ".list";
       if (!root.exists(list)) list = "/var/lib/dpkg/info/" + package + ":" + arch + ".list";
-      items.append(Dict()
-                       .set("_name", package)
-                       .set("version", fields["Version"])
-                       .setDate("lastModified", root.modificationTime(list))
-                       .set("runtime_environment", arch.empty() ? std::nullopt : std::optional<std::string>("arch_" + arch))
-                       .set("has64BitIntelCode", yesNo(arch == "amd64"))
-                       .set("info", fields["Description"])
-                       .set("app_store", "no")
-                       .set("path", root.exists(list) ? std::optional<std::string>(list) : std::nullopt));
+      items.append(
+          Dict()
+              .set("_name", package)
+              .set("version", fields["Version"])
+              .setDate("lastModified", root.modificationTime(list))
+              .set("runtime_environment", arch.empty() ? std::nullopt : std::optional<std::string>("arch_" + arch))
+              .set("has64BitIntelCode", yesNo(arch == "amd64"))
+              .set("info", fields["Description"])
+              .set("app_store", "no")
+              .set("path", root.exists(list) ? std::optional<std::string>(list) : std::nullopt));
     }
     fields.clear();
     lastKey.clear();

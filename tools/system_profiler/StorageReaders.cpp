@@ -179,7 +179,8 @@ Node readSerialATA(const SystemRoot& root) {
 
     List volumes;
     for (const auto& child : root.list(sys))
-      if (root.exists(sys + "/" + child + "/partition")) volumes.append(volume(root, allMounts, sys + "/" + child, child));
+      if (root.exists(sys + "/" + child + "/partition"))
+        volumes.append(volume(root, allMounts, sys + "/" + child, child));
     // A file system on the whole disk is its one volume.
     if (volumes.size() == 0 && mountOf(allMounts, devNumber, name)) volumes.append(volume(root, allMounts, sys, name));
     if (volumes.size()) drive.setNode("volumes", volumes.take());
@@ -195,9 +196,9 @@ Node readSerialATA(const SystemRoot& root) {
 }
 
 Node readNetworkVolumes(const SystemRoot& root) {
-  static const std::set<std::string> kNetworkTypes = {"nfs",  "nfs4",  "cifs",     "smb3",       "smbfs", "afs",
-                                                      "9p",   "ceph",  "davfs",    "fuse.sshfs", "ncpfs", "autofs",
-                                                      "afpfs", "fuse.glusterfs", "glusterfs"};
+  static const std::set<std::string> kNetworkTypes = {"nfs",   "nfs4",   "cifs",  "smb3",           "smbfs",
+                                                      "afs",   "9p",     "ceph",  "davfs",          "fuse.sshfs",
+                                                      "ncpfs", "autofs", "afpfs", "fuse.glusterfs", "glusterfs"};
   List items;
   for (const auto& mount : mounts(root)) {
     if (!kNetworkTypes.count(mount.fsType)) continue;

@@ -25,11 +25,11 @@ class SystemRoot {
 
   // Live facts, replaceable for recorded trees.
   std::function<std::optional<std::string>(const std::string& device)> smartHealth;  // "smartctl -H" output
-  std::function<std::optional<FsSpace>(const std::string& mountPoint)> fsSpace;     // statvfs
-  std::function<std::optional<std::string>()> machineArch;                          // uname -m
+  std::function<std::optional<FsSpace>(const std::string& mountPoint)> fsSpace;      // statvfs
+  std::function<std::optional<std::string>()> machineArch;                           // uname -m
   std::function<uid_t()> effectiveUser;
   std::function<time_t()> now;
-  std::function<std::optional<time_t>(const std::string& hostPath)> fileTime;       // stat's mtime
+  std::function<std::optional<time_t>(const std::string& hostPath)> fileTime;  // stat's mtime
 
   const std::string& root() const { return root_; }
   // The host path of a machine path ("/proc/cpuinfo" -> "<root>/proc/cpuinfo").

@@ -13,10 +13,14 @@ int main(int argc, char** argv) {
   std::vector<std::string> names;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "-xml") xml = true;
-    else if (arg == "-listDataTypes") list = true;
-    else if (arg == "-detailLevel" && i + 1 < argc) ++i;  // every level gets the same facts
-    else names.push_back(arg);
+    if (arg == "-xml")
+      xml = true;
+    else if (arg == "-listDataTypes")
+      list = true;
+    else if (arg == "-detailLevel" && i + 1 < argc)
+      ++i;  // every level gets the same facts
+    else
+      names.push_back(arg);
   }
   if (list) {
     std::printf("Available Datatypes:\n");

@@ -1,13 +1,13 @@
 // Linux resolves a whole path inside a folder in one call: absolute links and
 // ".." are taken from the folder, as if it were "/", and never leave it.
+#include "inspect/RootedTree.h"
+
 #include <fcntl.h>
 #include <linux/openat2.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
-
-#include "inspect/RootedTree.h"
 
 namespace brim::inspect {
 
