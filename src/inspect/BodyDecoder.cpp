@@ -197,7 +197,8 @@ std::string prettyDocument(const std::string& document) {
     }
   } out;
   parsed.save(out, "  ", pugi::format_indent);
-  return out.overflowed ? document : std::move(out.text);
+  if (out.overflowed) return document;
+  return std::move(out.text);
 }
 
 }  // namespace brim::inspect

@@ -41,7 +41,9 @@ TEST(LateLibrary, RefusedWholeWithTheLoadersReason) {
   std::string reason;
   const auto loaded = LateLibrary::open(present, zlib, reason);
   ASSERT_NE(loaded, nullptr) << reason;
-  EXPECT_STREQ(loaded->function<decltype(&zlibVersion)>("zlibVersion")(), zlibVersion());
+  const auto version = loaded->function<decltype(&zlibVersion)>("zlibVersion");
+  ASSERT_NE(version, nullptr);
+  EXPECT_EQ(std::string(version()).substr(0, 2), "1.");
   EXPECT_EQ(loaded->function<decltype(&deflate)>("deflate"), nullptr);  // not declared
 }
 
