@@ -301,7 +301,7 @@ Check trustFinding(const std::string& name, const std::string& path, const std::
 // executable folder, or brim_register, that anybody but root could change. A
 // data folder others could change is written all the same: a warning here.
 void checkTrustedPaths(std::vector<Check>& checks, const MacFolderSettings& folders, const RootedTree& tree) {
-  const std::string top = tree.top();
+  const std::string& top = tree.top();
   checks.push_back(trustFinding("settings trust", GlobalPreferences::settingsFilePath(), top, true));
   checks.push_back(trustFinding("web posts trust", Paths::fixed(Paths::kWebPostsFile), top, true));
   const auto absolute = [&](const std::optional<std::string>& relative) -> std::optional<std::string> {

@@ -130,7 +130,7 @@ void checkLastReportContents(std::vector<Check>& checks) {
 }
 
 void checkDataPostBacklog(std::vector<Check>& checks, const std::string& dataPostDir) {
-  constexpr time_t kDay = 24 * 60 * 60;
+  constexpr time_t kDay = time_t{24} * 60 * 60;
   std::error_code error;
   std::filesystem::directory_iterator entries(dataPostDir, error);
   if (error) return;  // the folder checks tell
