@@ -70,7 +70,8 @@ if [ -f "$asset" ]; then
                 /usr/lib/libsqlite3.dylib /usr/lib/libz.1.dylib /usr/lib/libcurl.4.dylib; do
       grep -qF -e "$name" <<<"$text" || fail "brim_asset ($arch) does not name $name"
     done
-    grep -q '/proc' <<<"$text" && fail "brim_asset ($arch) names a /proc path: $(grep -m3 '/proc' <<<"$text" | tr '\n' ' ')"
+    # "/proc/", so that a source folder such as src/procmon/ is no finding.
+    grep -q '/proc/' <<<"$text" && fail "brim_asset ($arch) names a /proc path: $(grep -m3 '/proc/' <<<"$text" | tr '\n' ' ')"
     grep -qi 'libcrypto' <<<"$text" && fail "brim_asset ($arch) names libcrypto"
     llvm-nm-14 -u --arch="$arch" "$asset" | grep -qx '_CCCrypt' || fail "brim_asset ($arch) does not import _CCCrypt"
   done
