@@ -16,7 +16,7 @@
 
 namespace {
 
-// What a load made of the file: every section of the layout as it would be written.
+// What a load made of the file: every field of every section of the layout.
 std::string loaded(const brim::GlobalPreferences& prefs) {
   std::string out;
   for (const brim::SectionTable& table : brim::kSettingsLayout) {
@@ -27,8 +27,12 @@ std::string loaded(const brim::GlobalPreferences& prefs) {
       out += "(no section)\n";
       continue;
     }
-    const brim::Plist dictionary = section->dictionary();
-    if (dictionary) out += brim::plistToXml(dictionary.get());
+    for (size_t i = 0; i < table.fields.size(); ++i) {
+      const brim::FieldValue& value = section->value(i);
+      out += value.text.value_or("(null)") + '|' + value.stored.value_or("(null)") + '|' +
+             std::to_string(value.integer) + '|' + (value.flag ? "1" : "0") + '|' +
+             (value.dictionary ? brim::plistToXml(value.dictionary.get()) : "(null)") + '\n';
+    }
   }
   return out;
 }
