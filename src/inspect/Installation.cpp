@@ -65,21 +65,6 @@ void loadPreferences(GlobalPreferences& prefs, plist_t settings) {
   }
 }
 
-// Calls visit with each key and value of a dictionary, in the file's order.
-void forEachEntry(plist_t dict, const std::function<void(const std::string& key, plist_t value)>& visit) {
-  plist_dict_iter raw = nullptr;
-  plist_dict_new_iter(dict, &raw);
-  const std::unique_ptr<void, decltype(&std::free)> it(raw, &std::free);
-  for (;;) {
-    char* rawKey = nullptr;
-    plist_t value = nullptr;
-    plist_dict_next_item(dict, it.get(), &rawKey, &value);
-    const std::unique_ptr<char, decltype(&std::free)> key(rawKey, &std::free);
-    if (!key) break;
-    visit(key.get(), value);
-  }
-}
-
 // The file's root dictionary; null, with error set, when there is none.
 Plist readDictionaryFile(const RootedTree& tree, const std::string& path, std::string& error) {
   const std::optional<std::string> text = tree.readFile(path, error);
@@ -485,6 +470,20 @@ void checkLastRuns(std::vector<Check>& checks, const RootedTree& tree) {
 }
 
 }  // namespace
+
+void forEachEntry(plist_t dict, const std::function<void(const std::string& key, plist_t value)>& visit) {
+  plist_dict_iter raw = nullptr;
+  plist_dict_new_iter(dict, &raw);
+  const std::unique_ptr<void, decltype(&std::free)> it(raw, &std::free);
+  for (;;) {
+    char* rawKey = nullptr;
+    plist_t value = nullptr;
+    plist_dict_next_item(dict, it.get(), &rawKey, &value);
+    const std::unique_ptr<char, decltype(&std::free)> key(rawKey, &std::free);
+    if (!key) break;
+    visit(key.get(), value);
+  }
+}
 
 bool printSettings(std::ostream& out, bool decrypt, std::string& error) {
   const std::string path = GlobalPreferences::settingsFilePath();

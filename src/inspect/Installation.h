@@ -2,6 +2,9 @@
 // What an administrator asks of an agent installation (the real one, or a copy
 // under the sandbox root): its settings, its web posts, and whether the tool
 // can do its jobs with them.
+#include <plist/plist.h>
+
+#include <functional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -24,6 +27,9 @@ struct Check {
   std::string detail;
   std::string advice;  // what to do, for WARN and FAIL
 };
+
+// Calls visit with each key and value of a dictionary, in the file's order.
+void forEachEntry(plist_t dict, const std::function<void(const std::string& key, plist_t value)>& visit);
 
 std::vector<Check> doctor();
 std::string doctorText(const std::vector<Check>& checks);

@@ -1,8 +1,5 @@
 #include "inspect/PlistJson.h"
 
-#include <cstdlib>
-#include <memory>
-
 #include "config/SectionFields.h"
 #include "envelope/EncryptionAES.h"
 #include "inspect/BodyDecoder.h"
@@ -16,21 +13,13 @@ namespace {
 void writeJson(std::ostream& out, plist_t node, bool decrypt, const std::string& passPhrase) {
   switch (plist_get_node_type(node)) {
     case PLIST_DICT: {
-      plist_dict_iter raw = nullptr;
-      plist_dict_new_iter(node, &raw);
-      const std::unique_ptr<void, decltype(&std::free)> it(raw, &std::free);
       const char* separator = "";
       out << "{";
-      for (;;) {
-        char* rawKey = nullptr;
-        plist_t value = nullptr;
-        plist_dict_next_item(node, it.get(), &rawKey, &value);
-        const std::unique_ptr<char, decltype(&std::free)> key(rawKey, &std::free);
-        if (!key) break;
-        out << separator << jsonString(key.get()) << ": ";
+      forEachEntry(node, [&](const std::string& key, plist_t value) {
+        out << separator << jsonString(key) << ": ";
         writeJson(out, value, decrypt, passPhrase);
         separator = ", ";
-      }
+      });
       out << "}";
       return;
     }
