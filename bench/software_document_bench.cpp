@@ -13,6 +13,7 @@
 #include <fstream>
 #include <string>
 
+#include "inventory/InventoryCategories.h"
 #include "inventory/collectData.h"
 #include "platform/Plist.h"
 
@@ -89,14 +90,14 @@ void buildApplications(benchmark::State& state, Build build) {
 void BM_ApplicationsIntoDocument(benchmark::State& state) {
   buildApplications(state, [](brim::collectData& collector) {
     std::string text;
-    collector.appendCategory(&brim::collectData::getApplicationInfo, text);
+    collector.appendCategory(*brim::categoryNamed("applicationinfo"), text);
     return text;
   });
 }
 BENCHMARK(BM_ApplicationsIntoDocument)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void BM_ApplicationsSubtree(benchmark::State& state) {
-  buildApplications(state, [](brim::collectData& collector) { return collector.getApplicationInfo().XMLString(); });
+  buildApplications(state, [](brim::collectData& collector) { return collector.collect(*brim::categoryNamed("applicationinfo")).XMLString(); });
 }
 BENCHMARK(BM_ApplicationsSubtree)->Unit(benchmark::kMillisecond)->Iterations(5);
 

@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   brim::collectData collector;
   for (const brim::InventoryCategory& category : brim::inventoryCategories()) {
-    const brim::XMLTree tree = (collector.*category.collect)();
+    const brim::XMLTree tree = collector.collect(category);
     const std::string text = tree.XMLString();
     if (!brim::fuzz::isWellFormedXml(text)) std::abort();
     if (!isArray && !isEmptyCategory(tree)) std::abort();

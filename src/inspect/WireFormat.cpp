@@ -6,7 +6,6 @@
 #include <sstream>
 
 #include "envelope/XMLTree.h"
-#include "inventory/CategoryShapes.h"
 #include "inventory/InventoryCategories.h"
 #include "reports/ConsolidatedAssets.h"
 
@@ -82,28 +81,27 @@ std::vector<Node> leaves(const std::vector<std::string_view>& names) {
   return nodes;
 }
 
-Node categoryRule(const CategoryShape& shape) {
-  using Records = CategoryShape::Records;
+Node categoryRule(const InventoryCategory& shape) {
   Node fnname = leaf("fnname", fixedText(shape.name));
   std::vector<Node> record = leaves(shape.fields);
   if (!shape.subRecord.empty()) record.push_back(numbered(shape.subRecord, leaves(shape.subFields)));
   Node fn = element("fn", {});
   fn.note = "category " + std::string(shape.name);
-  switch (shape.records) {
-    case Records::Numbered:
+  switch (shape.nesting) {
+    case Nesting::Numbered:
       fn.children = {fnname, numbered("dtl", record)};
       break;
-    case Records::Single:
+    case Nesting::Single:
       fn.children = {fnname, element("dtl", record, 0, 1)};
       break;
-    case Records::Grouped: {
+    case Nesting::Grouped: {
       Node dtl = element("dtl", {group(Node::Kind::Group, "", record, 0, -1)}, 0, -1);
       dtl.attributes.push_back({"ID", matching("[0-9]+")});
       dtl.note = "numbered within each group; a later group's fields repeat inside the first group's elements";
       fn.children = {fnname, dtl};
       break;
     }
-    case Records::Chained: {
+    case Nesting::Chained: {
       const std::string chain(shape.name);
       record.push_back(group(Node::Kind::Again, chain, {}, 0, 1));
       Node dtl = element("dtl", record);
@@ -118,11 +116,7 @@ Node categoryRule(const CategoryShape& shape) {
 Node inventoryRule(std::string_view type, std::span<const InventoryCategory> categories) {
   Node root = element("wpmacasstinfo",
                       {leaf("type", fixedText(type)), leaf("regid", kInteger), leaf("scandttime", kSlashDate)});
-  for (const InventoryCategory& category : categories) {
-    for (const CategoryShape& shape : categoryShapes()) {
-      if (shape.collect == category.collect) root.children.push_back(categoryRule(shape));
-    }
-  }
+  for (const InventoryCategory& category : categories) root.children.push_back(categoryRule(category));
   return root;
 }
 
@@ -131,8 +125,8 @@ std::vector<DocumentRule> buildDocumentRules() {
   process.note = "one process";
   process.attributes = {{"name", kAnyText}, {"mem", kDecimal}, {"cpu", kDecimal}};
   return {
-      {"Hardware inventory", "wpmacasstinfo", inventoryRule("assetdata", hardwareCategories())},
-      {"Software inventory", "wpmacasstswinfo", inventoryRule("software", softwareCategories())},
+      {"Hardware inventory", "wpmacasstinfo", inventoryRule("assetdata", categoriesOf(Document::Hardware))},
+      {"Software inventory", "wpmacasstswinfo", inventoryRule("software", categoriesOf(Document::Software))},
       {"SMART status", "wpmacsmartsts",
        element("wpmacsmartsts", {leaf("regid", kInteger), leaf("scandttime", kDashDate), value("modelname"),
                                  value("modeldesc"), value("bsdname"), value("status")})},

@@ -1,8 +1,12 @@
 #pragma once
-// A category is a declaration: the profiler's data type, the temporary file it
-// is written to, the category's name in the document, and the fields of its
-// records in the order they are written. One walker builds every category
-// from these tables (CategoryWalker.h).
+// A category is one declaration: the profiler's data type, the temporary file
+// it is written to, the category's name in the document, the document it
+// belongs to, which items of the report become its records and how they nest,
+// and the fields of its records and sub-records in the order they are
+// written. The list of every category is CategoryTables.h; one walker builds
+// every category from it (CategoryWalker.h).
+#include <cstddef>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -10,22 +14,42 @@
 
 namespace brim {
 
-// Where a field's value sits in a profiler item: a key, or a key inside the
-// dictionary under another key. An empty path marks a field that the walk
-// sets itself (a dictionary key used as a name).
+// Where a field's value sits in a profiler item.
 class KeyPath {
  public:
-  constexpr KeyPath() = default;
+  enum class Kind {
+    Key,        // the value under key, or under innerKey of the dictionary under key
+    InFirstOf,  // the value under innerKey in the first element of the array under key
+    KeyName,    // the name of the item's key at index, in the file's order
+    EntryName,  // the name a named entry is filed under
+  };
+
   constexpr KeyPath(std::string_view key) : key_(key) {}  // NOLINT(google-explicit-constructor)
   constexpr KeyPath(std::string_view key, std::string_view innerKey) : key_(key), innerKey_(innerKey) {}
 
-  constexpr bool empty() const { return key_.empty(); }
+  static constexpr KeyPath inFirstOf(std::string_view list, std::string_view key) {
+    return {Kind::InFirstOf, list, key, 0};
+  }
+  // With `filled`, the name is taken only when the item's dictionary under
+  // `filled` has entries.
+  static constexpr KeyPath keyName(std::size_t index, std::string_view filled = {}) {
+    return {Kind::KeyName, filled, {}, index};
+  }
+  static constexpr KeyPath entryName() { return {Kind::EntryName, {}, {}, 0}; }
+
+  constexpr Kind kind() const { return kind_; }
   constexpr std::string_view key() const { return key_; }
   constexpr std::string_view innerKey() const { return innerKey_; }
+  constexpr std::size_t index() const { return index_; }
 
  private:
+  constexpr KeyPath(Kind kind, std::string_view key, std::string_view innerKey, std::size_t index)
+      : kind_(kind), key_(key), innerKey_(innerKey), index_(index) {}
+
+  Kind kind_ = Kind::Key;
   std::string_view key_;
   std::string_view innerKey_;
+  std::size_t index_ = 0;
 };
 
 enum class Conversion {
@@ -48,13 +72,78 @@ struct Field {
 template <class Record>
 using Fields = std::vector<Field<Record>>;
 
-template <class Record>
+// The two inventory documents.
+enum class Document {
+  Hardware,  // the full inventory, "assetdata"
+  Software,  // "software"
+};
+
+// How a category's records sit in its "fn" element.
+enum class Nesting {
+  Numbered,  // "dtl" ID=0,1,... each holding the fields, then the sub-records
+  Single,    // at most one "dtl", without ID
+  Grouped,   // each record's sub-records are the "dtl" elements, numbered within
+             // the record and opening with the record's fields; a "dtl" is
+             // entered by the first one carrying its number, so a later
+             // record's sub-records land in the first record's elements
+  Chained,   // each record's "fnname" and "dtl" sit inside the previous
+             // record's "dtl"
+};
+
+// The records listed inside each record: read from the list under the
+// record's item (or from the lists under each element of that list, or under
+// its first element only), and written as numbered elements.
+template <class R, class S>
+struct SubRecords {
+  std::string_view element = {};  // empty: the category has none
+  std::vector<S> R::*records = nullptr;
+  std::string_view list = {};
+  std::string_view innerList = {};
+  bool firstOnly = false;
+  Fields<S> fields = {};
+};
+
+// An element written after every record's fields whose value is the
+// machine's, not the profiler's.
+struct ExtraTag {
+  std::string_view tag = {};
+  std::string (*value)() = nullptr;
+};
+
+// What a category logs beyond its own name, each label followed by a count
+// or a description; an empty label logs nothing.
+struct CategoryLog {
+  std::string_view itemCount = {};      // the number of items, when the report held an array
+  std::string_view eachItem = {};       // before each item is read: the item's description
+  std::string_view eachEntry = {};      // a mark before each named entry is read
+  std::string_view eachRecord = {};     // a mark before each record is written
+  std::string_view entryCount = {};     // the number of named entries read, when the report held an array
+  std::string_view innerListSize = {};  // the size of each inner list of sub-records
+};
+
+template <class R, class S = R>
 struct Category {
-  std::string_view operation;  // the collector's name, also its log line
-  std::string_view dataType;
-  std::string_view fileName;
-  std::string_view name;  // the text of "fnname"
-  Fields<Record> fields;
+  using Record = R;
+  using SubRecord = S;
+
+  std::string_view operation = {};  // the collector's name, also its log line
+  std::string_view dataType = {};
+  std::string_view fileName = {};
+  std::string_view name = {};  // the text of "fnname"
+  Document document;
+  Fields<R> fields;
+  Nesting nesting = Nesting::Numbered;
+  // Single: the item that is the record, when the report has it.
+  std::size_t item = 0;
+  // When set, the records are the entries of this list in the report's first
+  // item, each a one-key dictionary filed under the entry's name.
+  std::string_view entries = {};
+  SubRecords<R, S> sub = {};
+  std::vector<ExtraTag> extra = {};
+  // Written into the document record by record as the report is read (a
+  // one-level category whose list may run to tens of thousands of items).
+  bool streams = false;
+  CategoryLog log = {};
 };
 
 }  // namespace brim

@@ -1,12 +1,11 @@
 #pragma once
-// The walker: reads a category's records from a profiler run through its
-// table's fields and writes them as the category's subtree ("fn" with
-// "fnname", one "dtl" per record, sub-records inside). Every collector is
-// built from these few steps.
+// The walker: reads a category's records from its profiler report through
+// its declaration (Category.h) and writes them as the category's subtree
+// ("fn" with "fnname", the records nested as the declaration says). Every
+// category is built by these few steps.
 #include <plist/plist.h>
 
 #include <cstddef>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,6 +18,7 @@
 #include "inventory/ProfilerValues.h"
 #include "inventory/collectData.h"
 #include "platform/CustomLogger.h"
+#include "platform/Description.h"
 #include "platform/Signature.h"
 
 namespace brim::walker {
@@ -33,14 +33,34 @@ void enterUnnumberedRecord(XMLTree& tree);
 // "fn" holding "fnname" with the category's name.
 XMLTree categoryTree(std::string_view name);
 void logCount(std::string_view operation, std::string_view label, std::size_t count);
+// The dictionary under key in item has entries.
+bool filledDictionaryAt(plist_t item, std::string_view key);
 
+// The record's fields read from item; a named entry's name is entryName.
 template <class R>
-void fill(collectData& collector, R& record, const Fields<R>& fields, plist_t item) {
+void fill(collectData& collector, R& record, const Fields<R>& fields, plist_t item,
+          const std::optional<std::string>& entryName = std::nullopt) {
   for (const Field<R>& field : fields) {
-    if (field.from.empty()) continue;
-    plist_t value = field.from.innerKey().empty() ? valueAt(item, field.from.key())
-                                                  : valueAt(item, field.from.key(), field.from.innerKey());
-    record.*field.value = collector.convert(value, field.conv);
+    const KeyPath& from = field.from;
+    switch (from.kind()) {
+      case KeyPath::Kind::Key:
+        record.*field.value = collector.convert(
+            from.innerKey().empty() ? valueAt(item, from.key()) : valueAt(item, from.key(), from.innerKey()),
+            field.conv);
+        break;
+      case KeyPath::Kind::InFirstOf: {
+        const std::vector<plist_t> list = elementsOf(valueAt(item, from.key()));
+        record.*field.value =
+            collector.convert(list.empty() ? nullptr : valueAt(list.front(), from.innerKey()), field.conv);
+        break;
+      }
+      case KeyPath::Kind::KeyName:
+        if (from.key().empty() || filledDictionaryAt(item, from.key())) record.*field.value = keyAt(item, from.index());
+        break;
+      case KeyPath::Kind::EntryName:
+        record.*field.value = entryName;
+        break;
+    }
   }
 }
 
@@ -49,83 +69,149 @@ void writeFields(XMLTree& tree, const R& record, const Fields<R>& fields) {
   for (const Field<R>& field : fields) tree.addChildNodeWithCDATAToCurrentNodeWithName(field.tag, record.*field.value);
 }
 
-// One "dtl" per record, numbered from 0, holding the record's fields and
-// whatever the hook adds after them (its sub-records).
-template <class R>
-void writeRecords(XMLTree& tree, const std::vector<R>& records, const Fields<R>& fields,
-                  const std::function<void(const R&)>& afterFields = nullptr) {
-  for (std::size_t i = 0; i < records.size(); ++i) {
-    enterNumbered(tree, "dtl", i);
-    writeFields(tree, records[i], fields);
-    if (afterFields) afterFields(records[i]);
-    tree.jumpToParent();
-  }
-}
-
-// At most one record: a "dtl" without ID.
-template <class R>
-XMLTree singleRecordTree(std::string_view name, const std::optional<R>& record, const Fields<R>& fields) {
-  XMLTree tree = categoryTree(name);
-  if (record) {
-    enterUnnumberedRecord(tree);
-    writeFields(tree, *record, fields);
-  }
-  return tree;
-}
-
-// Sub-records inside the current record, numbered from 0 in each record.
-template <class S>
-void writeSubRecords(XMLTree& tree, std::string_view name, const std::vector<S>& subRecords, const Fields<S>& fields) {
-  for (std::size_t j = 0; j < subRecords.size(); ++j) {
-    enterNumbered(tree, name, j);
-    writeFields(tree, subRecords[j], fields);
-    tree.jumpToParent();
-  }
-}
-
 // The category's log line, then its report: the profiler run, or the run's
 // report of the same data type. Readers let go of it (reset) once walked, so
 // that it is not held while their subtree is built.
-template <class R>
-ProfilerReports::Report startCategory(const collectData& collector, const Category<R>& category) {
+template <class R, class S>
+ProfilerReports::Report startCategory(const collectData& collector, const Category<R, S>& category) {
   const Sig sig = signatureOf(category.operation);
   logAt(sig, category.operation);
   return collector.profilerReports().open(sig, collector.dataDir, category.dataType, category.fileName);
 }
 
-// What a one-level category may do beyond reading one record per item: log
-// the item count (when the file held an array), run something before each
-// item is read, add elements after each record's fields.
-using ItemHook = std::function<void(plist_t)>;
-using RecordHook = std::function<void(XMLTree&)>;
+// One record from an item: its sub-records first, then its own fields.
+template <class R, class S>
+void readRecord(collectData& collector, const Category<R, S>& category, R& record, plist_t item,
+                const std::optional<std::string>& entryName = std::nullopt) {
+  const SubRecords<R, S>& sub = category.sub;
+  if (!sub.element.empty()) {
+    std::vector<plist_t> lists{item};
+    if (!sub.innerList.empty()) lists = elementsOf(valueAt(item, sub.list));
+    if (!sub.innerList.empty() && sub.firstOnly) lists = {lists.empty() ? nullptr : lists.front()};
+    for (plist_t outer : lists) {
+      const std::vector<plist_t> elements =
+          elementsOf(sub.innerList.empty() ? valueAt(outer, sub.list) : valueAt(outer, sub.innerList));
+      if (!category.log.innerListSize.empty()) {
+        logCount(category.operation, category.log.innerListSize, elements.size());
+      }
+      for (plist_t element : elements) fill(collector, (record.*sub.records).emplace_back(), sub.fields, element);
+    }
+  }
+  fill(collector, record, category.fields, item, entryName);
+}
 
-template <class R>
-XMLTree collectOneLevel(collectData& collector, const Category<R>& category, std::string_view countLabel = {},
-                        const ItemHook& beforeItem = nullptr, const RecordHook& afterFields = nullptr) {
-  ProfilerReports::Report run = startCategory(collector, category);
+// The category's records, in the report's order.
+template <class R, class S>
+std::vector<R> readRecords(collectData& collector, const Category<R, S>& category, const ProfilerRun& run) {
+  const Sig sig = signatureOf(category.operation);
   std::vector<R> records;
-  run->forEachItem(
-      [&](std::size_t count) {
-        if (!countLabel.empty()) logCount(category.operation, countLabel, count);
-      },
-      [&](plist_t item) {
-        if (beforeItem) beforeItem(item);
-        fill(collector, records.emplace_back(), category.fields, item);
-      });
-  run.reset();
+  if (category.nesting == Nesting::Single) {
+    const std::vector<plist_t> items = elementsOf(run.items());
+    if (category.item < items.size()) readRecord(collector, category, records.emplace_back(), items[category.item]);
+  } else if (!category.entries.empty()) {
+    // Each entry is a one-key dictionary: the entry's name, holding its values.
+    const std::vector<plist_t> items = elementsOf(run.items());
+    if (!items.empty()) {
+      for (plist_t entry : elementsOf(valueAt(items.front(), category.entries))) {
+        if (!category.log.eachEntry.empty()) logAt(sig, category.log.eachEntry);
+        const std::optional<std::string> name = keyAt(entry, 0);
+        readRecord(collector, category, records.emplace_back(), name ? valueAt(entry, *name) : nullptr, name);
+      }
+    }
+    if (!category.log.entryCount.empty() && run.arrayNotEmpty()) {
+      logCount(category.operation, category.log.entryCount, records.size());
+    }
+  } else {
+    run.forEachItem(
+        [&](std::size_t count) {
+          if (!category.log.itemCount.empty()) logCount(category.operation, category.log.itemCount, count);
+        },
+        [&](plist_t item) {
+          if (!category.log.eachItem.empty()) logAt(sig, std::string(category.log.eachItem) + describe(item));
+          readRecord(collector, category, records.emplace_back(), item);
+        });
+  }
+  return records;
+}
 
-  XMLTree tree = categoryTree(category.name);
-  writeRecords<R>(tree, records, category.fields, [&](const R&) {
-    if (afterFields) afterFields(tree);
-  });
+// A record's elements at the current node: its fields, the machine's own
+// elements, its sub-records.
+template <class R, class S>
+void writeRecord(XMLTree& tree, const Category<R, S>& category, const R& record) {
+  writeFields(tree, record, category.fields);
+  for (const ExtraTag& extra : category.extra)
+    tree.addChildNodeWithCDATAToCurrentNodeWithName(extra.tag, extra.value());
+  const SubRecords<R, S>& sub = category.sub;
+  if (sub.element.empty()) return;
+  const std::vector<S>& subRecords = record.*sub.records;
+  for (std::size_t j = 0; j < subRecords.size(); ++j) {
+    enterNumbered(tree, sub.element, j);
+    writeFields(tree, subRecords[j], sub.fields);
+    tree.jumpToParent();
+  }
+}
+
+template <class R, class S>
+XMLTree writeRecords(const Category<R, S>& category, const std::vector<R>& records) {
+  const Sig sig = signatureOf(category.operation);
+  XMLTree tree = category.nesting == Nesting::Chained ? XMLTree("fn") : categoryTree(category.name);
+  switch (category.nesting) {
+    case Nesting::Numbered:
+      for (std::size_t i = 0; i < records.size(); ++i) {
+        if (!category.log.eachRecord.empty()) logAt(sig, category.log.eachRecord);
+        enterNumbered(tree, "dtl", i);
+        writeRecord(tree, category, records[i]);
+        tree.jumpToParent();
+      }
+      break;
+    case Nesting::Single:
+      if (!records.empty()) {
+        enterUnnumberedRecord(tree);
+        writeRecord(tree, category, records.front());
+      }
+      break;
+    case Nesting::Grouped:
+      for (const R& record : records) {
+        const std::vector<S>& subRecords = record.*category.sub.records;
+        for (std::size_t j = 0; j < subRecords.size(); ++j) {
+          enterNumbered(tree, category.sub.element, j);
+          writeFields(tree, record, category.fields);
+          writeFields(tree, subRecords[j], category.sub.fields);
+          tree.jumpToParent();
+        }
+      }
+      break;
+    case Nesting::Chained:
+      // Every record writes its own "fnname" and "dtl" at the current node
+      // and stays inside that "dtl".
+      for (const R& record : records) {
+        tree.addChildNodeToCurrentNodeWithName("fnname", std::string(category.name));
+        enterUnnumberedRecord(tree);
+        writeRecord(tree, category, record);
+      }
+      break;
+  }
   return tree;
 }
 
-// A one-level category written straight into a document's text, each record
-// as soon as it is read: the text collectOneLevel's subtree would have.
-template <class R>
-void writeOneLevel(collectData& collector, const Category<R>& category, std::string_view countLabel,
-                   std::string& documentText) {
+// The category's subtree.
+template <class R, class S>
+XMLTree collect(collectData& collector, const Category<R, S>& category) {
+  ProfilerReports::Report run = startCategory(collector, category);
+  const std::vector<R> records = readRecords(collector, category, *run);
+  run.reset();
+  return writeRecords(category, records);
+}
+
+// The category written straight into a document's text: a streaming one
+// record by record as its report is read, with the text its subtree would
+// have; any other as its subtree's text.
+template <class R, class S>
+void append(collectData& collector, const Category<R, S>& category, std::string& documentText) {
+  if (!category.streams) {
+    collect(collector, category).appendRootText(documentText);
+    return;
+  }
   const ProfilerReports::Report run = startCategory(collector, category);
   // The document grows by about the report's size: room for it at once
   // rather than copies of a growing text.
@@ -133,35 +219,19 @@ void writeOneLevel(collectData& collector, const Category<R>& category, std::str
   const XMLTree head = categoryTree(category.name);
   head.appendOpeningText(documentText, false);
   std::size_t index = 0;
-  run->forEachItem([&](std::size_t count) { logCount(category.operation, countLabel, count); },
-                   [&](plist_t item) {
-                     R record;
-                     fill(collector, record, category.fields, item);
-                     XMLTree carrier("fn");
-                     enterNumbered(carrier, "dtl", index++);
-                     writeFields(carrier, record, category.fields);
-                     carrier.appendCurrentNodeText(documentText);
-                   });
+  run->forEachItem(
+      [&](std::size_t count) {
+        if (!category.log.itemCount.empty()) logCount(category.operation, category.log.itemCount, count);
+      },
+      [&](plist_t item) {
+        R record;
+        readRecord(collector, category, record, item);
+        XMLTree carrier("fn");
+        enterNumbered(carrier, "dtl", index++);
+        writeRecord(carrier, category, record);
+        carrier.appendCurrentNodeText(documentText);
+      });
   head.appendClosingText(documentText);
-}
-
-// The Bluetooth services and devices: entries of a list under the first
-// item, each a dictionary whose first key names the entry and holds its values.
-template <class R>
-std::vector<R> collectNamedEntries(collectData& collector, const ProfilerRun& run, const Category<R>& category,
-                                   std::string_view listKey, RecordValue R::*nameField,
-                                   const std::function<void()>& beforeEntry = nullptr) {
-  std::vector<R> records;
-  const auto items = elementsOf(run.items());
-  if (items.empty()) return records;
-  for (plist_t entry : elementsOf(valueAt(items.front(), listKey))) {
-    if (beforeEntry) beforeEntry();
-    R& record = records.emplace_back();
-    const std::optional<std::string> name = keyAt(entry, 0);
-    record.*nameField = name;
-    fill(collector, record, category.fields, name ? valueAt(entry, *name) : nullptr);
-  }
-  return records;
 }
 
 }  // namespace brim::walker

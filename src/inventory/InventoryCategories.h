@@ -1,27 +1,43 @@
 #pragma once
-// The categories of the two inventory documents, in document order, as the
-// category shapes list them (CategoryShapes.cpp, the one place that does): what
-// the orchestrator builds the documents from and their readers check them against.
+// The categories of the two inventory documents in document order, as the
+// category list declares them (CategoryTables.h): what the orchestrator
+// builds the documents from, and what their readers check them against and
+// describe them by.
 #include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "envelope/XMLTree.h"
+#include "inventory/Category.h"
 
 namespace brim {
 
 class collectData;
 
 struct InventoryCategory {
-  std::string_view name;      // the text of "fnname"
-  std::string_view dataType;  // what the profiler is asked for
-  XMLTree (collectData::*collect)();
+  std::string_view operation;
+  std::string_view name;  // the text of "fnname"
+  std::string_view dataType;
+  std::string_view fileName;
+  Document document;
+  Nesting nesting;
+  // The elements of a record in document order (for grouped records, those of
+  // each "dtl"), then the sub-records' element and theirs.
+  std::vector<std::string_view> fields;
+  std::string_view subRecord;
+  std::vector<std::string_view> subFields;
+
+  // The category's subtree, and the same text appended to a document's.
+  XMLTree (*collect)(collectData&);
+  void (*append)(collectData&, std::string&);
 };
 
-// The full ("assetdata") document's categories.
-std::span<const InventoryCategory> hardwareCategories();
-// The software document's categories.
-std::span<const InventoryCategory> softwareCategories();
-// Both, the hardware ones first.
+// Both documents' categories, the full inventory's first.
 std::span<const InventoryCategory> inventoryCategories();
+// One document's categories.
+std::span<const InventoryCategory> categoriesOf(Document document);
+// The category of that "fnname"; null when there is none.
+const InventoryCategory* categoryNamed(std::string_view name);
 
 }  // namespace brim

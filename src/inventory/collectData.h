@@ -1,6 +1,6 @@
 #pragma once
-// The collectors: one per system_profiler data type, each returning one
-// category subtree ("fn" with "fnname" and its records).
+// The collector of the inventory categories (InventoryCategories.h) and of
+// the records the direct status reports take from the profiler.
 #include <plist/plist.h>
 
 #include <memory>
@@ -16,6 +16,7 @@
 namespace brim {
 
 class ProfilerReports;
+struct InventoryCategory;
 
 class collectData {
  public:
@@ -25,36 +26,14 @@ class collectData {
   collectData();
   explicit collectData(std::shared_ptr<ProfilerReports> reports);
 
-  // Hardware inventory, in the order of the full asset document.
-  XMLTree getMemoryInfo();
-  XMLTree getHardwareInfo();
-  XMLTree getFirewallInfo();
-  XMLTree getEthernetInfo();
-  XMLTree getDiskInfo();
-  XMLTree getSharedVolInfo();
-  XMLTree getCardreaderInfo();
-  XMLTree getSelfTestInfo();
-  XMLTree getDiscBurninginfo();
-  XMLTree getPowerInfo();
-  XMLTree getHWConfigInfo();
-  XMLTree getOSInfo();
-  XMLTree getGraphicInfo();
-  XMLTree getBlueToothHardWareInfo();
-  XMLTree getBlueToothServices();
-  XMLTree getBlueToothDevices();
-  XMLTree getNetwokInfo();
-  XMLTree getLocationsInfo();
-  // Software inventory.
-  XMLTree getSystemInfo();
-  XMLTree getApplicationInfo();
-  XMLTree getUSBInfo();
-
-  // The category of one of the operations above appended to the text of a
-  // document being written (XMLTree::appendOpeningText), as the document's
-  // child: the same text as the operation's subtree, which is not kept once
-  // written. The applications are written record by record as their report
-  // is read, so that no list of them is held beside the document.
-  void appendCategory(XMLTree (collectData::*operation)(), std::string& documentText);
+  // One category's subtree ("fn" with "fnname" and its records).
+  XMLTree collect(const InventoryCategory& category);
+  // The same category appended to the text of a document being written
+  // (XMLTree::appendOpeningText), as the document's child: the text of its
+  // subtree, which is not kept once written. A streaming category (the
+  // applications) is written record by record as its report is read, so
+  // that no list of them is held beside the document.
+  void appendCategory(const InventoryCategory& category, std::string& documentText);
 
   // Records for the direct status reports. getMacDetailsData also brings the
   // machine name in the settings file up to date.

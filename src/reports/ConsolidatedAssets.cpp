@@ -73,13 +73,13 @@ ConsolidatedAssets::ConsolidatedAssets() : profilerReports_(std::make_shared<Pro
 // Inventory documents.
 
 void ConsolidatedAssets::collectData() {
-  assetString1 = inventoryDocument("assetdata", hardwareCategories());
+  assetString1 = inventoryDocument("assetdata", categoriesOf(Document::Hardware));
   // The log line is followed by an empty line.
   logAt(Sig::instance("ConsolidatedAssets", "collectData"), {"assetString=", *assetString1, "\n"});
 }
 
 void ConsolidatedAssets::collectSWData() {
-  assetString2 = inventoryDocument("software", softwareCategories());
+  assetString2 = inventoryDocument("software", categoriesOf(Document::Software));
   logAt(Sig::instance("ConsolidatedAssets", "collectSWData"), {"assetString=", *assetString2});
 }
 
@@ -96,7 +96,7 @@ std::string ConsolidatedAssets::inventoryDocument(std::string_view type,
   std::string text;
   document.appendOpeningText(text, true);
   brim::collectData collector(profilerReports_);
-  for (const InventoryCategory& category : categories) collector.appendCategory(category.collect, text);
+  for (const InventoryCategory& category : categories) collector.appendCategory(category, text);
   document.appendClosingText(text);
   return text;
 }

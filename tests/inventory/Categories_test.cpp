@@ -44,7 +44,7 @@ TEST_P(RecordedMachine, BuildsTheExpectedSubtree) {
   ProfilerReplay replay;
   replay.serve(std::string(recorded.category->dataType), recorded.report);
   collectData collector = replay.collector();
-  std::string actual = outline((collector.*recorded.category->collect)());
+  std::string actual = outline(collector.collect(*recorded.category));
 
   // The time zone element is the test machine's, not the recording's.
   const std::string zone = "timezone [" + SystemInfo::timeZone() + "]";
@@ -147,7 +147,7 @@ TEST(ProfilerRun, EveryCategoryWithoutAUsableReportIsEmpty) {
       // The subtree of a category without records; the locations write nothing at all.
       const std::string empty =
           "fn\n" + (category.name == "locations" ? "" : "  fnname \"" + std::string(category.name) + "\"\n");
-      EXPECT_EQ(outline((collector.*category.collect)()), empty) << category.name << " from " << text;
+      EXPECT_EQ(outline(collector.collect(category)), empty) << category.name << " from " << text;
     }
     // Categories sharing a data type read one profiler run of it.
     std::set<std::string_view> dataTypes;
@@ -191,7 +191,7 @@ TEST(ProfilerRun, AReportNotWrittenWholeIsLoggedAndReadsAsNoItems) {
     collectData collector = replay.collector();
     arrange(replay, collector);
     const std::string log =
-        stdoutOf([&] { EXPECT_EQ(outline(collector.getMemoryInfo()), "fn\n  fnname \"memoryinfo\"\n") << situation; });
+        stdoutOf([&] { EXPECT_EQ(outline(collector.collect(collectorOf("memoryinfo"))), "fn\n  fnname \"memoryinfo\"\n") << situation; });
     EXPECT_NE(log.find(*collector.dataDir + file + logged + "\n"), std::string::npos) << situation << "\n" << log;
     EXPECT_TRUE(replay.dataDirEmpty()) << situation;
   }
@@ -213,7 +213,7 @@ TEST(ProfilerRun, RunsTheExactCommandRemovesItsFileAndLogsTheCounts) {
   const std::string log = stdoutOf([&] {
     for (const char* category : {"memoryinfo", "systeminfo", "usbinfo", "blthservices", "blthdevices", "sdcardreader",
                                  "discburning", "networkinfo"}) {
-      (collector.*collectorOf(category).collect)();
+      collector.collect(collectorOf(category));
     }
   });
   using ::testing::_;
@@ -295,8 +295,8 @@ TEST(ProfilerRun, ItemByItemReadingGivesTheItemsAndTheSubtreeOfTheWholeReport) {
     }
     collectData collector = replay.collector();
     std::string subtree = "<r>", written = "<r>";
-    collector.getApplicationInfo().appendRootText(subtree);
-    collector.appendCategory(&collectData::getApplicationInfo, written);
+    collector.collect(collectorOf("applicationinfo")).appendRootText(subtree);
+    collector.appendCategory(collectorOf("applicationinfo"), written);
     EXPECT_EQ(written, subtree) << text.substr(0, 400);
     EXPECT_TRUE(replay.dataDirEmpty());
   }

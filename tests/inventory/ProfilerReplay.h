@@ -100,9 +100,7 @@ inline std::string outline(const XMLTree& tree) {
 using Collector = InventoryCategory;
 
 inline const Collector& collectorOf(std::string_view category) {
-  for (const Collector& collector : inventoryCategories()) {
-    if (category == collector.name) return collector;
-  }
+  if (const Collector* collector = categoryNamed(category)) return *collector;
   throw std::invalid_argument("no category " + std::string(category));
 }
 
