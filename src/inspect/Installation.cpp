@@ -21,6 +21,7 @@
 #include "config/SettingsLayout.h"
 #include "config/WebPostSetting.h"
 #include "envelope/Base64.h"
+#include "envelope/DirectReports.h"
 #include "envelope/EncryptionAES.h"
 #include "inspect/BodyDecoder.h"
 #include "inspect/RootedTree.h"
@@ -35,9 +36,6 @@
 
 namespace brim::inspect {
 namespace {
-
-// The web posts the tool itself looks up: one per direct report.
-constexpr std::string_view kReportWebPosts[] = {"wpmacsmartsts", "wpmacupdsysdtl"};
 
 // Under --root the installation is a copy: nothing is written into it and no
 // name it holds is looked up, as neither would tell anything about the copy.
@@ -356,7 +354,10 @@ void checkWebPosts(std::vector<Check>& checks, const GlobalPreferences& prefs, s
     return;
   }
   const bool toDR = prefs.disasterInfo().reportToDR();
-  for (std::string_view report : kReportWebPosts) {
+  // The web posts the tool itself looks up: one per posted report.
+  for (const DirectReport* declared : kDirectReports) {
+    const std::string_view report = declared->webPost();
+    if (report.empty()) continue;
     const std::string name = "web post " + std::string(report);
     WebPostSetting post;
     if (!post.initWithDictionary(plistDictItem(file.get(), report))) {

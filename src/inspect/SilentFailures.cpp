@@ -6,9 +6,11 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "BuildConfig.h"
+#include "envelope/DirectReports.h"
 #include "inspect/RootedTree.h"
 #include "platform/Paths.h"
 
@@ -103,8 +105,8 @@ void checkJobCommands(std::vector<Check>& checks) {
 
 void checkLastReportContents(std::vector<Check>& checks) {
   const std::string log = logTail();
-  if (const auto report = lastDocument(log, "wpmacpradatahr")) {
-    if (report->find("<prs ") == std::string_view::npos) {
+  if (const auto report = lastDocument(log, kProcessReport.root)) {
+    if (report->find("<" + std::string(kProcessReport.entry) + " ") == std::string_view::npos) {
       checks.push_back(finding(Check::Status::FAIL, "process report content", "holds no process",
                                onJobPath("ps") ? "run ps -axo pid,pcpu,pmem,comm as root to see what it answers"
                                                : "apt-get install procps"));
@@ -112,7 +114,7 @@ void checkLastReportContents(std::vector<Check>& checks) {
       checks.push_back(finding(Check::Status::OK, "process report content", "holds processes"));
     }
   }
-  if (const auto report = lastDocument(log, "wpmacsmartsts")) {
+  if (const auto report = lastDocument(log, kSmartStatusReport.root)) {
     const size_t open = report->find("<status>");
     const size_t close = report->find("</status>");
     std::string_view status;

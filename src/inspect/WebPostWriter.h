@@ -7,7 +7,7 @@
 namespace brim::inspect {
 
 struct WebPostChange {
-  std::string name;  // the report's root element, e.g. "wpmacsmartsts"
+  std::string name;  // the web post a report is posted to (the report's root element)
   std::string site;  // http(s) address, stored as "primarysite"
   std::optional<bool> compression;
   std::optional<bool> encryption;

@@ -1,10 +1,13 @@
 #include "inspect/WireFormat.h"
 
+#include <algorithm>
+#include <cctype>
 #include <map>
 #include <pugixml.hpp>
 #include <regex>
 #include <sstream>
 
+#include "envelope/DirectReports.h"
 #include "envelope/XMLTree.h"
 #include "inventory/InventoryCategories.h"
 #include "reports/ConsolidatedAssets.h"
@@ -32,9 +35,21 @@ const TextRule kIndex = [] {
   rule.index = true;
   return rule;
 }();
-// "MM/dd/yyyy HH:mm:ss" and the SMART-status report's "MM-dd-yyyy HH:mm:ss".
-const TextRule kSlashDate = matching("[0-9]{2}/[0-9]{2}/[0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}");
-const TextRule kDashDate = matching("[0-9]{2}-[0-9]{2}-[0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}");
+// A time written with a date format: each run of pattern letters is that many digits.
+TextRule dateOf(std::string_view format) {
+  std::string pattern;
+  for (size_t i = 0; i < format.size();) {
+    if (!std::isalpha(static_cast<unsigned char>(format[i]))) {
+      pattern += format[i++];
+      continue;
+    }
+    const size_t end = std::min(format.find_first_not_of(format[i], i), format.size());
+    pattern += "[0-9]{" + std::to_string(end - i) + "}";
+    i = end;
+  }
+  return matching(pattern);
+}
+const TextRule kSlashDate = dateOf(kReportTimeFormat);
 
 Node leaf(std::string_view name, TextRule text = kAnyText, std::string note = {}) {
   Node node;
@@ -114,29 +129,55 @@ Node categoryRule(const InventoryCategory& shape) {
 }
 
 Node inventoryRule(std::string_view type, std::span<const InventoryCategory> categories) {
-  Node root = element("wpmacasstinfo",
+  Node root = element(kInventoryRoot,
                       {leaf("type", fixedText(type)), leaf("regid", kInteger), leaf("scandttime", kSlashDate)});
   for (const InventoryCategory& category : categories) root.children.push_back(categoryRule(category));
   return root;
 }
 
+TextRule textRule(const ReportItem& item) {
+  switch (item.text) {
+    case ReportText::Integer:
+      return kInteger;
+    case ReportText::Decimal:
+      return kDecimal;
+    case ReportText::Date:
+      return dateOf(item.format);
+    case ReportText::Text:
+    case ReportText::Value:
+      break;
+  }
+  return kAnyText;
+}
+
+Node reportRule(const DirectReport& report) {
+  std::vector<Node> children;
+  for (const ReportItem& item : report.elements) {
+    const std::string note(item.note);
+    children.push_back(item.text == ReportText::Value ? value(item.name, note) : leaf(item.name, textRule(item), note));
+  }
+  if (!report.entry.empty()) {
+    Node entry = element(report.entry, {}, 0, -1);  // attributes only
+    entry.note = report.entryNote;
+    for (const ReportItem& attribute : report.entryAttributes) {
+      entry.attributes.push_back({std::string(attribute.name), textRule(attribute)});
+    }
+    children.push_back(std::move(entry));
+  }
+  return element(report.root, std::move(children));
+}
+
 std::vector<DocumentRule> buildDocumentRules() {
-  Node process = element("prs", {}, 0, -1);  // attributes only
-  process.note = "one process";
-  process.attributes = {{"name", kAnyText}, {"mem", kDecimal}, {"cpu", kDecimal}};
-  return {
-      {"Hardware inventory", "wpmacasstinfo", inventoryRule("assetdata", categoriesOf(Document::Hardware))},
-      {"Software inventory", "wpmacasstswinfo", inventoryRule("software", categoriesOf(Document::Software))},
-      {"SMART status", "wpmacsmartsts",
-       element("wpmacsmartsts", {leaf("regid", kInteger), leaf("scandttime", kDashDate), value("modelname"),
-                                 value("modeldesc"), value("bsdname"), value("status")})},
-      {"Machine details", "wpmacupdsysdtl",
-       element("wpmacupdsysdtl", {leaf("regid", kInteger), value("resourcename"), value("os"), value("osversion"),
-                                  value("ip", "IPv4 addresses, one a line; empty when none")})},
-      {"Top processes", "wpmacpradatahr",
-       element("wpmacpradatahr",
-               {leaf("regid", kInteger), leaf("ftime", kSlashDate), leaf("ttime", kSlashDate), process})},
+  std::vector<DocumentRule> rules = {
+      {"Hardware inventory", std::string(kHardwareInventoryPrefix),
+       inventoryRule(kHardwareInventoryType, categoriesOf(Document::Hardware))},
+      {"Software inventory", std::string(kSoftwareInventoryPrefix),
+       inventoryRule(kSoftwareInventoryType, categoriesOf(Document::Software))},
   };
+  for (const DirectReport* report : kDirectReports) {
+    rules.push_back({std::string(report->title), std::string(report->dataPostPrefix()), reportRule(*report)});
+  }
+  return rules;
 }
 
 // ---------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 
 #include "config/GlobalPreferences.h"
 #include "config/RunFolder.h"
+#include "envelope/DirectReports.h"
 #include "platform/CustomLogger.h"
 #include "platform/Description.h"
 #include "platform/FileSystem.h"
@@ -25,7 +26,6 @@ constexpr auto kDelete = Sig::instance(kClass, "deleteProcDBTable:");
 constexpr auto kRanking = Sig::instance(kClass, "RetTopCpunMemPrsfrDB");
 constexpr auto kTree = Sig::instance(kClass, "CreateProcXMLTree");
 
-constexpr std::string_view kDatePattern = "MM/dd/yyyy HH:mm:ss";
 constexpr std::string_view kSampleFile = "CPUProcInfo";
 
 constexpr std::string_view kSchema =
@@ -97,7 +97,7 @@ std::string CollectProcessesData::databasePath() { return Paths::fixed(Paths::kP
 CollectProcessesData::CollectProcessesData() {
   logAt(kInit, "Collect Processes Data");
   startTime = DateTime::now();
-  datestring = DateTime::dateStringOf(startTime, kDatePattern);
+  datestring = DateTime::dateStringOf(startTime, kReportTimeFormat);
   logAt(kInit, "datestring:" + datestring);
 
   // An absolute install path gives a doubled leading slash, which the file system takes as one.
@@ -274,18 +274,14 @@ void CollectProcessesData::RetTopCpunMemPrsfrDB() {
 
 XMLTree CollectProcessesData::CreateProcXMLTree() {
   logAt(kTree, "prc xmltree");
-  XMLTree report("wpmacpradatahr");
-  report.addChildNodeToCurrentNodeWithName(
-      "regid", std::to_string(GlobalPreferences::getSharedInstance().machineInfo().dcRegId()));
-  report.addChildNodeToCurrentNodeWithName("ftime", datestring);
-  report.addChildNodeToCurrentNodeWithName("ttime", DateTime::dateStringOf(DateTime::now(), kDatePattern));
+  XMLTree report =
+      reportTree(kProcessReport, {std::to_string(GlobalPreferences::getSharedInstance().machineInfo().dcRegId()),
+                                  datestring, DateTime::dateStringOf(DateTime::now(), kReportTimeFormat)});
 
   const ProcessLists& top = TopProcDictionary;
   for (size_t i = 0; i < top.PERC_CPU.size() && i < top.PERC_MEM.size() && i < top.APPLICATION.size(); ++i) {
-    XMLTree process("prs");
-    process.addAttributeToCurrentNodeWithName("name", lastPathComponent(top.APPLICATION[i]));
-    process.addAttributeToCurrentNodeWithName("mem", top.PERC_MEM[i]);
-    process.addAttributeToCurrentNodeWithName("cpu", top.PERC_CPU[i]);
+    const XMLTree process =
+        entryTree(kProcessReport, {lastPathComponent(top.APPLICATION[i]), top.PERC_MEM[i], top.PERC_CPU[i]});
     logAt(kTree, "prsxmltree=" + process.XMLString());
     report.addChildTree(process);
   }

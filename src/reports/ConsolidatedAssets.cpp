@@ -10,6 +10,7 @@
 #include "config/SectionFields.h"
 #include "config/WebPostGlobal.h"
 #include "config/WebPostSetting.h"
+#include "envelope/DirectReports.h"
 #include "envelope/ReportEnvelope.h"
 #include "envelope/XMLTree.h"
 #include "inventory/DiskInfo.h"
@@ -73,19 +74,19 @@ ConsolidatedAssets::ConsolidatedAssets() : profilerReports_(std::make_shared<Pro
 // Inventory documents.
 
 void ConsolidatedAssets::collectData() {
-  assetString1 = inventoryDocument("assetdata", categoriesOf(Document::Hardware));
+  assetString1 = inventoryDocument(kHardwareInventoryType, categoriesOf(Document::Hardware));
   // The log line is followed by an empty line.
   logAt(Sig::instance("ConsolidatedAssets", "collectData"), {"assetString=", *assetString1, "\n"});
 }
 
 void ConsolidatedAssets::collectSWData() {
-  assetString2 = inventoryDocument("software", categoriesOf(Document::Software));
+  assetString2 = inventoryDocument(kSoftwareInventoryType, categoriesOf(Document::Software));
   logAt(Sig::instance("ConsolidatedAssets", "collectSWData"), {"assetString=", *assetString2});
 }
 
 std::string ConsolidatedAssets::inventoryDocument(std::string_view type,
                                                   std::span<const InventoryCategory> categories) {
-  XMLTree document("wpmacasstinfo");
+  XMLTree document(kInventoryRoot);
   document.addChildNodeToCurrentNodeWithName("type", std::string(type));
   document.addChildNodeToCurrentNodeWithName("regid", regIdText());
   document.addChildNodeToCurrentNodeWithName("scandttime", todayStringWithTimeZone());
@@ -107,15 +108,9 @@ std::string ConsolidatedAssets::inventoryDocument(std::string_view type,
 void ConsolidatedAssets::collectSmartStatus() {
   brim::collectData collector;
   const DiskInfo disk = collector.getDiskDetails();
-  XMLTree report("wpmacsmartsts");
-  report.addChildNodeToCurrentNodeWithName("regid", regIdText());
-  report.addChildNodeToCurrentNodeWithName("scandttime",
-                                           DateTime::dateStringOf(DateTime::now(), "MM-dd-yyyy HH:mm:ss"));
-  report.addChildNodeWithCDATAToCurrentNodeWithName("modelname", disk.model);
-  report.addChildNodeWithCDATAToCurrentNodeWithName("modeldesc", disk.description);
-  report.addChildNodeWithCDATAToCurrentNodeWithName("bsdname", disk.diskBSDName);
-  report.addChildNodeWithCDATAToCurrentNodeWithName("status", disk.smartStatus);
-  postReport(Sig::instance("ConsolidatedAssets", "collectSmartStatus"), report);
+  postReport(Sig::instance("ConsolidatedAssets", "collectSmartStatus"), kSmartStatusReport,
+             {regIdText(), DateTime::dateStringOf(DateTime::now(), kSmartStatusTimeFormat), disk.model,
+              disk.description, disk.diskBSDName, disk.smartStatus});
 }
 
 void ConsolidatedAssets::collectMacDetails() {
@@ -129,18 +124,16 @@ void ConsolidatedAssets::collectMacDetails() {
   std::string address = ShellCommand::executeCommand(kEthernetAddress, ShellCommand::Limit::Profiler);
   if (address.empty()) address = ShellCommand::executeCommand(kWiFiAddress, ShellCommand::Limit::Profiler);
 
-  XMLTree report("wpmacupdsysdtl");
-  report.addChildNodeToCurrentNodeWithName("regid", regIdText());
-  report.addChildNodeWithCDATAToCurrentNodeWithName("resourcename", system.compName);
-  report.addChildNodeWithCDATAToCurrentNodeWithName("os", system.systemVer);
-  report.addChildNodeWithCDATAToCurrentNodeWithName("osversion", system.kernelVer);
-  report.addChildNodeWithCDATAToCurrentNodeWithName("ip", address);
-  postReport(Sig::instance("ConsolidatedAssets", "collectMacDetails"), report);
+  postReport(Sig::instance("ConsolidatedAssets", "collectMacDetails"), kMachineDetailsReport,
+             {regIdText(), system.compName, system.systemVer, system.kernelVer, address});
 }
 
-void ConsolidatedAssets::postReport(const Sig& sig, const XMLTree& report) {
+void ConsolidatedAssets::postReport(const Sig& sig, const DirectReport& declared,
+                                    std::initializer_list<std::optional<std::string>> values) {
+  const XMLTree report = reportTree(declared, values);
   assetString2 = report.XMLString();
-  const std::unique_ptr<WebPostSetting> webPost = WebPostGlobal::getWebPostSettingForName(report.rootName());
+  const std::unique_ptr<WebPostSetting> webPost =
+      WebPostGlobal::getWebPostSettingForName(std::string(declared.webPost()));
   const std::optional<std::string> response = sendXML(report, webPost.get(), sharedPassPhrase());
   reportDelivered = response.has_value();
   if (response && !response->empty()) {
@@ -221,9 +214,9 @@ bool ConsolidatedAssets::writeDataPostFile(std::string_view prefix, const std::o
   return true;
 }
 
-bool ConsolidatedAssets::writeDataForDataPost() { return writeDataPostFile("wpmacasstinfo", assetString1); }
+bool ConsolidatedAssets::writeDataForDataPost() { return writeDataPostFile(kHardwareInventoryPrefix, assetString1); }
 
-bool ConsolidatedAssets::writeSWDataForDataPost() { return writeDataPostFile("wpmacasstswinfo", assetString2); }
+bool ConsolidatedAssets::writeSWDataForDataPost() { return writeDataPostFile(kSoftwareInventoryPrefix, assetString2); }
 
 bool ConsolidatedAssets::writeUndeliveredReport(const Sig& sig, std::string_view prefix, bool logNoConnection) {
   // Delivered or saved: a report the server did not answer goes to the uploader
@@ -241,18 +234,18 @@ bool ConsolidatedAssets::writeUndeliveredReport(const Sig& sig, std::string_view
 }
 
 bool ConsolidatedAssets::writeSmartStatusForDataPost() {
-  return writeUndeliveredReport(Sig::instance("ConsolidatedAssets", "writeSmartStatusForDataPost"), "wpmacsmartsts",
-                                true);
+  return writeUndeliveredReport(Sig::instance("ConsolidatedAssets", "writeSmartStatusForDataPost"),
+                                kSmartStatusReport.dataPostPrefix(), true);
 }
 
 bool ConsolidatedAssets::writeMacNameForDataPost() {
-  return writeUndeliveredReport(Sig::instance("ConsolidatedAssets", "writeMacNameForDataPost"), "wpmacupdsysdtl",
-                                false);
+  return writeUndeliveredReport(Sig::instance("ConsolidatedAssets", "writeMacNameForDataPost"),
+                                kMachineDetailsReport.dataPostPrefix(), false);
 }
 
 bool ConsolidatedAssets::WriteProcDataforDatapost() {
   constexpr auto kSig = Sig::instance("ConsolidatedAssets", "WriteProcDataforDatapost");
-  if (!writeDataPostFile("wpmacpradatahr", ProcsAssetString)) {
+  if (!writeDataPostFile(kProcessReport.dataPostPrefix(), ProcsAssetString)) {
     logAt(kSig, "PROCESS DATA WRITE ERROR");
     return false;
   }
@@ -277,7 +270,7 @@ bool ConsolidatedAssets::connected() {
 }
 
 std::string ConsolidatedAssets::todayStringWithTimeZone() {
-  const std::string text = DateTime::dateStringOf(DateTime::now(), "MM/dd/yyyy HH:mm:ss");
+  const std::string text = DateTime::dateStringOf(DateTime::now(), kReportTimeFormat);
   logAt(Sig::instance("ConsolidatedAssets", "todayStringWithTimeZone"), "todayStringWithTimeZone=" + text);
   return text;
 }
