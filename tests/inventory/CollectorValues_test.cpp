@@ -51,7 +51,7 @@ TEST(ByteValue, ScalesTheLeadingNumberByItsUnit) {
 // repeats the last size converted by an earlier one.
 TEST(ByteValue, AUnitlessSizeRepeatsTheEarlierCategorysLastSize) {
   ProfilerReplay replay;
-  replay.serve("SPHardwareDataType", "macos/mac-a/SPHardwareDataType.xml");
+  replay.serve("SPHardwareDataType", "mac-a");
   replay.serveItems("SPDiscBurningDataType",
                     "<dict><key>_name</key><string>DVD</string>"
                     "<key>device_cache</key><string>2048</string></dict>");

@@ -175,7 +175,7 @@ TEST_F(AssetRun, TheMachineNameIsOneFolderOfTheDataFolder) {
 TEST_F(AssetRun, AnEscapeInTheDiskModelLeavesBothDocumentsWhole) {
   BRIM_REQUIRE_ROOT();
   const std::string profiles = sandbox.root() + "/profiles";
-  fs::copy(fixture("macos/mac-a"), profiles);
+  fs::copy(testData("mac-a"), profiles);
   std::string disks = readFile(profiles + "/SPSerialATADataType.xml");
   const std::string model = "<string>TOSHIBA MK7559GSXF                      </string>";
   disks.replace(disks.find(model), model.size(), "<string>TOSHIBA \x1b[2J MK7559GSXF</string>");

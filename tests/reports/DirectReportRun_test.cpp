@@ -258,7 +258,7 @@ TEST_F(DirectReportRun, MacNamePostsTheDetailsAndRewritesTheSettingsOnlyWhenTheN
   const std::string profilerDir = sandbox.root() + "/profiler";
   sandbox.replayProfilerFrom(profilerDir);
   // The recorded Mac's overview, with the local host name the recording left out.
-  std::string software = readFile(fixture("macos/mac-a/SPSoftwareDataType.xml"));
+  std::string software = readFile(testData("mac-a/SPSoftwareDataType.xml"));
   software.insert(software.find("<key>kernel_version</key>"), "<key>local_host_name</key><string>new-name</string>");
   writeFile(profilerDir + "/SPSoftwareDataType.xml", software);
   // The Ethernet service shows an address: the Wi-Fi one is not asked for.

@@ -147,7 +147,7 @@ void Sandbox::writeBuildDate(const std::string& text) const { writeFile(path("lo
 void Sandbox::installRecordedMac() const {
   writeBuildDate();
   writeSettings(4711);
-  replayProfilerFrom(fixture("macos/mac-a"));
+  replayProfilerFrom(testData("mac-a"));
 }
 
 void Sandbox::writeExecutable(const std::string& file, const std::string& script) const {
@@ -175,6 +175,7 @@ void Sandbox::writeRouteTable(bool withDefaultRoute, const std::string& defaultR
 }
 
 std::string fixture(const std::string& relative) { return std::string(BRIM_TEST_FIXTURES) + "/" + relative; }
+std::string testData(const std::string& relative) { return std::string(BRIM_TEST_DATA) + "/" + relative; }
 
 void expectAsReviewed(const std::string& path, const std::string& actual) {
   if (const char* update = std::getenv("BRIM_UPDATE_EXPECTED"); update && std::string(update) == "1") {

@@ -134,7 +134,8 @@ void expectStampedNow(const std::string& file, const std::string& prefix);
 std::string readFile(const std::string& path);
 // Standard output while action runs: the log's echo and what the code prints itself.
 std::string stdoutOf(const std::function<void()>& action);
-std::string fixture(const std::string& relative);  // path under tests/fixtures
+std::string fixture(const std::string& relative);   // path under tests/fixtures
+std::string testData(const std::string& relative);  // path under tests/data
 // actual is the reviewed text in the file at path; with BRIM_UPDATE_EXPECTED=1 it is written
 // there instead, after a deliberate change: review the diff.
 void expectAsReviewed(const std::string& path, const std::string& actual);
