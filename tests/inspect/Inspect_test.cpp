@@ -10,7 +10,6 @@
 
 #include "config/SectionFields.h"
 #include "envelope/Base64.h"
-#include "envelope/EncryptionAES.h"
 #include "envelope/RawDeflate.h"
 #include "inspect/WireFormat.h"
 #include "platform/CustomLogger.h"
@@ -33,10 +32,6 @@ struct QuietLog {
 // Another deployment's pass phrase.
 const std::string kOtherPassPhrase = "Zyxwvutsrqponmlkjihgfedcba987654";
 
-std::string encrypted(const std::string& text, const std::string& passPhrase = sharedPassPhrase()) {
-  return EncryptionAES().encryptChilkat(text, passPhrase);
-}
-
 std::string webPost(const std::string& name, const std::string& site) {
   return "<key>" + name + "</key><dict><key>primarysite</key><string>" + site +
          "</string><key>compression</key><false/><key>encryption</key><false/><key>encryptxmlroottag</key><false/>"
@@ -44,9 +39,7 @@ std::string webPost(const std::string& name, const std::string& site) {
 }
 
 void writeWebPosts(const Sandbox& sandbox, const std::string& entries) {
-  writeFile(sandbox.path("config/webposts.plist"),
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n" + entries +
-                "</dict>\n</plist>\n");
+  writeFile(sandbox.path("config/webposts.plist"), plistDocument(entries));
 }
 
 // ---------------------------------------------------------------------------
