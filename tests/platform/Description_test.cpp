@@ -101,6 +101,7 @@ TEST(PlistLimits, NestingBeyondTheLimitIsRefused) {
   const std::pair<std::string, bool> cases[] = {
       {inPlist(test::nestedArrays(256)), true},
       {inPlist(test::nestedArrays(257)), false},
+      {inPlist(test::nestedArrays(200000)), false},
       {inPlist("<array><dict><key>a</key>" + test::nestedArrays(254, "<dict/>") + "</dict></array>"), false},
       // Tags in comments and CDATA are no tags; closing ones there hide nothing.
       {inPlist("<array><!-- " + test::nestedArrays(300) + " --><string><![CDATA[" + test::nestedArrays(300) +
