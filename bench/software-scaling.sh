@@ -26,7 +26,7 @@ EOF
 chmod +x "$root/replay/system_profiler"
 
 python3 - "$runs" "$install_dir" "$tool" "$root/replay/applications.xml" \
-  tests/fixtures/macos/mac-a/SPApplicationsDataType.xml "$preload" "${sizes[@]}" <<'PY'
+  tests/data/mac-a/SPApplicationsDataType.xml "$preload" "${sizes[@]}" <<'PY'
 import math, os, plistlib, statistics, subprocess, sys, time
 
 runs, install_dir, tool, report, recorded = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5]

@@ -40,8 +40,7 @@ class LargeReport {
 
  private:
   static void writeReport(const std::string& path) {
-    brim::Plist report =
-        brim::readPlistFile(std::string(BRIM_TEST_FIXTURES) + "/macos/mac-a/SPApplicationsDataType.xml");
+    brim::Plist report = brim::readPlistFile(std::string(BRIM_TEST_DATA) + "/mac-a/SPApplicationsDataType.xml");
     plist_t first = plist_array_get_item(report.get(), 0);
     plist_t recorded = plist_dict_get_item(first, "_items");
     const uint32_t count = plist_array_get_size(recorded);

@@ -43,7 +43,7 @@ for program in brim_asset brim_asset_sandbox brim_inspect "$out"/arm64/bin/test_
   universal "$(basename "$program")" "$out/tests/bin/$(basename "$program")"
 done
 cp "$out/arm64/macos-tests/CTestTestfile.cmake" "$out/tests/"
-cp -a tests/fixtures "$out/tests/tests/"
+cp -a tests/fixtures tests/data "$out/tests/tests/"
 cp -a docs/. "$out/tests/docs/"
 
 # The install payload: what `cmake --install` lays out, with the universal programs.

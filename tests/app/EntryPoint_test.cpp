@@ -166,7 +166,7 @@ TEST_F(EntryPointRun, RegistrationAndJobsTakeAnInstallPathWithShellCodeAsOnePath
   writeFile(sandbox.path("config/registered.plist"), text);
   sandbox.writeExecutable(agent + "/bin/brim_register",
                           "#!/bin/sh\ncp '" + sandbox.path("config/registered.plist") + "' '" + settings + "'\n");
-  sandbox.replayProfilerFrom(fixture("macos/mac-a"));
+  sandbox.replayProfilerFrom(testData("mac-a"));
 
   RunResult result = sandbox.runExpecting(0, {"-software"});
   for (const std::string& line :

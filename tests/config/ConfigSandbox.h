@@ -7,11 +7,8 @@
 #include <regex>
 #include <string>
 
-#include "config/SectionFields.h"
-#include "envelope/EncryptionAES.h"
 #include "platform/Paths.h"
 #include "support/Sandbox.h"
-#include "support/SandboxRoot.h"
 
 namespace brim::test {
 
@@ -31,7 +28,7 @@ inline std::string withEncryptedValues(const std::string& fixture) {
         plain.replace(at, std::string(escaped).size(), raw);
       }
     }
-    out += EncryptionAES().encryptChilkat(plain, sharedPassPhrase());
+    out += encrypted(plain);
     last = fixture.cbegin() + it->position() + it->length();
   }
   out.append(last, fixture.cend());
@@ -49,11 +46,5 @@ class ConfigSandbox : public ::testing::Test {
   Sandbox sandbox_;
   SandboxRoot root_{sandbox_};
 };
-
-// A whole property-list document around the given root entries.
-inline std::string plistDocument(const std::string& rootEntries) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n" + rootEntries +
-         "</dict>\n</plist>\n";
-}
 
 }  // namespace brim::test

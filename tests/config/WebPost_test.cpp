@@ -79,19 +79,14 @@ TEST_F(WebPosts, QueryStringNamesOnlyTheParametersTheWebPostAsksFor) {
 
 TEST_F(WebPosts, EveryLookupReadsTheFileAfresh) {
   const std::string smart = "<key>wpmacsmartsts</key><dict><key>primarysite</key><string>";
-  writeWebPosts(plistDocument(smart + EncryptionAES().encryptChilkat("https://a.example.net/", sharedPassPhrase()) +
-                              "</string></dict>"));
+  writeWebPosts(plistDocument(smart + encrypted("https://a.example.net/") + "</string></dict>"));
   EXPECT_EQ(WebPostGlobal::getWebPostSettingForName("wpmacsmartsts")->primarySite(), "https://a.example.net/");
 
-  writeWebPosts(plistDocument(smart + EncryptionAES().encryptChilkat("https://b.example.net/", sharedPassPhrase()) +
-                              "</string></dict>"));
+  writeWebPosts(plistDocument(smart + encrypted("https://b.example.net/") + "</string></dict>"));
   EXPECT_EQ(WebPostGlobal::getWebPostSettingForName("wpmacsmartsts")->primarySite(), "https://b.example.net/");
 
-  // A file nested deeper than any web-post file is, or no file at all: no web post.
-  for (size_t levels : {300, 200000}) {
-    writeWebPosts(plistDocument("<key>a</key>" + nestedArrays(levels)));
-    EXPECT_EQ(WebPostGlobal::getWebPostSettingForName("a"), nullptr) << levels;
-  }
+  // No file: no web post. (A file the reader refuses, nested too deep, reads as
+  // none: the property-list limits' test.)
   std::filesystem::remove(webPostsPath());
   EXPECT_EQ(WebPostGlobal::getWebPostSettingForName("wpmacsmartsts"), nullptr);
 }

@@ -10,7 +10,6 @@
 #include "net/Communications.h"
 #include "support/LoopbackPeers.h"
 #include "support/Sandbox.h"
-#include "support/SandboxRoot.h"
 
 namespace brim::test {
 namespace {

@@ -10,7 +10,6 @@
 
 #include "config/SectionFields.h"
 #include "envelope/Base64.h"
-#include "envelope/EncryptionAES.h"
 #include "envelope/RawDeflate.h"
 #include "inspect/WireFormat.h"
 #include "platform/CustomLogger.h"
@@ -33,10 +32,6 @@ struct QuietLog {
 // Another deployment's pass phrase.
 const std::string kOtherPassPhrase = "Zyxwvutsrqponmlkjihgfedcba987654";
 
-std::string encrypted(const std::string& text, const std::string& passPhrase = sharedPassPhrase()) {
-  return EncryptionAES().encryptChilkat(text, passPhrase);
-}
-
 std::string webPost(const std::string& name, const std::string& site) {
   return "<key>" + name + "</key><dict><key>primarysite</key><string>" + site +
          "</string><key>compression</key><false/><key>encryption</key><false/><key>encryptxmlroottag</key><false/>"
@@ -44,9 +39,7 @@ std::string webPost(const std::string& name, const std::string& site) {
 }
 
 void writeWebPosts(const Sandbox& sandbox, const std::string& entries) {
-  writeFile(sandbox.path("config/webposts.plist"),
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n" + entries +
-                "</dict>\n</plist>\n");
+  writeFile(sandbox.path("config/webposts.plist"), plistDocument(entries));
 }
 
 // ---------------------------------------------------------------------------
@@ -54,10 +47,8 @@ void writeWebPosts(const Sandbox& sandbox, const std::string& entries) {
 
 struct Recorded {
   const char* machine;
-  const char* folder;  // under tests/fixtures
-  // Only these reports of the folder, each for the data type its name starts with;
-  // none named: every report of the folder.
-  std::vector<std::string> reports = {};
+  // The cases of tests/data whose reports the profiler answers; a single case answers from its own folder.
+  std::vector<std::string> cases;
 };
 
 void PrintTo(const Recorded& recorded, std::ostream* out) { *out << recorded.machine; }
@@ -66,10 +57,15 @@ void PrintTo(const Recorded& recorded, std::ostream* out) { *out << recorded.mac
 std::pair<std::string, std::string> inventoryDocuments(const Recorded& recorded) {
   Sandbox sandbox;
   sandbox.writeSettings(4711);
-  const std::string dir = recorded.reports.empty() ? fixture(recorded.folder) : sandbox.root() + "/profiler";
-  for (const std::string& report : recorded.reports) {
-    const std::string dataType = report.substr(0, report.find("DataType") + 8);
-    writeFile(dir + "/" + dataType + ".xml", readFile(fixture(recorded.folder) + "/" + report));
+  std::string dir = testData(recorded.cases.front());
+  if (recorded.cases.size() > 1) {
+    dir = sandbox.root() + "/profiler";
+    std::filesystem::create_directories(dir);
+    for (const std::string& dataCase : recorded.cases) {
+      for (const auto& report : std::filesystem::directory_iterator(testData(dataCase))) {
+        if (report.path().extension() == ".xml") std::filesystem::copy_file(report, dir / report.path().filename());
+      }
+    }
   }
   sandbox.replayProfilerFrom(dir);
   QuietLog quiet;
@@ -101,23 +97,20 @@ TEST_P(RecordedDocuments, FollowTheWireFormatAndStayByteForByteAsReviewed) {
 
 INSTANTIATE_TEST_SUITE_P(
     Machines, RecordedDocuments,
-    ::testing::Values(Recorded{"mac_a", "macos/mac-a"}, Recorded{"linux_vm", "linux/expected/vm"},
-                      Recorded{"linux_laptop", "linux/expected/laptop"},
-                      Recorded{"mac_samples", "macos/samples", {"SPSerialATADataType.xml", "SPUSBDataType2.xml"}},
+    ::testing::Values(Recorded{"mac_a", {"mac-a"}}, Recorded{"linux_vm", {"linux-vm"}},
+                      Recorded{"linux_laptop", {"linux-laptop"}},
+                      Recorded{"mac_samples", {"mac-sata-volumes", "mac-usb-hubs"}},
                       // The shapes real machines produce less often: two memory groups (the
                       // second group's fields inside the first's elements), two locations
                       // (nested), drives without volumes, cards without displays, nested USB.
                       Recorded{"shapes",
-                               "inventory/shapes",
-                               {"SPMemoryDataType-two-groups.xml", "SPNetworkLocationDataType-two-locations.xml",
-                                "SPSerialATADataType-two-controllers.xml", "SPDisplaysDataType-two-cards.xml",
-                                "SPUSBDataType-nested.xml", "SPPowerDataType-one-key.xml",
-                                "SPBluetoothDataType-empty-entry.xml", "SPFirewallDataType-string-item.xml",
-                                "SPNetworkDataType-lists.xml"}}),
+                               {"memory-two-groups", "locations-two-locations", "disk-two-controllers",
+                                "graphics-two-cards", "usb-nested", "power-one-key", "bluetooth-empty-entry",
+                                "firewall-string-item", "network-lists"}}),
     [](const ::testing::TestParamInfo<Recorded>& info) { return std::string(info.param.machine); });
 
 const std::pair<std::string, std::string>& macADocuments() {
-  static const std::pair<std::string, std::string> documents = inventoryDocuments(Recorded{"mac_a", "macos/mac-a"});
+  static const std::pair<std::string, std::string> documents = inventoryDocuments(Recorded{"mac_a", {"mac-a"}});
   return documents;
 }
 

@@ -1,18 +1,16 @@
-// Every category: the subtree it builds from system_profiler outputs, compared
-// whole against its expected subtree, how it runs the profiler, and what it
-// does when the profiler is missing, fails or writes something that is not a
-// report. The outputs are recorded on real Macs; hand-made in the shapes real
-// machines produce less often (missing keys, controllers without drives,
-// several memory groups or locations, nested USB devices, cards without
-// displays, items of the wrong type); and answered by the Linux system_profiler
-// on the recorded machine trees (its reports are pinned by the tools tests), so
-// that tree -> profiler -> collectors is covered end to end.
+// Every category against the cases of tests/data. A case is a folder holding
+// what the profiler answers ("<DataType>.xml": recorded on real Macs, hand-made
+// in the shapes real machines produce less often, or answered by the Linux
+// system_profiler on the recorded machine trees, whose reports the tools tests
+// pin), the reviewed outline of every category that reads one of them
+// ("<category>.txt") and "shows", the line saying what the case shows. Then how
+// the categories run the profiler, and what they do when it is missing, fails
+// or writes something that is not a report.
 #include <gmock/gmock.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <functional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -27,99 +25,53 @@
 namespace brim::test {
 namespace {
 
-struct Recorded {
-  std::string name;  // the test's name
-  const Collector* category;
-  std::string report;    // what the profiler answers, under tests/fixtures
-  std::string expected;  // the outline of the subtree, under tests/fixtures
-};
+namespace fs = std::filesystem;
 
-void PrintTo(const Recorded& recorded, std::ostream* out) { *out << recorded.name; }
-
-class RecordedMachine : public ::testing::TestWithParam<Recorded> {};
-
-TEST_P(RecordedMachine, BuildsTheExpectedSubtree) {
-  TimeZone utc{"UTC"};  // dates are written in the system time zone
-  const Recorded& recorded = GetParam();
-  ProfilerReplay replay;
-  replay.serve(std::string(recorded.category->dataType), recorded.report);
-  collectData collector = replay.collector();
-  std::string actual = outline(collector.collect(*recorded.category));
-
-  // The time zone element is the test machine's, not the recording's.
-  const std::string zone = "timezone [" + SystemInfo::timeZone() + "]";
-  if (const auto at = actual.find(zone); at != std::string::npos) {
-    actual.replace(at, zone.size(), "timezone [@TIMEZONE@]");
+std::vector<std::string> dataCases() {
+  std::vector<std::string> cases;
+  for (const fs::directory_entry& entry : fs::directory_iterator(testData(""))) {
+    cases.push_back(entry.path().filename());
   }
-  expectAsReviewed(fixture(recorded.expected), actual);
+  std::sort(cases.begin(), cases.end());
+  return cases;
+}
+
+class DataCase : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(DataCase, EachCategoryReadingItsReportsBuildsTheReviewedSubtree) {
+  TimeZone utc{"UTC"};  // dates are written in the system time zone
+  const std::string dir = testData(GetParam()) + "/", shows = readFile(dir + "shows");
+  ASSERT_TRUE(shows.size() > 1 && shows.find('\n') == shows.size() - 1) << dir << "shows: one line, what it shows";
+  SCOPED_TRACE(shows);
+  ProfilerReplay replay;
+  std::ptrdiff_t outlines = 0;
+  for (const Collector& category : inventoryCategories()) {
+    const std::string dataType(category.dataType);
+    if (!fs::exists(dir + dataType + ".xml")) continue;
+    replay.serve(dataType, GetParam());
+    collectData collector = replay.collector();
+    std::string actual = outline(collector.collect(category));
+    // The time zone element is the test machine's, not the recording's.
+    const std::string zone = "timezone [" + SystemInfo::timeZone() + "]";
+    if (const auto at = actual.find(zone); at != std::string::npos)
+      actual.replace(at, zone.size(), "timezone [@TIMEZONE@]");
+    expectAsReviewed(dir + std::string(category.name) + ".txt", actual);
+    ++outlines;
+  }
+  // No outline is left that no category compared.
+  EXPECT_GT(outlines, 0);
+  EXPECT_EQ(std::count_if(fs::directory_iterator(dir), fs::directory_iterator(),
+                          [](const fs::directory_entry& file) { return file.path().extension() == ".txt"; }),
+            outlines);
   EXPECT_TRUE(replay.dataDirEmpty());
 }
 
-// "<category>" is answered by the recorded Mac, "<category>-<shape>" by the
-// hand-made shape of its data type, unless the report is named.
-Recorded mac(const std::string& name, std::string report = "") {
-  const Collector& category = collectorOf(name.substr(0, name.find('-')));
-  const std::string type(category.dataType);
-  if (report.empty() && name.find('-') == std::string::npos) report = "macos/mac-a/" + type + ".xml";
-  if (report.empty()) report = "inventory/shapes/" + type + name.substr(name.find('-')) + ".xml";
-  std::string testName = name;
-  std::replace(testName.begin(), testName.end(), '-', '_');
-  return {testName, &category, report, "inventory/expected/" + name + ".txt"};
-}
-
-std::vector<Recorded> macCases() {
-  std::vector<Recorded> cases;
-  for (const Collector& category : inventoryCategories()) {
-    // The recorded Mac has no paired Bluetooth device.
-    const std::string name(category.name), paired = "inventory/SPBluetoothDataType-paired.xml";
-    cases.push_back(name == "blthservices" || name == "blthdevices" ? mac(name, paired) : mac(name));
-  }
-  cases.push_back(mac("diskinfo-volumes", "macos/samples/SPSerialATADataType.xml"));
-  cases.push_back(mac("usbinfo-hubs", "macos/samples/SPUSBDataType2.xml"));
-  // The shapes:
-  // - hardwareinfo-no-l3: sizes of absent keys as 0, other absent keys as "(null)";
-  // - diskinfo-two-controllers: 499.25 GB, a second volume, a second drive never
-  //   read, a controller without drives;
-  // - networkinfo-lists: lists joined without blanks, the first DNS server and
-  //   media option only;
-  // - graphicinfo-two-cards: a card with two displays and a second card with none;
-  // - memoryinfo-two-groups: each "dtl" is entered by the first with its number,
-  //   so the second group lands in the first;
-  // - locations-two-locations: a second location nests inside the first one's record;
-  // - locations-wireless: the wireless name is the service's second key, only with
-  //   wireless settings;
-  // - usbinfo-nested: devices are the second level below each bus; deeper ones are
-  //   not reported;
-  // - power-ac-only, power-one-key: the power type is the item's second key; the
-  //   UPS record needs a second item;
-  // - blthdevices-empty-entry: twelve device elements, none of them "address".
-  for (const char* shape :
-       {"hardwareinfo-no-l3", "diskinfo-two-controllers", "diskinfo-items-not-array", "networkinfo-lists",
-        "graphicinfo-two-cards", "memoryinfo-two-groups", "locations-two-services", "locations-two-locations",
-        "locations-wireless", "usbinfo-nested", "power-ac-only", "hardwareconfig-ac-only", "power-one-key",
-        "blthhardwareinfo-version-only", "blthdevices-empty-entry", "firewall-string-item"}) {
-    cases.push_back(mac(shape));
-  }
-  return cases;
-}
-
-// "vm": this build machine; "laptop": the hand-written notebook.
-std::vector<Recorded> linuxCases() {
-  std::vector<Recorded> cases;
-  for (const std::string tree : {"vm", "laptop"}) {
-    for (const Collector& category : inventoryCategories()) {
-      const std::string name(category.name), type(category.dataType);
-      cases.push_back({tree + "_" + name, &category, "linux/expected/" + tree + "/" + type + ".xml",
-                       "linux/collected/" + tree + "/" + name + ".txt"});
-    }
-  }
-  return cases;
-}
-
-std::string caseName(const ::testing::TestParamInfo<Recorded>& info) { return info.param.name; }
-
-INSTANTIATE_TEST_SUITE_P(Mac, RecordedMachine, ::testing::ValuesIn(macCases()), caseName);
-INSTANTIATE_TEST_SUITE_P(Linux, RecordedMachine, ::testing::ValuesIn(linuxCases()), caseName);
+INSTANTIATE_TEST_SUITE_P(Data, DataCase, ::testing::ValuesIn(dataCases()),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                           std::string name = info.param;
+                           std::replace(name.begin(), name.end(), '-', '_');
+                           return name;
+                         });
 
 std::string nestedReport(size_t levels) {
   return "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><dict><key>_items</key><array><dict><key>_name</key>" +
@@ -149,10 +101,6 @@ TEST(ProfilerRun, EveryCategoryWithoutAUsableReportIsEmpty) {
           "fn\n" + (category.name == "locations" ? "" : "  fnname \"" + std::string(category.name) + "\"\n");
       EXPECT_EQ(outline(collector.collect(category)), empty) << category.name << " from " << text;
     }
-    // Categories sharing a data type read one profiler run of it.
-    std::set<std::string_view> dataTypes;
-    for (const Collector& category : inventoryCategories()) dataTypes.insert(category.dataType);
-    EXPECT_EQ(replay.calls().size(), dataTypes.size());
     EXPECT_TRUE(replay.dataDirEmpty());
   }
 }
@@ -161,7 +109,7 @@ TEST(ProfilerRun, EveryCategoryWithoutAUsableReportIsEmpty) {
 // on every run: the shell could not open the file, the disk was full, or the
 // report is not a file or too large to read.
 TEST(ProfilerRun, AReportNotWrittenWholeIsLoggedAndReadsAsNoItems) {
-  const std::string file = "/autodelete_SPMemoryDataType.plist", memory = fixture("macos/mac-a/SPMemoryDataType.xml");
+  const std::string file = "/autodelete_SPMemoryDataType.plist", memory = testData("mac-a/SPMemoryDataType.xml");
   const struct {
     const char* situation;
     std::function<void(ProfilerReplay&, collectData&)> arrange;
@@ -171,7 +119,7 @@ TEST(ProfilerRun, AReportNotWrittenWholeIsLoggedAndReadsAsNoItems) {
        "': report not written or cut short (exit status 2)"},
       {"full disk",
        [&](auto& replay, auto&) {
-         replay.serve("SPMemoryDataType", "macos/mac-a/SPMemoryDataType.xml");
+         replay.serve("SPMemoryDataType", "mac-a");
          std::filesystem::create_symlink("/dev/full", replay.dataDir() + file);
        },
        "': report not written or cut short (exit status 1)"},
@@ -191,7 +139,7 @@ TEST(ProfilerRun, AReportNotWrittenWholeIsLoggedAndReadsAsNoItems) {
     collectData collector = replay.collector();
     arrange(replay, collector);
     const std::string log =
-        stdoutOf([&] { EXPECT_EQ(outline(collector.collect(collectorOf("memoryinfo"))), "fn\n  fnname \"memoryinfo\"\n") << situation; });
+        stdoutOf([&] { EXPECT_EQ(outline(collector.getMemoryInfo()), "fn\n  fnname \"memoryinfo\"\n") << situation; });
     EXPECT_NE(log.find(*collector.dataDir + file + logged + "\n"), std::string::npos) << situation << "\n" << log;
     EXPECT_TRUE(replay.dataDirEmpty()) << situation;
   }
@@ -203,11 +151,11 @@ TEST(ProfilerRun, AReportNotWrittenWholeIsLoggedAndReadsAsNoItems) {
 // while reading and once while writing.
 TEST(ProfilerRun, RunsTheExactCommandRemovesItsFileAndLogsTheCounts) {
   ProfilerReplay replay;
-  replay.serve("SPUSBDataType", "inventory/shapes/SPUSBDataType-nested.xml");
-  replay.serve("SPBluetoothDataType", "inventory/SPBluetoothDataType-paired.xml");
+  replay.serve("SPUSBDataType", "usb-nested");
+  replay.serve("SPBluetoothDataType", "mac-bluetooth-paired");
   for (const std::string type :
        {"SPMemoryDataType", "SPCardReaderDataType", "SPDiscBurningDataType", "SPNetworkDataType"}) {
-    replay.serve(type, "macos/mac-a/" + type + ".xml");
+    replay.serve(type, "mac-a");
   }
   collectData collector = replay.collector();
   const std::string log = stdoutOf([&] {
@@ -246,7 +194,7 @@ TEST(ProfilerRun, RunsTheExactCommandRemovesItsFileAndLogsTheCounts) {
 // applications straight from their report: the same text as their subtree.
 TEST(ProfilerRun, ItemByItemReadingGivesTheItemsAndTheSubtreeOfTheWholeReport) {
   TimeZone utc{"UTC"};
-  const std::string recorded = readFile(fixture("macos/mac-a/SPApplicationsDataType.xml"));
+  const std::string recorded = readFile(testData("mac-a/SPApplicationsDataType.xml"));
   auto report = [](const std::string& items, const std::string& before = "", const std::string& after = "") {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
            "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n<plist version=\"1.0\"><array><dict>" +
@@ -273,7 +221,7 @@ TEST(ProfilerRun, ItemByItemReadingGivesTheItemsAndTheSubtreeOfTheWholeReport) {
       "<plist><array><dict><key>_items</key><array>" + a + "</array></dict><string>x</string></array></plist>",
       "<!DOCTYPE plist [<!ENTITY e \"B\">]><plist><array><dict><key>_items</key><array>" + a +
           "</array></dict></array></plist>",
-      readFile(fixture("inventory/shapes/SPFirewallDataType-string-item.xml")),
+      readFile(testData("firewall-string-item/SPFirewallDataType.xml")),
   };
   for (const std::string& text : reports) {
     ProfilerReplay replay;

@@ -26,8 +26,10 @@ class ProfilerReplay {
                                  "[ -f \"$f.xml\" ] && exec cat \"$f.xml\"\nexit 0\n");
   }
 
-  // Answers dataType with a file under tests/fixtures.
-  void serve(const std::string& dataType, const std::string& file) { serveText(dataType, readFile(fixture(file))); }
+  // Answers dataType with the report of a case under tests/data: "<case>/<dataType>.xml".
+  void serve(const std::string& dataType, const std::string& dataCase) {
+    serveText(dataType, readFile(testData(dataCase + "/" + dataType + ".xml")));
+  }
   // Answers dataType with the given text.
   void serveText(const std::string& dataType, const std::string& text) { writeFile(answer(dataType) + ".xml", text); }
   // Answers dataType with a report whose "_items" list holds the given plist XML items.

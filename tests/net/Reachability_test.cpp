@@ -6,7 +6,6 @@
 
 #include "platform/ReachabilitySource.h"
 #include "support/Sandbox.h"
-#include "support/SandboxRoot.h"
 
 namespace brim::test {
 namespace {

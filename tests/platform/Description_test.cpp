@@ -44,7 +44,7 @@ TEST(DescriptionPlist, CollectionsInsideCollectionsIndentFurther) {
   // A recorded battery record: nested dictionaries, keys with spaces and
   // underscores, a negative number; keys listed in order, nested collections
   // opening after the platform's extra indentation.
-  const Plist list = readPlistFile(test::fixture("macos/mac-a/SPPowerDataType.xml"));
+  const Plist list = readPlistFile(test::testData("mac-a/SPPowerDataType.xml"));
   plist_t battery = plist_array_get_item(plistDictItem(plist_array_get_item(list.get(), 0), "_items"), 0);
   ASSERT_TRUE(battery);
   EXPECT_EQ(describe(battery) + "\n", test::readFile(test::fixture("platform/battery.description.txt")));
@@ -95,12 +95,13 @@ std::string binaryArrays(uint32_t levels, uint32_t width) {
 TEST(PlistLimits, NestingBeyondTheLimitIsRefused) {
   char* bytes = nullptr;
   uint32_t length = 0;
-  plist_to_bin(readPlistFile(test::fixture("macos/mac-a/SPPowerDataType.xml")).get(), &bytes, &length);
+  plist_to_bin(readPlistFile(test::testData("mac-a/SPPowerDataType.xml")).get(), &bytes, &length);
   const std::string recordedBinary(bytes, length);
   plist_to_bin_free(bytes);
   const std::pair<std::string, bool> cases[] = {
       {inPlist(test::nestedArrays(256)), true},
       {inPlist(test::nestedArrays(257)), false},
+      {inPlist(test::nestedArrays(200000)), false},
       {inPlist("<array><dict><key>a</key>" + test::nestedArrays(254, "<dict/>") + "</dict></array>"), false},
       // Tags in comments and CDATA are no tags; closing ones there hide nothing.
       {inPlist("<array><!-- " + test::nestedArrays(300) + " --><string><![CDATA[" + test::nestedArrays(300) +

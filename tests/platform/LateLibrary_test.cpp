@@ -7,7 +7,6 @@
 #include <zlib.h>
 
 #include "support/Sandbox.h"
-#include "support/SandboxRoot.h"
 
 namespace brim::test {
 namespace {

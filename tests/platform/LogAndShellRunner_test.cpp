@@ -26,7 +26,6 @@
 #include "platform/ProcessInfo.h"
 #include "platform/ShellCommand.h"
 #include "support/Sandbox.h"
-#include "support/SandboxRoot.h"
 
 namespace brim::test {
 namespace {
@@ -311,12 +310,15 @@ TEST_F(ExecuteCommandTest, TheResultIsStandardOutputTrimmedInUtf8) {
   }
 }
 
-// Whether a process of the group that a "process group <id> killed" line
-// names still runs. Ended ones that only wait to be reaped do not count
-// ("pgrep -g" would count them).
-bool groupStillRuns(const std::string& lineFromGroup) {
-  const std::string group = lineFromGroup.substr(0, lineFromGroup.find(' '));
-  return runShell("ps -eo pgid=,stat= | awk '$1 == " + group + " && $2 !~ /^Z/' | grep -q .").exitStatus == 0;
+// The last log line says that command was killed at the 300 ms limit with its
+// process group, and no process of that group still runs. Ended ones that only
+// wait to be reaped do not count ("pgrep -g" would count them).
+void expectKilledWithItsGroup(const std::string& command) {
+  const std::string killed = "+[ShellCommand run:limit:]:no end within 300 ms: process group ";
+  const std::string line = loggedMessages().back();
+  ASSERT_TRUE(line.starts_with(killed) && line.ends_with(" killed:" + command)) << line;
+  const std::string group = line.substr(killed.size(), line.find(' ', killed.size()) - killed.size());
+  EXPECT_NE(runShell("ps -eo pgid=,stat= | awk '$1 == " + group + " && $2 !~ /^Z/' | grep -q .").exitStatus, 0);
 }
 
 // Larger than a pipe holds, output is read whole while the command runs; past
@@ -338,10 +340,7 @@ TEST_F(ExecuteCommandTest, OutputIsBoundedInSizeAndTime) {
 
   ShellCommand::setLimits(ShellCommand::Limits{std::chrono::milliseconds(300), std::chrono::milliseconds(300)});
   EXPECT_EQ(ShellCommand::executeCommand("echo early; sleep 1000 & sleep 1000"), "early");
-  const std::string killed = "+[ShellCommand run:limit:]:no end within 300 ms: process group ";
-  const std::string line = loggedMessages().back();
-  ASSERT_TRUE(line.starts_with(killed) && line.ends_with(" killed:echo early; sleep 1000 & sleep 1000")) << line;
-  EXPECT_FALSE(groupStillRuns(line.substr(killed.size())));
+  expectKilledWithItsGroup("echo early; sleep 1000 & sleep 1000");
 }
 
 // A command that runs without its output read back is waited for by the
@@ -368,10 +367,7 @@ TEST_F(ExecuteCommandTest, ACommandIsWaitedForUntilItEndsOrItsLimit) {
   ShellCommand::setLimits(ShellCommand::Limits{std::chrono::milliseconds(300), std::chrono::milliseconds(300)});
   const ShellCommand::Outcome limited = ShellCommand::run("sleep 1000 & sleep 1000", ShellCommand::Limit::Profiler);
   EXPECT_TRUE(limited.killed && !limited.exitStatus);
-  const std::string killed = "+[ShellCommand run:limit:]:no end within 300 ms: process group ";
-  const std::string line = loggedMessages().back();
-  ASSERT_TRUE(line.starts_with(killed) && line.ends_with(" killed:sleep 1000 & sleep 1000")) << line;
-  EXPECT_FALSE(groupStillRuns(line.substr(killed.size())));
+  expectKilledWithItsGroup("sleep 1000 & sleep 1000");
 }
 
 // A work file yields its non-empty lines, whatever its encoding (found from

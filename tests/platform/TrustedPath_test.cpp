@@ -7,7 +7,6 @@
 #include <filesystem>
 
 #include "support/Sandbox.h"
-#include "support/SandboxRoot.h"
 
 namespace brim::test {
 namespace {

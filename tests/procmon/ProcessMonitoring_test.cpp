@@ -39,21 +39,26 @@ void replayPs(const Sandbox& sandbox, const std::string& machine) {
                               procmonFixture(machine + "by_mem.txt") + "'\n");
 }
 
-// The rows of the sample table in the order stored, as
-// "CPU_PERC|MEM_PERC|APPLICATION|DATE"; empty when the store cannot be read.
-std::vector<std::string> storedRows(const std::string& database) {
+// The first column of each row the statements give; empty when the store cannot be read.
+std::vector<std::string> sql(const std::string& database, const std::string& statements,
+                             int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) {
   std::vector<std::string> rows;
   sqlite3* raw = nullptr;
-  sqlite3_open_v2(database.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+  sqlite3_open_v2(database.c_str(), &raw, flags, nullptr);
   SqliteDatabase db(raw);
   const auto addRow = [](void* to, int, char** values, char**) {
     static_cast<std::vector<std::string>*>(to)->emplace_back(values[0]);
     return 0;
   };
-  sqlite3_exec(db.get(),
-               "SELECT printf('%s|%s|%s|%s', CPU_PERC, MEM_PERC, APPLICATION, DATE) FROM PROCSDATA ORDER BY rowid",
-               addRow, &rows, nullptr);
+  sqlite3_exec(db.get(), statements.c_str(), addRow, &rows, nullptr);
   return rows;
+}
+
+// The rows of the sample table in the order stored, as "CPU_PERC|MEM_PERC|APPLICATION|DATE".
+std::vector<std::string> storedRows(const std::string& database) {
+  return sql(database,
+             "SELECT printf('%s|%s|%s|%s', CPU_PERC, MEM_PERC, APPLICATION, DATE) FROM PROCSDATA ORDER BY rowid",
+             SQLITE_OPEN_READONLY);
 }
 
 class ProcessStore : public ::testing::Test {
@@ -122,12 +127,7 @@ TEST_F(ProcessStore, ASmallMachineStoresTheHeadingLineWhichThenLeadsBothRankings
 // no process, and its span starts at the report job's own start time. The
 // stores it cannot open or that are not SQLite are shown by the "-ProcSave" runs.
 TEST_F(ProcessStore, AStoreWithoutTheSampleTableGivesAReportWithoutProcesses) {
-  {
-    sqlite3* raw = nullptr;
-    sqlite3_open(CollectProcessesData::databasePath().c_str(), &raw);
-    SqliteDatabase db(raw);
-    sqlite3_exec(db.get(), "CREATE TABLE OTHER (A TEXT); INSERT INTO OTHER VALUES ('x')", nullptr, nullptr, nullptr);
-  }
+  sql(CollectProcessesData::databasePath(), "CREATE TABLE OTHER (A TEXT); INSERT INTO OTHER VALUES ('x')");
   CollectProcessesData report;
   report.RetTopCpunMemPrsfrDB();
   DateTime::setNowForTesting(kDecemberEvening + std::chrono::seconds(90));
@@ -139,34 +139,19 @@ TEST_F(ProcessStore, AStoreWithoutTheSampleTableGivesAReportWithoutProcesses) {
 // The store outlives the run: a trigger planted in it never runs, and a store
 // grown past the bound is ranked by its first 100,000 rows, as the log says.
 TEST_F(ProcessStore, APlantedTriggerNeverRunsAndAReportRanksABoundedNumberOfRows) {
-  {
-    sqlite3* raw = nullptr;
-    sqlite3_open(CollectProcessesData::databasePath().c_str(), &raw);
-    SqliteDatabase db(raw);
-    ASSERT_EQ(sqlite3_exec(db.get(),
-                           "CREATE TABLE PROCSDATA (CPU_PERC DOUBLE,MEM_PERC DOUBLE,APPLICATION TEXT,DATE TEXT);"
-                           "CREATE TABLE PLANTED (A TEXT);"
-                           "CREATE TRIGGER T AFTER INSERT ON PROCSDATA BEGIN INSERT INTO PLANTED VALUES ('ran'); END;"
-                           "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100001) "
-                           "INSERT INTO PROCSDATA SELECT 0.5, 0.5, 'filler', '12/01/2026 00:00:00' FROM n;"
-                           "DELETE FROM PLANTED;",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-  }
+  const std::string database = CollectProcessesData::databasePath();
+  EXPECT_EQ(sql(database,
+                "CREATE TABLE PROCSDATA (CPU_PERC DOUBLE,MEM_PERC DOUBLE,APPLICATION TEXT,DATE TEXT);"
+                "CREATE TABLE PLANTED (A TEXT);"
+                "CREATE TRIGGER T AFTER INSERT ON PROCSDATA BEGIN INSERT INTO PLANTED VALUES ('ran'); END;"
+                "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100001) "
+                "INSERT INTO PROCSDATA SELECT 0.5, 0.5, 'filler', '12/01/2026 00:00:00' FROM n;"
+                "DELETE FROM PLANTED; SELECT count(*) FROM PROCSDATA"),
+            std::vector<std::string>{"100001"});
   replayPs(sandbox_, "ps_small_");
   sample();
   EXPECT_EQ(rows().size(), 100001u + 12u);
-  {
-    sqlite3* raw = nullptr;
-    sqlite3_open(CollectProcessesData::databasePath().c_str(), &raw);
-    SqliteDatabase db(raw);
-    int planted = -1;
-    sqlite3_exec(
-        db.get(), "SELECT count(*) FROM PLANTED",
-        [](void* to, int, char** values, char**) { return *static_cast<int*>(to) = std::atoi(values[0]), 0; }, &planted,
-        nullptr);
-    EXPECT_EQ(planted, 0);
-  }
+  EXPECT_EQ(sql(database, "SELECT count(*) FROM PLANTED"), std::vector<std::string>{"0"});
   CollectProcessesData report;
   EXPECT_THAT(stdoutOf([&] { report.RetTopCpunMemPrsfrDB(); }),
               ::testing::HasSubstr("The store holds more than 100000 rows; the report ranks the first 100000"));

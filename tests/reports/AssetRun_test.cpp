@@ -50,8 +50,7 @@ TEST_F(AssetRun, EachRunWritesTheLoggedDocument) {
     const RunResult result = sandbox.runExpecting(0, run.args);
     const std::string document = sandbox.takeDataPostFile(run.file);
     EXPECT_THAT(result.output, HasSubstr(run.logged + asLogged(document) + run.afterDocument));
-    EXPECT_EQ(std::distance(std::sregex_iterator(document.begin(), document.end(), category), std::sregex_iterator()),
-              run.categories);
+    EXPECT_EQ(occurrences(document, category), run.categories);
     EXPECT_EQ(result.output.find("int main(int, const char **):software asset saved") != std::string::npos,
               !run.args.empty());
   }
@@ -70,7 +69,8 @@ TEST_F(AssetRun, EachRunAsksTheProfilerOnceForEachDataType) {
   const std::regex reused("\\]:system_profiler SP[A-Za-z]+DataType: reusing the report read earlier in this run\n");
   const struct {
     std::vector<std::string> args;
-    std::size_t dataTypes, reused;
+    std::size_t dataTypes;
+    std::ptrdiff_t reused;
   } runs[] = {{{}, 15, 4}, {{"-software"}, 4, 0}};
   for (const auto& run : runs) {
     fs::remove(calls);
@@ -80,9 +80,7 @@ TEST_F(AssetRun, EachRunAsksTheProfilerOnceForEachDataType) {
     for (std::string line; std::getline(lines, line);) ++perDataType[line];
     EXPECT_EQ(perDataType.size(), run.dataTypes);
     for (const auto& [call, count] : perDataType) EXPECT_EQ(count, 1) << call;
-    EXPECT_EQ(
-        std::distance(std::sregex_iterator(result.output.begin(), result.output.end(), reused), std::sregex_iterator()),
-        run.reused);
+    EXPECT_EQ(occurrences(result.output, reused), run.reused);
   }
   EXPECT_TRUE(sandbox.listDir("temp").empty());
 }
@@ -175,7 +173,7 @@ TEST_F(AssetRun, TheMachineNameIsOneFolderOfTheDataFolder) {
 TEST_F(AssetRun, AnEscapeInTheDiskModelLeavesBothDocumentsWhole) {
   BRIM_REQUIRE_ROOT();
   const std::string profiles = sandbox.root() + "/profiles";
-  fs::copy(fixture("macos/mac-a"), profiles);
+  fs::copy(testData("mac-a"), profiles);
   std::string disks = readFile(profiles + "/SPSerialATADataType.xml");
   const std::string model = "<string>TOSHIBA MK7559GSXF                      </string>";
   disks.replace(disks.find(model), model.size(), "<string>TOSHIBA \x1b[2J MK7559GSXF</string>");

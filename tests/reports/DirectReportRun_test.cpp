@@ -15,8 +15,6 @@
 #include <regex>
 #include <thread>
 
-#include "config/SectionFields.h"
-#include "envelope/EncryptionAES.h"
 #include "envelope/ReportEnvelope.h"
 #include "net/ReportDelivery.h"
 #include "platform/Plist.h"
@@ -32,9 +30,7 @@ using ::testing::StartsWith;
 
 const std::string kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
 
-std::string encryptedString(const std::string& text) {
-  return "<string>" + EncryptionAES().encryptChilkat(text, sharedPassPhrase()) + "</string>";
-}
+std::string encryptedString(const std::string& text) { return "<string>" + encrypted(text) + "</string>"; }
 
 std::string plistBool(bool value) { return value ? "<true/>" : "<false/>"; }
 
@@ -59,14 +55,13 @@ class DirectReportRun : public ::testing::Test {
   void writeWebPost(const std::string& name, const Envelope& envelope = {}, const std::string& disasterRecovery = "/dr",
                     const std::optional<std::string>& primary = std::nullopt) const {
     writeFile(sandbox.path("config/webposts.plist"),
-              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n<key>" + name +
-                  "</key><dict><key>primarysite</key>" + encryptedString(primary.value_or(server.url("/primary"))) +
-                  "<key>secondarysite</key>" + encryptedString(server.url("/secondary")) +
-                  "<key>disasterrecovery</key>" + encryptedString(server.url(disasterRecovery)) +
-                  "<key>compression</key>" + plistBool(envelope.compression) + "<key>encryption</key>" +
-                  plistBool(envelope.encryption) + "<key>encryptxmlroottag</key>" +
-                  plistBool(envelope.encryptXMLRootTag) +
-                  "<key>getdata</key><dict><key>regid</key><string>rid</string></dict></dict>\n</dict>\n</plist>\n");
+              plistDocument("<key>" + name + "</key><dict><key>primarysite</key>" +
+                            encryptedString(primary.value_or(server.url("/primary"))) + "<key>secondarysite</key>" +
+                            encryptedString(server.url("/secondary")) + "<key>disasterrecovery</key>" +
+                            encryptedString(server.url(disasterRecovery)) + "<key>compression</key>" +
+                            plistBool(envelope.compression) + "<key>encryption</key>" + plistBool(envelope.encryption) +
+                            "<key>encryptxmlroottag</key>" + plistBool(envelope.encryptXMLRootTag) +
+                            "<key>getdata</key><dict><key>regid</key><string>rid</string></dict></dict>\n"));
   }
   struct Answer {
     int status = 200;
@@ -225,9 +220,7 @@ TEST_F(DirectReportRun, ATricklingServerIsCutOffAtEachAttemptsBound) {
   const ScopedEnvironment limit({"BRIM_SANDBOX_POST_LIMIT"}, "2");
   const RunResult result = sandbox.runExpecting(0, {"-smartstatus"});
   const std::regex cut("proxy error = Error Domain=ASIHTTPRequestErrorDomain Code=2 \"The request timed out\"\n");
-  EXPECT_EQ(
-      std::distance(std::sregex_iterator(result.output.begin(), result.output.end(), cut), std::sregex_iterator()), 3)
-      << result.output;
+  EXPECT_EQ(occurrences(result.output, cut), 3) << result.output;
   EXPECT_THAT(result.output, HasSubstr("saving the report for the uploader\n"));
   EXPECT_EQ(sandbox.listDir("datapost").size(), 1u);
 }
@@ -258,7 +251,7 @@ TEST_F(DirectReportRun, MacNamePostsTheDetailsAndRewritesTheSettingsOnlyWhenTheN
   const std::string profilerDir = sandbox.root() + "/profiler";
   sandbox.replayProfilerFrom(profilerDir);
   // The recorded Mac's overview, with the local host name the recording left out.
-  std::string software = readFile(fixture("macos/mac-a/SPSoftwareDataType.xml"));
+  std::string software = readFile(testData("mac-a/SPSoftwareDataType.xml"));
   software.insert(software.find("<key>kernel_version</key>"), "<key>local_host_name</key><string>new-name</string>");
   writeFile(profilerDir + "/SPSoftwareDataType.xml", software);
   // The Ethernet service shows an address: the Wi-Fi one is not asked for.

@@ -19,6 +19,8 @@
 #include <stdexcept>
 
 #include "config/GlobalPreferences.h"
+#include "envelope/EncryptionAES.h"
+#include "platform/CustomLogger.h"
 #include "platform/DateTime.h"
 #include "platform/Paths.h"
 
@@ -28,6 +30,19 @@ namespace fs = std::filesystem;
 std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::ptrdiff_t occurrences(const std::string& text, const std::regex& pattern) {
+  return std::distance(std::sregex_iterator(text.begin(), text.end(), pattern), std::sregex_iterator());
+}
+
+std::string plistDocument(const std::string& rootEntries) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n" + rootEntries +
+         "</dict>\n</plist>\n";
+}
+
+std::string encrypted(const std::string& text, const std::string& passPhrase) {
+  return EncryptionAES().encryptChilkat(text, passPhrase);
 }
 
 std::string stdoutOf(const std::function<void()>& action) {
@@ -147,7 +162,7 @@ void Sandbox::writeBuildDate(const std::string& text) const { writeFile(path("lo
 void Sandbox::installRecordedMac() const {
   writeBuildDate();
   writeSettings(4711);
-  replayProfilerFrom(fixture("macos/mac-a"));
+  replayProfilerFrom(testData("mac-a"));
 }
 
 void Sandbox::writeExecutable(const std::string& file, const std::string& script) const {
@@ -175,6 +190,7 @@ void Sandbox::writeRouteTable(bool withDefaultRoute, const std::string& defaultR
 }
 
 std::string fixture(const std::string& relative) { return std::string(BRIM_TEST_FIXTURES) + "/" + relative; }
+std::string testData(const std::string& relative) { return std::string(BRIM_TEST_DATA) + "/" + relative; }
 
 void expectAsReviewed(const std::string& path, const std::string& actual) {
   if (const char* update = std::getenv("BRIM_UPDATE_EXPECTED"); update && std::string(update) == "1") {
@@ -252,14 +268,27 @@ void expectCheckedOK(const std::string& path) {
   EXPECT_EQ(check.output, path + ": OK\n");
 }
 
-SandboxInProcess::SandboxInProcess(const Sandbox& sandbox) : path_({"PATH"}, pathWithFirst(sandbox.fakeBinDir())) {
+SandboxRoot::SandboxRoot(const Sandbox& sandbox) : previous_(Paths::sandboxRoot()) {
   Paths::setSandboxRoot(sandbox.root());
+}
+
+SandboxRoot::~SandboxRoot() { Paths::setSandboxRoot(previous_); }
+
+SandboxInProcess::SandboxInProcess(const Sandbox& sandbox)
+    : root_(sandbox), path_({"PATH"}, pathWithFirst(sandbox.fakeBinDir())) {
   GlobalPreferences::setStaticInstance(GlobalPreferences::getSharedInstance());
 }
 
-SandboxInProcess::~SandboxInProcess() {
-  DateTime::setNowForTesting(std::nullopt);
-  Paths::setSandboxRoot("");
+SandboxInProcess::~SandboxInProcess() { DateTime::setNowForTesting(std::nullopt); }
+
+std::vector<std::string> loggedMessages() {
+  static const std::regex stamped(R"(^\d+/\d+/\d+, \d+:\d\d:\d\d [AP]M (.*)$)");
+  std::vector<std::string> messages;
+  std::smatch match;
+  for (const std::string& line : CustomLogger::getLogArray()) {
+    if (std::regex_match(line, match, stamped)) messages.push_back(match[1]);
+  }
+  return messages;
 }
 
 }  // namespace brim::test

@@ -7,9 +7,12 @@
 #include <ctime>
 #include <functional>
 #include <optional>
+#include <regex>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "config/SectionFields.h"
 
 namespace brim::test {
 
@@ -106,6 +109,18 @@ class Sandbox {
   std::string root_;
 };
 
+// While it lives, every fixed path of this process points into the sandbox.
+class SandboxRoot {
+ public:
+  explicit SandboxRoot(const Sandbox& sandbox);
+  ~SandboxRoot();
+  SandboxRoot(const SandboxRoot&) = delete;
+  SandboxRoot& operator=(const SandboxRoot&) = delete;
+
+ private:
+  std::string previous_;
+};
+
 // For in-process tests: while it lives, fixed paths are taken under the sandbox, the shared
 // settings store holds the sandbox's settings (write them first), the sandbox's fake bin
 // directory is first on PATH, and the clock may be pinned; all of it is undone at the end.
@@ -117,9 +132,12 @@ class SandboxInProcess {
   SandboxInProcess& operator=(const SandboxInProcess&) = delete;
 
  private:
+  SandboxRoot root_;
   ScopedEnvironment path_;
 };
 
+// The messages of this process's log, in order, without header and time stamps.
+std::vector<std::string> loggedMessages();
 // Runs command through /bin/sh: its exit status and standard output.
 RunResult runShell(const std::string& command);
 // The standard output of command, run through /bin/sh with input on its
@@ -132,9 +150,16 @@ void expectCheckedOK(const std::string& path);
 // file is named "<prefix>_4711_<time stamp>", stamped in the last minutes in this process's time zone.
 void expectStampedNow(const std::string& file, const std::string& prefix);
 std::string readFile(const std::string& path);
+// How often pattern matches in text.
+std::ptrdiff_t occurrences(const std::string& text, const std::regex& pattern);
+// A whole property-list document around the given root entries.
+std::string plistDocument(const std::string& rootEntries);
+// text encrypted as the agent's tools store secrets.
+std::string encrypted(const std::string& text, const std::string& passPhrase = sharedPassPhrase());
 // Standard output while action runs: the log's echo and what the code prints itself.
 std::string stdoutOf(const std::function<void()>& action);
-std::string fixture(const std::string& relative);  // path under tests/fixtures
+std::string fixture(const std::string& relative);   // path under tests/fixtures
+std::string testData(const std::string& relative);  // path under tests/data
 // actual is the reviewed text in the file at path; with BRIM_UPDATE_EXPECTED=1 it is written
 // there instead, after a deliberate change: review the diff.
 void expectAsReviewed(const std::string& path, const std::string& actual);

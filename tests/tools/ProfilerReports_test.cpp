@@ -62,7 +62,7 @@ TEST(RecordedReport, EveryListedDataTypeMatchesTheReviewedDocument) {
       const auto* type = profiler::findDataType(name);
       ASSERT_NE(type, nullptr) << name;
       const std::string actual = profiler::reportXml(*type, recordedRoot(tree));
-      expectAsReviewed(treePath("expected/" + tree + "/" + name + ".xml"), actual);
+      expectAsReviewed(testData("linux-" + tree + "/" + name + ".xml"), actual);
     }
   }
 }
