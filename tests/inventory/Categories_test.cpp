@@ -138,8 +138,9 @@ TEST(ProfilerRun, AReportNotWrittenWholeIsLoggedAndReadsAsNoItems) {
     ProfilerReplay replay;
     collectData collector = replay.collector();
     arrange(replay, collector);
-    const std::string log =
-        stdoutOf([&] { EXPECT_EQ(outline(collector.getMemoryInfo()), "fn\n  fnname \"memoryinfo\"\n") << situation; });
+    const std::string log = stdoutOf([&] {
+      EXPECT_EQ(outline(collector.collect(collectorOf("memoryinfo"))), "fn\n  fnname \"memoryinfo\"\n") << situation;
+    });
     EXPECT_NE(log.find(*collector.dataDir + file + logged + "\n"), std::string::npos) << situation << "\n" << log;
     EXPECT_TRUE(replay.dataDirEmpty()) << situation;
   }
