@@ -50,9 +50,10 @@ std::string regIdText() { return std::to_string(GlobalPreferences::getSharedInst
 ConsolidatedAssets::ConsolidatedAssets() : profilerReports_(std::make_shared<ProfilerReports>()) {
   const MacFolderSettings folders = GlobalPreferences::getSharedInstance().macFodler();
   // The full inventory's hardware category reads the same report.
-  profilerReports_->expect("SPHardwareDataType");
+  const InventoryCategory& hardware = *categoryNamed("hardwareinfo");
+  profilerReports_->expect(hardware.dataType);
   const std::optional<std::string> modelName = modelNameFromProfile(
-      *profilerReports_->open(kInit, RunFolder::path(), "SPHardwareDataType", "autodelete_SPHardwareDataType.plist"));
+      *profilerReports_->open(kInit, RunFolder::path(), hardware.dataType, hardware.fileName));
   if (modelName) logAt(kInit, "modelName=" + *modelName);
   std::string why;
   const std::optional<std::string> dataDir = folders.absoluteFolder(folders.dataDirRelative(), why);
