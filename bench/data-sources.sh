@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The tool against its own data sources: a full run (no option) and a
 # "-software" run, each beside the profiler command lines that the run needs,
-# run alone one after another, each through its own /bin/sh as the tool runs
-# them (sh -c "system_profiler <type> -xml >'<file>'"). What the tool adds to
-# its data sources is the ratio of the two medians. The command lines are
+# run alone one after another, each through its own /bin/sh into a new file as
+# the tool runs them (sh -c "system_profiler <type> -xml >'<file>'"). What the
+# tool adds to its data sources is the ratio of the two medians. The command lines are
 # learnt from one run of each kind, through a recording system_profiler put
 # first on PATH; "profiler runs" says how many the run started and for how many
 # data types. The two sides are measured in turns within each round, so that
@@ -76,7 +76,14 @@ def sources_script(arguments):
 def run_sources(script):
     start = time.monotonic()
     subprocess.run(["/bin/sh", "-c", script], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    return time.monotonic() - start
+    took = time.monotonic() - start
+    # The tool's profiler files are new in each run, in a folder of the run's
+    # own; files left here would be rewritten in place next time, which on
+    # some file systems costs far less than making them.
+    sources = os.path.join(root, "sources")
+    for name in os.listdir(sources):
+        os.remove(os.path.join(sources, name))
+    return took
 
 kinds = [("full inventory", []), ("software", ["-software"])]
 scripts, counts = {}, {}
