@@ -6,7 +6,7 @@
 #   - a "-ProcCollect" run on its own, the job that runs most often.
 # Wall time and peak memory (the largest resident set of any one process of the run,
 # as GNU time reports it) are the median of several runs; for the tool also its own
-# peak (VmHWM, bench/vmhwm_preload.c), without the system_profiler stand-in it runs.
+# peak (VmHWM, bench/own_usage_preload.c), without the system_profiler stand-in it runs.
 # Installs fusioninventory-agent for the benchmark only. Needs root, as the tool does.
 #   sudo bench/whole-run.sh [runs]
 set -euo pipefail
