@@ -3,7 +3,7 @@
 // the result is the report's root element again, holding the whole document,
 // deflated and Base64-encoded, in one CDATA section.
 //
-//   \r\n<wpmacasstinfo><![CDATA[<76 Base64 characters>\r\n...<last line>\r\n]]></wpmacasstinfo>\r\n
+//   \r\n<root><![CDATA[<76 Base64 characters>\r\n...<last line>\r\n]]></root>\r\n
 //
 // No XML declaration is part of the result, whatever the root.
 #include <optional>
