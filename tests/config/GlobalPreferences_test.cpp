@@ -2,8 +2,6 @@
 
 #include <gmock/gmock.h>
 
-#include <tuple>
-
 #include "ConfigSandbox.h"
 
 namespace brim::test {
@@ -199,16 +197,9 @@ TEST_F(SettingsStore, MissingOrForeignFileReadsAsEmptyAndIsNeverWritten) {
 
 // A registration id reads as a number in the 64-bit range, or as 0 (unregistered) with a log line.
 TEST_F(SettingsStore, RegistrationIdOfAnyStoredFormReadsAsANumberInRange) {
-  const std::tuple<std::string, int64_t, std::string> cases[] = {
-      {"<string>880214</string>", 880214, "\"dcregid\" holds the string \"880214\"; read as 880214"},
-      {"<real>880214.75</real>", 880214, ""},
-      {"<integer>18446744073709551615</integer>", 0, "\"dcregid\" holds an integer beyond the signed 64-bit range"},
-      {"<real>9.2233720368547758e18</real>", 0, "\"dcregid\" holds the real 9.223372036854776e+18, beyond"},
-      {"<real>nan</real>", 0, "\"dcregid\" holds the real nan, beyond the integer range; read as 0"},
-      {"<real>1e300</real>", 0, "\"dcregid\" holds the real 1e+300, beyond the integer range; read as 0"},
-      {"<string>99999999999999999999</string>", 0, "\"dcregid\" holds \"99999999999999999999\", not a decimal number"},
-  };
-  for (const auto& [stored, id, logged] : cases) {
+  for (const auto& c : fixtureCases("config/registration-ids.cases", 3)) {
+    const std::string &stored = c[0], &logged = c[2];
+    const int64_t id = std::stoll(c[1]);
     writeSettings(plistDocument("<key>machineinfo</key><dict><key>dcregid</key>" + stored + "</dict>"));
     GlobalPreferences prefs;
     const std::string log = stdoutOf([&] { GlobalPreferences::setStaticInstance(prefs); });

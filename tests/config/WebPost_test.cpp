@@ -49,20 +49,10 @@ TEST_F(WebPosts, QueryStringNamesOnlyTheParametersTheWebPostAsksFor) {
   GlobalPreferences prefs;
   GlobalPreferences::setStaticInstance(prefs);
 
-  const std::pair<const char*, const char*> cases[] = {
-      {"wpmacsmartsts", "?mid=5&sid=7&rid=1234&at=mac&ec=256&x=1"},
-      {"wpmacupdsysdtl", "?sid=7"},
-      {"nogetdata", ""},
-      {"emptygetdata", ""},
-      {"emptymemberid", "?rid=1234"},
-      {"encryptiononly", "?ec=256"},
-      {"otheronly", "?v=2&lang=en"},
-      {"encryptionandother", "?ec=256&x=1"},
-  };
-  for (const auto& [name, expected] : cases) {
-    const auto webPost = WebPostGlobal::getWebPostSettingForName(name);
-    ASSERT_NE(webPost, nullptr) << name;
-    EXPECT_EQ(webPost->GETDataURLSubString(prefs), expected) << name;
+  for (const auto& c : fixtureCases("config/webpost-queries.cases", 2)) {
+    const auto webPost = WebPostGlobal::getWebPostSettingForName(c[0]);
+    ASSERT_NE(webPost, nullptr) << c[0];
+    EXPECT_EQ(webPost->GETDataURLSubString(prefs), c[1]) << c[0];
   }
 
   // A machine without an agent type still names the parameter; ids go in signed.

@@ -2,7 +2,7 @@
 
 #include <gmock/gmock.h>
 
-#include <tuple>
+#include <sstream>
 
 #include "support/Sandbox.h"
 
@@ -34,46 +34,25 @@ TEST(XMLTreeDocument, OneLineWithAttributesInOrder) {
 }
 
 // One element added under the root, as text or as CDATA: how its value is
-// written (text escaped as it stands, CDATA trimmed and unescaped), what XML
-// cannot carry replaced (logged), a name it cannot carry refused, leaving the
-// tree as it was (logged). Recorded multi-line texts holding
+// written, what XML cannot carry replaced (logged), a name it cannot carry
+// refused, leaving the tree as it was (logged). Recorded multi-line texts holding
 // "&" (application "info") are shown whole by the recorded-Mac tests.
 TEST(XMLTreeDocument, AnElementAsWrittenReplacedOrRefused) {
-  const std::string text = "-[XMLTree addChildNodeToCurrentNodeWithName:stringValue:]:";
-  const std::string cdata = "-[XMLTree addChildNodeWithCDATAToCurrentNodeWithName:stringValue:]:";
-  // In CDATA, name, value, the element written, a line logged.
-  const std::tuple<bool, std::string, std::optional<std::string>, std::string, std::string> cases[] = {
-      {false, "blank", "", "<blank/>", ""},
-      {false, "v", "  a < b & c > d \"q\"\nnext  ", "<v>  a &lt; b &amp; c &gt; d \"q\"\nnext  </v>", ""},
-      {false, "v", "a\x01z\xFF", "<v>a\uFFFDz\uFFFD</v>",
-       text + "characters XML cannot carry replaced in the value of v: a\uFFFDz\uFFFD"},
-      {false, "größe", "1", "<größe>1</größe>", ""},
-      {false, "1st", "x", "", text + "element not added: \"1st\" is not an XML name"},
-      {false, "", "x", "", text + "element not added: \"\" is not an XML name"},
-      {true, "v", "  null \n", "<v><![CDATA[]]></v>", ""},
-      {true, "v", std::nullopt, "<v><![CDATA[(null)]]></v>", ""},
-      {true, "v", "\t x < y & z \r\n", "<v><![CDATA[x < y & z]]></v>", ""},
-      {true, "v", "nullable", "<v><![CDATA[nullable]]></v>", ""},
-      {true, "v", "\u2003wide spaces\u00A0", "<v><![CDATA[wide spaces]]></v>", ""},
-      {true, "v", "one\r\ntwo\rthree", "<v><![CDATA[one\ntwo\nthree]]></v>", ""},  // as an XML reader hands it on
-      {true, "v", "a]]>b", "<v><![CDATA[a]]]]><![CDATA[>b]]></v>", ""},            // read back as "a]]>b"
-      {true, "a b", "x", "", cdata + "CDATA element not added: \"a b\" is not an XML name"},
-      {true, "x><y", "x", "", cdata + "CDATA element not added: \"x><y\" is not an XML name"},
-      {true, "v", "bell\x07\x1b[0m", "<v><![CDATA[bell\uFFFD\uFFFD[0m]]></v>",
-       cdata + "characters XML cannot carry replaced in the value of v: bell\uFFFD\uFFFD[0m"},
-      {true, "v", "cut \xE2\x82", "<v><![CDATA[cut \uFFFD\uFFFD]]></v>", ""},
-  };
-  for (const auto& [inCDATA, name, value, written, logged] : cases) {
+  for (const auto& c : test::fixtureCases("envelope/added-elements.cases", 5)) {
+    const std::string &name = c[1], &written = c[3];
+    const std::optional<std::string> value = c[2] == "(null)" ? std::nullopt : std::optional(c[2]);
     XMLTree tree("r");
     const std::string output = stdoutOf([&] {
-      if (inCDATA) {
+      if (c[0] == "CDATA") {
         tree.addChildNodeWithCDATAToCurrentNodeWithName(name, value);
       } else {
         tree.addChildNodeToCurrentNodeWithName(name, value);
       }
     });
     EXPECT_EQ(tree.XMLString(), document(written.empty() ? "<r/>" : "<r>" + written + "</r>")) << name;
-    EXPECT_THAT(output, HasSubstr(logged)) << name;
+    const std::string method =
+        c[0] == "CDATA" ? "addChildNodeWithCDATAToCurrentNodeWithName" : "addChildNodeToCurrentNodeWithName";
+    EXPECT_THAT(output, HasSubstr(c[4].empty() ? "" : "-[XMLTree " + method + ":stringValue:]:" + c[4])) << name;
   }
 }
 
@@ -107,25 +86,13 @@ TEST(XMLTreeJumps, OnlyDirectChildrenMatchAndAMissLeavesTheInsertionPoint) {
 
 // Records are entered by their number right after they are added; whatever
 // else put a child with that number there first, the first one is entered.
-// A step is a number (a "dtl" of that number, entered and filled), "tree" (a
-// copied <dtl ID="1"/> added) or "x" (an <x/> numbered 1 after it was added).
 TEST(XMLTreeJumps, ANumberEntersTheFirstChildCarryingIt) {
   XMLTree copied("dtl");
   copied.addAttributeToCurrentNodeWithName("ID", "1");
-  const std::pair<std::vector<std::string>, std::string> cases[] = {
-      {{"0", "1", "2", "10"},
-       R"(<dtl ID="0"><in>0</in></dtl><dtl ID="1"><in>1</in></dtl><dtl ID="2"><in>2</in></dtl>)"
-       R"(<dtl ID="10"><in>10</in></dtl>)"},
-      // Numbering that starts again lands in the first group.
-      {{"0", "1", "0", "1"},
-       R"(<dtl ID="0"><in>0</in><in>0</in></dtl><dtl ID="1"><in>1</in><in>1</in></dtl><dtl ID="0"/><dtl ID="1"/>)"},
-      {{"0", "tree", "1"}, R"(<dtl ID="0"><in>0</in></dtl><dtl ID="1"><in>1</in></dtl><dtl ID="1"/>)"},
-      {{"0", "x", "1"}, R"(<dtl ID="0"><in>0</in></dtl><x ID="1"><in>1</in></x><dtl ID="1"/>)"},
-      {{"1", "01", "1"}, R"(<dtl ID="1"><in>1</in><in>1</in></dtl><dtl ID="01"><in>01</in></dtl><dtl ID="1"/>)"},
-  };
-  for (const auto& [steps, expected] : cases) {
+  for (const auto& c : test::fixtureCases("envelope/numbered-records.cases", 2)) {
     XMLTree tree("fn");
-    for (const std::string& step : steps) {
+    std::istringstream steps(c[0]);
+    for (std::string step; steps >> step;) {
       if (step == "tree") {
         tree.addChildTree(copied);
       } else if (step == "x") {
@@ -143,7 +110,7 @@ TEST(XMLTreeJumps, ANumberEntersTheFirstChildCarryingIt) {
     XMLTree copy = tree;  // a copy enters the same children
     copy.jumpToChildWithAttributeName("ID", "1");
     copy.addChildNodeToCurrentNodeWithName("copy", std::nullopt);
-    EXPECT_EQ(tree.XMLString(), document("<fn>" + expected + "</fn>"));
+    EXPECT_EQ(tree.XMLString(), document("<fn>" + c[1] + "</fn>"));
     EXPECT_NE(copy.XMLString().find("<in>1</in><copy/>"), std::string::npos) << copy.XMLString();
   }
 }
@@ -199,20 +166,11 @@ TEST(XMLTreeCreation, FromTextKeepsTheRootAndLogsIt) {
   EXPECT_TRUE(unnamed.jumpToRootNode());
 }
 
-// The text is cut wherever the root's name occurs, as the category root "fn"
-// and its "fnname" child show; a lone ">" piece gets the name back: the
-// nested "report" gives the pieces "<?xml ...?><", "><", ">", "</", "></", ">".
 TEST(XMLTreeWithoutRoot, TheTextIsCutAtEveryOccurrenceOfTheRootName) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"<report><b>x</b></report>", "<b>x</b>"},
-      {"<fn><fnname><![CDATA[m]]></fnname></fn>", "<name><![CDATA[m]]></name>"},
-      {"<report><report>report</report></report>", "<report></>"},
-      {"<report/>", ""},
-  };
-  for (const auto& [text, expected] : cases) {
-    const XMLTree tree = XMLTree::initWithXMLString(document(text));
-    const std::string output = stdoutOf([&] { EXPECT_EQ(tree.XMLStringWithoutRootNode(), expected) << text; });
-    EXPECT_THAT(output, HasSubstr(std::string("-[XMLTree XMLStringWithoutRootNode]:xmlWithoutRootTag=") + expected));
+  for (const auto& c : test::fixtureCases("envelope/without-root.cases", 2)) {
+    const XMLTree tree = XMLTree::initWithXMLString(document(c[0]));
+    const std::string output = stdoutOf([&] { EXPECT_EQ(tree.XMLStringWithoutRootNode(), c[1]) << c[0]; });
+    EXPECT_THAT(output, HasSubstr("-[XMLTree XMLStringWithoutRootNode]:xmlWithoutRootTag=" + c[1]));
   }
 }
 

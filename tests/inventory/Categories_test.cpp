@@ -79,18 +79,8 @@ std::string nestedReport(size_t levels) {
 }
 
 TEST(ProfilerRun, EveryCategoryWithoutAUsableReportIsEmpty) {
-  const std::vector<std::string> garbage{
-      nestedReport(300),
-      nestedReport(200000),
-      "",  // no output at all
-      "system_profiler: command failed\n",
-      "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><dict><key>_items</key><array><dict>",     // cut short
-      "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>_items</key><array/></dict></plist>",  // not an array
-      "<?xml version=\"1.0\"?><plist version=\"1.0\"><array/></plist>",                                // no element
-      "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><dict><key>_items</key><array/></dict></array></plist>",
-      "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>x</string></array></plist>",
-      std::string("bplist00\xff\xff\x01\x02", 12),
-  };
+  std::vector<std::string> garbage{nestedReport(300), nestedReport(200000), ""};
+  for (const auto& c : fixtureCases("inventory/unusable-reports.cases", 1)) garbage.push_back(c[0]);
   for (const std::string& text : garbage) {
     ProfilerReplay replay;
     for (const Collector& category : inventoryCategories()) replay.serveText(std::string(category.dataType), text);
@@ -172,21 +162,8 @@ TEST(ProfilerRun, RunsTheExactCommandRemovesItsFileAndLogsTheCounts) {
                                                          "/autodelete_SPsoftwareDataType.plist",
                                                      _, _, _, _, _));
   EXPECT_TRUE(replay.dataDirEmpty());
-  const std::string usb = "-[collectData getUSBInfo]:", services = "-[collectData getBlueToothServices]:";
-  for (const std::string& lines :
-       {std::string("-[collectData getMemoryInfo]:getMemoryInfo\n"),
-        std::string("-[collectData getSystemInfo]:getSystemInfo\n"),
-        usb + "bus count:2\n" + usb + "device count:2\n" + usb + "device count:3\n" + usb + "device count:0\n",
-        services + "getBlueToothServices\n" + services + "2\n" + services + "2\n" + services + "3\n" + services + "3\n",
-        std::string("-[collectData getBlueToothDevices]:getBlueToothDevices\n-[collectData getBlueToothDevices]:"
-                    "system_profiler SPBluetoothDataType: reusing the report read earlier in this run\n"),
-        std::string("-[collectData getBlueToothDevices]:blueToothDevArray 2\n"),
-        std::string("-[collectData getCardreaderInfo]:count:1\n"),
-        std::string("-[collectData getDiscBurninginfo]:disc count:1\n-[collectData "
-                    "getDiscBurninginfo]:discBurnDataDictionary "),
-        std::string("-[collectData getNetwokInfo]:network count:5\n")}) {
-    EXPECT_NE(log.find(lines), std::string::npos) << lines << "\n---\n" << log;
-  }
+  for (const auto& c : fixtureCases("inventory/profiler-run-log.cases", 1))
+    EXPECT_NE(log.find(c[0]), std::string::npos) << c[0] << "\n---\n" << log;
 }
 
 // Reports are read item by item where their markup allows it, and whole
@@ -202,28 +179,17 @@ TEST(ProfilerRun, ItemByItemReadingGivesTheItemsAndTheSubtreeOfTheWholeReport) {
            before + "<key>_items</key><array>" + items + "</array>" + after + "</dict></array></plist>\n";
   };
   const std::string a = "<dict><key>_name</key><string>A &amp; B</string></dict>";
-  const std::string b = "<dict><key>_name</key><string>B</string><key>x</key><array><dict/></array></dict>";
-  const std::vector<std::string> reports{
+  std::vector<std::string> reports{
       recorded,
-      report(a + "\n\t" + b + "<dict/>" + "<string>plain</string>"),
-      report(a, "<key>_dataType</key><string>SPApplicationsDataType</string>", "<key>_timeStamp</key><date>bad</date>"),
-      report(a + "<!-- <dict> -->" + b),                           // a comment between the items
-      report(a + "stray" + b),                                     // text between the items: no items at all
-      report(a + "<![CDATA[x]]>" + b),                             // a section between them
-      report(a, "<key>_items</key><array>" + b + "</array>"),      // a second list: the last one holds
-      report(a, "<key>&#95;items</key><array>" + b + "</array>"),  // the same, written with a reference
-      report(a, "", "<key>_items</key>"),                          // a key without a value
       "<plist><array><dict><key>_items</key><key/><array>" + a + "</array></dict></array></plist>",
-      report(a + "<dict><key>k</key></dict>" + b),  // an item that does not parse
-      report(a + "<dict><key>q\">\"</key><string>v</string></dict>"),
-      report("<dict a=\">\"><key>k</key><string>v</string></dict>" + b),
-      report(a + "<dict><key>k</key><string>cut"),  // cut short
       "<plist><array><dict><key>_items</key><array>" + a + "</array></dict></array><dict/></plist>",
       "<plist><array><dict><key>_items</key><array>" + a + "</array></dict><string>x</string></array></plist>",
       "<!DOCTYPE plist [<!ENTITY e \"B\">]><plist><array><dict><key>_items</key><array>" + a +
           "</array></dict></array></plist>",
       readFile(testData("firewall-string-item/SPFirewallDataType.xml")),
   };
+  for (const auto& c : fixtureCases("inventory/applications-reports.cases", 3))
+    reports.push_back(report(c[0], c[1], c[2]));
   for (const std::string& text : reports) {
     ProfilerReplay replay;
     replay.serveText("SPApplicationsDataType", text);

@@ -20,6 +20,9 @@
 namespace brim::test {
 namespace {
 
+// A value of a table: "(null)" stands for none.
+RecordValue recordValue(const std::string& text) { return text == "(null)" ? RecordValue() : RecordValue(text); }
+
 Plist parse(const std::string& value) {
   return parsePlist("<?xml version=\"1.0\"?><plist version=\"1.0\">" + value + "</plist>");
 }
@@ -28,21 +31,8 @@ Plist parse(const std::string& value) {
 TEST(ByteValue, ScalesTheLeadingNumberByItsUnit) {
   collectData collector;
   EXPECT_EQ(collector.byteValue("1024"), std::nullopt);  // nothing converted yet
-  const std::pair<RecordValue, RecordValue> cases[] = {
-      {"8 GB", "8589934592"},
-      {"256 KB", "262144"},
-      {"4096 MB", "4294967296"},
-      {"1.5 TB", "1099511627776"},
-      {"97,34 GB", "104152956928"},  // a decimal comma stops the number too
-      {"  12 MB", "12582912"},
-      {"GB", "0"},
-      {std::nullopt, "0"},
-      {"1 TB 2 KB", "1099511627776"},
-      {"3 KB 2 MB", "3145728"},
-      {"250059350016", "3145728"},
-      {"99999999999 TB", "-1099511627776"},  // past 64 bits it wraps
-  };
-  for (const auto& [text, bytes] : cases) EXPECT_EQ(collector.byteValue(text), bytes) << text.value_or("(null)");
+  for (const auto& c : fixtureCases("inventory/byte-values.cases", 2))
+    EXPECT_EQ(collector.byteValue(recordValue(c[0])), c[1]) << c[0];
 }
 
 // One collector serves a whole document: a size without a unit in one category
@@ -61,16 +51,8 @@ TEST(ByteValue, AUnitlessSizeRepeatsTheEarlierCategorysLastSize) {
 
 // Dates are written in the system time zone.
 TEST(TextForms, ScalarsAndDatesAsTheDocumentsWriteThem) {
-  const std::pair<const char*, RecordValue> cases[] = {
-      {"<string> spaced </string>", " spaced "},
-      {"<integer>-1</integer>", "-1"},
-      {"<real>0.5</real>", "0.5"},
-      {"<real>2</real>", "2"},
-      {"<real>0.0030600428581237793</real>", "0.0030600428581237793"},
-      {"<true/>", "1"},
-      {"<false/>", "0"},
-  };
-  for (const auto& [value, text] : cases) EXPECT_EQ(textOf(parse(value).get()), text) << value;
+  for (const auto& c : fixtureCases("inventory/text-forms.cases", 2))
+    EXPECT_EQ(textOf(parse(c[0]).get()), c[1]) << c[0];
   EXPECT_EQ(textOf(nullptr), std::nullopt);
 
   collectData collector;
@@ -87,12 +69,8 @@ TEST(TextForms, ScalarsAndDatesAsTheDocumentsWriteThem) {
 
 // Zero and +5:30 show in the time zone texts of the zone settings.
 TEST(SystemTimeZoneText, FixedOffsetsAreDescribedLikeThePlatform) {
-  const std::pair<int, const char*> cases[] = {
-      {3600, "GMT+0100 (GMT+1) offset 3600"},
-      {-18000, "GMT-0500 (GMT-5) offset -18000"},
-      {-34200, "GMT-0930 (GMT-9:30) offset -34200"},
-  };
-  for (const auto& [offset, text] : cases) EXPECT_EQ(SystemTimeZone::fixedOffsetDescription(offset), text);
+  for (const auto& c : fixtureCases("inventory/fixed-offsets.cases", 2))
+    EXPECT_EQ(SystemTimeZone::fixedOffsetDescription(std::stoi(c[0])), c[1]);
 }
 
 // The zone's name comes from the system's settings, laid out in a sandbox: the
@@ -125,16 +103,8 @@ TEST(ZoneSettings, TheTimeZoneTextIsTheOffsetFollowedByTheZoneName) {
 }
 
 TEST(BlankPairs, EveryPairOfBlanksGoesAndSingleBlanksStay) {
-  const std::pair<RecordValue, RecordValue> cases[] = {
-      {"MATSHITADVD-R   UJ-8A8", "MATSHITADVD-R UJ-8A8"},
-      {"A  B", "AB"},
-      {"A    B", "AB"},
-      {"A     B", "A B"},
-      {" single blanks stay ", " single blanks stay "},
-      {"", ""},
-      {std::nullopt, std::nullopt},
-  };
-  for (const auto& [text, expected] : cases) EXPECT_EQ(collectData::checkforExtraspace(text), expected);
+  for (const auto& c : fixtureCases("inventory/blank-pairs.cases", 2))
+    EXPECT_EQ(collectData::checkforExtraspace(recordValue(c[0])), recordValue(c[1])) << c[0];
 }
 
 class DirectRecords : public ::testing::Test {

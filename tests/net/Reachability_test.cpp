@@ -13,22 +13,12 @@ namespace {
 // The flags as a system's reachability service gives them (macOS: SystemConfiguration's own bit
 // values), through the seam every system's source feeds: only Reachability interprets them.
 TEST(ForcedFlags, StatusFollowsTheThreeFlagBits) {
-  const struct {
-    std::optional<uint32_t> flags;
-    Reachability::NetworkStatus status;
-  } cases[] = {
-      {2, Reachability::ReachableViaWiFi},      // reachable only
-      {2 | 4 | 1, Reachability::NotReachable},  // on-demand link not up
-      {2 | 4, Reachability::ReachableViaWiFi},  // connection required, not transient
-      {2 | 1, Reachability::ReachableViaWiFi},  // transient only
-      {0, Reachability::NotReachable},
-      {4 | 1, Reachability::NotReachable},
-      {std::nullopt, Reachability::NotReachable},  // the platform could not tell
-  };
-  for (const auto& c : cases) {
-    ReachabilitySource::setOverrideForTesting([&c](uint32_t) { return c.flags; });
-    EXPECT_EQ(Reachability::reachabilityForInternetConnection()->currentReachabilityStatus(), c.status)
-        << (c.flags ? std::to_string(*c.flags) : "absent");
+  for (const auto& c : fixtureCases("net/forced-flags.cases", 2)) {
+    const std::optional<uint32_t> flags = c[0] == "(none)" ? std::nullopt : std::optional<uint32_t>(std::stoul(c[0]));
+    ReachabilitySource::setOverrideForTesting([flags](uint32_t) { return flags; });
+    EXPECT_EQ(Reachability::reachabilityForInternetConnection()->currentReachabilityStatus(),
+              c[1] == "NotReachable" ? Reachability::NotReachable : Reachability::ReachableViaWiFi)
+        << c[0];
   }
   ReachabilitySource::setOverrideForTesting(nullptr);
 }

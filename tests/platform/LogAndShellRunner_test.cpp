@@ -283,18 +283,8 @@ TEST_F(CustomLoggerTest, ALogDirectoryNobodyMakesIsWaitedForUpToTheLimit) {
 // quoted value reaches the command as one word, as it stands, and runs nothing.
 // Output that is not UTF-8 is replaced, logged, and reading goes on.
 TEST_F(ExecuteCommandTest, TheResultIsStandardOutputTrimmedInUtf8) {
-  std::vector<std::pair<std::string, std::string>> cases = {
-      {"echo out; echo err >&2; printf 'tail\\n\\n'", "out\ntail"},
-      {"printf '\\n  \\n\\t\\r\\n'", ""},
-      {"exit 3", ""},
-      {"cat; echo read", "read"},  // a command that reads its input sees the end at once
-      {"brim_no_such_command -x", ""},
-      // A two-byte character written in two pieces is one character.
-      {"printf 'caf\\303'; sleep 0.1; printf '\\251'", "caf\u00E9"},
-      {"printf 'a\\377b\\300\\257c'; echo; echo next", "a\uFFFDb\uFFFD\uFFFDc\nnext"},
-      // Cut off inside a three-byte character at the very end.
-      {"printf 'euro \\342\\202'", "euro \uFFFD"},
-  };
+  std::vector<std::pair<std::string, std::string>> cases;
+  for (const auto& c : fixtureCases("platform/command-results.cases", 2)) cases.emplace_back(c[0], c[1]);
   for (const std::string value : {"", "two  words", "it's", "''", "$(echo x)", "`echo x`", "a;echo x", "a|echo x",
                                   "\\'", "$HOME *", "line\nbreak", "-n", "'$(echo x)'"}) {
     cases.emplace_back("printf '[%s]' " + shellQuoted(value), "[" + value + "]");
@@ -373,20 +363,11 @@ TEST_F(ExecuteCommandTest, ACommandIsWaitedForUntilItEndsOrItsLimit) {
 // A work file yields its non-empty lines, whatever its encoding (found from
 // the content), each logged after the file's name; a missing one only its name.
 TEST_F(ExecuteCommandTest, WorkFileYieldsItsNonEmptyLinesInAnyEncoding) {
-  const std::tuple<const char*, std::string, std::vector<std::string>> cases[] = {
-      {"blank lines",
-       "  PID  %CPU COMM\n\n  101  12.5 /usr/sbin/syslogd\n\n\n",
-       {"  PID  %CPU COMM", "  101  12.5 /usr/sbin/syslogd"}},
-      {"UTF-8", "Caf\xC3\xA9\n\xE2\x82\xAC 5\n", {"Caf\xC3\xA9", "\xE2\x82\xAC 5"}},
-      {"UTF-8 with byte-order mark", "\xEF\xBB\xBFone\ntwo", {"one", "two"}},
-      {"Latin-1", "Caf\xE9\nna\xEFve\n", {"Caf\xC3\xA9", "na\xC3\xAFve"}},
-      {"UTF-16 with byte-order mark",
-       std::string("\xFF\xFEh\0\n\0\n\0\x3D\xD8\x00\xDE", 12),
-       {"h", "\xF0\x9F\x98\x80"}},
-  };
-  for (const auto& [what, bytes, lines] : cases) {
-    writeFile(sandbox.path("temp/autodelete_ps.txt"), bytes);
-    EXPECT_EQ(files.getDataFromFileWithName("autodelete_ps.txt"), lines) << what;
+  for (const auto& c : fixtureCases("platform/work-files.cases", 3)) {
+    writeFile(sandbox.path("temp/autodelete_ps.txt"), c[1]);
+    std::string lines;
+    for (const std::string& line : files.getDataFromFileWithName("autodelete_ps.txt")) lines += "\n" + line;
+    EXPECT_EQ(lines, "\n" + c[2]) << c[0];
   }
   EXPECT_THAT(files.getDataFromFileWithName("autodelete_gone.txt"), ::testing::IsEmpty());
   const std::string sig = "-[FileOperations getDataFromFileWithName:]:";
@@ -431,26 +412,15 @@ TEST(MakeDirectories, FollowsOnlyLinksNobodyElseCouldHaveMade) {
   EXPECT_THAT(FileSystem::lastFailure(), HasSubstr("\"planted\" is a link others could have made"));
 }
 
-// 4 December 2026, 20:05:03 UTC: 21:05:03 in Berlin.
-constexpr DateTime::TimePoint kDecember{std::chrono::seconds(1796414703)};
-// 1 July 2026, 06:07:08 UTC: 08:07:08 in Berlin, summer time.
-constexpr DateTime::TimePoint kJuly{std::chrono::seconds(1782886028)};
-
 TEST(DateTimeTest, PatternsOfTheDocumentsInTheSystemTimeZone) {
   TimeZone zone("Europe/Berlin");
   // The log's own stamp in December ("12/4/26, 9:05:03 PM") is shown by the log's tests,
   // the process store's "MM/dd/yyyy HH:mm:ss" by its rows.
-  const std::tuple<DateTime::TimePoint, const char*, const char*> cases[] = {
-      {kDecember, "MM-dd-yyyy HH:mm:ss", "12-04-2026 21:05:03"},
-      {kDecember, "yyyyMMddHHmmss", "20261204210503"},
-      {kDecember, "yyyyMMdd", "20261204"},
-      {kDecember, "MMyyyy", "122026"},
-      {kJuly, "MM-dd-yyyy HH:mm:ss", "07-01-2026 08:07:08"},
-      {kJuly, "M/d/yy, h:mm:ss a", "7/1/26, 8:07:08 AM"},
-      {kDecember, "'day' dd 'at' HH 'o''clock'", "day 04 at 21 o'clock"},
-  };
-  for (const auto& [date, pattern, expected] : cases)
-    EXPECT_EQ(DateTime::dateStringOf(date, pattern), expected) << pattern;
+  const std::map<std::string, DateTime::TimePoint> dates{
+      {"december", DateTime::TimePoint(std::chrono::seconds(1796414703))},
+      {"july", DateTime::TimePoint(std::chrono::seconds(1782886028))}};
+  for (const auto& c : fixtureCases("platform/date-patterns.cases", 3))
+    EXPECT_EQ(DateTime::dateStringOf(dates.at(c[0]), c[1]), c[2]) << c[1];
 }
 
 }  // namespace

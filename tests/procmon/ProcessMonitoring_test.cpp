@@ -198,29 +198,21 @@ TEST_F(ProcessReportRun, CollectThenSaveReportsBothSamplesAndEmptiesTheStore) {
   EXPECT_EQ(Lines(children.begin(), children.begin() + 2), (Lines{"regid=4711", "ftime=" + firstSampleTime}));
   EXPECT_THAT(children[2], ::testing::MatchesRegex("ttime=[0-9]{2}/[0-9]{2}/[0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}"));
 
-  // 80 rows: the stored sample and the report job's own, so every entry stands at least twice.
-  const Lines byProcessor = {"54.80 0.00 [cc1plus]", "54.80 0.00 [cc1plus]", "53.50 0.60 cc1plus", "53.50 0.60 cc1plus",
-                             "53.10 0.60 cc1plus",   "53.10 0.60 cc1plus",   "50.00 0.00 as",      "50.00 0.00 as",
-                             "47.30 0.30 cc1plus",   "47.30 0.30 cc1plus",   "47.10 0.50 cc1plus", "47.10 0.50 cc1plus",
-                             "46.80 0.50 cc1plus",   "46.80 0.50 cc1plus",   "46.70 0.30 cc1plus", "46.70 0.30 cc1plus",
-                             "9.70 1.80 Data",       "9.70 1.80 Data",       "9.70 1.80 Data",     "9.70 1.80 Data"};
-  EXPECT_EQ(Lines(children.begin() + 3, children.begin() + 23), byProcessor);
-
-  // Rows of equal memory share come in the database's order; only the last four
-  // places are drawn from the many processes without a memory share.
-  Lines memoryShares;
-  for (auto entry = children.begin() + 23; entry != children.end(); ++entry) {
-    const size_t share = entry->find(' ') + 1;
-    memoryShares.push_back(entry->substr(share, entry->find(' ', share) - share));
-  }
-  EXPECT_EQ(memoryShares, (Lines{"1.80", "1.80", "1.80", "1.80", "0.60", "0.60", "0.60", "0.60", "0.50", "0.50",
-                                 "0.50", "0.50", "0.30", "0.30", "0.30", "0.30", "0.00", "0.00", "0.00", "0.00"}));
-  EXPECT_THAT(Lines(children.begin() + 23, children.begin() + 39),
-              ::testing::UnorderedElementsAre("9.70 1.80 Data", "9.70 1.80 Data", "9.70 1.80 Data", "9.70 1.80 Data",
-                                              "53.50 0.60 cc1plus", "53.50 0.60 cc1plus", "53.10 0.60 cc1plus",
-                                              "53.10 0.60 cc1plus", "47.10 0.50 cc1plus", "47.10 0.50 cc1plus",
-                                              "46.80 0.50 cc1plus", "46.80 0.50 cc1plus", "47.30 0.30 cc1plus",
-                                              "47.30 0.30 cc1plus", "46.70 0.30 cc1plus", "46.70 0.30 cc1plus"));
+  // 80 rows, the stored sample and the report job's own, so every entry stands
+  // at least twice: the processor ranking, then the memory ranking. Rows of
+  // equal memory share come in the database's order; only the last four places
+  // are drawn from the many processes without a memory share.
+  std::istringstream reviewed(readFile(procmonFixture("report_busy_rankings.txt")));
+  Lines expected;
+  for (std::string line; std::getline(reviewed, line);) expected.push_back(line);
+  ASSERT_EQ(expected.size(), 36u);
+  EXPECT_EQ(Lines(children.begin() + 3, children.begin() + 23), Lines(expected.begin(), expected.begin() + 20));
+  const auto share = [](const std::string& entry) { return entry.substr(entry.find(' ') + 1, 4); };
+  const Lines memory(children.begin() + 23, children.begin() + 39),
+      expectedMemory(expected.begin() + 20, expected.end());
+  for (size_t i = 0; i < memory.size(); ++i) EXPECT_EQ(share(memory[i]), share(expectedMemory[i])) << i;
+  for (auto entry = children.begin() + 39; entry != children.end(); ++entry) EXPECT_EQ(share(*entry), "0.00");
+  EXPECT_THAT(memory, ::testing::UnorderedElementsAreArray(expectedMemory));
 
   // The same text is appended to the day's log of reports.
   Lines logs;

@@ -28,8 +28,6 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::StartsWith;
 
-const std::string kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
-
 std::string encryptedString(const std::string& text) { return "<string>" + encrypted(text) + "</string>"; }
 
 std::string plistBool(bool value) { return value ? "<true/>" : "<false/>"; }
@@ -135,10 +133,7 @@ TEST_F(DirectReportRun, OneSiteIsAskedUntilItAnswersAndAnAnsweredReportIsNotKept
   EXPECT_EQ(requests[1].body, requests[0].body);
   // The first controller's first drive, its model without the blank padding.
   EXPECT_EQ(std::regex_replace(requests[0].body, std::regex(R"(\d\d-\d\d-\d{4} \d\d:\d\d:\d\d)"), "<time>"),
-            kDeclaration +
-                "<wpmacsmartsts><regid>4711</regid><scandttime><time></scandttime><modelname><![CDATA[TOSHIBA "
-                "MK7559GSXF]]></modelname><modeldesc><![CDATA[AHCI Version 1.30 Supported]]></modeldesc><bsdname>"
-                "<![CDATA[disk0]]></bsdname><status><![CDATA[Verified]]></status></wpmacsmartsts>");
+            readFile(fixture("reports/direct/wpmacsmartsts_mac-a.xml")));
   EXPECT_THAT(result.output, Not(HasSubstr("Retry Count=2")));
   EXPECT_THAT(result.output,
               HasSubstr("-[ConsolidatedAssets sendXML:toWebPost:withEncryptionKey:]:commResponse=ACK\n"));
@@ -279,10 +274,7 @@ TEST_F(DirectReportRun, MacNamePostsTheDetailsAndRewritesTheSettingsOnlyWhenTheN
   auto requests = server.requests();
   ASSERT_EQ(requests.size(), 1u) << result.output;
   EXPECT_EQ(requests[0].target, "/primary?rid=4711");
-  EXPECT_EQ(requests[0].body, kDeclaration +
-                                  "<wpmacupdsysdtl><regid>4711</regid><resourcename><![CDATA[new-name]]>"
-                                  "</resourcename><os><![CDATA[Mac OS X 10.7.5 (11G63)]]></os><osversion><![CDATA["
-                                  "Darwin 11.4.2]]></osversion><ip><![CDATA[10.0.2.15]]></ip></wpmacupdsysdtl>");
+  EXPECT_EQ(requests[0].body, readFile(fixture("reports/direct/wpmacupdsysdtl_new-name.xml")));
   EXPECT_THAT(result.output, HasSubstr("-[collectData checkMacNameInSettingsPlist:]:Mac Name Chnaged\n"));
   const Plist written = readPlistFile(settingsPath);
   plist_t machine = plistDictItem(written.get(), "machineinfo");
@@ -351,25 +343,12 @@ INSTANTIATE_TEST_SUITE_P(
                                          Envelope{true, true, true}, Envelope{true, true})));
 
 TEST(CheckUrl, OnlyAddressesWithWhiteSpaceAreEscaped) {
-  EXPECT_EQ(checkurl("http://dc.example:8080/web post/a b.php?x=1&y=2"),
-            "http://dc.example:8080/web%20post/a%20b.php?x=1&y=2");
-  EXPECT_EQ(checkurl("http://h/a\tb/caf\xC3\xA9|"), "http://h/a%09b/caf%C3%A9%7C");
-  // Without white space the address stays as it is, even with characters a URL may not hold.
-  EXPECT_EQ(checkurl("http://h/caf\xC3\xA9|{x}"), "http://h/caf\xC3\xA9|{x}");
+  for (const auto& c : fixtureCases("reports/checked-urls.cases", 2)) EXPECT_EQ(checkurl(c[0]), c[1]);
 }
 
 TEST(RootStripping, TheTextBetweenTheRootTagsIsKeptByteForByte) {
-  const std::string compressed =
-      "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<wpmacsmartsts>\r\n    <compressed><![CDATA[eJzz\r\n]]>"
-      "</compressed>\r\n</wpmacsmartsts>\r\n";
-  EXPECT_EQ(xmlStringWithoutRootNodeWithName("wpmacsmartsts", compressed),
-            "\r\n    <compressed><![CDATA[eJzz\r\n]]></compressed>\r\n");
-  // The root's name inside a value does not end the search early.
-  EXPECT_EQ(xmlStringWithoutRootNodeWithName("r", "<?xml version=\"1.0\"?><r><rr>r</rr><r2>x</r2></r>"),
-            "<rr>r</rr><r2>x</r2>");
-  EXPECT_EQ(xmlStringWithoutRootNodeWithName("r", "<r/>"), "");
-  EXPECT_EQ(xmlStringWithoutRootNodeWithName("r", "<other>x</other>"), std::nullopt);
-  EXPECT_EQ(xmlStringWithoutRootNodeWithName("r", "<r>unterminated"), std::nullopt);
+  for (const auto& c : fixtureCases("reports/root-stripping.cases", 3))
+    EXPECT_EQ(xmlStringWithoutRootNodeWithName(c[0], c[1]), c[2] == "(none)" ? std::nullopt : std::optional(c[2]));
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <sstream>
 #include <stdexcept>
 
 #include "config/GlobalPreferences.h"
@@ -191,6 +192,33 @@ void Sandbox::writeRouteTable(bool withDefaultRoute, const std::string& defaultR
 
 std::string fixture(const std::string& relative) { return std::string(BRIM_TEST_FIXTURES) + "/" + relative; }
 std::string testData(const std::string& relative) { return std::string(BRIM_TEST_DATA) + "/" + relative; }
+
+std::vector<std::vector<std::string>> fixtureCases(const std::string& relative, std::size_t fields) {
+  std::vector<std::vector<std::string>> cases;
+  std::istringstream lines(readFile(fixture(relative)));
+  for (std::string line; std::getline(lines, line);) {
+    if (line.empty() || line.starts_with('#')) continue;
+    if (line.ends_with(" |")) line += ' ';  // an empty last field
+    std::vector<std::string>& fieldsRead = cases.emplace_back(1);
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      if (line.compare(i, 3, " | ") == 0) {
+        fieldsRead.emplace_back();
+        i += 2;
+      } else if (line[i] != '\\' || i + 1 == line.size()) {
+        fieldsRead.back() += line[i];
+      } else if (const char escaped = line[++i]; escaped == 'x') {
+        fieldsRead.back() += static_cast<char>(std::stoi(line.substr(i + 1, 2), nullptr, 16));
+        i += 2;
+      } else {
+        fieldsRead.back() += escaped == 'n' ? '\n' : escaped == 'r' ? '\r' : escaped == 't' ? '\t' : escaped;
+      }
+    }
+    EXPECT_EQ(fieldsRead.size(), fields) << relative << ": " << line;
+    fieldsRead.resize(fields);
+  }
+  EXPECT_FALSE(cases.empty()) << relative << ": no case";
+  return cases;
+}
 
 void expectAsReviewed(const std::string& path, const std::string& actual) {
   if (const char* update = std::getenv("BRIM_UPDATE_EXPECTED"); update && std::string(update) == "1") {

@@ -160,6 +160,11 @@ std::string encrypted(const std::string& text, const std::string& passPhrase = s
 std::string stdoutOf(const std::function<void()>& action);
 std::string fixture(const std::string& relative);   // path under tests/fixtures
 std::string testData(const std::string& relative);  // path under tests/data
+// The cases of a table under tests/fixtures, one a line, their fields parted by
+// " | " (a line ending in " |" ends with an empty field); blank lines and those
+// starting with "#" are left out. In a field \n, \r, \t and \xHH stand for
+// those bytes, a backslash before any other character for that character.
+std::vector<std::vector<std::string>> fixtureCases(const std::string& relative, std::size_t fields);
 // actual is the reviewed text in the file at path; with BRIM_UPDATE_EXPECTED=1 it is written
 // there instead, after a deliberate change: review the diff.
 void expectAsReviewed(const std::string& path, const std::string& actual);

@@ -7,7 +7,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <tuple>
 
 #include "Registration.h"
 #include "platform/Paths.h"
@@ -51,13 +50,8 @@ TEST_F(Installation, LaysOutTheAgentDirectoryAndAReinstallKeepsItsSettings) {
   Plist settings = readPlistFile(agent("config/settings.plist"));
   plist_t folders = plistDictItem(settings.get(), "macfolders");
   EXPECT_EQ(plistString(plistDictItem(folders, "agentinstallpathabsolute")), "/opt/local/share/brimvault_mac");
-  for (const auto& [key, value] : {std::pair{"executabledirrelative", "bin"},
-                                   {"tempdirrelative", "temp"},
-                                   {"logdirrelative", "log"},
-                                   {"datadirrelative", "data"},
-                                   {"datapostdirrelative", "datapost"},
-                                   {"configdirrelative", "config"}})
-    EXPECT_EQ(plistString(plistDictItem(folders, key)), value) << key;
+  for (const auto& c : fixtureCases("tools/installed-folders.cases", 2))
+    EXPECT_EQ(plistString(plistDictItem(folders, c[0])), c[1]) << c[0];
   plist_t regId = plistDictItem(plistDictItem(settings.get(), "machineinfo"), "dcregid");
   ASSERT_NE(regId, nullptr);
   EXPECT_EQ(plist_get_node_type(regId), PLIST_UINT);
@@ -72,22 +66,17 @@ TEST_F(Installation, LaysOutTheAgentDirectoryAndAReinstallKeepsItsSettings) {
   // it only well after the time limits of all its commands have run out.
   const fs::path units = destdir / "usr/local/lib/systemd/system";
   const std::string target = readFile((units / "brim-asset.target").string());
-  for (const auto& [job, command, timeout] : {std::tuple{"inventory", "brim_asset\n", "4h"},
-                                              {"software", "brim_asset -software\n", "90min"},
-                                              {"proccollect", "brim_asset -ProcCollect\n", "30min"},
-                                              {"procsave", "brim_asset -ProcSave\n", "30min"},
-                                              {"smartstatus", "brim_asset -smartstatus\n", "45min"},
-                                              {"macname", "brim_asset -macName\n", "90min"}}) {
-    const std::string service = readFile((units / ("brim-asset-" + std::string(job) + ".service")).string());
-    EXPECT_NE(service.find("ExecStart=/opt/local/share/brimvault_mac/bin/" + std::string(command)), std::string::npos)
-        << job;
-    EXPECT_NE(service.find("\nTimeoutStartSec=" + std::string(timeout) + "\n"), std::string::npos) << job;
+  for (const auto& c : fixtureCases("tools/installed-units.cases", 3)) {
+    const std::string &job = c[0], &command = c[1], &timeout = c[2];
+    const std::string service = readFile((units / ("brim-asset-" + job + ".service")).string());
+    EXPECT_NE(service.find("ExecStart=/opt/local/share/brimvault_mac/bin/" + command), std::string::npos) << job;
+    EXPECT_NE(service.find("\nTimeoutStartSec=" + timeout + "\n"), std::string::npos) << job;
     // brim_inspect doctor looks for the jobs' commands on the same PATH.
     EXPECT_NE(service.find("\nEnvironment=PATH=" + std::string(Paths::kJobCommandPath) + "\n"), std::string::npos);
-    const std::string timer = readFile((units / ("brim-asset-" + std::string(job) + ".timer")).string());
+    const std::string timer = readFile((units / ("brim-asset-" + job + ".timer")).string());
     EXPECT_NE(timer.find("\nPartOf=brim-asset.target\n"), std::string::npos) << job;
     // One enable starts every timer.
-    EXPECT_NE(target.find("brim-asset-" + std::string(job) + ".timer"), std::string::npos) << job;
+    EXPECT_NE(target.find("brim-asset-" + job + ".timer"), std::string::npos) << job;
     // A daily job runs once soon after its timer starts, not only after the next midnight.
     if (timer.find("OnCalendar=daily") != std::string::npos) {
       EXPECT_NE(timer.find("\nOnActiveSec=10min\n"), std::string::npos) << job;
