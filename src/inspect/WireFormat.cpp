@@ -129,8 +129,8 @@ Node categoryRule(const InventoryCategory& shape) {
 }
 
 Node inventoryRule(std::string_view type, std::span<const InventoryCategory> categories) {
-  Node root = element(kInventoryRoot,
-                      {leaf("type", fixedText(type)), leaf("regid", kInteger), leaf("scandttime", kSlashDate)});
+  Node root =
+      element(kInventoryRoot, {leaf("type", fixedText(type)), leaf("regid", kInteger), leaf("scandttime", kSlashDate)});
   for (const InventoryCategory& category : categories) root.children.push_back(categoryRule(category));
   return root;
 }

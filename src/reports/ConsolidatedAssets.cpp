@@ -52,8 +52,8 @@ ConsolidatedAssets::ConsolidatedAssets() : profilerReports_(std::make_shared<Pro
   // The full inventory's hardware category reads the same report.
   const InventoryCategory& hardware = *categoryNamed("hardwareinfo");
   profilerReports_->expect(hardware.dataType);
-  const std::optional<std::string> modelName = modelNameFromProfile(
-      *profilerReports_->open(kInit, RunFolder::path(), hardware.dataType, hardware.fileName));
+  const std::optional<std::string> modelName =
+      modelNameFromProfile(*profilerReports_->open(kInit, RunFolder::path(), hardware.dataType, hardware.fileName));
   if (modelName) logAt(kInit, "modelName=" + *modelName);
   std::string why;
   const std::optional<std::string> dataDir = folders.absoluteFolder(folders.dataDirRelative(), why);
