@@ -21,7 +21,6 @@ template <std::size_t I>
 InventoryCategory viewOf() {
   const auto& category = std::get<I>(tables::kCategories);
   InventoryCategory view{
-      category.operation,
       category.name,
       category.dataType,
       category.fileName,

@@ -16,7 +16,6 @@ namespace brim {
 class collectData;
 
 struct InventoryCategory {
-  std::string_view operation;
   std::string_view name;  // the text of "fnname"
   std::string_view dataType;
   std::string_view fileName;

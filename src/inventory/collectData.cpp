@@ -12,7 +12,6 @@
 #include "inventory/ProfilerRun.h"
 #include "inventory/ProfilerValues.h"
 #include "platform/CustomLogger.h"
-#include "platform/Description.h"
 #include "platform/Signature.h"
 #include "platform/Text.h"
 
