@@ -2,8 +2,8 @@
 # Sets everything up and takes a real inventory of this machine: installs the
 # Debian packages, builds, installs the agent directory with `cmake --install`
 # (/opt/local/share/brimvault_mac, with our system_profiler on PATH), runs
-# brim_asset with no option and then with "-software" as root, and prints the
-# two data-post files with a summary of their categories.
+# brim_asset with no option and then with "-software" as root, and summarises
+# the two data-post files. scripts/uninstall.sh removes the install again.
 #
 # BRIM_DESTDIR=<dir> installs under <dir> instead and runs brim_asset_sandbox
 # there, leaving the machine's /opt and /usr/local untouched.
@@ -13,15 +13,36 @@ if [ "$(id -u)" -ne 0 ]; then
   echo "run-inventory: brim_asset works only for root; run it as root" >&2
   exit 1
 fi
-./scripts/install-deps.sh
+step() { printf '\n== %s\n' "$*"; }
+destdir="${BRIM_DESTDIR:-}"
+destdir="${destdir%/}"
 build=build-run
+
+# The Debian package's units live in /lib/systemd/system; copies in /usr/local
+# would take their place, and both installs share the agent's folder.
+if [ -z "$destdir" ] && dpkg-query -W -f='${Status}' brim-asset 2>/dev/null | grep -q "install ok installed"; then
+  echo "run-inventory: the brim-asset package is installed; a source install beside it would replace its" >&2
+  echo "  systemd units. Remove the package first (apt-get remove brim-asset), or set BRIM_DESTDIR=<dir>." >&2
+  exit 1
+fi
+
+step "Debian packages the build needs (scripts/install-deps.sh)"
+./scripts/install-deps.sh
+
+step "building in $build (the first build takes several minutes)"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIM_TESTS=OFF \
   -DBRIM_ALLOW_PLACEHOLDER_PASS_PHRASE=ON >/dev/null
-cmake --build "$build" -j"$(nproc)" >/dev/null
+cmake --build "$build" -j"$(nproc)"
 
-destdir="${BRIM_DESTDIR:-}"
 install_dir="$destdir/opt/local/share/brimvault_mac"
+step "installing into ${destdir:-/}"
 DESTDIR="$destdir" cmake --install "$build" >/dev/null
+outside=$(grep -vc "^$install_dir/" "$build/install_manifest.txt" || true)
+echo "the agent folder $install_dir, and $outside files outside it:"
+grep -v "^$install_dir/" "$build/install_manifest.txt" | sed "s|^$destdir||" | xargs -n1 dirname | sort | uniq -c |
+  sed 's/^ */  /'
+echo "(listed in $build/install_manifest.txt; scripts/uninstall.sh removes them, and must before the Debian"
+echo " package is installed: the units in /usr/local/lib/systemd/system would stand in for the package's)"
 if [ -n "$destdir" ]; then
   # A fresh sandbox's settings still name the real directory: point them inside.
   sed -i "s|<string>/opt/local/share/brimvault_mac</string>|<string>$install_dir</string>|" \
@@ -34,19 +55,22 @@ else
   log="$install_dir/log/brim_asset.log"
 fi
 
-run_log=$(mktemp /tmp/brim_run.XXXXXX)
+# The tool echoes its log, whole documents included: that goes beside the build, not to /tmp.
+run_log="$build/run-inventory.log"
+: >"$run_log"
 latest() { ls -t "$install_dir/datapost/$1"_* 2>/dev/null | head -n 1; }
 for option in "" "-software"; do
-  echo "running: $tool $option"
+  step "running $tool $option"
   (cd "$install_dir" && "$tool" $option) >>"$run_log" 2>&1 || echo "run-inventory: $tool $option exited with $?" >&2
 done
-echo "tool output: $run_log"
-echo "diagnostic log: $log"
+echo "its output: $run_log"
+echo "its diagnostic log: $log"
 asset=$(latest wpmacasstinfo)
 software=$(latest wpmacasstswinfo)
 if [ -z "$asset" ] || [ -z "$software" ]; then
   echo "run-inventory: a data-post file is missing; see $run_log" >&2
   exit 1
 fi
-echo "data-post files:"
-python3 scripts/inventory-summary.py "$asset" "$software"
+
+step "the data-post files"
+python3 scripts/inventory-summary.py --machine-root / "$asset" "$software" || true
