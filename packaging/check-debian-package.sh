@@ -90,14 +90,21 @@ chmod 755 "$root/usr/sbin/policy-rc.d"
 in_root() { chroot "$root" /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root "$@"; }
 
 cp "$deb" "$root/tmp/brim-asset.deb"
-in_root dpkg -i /tmp/brim-asset.deb >/dev/null 2>&1 || true   # its dependencies are missing
 in_root apt-get update -qq >/dev/null
-in_root DEBIAN_FRONTEND=noninteractive apt-get -f install -y -qq >/dev/null 2>&1
+# As the README installs it: apt brings the dependencies and, by default, the recommended packages.
+in_root DEBIAN_FRONTEND=noninteractive apt-get install -y -qq /tmp/brim-asset.deb >/dev/null 2>&1
 if in_root dpkg-query -W -f='${Status}' brim-asset | grep -q "install ok installed"; then
-  pass "dpkg -i + apt-get -f install: $(in_root dpkg-query -W -f='${Version} ${Depends}' brim-asset)"
+  pass "apt-get install ./brim-asset.deb: $(in_root dpkg-query -W -f='${Version} ${Depends}' brim-asset)"
 else
   fail "the package did not install"
 fi
+for recommended in smartmontools logrotate; do
+  if in_root dpkg-query -W -f='${Status}' "$recommended" 2>/dev/null | grep -q "install ok installed"; then
+    pass "recommended $recommended installed"
+  else
+    fail "recommended $recommended not installed"
+  fi
+done
 
 for args in --help --version; do
   if out=$(in_root brim_inspect $args 2>/dev/null); then pass "brim_inspect $args exits 0: $(echo "$out" | head -n 2 | tail -n 1)"
@@ -152,6 +159,8 @@ echo "== doctor (no systemctl in this root)"
 status=0; doctor=$(in_root brim_inspect doctor) || status=$?
 echo "$doctor" | sed 's/^/  /'
 if [ "$status" -eq 0 ] && ! echo "$doctor" | grep -q '^FAIL'; then pass "doctor: no FAIL"; else fail "doctor: exit $status"; fi
+if echo "$doctor" | grep -q '^OK   command smartctl'; then pass "doctor: $(echo "$doctor" | grep 'command smartctl')"
+else fail "doctor: $(echo "$doctor" | grep 'command smartctl')"; fi
 mv "$root/bin/ps" "$root/tmp/ps"
 without_ps=$(in_root brim_inspect doctor || true)
 if echo "$without_ps" | grep -q '^FAIL command ps'; then pass "doctor without ps: $(echo "$without_ps" | grep '^FAIL')"
