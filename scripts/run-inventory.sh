@@ -6,7 +6,8 @@
 # the two data-post files. scripts/uninstall.sh removes the install again.
 #
 # BRIM_DESTDIR=<dir> installs under <dir> instead and runs brim_asset_sandbox
-# there, leaving the machine's /opt and /usr/local untouched.
+# there, leaving the machine's /opt and /usr/local untouched. BRIM_BUILD=<dir>
+# takes an existing build folder as it is configured instead of build-run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ "$(id -u)" -ne 0 ]; then
@@ -16,7 +17,7 @@ fi
 step() { printf '\n== %s\n' "$*"; }
 destdir="${BRIM_DESTDIR:-}"
 destdir="${destdir%/}"
-build=build-run
+build="${BRIM_BUILD:-build-run}"
 
 # The Debian package's units live in /lib/systemd/system; copies in /usr/local
 # would take their place, and both installs share the agent's folder.
@@ -30,8 +31,10 @@ step "Debian packages the build needs (scripts/install-deps.sh)"
 ./scripts/install-deps.sh
 
 step "building in $build (the first build takes several minutes)"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIM_TESTS=OFF \
-  -DBRIM_ALLOW_PLACEHOLDER_PASS_PHRASE=ON >/dev/null
+if [ -z "${BRIM_BUILD:-}" ]; then
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIM_TESTS=OFF \
+    -DBRIM_ALLOW_PLACEHOLDER_PASS_PHRASE=ON >/dev/null
+fi
 cmake --build "$build" -j"$(nproc)"
 
 install_dir="$destdir/opt/local/share/brimvault_mac"
@@ -41,7 +44,10 @@ outside=$(grep -vc "^$install_dir/" "$build/install_manifest.txt" || true)
 echo "the agent folder $install_dir, and $outside files outside it:"
 grep -v "^$install_dir/" "$build/install_manifest.txt" | sed "s|^$destdir||" | xargs -n1 dirname | sort | uniq -c |
   sed 's/^ */  /'
-echo "(listed in $build/install_manifest.txt; scripts/uninstall.sh removes them, and must before the Debian"
+uninstall="scripts/uninstall.sh"
+[ "$build" = build-run ] || uninstall="$uninstall $build/install_manifest.txt"
+[ -z "$destdir" ] || uninstall="BRIM_DESTDIR=$destdir $uninstall"
+echo "(listed in $build/install_manifest.txt; \`$uninstall\` removes them, and must before the Debian"
 echo " package is installed: the units in /usr/local/lib/systemd/system would stand in for the package's)"
 if [ -n "$destdir" ]; then
   # A fresh sandbox's settings still name the real directory: point them inside.
