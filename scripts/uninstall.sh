@@ -38,10 +38,10 @@ if [ -z "$destdir" ] && [ "$(id -u)" -ne 0 ]; then
 fi
 
 # The manifest is a file of the build folder, which its owner can write, and
-# this runs as root: only the names this project installs, under the
-# destination, by a plain path whose folders are no links to elsewhere.
+# this runs as root: only the names this project installs, by a plain path
+# whose folders are no links to elsewhere.
 ours() {
-  case "${1#"$destdir"}" in
+  case "$1" in
     /opt/local/share/brimvault_mac/*|/etc/logrotate.d/brim-asset) return 0 ;;
     /usr/local/lib/systemd/system/brim-asset*|/usr/local/sbin/brim_asset|/usr/local/sbin/brim_inspect) return 0 ;;
     /usr/local/bin/system_profiler|/usr/local/share/man/man1/system_profiler.1.gz) return 0 ;;
@@ -53,19 +53,21 @@ ours() {
 real_destdir=""
 if [ -n "$destdir" ]; then real_destdir=$(cd "$destdir" 2>/dev/null && pwd -P || echo "$destdir"); fi
 files=()
-while IFS= read -r path || [ -n "$path" ]; do
-  [ -z "$path" ] && continue
-  case "$path" in
-    "$destdir"/*) ;;
-    *) echo "uninstall: skipping $path: not under ${destdir:-/}" >&2; continue ;;
+while IFS= read -r listed || [ -n "$listed" ]; do
+  [ -z "$listed" ] && continue
+  case "$listed" in
+    /*) ;;
+    *) echo "uninstall: skipping $listed: not an absolute path" >&2; continue ;;
   esac
-  case "$path/" in
-    */../*|*/./*|*//*) echo "uninstall: skipping $path: not a plain path" >&2; continue ;;
+  case "$listed/" in
+    */../*|*/./*|*//*) echo "uninstall: skipping $listed: not a plain path" >&2; continue ;;
   esac
-  if ! ours "$path"; then echo "uninstall: skipping $path: not a file this project installs" >&2; continue; fi
+  if ! ours "$listed"; then echo "uninstall: skipping $listed: not a file this project installs" >&2; continue; fi
+  # The manifest names the paths as installed, without the destination.
+  path="$destdir$listed"
   parent=$(dirname "$path")
   if [ -d "$parent" ] && [ "$(cd "$parent" && pwd -P)" != "$real_destdir${parent#"$destdir"}" ]; then
-    echo "uninstall: skipping $path: its folder is reached through a link" >&2
+    echo "uninstall: skipping $listed: its folder is reached through a link" >&2
     continue
   fi
   files+=("$path")
