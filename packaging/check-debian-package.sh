@@ -54,12 +54,12 @@ warnings=$(echo "$lintian_out" | grep -c '^W:' || true)
 echo "== manual pages"
 unpacked=$(mktemp -d /tmp/brim_deb.XXXXXX)
 dpkg-deb -x "$deb" "$unpacked"
-for page in brim_asset brim_inspect; do
-  file="$unpacked/usr/share/man/man8/$page.8.gz"
+for page in man8/brim_asset.8 man8/brim_inspect.8 man1/system_profiler.1; do
+  file="$unpacked/usr/share/man/$page.gz"
   if [ -f "$file" ] && man -l "$file" 2>/dev/null | grep -q "EXIT STATUS"; then
-    pass "man -l $page.8.gz renders ($(man -l "$file" 2>/dev/null | wc -l) lines)"
+    pass "man -l ${page#*/}.gz renders ($(man -l "$file" 2>/dev/null | wc -l) lines)"
   else
-    fail "man -l $page.8.gz"
+    fail "man -l ${page#*/}.gz"
   fi
 done
 rm -rf "$unpacked"
