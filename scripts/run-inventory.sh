@@ -47,8 +47,9 @@ grep -v "^$install_dir/" "$build/install_manifest.txt" | sed "s|^$destdir||" | x
 uninstall="scripts/uninstall.sh"
 [ "$build" = build-run ] || uninstall="$uninstall $build/install_manifest.txt"
 [ -z "$destdir" ] || uninstall="BRIM_DESTDIR=$destdir $uninstall"
-echo "(listed in $build/install_manifest.txt; \`$uninstall\` removes them, and must before the Debian"
-echo " package is installed: the units in /usr/local/lib/systemd/system would stand in for the package's)"
+echo "They are listed in $build/install_manifest.txt; \`$uninstall\` removes them."
+echo "Run it before installing the Debian package: units left in /usr/local/lib/systemd/system"
+echo "would run in place of the package's."
 if [ -n "$destdir" ]; then
   # A fresh sandbox's settings still name the real directory: point them inside.
   sed -i "s|<string>/opt/local/share/brimvault_mac</string>|<string>$install_dir</string>|" \
@@ -66,7 +67,7 @@ run_log="$build/run-inventory.log"
 : >"$run_log"
 latest() { ls -t "$install_dir/datapost/$1"_* 2>/dev/null | head -n 1; }
 for option in "" "-software"; do
-  step "running $tool $option"
+  step "running $tool${option:+ $option}"
   (cd "$install_dir" && "$tool" $option) >>"$run_log" 2>&1 || echo "run-inventory: $tool $option exited with $?" >&2
 done
 echo "its output: $run_log"
