@@ -92,8 +92,9 @@ in_root() { chroot "$root" /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/
 cp "$deb" "$root/tmp/brim-asset.deb"
 in_root apt-get update -qq >/dev/null
 # As the README installs it: apt brings the dependencies and, by default, the recommended packages.
-in_root DEBIAN_FRONTEND=noninteractive apt-get install -y -qq /tmp/brim-asset.deb >/dev/null 2>&1
-if in_root dpkg-query -W -f='${Status}' brim-asset | grep -q "install ok installed"; then
+in_root DEBIAN_FRONTEND=noninteractive apt-get install -y -qq /tmp/brim-asset.deb >"$root/tmp/apt.log" 2>&1 ||
+  sed 's/^/  apt-get: /' "$root/tmp/apt.log" | tail -n 20
+if in_root dpkg-query -W -f='${Status}' brim-asset 2>/dev/null | grep -q "install ok installed"; then
   pass "apt-get install ./brim-asset.deb: $(in_root dpkg-query -W -f='${Version} ${Depends}' brim-asset)"
 else
   fail "the package did not install"
