@@ -54,12 +54,12 @@ warnings=$(echo "$lintian_out" | grep -c '^W:' || true)
 echo "== manual pages"
 unpacked=$(mktemp -d /tmp/brim_deb.XXXXXX)
 dpkg-deb -x "$deb" "$unpacked"
-for page in brim_asset brim_inspect; do
-  file="$unpacked/usr/share/man/man8/$page.8.gz"
+for page in man8/brim_asset.8 man8/brim_inspect.8 man1/system_profiler.1; do
+  file="$unpacked/usr/share/man/$page.gz"
   if [ -f "$file" ] && man -l "$file" 2>/dev/null | grep -q "EXIT STATUS"; then
-    pass "man -l $page.8.gz renders ($(man -l "$file" 2>/dev/null | wc -l) lines)"
+    pass "man -l ${page#*/}.gz renders ($(man -l "$file" 2>/dev/null | wc -l) lines)"
   else
-    fail "man -l $page.8.gz"
+    fail "man -l ${page#*/}.gz"
   fi
 done
 rm -rf "$unpacked"
@@ -90,14 +90,22 @@ chmod 755 "$root/usr/sbin/policy-rc.d"
 in_root() { chroot "$root" /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root "$@"; }
 
 cp "$deb" "$root/tmp/brim-asset.deb"
-in_root dpkg -i /tmp/brim-asset.deb >/dev/null 2>&1 || true   # its dependencies are missing
 in_root apt-get update -qq >/dev/null
-in_root DEBIAN_FRONTEND=noninteractive apt-get -f install -y -qq >/dev/null 2>&1
-if in_root dpkg-query -W -f='${Status}' brim-asset | grep -q "install ok installed"; then
-  pass "dpkg -i + apt-get -f install: $(in_root dpkg-query -W -f='${Version} ${Depends}' brim-asset)"
+# As the README installs it: apt brings the dependencies and, by default, the recommended packages.
+in_root DEBIAN_FRONTEND=noninteractive apt-get install -y -qq /tmp/brim-asset.deb >"$root/tmp/apt.log" 2>&1 ||
+  sed 's/^/  apt-get: /' "$root/tmp/apt.log" | tail -n 20
+if in_root dpkg-query -W -f='${Status}' brim-asset 2>/dev/null | grep -q "install ok installed"; then
+  pass "apt-get install ./brim-asset.deb: $(in_root dpkg-query -W -f='${Version} ${Depends}' brim-asset)"
 else
   fail "the package did not install"
 fi
+for recommended in smartmontools logrotate; do
+  if in_root dpkg-query -W -f='${Status}' "$recommended" 2>/dev/null | grep -q "install ok installed"; then
+    pass "recommended $recommended installed"
+  else
+    fail "recommended $recommended not installed"
+  fi
+done
 
 for args in --help --version; do
   if out=$(in_root brim_inspect $args 2>/dev/null); then pass "brim_inspect $args exits 0: $(echo "$out" | head -n 2 | tail -n 1)"
@@ -152,6 +160,8 @@ echo "== doctor (no systemctl in this root)"
 status=0; doctor=$(in_root brim_inspect doctor) || status=$?
 echo "$doctor" | sed 's/^/  /'
 if [ "$status" -eq 0 ] && ! echo "$doctor" | grep -q '^FAIL'; then pass "doctor: no FAIL"; else fail "doctor: exit $status"; fi
+if echo "$doctor" | grep -q '^OK   command smartctl'; then pass "doctor: $(echo "$doctor" | grep 'command smartctl')"
+else fail "doctor: $(echo "$doctor" | grep 'command smartctl')"; fi
 mv "$root/bin/ps" "$root/tmp/ps"
 without_ps=$(in_root brim_inspect doctor || true)
 if echo "$without_ps" | grep -q '^FAIL command ps'; then pass "doctor without ps: $(echo "$without_ps" | grep '^FAIL')"

@@ -21,9 +21,30 @@ namespace fs = std::filesystem;
 // and as the agent's installation.
 class Installation : public ::testing::Test {
  protected:
+  // The install script itself, so the allowance for the placeholder pass phrase that a
+  // default build carries is this test's alone. Installs share the build's one manifest
+  // file: the lock keeps another test's install from writing it before it is copied.
   int install() const {
     const std::string buildDir = fs::path(BRIM_BIN_DIR).parent_path().string();
-    return std::system(("DESTDIR='" + destdir.string() + "' cmake --install '" + buildDir + "' >/dev/null").c_str());
+    return std::system(
+        ("cd '" + buildDir + "' && flock install_manifest.lock sh -c \"DESTDIR='" + destdir.string() +
+         "' cmake -DBRIM_INSTALL_PLACEHOLDER=ON -P cmake_install.cmake >/dev/null && cp install_manifest.txt '" +
+         manifest + "'\"")
+            .c_str());
+  }
+  // scripts/uninstall.sh on what install() put into destdir.
+  RunResult uninstall(const std::string& options = "") const {
+    return runShell("BRIM_DESTDIR='" + destdir.string() + "' '" + sourceDir + "/scripts/uninstall.sh' " + options +
+                    " '" + manifest + "' 2>&1");
+  }
+  // Everything but folders under destdir, outside the agent's folder.
+  std::vector<std::string> filesOutsideTheAgentFolder() const {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::recursive_directory_iterator(destdir)) {
+      const std::string path = entry.path().string();
+      if (!entry.is_directory() && path.rfind(agent(""), 0) != 0) found.push_back(path);
+    }
+    return found;
   }
   std::string agent(const std::string& relative) const {
     return (destdir / "opt/local/share/brimvault_mac" / relative).string();
@@ -32,6 +53,8 @@ class Installation : public ::testing::Test {
   std::optional<int64_t> idOfThisTree() const { return registration::registrationId(sandbox.root()); }
   Sandbox sandbox;
   const fs::path destdir = sandbox.root() + "/destdir";
+  const std::string manifest = sandbox.root() + "/install_manifest.txt";
+  const std::string sourceDir = fs::path(BRIM_TEST_FIXTURES).parent_path().parent_path().string();
 };
 
 // A second install keeps the settings, which the registration tool has written into meanwhile.
@@ -96,6 +119,60 @@ TEST_F(Installation, LaysOutTheAgentDirectoryAndAReinstallKeepsItsSettings) {
   ASSERT_EQ(install(), 0);
   EXPECT_EQ(readFile(agent("config/settings.plist")), registered);
   EXPECT_EQ(readFile(agent("config/webposts.plist")), "<plist><dict><key>x</key><dict/></dict></plist>\n");
+}
+
+// What a source install put outside the agent's folder goes, and the folders it made for
+// it; the agent's files stay unless asked, and a manifest naming paths elsewhere touches
+// nothing there.
+TEST_F(Installation, UninstallRemovesWhatTheInstallPutOutsideTheAgentFolderAndKeepsTheAgentsFiles) {
+  ASSERT_EQ(install(), 0);
+  EXPECT_GT(filesOutsideTheAgentFolder().size(), 20u);
+  writeFile(agent("datapost/wpmacasstinfo_4711_20261207023645"), "<wpmacasstinfo/>");
+  writeFile(sandbox.root() + "/outside", "mine\n");
+  // cmake ends the manifest's last line without a line break.
+  writeFile(manifest, readFile(manifest) + "\n/etc/hostname\n/usr/local/share/brim_asset/../../../../../outside\n" +
+                          "usr/local/sbin/brim_asset\n/usr/local\n");
+
+  RunResult result = uninstall();
+  EXPECT_EQ(result.exitStatus, 0) << result.output;
+  EXPECT_EQ(filesOutsideTheAgentFolder(), std::vector<std::string>{}) << result.output;
+  EXPECT_NE(result.output.find("skipping /etc/hostname: not a file this project installs"), std::string::npos);
+  EXPECT_NE(result.output.find("/../outside: not a plain path"), std::string::npos);
+  EXPECT_NE(result.output.find("skipping usr/local/sbin/brim_asset: not an absolute path"), std::string::npos);
+  EXPECT_NE(result.output.find("(1 document not uploaded)"), std::string::npos) << result.output;
+  EXPECT_EQ(readFile(sandbox.root() + "/outside"), "mine\n");
+  EXPECT_TRUE(fs::is_directory(destdir / "usr/local"));
+  for (const char* made : {"usr/local/lib/systemd", "usr/local/share/brim_asset", "usr/local/share/man/man8"})
+    EXPECT_FALSE(fs::exists(destdir / made)) << made;
+  EXPECT_FALSE(fs::exists(agent("bin")));
+  EXPECT_TRUE(fs::is_regular_file(agent("config/settings.plist")));
+  EXPECT_TRUE(fs::is_regular_file(agent("datapost/wpmacasstinfo_4711_20261207023645")));
+
+  result = uninstall("--all");
+  EXPECT_EQ(result.exitStatus, 0) << result.output;
+  EXPECT_FALSE(fs::exists(destdir / "opt/local"));
+  EXPECT_TRUE(fs::is_directory(destdir / "opt"));
+
+  EXPECT_EQ(uninstall("--bogus").exitStatus, 2);
+  fs::remove(manifest);
+  result = uninstall();
+  EXPECT_EQ(result.exitStatus, 2);
+  EXPECT_NE(result.output.find("no install manifest at " + manifest), std::string::npos) << result.output;
+}
+
+// A person's summary of two data-post files of a virtual machine without DMI
+// tables, battery, Bluetooth or USB, and of a file that is not there.
+TEST_F(Installation, TheInventorySummaryNamesEachCategoryAndSaysWhyOneIsEmpty) {
+  if (runShell("command -v python3").exitStatus != 0) GTEST_SKIP() << "python3 is missing";
+  writeFile(at("machine/sys/class/drm/card0/dev"), "226:0\n");
+  writeFile(at("machine/sys/class/power_supply/AC/type"), "Mains\n");
+  writeFile(at("machine/proc/mounts"), "/dev/vda1 / ext4 rw 0 0\nserver:/home /home nfs4 rw 0 0\n");
+  const RunResult result =
+      runShell("cd '" + fixture("tools/summary") + "' && TZ=UTC python3 '" + sourceDir +
+               "/scripts/inventory-summary.py' --machine-root '" + at("machine") +
+               "' wpmacasstinfo_4711_20261207023645 wpmacasstswinfo_4711_20261207023712 missing 2>&1");
+  EXPECT_EQ(result.exitStatus, 1);
+  expectAsReviewed(fixture("tools/summary/expected.txt"), result.output);
 }
 
 // The id comes from the machine id (or D-Bus's copy of it) and is the same on
