@@ -25,8 +25,10 @@
 #include "inspect/Installation.h"
 #include "inspect/LastRuns.h"
 #include "inspect/RootedTree.h"
+#include "inspect/ShownDate.h"
 #include "inspect/ShownText.h"
 #include "inspect/SilentFailures.h"
+#include "inspect/SystemAdvice.h"
 #include "net/Reachability.h"
 #include "platform/Paths.h"
 #include "platform/Plist.h"
@@ -66,6 +68,21 @@ std::string octal(mode_t mode) {
   return out.str();
 }
 
+// What a fresh installation lacks until the set-up's next step: said so, as
+// the FAIL is then no fault.
+constexpr std::string_view kNotConfiguredYet = "not configured yet: ";
+
+// Every folder of the agent the tool reads from, runs from or writes into as root.
+struct Folder {
+  const char* name;
+  const std::optional<std::string>& relative;
+};
+std::vector<Folder> agentFolders(const MacFolderSettings& folders) {
+  return {{"config", folders.configDirectRelative()}, {"executable", folders.executableDirRelative()},
+          {"temp", folders.tempDirRelative()},        {"data-post", folders.dataPostDirRelative()},
+          {"data", folders.dataDirRelative()},        {"log", folders.logDirRelative()}};
+}
+
 // The settings file, checked and read; null when it cannot be read.
 Plist checkSettingsFile(std::vector<Check>& checks, const RootedTree& tree) {
   const std::string path = GlobalPreferences::settingsFilePath();
@@ -73,8 +90,7 @@ Plist checkSettingsFile(std::vector<Check>& checks, const RootedTree& tree) {
   const std::optional<struct stat> st = tree.status(path, unreadable);
   Plist settings = st ? readDictionaryFile(tree, path, unreadable) : nullptr;
   if (!settings) {
-    checks.push_back(
-        failed("settings", unreadable, "apt-get install --reinstall brim-asset (lays out a missing settings file)"));
+    checks.push_back(failed("settings", unreadable, reinstallAdvice() + " (lays out a missing settings file)"));
     return nullptr;
   }
   checks.push_back(ok("settings", path + " readable"));
@@ -97,17 +113,7 @@ Plist checkSettingsFile(std::vector<Check>& checks, const RootedTree& tree) {
 }
 
 void checkFolders(std::vector<Check>& checks, const MacFolderSettings& folders, const RootedTree& tree) {
-  struct Folder {
-    const char* name;
-    const std::optional<std::string>& relative;
-    bool holdsCode;  // run as root or read as configuration: nobody else may plant files there
-  };
-  const Folder kFolders[] = {
-      {"config", folders.configDirectRelative(), true}, {"executable", folders.executableDirRelative(), true},
-      {"temp", folders.tempDirRelative(), false},       {"data-post", folders.dataPostDirRelative(), false},
-      {"data", folders.dataDirRelative(), false},       {"log", folders.logDirRelative(), false},
-  };
-  for (const Folder& f : kFolders) {
+  for (const Folder& f : agentFolders(folders)) {
     const std::string name = std::string(f.name) + " folder";
     if (!f.relative) continue;
     const std::string named = folders.folder(f.relative);
@@ -121,10 +127,11 @@ void checkFolders(std::vector<Check>& checks, const MacFolderSettings& folders, 
     const std::optional<struct stat> st = tree.status(path, missing);
     if (!st || !S_ISDIR(st->st_mode)) {
       checks.push_back(failed(name, st ? path + ": not a folder" : missing, "mkdir -p " + shellQuoted(path)));
-    } else if ((st->st_mode & S_IWOTH) && !(st->st_mode & S_ISVTX)) {
-      const std::string detail = path + " mode " + octal(st->st_mode) + ": anyone may write in it";
-      const std::string advice = "chmod o-w " + shellQuoted(path);
-      checks.push_back(f.holdsCode ? failed(name, detail, advice) : warn(name, detail, advice));
+    } else if (st->st_mode & S_IWOTH) {
+      // Sticky or not: anyone may plant a name there that root then opens,
+      // runs, rolls back or writes through.
+      checks.push_back(failed(name, path + " mode " + octal(st->st_mode) + ": anyone may write in it",
+                              "chmod 755 " + shellQuoted(path)));
     } else {
       checks.push_back(ok(name, path + " mode " + octal(st->st_mode)));
     }
@@ -175,23 +182,24 @@ Check trustFinding(const std::string& name, const std::string& path, const std::
   return refused ? failed(name, *why, advice) : warn(name, *why, advice);
 }
 
-// What the tool refuses: the settings or web-post file, a configuration or an
-// executable folder, or brim_register, that anybody but root could change. A
-// data folder others could change is written all the same: a warning here.
+// What the tool refuses: the settings or web-post file, brim_register, or any
+// folder it reads configuration from, runs programs from or writes into, that
+// anybody but root could change.
 void checkTrustedPaths(std::vector<Check>& checks, const MacFolderSettings& folders, const RootedTree& tree) {
   const std::string& top = tree.top();
   checks.push_back(trustFinding("settings trust", GlobalPreferences::settingsFilePath(), top, true));
   checks.push_back(trustFinding("web posts trust", Paths::fixed(Paths::kWebPostsFile), top, true));
   const auto absolute = [&](const std::optional<std::string>& relative) -> std::optional<std::string> {
     const std::string named = folders.folder(relative);
-    if (!relative || named.front() != '/') return std::nullopt;
+    if (!relative || named.empty() || named.front() != '/') return std::nullopt;
     return rooted(named);
   };
-  if (const auto config = absolute(folders.configDirectRelative())) {
-    checks.push_back(trustFinding("config folder trust", *config, top, true));
+  for (const Folder& f : agentFolders(folders)) {
+    if (const auto path = absolute(f.relative)) {
+      checks.push_back(trustFinding(std::string(f.name) + " folder trust", *path, top, true));
+    }
   }
   if (const auto executables = absolute(folders.executableDirRelative())) {
-    checks.push_back(trustFinding("executable folder trust", *executables, top, true));
     const std::string registrar = *executables + "/brim_register";
     std::string missing;
     if (!tree.status(registrar, missing)) {
@@ -201,8 +209,30 @@ void checkTrustedPaths(std::vector<Check>& checks, const MacFolderSettings& fold
       checks.push_back(trustFinding("brim_register trust", registrar, top, true));
     }
   }
-  if (const auto data = absolute(folders.dataDirRelative())) {
-    checks.push_back(trustFinding("data folder trust", *data, top, false));
+}
+
+// The run lock as the next run meets it: a run waits up to 60 s for a file of
+// root's there and then takes it over; anything else it can neither wait for
+// nor take, and runs without the lock.
+void checkRunLock(std::vector<Check>& checks, const MacFolderSettings& folders, const RootedTree& tree) {
+  const std::string named = folders.folder(folders.executableDirRelative());
+  if (!folders.executableDirRelative() || named.empty() || named.front() != '/') return;
+  const std::string lock = rooted(named) + "/brim_asset.lock";
+  std::string why;
+  const std::optional<struct stat> st = tree.status(lock, why);
+  if (!st) {
+    checks.push_back(ok("run lock", "no run holds it"));
+  } else if (S_ISDIR(st->st_mode)) {
+    checks.push_back(failed("run lock", lock + " is a folder: no run can take the lock, so runs are not kept apart",
+                            "rmdir " + shellQuoted(lock)));
+  } else if (!tree.isPlainFile(lock, why)) {
+    checks.push_back(failed("run lock", lock + " is not a plain file (" + why + "): no run can take the lock",
+                            "rm " + shellQuoted(lock)));
+  } else {
+    checks.push_back(warn("run lock",
+                          "held since " + shownDate(st->st_mtime) +
+                              ": a run is going on, or one that was stopped left it (the next run waits 60 s)",
+                          "when no brim_asset runs: rm " + shellQuoted(lock)));
   }
 }
 
@@ -256,15 +286,15 @@ void checkWebPosts(std::vector<Check>& checks, const GlobalPreferences& prefs, s
     const std::string name = "web post " + std::string(report);
     WebPostSetting post;
     if (!post.initWithDictionary(plistDictItem(file.get(), report))) {
-      checks.push_back(failed(name, "missing from " + path, setWebPostAdvice(report)));
+      checks.push_back(failed(name, std::string(kNotConfiguredYet) + "missing from " + path, setWebPostAdvice(report)));
       continue;
     }
     const char* siteKey = toDR ? "disasterrecovery" : "primarysite";
     const std::optional<std::string>& stored = post.storedSite(siteKey);
     const std::optional<std::string>& site = toDR ? post.disasterRecovery() : post.primarySite();
     if (!stored || stored->empty()) {
-      checks.push_back(
-          failed(name, std::string("no ") + siteKey + ": the report is never posted", setWebPostAdvice(report)));
+      checks.push_back(failed(name, std::string(kNotConfiguredYet) + "no " + siteKey + ": the report is never posted",
+                              setWebPostAdvice(report)));
     } else if (!decryptsWith(*stored, sharedPassPhrase())) {
       checks.push_back(
           failed(name, std::string(siteKey) + " does not decrypt with the compiled-in pass phrase",
@@ -289,13 +319,15 @@ std::vector<Check> doctor() {
   if (settings) {
     const int64_t regId = prefs.machineInfo().dcRegId();
     if (regId == 0) {
-      checks.push_back(failed("registration id", "0: every job stops after running brim_register",
-                              std::string(Paths::kInstallDir) + "/bin/brim_register, and look at its output"));
+      checks.push_back(failed("registration id",
+                              std::string(kNotConfiguredYet) + "0: every job stops after running brim_register",
+                              "the first job registers the machine: " + runJobNowAdvice("macname")));
     } else {
       checks.push_back(ok("registration id", std::to_string(regId)));
     }
     checkFolders(checks, prefs.macFodler(), tree);
     checkTrustedPaths(checks, prefs.macFodler(), tree);
+    checkRunLock(checks, prefs.macFodler(), tree);
   }
   std::set<std::string> hosts;
   checkWebPosts(checks, prefs, hosts, tree);
