@@ -80,6 +80,20 @@ if [ -f "$asset" ]; then
          "imports _CCCrypt; no /proc, no libcrypto"
 fi
 
+# brim_inspect's doctor advises in the Mac's own commands: launchd's, and no package manager.
+inspect="$out/bin/brim_inspect"
+before=$failures
+if [ -f "$inspect" ]; then
+  for arch in arm64 x86_64; do
+    text="$(strings -n 4 "$(slice "$inspect" "$arch")")"
+    grep -qF launchctl <<<"$text" || fail "brim_inspect ($arch) does not name launchctl"
+    for linux in systemctl apt-get; do
+      grep -qF "$linux" <<<"$text" && fail "brim_inspect ($arch) names $linux"
+    done
+  done
+  [ "$failures" -ne "$before" ] || echo "brim_inspect: names launchctl, neither systemctl nor apt-get"
+fi
+
 # Every test folder but the Linux stand-ins' has its executable, universal.
 expected_tests=0
 before=$failures

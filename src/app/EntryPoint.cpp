@@ -11,6 +11,7 @@
 #include "platform/CustomLogger.h"
 #include "platform/Description.h"
 #include "platform/FileSystem.h"
+#include "platform/LogWording.h"
 #include "platform/ProcessInfo.h"
 #include "platform/ShellCommand.h"
 #include "platform/Text.h"
@@ -20,7 +21,7 @@
 namespace brim {
 namespace {
 
-constexpr auto kMain = Sig::function("int main(int, const char **)");
+constexpr Sig kMain = LogWording::kMain;
 
 constexpr std::string_view kUsage =
     "\n-PerfCollect \t\t\t\t\t-\t to collect performance data"
@@ -47,14 +48,14 @@ struct Job {
 };
 
 constexpr Job kJobs[] = {
-    {"-ProcCollect", "Collect top 20 CPU and Memory processes", &ConsolidatedAssets::CollectTopProcesses, nullptr, {}},
-    {"-ProcSave", "Save top 20 CPU and Memory processes data", &ConsolidatedAssets::SendTopProcesses,
-     &ConsolidatedAssets::WriteProcDataforDatapost, "Processes Data saved into file"},
-    {"-software", "software asset collection", &ConsolidatedAssets::collectSWData,
-     &ConsolidatedAssets::writeSWDataForDataPost, "software asset saved into file"},
+    {"-ProcCollect", LogWording::kProcessSampleStarts, &ConsolidatedAssets::CollectTopProcesses, nullptr, {}},
+    {"-ProcSave", LogWording::kProcessReportStarts, &ConsolidatedAssets::SendTopProcesses,
+     &ConsolidatedAssets::WriteProcDataforDatapost, LogWording::kProcessesSaved},
+    {"-software", LogWording::kSoftwareStarts, &ConsolidatedAssets::collectSWData,
+     &ConsolidatedAssets::writeSWDataForDataPost, LogWording::kSoftwareSaved},
     {"-macName", {}, &ConsolidatedAssets::collectMacDetails, &ConsolidatedAssets::writeMacNameForDataPost, {}},
     {"-smartstatus", {}, &ConsolidatedAssets::collectSmartStatus, &ConsolidatedAssets::writeSmartStatusForDataPost, {}},
-    {{}, "asset data collection", &ConsolidatedAssets::collectData, &ConsolidatedAssets::writeDataForDataPost, {}},
+    {{}, LogWording::kHardwareStarts, &ConsolidatedAssets::collectData, &ConsolidatedAssets::writeDataForDataPost, {}},
 };
 
 // Runs the one job the arguments name; returns the exit status.
@@ -114,7 +115,7 @@ void EntryPoint::takeRunLock(const std::string& lockFile) {
     FileSystem::removeFile(lockFile);
     if (FileSystem::createFile(lockFile) != Create::Made) log(FileSystem::lastFailure());
   }
-  log("Lock Created");
+  log(LogWording::kLockCreated);
 }
 
 EntryPoint::Hooks EntryPoint::platformHooks() {
@@ -130,7 +131,7 @@ EntryPoint::Hooks EntryPoint::platformHooks() {
 
 int EntryPoint::run(const std::vector<std::string>& args) {
   if (hooks_.userName() != "root") return 0;
-  log("Asset collection");
+  log(LogWording::kRunStarts);
 
   const uint32_t delay = startDelay(hooks_.random());
   log("myRand=" + std::to_string(delay));
@@ -155,7 +156,7 @@ int EntryPoint::run(const std::vector<std::string>& args) {
     ShellCommand::run(shellQuoted(registration), ShellCommand::Limit::Other);
     GlobalPreferences::setStaticInstance(prefs);
     if (prefs.machineInfo().dcRegId() == 0) {
-      log("RegID is still 0, exiting");
+      log(LogWording::kRegIdStillZero);
       return 0;
     }
     log("current regid=" + std::to_string(prefs.machineInfo().dcRegId()));
@@ -172,7 +173,7 @@ int EntryPoint::run(const std::vector<std::string>& args) {
 
   RunFolder::remove();
   FileSystem::removeFile(lockFile);
-  log("Lock Removed");
+  log(LogWording::kLockRemoved);
   return status;
 }
 

@@ -15,4 +15,7 @@ std::optional<std::string> rawDeflate(std::string_view bytes);
 // `limit` bytes. Bytes after the end of the stream are ignored.
 std::optional<std::string> rawInflate(std::string_view stream, size_t limit);
 
+// The same for one gzip member (a file gzip wrote), header and trailer checked.
+std::optional<std::string> gzipInflate(std::string_view stream, size_t limit);
+
 }  // namespace brim

@@ -12,6 +12,8 @@
 #include "BuildConfig.h"
 #include "envelope/DirectReports.h"
 #include "inspect/RootedTree.h"
+#include "inspect/ShownDate.h"
+#include "inspect/SystemAdvice.h"
 #include "platform/Paths.h"
 
 namespace brim::inspect {
@@ -21,18 +23,22 @@ Check finding(Check::Status status, std::string name, std::string detail, std::s
   return {status, std::move(name), std::move(detail), std::move(advice)};
 }
 
-std::string localTime(time_t when) {
-  char text[32];
-  std::tm parts{};
-  ::localtime_r(&when, &parts);
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &parts);
-  return text;
+// How long ago, in the largest whole unit.
+std::string ago(time_t when, time_t now) {
+  const time_t seconds = now > when ? now - when : 0;
+  const auto count = [](time_t n, const char* unit) {
+    return std::to_string(n) + " " + unit + (n == 1 ? "" : "s") + " ago";
+  };
+  if (seconds < 60) return "under a minute ago";
+  if (seconds < 3600) return count(seconds / 60, "minute");
+  if (seconds < 86400) return count(seconds / 3600, "hour");
+  return count(seconds / 86400, "day");
 }
 
 // Where the jobs' shell finds the command; a link counts as found (under
 // --root it may name a path of the machine it was copied from).
 std::optional<std::string> onJobPath(std::string_view command) {
-  std::string_view path = Paths::kJobCommandPath;
+  std::string_view path = jobCommandPath();
   while (!path.empty()) {
     const std::string_view dir = path.substr(0, path.find(':'));
     path.remove_prefix(std::min(path.size(), dir.size() + 1));
@@ -64,7 +70,7 @@ std::optional<std::string_view> lastDocument(std::string_view log, std::string_v
 
 std::string smartAdvice() {
   return onJobPath("smartctl") ? "run smartctl -H on the first disk to see why it gives no status"
-                               : "apt-get install smartmontools";
+                               : missingCommandAdvice("smartctl");
 }
 
 }  // namespace
@@ -75,21 +81,19 @@ void checkJobCommands(std::vector<Check>& checks) {
   struct Command {
     const char* name;
     const char* without;
-    const char* advice;
   };
   static constexpr Command kCommands[] = {
-      {"system_profiler", "every inventory category comes out empty",
-       "reinstall brim-asset, which puts it in /usr/bin"},
-      {"ps", "process samples and reports come out without a process", "apt-get install procps"},
+      {"system_profiler", "every inventory category comes out empty"},
+      {"ps", "process samples and reports come out without a process"},
   };
-  const std::string where = std::string(" on the jobs' PATH (") + std::string(Paths::kJobCommandPath) + ")";
+  const std::string where = std::string(" on the jobs' PATH (") + std::string(jobCommandPath()) + ")";
   for (const Command& command : kCommands) {
     const std::string name = std::string("command ") + command.name;
     if (const auto found = onJobPath(command.name)) {
       checks.push_back(finding(Check::Status::OK, name, *found));
     } else {
       checks.push_back(finding(Check::Status::FAIL, name, std::string("not found") + where + ": " + command.without,
-                               command.advice));
+                               missingCommandAdvice(command.name)));
     }
   }
   // The system's own profiler reads SMART status itself; the Linux stand-in asks smartctl.
@@ -109,7 +113,7 @@ void checkLastReportContents(std::vector<Check>& checks) {
     if (report->find("<" + std::string(kProcessReport.entry) + " ") == std::string_view::npos) {
       checks.push_back(finding(Check::Status::FAIL, "process report content", "holds no process",
                                onJobPath("ps") ? "run ps -axo pid,pcpu,pmem,comm as root to see what it answers"
-                                               : "apt-get install procps"));
+                                               : missingCommandAdvice("ps")));
     } else {
       checks.push_back(finding(Check::Status::OK, "process report content", "holds processes"));
     }
@@ -158,7 +162,7 @@ void checkDataPostBacklog(std::vector<Check>& checks, const std::string& dataPos
   checks.push_back(finding(Check::Status::WARN, "data-post backlog",
                            std::to_string(waiting) + (waiting == 1 ? " file waits" : " files wait") +
                                " longer than a day in " + dataPostDir + ", the oldest " + oldestName + " since " +
-                               localTime(oldest),
+                               shownDate(oldest),
                            "check that the agent's uploader runs and reaches its server"));
 }
 
@@ -172,11 +176,14 @@ void checkLogFallback(std::vector<Check>& checks) {
   const std::string buildDate = Paths::fixed(Paths::kBuildDateFile);
   struct stat dated {};
   const bool fixedSince = ::stat(buildDate.c_str(), &dated) == 0;
+  // How much and how recent tell a log lost once from one that is being lost now.
+  const std::string what = S_ISREG(st.st_mode) ? std::to_string(st.st_size) + " bytes" : "not a regular file";
   checks.push_back(finding(Check::Status::WARN, "log",
-                           "entries went to " + fallback + " (last " + localTime(st.st_mtime) + ")" +
+                           "entries went to " + fallback + " (" + what + ", last written " + shownDate(st.st_mtime) +
+                               ", " + ago(st.st_mtime, ::time(nullptr)) + ")" +
                                (fixedSince ? "" : ": " + buildDate + " is missing"),
                            fixedSince ? "read it, then rm " + fallback
-                                      : "reinstall brim-asset (it writes " + std::string(Paths::kBuildDateFile) +
+                                      : reinstallAdvice() + " (it writes " + std::string(Paths::kBuildDateFile) +
                                             "), then read and rm " + fallback));
 }
 

@@ -13,6 +13,7 @@
 #include "platform/DateTime.h"
 #include "platform/DistributedNotification.h"
 #include "platform/FileSystem.h"
+#include "platform/LogWording.h"
 #include "platform/Paths.h"
 #include "platform/ProcessInfo.h"
 #include "platform/Text.h"
@@ -25,8 +26,6 @@ constexpr std::string_view kLockWaitLine = "Waiting for lock file to be removed"
 constexpr std::string_view kNoBuildDate = "build date not configured";
 // Asks the agent's listener to make the log directory writable for us.
 constexpr std::string_view kChangeLogPermission = "com.brimvault.changelogpermission";
-// The short date and medium time styles as an English (US) locale renders them.
-constexpr std::string_view kTimestampPattern = "M/d/yy, h:mm:ss a";
 
 // The two executables of the agent whose logs every user may write.
 constexpr std::string_view kOpenLogProcesses[] = {"brim_communicatorapp", "brim_Helpdeskapp"};
@@ -220,7 +219,7 @@ void appendEntry(Pieces entry) {
     if (!FileSystem::appendToFile(Paths::fixed(Paths::kNoLogFile), line, kLogFileMode)) reportLogFailure();
     return;
   }
-  const std::string stamp = DateTime::dateStringOf(DateTime::now(), kTimestampPattern);
+  const std::string stamp = DateTime::dateStringOf(DateTime::now(), LogWording::kTimestampPattern);
   line.push_back(stamp);
   line.push_back(" ");
   line.insert(line.end(), entry.begin(), entry.end());

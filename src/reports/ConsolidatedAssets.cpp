@@ -24,6 +24,7 @@
 #include "platform/CustomLogger.h"
 #include "platform/DateTime.h"
 #include "platform/FileSystem.h"
+#include "platform/LogWording.h"
 #include "platform/Plist.h"
 #include "platform/ShellCommand.h"
 #include "platform/Text.h"
@@ -109,7 +110,7 @@ std::string ConsolidatedAssets::inventoryDocument(std::string_view type,
 void ConsolidatedAssets::collectSmartStatus() {
   brim::collectData collector;
   const DiskInfo disk = collector.getDiskDetails();
-  postReport(Sig::instance("ConsolidatedAssets", "collectSmartStatus"), kSmartStatusReport,
+  postReport(LogWording::kSmartStatus, kSmartStatusReport,
              {regIdText(), DateTime::dateStringOf(DateTime::now(), kSmartStatusTimeFormat), disk.model,
               disk.description, disk.diskBSDName, disk.smartStatus});
 }
@@ -125,7 +126,7 @@ void ConsolidatedAssets::collectMacDetails() {
   std::string address = ShellCommand::executeCommand(kEthernetAddress, ShellCommand::Limit::Profiler);
   if (address.empty()) address = ShellCommand::executeCommand(kWiFiAddress, ShellCommand::Limit::Profiler);
 
-  postReport(Sig::instance("ConsolidatedAssets", "collectMacDetails"), kMachineDetailsReport,
+  postReport(LogWording::kMachineDetails, kMachineDetailsReport,
              {regIdText(), system.compName, system.systemVer, system.kernelVer, address});
 }
 
@@ -140,7 +141,7 @@ void ConsolidatedAssets::postReport(const Sig& sig, const DirectReport& declared
   if (response && !response->empty()) {
     logAt(sig, "Response is = " + *response);
   } else {
-    logAt(sig, "No Response");
+    logAt(sig, LogWording::kNoResponse);
   }
 }
 
@@ -227,10 +228,10 @@ bool ConsolidatedAssets::writeUndeliveredReport(const Sig& sig, std::string_view
   if (online) {
     logAt(sig, "No answer from the server; saving the report for the uploader");
   } else if (logNoConnection) {
-    logAt(sig, "No Connection");
+    logAt(sig, LogWording::kNoConnection);
   }
   const bool written = writeDataPostFile(prefix, assetString2);
-  if (written) logAt(sig, "Saved data for webpost");
+  if (written) logAt(sig, LogWording::kSavedForWebPost);
   return written;
 }
 
@@ -245,9 +246,9 @@ bool ConsolidatedAssets::writeMacNameForDataPost() {
 }
 
 bool ConsolidatedAssets::WriteProcDataforDatapost() {
-  constexpr auto kSig = Sig::instance("ConsolidatedAssets", "WriteProcDataforDatapost");
+  constexpr Sig kSig = LogWording::kProcessReportWrite;
   if (!writeDataPostFile(kProcessReport.dataPostPrefix(), ProcsAssetString)) {
-    logAt(kSig, "PROCESS DATA WRITE ERROR");
+    logAt(kSig, LogWording::kProcessDataWriteError);
     return false;
   }
   logAt(kSig, "Process data for datapost write successful");

@@ -258,8 +258,9 @@ class InstallationUnderRoot : public ::testing::Test {
   }
   // A run that cannot hang the suite: what blocks is killed, and fails the test by its status.
   RunResult run(const std::string& command) const {
-    return runShell("timeout -s KILL 60 '" BRIM_BIN_DIR "/brim_inspect' --root '" + sandbox.root() + "' " + command +
-                    " 2>&1");
+    // Dates show in the zone brim_inspect runs in: UTC here.
+    return runShell("TZ=UTC0 timeout -s KILL 60 '" BRIM_BIN_DIR "/brim_inspect' --root '" + sandbox.root() + "' " +
+                    command + " 2>&1");
   }
 
   // A text of a table with the sandbox's paths put in for <root> and <agent>.
@@ -311,11 +312,17 @@ TEST_F(InstallationUnderRoot, DoctorFindsWhatKeepsTheMachineFromPosting) {
       {"data-post folder gone", [&] { std::filesystem::remove_all(sandbox.path("datapost")); }},
       {"process report not written",
        [&] { writeFile(log, readFile(fixture("inspect/process-report-not-written.log"))); }},
+      {"world-writable temp folder, even sticky", [&] { ::chmod(sandbox.path("temp").c_str(), 01777); }},
+      {"data folder of another user", [&] { ::chown(sandbox.path("data").c_str(), 65534, 65534); }},
+      {"run lock a folder", [&] { std::filesystem::create_directory(sandbox.path("bin/brim_asset.lock")); }},
   };
   for (const auto& c : fixtureCases("inspect/doctor-failures.cases", 2)) {
     SCOPED_TRACE(c[0]);
     SetUp();
     ::chmod(settings.c_str(), 0644);
+    ::chmod(sandbox.path("temp").c_str(), 0755);
+    ::chown(sandbox.path("data").c_str(), 0, 0);
+    std::filesystem::remove(sandbox.path("bin/brim_asset.lock"));
     std::filesystem::create_directories(sandbox.path("datapost"));
     std::filesystem::remove(log);
     faults.at(c[0])();
@@ -323,9 +330,10 @@ TEST_F(InstallationUnderRoot, DoctorFindsWhatKeepsTheMachineFromPosting) {
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_THAT(result.output, HasSubstr(inSandbox(c[1]))) << result.output;
   }
-  EXPECT_THAT(run("doctor --json").output,
-              HasSubstr("{\"check\": \"last process report\", \"status\": \"FAIL\", \"detail\": \"12/6/26, 5:00:01 AM: "
-                        "its data-post file was not written\", \"advice\": \"see the data-post checks\"}"));
+  EXPECT_THAT(
+      run("doctor --json").output,
+      HasSubstr("{\"check\": \"last process report\", \"status\": \"FAIL\", \"detail\": \"2026-12-06 05:00:01 +00:00: "
+                "its data-post file was not written\", \"advice\": \"see the data-post checks\"}"));
 }
 
 // A copy anybody may have made: whatever it holds, each command ends at once
