@@ -25,23 +25,28 @@ class EntryPointRun : public ::testing::Test {
 };
 
 // An unknown option, two valid ones, or a performance option (not this tool's
-// job): the usage text, under the lock, each message on its one line.
+// job): the usage text, under the lock. A person reads it on standard output
+// line for line; the log file keeps each message on its one line.
 TEST_F(EntryPointRun, WrongParametersAreAnsweredWithTheUsageTextUnderTheLock) {
   BRIM_REQUIRE_ROOT();
   const std::pair<std::vector<std::string>, std::string> cases[] = {
-      {{"-Software"}, "argc=2\n" + kMain + "Wrong Parameter (\\n    \"-Software\"\\n) specified in command\n"},
+      {{"-Software"}, "argc=2\n" + kMain + "Wrong Parameter (\n    \"-Software\"\n) specified in command\n"},
       {{"-software", "-macName"},
-       "argc=3\n" + kMain + "Wrong Parameter (\\n    \"-software\",\\n    \"-macName\"\\n) specified in command\n"},
-      {{"-PerfCollect"}, "Wrong Parameter (\\n    \"-PerfCollect\"\\n) specified in command\n"},
+       "argc=3\n" + kMain + "Wrong Parameter (\n    \"-software\",\n    \"-macName\"\n) specified in command\n"},
+      {{"-PerfCollect"}, "Wrong Parameter (\n    \"-PerfCollect\"\n) specified in command\n"},
   };
-  const std::string usage =
-      kMain + "Use following commands for asset collection\n" + readFile(fixture("app/usage.txt"));
+  const std::string usage = readFile(fixture("app/usage.txt"));
+  const std::string shown = kMain + "Use following commands for asset collection\n" + usage;
   for (const auto& [args, wrong] : cases) {
     const RunResult result = sandbox.runExpecting(0, args);
-    EXPECT_TRUE(contains(result.output, wrong + usage)) << result.output;
+    EXPECT_TRUE(contains(result.output, wrong + shown)) << result.output;
     EXPECT_FALSE(std::filesystem::exists(sandbox.path("bin/brim_asset.lock")));
   }
+  std::string oneLine;
+  for (const char c : usage.substr(0, usage.size() - 1)) oneLine += c == '\n' ? std::string("\\n") : std::string(1, c);
   const std::string log = readFile(sandbox.path("log/brim_asset_sandbox.log"));
+  EXPECT_TRUE(contains(log, " " + oneLine + "\n")) << log;
+  EXPECT_TRUE(contains(log, kMain + "Wrong Parameter (\\n    \"-PerfCollect\"\\n) specified in command\n")) << log;
   EXPECT_TRUE(contains(log, kMain + "Lock Created")) << log;
   EXPECT_TRUE(contains(log, kMain + "Lock Removed")) << log;
 }
