@@ -15,7 +15,8 @@ constexpr std::array<int, 3> kSignals = {SIGTERM, SIGINT, SIGHUP};
 // Shared with the handler: lock-free, so reading and writing them there is safe.
 std::atomic<int> received{0};
 std::atomic<pid_t> runningGroup{0};
-static_assert(std::atomic<int>::is_always_lock_free && std::atomic<pid_t>::is_always_lock_free);
+static_assert(std::atomic<int>::is_always_lock_free);
+static_assert(std::atomic<pid_t>::is_always_lock_free);
 
 Termination::Cleanup& cleanup() {
   static Termination::Cleanup value;
