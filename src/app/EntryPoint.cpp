@@ -107,8 +107,8 @@ void clearUpAfter(int signal, const std::optional<std::string>& heldLock) {
                            : signal == SIGINT ? "SIGINT"
                            : signal == SIGHUP ? "SIGHUP"
                                               : std::to_string(signal);
-  log("Stopped by " + name + ": running command killed, temporary files removed, " +
-      (heldLock ? "Lock Removed" : "no lock taken"));
+  log("Stopped by " + name + ": " + (Termination::commandKilled() ? "running command killed, " : "") +
+      "temporary files removed, " + (heldLock ? "Lock Removed" : "no lock taken"));
 }
 
 }  // namespace

@@ -15,8 +15,10 @@ constexpr std::array<int, 3> kSignals = {SIGTERM, SIGINT, SIGHUP};
 // Shared with the handler: lock-free, so reading and writing them there is safe.
 std::atomic<int> received{0};
 std::atomic<pid_t> runningGroup{0};
+std::atomic<bool> groupKilled{false};
 static_assert(std::atomic<int>::is_always_lock_free);
 static_assert(std::atomic<pid_t>::is_always_lock_free);
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 Termination::Cleanup& cleanup() {
   static Termination::Cleanup value;
@@ -33,7 +35,7 @@ std::array<struct sigaction, kSignals.size()>& previous() {
 // A second signal means the person or the system will not wait for that.
 void onSignal(int signal) {
   const int earlier = received.exchange(signal);
-  if (const pid_t group = runningGroup.load(); group > 0) ::killpg(group, SIGKILL);
+  if (const pid_t group = runningGroup.load(); group > 0 && ::killpg(group, SIGKILL) == 0) groupKilled = true;
   if (earlier != 0) ::_exit(128 + signal);
 }
 
@@ -41,6 +43,7 @@ void onSignal(int signal) {
 
 Termination::Scope::Scope(Cleanup newCleanup) {
   received = 0;
+  groupKilled = false;
   cleanup() = std::move(newCleanup);
   struct sigaction action {};
   action.sa_handler = onSignal;
@@ -59,10 +62,12 @@ Termination::Scope::~Scope() {
 void Termination::setRunningGroup(pid_t group) {
   runningGroup = group;
   // A signal that came just before the group was known has not reached it.
-  if (group > 0 && received != 0) ::killpg(group, SIGKILL);
+  if (group > 0 && received != 0 && ::killpg(group, SIGKILL) == 0) groupKilled = true;
 }
 
 bool Termination::requested() { return received != 0; }
+
+bool Termination::commandKilled() { return groupKilled; }
 
 void Termination::stopIfRequested() {
   const int signal = received;

@@ -32,6 +32,8 @@ class Termination {
   static void setRunningGroup(pid_t group);
 
   static bool requested();
+  // Whether the handler killed a command's process group.
+  static bool commandKilled();
   // Where the run may stop: when a signal came, clears up and ends the
   // process by that signal; otherwise returns.
   static void stopIfRequested();
