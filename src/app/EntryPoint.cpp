@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <optional>
 #include <random>
 #include <utility>
@@ -14,6 +15,7 @@
 #include "platform/LogWording.h"
 #include "platform/ProcessInfo.h"
 #include "platform/ShellCommand.h"
+#include "platform/Termination.h"
 #include "platform/Text.h"
 #include "platform/TrustedPath.h"
 #include "reports/ConsolidatedAssets.h"
@@ -97,6 +99,19 @@ bool foldersNamedAbsolutely(const MacFolderSettings& folders) {
   return true;
 }
 
+// What the run clears up when a termination signal stops it: its temporary
+// folder and, once taken, its lock, so that the next run starts at once.
+void clearUpAfter(int signal, const std::optional<std::string>& heldLock) {
+  RunFolder::remove();
+  if (heldLock) FileSystem::removeFile(*heldLock);
+  const std::string name = signal == SIGTERM  ? "SIGTERM"
+                           : signal == SIGINT ? "SIGINT"
+                           : signal == SIGHUP ? "SIGHUP"
+                                              : std::to_string(signal);
+  log("Stopped by " + name + ": " + (Termination::commandKilled() ? "running command killed, " : "") +
+      "temporary files removed, " + (heldLock ? std::string(LogWording::kLockRemoved) : "no lock taken"));
+}
+
 }  // namespace
 
 void EntryPoint::takeRunLock(const std::string& lockFile) {
@@ -106,6 +121,7 @@ void EntryPoint::takeRunLock(const std::string& lockFile) {
   if (lock == Create::Exists) log("Waiting for another instance of brim_asset to finish");
   for (int test = 0; test < kLockWaitTests && lock == Create::Exists; ++test) {
     hooks_.sleepMicros(kLockWaitMicros);
+    Termination::stopIfRequested();
     lock = FileSystem::createFile(lockFile);
   }
   if (lock != Create::Made) {
@@ -131,11 +147,14 @@ EntryPoint::Hooks EntryPoint::platformHooks() {
 
 int EntryPoint::run(const std::vector<std::string>& args) {
   if (hooks_.userName() != "root") return 0;
+  std::optional<std::string> heldLock;
+  const Termination::Scope termination([&heldLock](int signal) { clearUpAfter(signal, heldLock); });
   log(LogWording::kRunStarts);
 
   const uint32_t delay = startDelay(hooks_.random());
   log("myRand=" + std::to_string(delay));
   if (!hooks_.skipStartDelay) hooks_.sleepMicros(delay);
+  Termination::stopIfRequested();
 
   GlobalPreferences& prefs = GlobalPreferences::getSharedInstance();
   log("regid=" + std::to_string(prefs.machineInfo().dcRegId()));
@@ -165,11 +184,13 @@ int EntryPoint::run(const std::vector<std::string>& args) {
 
   const std::string lockFile = executableDir() + "/brim_asset.lock";
   takeRunLock(lockFile);
+  heldLock = lockFile;
   RunFolder::removeStale();
 
   ConsolidatedAssets assets;
   log("argc=" + std::to_string(args.size() + 1));
   const int status = dispatch(assets, args);
+  Termination::stopIfRequested();
 
   RunFolder::remove();
   FileSystem::removeFile(lockFile);

@@ -25,16 +25,8 @@ std::string forTerminal(std::string_view text, bool keepLines) {
       out += escaped("\\x%02x", static_cast<unsigned char>(text[start]));
     } else if (keepLines && (*c == '\n' || *c == '\t')) {
       out += static_cast<char>(*c);
-    } else if (*c == '\n') {
-      out += "\\n";
-    } else if (*c == '\r') {
-      out += "\\r";
-    } else if (*c == '\t') {
-      out += "\\t";
-    } else if (*c < 0x20 || *c == 0x7f) {
-      out += escaped("\\x%02x", static_cast<unsigned>(*c));
-    } else if (*c >= 0x80 && *c < 0xa0) {
-      out += escaped("\\u%04x", static_cast<unsigned>(*c));
+    } else if (isEscapedControl(*c)) {
+      out += escapeOf(*c);
     } else {
       out.append(text.substr(start, pos - start));
     }

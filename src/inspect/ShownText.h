@@ -7,8 +7,9 @@
 
 namespace brim::inspect {
 
-// Control characters (C0, DEL, C1) as visible escapes ("\n", "\x1b",
-// "\u009b") and bytes that are not UTF-8 as "\xff"; the rest as it is.
+// Control characters (C0, DEL, C1, the line and paragraph separators, the
+// bidirectional controls) as visible escapes ("\n", "\x1b", "\u009b",
+// "\u202e") and bytes that are not UTF-8 as "\xff"; the rest as it is.
 // keepLines: line feeds and tabs stay, for a document shown whole.
 std::string forTerminal(std::string_view text, bool keepLines = false);
 // One word for a POSIX shell: unchanged when it holds only characters no shell

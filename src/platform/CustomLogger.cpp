@@ -68,13 +68,18 @@ using Pieces = std::span<const std::string_view>;
 
 bool isControl(unsigned char c) { return (c < 0x20 && c != '\t') || c == 0x7F; }
 
+// How a message is shown: the log file keeps it on one line, standard output
+// as it reads (its line breaks and tabs kept), as a person reads it.
+enum class Form { OneLine, Lines };
+
 // Whether piece holds anything an entry may not carry as it is: a control
-// character (C1 ones are encoded from 0xC2 on), a backslash, which would make
-// an escape of the text itself look like one of ours, or the '@' of a URL's user part.
+// character (C1 ones are encoded from 0xC2 on, the separators and the
+// bidirectional controls from 0xE2 on), a backslash, which would make an
+// escape of the text itself look like one of ours, or the '@' of a URL's user part.
 bool needsRewriting(std::string_view piece) {
   for (const char c : piece) {
     const auto byte = static_cast<unsigned char>(c);
-    if (isControl(byte) || byte == 0xC2 || byte == '@' || byte == '\\') return true;
+    if (isControl(byte) || byte == 0xC2 || byte == 0xE2 || byte == '@' || byte == '\\') return true;
   }
   return false;
 }
@@ -105,31 +110,22 @@ std::string withoutURLPasswords(std::string_view text) {
   return out;
 }
 
-// text with each control character written as an escape, and each backslash
-// doubled, so that the entry reads back as exactly the text it was.
-std::string escapedControls(std::string_view text) {
-  static constexpr char kHex[] = "0123456789abcdef";
+// text with each control character written as an escape; on one line a
+// backslash is doubled too, so that the entry reads back as exactly the text
+// it was. Bytes that are not UTF-8 stay as they are: the log is not their judge.
+std::string escapedControls(std::string_view text, Form form) {
   std::string out;
   out.reserve(text.size() + 16);
-  for (size_t i = 0; i < text.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    if (byte == '\\') {
+  for (size_t pos = 0; pos < text.size();) {
+    const size_t start = pos;
+    const std::optional<char32_t> c = nextCodePoint(text, pos);
+    const bool kept = !c || !isEscapedControl(*c) || *c == '\t' || (form == Form::Lines && *c == '\n');
+    if (c && *c == '\\' && form == Form::OneLine) {
       out += "\\\\";
-    } else if (byte == '\n') {
-      out += "\\n";
-    } else if (byte == '\r') {
-      out += "\\r";
-    } else if (isControl(byte)) {
-      out += "\\x";
-      out += kHex[byte >> 4];
-      out += kHex[byte & 0x0F];
-    } else if (byte == 0xC2 && i + 1 < text.size() && (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80) {
-      const auto next = static_cast<unsigned char>(text[++i]);
-      out += "\\u00";
-      out += kHex[next >> 4];
-      out += kHex[next & 0x0F];
+    } else if (kept) {
+      out.append(text.substr(start, pos - start));
     } else {
-      out += text[i];
+      out += escapeOf(*c);
     }
   }
   return out;
@@ -138,14 +134,14 @@ std::string escapedControls(std::string_view text) {
 // The message as it may be written: pieces themselves when none needs a
 // change (a logged document is not copied), else their rewritten text, kept in
 // storage and viewed by single.
-Pieces entryOf(Pieces pieces, std::string& storage, std::string_view& single) {
+Pieces entryOf(Pieces pieces, Form form, std::string& storage, std::string_view& single) {
   bool rewrite = false;
   for (const std::string_view piece : pieces) rewrite = rewrite || needsRewriting(piece);
   if (!rewrite) return pieces;
   // Joined first: a URL may start in one piece and go on in the next.
   std::string joined;
   for (const std::string_view piece : pieces) joined += piece;
-  storage = escapedControls(withoutURLPasswords(joined));
+  storage = escapedControls(withoutURLPasswords(joined), form);
   single = storage;
   return Pieces(&single, 1);
 }
@@ -175,7 +171,8 @@ Pieces bounded(Pieces pieces, std::string& storage, std::string_view& single) {
 // One entry ready to be written: escaped, masked and bounded.
 class Entry {
  public:
-  explicit Entry(Pieces message) : pieces_(bounded(entryOf(message, rewritten_, rewrittenView_), cut_, cutView_)) {}
+  Entry(Pieces message, Form form)
+      : pieces_(bounded(entryOf(message, form, rewritten_, rewrittenView_), cut_, cutView_)) {}
   Entry(const Entry&) = delete;
   Entry& operator=(const Entry&) = delete;
   Pieces pieces() const { return pieces_; }
@@ -206,6 +203,21 @@ void openToEveryone(const std::string& path) { FileSystem::setPermissions(path, 
 // its own refusal: standard error does.
 void reportLogFailure() {
   writeLine(stderr, Sig::classLevel("CustomLogger", "log:").text() + ":" + FileSystem::lastFailure());
+}
+
+// What a process log starts with: the build date, as the build-date file has it.
+std::string logHeader() {
+  std::optional<std::string> buildDate = FileSystem::readFile(Paths::fixed(Paths::kBuildDateFile));
+  if (buildDate && !isValidUtf8(*buildDate)) buildDate.reset();
+  return "Build Date\n-----------\n" + buildDate.value_or(std::string(kNoBuildDate)) +
+         "\n---------------------------------\n\n";
+}
+
+// A log that rotation emptied (newsyslog, logrotate) starts again as a new one
+// does; asked under the lock file, so that of two writers one only writes it.
+bool isEmptyFile(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
 }
 
 // Appends one entry, already escaped and bounded, to the process log or the fallback log.
@@ -241,6 +253,11 @@ void appendEntry(Pieces entry) {
       writeLine(stdout, kLockWaitLine);
       std::this_thread::sleep_for(waits().lockFileInterval);
     }
+    std::string header;
+    if (isEmptyFile(path)) {
+      header = logHeader();
+      line.insert(line.begin(), header);
+    }
     if (!FileSystem::appendToFile(path, Pieces(line), kLogFileMode)) reportLogFailure();
     FileSystem::removeFile(lockFile);
   }
@@ -249,10 +266,28 @@ void appendEntry(Pieces entry) {
   }
 }
 
-void echoAndLog(std::mutex& lock, std::FILE* stream, Pieces message) {
-  // Standard output gets the escaped entry too: the scheduler may keep it as
-  // a log of its own, a line at a time, and a person may read it on a terminal.
-  const Entry entry(message);
+// Where a message goes: echoed to standard output or standard error and
+// appended, or appended only.
+enum class Route { Output, Error, FileOnly };
+
+// A message logged from inside the log itself (a library the notification
+// loads fails and says so, while this thread holds the echo lock) would wait
+// for a lock its own thread holds. It is kept here instead and logged once
+// the message that led to it is done and every lock is free again.
+struct Reentry {
+  bool inside = false;
+  std::vector<std::pair<Route, std::string>> deferred;
+};
+thread_local Reentry reentry;
+
+void writeMessage(Route route, Pieces message) {
+  if (route == Route::FileOnly) {
+    const Entry entry(message, Form::OneLine);
+    appendEntry(entry.pieces());
+    return;
+  }
+  std::mutex& lock = route == Route::Output ? echoLock() : errorEchoLock();
+  const Entry entry(message, Form::OneLine);
   std::lock_guard<std::mutex> guard(lock);
   if (sink()) {
     std::string joined;
@@ -260,8 +295,41 @@ void echoAndLog(std::mutex& lock, std::FILE* stream, Pieces message) {
     sink()(joined);
     return;
   }
-  writeLine(stream, entry.pieces());
+  // A person reads standard output (a terminal, the scheduler's file of the
+  // job's output): it shows the message's lines, its other controls escaped.
+  const Entry shown(message, Form::Lines);
+  writeLine(route == Route::Output ? stdout : stderr, shown.pieces());
   appendEntry(entry.pieces());
+}
+
+void logMessage(Route route, Pieces message) {
+  if (reentry.inside) {
+    std::string joined;
+    for (const std::string_view piece : message) joined += piece;
+    reentry.deferred.emplace_back(route, std::move(joined));
+    return;
+  }
+  struct Inside {
+    Inside() { reentry.inside = true; }
+    ~Inside() {
+      reentry.deferred.clear();
+      reentry.inside = false;
+    }
+    Inside(const Inside&) = delete;
+    Inside& operator=(const Inside&) = delete;
+  } const inside;
+  writeMessage(route, message);
+  // What was logged from inside may itself log from inside again: each round
+  // is logged with every lock free, a few rounds at most, so that a failure
+  // that logs on every message cannot hold the process here.
+  constexpr int kRounds = 4;
+  for (int round = 0; round < kRounds && !reentry.deferred.empty(); ++round) {
+    const auto deferred = std::exchange(reentry.deferred, {});
+    for (const auto& [deferredRoute, text] : deferred) {
+      const std::string_view whole(text);
+      writeMessage(deferredRoute, Pieces(&whole, 1));
+    }
+  }
 }
 
 // Errors a component of the agent can mend: the listener that the
@@ -273,14 +341,14 @@ bool listenerCanMend(int error) { return error == EACCES || error == EPERM || er
 
 void CustomLogger::MyCustomLog(const std::string& message) {
   const std::string_view whole(message);
-  echoAndLog(echoLock(), stdout, Pieces(&whole, 1));
+  logMessage(Route::Output, Pieces(&whole, 1));
 }
 
-void CustomLogger::MyCustomLog(std::span<const std::string_view> pieces) { echoAndLog(echoLock(), stdout, pieces); }
+void CustomLogger::MyCustomLog(std::span<const std::string_view> pieces) { logMessage(Route::Output, pieces); }
 
 void CustomLogger::MyCustomErrorLog(const std::string& message) {
   const std::string_view whole(message);
-  echoAndLog(errorEchoLock(), stderr, Pieces(&whole, 1));
+  logMessage(Route::Error, Pieces(&whole, 1));
 }
 
 void CustomLogger::log(const std::string& message) {
@@ -288,10 +356,7 @@ void CustomLogger::log(const std::string& message) {
   log(Pieces(&whole, 1));
 }
 
-void CustomLogger::log(std::span<const std::string_view> message) {
-  const Entry entry(message);
-  appendEntry(entry.pieces());
-}
+void CustomLogger::log(std::span<const std::string_view> message) { logMessage(Route::FileOnly, message); }
 
 std::string CustomLogger::locationPath() {
   const std::string processName = ProcessInfo::processName();
@@ -300,10 +365,7 @@ std::string CustomLogger::locationPath() {
   struct stat st {};
   if (::lstat(path.c_str(), &st) == 0) return path;
 
-  std::optional<std::string> buildDate = FileSystem::readFile(Paths::fixed(Paths::kBuildDateFile));
-  if (buildDate && !isValidUtf8(*buildDate)) buildDate.reset();
-  const std::string header = "Build Date\n-----------\n" + buildDate.value_or(std::string(kNoBuildDate)) +
-                             "\n---------------------------------\n\n";
+  const std::string header = logHeader();
 
   if (path == logGivenUp()) return path;
 

@@ -4,12 +4,18 @@
 // cooperative lock file; without the build-date file it goes to the fallback
 // log instead.
 //
-// A message is one entry of one line wherever it goes: its line breaks and
-// other control characters are written as escapes ("\n", "\r", "\x1b"; a tab
-// stays; a backslash is doubled), so that text from a server or a profiler can
-// neither forge entries nor drive the terminal of whoever reads them, and the
-// password of any URL in it is written as "***". The log files are made
-// readable by root alone.
+// A message is one entry of one line in the log files: its line breaks and
+// other control characters are written as escapes ("\n", "\r", "\x1b",
+// "\u202e"; a tab stays; a backslash is doubled), so that text from a server
+// or a profiler can neither forge entries nor drive the terminal of whoever
+// reads them, and the password of any URL in it is written as "***". Standard
+// output shows the message with its line breaks and tabs, every other control
+// escaped the same way. The log files are made readable by root alone. A log
+// that rotation emptied gets its header again with the next entry.
+//
+// A message logged while this thread is inside the log (a library the log
+// needs fails to load and says so) is logged right after the message that led
+// to it, so that no lock of the log is ever waited for by its own holder.
 //
 // The same log serves the agent's other executables, so the lock file (not a
 // lock of this process) is what keeps their appends apart; each line is

@@ -45,12 +45,21 @@ const LateLibrary* LateLibrary::shared(const Declaration& library) {
     std::once_flag once;
     const LateLibrary* loaded = nullptr;
   };
-  static std::array<Slot, static_cast<size_t>(Name::kCoreFoundation) + 1> slots;
-  Slot& slot = slots.at(static_cast<size_t>(library.name));
+  constexpr size_t kLibraries = static_cast<size_t>(Name::kCoreFoundation) + 1;
+  static std::array<Slot, kLibraries> slots;
+  const auto index = static_cast<size_t>(library.name);
+  Slot& slot = slots.at(index);
+  // Opening a library may log, and the log may need this very library (the
+  // notification it posts): that call finds it not loaded yet rather than
+  // wait for its own thread to finish loading it.
+  thread_local std::array<bool, kLibraries> opening{};
+  if (opening.at(index)) return nullptr;
+  opening.at(index) = true;
   std::call_once(slot.once, [&] {
     std::string reason;
     slot.loaded = open(library, std::string(fileOf(library.name)), reason).release();
   });
+  opening.at(index) = false;
   return slot.loaded;
 }
 

@@ -12,6 +12,7 @@
 #include "platform/ChildExit.h"
 #include "platform/CustomLogger.h"
 #include "platform/ReadNSPipe.h"
+#include "platform/Termination.h"
 #include "platform/Text.h"
 #include "platform/UniqueFd.h"
 
@@ -83,6 +84,7 @@ pid_t spawnShell(const std::string& command, int nullFd, int outputFd) {
 // reaped it (SIGCHLD ignored): it has ended all the same.
 bool reapedBefore(pid_t pid, Clock::time_point deadline, int& status) {
   if (!ChildExit::endedBefore(pid, deadline)) return false;
+  Termination::setRunningGroup(0);
   while (::waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) {
       status = -1;
@@ -105,6 +107,8 @@ std::optional<int> statusOf(int status) {
 }
 
 ShellCommand::Outcome launch(const std::string& command, ShellCommand::Limit limit, bool readOutput) {
+  // A run told to end starts nothing more.
+  Termination::stopIfRequested();
   ShellCommand::Outcome outcome;
   const auto allowed = ShellCommand::limitOf(limit);
   const auto deadline = Clock::now() + allowed;
@@ -125,6 +129,7 @@ ShellCommand::Outcome launch(const std::string& command, ShellCommand::Limit lim
     return outcome;
   }
   outcome.started = true;
+  Termination::setRunningGroup(pid);
   // Only the child keeps the write end, so the read below ends when it does.
   writeEnd.reset();
   nullFd.reset();
@@ -144,13 +149,17 @@ ShellCommand::Outcome launch(const std::string& command, ShellCommand::Limit lim
     // The group goes while its leader is still unreaped, so its id cannot
     // have passed to another process.
     ::killpg(pid, SIGKILL);
+    Termination::setRunningGroup(0);
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
+    Termination::stopIfRequested();
     outcome.killed = true;
     logAt(kRun,
           "no end within " + durationText(allowed) + ": process group " + std::to_string(pid) + " killed:" + command);
     return outcome;
   }
+  // A command the signal's handler killed ends the run here, its output unused.
+  Termination::stopIfRequested();
   outcome.exitStatus = statusOf(status);
   return outcome;
 }

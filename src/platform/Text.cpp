@@ -132,6 +132,23 @@ std::optional<char32_t> nextCodePoint(std::string_view text, size_t& pos) {
   return point;
 }
 
+std::string escapeOf(char32_t c) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  switch (c) {
+    case '\n':
+      return "\\n";
+    case '\r':
+      return "\\r";
+    case '\t':
+      return "\\t";
+    default:
+      break;
+  }
+  std::string out = c < 0x80 ? "\\x" : "\\u";
+  for (int shift = c < 0x80 ? 4 : 12; shift >= 0; shift -= 4) out += kHex[(c >> shift) & 0x0F];
+  return out;
+}
+
 std::string asFolderName(std::string_view name) {
   // NAME_MAX of the file systems the tool writes to.
   constexpr size_t kLongest = 255;

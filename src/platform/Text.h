@@ -26,6 +26,20 @@ std::vector<std::string> nonEmptyLines(std::string_view text);
 // may be is cut at a character boundary.
 std::string asFolderName(std::string_view name);
 
+// A character that a log line or a terminal shows as an escape, never as it
+// is: the C0 controls, DEL, the C1 controls, the line and paragraph separators
+// (U+2028, U+2029: line breaks to many readers) and the bidirectional
+// embedding, override and isolate controls (U+202A to U+202E, U+2066 to
+// U+2069), which would show a text in another order than it is. Tab and line
+// feed are among them; whoever keeps them says so.
+constexpr bool isEscapedControl(char32_t c) {
+  return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029 || (c >= 0x202A && c <= 0x202E) ||
+         (c >= 0x2066 && c <= 0x2069);
+}
+// The escape of such a character: "\n", "\r", "\t", "\x1b" below U+0080,
+// "\u009b" or "\u202e" above.
+std::string escapeOf(char32_t c);
+
 // True when text is well-formed UTF-8.
 bool isValidUtf8(std::string_view text);
 

@@ -1,5 +1,7 @@
 #include "procmon/CollectProcessesData.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -14,6 +16,7 @@
 #include "platform/ProcessSampleCommands.h"
 #include "platform/ShellCommand.h"
 #include "platform/Text.h"
+#include "platform/TrustedPath.h"
 
 namespace brim {
 namespace {
@@ -46,6 +49,12 @@ constexpr std::string_view kByMemory =
 constexpr std::string_view kRowsUpToBound = "SELECT count(*) FROM (SELECT 1 FROM PROCSDATA LIMIT 100001)";
 constexpr std::string_view kOldestDate = "SELECT DATE FROM PROCSDATA LIMIT 1";
 constexpr int kBusyTimeoutMs = 10000;
+
+// The files SQLite keeps beside a store. A journal left beside it is rolled
+// back into it when it is opened, and deletes the file it names as its super
+// journal: only one root wrote can be taken.
+constexpr std::string_view kStoreCompanions[] = {"-journal", "-wal", "-shm"};
+constexpr mode_t kStoreMode = 0600;
 
 // Fire and forget: the shell reports its own errors, the status is not examined.
 void runShell(const std::string& command) { ShellCommand::run(command, ShellCommand::Limit::Other); }
@@ -141,11 +150,43 @@ void CollectProcessesData::CollectTopCpunMemProcs() {
   FileSystem::removeTree(ProcDataDir);
 }
 
+// Whether the store may be opened: its folder is root's alone, no file
+// beside it was put there by anyone else, and it is root's own file with one
+// name, readable by root alone (made so when it is not). Logged when not.
+bool CollectProcessesData::storeUsable(const Sig& sig) {
+  const std::string path = databasePath();
+  // The one place that decides on the store's folder.
+  if (auto why = TrustedPath::whyUntrustedForRoot(path.substr(0, path.rfind('/')))) {
+    logAt(sig, "process store not used: " + *why);
+    return false;
+  }
+  for (const std::string_view companion : kStoreCompanions) {
+    if (!FileSystem::isOwnFileOrMissing(path + std::string(companion))) {
+      logAt(sig, "process store not used: " + FileSystem::lastFailure());
+      return false;
+    }
+  }
+  const FileSystem::Create store = FileSystem::createFile(path, "", kStoreMode);
+  if (store == FileSystem::Create::Made) return true;
+  if (store != FileSystem::Create::Exists) {
+    logAt(sig, "process store not used: " + FileSystem::lastFailure());
+    return false;
+  }
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0 && (st.st_mode & 07777) != kStoreMode) {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%o", static_cast<unsigned>(st.st_mode & 07777));
+    if (!FileSystem::setPermissions(path, kStoreMode)) {
+      logAt(sig, "process store not used: " + FileSystem::lastFailure());
+      return false;
+    }
+    logAt(sig, "process store " + path + " had mode " + mode + ": made 600");
+  }
+  return true;
+}
+
 SqliteDatabase CollectProcessesData::openDatabase(const Sig& sig) const {
-  // The store lives in the shared temporary folder: a link there is not
-  // followed, and a file that is not root's own is not used.
-  if (!FileSystem::isOwnFileOrMissing(databasePath())) {
-    logAt(sig, FileSystem::lastFailure());
+  if (!storeUsable(sig)) {
     logAt(sig, "Failed to open database");
     return SqliteDatabase(nullptr);
   }
@@ -156,7 +197,9 @@ SqliteDatabase CollectProcessesData::openDatabase(const Sig& sig) const {
   // Runs that sample at once wait for each other's transaction.
   if (raw) sqlite3_busy_timeout(raw, kBusyTimeoutMs);
   // The file outlives the run: whatever was planted in it (triggers, views
-  // calling functions, a schema written by hand) does nothing here.
+  // calling functions, a schema written by hand) does nothing here. Its
+  // journal stays in memory, so that no journal file is left beside it for
+  // anyone to plant or take.
   if (raw && opened == SQLITE_OK) {
     const bool defensive = sqlite3_db_config(raw, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr) == SQLITE_OK &&
                            sqlite3_db_config(raw, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr) == SQLITE_OK &&
@@ -165,6 +208,10 @@ SqliteDatabase CollectProcessesData::openDatabase(const Sig& sig) const {
       logAt(sig, std::string("Failed to open database defensively: ") + sqlite3_errmsg(raw));
       sqlite3_close(raw);
       return SqliteDatabase(nullptr);
+    }
+    // A file that is no store fails here, and again with each statement.
+    if (sqlite3_exec(raw, "PRAGMA journal_mode=MEMORY", nullptr, nullptr, nullptr) != SQLITE_OK) {
+      logAt(sig, std::string("journal not kept in memory: ") + sqlite3_errmsg(raw));
     }
   }
   // A connection that failed to open is kept: every statement on it then

@@ -46,7 +46,7 @@ class CollectProcessesData {
   // Appends one row per index, stamped with datestring.
   void CreatnInsttoProcsDB(const ProcessLists& lists);
   // Deletes that file from the agent's temporary directory.
-  void deleteProcDBTable(const std::string& fileName);
+  static void deleteProcDBTable(const std::string& fileName);
 
   // Reads both rankings into TopProcDictionary; datestring becomes the oldest sample's time.
   void RetTopCpunMemPrsfrDB();
@@ -68,6 +68,7 @@ class CollectProcessesData {
 
  private:
   FileOperations& sampleReader();
+  static bool storeUsable(const Sig& sig);
   SqliteDatabase openDatabase(const Sig& sig) const;
   void appendRanking(sqlite3* db, std::string_view query, ProcessLists& lists);
 };

@@ -189,8 +189,8 @@ void ConsolidatedAssets::SendTopProcesses() {
   const XMLTree report = sampler.CreateProcXMLTree();
   ProcsAssetString = report.XMLString();
   logAt(kSig, "Processes Data=" + *ProcsAssetString);
-  // Each report covers the samples since the previous one.
-  sampler.deleteProcDBTable("autodelete_procsdata.sql");
+  // The samples go only once their report is on the disk (WriteProcDataforDatapost):
+  // a report that cannot be written leaves them for the next one.
 }
 
 // ---------------------------------------------------------------------------
@@ -252,6 +252,8 @@ bool ConsolidatedAssets::WriteProcDataforDatapost() {
     return false;
   }
   logAt(kSig, "Process data for datapost write successful");
+  // Each report covers the samples since the previous one.
+  CollectProcessesData::deleteProcDBTable("autodelete_procsdata.sql");
   // The day log of process reports; without a log directory nothing is appended.
   if (procLogDir) logData(*ProcsAssetString, *procLogDir + "/PRS_" + todayStringForPerfLogFile() + ".log");
   return true;

@@ -1,9 +1,16 @@
 #include "app/EntryPoint.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <optional>
+#include <thread>
 #include <tuple>
 
 #include "support/Sandbox.h"
@@ -25,23 +32,28 @@ class EntryPointRun : public ::testing::Test {
 };
 
 // An unknown option, two valid ones, or a performance option (not this tool's
-// job): the usage text, under the lock, each message on its one line.
+// job): the usage text, under the lock. A person reads it on standard output
+// line for line; the log file keeps each message on its one line.
 TEST_F(EntryPointRun, WrongParametersAreAnsweredWithTheUsageTextUnderTheLock) {
   BRIM_REQUIRE_ROOT();
   const std::pair<std::vector<std::string>, std::string> cases[] = {
-      {{"-Software"}, "argc=2\n" + kMain + "Wrong Parameter (\\n    \"-Software\"\\n) specified in command\n"},
+      {{"-Software"}, "argc=2\n" + kMain + "Wrong Parameter (\n    \"-Software\"\n) specified in command\n"},
       {{"-software", "-macName"},
-       "argc=3\n" + kMain + "Wrong Parameter (\\n    \"-software\",\\n    \"-macName\"\\n) specified in command\n"},
-      {{"-PerfCollect"}, "Wrong Parameter (\\n    \"-PerfCollect\"\\n) specified in command\n"},
+       "argc=3\n" + kMain + "Wrong Parameter (\n    \"-software\",\n    \"-macName\"\n) specified in command\n"},
+      {{"-PerfCollect"}, "Wrong Parameter (\n    \"-PerfCollect\"\n) specified in command\n"},
   };
-  const std::string usage =
-      kMain + "Use following commands for asset collection\n" + readFile(fixture("app/usage.txt"));
+  const std::string usage = readFile(fixture("app/usage.txt"));
+  const std::string shown = kMain + "Use following commands for asset collection\n" + usage;
   for (const auto& [args, wrong] : cases) {
     const RunResult result = sandbox.runExpecting(0, args);
-    EXPECT_TRUE(contains(result.output, wrong + usage)) << result.output;
+    EXPECT_TRUE(contains(result.output, wrong + shown)) << result.output;
     EXPECT_FALSE(std::filesystem::exists(sandbox.path("bin/brim_asset.lock")));
   }
+  std::string oneLine;
+  for (const char c : usage.substr(0, usage.size() - 1)) oneLine += c == '\n' ? std::string("\\n") : std::string(1, c);
   const std::string log = readFile(sandbox.path("log/brim_asset_sandbox.log"));
+  EXPECT_TRUE(contains(log, " " + oneLine + "\n")) << log;
+  EXPECT_TRUE(contains(log, kMain + "Wrong Parameter (\\n    \"-PerfCollect\"\\n) specified in command\n")) << log;
   EXPECT_TRUE(contains(log, kMain + "Lock Created")) << log;
   EXPECT_TRUE(contains(log, kMain + "Lock Removed")) << log;
 }
@@ -218,6 +230,113 @@ TEST_F(EntryPointRun, ALockNobodyRemovesIsTakenOverAfterSixHundredTests) {
   }
   const std::string log = readFile(sandbox.path("log/test_app.log"));
   EXPECT_TRUE(contains(log, "Waiting for another instance of brim_asset to finish")) << log;
+}
+
+// brim_asset_sandbox started with args in the background, its output going to
+// <root>/output; its process id.
+pid_t startInBackground(const Sandbox& sandbox, const std::vector<std::string>& args) {
+  const std::string output = sandbox.root() + "/output";
+  const std::string path = pathWithFirst(sandbox.fakeBinDir());
+  const std::string program = BRIM_BIN_DIR "/brim_asset_sandbox";
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(fd, STDOUT_FILENO);
+    ::dup2(fd, STDERR_FILENO);
+    ::setenv("BRIM_SANDBOX_ROOT", sandbox.root().c_str(), 1);
+    ::setenv("BRIM_SANDBOX_NO_DELAY", "1", 1);
+    ::setenv("PATH", path.c_str(), 1);
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    ::execv(program.c_str(), argv.data());
+    ::_exit(127);
+  }
+  return pid;
+}
+
+// Waits, at most a generous bound, until ready() holds; whether it did.
+bool eventually(const std::function<bool()>& ready) {
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!ready()) {
+    if (std::chrono::steady_clock::now() > giveUp) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+// The status pid ended with, reaped; absent when it did not end within the bound.
+std::optional<int> endOf(pid_t pid) {
+  int status = 0;
+  if (!eventually([&] { return ::waitpid(pid, &status, WNOHANG) == pid; })) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    return std::nullopt;
+  }
+  return status;
+}
+
+// Whether the process runs (an ended one waiting to be reaped does not).
+bool running(pid_t pid) {
+  const RunResult state = runShell("ps -o stat= -p " + std::to_string(pid));
+  return state.exitStatus == 0 && !state.output.empty() && state.output.front() != 'Z';
+}
+
+// A termination signal ends the run at once, wherever it is: a full run in
+// the middle of a slow profiler loses the profiler's processes, its temporary
+// folder and its lock, so the next run starts at once; a run still waiting for
+// another run's lock leaves that lock alone. Each says so in one line, and
+// ends by the signal it got.
+TEST_F(EntryPointRun, ATerminationSignalEndsTheRunAndLeavesNothingBehind) {
+  BRIM_REQUIRE_ROOT();
+  sandbox.installRecordedMac();
+  const std::string sleepers = sandbox.root() + "/sleepers";
+  // Replays the recorded Mac; from its third call on it hangs, in a child of its own.
+  sandbox.writeExecutable(sandbox.fakeBinDir() + "/system_profiler",
+                          "#!/bin/sh\necho \"$*\" >>'" + sandbox.root() +
+                              "/profiler-calls'\n"
+                              "if [ \"$(wc -l <'" +
+                              sandbox.root() +
+                              "/profiler-calls')\" -ge 3 ]; then\n"
+                              "  sleep 1000 & echo $! >>'" +
+                              sleepers +
+                              "'; wait\nfi\n"
+                              "f='" +
+                              testData("mac-a") + "'/\"$1\".xml\n[ -f \"$f\" ] && cat \"$f\"\nexit 0\n");
+  const std::string lock = sandbox.path("bin/brim_asset.lock");
+  const std::string log = sandbox.path("log/brim_asset_sandbox.log");
+
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(strsignal(signal));
+    std::filesystem::remove(sleepers);
+    std::filesystem::remove(sandbox.root() + "/profiler-calls");
+    const pid_t run = startInBackground(sandbox, {});
+    ASSERT_TRUE(eventually([&] { return std::filesystem::exists(sleepers); })) << readFile(sandbox.root() + "/output");
+    ::kill(run, signal);
+    const std::optional<int> status = endOf(run);
+    ASSERT_TRUE(status) << "still running: " << readFile(sandbox.root() + "/output");
+    EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == signal) << *status;
+    EXPECT_FALSE(std::filesystem::exists(lock));
+    EXPECT_TRUE(sandbox.listDir("temp").empty()) << sandbox.listDir("temp").front();
+    EXPECT_TRUE(sandbox.listDir("datapost").empty());
+    const std::string sleeper = readFile(sleepers);
+    EXPECT_FALSE(running(std::stoi(sleeper))) << sleeper;
+    const std::string name = signal == SIGTERM ? "SIGTERM" : signal == SIGINT ? "SIGINT" : "SIGHUP";
+    EXPECT_TRUE(contains(readFile(log), kMain + "Stopped by " + name +
+                                            ": running command killed, temporary files removed, Lock Removed\n"))
+        << readFile(log);
+  }
+
+  // Another run's lock: waited for, then left where it is.
+  writeFile(lock, "");
+  const pid_t waiting = startInBackground(sandbox, {"-software"});
+  ASSERT_TRUE(eventually([&] { return contains(readFile(log), "Waiting for another instance of brim_asset"); }));
+  ::kill(waiting, SIGTERM);
+  const std::optional<int> status = endOf(waiting);
+  ASSERT_TRUE(status);
+  EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == SIGTERM) << *status;
+  EXPECT_TRUE(std::filesystem::exists(lock));
+  EXPECT_TRUE(contains(readFile(log), kMain + "Stopped by SIGTERM: temporary files removed, no lock taken\n"));
 }
 
 }  // namespace

@@ -370,7 +370,8 @@ TEST_F(InstallationUnderRoot, AHostileCopyGetsBadInputOrAFailAtOnce) {
       {"section holding a plain value", [&] { sandbox.writeSettings(4711, "<key>lmiinfo</key><real>2.5</real>"); }},
       {"escape sequences, shell syntax and bytes that are not UTF-8 in values",
        [&] {
-         sandbox.writeSettings(4711, "", "<key>machinename</key><string>mac\x1b]0;owned\x07</string>");
+         sandbox.writeSettings(4711, "",
+                               "<key>machinename</key><string>mac\x1b]0;owned\x07 \u202Egpj.exe\u2028</string>");
          std::string text = readFile(settings);
          writeFile(settings, text.replace(text.find("<string>data<"), 12, "<string>data\xff\xfe $(touch x)\x1b[2J"));
        }},
@@ -391,6 +392,7 @@ TEST_F(InstallationUnderRoot, AHostileCopyGetsBadInputOrAFailAtOnce) {
     EXPECT_THAT(result.output, HasSubstr(inSandbox(c[3]))) << result.output;
     EXPECT_THAT(result.output, ::testing::Not(HasSubstr("90210")));
     EXPECT_EQ(result.output.find('\x1b'), std::string::npos);
+    EXPECT_EQ(result.output.find("\u202E"), std::string::npos);
     EXPECT_TRUE(isValidUtf8(result.output));
   }
 }

@@ -3,6 +3,9 @@
 // "-ProcCollect" and "-ProcSave" run end to end in a sandboxed installation.
 #include <gmock/gmock.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -157,6 +160,125 @@ TEST_F(ProcessStore, APlantedTriggerNeverRunsAndAReportRanksABoundedNumberOfRows
               ::testing::HasSubstr("The store holds more than 100000 rows; the report ranks the first 100000"));
 }
 
+// A store whose last transaction died half-way: the pages it changed are in
+// the database, the old ones in its hot journal beside it, which the next
+// opening of the store rolls back.
+void crashMidTransaction(const std::string& database) {
+  sql(database,
+      "CREATE TABLE PROCSDATA (CPU_PERC DOUBLE,MEM_PERC DOUBLE,APPLICATION TEXT,DATE TEXT);"
+      "INSERT INTO PROCSDATA VALUES (1.5, 2.5, '/usr/sbin/cfprefsd', '12/04/2026 21:05:03')");
+  const pid_t child = ::fork();
+  if (child == 0) {
+    sqlite3* db = nullptr;
+    sqlite3_open(database.c_str(), &db);
+    // A cache of a few pages: the changed ones go to the database before the commit.
+    sqlite3_exec(db,
+                 "PRAGMA cache_size=5; BEGIN; UPDATE PROCSDATA SET APPLICATION='rolled back';"
+                 "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000) "
+                 "INSERT INTO PROCSDATA SELECT 0, 0, hex(randomblob(500)), '' FROM n",
+                 nullptr, nullptr, nullptr);
+    ::_exit(0);
+  }
+  ::waitpid(child, nullptr, 0);
+}
+
+// Ends the journal with the name of its super journal, as a transaction over
+// several databases writes it: once the journal is rolled back, SQLite
+// deletes that file unless it lists a journal still in use.
+void nameSuperJournal(const std::string& journal, const std::string& superJournal) {
+  std::string record;
+  const auto put32 = [&record](uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8) record += static_cast<char>((value >> shift) & 0xFF);
+  };
+  put32((0x40000000u / 4096u) + 1u);  // the page number that marks the record
+  record += superJournal;
+  put32(static_cast<uint32_t>(superJournal.size()));
+  uint32_t sum = 0;
+  for (const char c : superJournal) sum += static_cast<unsigned char>(c);
+  put32(sum);
+  record += std::string("\xd9\xd5\x05\xf9\x20\xa1\x63\xd7", 8);  // the journal's magic
+  writeFile(journal, readFile(journal) + record);
+}
+
+// A hot journal beside the store that root did not write alone (another
+// user's, or root's own under a second name, a write-ahead log or its index
+// of another user) is refused with the store: the file it names as its super
+// journal stays, and so does the store, byte for byte. SQLite itself, shown
+// the same journal, would roll it back and delete that file.
+TEST_F(ProcessStore, AJournalPlantedBesideTheStoreIsNeverRolledBack) {
+  BRIM_REQUIRE_ROOT();
+  const std::string crashed = sandbox_.root() + "/crashed.sql";
+  crashMidTransaction(crashed);
+  ASSERT_GT(fs::file_size(crashed + "-journal"), 512u);
+  const std::string victim = sandbox_.root() + "/victim";
+
+  const std::string control = sandbox_.root() + "/control.sql";
+  fs::copy_file(crashed, control);
+  fs::copy_file(crashed + "-journal", control + "-journal");
+  nameSuperJournal(control + "-journal", victim);
+  writeFile(victim, "precious\n");
+  EXPECT_EQ(sql(control, "SELECT APPLICATION FROM PROCSDATA"), std::vector<std::string>{"/usr/sbin/cfprefsd"});
+  ASSERT_FALSE(fs::exists(victim)) << "the journal is not hot: the test shows nothing";
+
+  const std::string store = CollectProcessesData::databasePath();
+  const struct {
+    const char* situation;
+    std::string companion;
+    void (*plant)(const std::string& path);
+  } plantings[] = {
+      {"another user's journal", store + "-journal",
+       [](const std::string& path) { ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0); }},
+      {"root's journal under a second name", store + "-journal",
+       [](const std::string& path) { fs::create_hard_link(path, path + ".second"); }},
+      {"another user's write-ahead log", store + "-wal",
+       [](const std::string& path) { ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0); }},
+      {"another user's write-ahead index", store + "-shm",
+       [](const std::string& path) { ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0); }},
+  };
+  replayPs(sandbox_, "ps_small_");
+  for (const auto& planting : plantings) {
+    SCOPED_TRACE(planting.situation);
+    for (const std::string& path :
+         {store, store + "-journal", store + "-journal.second", store + "-wal", store + "-shm"}) {
+      fs::remove(path);
+    }
+    fs::copy_file(crashed, store);
+    ::chmod(store.c_str(), 0600);
+    fs::copy_file(crashed + "-journal", planting.companion);
+    nameSuperJournal(planting.companion, victim);
+    planting.plant(planting.companion);
+    writeFile(victim, "precious\n");
+    const std::string before = readFile(store);
+
+    const std::string echoed = stdoutOf([] {
+      sample();
+      CollectProcessesData report;
+      report.RetTopCpunMemPrsfrDB();
+    });
+    EXPECT_EQ(readFile(victim), "precious\n");
+    EXPECT_TRUE(readFile(store) == before);
+    EXPECT_THAT(echoed, ::testing::HasSubstr("process store not used: refused " + planting.companion));
+    EXPECT_THAT(echoed, ::testing::Not(::testing::HasSubstr("INSERT SUCCESS")));
+  }
+}
+
+// The store carries what runs on the machine: a store others may read or
+// write is made root's alone and used; a new one is made so from the start.
+TEST_F(ProcessStore, AStoreOthersMayReadIsMadeRootsAlone) {
+  replayPs(sandbox_, "ps_small_");
+  const std::string store = CollectProcessesData::databasePath();
+  sample();
+  EXPECT_EQ(fs::status(store).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  ::chmod(store.c_str(), 0666);
+  EXPECT_THAT(stdoutOf([] { sample(); }),
+              ::testing::HasSubstr("-[CollectProcessesData CreatnInsttoProcsDB:]:process store " + store +
+                                   " had mode 666: made 600"));
+  EXPECT_EQ(fs::status(store).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(rows().size(), 24u);
+  // Its journal is kept in memory: nothing is left beside it.
+  EXPECT_FALSE(fs::exists(store + "-journal"));
+}
+
 using Lines = std::vector<std::string>;
 
 // The children of a process report, one a line: "regid=4711", "ftime=…", and
@@ -268,6 +390,41 @@ TEST_F(ProcessReportRun, SaveWithAStoreItCannotUseStillWritesAReport) {
       EXPECT_EQ(readFile(database(sandbox) + ".elsewhere"), readFile(procmonFixture("ps_by_cpu.txt")));
     }
   }
+}
+
+// A report that cannot be written (no data-post folder, or one on a disk that
+// takes no writes) leaves every sample in the store, its own among them; the
+// next report that is written covers them all, from the first.
+TEST_F(ProcessReportRun, ASaveThatCannotWriteItsReportKeepsTheSamples) {
+  BRIM_REQUIRE_ROOT();
+  replayPs(sandbox_, "ps_");
+  ASSERT_EQ(sandbox_.run({"-ProcCollect"}).exitStatus, 0);
+  const std::string firstRow = storedRows(database(sandbox_)).front();
+  const std::string firstSampleTime = firstRow.substr(firstRow.rfind('|') + 1);
+  const std::string dataPost = sandbox_.path("datapost");
+  size_t samples = 1;
+  for (const char* situation : {"no data-post folder", "a read-only data-post folder"}) {
+    SCOPED_TRACE(situation);
+    const bool missing = std::string_view(situation) == "no data-post folder";
+    if (missing) {
+      fs::remove_all(dataPost);
+    } else if (!mountTmpfs(dataPost, "size=64k", true)) {
+      continue;  // no file system can be mounted here
+    }
+    const RunResult save = sandbox_.runExpecting(255, {"-ProcSave"});
+    if (!missing) unmountTmpfs(dataPost);
+    fs::create_directories(dataPost);
+    EXPECT_THAT(save.output, ::testing::HasSubstr("PROCESS DATA WRITE ERROR"));
+    EXPECT_THAT(save.output, ::testing::Not(::testing::HasSubstr("Inside deleteProcDBTable")));
+    EXPECT_EQ(storedRows(database(sandbox_)).size(), 40u * ++samples);
+    EXPECT_TRUE(sandbox_.listDir("datapost").empty());
+  }
+
+  sandbox_.runExpecting(0, {"-ProcSave"});
+  const Lines children = reportChildren(sandbox_.takeDataPostFile("wpmacpradatahr"));
+  ASSERT_EQ(children.size(), 43u);
+  EXPECT_EQ(children[1], "ftime=" + firstSampleTime);
+  EXPECT_FALSE(fs::exists(database(sandbox_)));
 }
 
 TEST_F(ProcessReportRun, SaveOnThisMachinesOwnPsNamesItsProcesses) {

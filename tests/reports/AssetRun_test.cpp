@@ -49,7 +49,8 @@ TEST_F(AssetRun, EachRunWritesTheLoggedDocument) {
   for (const auto& run : runs) {
     const RunResult result = sandbox.runExpecting(0, run.args);
     const std::string document = sandbox.takeDataPostFile(run.file);
-    EXPECT_THAT(result.output, HasSubstr(run.logged + asLogged(document) + run.afterDocument));
+    EXPECT_THAT(readFile(sandbox.path("log/brim_asset_sandbox.log")),
+                HasSubstr(run.logged + asLogged(document) + run.afterDocument));
     EXPECT_EQ(occurrences(document, category), run.categories);
     EXPECT_EQ(result.output.find("int main(int, const char **):software asset saved") != std::string::npos,
               !run.args.empty());
