@@ -91,6 +91,7 @@ TEST_F(CurlAsOf7641, TheFallbacksKeepAnswersBoundedAndOtherSchemesRefused) {
 // Both reports a job posts directly reach the web-post server, as they do with
 // today's libcurl.
 TEST_F(CurlAsOf7641, SmartStatusAndMachineNameAreDelivered) {
+  BRIM_REQUIRE_ROOT();
   LoopbackHttpServer server{[](httplib::Server& routes) {
     routes.Post(".*", [](auto&, httplib::Response& response) { response.set_content("ACK", "text/plain"); });
   }};
