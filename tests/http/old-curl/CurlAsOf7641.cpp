@@ -72,6 +72,11 @@ SHIM_EXPORT curl_version_info_data* curl_version_info(CURLversion stamp) {
   return &answered;
 }
 
+// libcurl's prototypes put an enum before the variable arguments; its
+// underlying type is int, which promotion leaves as it is.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wvarargs"
+
 SHIM_EXPORT CURLcode curl_easy_setopt(CURL* easy, CURLoption option, ...) {
   static const auto function = real<decltype(&curl_easy_setopt)>("curl_easy_setopt");
   if (option % 10000 > kLastKnownOption || option >= CURLOPTTYPE_BLOB) return CURLE_UNKNOWN_OPTION;
@@ -114,3 +119,5 @@ SHIM_EXPORT CURLSHcode curl_share_setopt(CURLSH* share, CURLSHoption option, ...
   va_end(arguments);
   return code;
 }
+
+#pragma GCC diagnostic pop
