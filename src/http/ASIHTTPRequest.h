@@ -84,13 +84,19 @@ class ASIHTTPRequest {
   struct Exchange;
   struct ProxyAuthState;
   struct Session;
+  struct Transfer;
 
   explicit ASIHTTPRequest(std::string url) : url_(std::move(url)) {}
 
   void run();
   bool usesProxy() const;
   std::string proxyKey() const;
+  // One message to the server or proxy and its answer; absent when the request
+  // failed before anything was sent.
   std::optional<Exchange> exchange(const ProxyAuthState& auth, bool freshConnection);
+  std::optional<Transfer> setUpTransfer(const ProxyAuthState& auth, bool freshConnection, bool secure, Exchange& sent);
+  // Drives the transfer on the session's pool until it ends, times out or stalls.
+  bool runTransfer(const Transfer& transfer, Exchange& sent);
   void takeResponse(const Exchange& exchange);
   bool answerProxyChallenge(ProxyAuthState& auth);
   bool followRedirect(const Exchange& exchange);

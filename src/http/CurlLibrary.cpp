@@ -1,6 +1,8 @@
 #include "http/CurlLibrary.h"
 
+#include <chrono>
 #include <mutex>
+#include <thread>
 
 #include "platform/CustomLogger.h"
 #include "platform/LateLibrary.h"
@@ -16,14 +18,20 @@ constexpr const char* kFunctions[] = {
     "curl_easy_perform",     "curl_easy_cleanup",
     "curl_easy_strerror",    "curl_multi_init",
     "curl_multi_add_handle", "curl_multi_remove_handle",
-    "curl_multi_perform",    "curl_multi_poll",
+    "curl_multi_perform",    "curl_multi_wait",
     "curl_multi_info_read",  "curl_share_init",
     "curl_share_setopt",     "curl_url",
     "curl_url_set",          "curl_url_get",
     "curl_url_cleanup",      "curl_slist_append",
     "curl_slist_free_all",   "curl_free",
 };
-constexpr LateLibrary::Declaration kCurl{LateLibrary::Name::kCurl, "libcurl", "HTTP requests fail", kFunctions};
+// Newer than the libcurl of the oldest macOS the tool supports (7.64.1).
+constexpr const char* kLaterFunctions[] = {"curl_multi_poll"};
+constexpr LateLibrary::Declaration kCurl{LateLibrary::Name::kCurl, "libcurl", "HTTP requests fail", kFunctions,
+                                         kLaterFunctions};
+
+// How long a wait that had nothing to wait on pauses before the pool is driven again.
+constexpr auto kIdlePause = std::chrono::milliseconds(10);
 
 struct Loaded {
   std::unique_ptr<CurlLibrary> library;
@@ -82,6 +90,7 @@ std::unique_ptr<CurlLibrary> CurlLibrary::open(const std::string& fileName, std:
   BRIM_BIND(multi_add_handle);
   BRIM_BIND(multi_remove_handle);
   BRIM_BIND(multi_perform);
+  BRIM_BIND(multi_wait);
   BRIM_BIND(multi_poll);
   BRIM_BIND(multi_info_read);
   BRIM_BIND(share_init);
@@ -119,6 +128,21 @@ bool CurlLibrary::restrictTransfer(CURL* easy) const {
   restricted = easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS, kHTTP) == CURLE_OK && restricted;
 #pragma GCC diagnostic pop
   return restricted;
+}
+
+CURLMcode CurlLibrary::waitOnPool(CURLM* pool, int milliseconds) const {
+  if (multi_poll) return multi_poll(pool, nullptr, 0, milliseconds, nullptr);
+  // curl_multi_wait returns at once when the pool has no socket to offer (while
+  // a name is resolved, say); without the pause the caller's loop would spin.
+  int events = 0;
+  const CURLMcode code = multi_wait(pool, nullptr, 0, milliseconds, &events);
+  if (code == CURLM_OK && events == 0) std::this_thread::sleep_for(kIdlePause);
+  return code;
+}
+
+bool CurlLibrary::setIfKnown(CURL* easy, CURLoption option, long value) const {
+  const CURLcode code = easy_setopt(easy, option, value);
+  return code == CURLE_OK || code == CURLE_UNKNOWN_OPTION;
 }
 
 CurlLibrary::CurlLibrary(std::unique_ptr<LateLibrary> library) : library_(std::move(library)) {}

@@ -52,6 +52,15 @@ class CurlLibrary {
   // any other scheme (file, ftp, ...) then fails with CURLE_UNSUPPORTED_PROTOCOL.
   bool restrictTransfer(CURL* easy) const;
 
+  // Waits up to `milliseconds` for activity on the pool's transfers, with
+  // curl_multi_poll where the library has it (7.66 and later), else with
+  // curl_multi_wait.
+  CURLMcode waitOnPool(CURLM* pool, int milliseconds) const;
+
+  // Sets an option added after 7.64.1 whose absence another setting already
+  // covers: a library that does not know it is no failure.
+  bool setIfKnown(CURL* easy, CURLoption option, long value) const;
+
   ~CurlLibrary();
   CurlLibrary(const CurlLibrary&) = delete;
   CurlLibrary& operator=(const CurlLibrary&) = delete;
@@ -67,6 +76,8 @@ class CurlLibrary {
   decltype(&curl_multi_add_handle) multi_add_handle = nullptr;
   decltype(&curl_multi_remove_handle) multi_remove_handle = nullptr;
   decltype(&curl_multi_perform) multi_perform = nullptr;
+  decltype(&curl_multi_wait) multi_wait = nullptr;
+  // Null with a libcurl older than 7.66.
   decltype(&curl_multi_poll) multi_poll = nullptr;
   decltype(&curl_multi_info_read) multi_info_read = nullptr;
   decltype(&curl_share_init) share_init = nullptr;

@@ -37,6 +37,7 @@ std::unique_ptr<LateLibrary> LateLibrary::open(const Declaration& library, const
     if (!found) return refuse(loaderReason(file + ": " + name + " is null"));
     loaded->addresses_.push_back(found);
   }
+  for (const char* name : library.optionalFunctions) loaded->addresses_.push_back(::dlsym(handle, name));
   return loaded;
 }
 
@@ -64,8 +65,12 @@ const LateLibrary* LateLibrary::shared(const Declaration& library) {
 }
 
 void* LateLibrary::address(std::string_view name) const {
-  for (size_t i = 0; i < library_.functions.size(); ++i) {
-    if (library_.functions[i] == name) return addresses_[i];
+  size_t at = 0;
+  for (const auto* names : {&library_.functions, &library_.optionalFunctions}) {
+    for (const char* declared : *names) {
+      if (declared == name) return addresses_[at];
+      ++at;
+    }
   }
   return nullptr;
 }

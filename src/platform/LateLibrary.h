@@ -8,7 +8,9 @@
 // it, and the functions the tool calls; where each system keeps it is that
 // system's own (platform/linux|macos/LateLibrary.cpp). A library that cannot
 // be opened, or that lacks one of the functions, is refused whole, with the
-// loader's own reason in the log.
+// loader's own reason in the log. Functions an older release of the library
+// lacks, and which the tool can do without, are declared apart: they resolve to
+// null there.
 #include <cstddef>
 #include <memory>
 #include <span>
@@ -27,6 +29,8 @@ class LateLibrary {
     std::string_view what;       // as the log names it: "libcurl"
     std::string_view withoutIt;  // what fails when it cannot be loaded: "HTTP requests fail"
     std::span<const char* const> functions;
+    // Later additions the caller has a fallback for.
+    std::span<const char* const> optionalFunctions = {};
   };
 
   // Where this system keeps a library: a run-time name or an absolute path;
@@ -45,7 +49,7 @@ class LateLibrary {
   static const LateLibrary* shared(const Declaration& library);
 
   // One of the declared functions, as its own type; null for a name the
-  // declaration does not list.
+  // declaration does not list, or an optional one this file lacks.
   template <typename Function>
   Function function(std::string_view name) const {
     return reinterpret_cast<Function>(address(name));
@@ -61,7 +65,7 @@ class LateLibrary {
 
   const Declaration& library_;
   void* handle_;
-  std::vector<void*> addresses_;  // in the order of library_.functions
+  std::vector<void*> addresses_;  // in the order of library_.functions, then optionalFunctions
 };
 
 }  // namespace brim
