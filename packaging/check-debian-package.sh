@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package and tries it as a new administrator would, on a
 # fresh `debootstrap --variant=minbase bookworm` root: lintian, the manual
-# pages, install with its dependencies, every job, brim_inspect's answers,
+# pages, install with its dependencies, every job, the settings' modes, the
+# system's log rotation with the package installed, brim_inspect's answers,
 # doctor once set-webpost has pointed the reports at a loopback server, the
 # SMART status posted there, and a purge that leaves no unit link behind.
 #
@@ -155,6 +156,17 @@ if [ -n "$smart" ] && in_root brim_inspect decode "/tmp/posts/$smart" | grep -q 
 else
   fail "-smartstatus posted nothing to the loopback server"
 fi
+
+echo "== modes and rotation"
+modes=$(cd "$root/opt/local/share/brimvault_mac/config" && stat -c '%a %U %n' settings.plist webposts.plist | tr '\n' ' ')
+[ "$modes" = "600 root settings.plist 600 root webposts.plist " ] && pass "settings and web posts laid out: $modes" \
+  || fail "settings and web posts laid out: $modes"
+in_root DEBIAN_FRONTEND=noninteractive apt-get install -y -qq logrotate >/dev/null 2>&1
+echo "entry" >"$root/tmp/brimvault_NOLOG.log"   # the fallback log, which the stanza leaves alone
+for args in "-d /etc/logrotate.d/brim-asset" "/etc/logrotate.conf"; do
+  status=0; out=$(in_root logrotate $args 2>&1) || status=$?
+  [ "$status" -eq 0 ] && pass "logrotate $args: exit 0" || fail "logrotate $args: exit $status: $(echo "$out" | tail -n 3)"
+done
 
 echo "== doctor (no systemctl in this root)"
 status=0; doctor=$(in_root brim_inspect doctor) || status=$?

@@ -9,9 +9,9 @@
 #       and a CTestTestfile.cmake: copied to /Users/Shared/brim-asset-tests on a
 #       Mac, `sudo ctest --test-dir /Users/Shared/brim-asset-tests` runs them
 #   brim-asset-<version>-macos.tar.gz
-#       the install payload: root/ (the files as installed), scripts/
-#       (preinstall, postinstall) and make-pkg.sh, which makes a signed .pkg of
-#       them on a Mac
+#       the install payload: root/ (the files as installed, modes fixed),
+#       scripts/ (preinstall, postinstall, load-jobs) and make-pkg.sh, which
+#       makes a signed .pkg of them on a Mac
 # pugixml, libplist and GoogleTest are built for macOS once and kept in
 # build-macos/third-party (scripts/macos-third-party.sh).
 set -euo pipefail
@@ -57,6 +57,9 @@ agent_bin="$stage/root/opt/local/share/brimvault_mac/bin"
 for program in brim_asset brim_inspect; do cp "$out/bin/$program" "$agent_bin/$program"; done
 cp -R "$out/arm64/packaging/macos/scripts" "$stage/scripts"
 cp packaging/macos/make-pkg.sh "$stage/"
+# Modes as installed, not as this machine's umask left them: folders and programs
+# 0755, every other file 0644 (ditto copies them onto /Library, /usr/local, /opt).
+chmod -R u=rwX,go=rX "$stage"
 tar --owner=0 --group=0 --numeric-owner -czf "$out/$name.tar.gz" -C "$out/payload" "$name"
 
 echo

@@ -116,16 +116,28 @@ if [ -z "$payload" ]; then
 else
   listing="$(tar -tzf "$payload")"
   name="$(basename "$payload" .tar.gz)"
-  for entry in root/opt/local/share/brimvault_mac/bin/brim_asset root/opt/local/share/brimvault_mac/bin/brim_inspect \
-               root/opt/local/share/brimvault_mac/log/build_date root/usr/local/share/brim_asset/settings.plist \
-               root/usr/local/share/brim_asset/webposts.plist root/private/etc/newsyslog.d/brim-asset.conf \
-               scripts/preinstall scripts/postinstall make-pkg.sh; do
+  agent=root/opt/local/share/brimvault_mac
+  for entry in $agent/bin/brim_asset $agent/bin/brim_inspect $agent/bin/brim_asset_uninstall $agent/log/build_date \
+               $agent/templates/settings.plist $agent/templates/webposts.plist \
+               root/private/etc/newsyslog.d/brim-asset.conf scripts/preinstall scripts/postinstall scripts/load-jobs \
+               make-pkg.sh; do
     grep -qxF "$name/$entry" <<<"$listing" || fail "payload lacks $entry"
   done
   grep -q 'config/settings.plist$' <<<"$listing" && fail "payload carries a settings file, which would replace the agent's"
+  grep -Ei 'lintian|changelog|/debian/' <<<"$listing" && fail "payload carries Debian-only files"
+  # Owned by root, written by root alone: folders and programs 0755, the rest 0644.
+  modes="$(tar --numeric-owner -tvzf "$payload" | awk '
+    $2 != "0/0" { print "owned by " $2 ": " $6; next }
+    $1 ~ /^d/ && $1 != "drwxr-xr-x" { print $1 ": " $6 }
+    $1 ~ /^-/ && $1 != "-rwxr-xr-x" && $1 != "-rw-r--r--" { print $1 ": " $6 }
+    $1 ~ /^-rwx/ && $6 !~ /\/(bin|scripts)\/|make-pkg\.sh$/ { print "executable: " $6 }
+    $1 ~ /^-rw-/ && $6 ~ /\/bin\/|\/scripts\// { print "not executable: " $6 }')"
+  [ -z "$modes" ] || fail "payload modes or owners: $modes"
   jobs="$(grep -c "^$name/root/Library/LaunchDaemons/com\.brimvault\..*\.plist$" <<<"$listing" || true)"
   [ "$jobs" -eq 6 ] || fail "payload has $jobs launchd jobs, not 6"
-  # The jobs as launchd reads them: property lists with a program, a log and a schedule.
+  # The jobs as launchd reads them: property lists with a program, a log and a
+  # schedule; only the machine's name at load, every job in the background with
+  # low-priority I/O, and what it prints root's alone.
   unpacked="$(mktemp -d)"
   tar -xzf "$payload" -C "$unpacked"
   python3 - "$unpacked/$name/root/Library/LaunchDaemons" <<'EOF' || fail "launchd jobs"
@@ -133,19 +145,25 @@ import pathlib, plistlib, sys
 bad = 0
 for path in sorted(pathlib.Path(sys.argv[1]).glob("*.plist")):
     job = plistlib.loads(path.read_bytes())
-    when = [k for k in ("StartCalendarInterval", "StartInterval") if k in job] or ["RunAtLoad"]
+    when = [k for k in ("StartCalendarInterval", "StartInterval", "RunAtLoad") if k in job]
     problems = [k for k in ("Label", "ProgramArguments", "StandardOutPath", "StandardErrorPath") if k not in job]
     if job.get("Label") + ".plist" != path.name or not job["ProgramArguments"][0].startswith("/opt/local/share/brimvault_mac/bin/"):
         problems.append("label or program")
-    if "StartCalendarInterval" in job and job.get("RunAtLoad") is not True:
-        problems.append("a daily job without RunAtLoad")
+    if ("RunAtLoad" in job) != path.name.endswith("-macname.plist") or job.get("RunAtLoad", True) is not True:
+        problems.append("RunAtLoad only for the machine's name")
+    if len(when) != 1:
+        problems.append("one schedule")
+    if job.get("ProcessType") != "Background" or job.get("LowPriorityIO") is not True:
+        problems.append("background with low-priority I/O")
+    if job.get("Umask") != 0o077:
+        problems.append("Umask 077")
     print(f"  {path.name}: {', '.join(when)}" + (f"; missing {problems}" if problems else ""))
     bad += bool(problems)
 sys.exit(1 if bad else 0)
 EOF
-  for script in preinstall postinstall; do
-    sh -n "$unpacked/$name/scripts/$script" || fail "$script does not parse"
-    [ -x "$unpacked/$name/scripts/$script" ] || fail "$script is not executable"
+  for script in scripts/preinstall scripts/postinstall scripts/load-jobs $agent/bin/brim_asset_uninstall; do
+    sh -n "$unpacked/$name/$script" || fail "$script does not parse"
+    [ -x "$unpacked/$name/$script" ] || fail "$script is not executable"
   done
   rm -rf "$unpacked"
   echo "payload: $(basename "$payload"), $(wc -c <"$payload") bytes, $(wc -l <<<"$listing") entries"

@@ -8,7 +8,7 @@ packages=(
   build-essential cmake pkg-config git
   libplist-dev libpugixml-dev libssl-dev zlib1g-dev libsqlite3-dev libcurl4-openssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
-  tinyproxy python3 openssl sqlite3 procps iproute2
+  tinyproxy python3 openssl sqlite3 procps iproute2 logrotate
   clang libclang-rt-14-dev clang-format clang-tidy
   scdoc
   googletest dpkg-dev llvm-14 file

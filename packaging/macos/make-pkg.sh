@@ -41,8 +41,11 @@ identifier="com.brimvault.brim-asset"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
-# The payload as installed: owned by root, programs signed.
+# The payload as installed: owned by root (pkgbuild's recommended ownership),
+# folders and programs 0755, every other file 0644, whatever the umask the
+# payload was unpacked with; programs signed.
 ditto root "$work/root"
+chmod -R u=rwX,go=rX "$work/root"
 if [ -n "$app_identity" ]; then
   for program in "$work"/root/opt/local/share/brimvault_mac/bin/*; do
     codesign --force --options runtime --timestamp --sign "$app_identity" \

@@ -271,7 +271,7 @@ bool FileSystem::replaceFile(const std::string& path, const std::string& text) {
     ok = ok && ((oldFd.valid() && FileAttributes::copy(oldFd.get(), fd.get())) ||
                 fail("cannot keep extended attributes and ACLs of", path, errno));
   } else if (ok) {
-    ok = ::fchmod(fd.get(), 0644) == 0 || fail("cannot set the mode of", path, errno);
+    ok = ::fchmod(fd.get(), 0600) == 0 || fail("cannot set the mode of", path, errno);
   }
   ok = ok && (flushToDisk(fd.get()) || fail("cannot flush", path, errno));
   ok = ok && (::renameat(dirFd.get(), temporary.c_str(), dirFd.get(), name.c_str()) == 0 ||

@@ -67,7 +67,8 @@ class FileSystem {
 
   // Replaces the file at path by text as one step, keeping the old file's
   // owner, group, mode, extended attributes and ACLs; when they cannot be
-  // kept the old file stays.
+  // kept the old file stays. A file made where none was is the owner's alone:
+  // only the agent's configuration is written this way.
   static bool replaceFile(const std::string& path, const std::string& text);
 
   // A new folder "<parent>/<prefix>XXXXXX" that only this user can enter.

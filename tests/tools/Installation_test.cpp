@@ -104,6 +104,13 @@ TEST_F(Installation, LaysOutTheAgentDirectoryAndAReinstallKeepsItsSettings) {
     if (timer.find("OnCalendar=daily") != std::string::npos) {
       EXPECT_NE(timer.find("\nOnActiveSec=10min\n"), std::string::npos) << job;
     }
+    // A fleet spreads its calendar jobs, each machine at the same offset every time.
+    if (timer.find("OnCalendar=") != std::string::npos) {
+      EXPECT_NE(timer.find("\nRandomizedDelaySec="), std::string::npos) << job;
+      EXPECT_NE(timer.find("\nFixedRandomDelay=true\n"), std::string::npos) << job;
+    }
+    // An inventory must not slow the machine it describes.
+    EXPECT_NE(service.find("\nNice=10\nIOSchedulingClass=idle\n"), std::string::npos) << job;
   }
   EXPECT_NE(readFile((destdir / "etc/logrotate.d/brim-asset").string()).find("\n\tcreate 0600 root root\n"),
             std::string::npos);
@@ -116,7 +123,12 @@ TEST_F(Installation, LaysOutTheAgentDirectoryAndAReinstallKeepsItsSettings) {
   registered.replace(registered.find("<integer>0</integer>"), 20, "<integer>4711</integer>");
   writeFile(agent("config/settings.plist"), registered);
   writeFile(agent("config/webposts.plist"), "<plist><dict><key>x</key><dict/></dict></plist>\n");
+  // The sites and the encrypted proxy password are root's alone, also after an earlier install's wider mode.
+  EXPECT_EQ(fs::status(agent("config/settings.plist")).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  fs::permissions(agent("config/webposts.plist"), fs::perms::others_read, fs::perm_options::add);
   ASSERT_EQ(install(), 0);
+  for (const char* name : {"config/settings.plist", "config/webposts.plist"})
+    EXPECT_EQ(fs::status(agent(name)).permissions(), fs::perms::owner_read | fs::perms::owner_write) << name;
   EXPECT_EQ(readFile(agent("config/settings.plist")), registered);
   EXPECT_EQ(readFile(agent("config/webposts.plist")), "<plist><dict><key>x</key><dict/></dict></plist>\n");
 }
@@ -219,6 +231,18 @@ TEST_F(Installation, RegistrationWritesIdAndNameIntoMachineInfoOnlyOfAnUnregiste
   fs::remove(settings);
   EXPECT_EQ(registration::registerMachine(settings, 99, "vm"), registration::Outcome::Failed);
   EXPECT_FALSE(fs::exists(settings));
+}
+
+// A configuration file written where none was (set-webpost's first web post)
+// is the owner's alone; an existing one keeps the mode it was given.
+TEST_F(Installation, AConfigurationFileWrittenWhereNoneWasIsTheOwnersAlone) {
+  const std::string file = sandbox.path("config/webposts.plist");
+  const Plist posts(plist_new_dict());
+  ASSERT_TRUE(writePlistFileAtomically(file, posts.get()));
+  EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  fs::permissions(file, fs::perms::group_read, fs::perm_options::add);
+  ASSERT_TRUE(writePlistFileAtomically(file, posts.get()));
+  EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
 TEST_F(Installation, AnUnregisteredSandboxRunRegistersThroughTheStandInAndGoesOn) {
