@@ -8,8 +8,8 @@
 // other control characters are written as escapes ("\n", "\r", "\x1b"; a tab
 // stays; a backslash is doubled), so that text from a server or a profiler can
 // neither forge entries nor drive the terminal of whoever reads them, and the
-// password of any URL in it is written as "***". The log files are made
-// readable by root alone.
+// user information of any URL in it (user name and password) is written as
+// "***". The log files are made readable by root alone.
 //
 // The same log serves the agent's other executables, so the lock file (not a
 // lock of this process) is what keeps their appends apart; each line is
