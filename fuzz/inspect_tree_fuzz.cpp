@@ -37,6 +37,7 @@ constexpr std::string_view kLinkArrow = " -> ";
 constexpr std::string_view kOutsideMark = "@OUTSIDE@";
 // What the file beside the copy holds: a settings file and a web post whose every value is this word.
 constexpr std::string_view kOutsideWord = "OUTSIDE90210";
+constexpr std::string_view kInsideWord = "INSIDE_90210";
 
 fs::path tree() { return fs::path(brim::fuzz::scratchRoot()) / "copy"; }
 fs::path outside() { return fs::path(brim::fuzz::scratchRoot()) / "beside.plist"; }
@@ -110,7 +111,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::error_code ignored;
   fs::remove_all(tree(), ignored);
   fs::create_directories(tree(), ignored);
-  layOut(std::string_view(reinterpret_cast<const char*>(data), size));
+  // The word marks what lies outside the copy. The fuzzer learns it from the
+  // oracle's own comparison and writes it into the copy, where it would be
+  // taken for a read outside: inside the copy it becomes another word.
+  std::string input(reinterpret_cast<const char*>(data), size);
+  for (size_t at = input.find(kOutsideWord); at != std::string::npos; at = input.find(kOutsideWord, at)) {
+    input.replace(at, kOutsideWord.size(), kInsideWord);
+  }
+  layOut(input);
 
   // As brim_inspect runs: the modules' log goes nowhere, the copy is the sandbox root.
   brim::CustomLogger::setSink([](const std::string&) {});

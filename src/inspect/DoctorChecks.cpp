@@ -33,6 +33,7 @@
 #include "platform/Paths.h"
 #include "platform/Plist.h"
 #include "platform/ReachabilitySource.h"
+#include "platform/Text.h"
 #include "platform/TrustedPath.h"
 
 namespace brim::inspect {
@@ -333,7 +334,9 @@ std::vector<Check> doctor() {
   checkWebPosts(checks, prefs, hosts, tree);
   for (const std::string& host : hosts) checkReachable(checks, "reach " + host, host, tree);
   if (const auto& proxyIP = prefs.proxySettings().proxyIP(); proxyIP && !proxyIP->empty()) {
-    checkReachable(checks, "proxy " + *proxyIP, *proxyIP, tree);
+    // A proxy address may carry a user and a password: neither is shown, and neither makes it an IPv4 address.
+    const std::string shown = withoutAddressCredentials(*proxyIP);
+    checkReachable(checks, "proxy " + shown, shown, tree);
   }
   checkLastRuns(checks, tree);
   checkJobCommands(checks);

@@ -1,8 +1,6 @@
 #include "inspect/PlistJson.h"
 
 #include "config/SectionFields.h"
-#include "envelope/EncryptionAES.h"
-#include "inspect/BodyDecoder.h"
 #include "inspect/Installation.h"
 #include "inspect/ShownText.h"
 #include "platform/Plist.h"
@@ -10,14 +8,14 @@
 namespace brim::inspect {
 namespace {
 
-void writeJson(std::ostream& out, plist_t node, bool decrypt, const std::string& passPhrase) {
+void writeJson(std::ostream& out, std::string_view key, plist_t node, bool decrypt, const std::string& passPhrase) {
   switch (plist_get_node_type(node)) {
     case PLIST_DICT: {
       const char* separator = "";
       out << "{";
-      forEachEntry(node, [&](const std::string& key, plist_t value) {
-        out << separator << jsonString(key) << ": ";
-        writeJson(out, value, decrypt, passPhrase);
+      forEachEntry(node, [&](const std::string& name, plist_t value) {
+        out << separator << jsonString(name) << ": ";
+        writeJson(out, name, value, decrypt, passPhrase);
         separator = ", ";
       });
       out << "}";
@@ -27,7 +25,7 @@ void writeJson(std::ostream& out, plist_t node, bool decrypt, const std::string&
       out << "[";
       for (uint32_t i = 0; i < plist_array_get_size(node); ++i) {
         if (i) out << ", ";
-        writeJson(out, plist_array_get_item(node, i), decrypt, passPhrase);
+        writeJson(out, key, plist_array_get_item(node, i), decrypt, passPhrase);
       }
       out << "]";
       return;
@@ -44,12 +42,7 @@ void writeJson(std::ostream& out, plist_t node, bool decrypt, const std::string&
       }
       return;
     case PLIST_STRING: {
-      const std::string text = plistString(node).value_or("");
-      if (!decryptsWith(text, passPhrase)) {
-        out << jsonString(text);
-      } else {
-        out << jsonString(decrypt ? EncryptionAES().decryptChilkat(text, passPhrase) : "(encrypted)");
-      }
+      out << jsonString(shownString(key, plistString(node).value_or(""), decrypt, passPhrase).text);
       return;
     }
     default:
@@ -60,13 +53,11 @@ void writeJson(std::ostream& out, plist_t node, bool decrypt, const std::string&
 
 }  // namespace
 
-bool printPlistFileJson(std::ostream& out, const std::string& path, bool decrypt, std::string& error) {
-  const Plist file = readPlistFile(path);
-  if (!file || plist_get_node_type(file.get()) != PLIST_DICT) {
-    error = path + " cannot be read as a property-list dictionary";
-    return false;
-  }
-  writeJson(out, file.get(), decrypt, sharedPassPhrase());
+bool printPlistFileJson(std::ostream& out, const RootedTree& tree, const std::string& path, bool decrypt,
+                        std::string& error) {
+  const Plist file = readDictionaryFile(tree, path, error);
+  if (!file) return false;
+  writeJson(out, {}, file.get(), decrypt, sharedPassPhrase());
   out << "\n";
   return true;
 }

@@ -1,12 +1,16 @@
 #pragma once
 // The settings and web-post files as JSON, for scripts: the file's own
-// structure, each encrypted value masked as "(encrypted)" unless decrypt is set.
+// structure, each secret masked unless decrypt is set (as shownString shows it).
 #include <ostream>
 #include <string>
 
+#include "inspect/RootedTree.h"
+
 namespace brim::inspect {
 
-// False, with error set, when the file cannot be read as a property-list dictionary.
-bool printPlistFileJson(std::ostream& out, const std::string& path, bool decrypt, std::string& error);
+// The file at path, read inside tree. False, with error set, when it cannot be
+// read as a property-list dictionary.
+bool printPlistFileJson(std::ostream& out, const RootedTree& tree, const std::string& path, bool decrypt,
+                        std::string& error);
 
 }  // namespace brim::inspect

@@ -76,6 +76,11 @@ UniqueFd RootedTree::openByWalk(const std::string& path, int flags) const {
     }
     const int how = last ? flags : O_RDONLY | O_DIRECTORY | O_NONBLOCK;
     UniqueFd next(::openat(at.get(), name.c_str(), how | O_NOFOLLOW | O_CLOEXEC));
+    struct stat st {};
+    // A link where a folder is wanted fails as "not a folder": say what it is.
+    if (!next.valid() && errno == ENOTDIR && ::fstatat(at.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISLNK(st.st_mode))
+      errno = ELOOP;
     if (last || !next.valid()) return next;
     at = std::move(next);
   }
@@ -108,6 +113,44 @@ bool RootedTree::isPlainFile(const std::string& path, std::string& error) const 
     return false;
   }
   return true;
+}
+
+std::optional<struct stat> RootedTree::linkStatus(const std::string& path, std::string& error) const {
+  const size_t slash = path.find_last_of('/');
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const UniqueFd folder = openReadOnly(slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash), error);
+  struct stat st {};
+  if (!folder.valid()) return std::nullopt;
+  if (name.empty() || name == ".." || ::fstatat(folder.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    error = path + ": " + whyNotOpened(name == ".." ? EXDEV : errno);
+    return std::nullopt;
+  }
+  return st;
+}
+
+UniqueFd RootedTree::openFolder(const std::string& path, std::string& error) const {
+  const std::optional<std::string> rest = below(path, top_);
+  if (!rest || !topFd_.valid()) return openReadOnly(path, error);  // sets the error
+  UniqueFd fd = openByWalk(*rest, O_RDONLY | O_DIRECTORY);
+  if (!fd.valid()) error = path + ": " + whyNotOpened(errno);
+  return fd;
+}
+
+std::optional<std::string> RootedTree::readFileAt(int dir, const std::string& name, struct stat& st,
+                                                  std::string& error) {
+  error.clear();
+  const UniqueFd fd(::openat(dir, name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
+  if (!fd.valid()) {
+    if (errno != ENOENT) error = name + ": " + whyNotOpened(errno);
+    return std::nullopt;
+  }
+  std::string text;
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::size_t>(st.st_size) > kMaxFileSize ||
+      !readAll(fd.get(), text, kMaxFileSize, 0) || text.size() > kMaxFileSize) {
+    error = name + ": not a regular file of at most 64 MiB that can be read: refused";
+    return std::nullopt;
+  }
+  return text;
 }
 
 UniqueFd RootedTree::openRegular(const std::string& path, struct stat& st, std::string& error) const {

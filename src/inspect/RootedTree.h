@@ -34,9 +34,20 @@ class RootedTree {
   std::optional<std::string> readTail(const std::string& path, std::size_t bytes, std::string& error) const;
   // What is at path, links inside the tree followed; absent, with error set, when nothing is.
   std::optional<struct stat> status(const std::string& path, std::string& error) const;
+  // What is at path itself, a link not followed (the folders above it
+  // resolved inside the tree); absent, with error set, when nothing is.
+  std::optional<struct stat> linkStatus(const std::string& path, std::string& error) const;
   // True when path names a regular file no larger than kMaxFileSize through
   // no link at all, so that a reader that opens the path itself reaches it too.
   bool isPlainFile(const std::string& path, std::string& error) const;
+  // The folder at path, reached through no link at all, for reading and
+  // writing by descriptor; invalid, with error set, when it cannot be.
+  UniqueFd openFolder(const std::string& path, std::string& error) const;
+
+  // The regular file `name` in the open folder dir, not through a link, under
+  // the rules of readFile, its status in st. Absent with error empty when
+  // there is no such file; absent with error set when it cannot be read.
+  static std::optional<std::string> readFileAt(int dir, const std::string& name, struct stat& st, std::string& error);
 
  private:
   // The open file (or folder) at path, read-only and not blocking; invalid,

@@ -1,12 +1,11 @@
 // The settings and web posts as an administrator reads them.
+#include <algorithm>
 #include <optional>
 #include <ostream>
 #include <string>
 
 #include "config/GlobalPreferences.h"
 #include "config/WebPostSetting.h"
-#include "envelope/Base64.h"
-#include "envelope/EncryptionAES.h"
 #include "inspect/BodyDecoder.h"
 #include "inspect/Installation.h"
 #include "inspect/ShownText.h"
@@ -54,18 +53,18 @@ void printValue(std::ostream& out, const std::string& key, plist_t node, bool de
   // A section that holds a plain value has no key of its own.
   out << "  " << (key.empty() ? std::string("(value)") : forTerminal(key.substr(1))) << " = ";
   const std::optional<std::string> text = plistString(node);
-  if (text && decryptsWith(*text, passPhrase)) {
-    if (decrypt) {
-      out << "\"" << forTerminal(EncryptionAES().decryptChilkat(*text, passPhrase)) << "\" (decrypted)\n";
-    } else {
-      out << "(encrypted)\n";
-    }
+  if (!text) {
+    out << scalarText(node) << "\n";
     return;
   }
-  out << scalarText(node);
+  // The value's own key: the last of the path, without an array index.
+  std::string leaf = key.substr(key.rfind('.') + 1);
+  leaf.resize(std::min(leaf.size(), leaf.find('[')));
+  const ShownValue shown = shownString(leaf, *text, decrypt, passPhrase);
+  out << (shown.hidden ? shown.text : "\"" + forTerminal(shown.text) + "\"");
+  if (shown.decrypted) out << " (decrypted)";
   // Whole cipher blocks that do not come back: encrypted under another pass phrase, or damaged.
-  const std::optional<std::string> bytes = text ? decodeBase64(*text) : std::nullopt;
-  if (bytes && !bytes->empty() && bytes->size() % 16 == 0) out << " (looks encrypted; does not decrypt)";
+  if (!shown.decrypted && !shown.hidden && looksEncrypted(*text)) out << " (looks encrypted; does not decrypt)";
   out << "\n";
 }
 

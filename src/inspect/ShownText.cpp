@@ -1,7 +1,12 @@
 #include "inspect/ShownText.h"
 
+#include <algorithm>
 #include <cstdio>
 
+#include "config/SettingsLayout.h"
+#include "envelope/Base64.h"
+#include "envelope/EncryptionAES.h"
+#include "inspect/BodyDecoder.h"
 #include "platform/Text.h"
 
 namespace brim::inspect {
@@ -65,6 +70,31 @@ std::string jsonString(std::string_view text) {
     }
   }
   return out + "\"";
+}
+
+bool isSecretKey(std::string_view key) {
+  // The web posts' recovery site is a site like the others; the settings layout lists every other.
+  if (key == "passwd" || key == "disasterrecovery") return true;
+  return std::any_of(std::begin(kSettingsLayout), std::end(kSettingsLayout), [key](const SectionTable& section) {
+    return std::any_of(section.fields.begin(), section.fields.end(), [key](const SectionField& field) {
+      return field.key == key && (field.kind == FieldKind::Encrypted || field.kind == FieldKind::Reencrypted);
+    });
+  });
+}
+
+bool looksEncrypted(const std::string& text) {
+  const std::optional<std::string> bytes = decodeBase64(text);
+  return bytes && !bytes->empty() && bytes->size() % 16 == 0;
+}
+
+ShownValue shownString(std::string_view key, const std::string& stored, bool decrypt, const std::string& passPhrase) {
+  if (decryptsWith(stored, passPhrase)) {
+    if (!decrypt) return {"(encrypted)", false, true};
+    return {EncryptionAES().decryptChilkat(stored, passPhrase), true, false};
+  }
+  if (decrypt || looksEncrypted(stored)) return {stored};
+  if (isSecretKey(key)) return {"(not encrypted; shown with --decrypt)", false, true};
+  return {withoutURLCredentials(stored)};
 }
 
 }  // namespace brim::inspect

@@ -1,10 +1,11 @@
 #include "inspect/SilentFailures.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <ctime>
-#include <filesystem>
-#include <fstream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +23,10 @@ namespace {
 Check finding(Check::Status status, std::string name, std::string detail, std::string advice = {}) {
   return {status, std::move(name), std::move(detail), std::move(advice)};
 }
+
+struct CloseDir {
+  void operator()(DIR* dir) const { ::closedir(dir); }
+};
 
 // How long ago, in the largest whole unit.
 std::string ago(time_t when, time_t now) {
@@ -43,9 +48,10 @@ std::optional<std::string> onJobPath(std::string_view command) {
     const std::string_view dir = path.substr(0, path.find(':'));
     path.remove_prefix(std::min(path.size(), dir.size() + 1));
     const std::string candidate = std::string(dir) + "/" + std::string(command);
-    struct stat st {};
-    if (::lstat(Paths::fixed(candidate).c_str(), &st) != 0) continue;
-    if (S_ISLNK(st.st_mode) || (S_ISREG(st.st_mode) && (st.st_mode & 0111))) return candidate;
+    std::string missing;
+    const std::optional<struct stat> st = installation().linkStatus(Paths::fixed(candidate), missing);
+    if (!st) continue;
+    if (S_ISLNK(st->st_mode) || (S_ISREG(st->st_mode) && (st->st_mode & 0111))) return candidate;
   }
   return std::nullopt;
 }
@@ -54,9 +60,8 @@ std::optional<std::string> onJobPath(std::string_view command) {
 // the last runs' documents are near its end.
 std::string logTail() {
   constexpr std::size_t kBytes = 32 << 20;
-  const RootedTree tree(Paths::sandboxRoot().empty() ? std::string("/") : Paths::sandboxRoot());
   std::string unreadable;
-  return tree.readTail(Paths::fixed(Paths::kLogDir) + "/brim_asset.log", kBytes, unreadable).value_or("");
+  return installation().readTail(Paths::fixed(Paths::kLogDir) + "/brim_asset.log", kBytes, unreadable).value_or("");
 }
 
 // The last document of that root element in the log, whole or up to the log's end.
@@ -137,18 +142,27 @@ void checkLastReportContents(std::vector<Check>& checks) {
 
 void checkDataPostBacklog(std::vector<Check>& checks, const std::string& dataPostDir) {
   constexpr time_t kDay = time_t{24} * 60 * 60;
-  std::error_code error;
-  std::filesystem::directory_iterator entries(dataPostDir, error);
-  if (error) return;  // the folder checks tell
+  // Listed by the folder's descriptor, reached through no link: a copy's
+  // folder must not show the names and times of another one.
+  std::string unreadable;
+  const UniqueFd folder = installation().openFolder(dataPostDir, unreadable);
+  // The listing owns a descriptor of its own; fstatat goes on the folder's.
+  const int listed = folder.valid() ? ::fcntl(folder.get(), F_DUPFD_CLOEXEC, 0) : -1;
+  DIR* const opened = listed >= 0 ? ::fdopendir(listed) : nullptr;
+  if (!opened && listed >= 0) ::close(listed);
+  const std::unique_ptr<DIR, CloseDir> entries(opened);
+  if (!entries) return;  // the folder checks tell
+  const int fd = folder.get();
   const time_t now = ::time(nullptr);
   size_t waiting = 0;
   std::string oldestName;
   time_t oldest = now;
-  for (const auto& entry : entries) {
-    const std::string name = entry.path().filename().string();
+  while (const dirent* entry = ::readdir(entries.get())) {
+    const std::string name = entry->d_name;
     if (name.starts_with(".")) continue;  // being written, or not for the uploader
     struct stat st {};
-    if (::lstat(entry.path().c_str(), &st) != 0 || !S_ISREG(st.st_mode) || now - st.st_mtime <= kDay) continue;
+    if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) || now - st.st_mtime <= kDay)
+      continue;
     ++waiting;
     if (st.st_mtime < oldest) {
       oldest = st.st_mtime;
@@ -168,19 +182,21 @@ void checkDataPostBacklog(std::vector<Check>& checks, const std::string& dataPos
 
 void checkLogFallback(std::vector<Check>& checks) {
   const std::string fallback = Paths::fixed(Paths::kNoLogFile);
-  struct stat st {};
-  if (::lstat(fallback.c_str(), &st) != 0) {
+  const RootedTree tree = installation();
+  std::string missing;
+  const std::optional<struct stat> found = tree.linkStatus(fallback, missing);
+  if (!found) {
     checks.push_back(finding(Check::Status::OK, "log", "no entry went to " + std::string(Paths::kNoLogFile)));
     return;
   }
   const std::string buildDate = Paths::fixed(Paths::kBuildDateFile);
-  struct stat dated {};
-  const bool fixedSince = ::stat(buildDate.c_str(), &dated) == 0;
+  const bool fixedSince = tree.status(buildDate, missing).has_value();
   // How much and how recent tell a log lost once from one that is being lost now.
-  const std::string what = S_ISREG(st.st_mode) ? std::to_string(st.st_size) + " bytes" : "not a regular file";
+  const std::string what =
+      S_ISREG(found->st_mode) ? std::to_string(found->st_size) + " bytes" : "not a regular file";
   checks.push_back(finding(Check::Status::WARN, "log",
-                           "entries went to " + fallback + " (" + what + ", last written " + shownDate(st.st_mtime) +
-                               ", " + ago(st.st_mtime, ::time(nullptr)) + ")" +
+                           "entries went to " + fallback + " (" + what + ", last written " +
+                               shownDate(found->st_mtime) + ", " + ago(found->st_mtime, ::time(nullptr)) + ")" +
                                (fixedSince ? "" : ": " + buildDate + " is missing"),
                            fixedSince ? "read it, then rm " + fallback
                                       : reinstallAdvice() + " (it writes " + std::string(Paths::kBuildDateFile) +

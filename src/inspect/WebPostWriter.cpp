@@ -1,13 +1,16 @@
 #include "inspect/WebPostWriter.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 
 #include "config/SectionFields.h"
 #include "envelope/EncryptionAES.h"
-#include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "platform/Plist.h"
 
@@ -39,9 +42,34 @@ Plist newWebPost() {
   return post;
 }
 
+// Writes text as `name` in the open folder dir in one step: a flushed file
+// beside it, owned as old says (when there was one), then a rename. False,
+// with error set, when the file stays as it was.
+bool replaceAt(int dir, const std::string& name, const std::string& text, const struct stat* old, std::string& error) {
+  const std::string temporary = "." + name + "." + std::to_string(::getpid());
+  ::unlinkat(dir, temporary.c_str(), 0);
+  const UniqueFd fd(::openat(dir, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+  bool written =
+      fd.valid() && (!old || ::fchown(fd.get(), old->st_uid, old->st_gid) == 0) && ::fchmod(fd.get(), 0600) == 0;
+  for (size_t done = 0; written && done < text.size();) {
+    const ssize_t n = ::write(fd.get(), text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    written = n > 0;
+    if (written) done += static_cast<size_t>(n);
+  }
+  written = written && ::fsync(fd.get()) == 0 && ::renameat(dir, temporary.c_str(), dir, name.c_str()) == 0;
+  if (!written) {
+    error = name + " not written: " + std::strerror(errno);
+    if (fd.valid()) ::unlinkat(dir, temporary.c_str(), 0);
+    return false;
+  }
+  ::fsync(dir);  // the rename itself; the file is whole either way
+  return true;
+}
+
 }  // namespace
 
-bool writeWebPost(const WebPostChange& change, std::string& error) {
+bool writeWebPost(const RootedTree& tree, const WebPostChange& change, std::string& error) {
   if (!validName(change.name)) {
     error = "web-post name \"" + change.name + "\": letters, digits and _ only";
     return false;
@@ -51,17 +79,21 @@ bool writeWebPost(const WebPostChange& change, std::string& error) {
     return false;
   }
   const std::string path = Paths::fixed(Paths::kWebPostsFile);
-  Plist file;
+  const std::string name = path.substr(path.rfind('/') + 1);
+  const UniqueFd folder = tree.openFolder(path.substr(0, path.rfind('/')), error);
+  if (!folder.valid()) {
+    error = path + " not written: " + error;
+    return false;
+  }
   struct stat st {};
-  if (::lstat(path.c_str(), &st) == 0) {
-    file = readPlistFile(path);
-    // What cannot be read is not replaced: it may hold what the agent's server sent.
-    if (!file || plist_get_node_type(file.get()) != PLIST_DICT) {
-      error = path + " cannot be read as a property-list dictionary; left as it is";
-      return false;
-    }
-  } else {
-    file.reset(plist_new_dict());
+  std::string unreadable;
+  const std::optional<std::string> old = RootedTree::readFileAt(folder.get(), name, st, unreadable);
+  Plist file(old ? parsePlist(*old).release() : plist_new_dict());
+  // What cannot be read is not replaced: it may hold what the agent's server sent.
+  if (!unreadable.empty() || !file || plist_get_node_type(file.get()) != PLIST_DICT) {
+    error = path + " cannot be read as a property-list dictionary; left as it is" +
+            (unreadable.empty() ? "" : " (" + unreadable + ")");
+    return false;
   }
   plist_t existing = plistDictItem(file.get(), change.name);
   Plist post(existing && plist_get_node_type(existing) == PLIST_DICT ? plist_copy(existing) : newWebPost().release());
@@ -70,8 +102,13 @@ bool writeWebPost(const WebPostChange& change, std::string& error) {
   if (change.compression) setSectionValue(post.get(), "compression", Plist(plist_new_bool(*change.compression)));
   if (change.encryption) setSectionValue(post.get(), "encryption", Plist(plist_new_bool(*change.encryption)));
   setSectionValue(file.get(), change.name, std::move(post));
-  if (!writePlistFileAtomically(path, file.get())) {
-    error = path + " not written: " + FileSystem::lastFailure();
+  const std::string text = plistToXml(file.get());
+  if (text.empty()) {
+    error = path + " not written: the web posts do not make a property list";
+    return false;
+  }
+  if (!replaceAt(folder.get(), name, text, old ? &st : nullptr, error)) {
+    error = path.substr(0, path.rfind('/') + 1) + error;
     return false;
   }
   return true;

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "inspect/RootedTree.h"
+
 namespace brim::inspect {
 
 struct WebPostChange {
@@ -14,9 +16,13 @@ struct WebPostChange {
 };
 
 // Adds the web post or updates its site and the flags given; every other entry
-// and key, and the file's owner, group and mode, stay. A new web post asks for
-// no compression or encryption unless told, and names its registration-id
+// and key, and the file's owner and group, stay; the file is readable by its
+// owner alone (its site and the proxy's secrets decrypt with the compiled-in
+// phrase). The file and its folder are reached inside tree through no link,
+// the old file read only when it is a regular file, and the new one written
+// beside it and renamed over it by the folder's descriptor. A new web post asks
+// for no compression or encryption unless told, and names its registration-id
 // parameter "regid". False, with error set, when nothing was written.
-bool writeWebPost(const WebPostChange& change, std::string& error);
+bool writeWebPost(const RootedTree& tree, const WebPostChange& change, std::string& error);
 
 }  // namespace brim::inspect

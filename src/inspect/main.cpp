@@ -1,11 +1,13 @@
 // brim_inspect: reads what brim_asset wrote, posted and was configured with,
 // for administrators and support staff. Reads no environment variable.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
 #include <iostream>
 #include <iterator>
 #include <optional>
@@ -19,12 +21,14 @@
 #include "inspect/BodyDecoder.h"
 #include "inspect/Installation.h"
 #include "inspect/PlistJson.h"
+#include "inspect/RootedTree.h"
 #include "inspect/ShownText.h"
 #include "inspect/SilentFailures.h"
 #include "inspect/WebPostWriter.h"
 #include "inspect/WireFormat.h"
 #include "platform/CustomLogger.h"
 #include "platform/Paths.h"
+#include "platform/UniqueFd.h"
 
 namespace {
 
@@ -32,7 +36,7 @@ using brim::inspect::Check;
 
 constexpr int kBadInput = 2;
 // No document or body the tool writes comes near this.
-constexpr std::streamsize kMaxInput = 64 << 20;
+constexpr size_t kMaxInput = 64 << 20;
 
 constexpr const char* kUsage =
     "usage: brim_inspect [--root DIR] [--json] COMMAND\n"
@@ -60,30 +64,41 @@ int badInput(const std::string& what) {
   return kBadInput;
 }
 
+// Standard input as a whole, or one file named on the command line. A named
+// file is opened without blocking and read only when it is a regular file, so
+// that a FIFO or a device returns at once rather than holding the tool.
 std::optional<std::string> readInput(const std::string& name, std::string& error) {
-  std::ifstream file;
-  if (name != "-") {
-    file.open(name, std::ios::binary);
-    if (!file) {
-      error = name + ": cannot be read";
-      return std::nullopt;
-    }
-  }
-  std::istream& in = name == "-" ? std::cin : file;
-  std::string text;
-  char chunk[1 << 16];
-  while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
-    text.append(chunk, static_cast<size_t>(in.gcount()));
-    if (static_cast<std::streamsize>(text.size()) > kMaxInput) {
-      error = name + ": larger than any document the tool writes (64 MB)";
-      return std::nullopt;
-    }
-  }
-  if (in.bad()) {
-    error = name + ": read error";
+  const bool standardInput = name == "-";
+  const brim::UniqueFd opened(standardInput ? -1 : ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  const int fd = standardInput ? STDIN_FILENO : opened.get();
+  struct stat st {};
+  if (fd < 0 || ::fstat(fd, &st) != 0) {
+    error = name + ": cannot be read (" + std::strerror(errno) + ")";
     return std::nullopt;
   }
-  return text;
+  if (!standardInput && !S_ISREG(st.st_mode)) {
+    error = name + ": not a regular file (a folder, a FIFO or a device): not read";
+    return std::nullopt;
+  }
+  const std::string tooLarge = name + ": larger than any document the tool writes (64 MB)";
+  if (!standardInput && static_cast<size_t>(st.st_size) > kMaxInput) {
+    error = tooLarge;
+    return std::nullopt;
+  }
+  std::string text;
+  char chunk[1 << 16];
+  while (text.size() <= kMaxInput) {
+    const ssize_t n = ::read(fd, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error = name + ": read error (" + std::strerror(errno) + ")";
+      return std::nullopt;
+    }
+    if (n == 0) return text;
+    text.append(chunk, static_cast<size_t>(n));
+  }
+  error = tooLarge;
+  return std::nullopt;
 }
 
 struct Options {
@@ -140,12 +155,12 @@ std::optional<bool> onOff(const std::string& value) {
   return std::nullopt;
 }
 
-int setWebPost(const Options& o) {
+int setWebPost(const Options& o, const brim::inspect::RootedTree& tree) {
   if (o.operands.size() != 2) return usage("set-webpost takes a web-post name and a site address");
   if (::geteuid() != 0) return badInput("set-webpost writes the agent's web-post file: run it as root");
   std::string error;
   const brim::inspect::WebPostChange change{o.operands[0], o.operands[1], o.compression, o.encryption};
-  if (!brim::inspect::writeWebPost(change, error)) {
+  if (!brim::inspect::writeWebPost(tree, change, error)) {
     std::cerr << "brim_inspect: " << error << "\n";
     return error.find(" not written: ") == std::string::npos ? kBadInput : 1;
   }
@@ -229,7 +244,9 @@ int run(const std::vector<std::string>& args) {
   if (o.decrypt && ::geteuid() != 0) return badInput("--decrypt shows the agent's secrets: run it as root");
 
   if (command == "--version") return version(o);
-  if (command == "set-webpost") return setWebPost(o);
+  // A copy under --root is anybody's files: read, and written, only inside it.
+  const brim::inspect::RootedTree tree(root.value_or("/"));
+  if (command == "set-webpost") return setWebPost(o, tree);
   if (command == "decode") return decode(o, passPhrase);
   if (command == "check") return check(o, passPhrase);
   if (!o.operands.empty()) return usage(command + " takes no operand");
@@ -244,10 +261,10 @@ int run(const std::vector<std::string>& args) {
   if (command == "settings" || command == "webposts") {
     std::string error;
     const std::string_view file = command == "settings" ? brim::Paths::kSettingsFile : brim::Paths::kWebPostsFile;
-    const bool printed = o.json
-                             ? brim::inspect::printPlistFileJson(std::cout, brim::Paths::fixed(file), o.decrypt, error)
-                         : command == "settings" ? brim::inspect::printSettings(std::cout, o.decrypt, error)
-                                                 : brim::inspect::printWebPosts(std::cout, o.decrypt, error);
+    const bool printed =
+        o.json ? brim::inspect::printPlistFileJson(std::cout, tree, brim::Paths::fixed(file), o.decrypt, error)
+        : command == "settings" ? brim::inspect::printSettings(std::cout, o.decrypt, error)
+                                : brim::inspect::printWebPosts(std::cout, o.decrypt, error);
     return printed ? 0 : badInput(error);
   }
   if (command == "doctor") {

@@ -134,7 +134,7 @@ std::optional<std::string> Communications::postThroughProxy(const std::string& u
   static std::mutex proxyLock;
   std::unique_lock guard(proxyLock);
   ASIHTTPRequest request = ASIHTTPRequest::requestWithURL(url);
-  logAt(kSend, "using proxyip=" + *proxy->host + " port=" + std::to_string(proxy->port));
+  logAt(kSend, "using proxyip=" + withoutAddressCredentials(*proxy->host) + " port=" + std::to_string(proxy->port));
   request.setProxyHost(proxy->host);
   request.setProxyPort(static_cast<int>(proxy->port));
   request.setProxyUsername(proxy->userName);

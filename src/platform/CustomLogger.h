@@ -8,7 +8,8 @@
 // other control characters are written as escapes ("\n", "\r", "\x1b",
 // "\u202e"; a tab stays; a backslash is doubled), so that text from a server
 // or a profiler can neither forge entries nor drive the terminal of whoever
-// reads them, and the password of any URL in it is written as "***". Standard
+// reads them, and the user information of any URL in it (user name and password) is
+// written as "***". Standard
 // output shows the message with its line breaks and tabs, every other control
 // escaped the same way. The log files are made readable by root alone. A log
 // that rotation emptied gets its header again with the next entry.

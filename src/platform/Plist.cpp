@@ -16,68 +16,137 @@ namespace {
 
 constexpr size_t npos = std::string_view::npos;
 
-// One past the '>' that closes the tag or declaration whose name starts at from,
-// with '>' inside quoted values skipped; npos when it never closes. bracketed
-// tells whether a '[' stood outside quotes (a document type's internal subset).
-size_t tagEnd(std::string_view xml, size_t from, bool& bracketed) {
-  char quote = 0;
-  for (size_t i = from; i < xml.size(); ++i) {
-    const char c = xml[i];
-    if (quote) {
-      if (c == quote) quote = 0;
-    } else if (c == '"' || c == '\'') {
-      quote = c;
-    } else if (c == '[') {
-      bracketed = true;
-    } else if (c == '>') {
-      return i + 1;
-    }
-  }
-  return npos;
-}
-
 size_t skipPast(std::string_view xml, size_t from, std::string_view closing) {
   const size_t at = xml.find(closing, from);
   return at == npos ? npos : at + closing.size();
 }
 
-// Whether the arrays and dictionaries of an XML property list nest no deeper
-// than the limit, counted over the tags the library would see: comments,
-// CDATA sections and processing instructions are skipped as it skips them.
-// Markup that never closes, and a document type with an internal subset, fail:
-// neither belongs in a property list.
-bool xmlNestingWithinLimit(std::string_view xml) {
-  int depth = 0;
-  for (size_t pos = xml.find('<'); pos != npos; pos = xml.find('<', pos)) {
-    const std::string_view rest = xml.substr(pos);
-    size_t next = npos;
-    if (rest.starts_with("<!--")) {
-      next = skipPast(xml, pos + 4, "-->");
-    } else if (rest.starts_with("<![CDATA[")) {
-      next = skipPast(xml, pos + 9, "]]>");
-    } else if (rest.starts_with("<?")) {
-      next = skipPast(xml, pos + 2, "?>");
-    } else {
-      bool bracketed = false;
-      next = tagEnd(xml, pos + 1, bracketed);
-      if (bracketed || next == npos) return false;
-      const bool closing = rest.starts_with("</");
-      const size_t nameStart = pos + (closing ? 2 : 1);
-      const std::string_view name = xml.substr(nameStart, xml.find_first_of(" \t\r\n/>", nameStart) - nameStart);
-      if (name == "array" || name == "dict") {
-        if (closing) {
-          depth = std::max(depth - 1, 0);
-        } else if (++depth > kMaxPlistNesting) {
-          return false;
-        } else if (xml[next - 2] == '/') {
-          --depth;  // <array/>
-        }
-      }
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// Where the library's tokenizer finds the first byte of stops (or the string
+// needle) from `from` on. It skips double-quoted runs in some places and not
+// in others; where skipping them or not would make a difference, kUnforeseen:
+// such a file is refused rather than read in a way this scan did not follow.
+constexpr size_t kUnforeseen = npos - 1;
+
+size_t firstOf(std::string_view xml, size_t from, std::string_view stops, bool skipQuoted) {
+  for (size_t i = from; i < xml.size(); ++i) {
+    if (skipQuoted && xml[i] == '"') {
+      i = xml.find('"', i + 1);
+      if (i == npos) return npos;
+    } else if (stops.find(xml[i]) != npos) {
+      return i;
     }
-    if (next == npos) return false;
-    pos = next;
   }
-  return true;
+  return npos;
+}
+
+size_t agreedFirstOf(std::string_view xml, size_t from, std::string_view stops) {
+  const size_t plain = firstOf(xml, from, stops, false);
+  return plain == firstOf(xml, from, stops, true) ? plain : kUnforeseen;
+}
+
+size_t agreedFind(std::string_view xml, size_t from, std::string_view needle) {
+  size_t quoted = from;
+  while (quoted < xml.size() && xml.compare(quoted, needle.size(), needle) != 0) {
+    if (xml[quoted] == '"') {
+      quoted = xml.find('"', quoted + 1);
+      if (quoted == npos) break;
+    }
+    ++quoted;
+  }
+  const size_t plain = xml.find(needle, from);
+  return plain == (quoted < xml.size() ? quoted : npos) ? plain : kUnforeseen;
+}
+
+constexpr std::string_view kLeafTags[] = {"key", "string", "integer", "real", "true", "false", "data", "date"};
+
+// Past the text of a leaf element and its closing tag as the library reads
+// them (comments and CDATA sections skipped, any other tag an error); npos
+// where the library would stop with an error.
+size_t pastLeaf(std::string_view xml, size_t pos, std::string_view name) {
+  while (true) {
+    pos = xml.find('<', pos);
+    if (pos == npos || ++pos >= xml.size()) return npos;
+    if (xml[pos] == '/') break;
+    if (xml.compare(pos, 3, "!--") == 0) {
+      pos = skipPast(xml, pos + 3, "-->");
+    } else if (xml.compare(pos, 8, "![CDATA[") == 0) {
+      pos = skipPast(xml, pos + 8, "]]>");
+    } else {
+      return npos;
+    }
+    if (pos == npos) return npos;
+  }
+  ++pos;
+  if (xml.compare(pos, name.size(), name) != 0) return npos;
+  pos += name.size();
+  while (pos < xml.size() && isBlank(xml[pos])) ++pos;
+  return pos < xml.size() && xml[pos] == '>' ? pos + 1 : npos;
+}
+
+// Whether the arrays and dictionaries of an XML property list nest no deeper
+// than the limit, counted over the tags exactly as the library's tokenizer
+// takes them: a name ends at a blank, "<" or ">" (and before the "/" of an
+// empty element), comments, declarations and the text of leaf elements are
+// skipped as it skips them, and the scan ends where the library would stop
+// with an error (or goes on past a root the library may end at: counting
+// more only refuses sooner). What the library would read
+// differently from this scan fails: a NUL in a tag name (the library's copy
+// of the name ends there, so "<array\0x>" opens an array), quotes that move
+// a tag's end, a document type with an internal subset.
+bool xmlNestingWithinLimit(std::string_view xml) {
+  std::string open;  // 'a' and 'd' for the arrays and dictionaries not yet closed
+  size_t pos = 0;
+  while (true) {
+    while (pos < xml.size() && isBlank(xml[pos])) ++pos;
+    if (pos >= xml.size() || xml[pos] != '<' || ++pos >= xml.size()) return true;
+    if (xml[pos] == '?') {
+      const size_t end = agreedFind(xml, pos, "?>");
+      if (end == kUnforeseen) return false;
+      if (end == npos) return true;
+      pos = end + 2;
+      continue;
+    }
+    if (xml[pos] == '!') {
+      if (xml.compare(pos, 3, "!--") == 0) {
+        pos = skipPast(xml, pos + 3, "-->");
+      } else if (xml.compare(pos, 8, "!DOCTYPE") == 0) {
+        const size_t end = agreedFirstOf(xml, pos + 8, "[>");
+        if (end == kUnforeseen || (end != npos && xml[end] == '[')) return false;
+        pos = end == npos ? npos : end + 1;
+      } else {
+        return true;
+      }
+      if (pos == npos) return true;
+      continue;
+    }
+    const size_t nameEnd = xml.find_first_of(std::string_view(" \r\n\t<>", 6), pos);
+    if (nameEnd == npos) return true;
+    const size_t close = xml[nameEnd] == '>' ? nameEnd : agreedFirstOf(xml, nameEnd, "<>");
+    if (close == kUnforeseen) return false;
+    if (close == npos || xml[close] != '>') return true;
+    std::string_view name = xml.substr(pos, nameEnd - pos);
+    if (name.find('\0') != npos) return false;
+    const bool empty = xml[close - 1] == '/';
+    if (empty && close - 1 - pos < name.size()) name = name.substr(0, close - 1 - pos);
+    pos = close + 1;
+    if (name == "plist" || name == "/plist") continue;
+    if (name == "array" || name == "dict") {
+      if (open.size() >= static_cast<size_t>(kMaxPlistNesting)) return false;
+      // An empty root still takes what follows it as its items.
+      if (!empty || open.empty()) open += name[0];
+      continue;
+    }
+    if (name == "/array" || name == "/dict") {
+      if (open.empty() || open.back() != name[1]) return true;
+      open.pop_back();
+      continue;
+    }
+    if (std::find(std::begin(kLeafTags), std::end(kLeafTags), name) == std::end(kLeafTags)) return true;
+    if (!empty) pos = pastLeaf(xml, pos, name);
+    if (pos == npos) return true;
+  }
 }
 
 std::optional<uint64_t> bigEndian(std::string_view data, uint64_t offset, uint64_t width) {

@@ -170,4 +170,45 @@ std::string asFolderName(std::string_view name) {
   return folder;
 }
 
+namespace {
+
+// Where the authority that starts at from ends: URL parsers end it at the
+// path, the query or the fragment; a line break or another control character
+// ends the text it could belong to.
+size_t authorityEnd(std::string_view text, size_t from) {
+  size_t end = from;
+  while (end < text.size()) {
+    const auto byte = static_cast<unsigned char>(text[end]);
+    if (byte == '/' || byte == '?' || byte == '#' || byte < 0x20 || byte == 0x7f) break;
+    ++end;
+  }
+  return end;
+}
+
+}  // namespace
+
+std::string withoutURLCredentials(std::string_view text) {
+  std::string out;
+  size_t copied = 0;
+  for (size_t scheme = text.find("://"); scheme != std::string_view::npos; scheme = text.find("://", scheme + 3)) {
+    const size_t start = scheme + 3;
+    if (start < copied) continue;
+    const size_t end = authorityEnd(text, start);
+    const size_t at = text.substr(start, end - start).rfind('@');
+    if (at == std::string_view::npos) continue;
+    out.append(text.substr(copied, start - copied));
+    out.append("***");
+    copied = start + at;
+  }
+  if (copied == 0) return std::string(text);
+  out.append(text.substr(copied));
+  return out;
+}
+
+std::string withoutAddressCredentials(std::string_view address) {
+  if (address.find("://") != std::string_view::npos) return withoutURLCredentials(address);
+  const size_t at = address.substr(0, authorityEnd(address, 0)).rfind('@');
+  return at == std::string_view::npos ? std::string(address) : "***" + std::string(address.substr(at));
+}
+
 }  // namespace brim

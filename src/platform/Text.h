@@ -43,6 +43,15 @@ std::string escapeOf(char32_t c);
 // True when text is well-formed UTF-8.
 bool isValidUtf8(std::string_view text);
 
+// text with the user information of every URL in it (from the scheme's "//"
+// to the last "@" of the authority, whatever lies between) written as "***":
+// a password may hold any character libcurl sends, quotes and spaces
+// included, and a user name alone is often a token.
+std::string withoutURLCredentials(std::string_view text);
+// One address as a proxy setting holds it, with or without a scheme, its user
+// information written as "***".
+std::string withoutAddressCredentials(std::string_view address);
+
 }  // namespace brim
 
 namespace brim {

@@ -347,6 +347,7 @@ TEST_F(InstallationUnderRoot, AHostileCopyGetsBadInputOrAFailAtOnce) {
   const Sandbox outside;
   outside.writeSettings(90210);
   const std::string outsideSettings = outside.path("config/settings.plist");
+  const std::string webPosts = sandbox.path("config/webposts.plist");
   const auto replaceSettings = [&](const std::function<void()>& make) {
     std::filesystem::remove(settings);
     make();
@@ -376,18 +377,63 @@ TEST_F(InstallationUnderRoot, AHostileCopyGetsBadInputOrAFailAtOnce) {
          writeFile(settings, text.replace(text.find("<string>data<"), 12, "<string>data\xff\xfe $(touch x)\x1b[2J"));
        }},
       {"config folder of another user", [&] { ::chown(sandbox.path("config").c_str(), 65534, 65534); }},
+      {"web posts a link out of the copy",
+       [&] {
+         std::filesystem::remove(webPosts);
+         std::filesystem::create_symlink(outsideSettings, webPosts);
+       }},
+      {"web posts a FIFO",
+       [&] {
+         std::filesystem::remove(webPosts);
+         ::mkfifo(webPosts.c_str(), 0644);
+       }},
+      {"config folder a link out of the copy",
+       [&] {
+         std::filesystem::rename(sandbox.path("config"), sandbox.path("config.real"));
+         std::filesystem::create_symlink(outside.path("config"), sandbox.path("config"));
+       }},
+      {"data-post folder a link out of the copy",
+       [&] {
+         const std::string old = outside.path("datapost/x90210.xml");
+         writeFile(old, "<a/>");
+         const timespec longAgo[2] = {{1000000000, 0}, {1000000000, 0}};
+         ::utimensat(AT_FDCWD, old.c_str(), longAgo, 0);
+         std::filesystem::remove_all(sandbox.path("datapost"));
+         std::filesystem::create_symlink(outside.path("datapost"), sandbox.path("datapost"));
+       }},
+      {"secrets stored in plain",
+       [&] {
+         sandbox.writeSettings(4711,
+                               "<key>xmppreginfo</key><dict><key>passwd</key><string>pw90210</string></dict>"
+                               "<key>proxysettings</key><dict><key>proxyip</key><string>http://u90210:p@proxy</string>"
+                               "<key>proxypassword</key><string>&quot;90210&lt;</string></dict>");
+       }},
+      {"settings nested by NUL tags",
+       [&] {
+         std::string nested;
+         for (int i = 0; i < 400000; ++i) nested.append("<array\0>", 8);
+         writeFile(settings, plistDocument(nested));
+       }},
       {"group-writable executable folder", [&] { ::chmod(sandbox.path("bin").c_str(), 0775); }},
   };
   for (const auto& c : fixtureCases("inspect/hostile-copies.cases", 4)) {
     SCOPED_TRACE(c[0]);
     if (const auto fault = faults.find(c[0]); fault != faults.end()) {
-      for (const std::string& path : {settings, route, route + ".real", log}) std::filesystem::remove(path);
+      for (const std::string& path :
+           {settings, route, route + ".real", log, webPosts, sandbox.path("config"), sandbox.path("datapost")}) {
+        if (std::filesystem::is_symlink(path)) std::filesystem::remove(path);
+      }
+      if (std::filesystem::exists(sandbox.path("config.real"))) {
+        std::filesystem::rename(sandbox.path("config.real"), sandbox.path("config"));
+      }
+      for (const std::string& path : {settings, route, route + ".real", log, webPosts}) std::filesystem::remove(path);
+      std::filesystem::create_directories(sandbox.path("datapost"));
       SetUp();
       ::chown(sandbox.path("config").c_str(), 0, 0);
       ::chmod(sandbox.path("bin").c_str(), 0755);
       fault->second();
     }
-    const RunResult result = run(c[1]);
+    const RunResult result = run(inSandbox(c[1]));
     EXPECT_EQ(result.exitStatus, std::stoi(c[2]));
     EXPECT_THAT(result.output, HasSubstr(inSandbox(c[3]))) << result.output;
     EXPECT_THAT(result.output, ::testing::Not(HasSubstr("90210")));
@@ -395,10 +441,33 @@ TEST_F(InstallationUnderRoot, AHostileCopyGetsBadInputOrAFailAtOnce) {
     EXPECT_EQ(result.output.find("\u202E"), std::string::npos);
     EXPECT_TRUE(isValidUtf8(result.output));
   }
+  // Nothing was written outside the copy either.
+  EXPECT_EQ(readFile(outsideSettings).find("wpmacsmartsts"), std::string::npos);
+}
+
+// Tag names with a NUL, which the property-list library reads only up to the
+// NUL, nest as deep as they are many: both programs refuse such a settings
+// file with a log line or a message, and neither crashes.
+TEST(NulTagSettings, BothProgramsRefuseThemWithoutACrash) {
+  BRIM_REQUIRE_ROOT();
+  Sandbox sandbox;
+  sandbox.writeBuildDate();
+  std::string nested;
+  for (int i = 0; i < 400000; ++i) nested.append("<array\0>", 8);
+  writeFile(sandbox.path("config/settings.plist"), plistDocument(nested));
+  const RunResult asset = sandbox.run({"-smartstatus"});
+  // An orderly end (the tool's own failure status), not a signal.
+  EXPECT_EQ(asset.exitStatus, 255) << asset.output;
+  EXPECT_THAT(asset.output, HasSubstr("parsePlist:property list not read: nested deeper than 256 levels"));
+  EXPECT_THAT(asset.output, HasSubstr("nothing is run"));
+  const RunResult inspect = runInspect("--root '" + sandbox.root() + "' settings");
+  EXPECT_EQ(inspect.exitStatus, 2) << inspect.output;
+  EXPECT_THAT(inspect.output, HasSubstr("cannot be read as a property-list dictionary"));
 }
 
 // set-webpost writes a site the tool decrypts, into the file as it was: the
-// other web posts, the keys it does not set, the owner and the mode stay.
+// other web posts, the keys it does not set and the owner stay; the file is
+// its owner's alone.
 TEST_F(InstallationUnderRoot, SetWebPostWritesASiteTheToolPostsToAndKeepsTheRestOfTheFile) {
   BRIM_REQUIRE_ROOT();
   const std::string file = sandbox.path("config/webposts.plist");
@@ -412,7 +481,7 @@ TEST_F(InstallationUnderRoot, SetWebPostWritesASiteTheToolPostsToAndKeepsTheRest
   ASSERT_EQ(::stat(file.c_str(), &st), 0);
   EXPECT_EQ(st.st_uid, 0u);
   EXPECT_EQ(st.st_gid, 5678u);
-  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
 
   const std::string posts = run("webposts --decrypt").output;
   EXPECT_THAT(posts, HasSubstr("[wpmacupdsysdtl]\n  compression = true, encryption = false, encryptxmlroottag = false\n"
