@@ -14,7 +14,7 @@ std::string shownDate(std::time_t when) {
   // the seconds east of UTC, so that every C library gives the same text.
   const long east = parts.tm_gmtoff;
   const long minutes = std::labs(east) / 60;
-  char offset[16];
+  char offset[40];
   std::snprintf(offset, sizeof offset, "%c%02ld:%02ld", east < 0 ? '-' : '+', minutes / 60, minutes % 60);
   return std::string(text) + offset;
 }
