@@ -214,26 +214,28 @@ std::vector<GlanceLine> atAGlance(const std::vector<ShownDocument>& documents) {
   auto add = [&](std::string title, std::string value) {
     if (!value.empty()) lines.push_back({std::move(title), std::move(value)});
   };
-  if (const ShownRecord* hw = firstRecord(documents, "hardwareinfo")) {
+  const ShownRecord* hw = firstRecord(documents, "hardwareinfo");
+  if (hw) {
     const auto f = [&](std::string_view e) { return field("hardwareinfo", *hw, e); };
     const std::string identifier = f("mdlidentifr");
     add("Model", joined({f("mdlname"), identifier.empty() ? "" : "(" + identifier + ")"}, " "));
     add("Serial number", f("srlnum"));
     add("Processor", joined({f("processor"), f("processorspd"), withUnit(f("numofcores"), " cores")}));
-    std::string modules;
-    for (const ShownDocument& d : documents) {
-      for (const ShownCategory& c : d.categories) {
-        if (c.name != "memoryinfo") continue;
-        for (const ShownRecord& m : c.records) {
-          modules = joined({modules, joined({field("memoryinfo", m, "slot") + ":", field("memoryinfo", m, "size"),
-                                             field("memoryinfo", m, "type"), field("memoryinfo", m, "speed")},
-                                            " ")},
-                           "; ");
-        }
+  }
+  std::string modules;
+  for (const ShownDocument& d : documents) {
+    for (const ShownCategory& c : d.categories) {
+      if (c.name != "memoryinfo") continue;
+      for (const ShownRecord& m : c.records) {
+        modules = joined({modules, joined({field("memoryinfo", m, "slot") + ":", field("memoryinfo", m, "size"),
+                                           field("memoryinfo", m, "type"), field("memoryinfo", m, "speed")},
+                                          " ")},
+                         "; ");
       }
     }
-    add("Memory", joined({f("memory"), modules.empty() ? "" : "(" + modules + ")"}, " "));
   }
+  const std::string memory = hw ? field("hardwareinfo", *hw, "memory") : "";
+  add("Memory", joined({memory, modules.empty() ? "" : (memory.empty() ? modules : "(" + modules + ")")}, " "));
   for (const ShownDocument& d : documents) {
     for (const ShownCategory& c : d.categories) {
       if (c.name == "diskinfo") {
@@ -261,7 +263,9 @@ std::vector<GlanceLine> atAGlance(const std::vector<ShownDocument>& documents) {
     add("Computer name", field("systeminfo", *os, "compname"));
   }
   if (const ShownRecord* power = firstRecord(documents, "power")) {
-    add("Power source", field("power", *power, "currpwrsource"));
+    // The one settings profile reported, and whether it is the source in use.
+    const std::string current = field("power", *power, "currpwrsource");
+    add("Power", joined({field("power", *power, "pwrtype"), current.empty() ? "" : "current source: " + current}));
   }
   if (const ShownRecord* ups = firstRecord(documents, "hardwareconfig")) {
     add("UPS installed", field("hardwareconfig", *ups, "upsinstalled"));
