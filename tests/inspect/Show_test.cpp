@@ -65,7 +65,7 @@ TEST(ShowText, RecordedMachinesAsReviewed) {
     Documents documents;
     const RunResult shown = runInspect("show '" + documents.recorded(machine, machine != std::string("mac_a")) + "'");
     EXPECT_EQ(shown.exitStatus, 0) << shown.output;
-    expectAsReviewed(testData(std::string("show/") + machine + ".txt"),
+    expectAsReviewed(fixture(std::string("inspect/show/") + machine + ".txt"),
                      withoutFolder(shown.output, documents.sandbox.root()));
   }
 }
@@ -175,7 +175,7 @@ TEST(ShowDiff, NamesWhatWasAddedRemovedAndChanged) {
   const RunResult hardwareDiff =
       runInspect("show --diff '" + documents.add("hw1", hardware) + "' '" + documents.add("hw2", laterHardware) + "'");
   EXPECT_EQ(hardwareDiff.exitStatus, 1);
-  expectAsReviewed(testData("show/mac_a.diff.txt"),
+  expectAsReviewed(fixture("inspect/show/mac_a.diff.txt"),
                    withoutFolder(diff + hardwareDiff.output, documents.sandbox.root()));
 
   const RunResult same =
