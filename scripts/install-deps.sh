@@ -12,6 +12,7 @@ packages=(
   clang libclang-rt-14-dev clang-format clang-tidy
   scdoc
   googletest dpkg-dev llvm-14 file
+  chromium fonts-dejavu-core  # the show page rendered in a real browser, with a font to read it by
 )
 if ! command -v npm >/dev/null; then packages+=(npm); fi
 

@@ -22,6 +22,7 @@
 #include "inspect/Installation.h"
 #include "inspect/PlistJson.h"
 #include "inspect/RootedTree.h"
+#include "inspect/Show.h"
 #include "inspect/ShownText.h"
 #include "inspect/SilentFailures.h"
 #include "inspect/WebPostWriter.h"
@@ -48,11 +49,14 @@ constexpr const char* kUsage =
     "  set-webpost NAME URL [--compression on|off] [--encryption on|off]\n"
     "                                                     point a report at a server (root only)\n"
     "  doctor                                             check the installation\n"
+    "  show [--html OUT|--json] FILE...                   inventory documents for people: text, one page, JSON\n"
+    "  show --diff [--json] OLD NEW                       what was added, removed and changed between two\n"
     "  help | --help | -h                                 this text\n"
     "  --version                                          the version and the pass phrase's fingerprint\n"
     "--root DIR reads the installation under DIR instead of /; --json prints check, settings, webposts,\n"
-    "doctor and --version as JSON (secrets masked unless --decrypt).\n"
-    "Exit status: 0 fine, 1 a deviation, a failed check or nothing written, 2 bad input.\n";
+    "doctor, show and --version as JSON (secrets masked unless --decrypt).\n"
+    "Exit status: 0 fine, 1 a deviation, a failed check, a change (show --diff) or nothing written,\n"
+    "2 bad input.\n";
 
 int usage(const std::string& problem) {
   std::cerr << "brim_inspect: " << brim::inspect::forTerminal(problem) << "\n" << kUsage;
@@ -106,6 +110,8 @@ struct Options {
   bool pretty = false, decrypt = false, json = false;
   std::optional<std::string> passPhraseFile;
   std::optional<bool> compression, encryption;  // set-webpost
+  std::optional<std::string> htmlOut;           // show
+  bool diff = false;
 };
 
 int decode(const Options& o, const std::string& passPhrase) {
@@ -168,6 +174,52 @@ int setWebPost(const Options& o, const brim::inspect::RootedTree& tree) {
   return 0;
 }
 
+int show(const Options& o, const std::string& passPhrase) {
+  if (o.operands.empty()) return usage("show needs at least one file");
+  if (o.diff && (o.operands.size() != 2 || o.htmlOut)) return usage("show --diff takes two files, OLD and NEW");
+  if (o.htmlOut && o.json) return usage("show: --html and --json each choose the form; give one");
+  std::vector<brim::inspect::ShownDocument> documents;
+  for (const std::string& name : o.operands) {
+    std::string error;
+    const std::optional<std::string> body = readInput(name, error);
+    if (!body) return badInput(error);
+    const brim::inspect::Decoded decoded = brim::inspect::decodeBody(*body, passPhrase);
+    if (!decoded.ok) return badInput(name + ": " + decoded.error);
+    std::optional<brim::inspect::ShownDocument> shown = brim::inspect::readInventory(decoded.document, name, error);
+    if (!shown) return badInput(name + ": " + error);
+    // Shown all the same: a damaged document is what a person most wants to look at.
+    if (const std::optional<std::string> deviation = brim::inspect::checkDocument(decoded.document))
+      std::cerr << "brim_inspect: "
+                << brim::inspect::forTerminal(name + ": does not follow the wire format: " + *deviation) << "\n";
+    documents.push_back(std::move(*shown));
+  }
+  if (o.diff) {
+    const brim::inspect::ShownDocument &older = documents[0], &newer = documents[1];
+    if (older.type != newer.type)
+      return badInput("show --diff: " + older.file + " and " + newer.file + " are different inventories (" +
+                      older.type + ", " + newer.type + ")");
+    const std::vector<brim::inspect::CategoryDiff> diff = brim::inspect::diffInventories(older, newer);
+    std::cout << (o.json ? brim::inspect::diffJson(older, newer, diff) : brim::inspect::diffText(older, newer, diff));
+    return diff.empty() ? 0 : 1;
+  }
+  if (!o.htmlOut) {
+    std::cout << (o.json ? brim::inspect::showJson(documents) : brim::inspect::showText(documents));
+    return 0;
+  }
+  const std::string page = brim::inspect::showHtml(documents);
+  if (*o.htmlOut == "-") {
+    std::cout << page;
+    return 0;
+  }
+  std::string error;
+  if (!brim::inspect::writeWhole(*o.htmlOut, page, error)) {
+    std::cerr << "brim_inspect: " << brim::inspect::forTerminal(error) << "\n";
+    return 1;
+  }
+  std::cout << brim::inspect::forTerminal(*o.htmlOut) << ": written\n";
+  return 0;
+}
+
 int version(const Options& o) {
   const std::string fingerprint = brim::inspect::passPhraseFingerprint();
   if (o.json) {
@@ -188,9 +240,11 @@ int run(const std::vector<std::string>& args) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     const bool hasValue = i + 1 < args.size();
-    if (a == "--root" || a == "--pass-phrase-file") {
+    if (a == "--root" || a == "--pass-phrase-file" || a == "--html") {
       if (!hasValue) return usage(a + " needs a value");
-      (a == "--root" ? root : o.passPhraseFile) = args[++i];
+      (a == "--root" ? root : a == "--html" ? o.htmlOut : o.passPhraseFile) = args[++i];
+    } else if (a == "--diff") {
+      o.diff = true;
     } else if (a == "--pretty") {
       o.pretty = true;
     } else if (a == "--decrypt") {
@@ -225,14 +279,15 @@ int run(const std::vector<std::string>& args) {
     brim::Paths::setSandboxRoot(*root);
   }
   // Only what prints data has a JSON form; anything else says so rather than ignore the option.
-  static const std::set<std::string> kJsonCommands = {"check", "settings", "webposts", "doctor", "--version"};
+  static const std::set<std::string> kJsonCommands = {"check", "settings", "webposts", "doctor", "show", "--version"};
   if (o.json && !kJsonCommands.contains(command)) {
     return usage(std::string("--json: ") + (command.empty() ? "no command" : command) +
-                 " prints no JSON (check, settings, webposts, doctor and --version do)");
+                 " prints no JSON (check, settings, webposts, doctor, show and --version do)");
   }
   if ((o.compression || o.encryption) && command != "set-webpost") {
     return usage("--compression and --encryption go with set-webpost");
   }
+  if ((o.htmlOut || o.diff) && command != "show") return usage("--html and --diff go with show");
   std::string passPhrase = brim::sharedPassPhrase();
   if (o.passPhraseFile) {
     std::string error;
@@ -249,6 +304,7 @@ int run(const std::vector<std::string>& args) {
   if (command == "set-webpost") return setWebPost(o, tree);
   if (command == "decode") return decode(o, passPhrase);
   if (command == "check") return check(o, passPhrase);
+  if (command == "show") return show(o, passPhrase);
   if (!o.operands.empty()) return usage(command + " takes no operand");
   if (command == "schema") {
     std::cout << brim::inspect::relaxNgSchema();
