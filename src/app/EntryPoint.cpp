@@ -88,7 +88,10 @@ bool foldersNamedAbsolutely(const MacFolderSettings& folders) {
   };
   for (const auto& [name, relative] : kFolders) {
     std::string why;
-    if (!folders.absoluteFolder((folders.*relative)(), why)) {
+    const std::optional<std::string> path = folders.absoluteFolder((folders.*relative)(), why);
+    // Root writes only where root alone can; a missing folder is the job's
+    // to report, when it needs it.
+    if (!path || (FileSystem::exists(*path) && !TrustedFolder::open(*path, why))) {
       log("The " + std::string(name) + " folder cannot be used, " + why + "; nothing is run");
       return false;
     }
@@ -98,7 +101,7 @@ bool foldersNamedAbsolutely(const MacFolderSettings& folders) {
 
 }  // namespace
 
-void EntryPoint::takeRunLock(const std::string& lockFile) {
+bool EntryPoint::takeRunLock(const std::string& lockFile) {
   // Created atomically, so that of the runs waiting for it one only gets it.
   using Create = FileSystem::Create;
   Create lock = FileSystem::createFile(lockFile);
@@ -109,12 +112,17 @@ void EntryPoint::takeRunLock(const std::string& lockFile) {
   }
   if (lock != Create::Made) {
     // Nobody waits for a link or a file that no run of ours made; a lock
-    // that outlived the wait is taken over. Removing a link leaves what it names.
-    if (lock != Create::Exists) log(FileSystem::lastFailure());
-    FileSystem::removeFile(lockFile);
-    if (FileSystem::createFile(lockFile) != Create::Made) log(FileSystem::lastFailure());
+    // that outlived the wait is taken over. Removing a link leaves what it
+    // names; a folder is not removed, and no lock is claimed over it.
+    if (lock == Create::Foreign) log(FileSystem::lastFailure());
+    if (lock != Create::Failed && FileSystem::removeFile(lockFile)) lock = FileSystem::createFile(lockFile);
+    if (lock != Create::Made) {
+      log("Lock not created: " + FileSystem::lastFailure());
+      return false;
+    }
   }
   log("Lock Created");
+  return true;
 }
 
 EntryPoint::Hooks EntryPoint::platformHooks() {
@@ -163,7 +171,7 @@ int EntryPoint::run(const std::vector<std::string>& args) {
   }
 
   const std::string lockFile = executableDir() + "/brim_asset.lock";
-  takeRunLock(lockFile);
+  const bool locked = takeRunLock(lockFile);
   RunFolder::removeStale();
 
   ConsolidatedAssets assets;
@@ -171,8 +179,10 @@ int EntryPoint::run(const std::vector<std::string>& args) {
   const int status = dispatch(assets, args);
 
   RunFolder::remove();
-  FileSystem::removeFile(lockFile);
-  log("Lock Removed");
+  if (locked) {
+    FileSystem::removeFile(lockFile);
+    log("Lock Removed");
+  }
   return status;
 }
 
