@@ -74,10 +74,12 @@ if [ -f "$asset" ]; then
     grep -q '/proc/' <<<"$text" && fail "brim_asset ($arch) names a /proc path: $(grep -m3 '/proc/' <<<"$text" | tr '\n' ' ')"
     grep -qi 'libcrypto' <<<"$text" && fail "brim_asset ($arch) names libcrypto"
     llvm-nm-14 -u --arch="$arch" "$asset" | grep -qx '_CCCrypt' || fail "brim_asset ($arch) does not import _CCCrypt"
+    # The trusted-path rule reads access control lists as well as modes.
+    llvm-nm-14 -u --arch="$arch" "$asset" | grep -q '^_acl_get_' || fail "brim_asset ($arch) imports no acl_get_ function"
   done
   [ "$failures" -ne "$before" ] ||
     echo "brim_asset: names SystemConfiguration's and CoreFoundation's functions and the three system libraries," \
-         "imports _CCCrypt; no /proc, no libcrypto"
+         "imports _CCCrypt and acl_get_*; no /proc, no libcrypto"
 fi
 
 # brim_inspect's doctor advises in the Mac's own commands: launchd's, and no package manager.

@@ -91,7 +91,10 @@ bool foldersNamedAbsolutely(const MacFolderSettings& folders) {
   };
   for (const auto& [name, relative] : kFolders) {
     std::string why;
-    if (!folders.absoluteFolder((folders.*relative)(), why)) {
+    const std::optional<std::string> path = folders.absoluteFolder((folders.*relative)(), why);
+    // Root writes only where root alone can; a missing folder is the job's
+    // to report, when it needs it.
+    if (!path || (FileSystem::exists(*path) && !TrustedFolder::open(*path, why))) {
       log("The " + std::string(name) + " folder cannot be used, " + why + "; nothing is run");
       return false;
     }
@@ -114,7 +117,7 @@ void clearUpAfter(int signal, const std::optional<std::string>& heldLock) {
 
 }  // namespace
 
-void EntryPoint::takeRunLock(const std::string& lockFile) {
+bool EntryPoint::takeRunLock(const std::string& lockFile) {
   // Created atomically, so that of the runs waiting for it one only gets it.
   using Create = FileSystem::Create;
   Create lock = FileSystem::createFile(lockFile);
@@ -126,12 +129,17 @@ void EntryPoint::takeRunLock(const std::string& lockFile) {
   }
   if (lock != Create::Made) {
     // Nobody waits for a link or a file that no run of ours made; a lock
-    // that outlived the wait is taken over. Removing a link leaves what it names.
-    if (lock != Create::Exists) log(FileSystem::lastFailure());
-    FileSystem::removeFile(lockFile);
-    if (FileSystem::createFile(lockFile) != Create::Made) log(FileSystem::lastFailure());
+    // that outlived the wait is taken over. Removing a link leaves what it
+    // names; a folder is not removed, and no lock is claimed over it.
+    if (lock == Create::Foreign) log(FileSystem::lastFailure());
+    if (lock != Create::Failed && FileSystem::removeFile(lockFile)) lock = FileSystem::createFile(lockFile);
+    if (lock != Create::Made) {
+      log("Lock not created: " + FileSystem::lastFailure());
+      return false;
+    }
   }
   log(LogWording::kLockCreated);
+  return true;
 }
 
 EntryPoint::Hooks EntryPoint::platformHooks() {
@@ -183,8 +191,8 @@ int EntryPoint::run(const std::vector<std::string>& args) {
   }
 
   const std::string lockFile = executableDir() + "/brim_asset.lock";
-  takeRunLock(lockFile);
-  heldLock = lockFile;
+  const bool locked = takeRunLock(lockFile);
+  if (locked) heldLock = lockFile;
   RunFolder::removeStale();
 
   ConsolidatedAssets assets;
@@ -193,8 +201,10 @@ int EntryPoint::run(const std::vector<std::string>& args) {
   Termination::stopIfRequested();
 
   RunFolder::remove();
-  FileSystem::removeFile(lockFile);
-  log(LogWording::kLockRemoved);
+  if (locked) {
+    FileSystem::removeFile(lockFile);
+    log(LogWording::kLockRemoved);
+  }
   return status;
 }
 

@@ -31,8 +31,9 @@ class EntryPoint {
   static constexpr uint32_t kLockWaitMicros = 100000;
 
  private:
-  // Waits up to a minute for an earlier run's lock, then takes it (over).
-  void takeRunLock(const std::string& lockFile);
+  // Waits up to a minute for an earlier run's lock, then takes it (over);
+  // false, logged, when something that is no lock file holds its name.
+  bool takeRunLock(const std::string& lockFile);
   Hooks hooks_;
 };
 

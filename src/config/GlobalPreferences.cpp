@@ -97,26 +97,40 @@ bool GlobalPreferences::saveGlobalPreferences(GlobalPreferences& instance) {
     return false;
   }
   // The file as it is now, not as this run read it: what another component
-  // changed meanwhile stays, and only what this run changed is written into it.
-  Plist now = readSettingsFile(sig);
-  if (!now) {
-    logAt(sig, path + " left as it is");
-    return false;
+  // changed meanwhile stays, and only what this run changed is written into
+  // it. A change that comes between this read and the rename is read and
+  // merged again, never reverted; a file that keeps changing is left to its writer.
+  constexpr int kMergeTries = 8;
+  for (int attempt = 0; attempt < kMergeTries; ++attempt) {
+    const std::optional<FileSystem::Stamp> read = FileSystem::stampOf(path);
+    Plist now = readSettingsFile(sig);
+    if (!now) {
+      logAt(sig, path + " left as it is");
+      return false;
+    }
+    if (FileSystem::stampOf(path) != read) continue;  // rewritten while it was read
+    for (const Entry& entry : instance.sections_) {
+      const SettingsSection& section = *entry.section;
+      // Sections never written back, and sections or root entries the file
+      // does not hold as dictionaries now, stay as the file has them.
+      if (section.table().writeBack != WriteBack::Rebuilt || !entry.present) continue;
+      plist_t current = plistDictItem(now.get(), section.dictKey());
+      if (isDictionary(current)) section.writeChangesInto(current);
+    }
+    const std::string text = plistToXml(now.get());
+    const FileSystem::Replace replaced =
+        text.empty() ? FileSystem::Replace::Failed : FileSystem::replaceFileIfUnchanged(path, text, read);
+    if (replaced == FileSystem::Replace::Changed) continue;
+    if (replaced == FileSystem::Replace::Failed) {
+      logAt(sig, "cannot write settings file " + path + ": " + FileSystem::lastFailure());
+      return false;
+    }
+    instance.allSettingsDict_ = std::move(now);
+    return true;
   }
-  for (const Entry& entry : instance.sections_) {
-    const SettingsSection& section = *entry.section;
-    // Sections never written back, and sections or root entries the file
-    // does not hold as dictionaries now, stay as the file has them.
-    if (section.table().writeBack != WriteBack::Rebuilt || !entry.present) continue;
-    plist_t current = plistDictItem(now.get(), section.dictKey());
-    if (isDictionary(current)) section.writeChangesInto(current);
-  }
-  if (!writePlistFileAtomically(path, now.get())) {
-    logAt(sig, "cannot write settings file " + path + ": " + FileSystem::lastFailure());
-    return false;
-  }
-  instance.allSettingsDict_ = std::move(now);
-  return true;
+  logAt(sig, path + " changed by another writer " + std::to_string(kMergeTries) +
+                 " times while it was merged; left as it is");
+  return false;
 }
 
 SettingsSection* GlobalPreferences::section(std::string_view key) const {

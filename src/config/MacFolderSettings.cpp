@@ -1,7 +1,6 @@
 #include "config/MacFolderSettings.h"
 
 #include "config/SettingsLayout.h"
-#include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "platform/TrustedPath.h"
 
@@ -28,14 +27,11 @@ std::optional<std::string> MacFolderSettings::absoluteFolder(const std::optional
   return path;
 }
 
-std::optional<std::string> MacFolderSettings::writableFolder(const std::optional<std::string>& relative,
-                                                             std::string& why) const {
-  std::optional<std::string> path = absoluteFolder(relative, why);
-  if (path && !FileSystem::makeDirectories(*path, false)) {
-    why = FileSystem::lastFailure();
-    return std::nullopt;
-  }
-  return path;
+std::optional<TrustedFolder> MacFolderSettings::writableFolder(const std::optional<std::string>& relative,
+                                                               std::string& why) const {
+  const std::optional<std::string> path = absoluteFolder(relative, why);
+  if (!path) return std::nullopt;
+  return TrustedFolder::open(*path, why);
 }
 
 const std::optional<std::string>& MacFolderSettings::agentInstallPathAbs() const {

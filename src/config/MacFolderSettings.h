@@ -3,6 +3,7 @@
 #include <string>
 
 #include "config/SettingsSection.h"
+#include "platform/TrustedPath.h"
 
 namespace brim {
 
@@ -18,11 +19,11 @@ class MacFolderSettings {
   // the log: a missing setting ("(null)/(null)") must never become a path
   // taken from whatever the working folder is.
   std::optional<std::string> absoluteFolder(const std::optional<std::string>& relative, std::string& why) const;
-  // The absolute folder root writes into, reached from "/" as mkdir -p
-  // reaches it: a link on the way is followed only when root made it in a
-  // folder nobody else may write. Absent, with why, otherwise (a missing
-  // folder among them: the agent's installer makes these).
-  std::optional<std::string> writableFolder(const std::optional<std::string>& relative, std::string& why) const;
+  // The absolute folder root writes into, held open once every folder from
+  // the top down to it passed the trusted-path rule. Absent, with why (what
+  // to fix), otherwise; a missing folder among them: the agent's installer
+  // makes these.
+  std::optional<TrustedFolder> writableFolder(const std::optional<std::string>& relative, std::string& why) const;
 
   const std::optional<std::string>& agentInstallPathAbs() const;
   const std::optional<std::string>& configDirectRelative() const;

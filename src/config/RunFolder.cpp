@@ -17,8 +17,9 @@ constexpr std::string_view kPrefix = "autodelete_run.";
 constexpr std::chrono::hours kStaleAfter{1};
 
 struct Current {
-  std::string parent;
-  std::string folder;
+  std::optional<TrustedFolder> parent;
+  std::string name;
+  std::optional<TrustedFolder> folder;
 };
 
 Current& current() {
@@ -27,10 +28,10 @@ Current& current() {
 }
 
 // The agent's temporary folder; absent, and logged, when it cannot be used.
-std::optional<std::string> temporaryFolder(const Sig& sig) {
+std::optional<TrustedFolder> temporaryFolder(const Sig& sig) {
   const MacFolderSettings folders = GlobalPreferences::getSharedInstance().macFodler();
   std::string why;
-  std::optional<std::string> folder = folders.writableFolder(folders.tempDirRelative(), why);
+  std::optional<TrustedFolder> folder = folders.writableFolder(folders.tempDirRelative(), why);
   if (!folder) logAt(sig, "temporary folder not used: " + why);
   return folder;
 }
@@ -38,28 +39,34 @@ std::optional<std::string> temporaryFolder(const Sig& sig) {
 }  // namespace
 
 std::string RunFolder::path() {
+  const TrustedFolder* run = folder();
+  return run ? run->path() : Paths::fixed(Paths::kNoFolder) + "/" + std::string(kPrefix);
+}
+
+const TrustedFolder* RunFolder::folder() {
   constexpr Sig sig = Sig::classLevel("RunFolder", "path");
   Current& run = current();
-  const std::string noFolder = Paths::fixed(Paths::kNoFolder) + "/" + std::string(kPrefix);
-  const std::optional<std::string> parent = temporaryFolder(sig);
-  if (!parent) return noFolder;
+  std::optional<TrustedFolder> parent = temporaryFolder(sig);
+  if (!parent) return nullptr;
   // Made again when the settings name another temporary folder (a reload),
   // or when what is at its name is no longer the folder this run made.
-  if (run.folder.empty() || run.parent != *parent || !FileSystem::isPrivateFolder(run.folder)) {
-    run.parent = *parent;
-    if (auto made = FileSystem::makePrivateFolder(*parent, std::string(kPrefix))) {
-      run.folder = *made;
-    } else {
+  if (!run.folder || run.parent->path() != parent->path() ||
+      !FileSystem::isSameFolder(*parent, run.name, *run.folder)) {
+    std::optional<TrustedFolder> made = FileSystem::makePrivateFolder(*parent, std::string(kPrefix));
+    if (!made) {
       logAt(sig, FileSystem::lastFailure());
-      return noFolder;
+      return nullptr;
     }
+    run.name = made->path().substr(made->path().rfind('/') + 1);
+    run.folder = std::move(made);
   }
-  return run.folder;
+  run.parent = std::move(parent);
+  return &*run.folder;
 }
 
 void RunFolder::remove() {
   Current& run = current();
-  if (!run.folder.empty()) FileSystem::removeTree(run.folder);
+  if (run.folder) FileSystem::removeTree(*run.parent, run.name);
   run = Current{};
 }
 
@@ -76,7 +83,9 @@ void RunFolder::removeStale() {
   // A settings write-back killed before its rename: ".settings.plist.<random>" beside the file.
   const std::string settings = GlobalPreferences::settingsFilePath();
   const size_t slash = settings.rfind('/');
-  FileSystem::removeStaleEntries(settings.substr(0, slash), "." + settings.substr(slash + 1) + ".", kStaleAfter);
+  if (const auto config = TrustedFolder::open(settings.substr(0, slash), why)) {
+    FileSystem::removeStaleEntries(*config, "." + settings.substr(slash + 1) + ".", kStaleAfter);
+  }
 }
 
 }  // namespace brim

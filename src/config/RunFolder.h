@@ -6,6 +6,8 @@
 // Callers join their file names to path() as to any folder.
 #include <string>
 
+#include "platform/TrustedPath.h"
+
 namespace brim {
 
 class RunFolder {
@@ -13,6 +15,9 @@ class RunFolder {
   // The folder of this run. When it cannot be made, a path under which
   // nothing can exist: the commands that write there then fail.
   static std::string path();
+  // The same folder held open, for writes by descriptor; null when it cannot
+  // be made (logged). Valid until the next call.
+  static const TrustedFolder* folder();
   // End of run: the folder goes with everything in it.
   static void remove();
   // What killed runs left more than an hour ago: their folders, and the

@@ -46,6 +46,15 @@ bool refuse(const std::string& path, std::string_view why = "not a regular file 
 // The only kind of file the tool writes into once it exists.
 bool isOwnRegular(const struct stat& st) { return S_ISREG(st.st_mode) && st.st_uid == ::geteuid() && st.st_nlink == 1; }
 
+// What stands at a name where a file of ours was expected, for the log.
+std::string whatIsThere(const struct stat& st) {
+  if (S_ISDIR(st.st_mode)) return "a folder is there, not a file";
+  if (S_ISLNK(st.st_mode)) return "a symbolic link is there, not a file";
+  if (!S_ISREG(st.st_mode)) return "a pipe, socket or device is there, not a file";
+  if (st.st_uid != ::geteuid()) return "the file there belongs to user " + std::to_string(st.st_uid);
+  return "the file there has " + std::to_string(st.st_nlink) + " names";
+}
+
 bool writeAll(int fd, const std::string& text) {
   size_t written = 0;
   while (written < text.size()) {
@@ -67,11 +76,13 @@ UniqueFd openFolder(const std::string& dir) {
   return UniqueFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
 }
 
-// Opens an existing file, or creates it when create is set, without following
-// a link and without blocking on a pipe planted at the path; refuses what is
-// not a regular file of ours.
-UniqueFd openOwnFile(const std::string& path, int flags, bool create, mode_t mode = 0644) {
-  UniqueFd fd(::open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (create ? O_CREAT : 0), mode));
+// Opens the existing file name in dirFd (shown as path), or creates it when
+// create is set, without following a link and without blocking on a pipe
+// planted at the name; refuses what is not a regular file of ours.
+UniqueFd openOwnFileAt(int dirFd, const std::string& name, const std::string& path, int flags, bool create,
+                       mode_t mode = 0644) {
+  UniqueFd fd(
+      ::openat(dirFd, name.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (create ? O_CREAT : 0), mode));
   if (!fd.valid()) {
     if (errno == ELOOP || errno == ENXIO) {
       refuse(path);
@@ -86,6 +97,38 @@ UniqueFd openOwnFile(const std::string& path, int flags, bool create, mode_t mod
     fd.reset();
   }
   return fd;
+}
+
+UniqueFd openOwnFile(const std::string& path, int flags, bool create, mode_t mode = 0644) {
+  return openOwnFileAt(AT_FDCWD, path, path, flags, create, mode);
+}
+
+UniqueFd duplicate(int fd) { return UniqueFd(::fcntl(fd, F_DUPFD_CLOEXEC, 0)); }
+
+// Removes name in dirFd and, for a folder, everything in it, never following a
+// link. Deeper than any tree the tool makes, a folder is left.
+bool removeAt(int dirFd, const std::string& name, const std::string& path, int depth = 0) {
+  struct stat st {};
+  if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    return errno == ENOENT || fail("cannot look at", path, errno);
+  }
+  if (!S_ISDIR(st.st_mode)) return ::unlinkat(dirFd, name.c_str(), 0) == 0 || fail("cannot remove", path, errno);
+  if (depth > 32) return refuse(path, "too deep to remove");
+  UniqueFd folder(::openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  DIR* entries = folder.valid() ? ::fdopendir(folder.get()) : nullptr;
+  if (!entries) return fail("cannot open folder", path, errno);
+  static_cast<void>(folder.release());  // closedir closes it
+  bool removed = true;
+  std::vector<std::string> names;
+  while (const dirent* entry = ::readdir(entries)) {
+    const std::string_view entryName = entry->d_name;
+    if (entryName != "." && entryName != "..") names.emplace_back(entryName);
+  }
+  for (const std::string& entryName : names)
+    removed = removeAt(::dirfd(entries), entryName, path + "/" + entryName, depth + 1) && removed;
+  ::closedir(entries);
+  return (removed && ::unlinkat(dirFd, name.c_str(), AT_REMOVEDIR) == 0) ||
+         (removed && fail("cannot remove", path, errno));
 }
 
 std::string randomSuffix() {
@@ -170,7 +213,7 @@ FileSystem::Create FileSystem::createFile(const std::string& path, const std::st
   if (::lstat(path.c_str(), &st) != 0) return Create::Exists;  // gone meanwhile: the next attempt makes it
   // A second name makes someone else's file look like a lock of ours.
   if (isOwnRegular(st)) return Create::Exists;
-  refuse(path);
+  refuse(path, whatIsThere(st));
   return Create::Foreign;
 }
 
@@ -178,11 +221,6 @@ bool FileSystem::isOwnFileOrMissing(const std::string& path) {
   struct stat st {};
   if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT || fail("cannot look at", path, errno);
   return isOwnRegular(st) || refuse(path);
-}
-
-bool FileSystem::isPrivateFolder(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) == 0;
 }
 
 bool FileSystem::appendToFile(const std::string& path, const std::string& text) {
@@ -215,18 +253,18 @@ bool FileSystem::appendToFile(const std::string& path, std::span<const std::stri
   return true;
 }
 
-bool FileSystem::appendDurably(const std::string& path, const std::string& text) {
+bool FileSystem::appendDurably(const TrustedFolder& dir, const std::string& name, const std::string& text) {
+  const std::string path = dir.path() + "/" + name;
   struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT) {
+  if (::fstatat(dir.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT) {
     // A new file appears with its first text whole; one that another process
     // created meanwhile is appended to.
-    const auto [dir, name] = splitPath(path);
-    std::optional<PendingFile> file = PendingFile::open(dir);
+    std::optional<PendingFile> file = PendingFile::open(dir, nullptr);
     if (!file || !file->writeAndFlush(text)) return false;
     const PendingFile::Naming named = file->nameAs(name);
     if (named != PendingFile::Naming::Taken) return named == PendingFile::Naming::Named;
   }
-  UniqueFd fd = openOwnFile(path, O_WRONLY | O_APPEND, false);
+  UniqueFd fd = openOwnFileAt(dir.fd(), name, path, O_WRONLY | O_APPEND, false);
   if (!fd.valid()) return false;
   struct stat before {};
   if (::fstat(fd.get(), &before) != 0) return fail("cannot look at", path, errno);
@@ -252,17 +290,55 @@ bool FileSystem::setPermissions(const std::string& path, mode_t mode) {
   return ::fchmod(fd.get(), mode) == 0 || fail("cannot change permissions of", path, errno);
 }
 
+namespace {
+
+FileSystem::Stamp stampFrom(const struct stat& st) {
+#ifdef __APPLE__
+  const timespec modified = st.st_mtimespec;
+#else
+  const timespec modified = st.st_mtim;
+#endif
+  return {st.st_dev, st.st_ino, st.st_size, modified};
+}
+
+}  // namespace
+
+bool FileSystem::Stamp::operator==(const Stamp& other) const {
+  return device == other.device && inode == other.inode && size == other.size &&
+         modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
+}
+
+std::optional<FileSystem::Stamp> FileSystem::stampOf(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return std::nullopt;
+  return stampFrom(st);
+}
+
 bool FileSystem::replaceFile(const std::string& path, const std::string& text) {
+  return replaceFileIfUnchanged(path, text, stampOf(path)) == Replace::Done;
+}
+
+FileSystem::Replace FileSystem::replaceFileIfUnchanged(const std::string& path, const std::string& text,
+                                                       const std::optional<Stamp>& expected) {
   const auto [dir, name] = splitPath(path);
   UniqueFd dirFd = openFolder(dir);
-  if (!dirFd.valid()) return fail("cannot open folder", dir, errno);
+  if (!dirFd.valid()) {
+    fail("cannot open folder", dir, errno);
+    return Replace::Failed;
+  }
   struct stat old {};
   const bool hadFile = ::fstatat(dirFd.get(), name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
-  if (hadFile && !S_ISREG(old.st_mode)) return refuse(path, "not a regular file");
+  if (hadFile && !S_ISREG(old.st_mode)) {
+    refuse(path, "not a regular file");
+    return Replace::Failed;
+  }
 
   const std::string temporary = "." + name + "." + randomSuffix();
   UniqueFd fd(::openat(dirFd.get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-  if (!fd.valid()) return fail("cannot create a file beside", path, errno);
+  if (!fd.valid()) {
+    fail("cannot create a file beside", path, errno);
+    return Replace::Failed;
+  }
   bool ok = writeAll(fd.get(), text) || fail("cannot write beside", path, errno);
   if (ok && hadFile) {
     ok = (::fchown(fd.get(), old.st_uid, old.st_gid) == 0 && ::fchmod(fd.get(), old.st_mode & 07777) == 0) ||
@@ -274,35 +350,72 @@ bool FileSystem::replaceFile(const std::string& path, const std::string& text) {
     ok = ::fchmod(fd.get(), 0600) == 0 || fail("cannot set the mode of", path, errno);
   }
   ok = ok && (flushToDisk(fd.get()) || fail("cannot flush", path, errno));
+  // Last look before the rename: a file another writer replaced or rewrote
+  // since it was read is not overwritten with what was merged into the old one.
+  struct stat now {};
+  const bool hasFile = ::fstatat(dirFd.get(), name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0;
+  if (ok && (hasFile ? expected != stampFrom(now) : expected.has_value())) {
+    ::unlinkat(dirFd.get(), temporary.c_str(), 0);
+    refuse(path, "changed by another writer since it was read");
+    return Replace::Changed;
+  }
   ok = ok && (::renameat(dirFd.get(), temporary.c_str(), dirFd.get(), name.c_str()) == 0 ||
               fail("cannot rename onto", path, errno));
   if (!ok) {
     ::unlinkat(dirFd.get(), temporary.c_str(), 0);
-    return false;
+    return Replace::Failed;
   }
   flushToDisk(dirFd.get());
-  return true;
+  return Replace::Done;
 }
 
-std::optional<std::string> FileSystem::makePrivateFolder(const std::string& parent, const std::string& prefix) {
-  std::string path = parent + "/" + prefix + "XXXXXX";
-  if (!::mkdtemp(path.data())) {  // mode 0700
-    fail("cannot create a folder in", parent, errno);
+std::optional<TrustedFolder> FileSystem::makePrivateFolder(const TrustedFolder& parent, const std::string& prefix) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string name = prefix + randomSuffix().substr(0, 6);
+    if (::mkdirat(parent.fd(), name.c_str(), 0700) != 0) {
+      if (errno == EEXIST) continue;
+      break;
+    }
+    std::string why;
+    std::optional<TrustedFolder> folder = parent.enter(name, why);
+    struct stat st {};
+    if (folder && ::fstat(folder->fd(), &st) == 0 && (st.st_mode & 077) == 0) return folder;
+    refuse(parent.path() + "/" + name, folder ? "open to other users" : why);
     return std::nullopt;
   }
-  return path;
+  fail("cannot create a folder in", parent.path(), errno);
+  return std::nullopt;
 }
 
-void FileSystem::removeStaleEntries(const std::string& dir, const std::string& prefix, std::chrono::seconds maxAge) {
-  std::error_code ec;
+bool FileSystem::isSameFolder(const TrustedFolder& dir, const std::string& name, const TrustedFolder& folder) {
+  struct stat atName {};
+  struct stat held {};
+  return ::fstatat(dir.fd(), name.c_str(), &atName, AT_SYMLINK_NOFOLLOW) == 0 && ::fstat(folder.fd(), &held) == 0 &&
+         S_ISDIR(atName.st_mode) && atName.st_dev == held.st_dev && atName.st_ino == held.st_ino;
+}
+
+bool FileSystem::removeTree(const TrustedFolder& dir, const std::string& name) {
+  return removeAt(dir.fd(), name, dir.path() + "/" + name);
+}
+
+void FileSystem::removeStaleEntries(const TrustedFolder& dir, const std::string& prefix, std::chrono::seconds maxAge) {
+  UniqueFd own = duplicate(dir.fd());
+  DIR* entries = own.valid() ? ::fdopendir(own.get()) : nullptr;
+  if (!entries) return;
+  static_cast<void>(own.release());  // closedir closes it
+  ::rewinddir(entries);              // the duplicate shares the held descriptor's position
   const time_t now = ::time(nullptr);
-  for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
-    if (!entry.path().filename().string().starts_with(prefix)) continue;
+  std::vector<std::string> stale;
+  while (const dirent* entry = ::readdir(entries)) {
+    const std::string name = entry->d_name;
     struct stat st {};
-    if (::lstat(entry.path().c_str(), &st) != 0 || now - st.st_mtime <= maxAge.count()) continue;
-    std::error_code removeError;
-    std::filesystem::remove_all(entry.path(), removeError);  // removes links, never follows them
+    if (!name.starts_with(prefix) || name == "." || name == "..") continue;
+    if (::fstatat(dir.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && now - st.st_mtime > maxAge.count()) {
+      stale.push_back(name);
+    }
   }
+  ::closedir(entries);
+  for (const std::string& name : stale) removeAt(dir.fd(), name, dir.path() + "/" + name);
 }
 
 std::optional<std::string> FileSystem::readFile(const std::string& path, std::size_t limit) {
@@ -336,31 +449,38 @@ void FileSystem::waitForNextSecond() {
 
 // ---------------------------------------------------------------------------
 
-std::optional<FileSystem::PendingFile> FileSystem::PendingFile::open(const std::string& dir) {
+std::optional<FileSystem::PendingFile> FileSystem::PendingFile::open(const TrustedFolder& dir,
+                                                                     const TrustedFolder* staging) {
   PendingFile file;
-  file.dir_ = dir;
-  file.dirFd_ = openFolder(dir);
+  file.dir_ = dir.path();
+  file.dirFd_ = duplicate(dir.fd());
   if (!file.dirFd_.valid()) {
-    fail("cannot open folder", dir, errno);
+    fail("cannot open folder", dir.path(), errno);
     return std::nullopt;
   }
   if (file.openUnnamed()) return file;
-  for (int attempt = 0; attempt < 100 && !file.fd_.valid(); ++attempt) {
+  // A link joins two folders of one volume only: elsewhere the hidden name is in dir itself.
+  struct stat dirStat {};
+  struct stat stagingStat {};
+  const bool staged = staging && ::fstat(dir.fd(), &dirStat) == 0 && ::fstat(staging->fd(), &stagingStat) == 0 &&
+                      dirStat.st_dev == stagingStat.st_dev;
+  file.stagingFd_ = duplicate(staged ? staging->fd() : dir.fd());
+  for (int attempt = 0; attempt < 100 && file.stagingFd_.valid() && !file.fd_.valid(); ++attempt) {
     file.hiddenName_ = std::string(kPendingPrefix) + randomSuffix();
-    file.fd_.reset(::openat(file.dirFd_.get(), file.hiddenName_.c_str(),
+    file.fd_.reset(::openat(file.stagingFd_.get(), file.hiddenName_.c_str(),
                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
     if (!file.fd_.valid() && errno != EEXIST) break;
   }
   if (!file.fd_.valid()) {
     file.hiddenName_.clear();
-    fail("cannot create a file in", dir, errno);
+    fail("cannot create a file in", staged ? staging->path() : dir.path(), errno);
     return std::nullopt;
   }
   return file;
 }
 
 FileSystem::PendingFile::~PendingFile() {
-  if (!hiddenName_.empty() && dirFd_.valid()) ::unlinkat(dirFd_.get(), hiddenName_.c_str(), 0);
+  if (!hiddenName_.empty() && stagingFd_.valid()) ::unlinkat(stagingFd_.get(), hiddenName_.c_str(), 0);
 }
 
 bool FileSystem::PendingFile::writeAndFlush(const std::string& text) {
@@ -373,15 +493,17 @@ bool FileSystem::PendingFile::writeAndFlush(const std::string& text) {
 
 FileSystem::PendingFile::Naming FileSystem::PendingFile::nameAs(const std::string& name) {
   // A link never replaces an existing name.
-  const int linked = hiddenName_.empty() ? linkUnnamed(name)
-                                         : ::linkat(dirFd_.get(), hiddenName_.c_str(), dirFd_.get(), name.c_str(), 0);
+  const int linked = hiddenName_.empty()
+                         ? linkUnnamed(name)
+                         : ::linkat(stagingFd_.get(), hiddenName_.c_str(), dirFd_.get(), name.c_str(), 0);
   if (linked != 0) {
     if (errno == EEXIST) return Naming::Taken;
-    fail("cannot name", dir_ + "/" + name, errno);
-    return Naming::Failed;
+    const int error = errno;
+    fail("cannot name", dir_ + "/" + name, error);
+    return error == EXDEV ? Naming::OtherVolume : Naming::Failed;
   }
   if (!hiddenName_.empty()) {
-    ::unlinkat(dirFd_.get(), hiddenName_.c_str(), 0);
+    ::unlinkat(stagingFd_.get(), hiddenName_.c_str(), 0);
     hiddenName_.clear();
   }
   // The name is given: a folder that cannot be flushed does not take it back.

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/TrustedPath.h"
 #include "platform/UniqueFd.h"
 
 namespace brim {
@@ -31,6 +32,8 @@ class FileSystem {
   static bool makeDirectories(const std::string& path, bool makeMissing = true);
   static bool makeDirectory(const std::string& path);  // mkdir
   static void removeTree(const std::string& path);     // rm -r
+  // rm -r of the entry name in dir, never following a link; true when nothing is left.
+  static bool removeTree(const TrustedFolder& dir, const std::string& name);
 
   // What an attempt to create a file that must be new found.
   enum class Create { Made, Exists, Foreign, Failed };
@@ -43,8 +46,6 @@ class FileSystem {
   // True when nothing is at path or a regular file of this user with one name
   // is; else the thing there (not followed) is refused.
   static bool isOwnFileOrMissing(const std::string& path);
-  // True when path (not followed) is a folder of this user that only it can enter.
-  static bool isPrivateFolder(const std::string& path);
 
   // Appends text with one write, so that lines appended by several processes
   // at once stay whole; creates the file when it is missing.
@@ -52,8 +53,9 @@ class FileSystem {
   // The same for a text in pieces, appended with one write without being joined
   // first; a file it creates gets mode.
   static bool appendToFile(const std::string& path, std::span<const std::string_view> pieces, mode_t mode = 0644);
-  // The same, flushed to the disk; a missing file appears with its first text whole.
-  static bool appendDurably(const std::string& path, const std::string& text);
+  // The same for the file name in dir, flushed to the disk; a missing file
+  // appears with its first text whole.
+  static bool appendDurably(const TrustedFolder& dir, const std::string& name, const std::string& text);
   // Empties an existing file in place.
   static bool truncateFile(const std::string& path);
   // Sets the permission bits of an existing file.
@@ -62,8 +64,12 @@ class FileSystem {
   // Writes text to a new file in dir, flushes it and its folder, and gives it
   // the name nameNow() returns; a name that exists is never replaced: after
   // the next second nameNow() is asked again. The name given; absent on failure.
+  // Where the system has no unnamed files the text is written under a hidden
+  // name in staging, when given and on dir's volume, and only linked into dir
+  // once it is on the disk: a reader of dir never meets a half-written file.
   template <class NameNow>
-  static std::optional<std::string> writeNewFile(const std::string& dir, NameNow&& nameNow, const std::string& text);
+  static std::optional<std::string> writeNewFile(const TrustedFolder& dir, NameNow&& nameNow, const std::string& text,
+                                                 const TrustedFolder* staging = nullptr);
 
   // Replaces the file at path by text as one step, keeping the old file's
   // owner, group, mode, extended attributes and ACLs; when they cannot be
@@ -71,11 +77,31 @@ class FileSystem {
   // only the agent's configuration is written this way.
   static bool replaceFile(const std::string& path, const std::string& text);
 
-  // A new folder "<parent>/<prefix>XXXXXX" that only this user can enter.
-  static std::optional<std::string> makePrivateFolder(const std::string& parent, const std::string& prefix);
+  // Which file a path names and how far it was written: two equal stamps
+  // taken apart mean nobody replaced or rewrote the file in between.
+  struct Stamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    bool operator==(const Stamp& other) const;
+  };
+  // The stamp of the file at path (not followed); absent when nothing is there.
+  static std::optional<Stamp> stampOf(const std::string& path);
+  enum class Replace { Done, Changed, Failed };
+  // replaceFile, but only when the file still has the stamp expected (absent:
+  // still missing) just before it is replaced: Changed, and the file left as
+  // it is, when another writer came in between.
+  static Replace replaceFileIfUnchanged(const std::string& path, const std::string& text,
+                                        const std::optional<Stamp>& expected);
+
+  // A new folder "<parent>/<prefix>XXXXXX" that only this user can enter, held open.
+  static std::optional<TrustedFolder> makePrivateFolder(const TrustedFolder& parent, const std::string& prefix);
+  // True when name in dir is still the folder held open as folder.
+  static bool isSameFolder(const TrustedFolder& dir, const std::string& name, const TrustedFolder& folder);
   // Removes the entries of dir whose names start with prefix and that were
   // last changed more than maxAge ago: what runs that were killed left.
-  static void removeStaleEntries(const std::string& dir, const std::string& prefix, std::chrono::seconds maxAge);
+  static void removeStaleEntries(const TrustedFolder& dir, const std::string& prefix, std::chrono::seconds maxAge);
 
   // The whole content of a file, or its first limit bytes; absent when it cannot be read.
   static std::optional<std::string> readFile(const std::string& path,
@@ -91,11 +117,12 @@ class FileSystem {
   // platform allows, else under a hidden name that removeStaleEntries clears.
   class PendingFile {
    public:
-    static std::optional<PendingFile> open(const std::string& dir);
+    static std::optional<PendingFile> open(const TrustedFolder& dir, const TrustedFolder* staging);
     PendingFile(PendingFile&&) = default;
     ~PendingFile();
     bool writeAndFlush(const std::string& text);
-    enum class Naming { Named, Taken, Failed };
+    // OtherVolume: staged where a link cannot reach dir after all (another mount of the volume).
+    enum class Naming { Named, Taken, OtherVolume, Failed };
     Naming nameAs(const std::string& name);
 
    private:
@@ -106,6 +133,7 @@ class FileSystem {
     int linkUnnamed(const std::string& name);
     std::string dir_;
     UniqueFd dirFd_;
+    UniqueFd stagingFd_;  // where the hidden name is: dir's own descriptor, or the staging folder's
     UniqueFd fd_;
     std::string hiddenName_;  // empty for an unnamed file
   };
@@ -116,9 +144,9 @@ class FileSystem {
 };
 
 template <class NameNow>
-std::optional<std::string> FileSystem::writeNewFile(const std::string& dir, NameNow&& nameNow,
-                                                    const std::string& text) {
-  std::optional<PendingFile> file = PendingFile::open(dir);
+std::optional<std::string> FileSystem::writeNewFile(const TrustedFolder& dir, NameNow&& nameNow,
+                                                    const std::string& text, const TrustedFolder* staging) {
+  std::optional<PendingFile> file = PendingFile::open(dir, staging);
   if (!file || !file->writeAndFlush(text)) return std::nullopt;
   // A clock that stands still must not hold the run for ever.
   for (int attempt = 0; attempt < 60; ++attempt) {
@@ -128,6 +156,9 @@ std::optional<std::string> FileSystem::writeNewFile(const std::string& dir, Name
         return name;
       case PendingFile::Naming::Failed:
         return std::nullopt;
+      case PendingFile::Naming::OtherVolume:
+        if (!staging) return std::nullopt;
+        return writeNewFile(dir, std::forward<NameNow>(nameNow), text, nullptr);
       case PendingFile::Naming::Taken:
         waitForNextSecond();
     }

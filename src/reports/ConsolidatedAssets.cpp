@@ -57,17 +57,25 @@ ConsolidatedAssets::ConsolidatedAssets() : profilerReports_(std::make_shared<Pro
       modelNameFromProfile(*profilerReports_->open(kInit, RunFolder::path(), hardware.dataType, hardware.fileName));
   if (modelName) logAt(kInit, "modelName=" + *modelName);
   std::string why;
-  const std::optional<std::string> dataDir = folders.absoluteFolder(folders.dataDirRelative(), why);
+  const std::optional<TrustedFolder> dataDir = folders.writableFolder(folders.dataDirRelative(), why);
   if (!dataDir) logAt(kInit, "data folder not used: " + why);
   if (modelName && dataDir) {
     const std::string month = monthYearForPerfLogFile();
     // The model name is the profiler's to say: one folder of the data folder, whatever it says.
-    const std::string base = *dataDir + "/" + asFolderName(*modelName) + "/" + month;
+    const std::string model = asFolderName(*modelName);
+    const std::string base = dataDir->path() + "/" + model + "/" + month;
     perfLogDir = base + "/GPM";
     procLogDir = base + "/PRS";
     logAt(kInit, "direct " + *perfLogDir);
-    for (const std::string& dir : {*perfLogDir, *procLogDir}) {
-      if (!FileSystem::makeDirectories(dir)) logAt(kInit, "cannot create " + dir + ": " + FileSystem::lastFailure());
+    std::optional<TrustedFolder> monthDir = dataDir->enter(model, why, true);
+    if (monthDir) monthDir = monthDir->enter(month, why, true);
+    std::optional<TrustedFolder> perf = monthDir ? monthDir->enter("GPM", why, true) : std::nullopt;
+    if (!perf) logAt(kInit, "cannot create " + *perfLogDir + ": " + why);
+    std::optional<TrustedFolder> proc = monthDir ? monthDir->enter("PRS", why, true) : std::nullopt;
+    if (proc) {
+      procLogFolder_ = std::make_shared<const TrustedFolder>(std::move(*proc));
+    } else {
+      logAt(kInit, "cannot create " + *procLogDir + ": " + why);
     }
   }
 }
@@ -204,12 +212,13 @@ bool ConsolidatedAssets::writeDataPostFile(std::string_view prefix, const std::o
   const auto name = [&] { return std::string(prefix) + "_" + regIdText() + "_" + todayStringForFileName(); };
   constexpr auto kSig = Sig::instance("ConsolidatedAssets", "writeDataPostFile");
   std::string why;
-  const std::optional<std::string> dataPost = folders.writableFolder(folders.dataPostDirRelative(), why);
+  const std::optional<TrustedFolder> dataPost = folders.writableFolder(folders.dataPostDirRelative(), why);
   if (!dataPost) {
     logAt(kSig, "data-post folder not used: " + why);
     return false;
   }
-  if (!FileSystem::writeNewFile(*dataPost, name, *document)) {
+  // Written in the run's own folder and linked into the data-post folder once whole.
+  if (!FileSystem::writeNewFile(*dataPost, name, *document, RunFolder::folder())) {
     logAt(kSig, FileSystem::lastFailure());
     return false;
   }
@@ -255,12 +264,12 @@ bool ConsolidatedAssets::WriteProcDataforDatapost() {
   // Each report covers the samples since the previous one.
   CollectProcessesData::deleteProcDBTable("autodelete_procsdata.sql");
   // The day log of process reports; without a log directory nothing is appended.
-  if (procLogDir) logData(*ProcsAssetString, *procLogDir + "/PRS_" + todayStringForPerfLogFile() + ".log");
+  if (procLogFolder_) logData(*ProcsAssetString, *procLogFolder_, "PRS_" + todayStringForPerfLogFile() + ".log");
   return true;
 }
 
-void ConsolidatedAssets::logData(const std::string& text, const std::string& path) {
-  if (!FileSystem::appendDurably(path, text + "\n")) {
+void ConsolidatedAssets::logData(const std::string& text, const TrustedFolder& folder, const std::string& name) {
+  if (!FileSystem::appendDurably(folder, name, text + "\n")) {
     logAt(Sig::instance("ConsolidatedAssets", "logData::"), FileSystem::lastFailure());
   }
 }

@@ -12,6 +12,7 @@
 
 #include "envelope/XMLTree.h"
 #include "platform/Signature.h"
+#include "platform/TrustedPath.h"
 
 namespace brim {
 
@@ -40,8 +41,8 @@ class ConsolidatedAssets {
   bool writeSmartStatusForDataPost();
   bool writeMacNameForDataPost();
   bool WriteProcDataforDatapost();
-  // Appends text and a line break to the file at path.
-  static void logData(const std::string& text, const std::string& path);
+  // Appends text and a line break to the file name in folder.
+  static void logData(const std::string& text, const TrustedFolder& folder, const std::string& name);
 
   // Posts a report to the site its web post names (the disaster-recovery site
   // when the settings say so, else the primary one), compressed and encrypted
@@ -66,6 +67,8 @@ class ConsolidatedAssets {
   std::optional<std::string> procLogDir;
 
  private:
+  // The process day log's folder, held open from the checked data folder down.
+  std::shared_ptr<const TrustedFolder> procLogFolder_;
   // The profiler reports of this run: each data type is run once, whoever reads it.
   std::shared_ptr<ProfilerReports> profilerReports_;
 

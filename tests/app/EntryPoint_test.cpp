@@ -116,11 +116,11 @@ TEST_F(EntryPointRun, ARegistrationToolOthersCouldHavePlacedIsNeverRun) {
   // The agent's own tool in a folder others may write to.
   sandbox.writeSettings(0);
   sandbox.writeExecutable(sandbox.path("bin/brim_register"), registration);
-  ::chmod(sandbox.path("bin").c_str(), 0775);
+  ::chmod(sandbox.path("bin/brim_register").c_str(), 0775);
   result = sandbox.runExpecting(255, {});
-  EXPECT_TRUE(contains(result.output, kMain + "brim_register not run: " + sandbox.path("bin") +
+  EXPECT_TRUE(contains(result.output, kMain + "brim_register not run: " + sandbox.path("bin/brim_register") +
                                           " (mode 775) may be changed by users other than root: chmod go-w " +
-                                          sandbox.path("bin") + "\n"))
+                                          sandbox.path("bin/brim_register") + "\n"))
       << result.output;
 
   EXPECT_FALSE(std::filesystem::exists(marker));
