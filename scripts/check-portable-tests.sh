@@ -42,6 +42,22 @@ LINUX_IF = re.compile(r"^\s*#\s*(ifdef\s+__linux__|if\s+defined\s*\(?\s*__linux_
 APPLE_IF = re.compile(r"^\s*#\s*(ifdef\s+__APPLE__|if\s+defined\s*\(?\s*__APPLE__|ifndef\s+__linux__)")
 
 
+def without_comment(line):
+    """The line up to a // that is outside every string literal."""
+    quote = None
+    for at, char in enumerate(line):
+        if quote:
+            if char == "\\":
+                continue
+            if char == quote and line[at - 1] != "\\":
+                quote = None
+        elif char in "\"'":
+            quote = char
+        elif line.startswith("//", at):
+            return line[:at]
+    return line
+
+
 def unmarked(path):
     try:
         with open(path, encoding="utf-8", errors="replace") as source:
@@ -80,7 +96,7 @@ def unmarked(path):
             scope_marked = True
         if "linux" in conditions or scope_marked or scope_of[number - 1] in case_marked:
             continue
-        code = line.split("//", 1)[0] if not re.search(r"\"[^\"]*//", line) else line
+        code = without_comment(line)
         for pattern, label in PATTERNS:
             if pattern.search(code):
                 print(f"{path}:{number}: {label} is Linux only: put BRIM_LINUX_ONLY(\"why\") first in this test, "

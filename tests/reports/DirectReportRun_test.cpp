@@ -5,7 +5,18 @@
 #include <gmock/gmock.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#ifdef __APPLE__
+#include <sys/types.h>
+
+#include <cstdint>
+// libSystem's attribute calls; the headers the macOS build uses do not declare them.
+extern "C" ssize_t getxattr(const char* path, const char* name, void* value, size_t size, uint32_t position,
+                            int options);
+extern "C" int setxattr(const char* path, const char* name, const void* value, size_t size, uint32_t position,
+                        int options);
+#else
 #include <sys/xattr.h>
+#endif
 #include <unistd.h>
 
 #include <filesystem>
