@@ -71,6 +71,20 @@ TEST_F(EntryPointRun, AnotherUserGetsExitStatusZeroAndNothingWritten) {
   EXPECT_TRUE(sandbox.listDir("datapost").empty());
 }
 
+// The sandbox's network answer is up or down; anything else stops the run before
+// it takes the lock or writes a line.
+TEST_F(EntryPointRun, ASandboxNetworkAnswerOtherThanUpOrDownStopsTheRun) {
+  for (const std::string answer : {"sideways", "", "UP"}) {
+    const RunResult result = runShell("env BRIM_SANDBOX_ROOT='" + sandbox.root() + "' BRIM_SANDBOX_REACHABILITY='" +
+                                      answer + "' '" BRIM_BIN_DIR "/brim_asset_sandbox' -software 2>&1");
+    EXPECT_EQ(result.exitStatus, 2) << answer;
+    EXPECT_EQ(result.output,
+              "brim_asset_sandbox: BRIM_SANDBOX_REACHABILITY must be up or down, not \"" + answer + "\"\n");
+  }
+  EXPECT_EQ(sandbox.listDir("log"), std::vector<std::string>{"build_date"});
+  EXPECT_TRUE(sandbox.listDir("bin").empty());
+}
+
 // A registration id that is no integer in range (here a NaN) reads as 0: not registered.
 TEST_F(EntryPointRun, RegistrationThatWritesNothingStopsBeforeTheLock) {
   BRIM_REQUIRE_ROOT();

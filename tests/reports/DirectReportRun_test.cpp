@@ -309,7 +309,9 @@ TEST_F(DirectReportRun, MacNamePostsTheDetailsAndRewritesTheSettingsOnlyWhenTheN
   ASSERT_EQ(::stat(settingsPath.c_str(), &before), 0);
   const auto writtenAt = std::filesystem::last_write_time(settingsPath);
   EXPECT_EQ(std::tuple(before.st_uid, before.st_gid, before.st_mode & 07777), std::tuple(0u, 65534u, 0640u));
-  if (withAttribute) EXPECT_EQ(tagOf(settingsPath), "kept");
+  if (withAttribute) {
+    EXPECT_EQ(tagOf(settingsPath), "kept");
+  }
   // Answered while reachable: nothing is kept.
   EXPECT_TRUE(sandbox.listDir("datapost").empty());
 
