@@ -6,8 +6,8 @@
 #       universal executables (arm64 + x86_64)
 #   tests/
 #       the test executables (universal), the fixtures and documents they read,
-#       and a CTestTestfile.cmake: copied to /Users/Shared/brim-asset-tests on a
-#       Mac, `sudo ctest --test-dir /Users/Shared/brim-asset-tests` runs them
+#       a CTestTestfile.cmake and acceptance.sh: copied to /Users/Shared/brim-asset-tests
+#       on a Mac, `sudo ctest --test-dir /Users/Shared/brim-asset-tests` runs them
 #   brim-asset-<version>-macos.tar.gz
 #       the install payload: root/ (the files as installed, modes fixed),
 #       scripts/ (preinstall, postinstall, load-jobs) and make-pkg.sh, which
@@ -43,6 +43,7 @@ for program in brim_asset brim_asset_sandbox brim_inspect libbrim_curl_as_7_64_1
   universal "$(basename "$program")" "$out/tests/bin/$(basename "$program")"
 done
 cp "$out/arm64/macos-tests/CTestTestfile.cmake" "$out/tests/"
+cp scripts/acceptance.sh "$out/tests/"
 cp -a tests/fixtures tests/data "$out/tests/tests/"
 cp -a docs/. "$out/tests/docs/"
 

@@ -1,6 +1,7 @@
 #include "app/EntryPoint.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -62,13 +63,36 @@ TEST_F(EntryPointRun, AnotherUserGetsExitStatusZeroAndNothingWritten) {
   BRIM_REQUIRE_ROOT();
   // The sandbox must be reachable for the unprivileged user, or the test proves nothing.
   ::chmod(sandbox.root().c_str(), 0755);
-  const std::string command = "setpriv --reuid=65534 --regid=65534 --clear-groups env BRIM_SANDBOX_ROOT='" +
-                              sandbox.root() + "' BRIM_SANDBOX_NO_DELAY=1 '" + BRIM_BIN_DIR +
-                              "/brim_asset_sandbox' -software >/dev/null 2>&1";
-  EXPECT_EQ(runShell(command).exitStatus, 0);
+  const std::string command = "env BRIM_SANDBOX_ROOT='" + sandbox.root() + "' BRIM_SANDBOX_NO_DELAY=1 '" +
+                              BRIM_BIN_DIR + "/brim_asset_sandbox' -software >/dev/null 2>&1";
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // nobody, without root's supplementary groups
+    if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(126);
+    ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   EXPECT_EQ(sandbox.listDir("log"), std::vector<std::string>{"build_date"});
   EXPECT_TRUE(sandbox.listDir("bin").empty());
   EXPECT_TRUE(sandbox.listDir("datapost").empty());
+}
+
+// The sandbox's network answer is up or down; anything else stops the run before
+// it takes the lock or writes a line.
+TEST_F(EntryPointRun, ASandboxNetworkAnswerOtherThanUpOrDownStopsTheRun) {
+  for (const std::string answer : {"sideways", "", "UP"}) {
+    const RunResult result = runShell("env BRIM_SANDBOX_ROOT='" + sandbox.root() + "' BRIM_SANDBOX_REACHABILITY='" +
+                                      answer + "' '" BRIM_BIN_DIR "/brim_asset_sandbox' -software 2>&1");
+    EXPECT_EQ(result.exitStatus, 2) << answer;
+    EXPECT_EQ(result.output,
+              "brim_asset_sandbox: BRIM_SANDBOX_REACHABILITY must be up or down, not \"" + answer + "\"\n");
+  }
+  EXPECT_EQ(sandbox.listDir("log"), std::vector<std::string>{"build_date"});
+  EXPECT_TRUE(sandbox.listDir("bin").empty());
 }
 
 // A registration id that is no integer in range (here a NaN) reads as 0: not registered.

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -259,8 +260,8 @@ class InstallationUnderRoot : public ::testing::Test {
   // A run that cannot hang the suite: what blocks is killed, and fails the test by its status.
   RunResult run(const std::string& command) const {
     // Dates show in the zone brim_inspect runs in: UTC here.
-    return runShell("TZ=UTC0 timeout -s KILL 60 '" BRIM_BIN_DIR "/brim_inspect' --root '" + sandbox.root() + "' " +
-                    command + " 2>&1");
+    return runShellWithin("TZ=UTC0 '" BRIM_BIN_DIR "/brim_inspect' --root '" + sandbox.root() + "' " + command + " 2>&1",
+                          std::chrono::seconds(60));
   }
 
   // A text of a table with the sandbox's paths put in for <root> and <agent>.
@@ -318,6 +319,7 @@ TEST_F(InstallationUnderRoot, DoctorFindsWhatKeepsTheMachineFromPosting) {
   };
   for (const auto& c : fixtureCases("inspect/doctor-failures.cases", 2)) {
     SCOPED_TRACE(c[0]);
+    if (c[0] == "no route") BRIM_LINUX_ONLY_CASE("the copy's routing table is what a Linux doctor reads");
     SetUp();
     ::chmod(settings.c_str(), 0644);
     ::chmod(sandbox.path("temp").c_str(), 0755);
@@ -418,6 +420,7 @@ TEST_F(InstallationUnderRoot, AHostileCopyGetsBadInputOrAFailAtOnce) {
   };
   for (const auto& c : fixtureCases("inspect/hostile-copies.cases", 4)) {
     SCOPED_TRACE(c[0]);
+    if (c[0] == "route table a link") BRIM_LINUX_ONLY_CASE("only a Linux doctor reads the copy's routing table");
     if (const auto fault = faults.find(c[0]); fault != faults.end()) {
       for (const std::string& path :
            {settings, route, route + ".real", log, webPosts, sandbox.path("config"), sandbox.path("datapost")}) {

@@ -16,12 +16,19 @@
 namespace brim::test {
 
 class ProfilerReplay {
+  // The file the shell's standard output goes to, as the system tells it.
+#ifdef __linux__
+  static constexpr const char* kStandardOutput = "$(readlink /proc/$$/fd/1)";
+#else
+  static constexpr const char* kStandardOutput = "$(lsof -a -p $$ -d 1 -Fn | sed -n 's/^n//p')";
+#endif
+
  public:
   ProfilerReplay() {
     // Each call notes its arguments and where its standard output goes.
     sandbox_.writeExecutable(sandbox_.fakeBinDir() + "/system_profiler",
-                             "#!/bin/sh\necho \"system_profiler $* >$(readlink /proc/$$/fd/1)\" >>'" + sandbox_.root() +
-                                 "/calls'\nf='" + answer("") +
+                             "#!/bin/sh\necho \"system_profiler $* >" + std::string(kStandardOutput) + "\" >>'" +
+                                 sandbox_.root() + "/calls'\nf='" + answer("") +
                                  "'\"$1\"\n[ -f \"$f.sh\" ] && . \"$f.sh\"\n"
                                  "[ -f \"$f.xml\" ] && exec cat \"$f.xml\"\nexit 0\n");
   }

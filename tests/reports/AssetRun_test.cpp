@@ -110,8 +110,9 @@ TEST_F(AssetRun, AKilledRunLeavesNothingForTheUploader) {
                           "#!/bin/sh\n"
                           "if [ \"$1\" = SPNetworkLocationDataType ]; then\n"
                           "  p=$PPID\n"
-                          "  while [ \"$p\" -gt 1 ] && [ \"$(cat /proc/$p/comm)\" != brim_asset_sand ]; do\n"
-                          "    p=$(cut -d' ' -f4 /proc/$p/stat)\n"
+                          "  while [ \"$p\" -gt 1 ]; do\n"
+                          "    case \"$(ps -o comm= -p $p)\" in *brim_asset_sand*) break ;; esac\n"
+                          "    p=$(ps -o ppid= -p $p | tr -d ' ')\n"
                           "  done\n"
                           "  kill -9 $p; exit 0\n"
                           "fi\n"
@@ -180,7 +181,7 @@ TEST_F(AssetRun, AnEscapeInTheDiskModelLeavesBothDocumentsWhole) {
   disks.replace(disks.find(model), model.size(), "<string>TOSHIBA \x1b[2J MK7559GSXF</string>");
   writeFile(profiles + "/SPSerialATADataType.xml", disks);
   sandbox.replayProfilerFrom(profiles);
-  sandbox.writeRouteTable(false);
+  sandbox.setNetwork(false);
 
   const RunResult inventory = sandbox.runExpecting(0, {});
   EXPECT_THAT(sandbox.takeDataPostFile("wpmacasstinfo"), HasSubstr("TOSHIBA \uFFFD[2J MK7559GSXF"));

@@ -5,7 +5,16 @@
 #include <gmock/gmock.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#ifdef __linux__
+#ifdef __APPLE__
+#include <sys/types.h>
+
+#include <cstdint>
+// libSystem's attribute calls; the headers the macOS build uses do not declare them.
+extern "C" ssize_t getxattr(const char* path, const char* name, void* value, size_t size, uint32_t position,
+                            int options);
+extern "C" int setxattr(const char* path, const char* name, const void* value, size_t size, uint32_t position,
+                        int options);
+#else
 #include <sys/xattr.h>
 #endif
 #include <unistd.h>
@@ -37,11 +46,30 @@ struct Envelope {
   bool compression = false, encryption = false, encryptXMLRootTag = false;
 };
 
+// An extended attribute of the settings file, which a rewrite must keep; macOS
+// spells the calls with a position and options.
+bool setTag(const std::string& path, const std::string& value) {
+#ifdef __APPLE__
+  return ::setxattr(path.c_str(), "user.brim.tag", value.data(), value.size(), 0, 0) == 0;
+#else
+  return ::setxattr(path.c_str(), "user.brim.tag", value.data(), value.size(), 0) == 0;
+#endif
+}
+std::string tagOf(const std::string& path) {
+  char value[64] = {};
+#ifdef __APPLE__
+  const ssize_t size = ::getxattr(path.c_str(), "user.brim.tag", value, sizeof value, 0, 0);
+#else
+  const ssize_t size = ::getxattr(path.c_str(), "user.brim.tag", value, sizeof value);
+#endif
+  return size < 0 ? "(none)" : std::string(value, static_cast<size_t>(size));
+}
+
 class DirectReportRun : public ::testing::Test {
  protected:
   void SetUp() override {
     sandbox.installRecordedMac();
-    sandbox.writeRouteTable(true);
+    sandbox.setNetwork(true);
     writeSettings("mac-a");
     writeWebPost("wpmacsmartsts");
   }
@@ -154,9 +182,9 @@ TEST_F(DirectReportRun, AReportThatDidNotGetThroughIsSavedPlain) {
   writeWebPost("someotherpost");
   expectSavedPlain("no web post of the report's name", 0,
                    {"-[ConsolidatedAssets sendXML:toWebPost:withEncryptionKey:]:commResponse=(null)\n"});
-  // "ip route add unreachable default"; the envelope of the post is not kept.
+  // The network down; the envelope of the post is not kept.
   writeWebPost("wpmacsmartsts", {true, true, false});
-  sandbox.writeRouteTable(true, "0201");
+  sandbox.setNetwork(false);
   expectSavedPlain("default route rejected", 1, {"-[ConsolidatedAssets writeSmartStatusForDataPost]:No Connection\n"});
   // The machine details are saved the same way; only the SMART report says "No Connection".
   writeWebPost("wpmacupdsysdtl", {true, true, false});
@@ -265,11 +293,7 @@ TEST_F(DirectReportRun, MacNamePostsTheDetailsAndRewritesTheSettingsOnlyWhenTheN
           "'/\"$1\"\nif [ \"$2\" = -xml ]; then f=\"$f.xml\"; else f=\"$f.txt\"; fi\n[ -f \"$f\" ] && cat \"$f\"\n");
   ASSERT_EQ(::chown(settingsPath.c_str(), 0, 65534), 0);
   ASSERT_EQ(::chmod(settingsPath.c_str(), 0640), 0);
-#ifdef __linux__
-  const bool withAttribute = ::setxattr(settingsPath.c_str(), "user.brim.tag", "kept", 4, 0) == 0;
-#else
-  const bool withAttribute = false;  // macOS spells the attribute calls otherwise
-#endif
+  const bool withAttribute = setTag(settingsPath, "kept");
   RunResult result = sandbox.runExpecting(0, {"-macName"});
   auto requests = server.requests();
   ASSERT_EQ(requests.size(), 1u) << result.output;
@@ -286,11 +310,7 @@ TEST_F(DirectReportRun, MacNamePostsTheDetailsAndRewritesTheSettingsOnlyWhenTheN
   const auto writtenAt = std::filesystem::last_write_time(settingsPath);
   EXPECT_EQ(std::tuple(before.st_uid, before.st_gid, before.st_mode & 07777), std::tuple(0u, 65534u, 0640u));
   if (withAttribute) {
-#ifdef __linux__
-    char attribute[8] = {};
-    EXPECT_EQ(::getxattr(settingsPath.c_str(), "user.brim.tag", attribute, sizeof attribute), 4);
-    EXPECT_STREQ(attribute, "kept");
-#endif
+    EXPECT_EQ(tagOf(settingsPath), "kept");
   }
   // Answered while reachable: nothing is kept.
   EXPECT_TRUE(sandbox.listDir("datapost").empty());

@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #ifdef __linux__
@@ -10,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -184,10 +187,17 @@ std::string routeTable(const std::string& routes) {
          routes;
 }
 
-void Sandbox::writeRouteTable(bool withDefaultRoute, const std::string& defaultRouteFlags) const {
+void Sandbox::writeRouteTable(bool withDefaultRoute, const std::string& defaultRouteFlags) {
+  network_.reset();
+  // Only the Linux source reads a table; elsewhere the system answers.
+#ifdef __linux__
   writeFile(root_ + "/proc/net/route", routeTable(withDefaultRoute ? "eth0\t00000000\t0102000A\t" + defaultRouteFlags +
                                                                          "\t0\t0\t0\t00000000\t0\t0\t0\n"
                                                                    : ""));
+#else
+  static_cast<void>(withDefaultRoute);
+  static_cast<void>(defaultRouteFlags);
+#endif
 }
 
 std::string fixture(const std::string& relative) { return std::string(BRIM_TEST_FIXTURES) + "/" + relative; }
@@ -229,7 +239,9 @@ void expectAsReviewed(const std::string& path, const std::string& actual) {
 
 RunResult Sandbox::run(const std::vector<std::string>& args) const {
   std::string command = "cd '" + root_ + "' && env BRIM_SANDBOX_ROOT='" + root_ + "' BRIM_SANDBOX_NO_DELAY=1 PATH='" +
-                        pathWithFirst(fakeBinDir()) + "' '" BRIM_BIN_DIR "/brim_asset_sandbox'";
+                        pathWithFirst(fakeBinDir()) + "' ";
+  if (network_) command += "BRIM_SANDBOX_REACHABILITY=" + *network_ + " ";
+  command += "'" BRIM_BIN_DIR "/brim_asset_sandbox'";
   for (const auto& arg : args) command += " '" + arg + "'";
   return runShell(command + " 2>&1");
 }
@@ -248,6 +260,54 @@ RunResult runShell(const std::string& command) {
   for (size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0;) result.output.append(buffer.data(), n);
   const int status = ::pclose(pipe);
   result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+RunResult runShellWithin(const std::string& command, std::chrono::seconds limit) {
+  RunResult result;
+  std::array<int, 2> pipeEnds{};
+  if (::pipe(pipeEnds.data()) != 0) return result;
+  const pid_t child = ::fork();
+  if (child < 0) {
+    ::close(pipeEnds[0]);
+    ::close(pipeEnds[1]);
+    return result;
+  }
+  if (child == 0) {
+    ::setpgid(0, 0);  // what the command starts dies with it
+    ::dup2(pipeEnds[1], STDOUT_FILENO);
+    ::close(pipeEnds[0]);
+    ::close(pipeEnds[1]);
+    ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::setpgid(child, child);
+  ::close(pipeEnds[1]);
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  bool killed = false;
+  for (;;) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      ::kill(-child, SIGKILL);
+      killed = true;
+      break;
+    }
+    pollfd readable{pipeEnds[0], POLLIN, 0};
+    const int ready = ::poll(&readable, 1, static_cast<int>(std::min<long long>(left.count(), 1000)));
+    if (ready < 0 && errno != EINTR) break;
+    if (ready <= 0) continue;
+    std::array<char, 4096> buffer{};
+    const ssize_t n = ::read(pipeEnds[0], buffer.data(), buffer.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;  // every writer is gone
+    result.output.append(buffer.data(), static_cast<size_t>(n));
+  }
+  ::close(pipeEnds[0]);
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  result.exitStatus = !killed && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
 }
 

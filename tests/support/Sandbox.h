@@ -92,9 +92,12 @@ class Sandbox {
   // "<dir>/<DataType>.txt" otherwise (nothing when the file is missing), as a recorded machine
   // would answer; each call's arguments are noted as one line of <root>/profiler-calls.
   void replayProfilerFrom(const std::string& dir) const;
-  // The routing table the reachability test reads: with or without a default route
-  // (flags 0201 make it a reject route).
-  void writeRouteTable(bool withDefaultRoute, const std::string& defaultRouteFlags = "0003") const;
+  // The network as every later run of brim_asset_sandbox sees it, whatever the machine's own
+  // network: down until said otherwise, as on a machine without routes.
+  void setNetwork(bool up) { network_ = up ? "up" : "down"; }
+  // The routing table the Linux reachability source reads: with or without a default route
+  // (flags 0201 make it a reject route); later runs read it instead of the sandbox's answer.
+  void writeRouteTable(bool withDefaultRoute, const std::string& defaultRouteFlags = "0003");
 
   // Runs brim_asset_sandbox with the start delay skipped.
   RunResult run(const std::vector<std::string>& args) const;
@@ -107,6 +110,7 @@ class Sandbox {
 
  private:
   std::string root_;
+  std::optional<std::string> network_ = "down";  // absent: the system's own answer
 };
 
 // While it lives, every fixed path of this process points into the sandbox.
@@ -140,6 +144,9 @@ class SandboxInProcess {
 std::vector<std::string> loggedMessages();
 // Runs command through /bin/sh: its exit status and standard output.
 RunResult runShell(const std::string& command);
+// runShell for a command that must not hang the suite: at the deadline its whole process
+// group is killed and the exit status is -1.
+RunResult runShellWithin(const std::string& command, std::chrono::seconds limit);
 // The standard output of command, run through /bin/sh with input on its
 // standard input; a command that fails fails the test.
 std::string shellOutput(const std::string& command, const std::string& input = "");
@@ -186,6 +193,12 @@ bool unmountTmpfs(const std::string& dir);
 #define BRIM_LINUX_ONLY(why) GTEST_SKIP() << "Linux only: " << why
 #else
 #define BRIM_LINUX_ONLY(why) static_cast<void>(0)
+#endif
+// The same for one case of a table, in the loop over its cases.
+#ifdef __APPLE__
+#define BRIM_LINUX_ONLY_CASE(why) continue
+#else
+#define BRIM_LINUX_ONLY_CASE(why) static_cast<void>(0)
 #endif
 
 }  // namespace brim::test
