@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -201,12 +202,12 @@ constexpr const char* kChromium = "/usr/bin/chromium";
 void renderAll(const std::string& folder, const std::vector<std::array<std::string, 3>>& jobs) {
   std::string command = "cd '" + folder + "' && (";
   for (const auto& [name, url, action] : jobs) {
-    command += "timeout 120 " + std::string(kChromium) + " --headless --no-sandbox --disable-gpu --no-first-run" +
+    command += std::string(kChromium) + " --headless --no-sandbox --disable-gpu --no-first-run" +
                " --disable-extensions --disable-background-networking --disable-component-update --disable-sync" +
                " --enable-logging=stderr --v=0 --user-data-dir=profile-" + name + " " + action + " '" + url + "' > " +
                name + ".dom 2> " + name + ".log & ";
   }
-  EXPECT_EQ(runShell(command + "wait)").exitStatus, 0);
+  EXPECT_EQ(runShellWithin(command + "wait)", std::chrono::seconds(240)).exitStatus, 0);
 }
 
 std::vector<std::string> consoleLines(const std::string& log) {
