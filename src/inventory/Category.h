@@ -1,7 +1,6 @@
 #pragma once
 // A category is one declaration: the profiler's data type, the temporary file
-// it is written to, the category's name in the document, the document it
-// belongs to, which items of the report become its records and how they nest,
+// it is written to, the category's name in the document, which items of the report become its records and how they nest,
 // and the fields of its records and sub-records in the order they are
 // written. The list of every category is CategoryTables.h; one walker builds
 // every category from it (CategoryWalker.h).
@@ -72,7 +71,8 @@ struct Field {
 template <class Record>
 using Fields = std::vector<Field<Record>>;
 
-// The two inventory documents.
+// The two inventory documents; a category's is the list it is in
+// (CategoryTables.h).
 enum class Document {
   Hardware,  // the full inventory, "assetdata"
   Software,  // "software"
@@ -130,7 +130,6 @@ struct Category {
   std::string_view dataType = {};
   std::string_view fileName = {};
   std::string_view name = {};  // the text of "fnname"
-  Document document;
   Fields<R> fields;
   Nesting nesting = Nesting::Numbered;
   // Single: the item that is the record, when the report has it.

@@ -1,6 +1,6 @@
 #pragma once
 // The categories of the two inventory documents in document order, as the
-// category list declares them (CategoryTables.h): what the orchestrator
+// two category lists declare them (CategoryTables.h): what the orchestrator
 // builds the documents from, and what their readers check them against and
 // describe them by.
 #include <span>
@@ -19,7 +19,6 @@ struct InventoryCategory {
   std::string_view name;  // the text of "fnname"
   std::string_view dataType;
   std::string_view fileName;
-  Document document;
   Nesting nesting;
   // The elements of a record in document order (for grouped records, those of
   // each "dtl"), then the sub-records' element and theirs.

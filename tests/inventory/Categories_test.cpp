@@ -11,9 +11,13 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <span>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "inventory/CategoryTables.h"
+#include "inventory/CategoryViews.h"
 #include "inventory/ProfilerReplay.h"
 #include "inventory/ProfilerRun.h"
 #include "inventory/ProfilerValues.h"
@@ -72,6 +76,43 @@ INSTANTIATE_TEST_SUITE_P(Data, DataCase, ::testing::ValuesIn(dataCases()),
                            std::replace(name.begin(), name.end(), '-', '_');
                            return name;
                          });
+
+// A category made up for the test, appended to the hardware list as a new
+// one would be.
+struct MadeUpInfo {
+  RecordValue name;
+  RecordValue colour;
+};
+const std::tuple kHardwareAndMadeUp = std::tuple_cat(
+    tables::kHardwareCategories, std::tuple{Category<MadeUpInfo>{.operation = "getMadeUpInfo",
+                                                                 .dataType = "SPMadeUpDataType",
+                                                                 .fileName = "autodelete_SPMadeUpDataType.plist",
+                                                                 .name = "madeupinfo",
+                                                                 .fields = {{"name", &MadeUpInfo::name, {"_name"}},
+                                                                            {"colour", &MadeUpInfo::colour, {"colour"}}}}});
+
+// The hardware document is its list's categories in the list's order: one
+// appended at the end is written last, after every category already there.
+TEST(CategoryList, ACategoryAppendedToTheHardwareListIsWrittenLastInItsDocument) {
+  const std::vector<InventoryCategory> extended = viewsOf<kHardwareAndMadeUp>();
+  const std::span<const InventoryCategory> hardware = categoriesOf(Document::Hardware);
+  ASSERT_EQ(extended.size(), hardware.size() + 1);
+  for (std::size_t i = 0; i < hardware.size(); ++i) EXPECT_EQ(extended[i].name, hardware[i].name);
+
+  ProfilerReplay replay;
+  replay.serveItems("SPMadeUpDataType",
+                    "<dict><key>_name</key><string>first</string><key>colour</key><string>red</string></dict>"
+                    "<dict><key>_name</key><string>second</string></dict>");
+  collectData collector = replay.collector();
+  std::string text;
+  for (const InventoryCategory& category : extended) collector.appendCategory(category, text);
+  EXPECT_TRUE(text.ends_with(
+      "<fn><fnname>madeupinfo</fnname><dtl ID=\"0\"><name><![CDATA[first]]></name><colour><![CDATA[red]]></colour></dtl>"
+      "<dtl ID=\"1\"><name><![CDATA[second]]></name><colour><![CDATA[(null)]]></colour></dtl></fn>"))
+      << text.substr(text.rfind("<fn>"));
+  EXPECT_EQ(text.find("madeupinfo"), text.rfind("madeupinfo"));
+  EXPECT_TRUE(replay.dataDirEmpty());
+}
 
 std::string nestedReport(size_t levels) {
   return "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><dict><key>_items</key><array><dict><key>_name</key>" +
