@@ -110,8 +110,11 @@ void ConsolidatedAssets::collectSmartStatus() {
   brim::collectData collector;
   const DiskInfo disk = collector.getDiskDetails();
   postReport(Sig::instance("ConsolidatedAssets", "collectSmartStatus"), kSmartStatusReport,
-             {regIdText(), DateTime::dateStringOf(DateTime::now(), kSmartStatusTimeFormat), disk.model,
-              disk.description, disk.diskBSDName, disk.smartStatus});
+             reportTree<kSmartStatusReport>(
+                 element<"regid">(regIdText()),
+                 element<"scandttime">(DateTime::dateStringOf(DateTime::now(), kSmartStatusTimeFormat)),
+                 element<"modelname">(disk.model), element<"modeldesc">(disk.description),
+                 element<"bsdname">(disk.diskBSDName), element<"status">(disk.smartStatus)));
 }
 
 void ConsolidatedAssets::collectMacDetails() {
@@ -126,12 +129,12 @@ void ConsolidatedAssets::collectMacDetails() {
   if (address.empty()) address = ShellCommand::executeCommand(kWiFiAddress, ShellCommand::Limit::Profiler);
 
   postReport(Sig::instance("ConsolidatedAssets", "collectMacDetails"), kMachineDetailsReport,
-             {regIdText(), system.compName, system.systemVer, system.kernelVer, address});
+             reportTree<kMachineDetailsReport>(element<"regid">(regIdText()), element<"resourcename">(system.compName),
+                                               element<"os">(system.systemVer),
+                                               element<"osversion">(system.kernelVer), element<"ip">(address)));
 }
 
-void ConsolidatedAssets::postReport(const Sig& sig, const DirectReport& declared,
-                                    std::initializer_list<std::optional<std::string>> values) {
-  const XMLTree report = reportTree(declared, values);
+void ConsolidatedAssets::postReport(const Sig& sig, const DirectReport& declared, const XMLTree& report) {
   assetString2 = report.XMLString();
   const std::unique_ptr<WebPostSetting> webPost =
       WebPostGlobal::getWebPostSettingForName(std::string(declared.webPost()));
