@@ -24,9 +24,9 @@ std::vector<std::string_view> tagsOf(const Fields<R>& fields) {
 }
 
 template <const auto& List, std::size_t I>
-InventoryCategory viewOf() {
+CategoryView viewOf() {
   const auto& category = std::get<I>(List);
-  InventoryCategory view{
+  CategoryView view{
       category.name,
       category.dataType,
       category.fileName,
@@ -48,10 +48,10 @@ InventoryCategory viewOf() {
 }  // namespace viewing
 
 template <const auto& List>
-std::vector<InventoryCategory> viewsOf() {
+std::vector<CategoryView> viewsOf() {
   using Tuple = std::remove_cvref_t<decltype(List)>;
   return []<std::size_t... I>(std::index_sequence<I...>) {
-    return std::vector<InventoryCategory>{viewing::viewOf<List, I>()...};
+    return std::vector<CategoryView>{viewing::viewOf<List, I>()...};
   }(std::make_index_sequence<std::tuple_size_v<Tuple>>());
 }
 

@@ -9,7 +9,7 @@ namespace {
 // Both lists in one, the full inventory's first, so that every category can
 // be walked and found in one place.
 struct Views {
-  std::vector<InventoryCategory> all;
+  std::vector<CategoryView> all;
   std::size_t hardware = 0;
 };
 
@@ -17,7 +17,7 @@ const Views& lists() {
   static const Views kViews = [] {
     Views made{viewsOf<tables::kHardwareCategories>(), 0};
     made.hardware = made.all.size();
-    for (InventoryCategory& view : viewsOf<tables::kSoftwareCategories>()) made.all.push_back(std::move(view));
+    for (CategoryView& view : viewsOf<tables::kSoftwareCategories>()) made.all.push_back(std::move(view));
     return made;
   }();
   return kViews;
@@ -25,15 +25,15 @@ const Views& lists() {
 
 }  // namespace
 
-std::span<const InventoryCategory> inventoryCategories() { return lists().all; }
+std::span<const CategoryView> inventoryCategories() { return lists().all; }
 
-std::span<const InventoryCategory> categoriesOf(Document document) {
-  const std::span<const InventoryCategory> all = inventoryCategories();
+std::span<const CategoryView> categoriesOf(Document document) {
+  const std::span<const CategoryView> all = inventoryCategories();
   return document == Document::Hardware ? all.first(lists().hardware) : all.subspan(lists().hardware);
 }
 
-const InventoryCategory* categoryNamed(std::string_view name) {
-  for (const InventoryCategory& category : inventoryCategories()) {
+const CategoryView* categoryNamed(std::string_view name) {
+  for (const CategoryView& category : inventoryCategories()) {
     if (category.name == name) return &category;
   }
   return nullptr;

@@ -15,7 +15,7 @@ namespace brim {
 
 class collectData;
 
-struct InventoryCategory {
+struct CategoryView {
   std::string_view name;  // the text of "fnname"
   std::string_view dataType;
   std::string_view fileName;
@@ -32,10 +32,10 @@ struct InventoryCategory {
 };
 
 // Both documents' categories, the full inventory's first.
-std::span<const InventoryCategory> inventoryCategories();
+std::span<const CategoryView> inventoryCategories();
 // One document's categories.
-std::span<const InventoryCategory> categoriesOf(Document document);
+std::span<const CategoryView> categoriesOf(Document document);
 // The category of that "fnname"; null when there is none.
-const InventoryCategory* categoryNamed(std::string_view name);
+const CategoryView* categoryNamed(std::string_view name);
 
 }  // namespace brim

@@ -50,7 +50,7 @@ std::string regIdText() { return std::to_string(GlobalPreferences::getSharedInst
 ConsolidatedAssets::ConsolidatedAssets() : profilerReports_(std::make_shared<ProfilerReports>()) {
   const MacFolderSettings folders = GlobalPreferences::getSharedInstance().macFodler();
   // The full inventory's hardware category reads the same report.
-  const InventoryCategory& hardware = *categoryNamed("hardwareinfo");
+  const CategoryView& hardware = *categoryNamed("hardwareinfo");
   profilerReports_->expect(hardware.dataType);
   const std::optional<std::string> modelName =
       modelNameFromProfile(*profilerReports_->open(kInit, RunFolder::path(), hardware.dataType, hardware.fileName));
@@ -86,7 +86,7 @@ void ConsolidatedAssets::collectSWData() {
 }
 
 std::string ConsolidatedAssets::inventoryDocument(std::string_view type,
-                                                  std::span<const InventoryCategory> categories) {
+                                                  std::span<const CategoryView> categories) {
   XMLTree document(kInventoryRoot);
   document.addChildNodeToCurrentNodeWithName("type", std::string(type));
   document.addChildNodeToCurrentNodeWithName("regid", regIdText());
@@ -98,7 +98,7 @@ std::string ConsolidatedAssets::inventoryDocument(std::string_view type,
   std::string text;
   document.appendOpeningText(text, true);
   brim::collectData collector(profilerReports_);
-  for (const InventoryCategory& category : categories) collector.appendCategory(category, text);
+  for (const CategoryView& category : categories) collector.appendCategory(category, text);
   document.appendClosingText(text);
   return text;
 }

@@ -15,7 +15,7 @@
 namespace brim {
 
 struct DirectReport;
-struct InventoryCategory;
+struct CategoryView;
 class ProfilerReports;
 class WebPostSetting;
 
@@ -68,7 +68,7 @@ class ConsolidatedAssets {
   // The profiler reports of this run: each data type is run once, whoever reads it.
   std::shared_ptr<ProfilerReports> profilerReports_;
 
-  std::string inventoryDocument(std::string_view type, std::span<const InventoryCategory> categories);
+  std::string inventoryDocument(std::string_view type, std::span<const CategoryView> categories);
   // Writes a document as "<prefix>_<regid>_<time stamp>" into the data-post directory.
   bool writeDataPostFile(std::string_view prefix, const std::optional<std::string>& document);
   // Saves the direct report unless it was delivered with the network reachable.

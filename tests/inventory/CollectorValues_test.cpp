@@ -44,8 +44,8 @@ TEST(ByteValue, AUnitlessSizeRepeatsTheEarlierCategorysLastSize) {
                     "<dict><key>_name</key><string>DVD</string>"
                     "<key>device_cache</key><string>2048</string></dict>");
   collectData collector = replay.collector();
-  collector.collect(collectorOf("hardwareinfo"));
-  EXPECT_NE(outline(collector.collect(collectorOf("discburning"))).find("    cache [8589934592]\n"), std::string::npos);
+  collector.collect(viewNamed("hardwareinfo"));
+  EXPECT_NE(outline(collector.collect(viewNamed("discburning"))).find("    cache [8589934592]\n"), std::string::npos);
   EXPECT_EQ(collector.byteValueInString, "8589934592");
 }
 

@@ -77,7 +77,7 @@ TEST_F(AssetRun, EachRunAsksTheProfilerOnceForEachDataType) {
   } runs[] = {{{}, Document::Hardware}, {{"-software"}, Document::Software}};
   for (const auto& run : runs) {
     std::set<std::string> dataTypes{"SPHardwareDataType"};
-    for (const InventoryCategory& category : categoriesOf(run.document)) dataTypes.emplace(category.dataType);
+    for (const CategoryView& category : categoriesOf(run.document)) dataTypes.emplace(category.dataType);
     const std::ptrdiff_t readers = std::ssize(categoriesOf(run.document)) + 1;
     fs::remove(calls);
     const RunResult result = sandbox.runExpecting(0, run.args);

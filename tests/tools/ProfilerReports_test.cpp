@@ -54,7 +54,7 @@ profiler::SystemRoot recordedRoot(const std::string& tree, const std::string& pa
 // order -listDataTypes prints them.
 std::vector<std::string> categoryDataTypes() {
   std::set<std::string> types;
-  for (const brim::InventoryCategory& category : brim::inventoryCategories()) types.emplace(category.dataType);
+  for (const brim::CategoryView& category : brim::inventoryCategories()) types.emplace(category.dataType);
   return {types.begin(), types.end()};
 }
 
