@@ -21,6 +21,7 @@ class KeyPath {
     InFirstOf,  // the value under innerKey in the first element of the array under key
     KeyName,    // the name of the item's key at index, in the file's order
     EntryName,  // the name a named entry is filed under
+    Never,      // nothing: the profiler has no such value, the document still has its element
   };
 
   constexpr KeyPath(std::string_view key) : key_(key) {}  // NOLINT(google-explicit-constructor)
@@ -35,6 +36,9 @@ class KeyPath {
     return {Kind::KeyName, filled, {}, index};
   }
   static constexpr KeyPath entryName() { return {Kind::EntryName, {}, {}, 0}; }
+  // An element the documents have always carried whose value no profiler
+  // report holds; it reads as an absent value, whatever the report says.
+  static constexpr KeyPath neverReported() { return {Kind::Never, {}, {}, 0}; }
 
   constexpr Kind kind() const { return kind_; }
   constexpr std::string_view key() const { return key_; }

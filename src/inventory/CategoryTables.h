@@ -40,6 +40,10 @@ namespace brim::tables {
 // Three categories read the one Bluetooth report.
 inline constexpr std::string_view kBluetoothDataType = "SPBluetoothDataType";
 inline constexpr std::string_view kBluetoothFileName = "autodelete_SPBluetoothDataType.plist";
+// The Bluetooth services' log marks: one line before each service is read,
+// one before each is written; a log reader counts services by them.
+inline constexpr std::string_view kServiceEntryMark = "2";
+inline constexpr std::string_view kServiceRecordMark = "3";
 
 // The full inventory, "assetdata".
 inline const std::tuple kHardwareCategories = {
@@ -180,7 +184,7 @@ inline const std::tuple kHardwareCategories = {
                          .fields = {{R::vendorIDXMLTag, &R::vendorID, {"spcardreader_subsystem_vendor-id"}},
                                     {R::prdIDXMLTag, &R::prdID, {"spcardreader_device-id"}},
                                     {R::revisionXMLTag, &R::revision, {"spcardreader_revision-id"}},
-                                    {R::cardSerialNumXMLTag, &R::cardSerialNum, {"nil"}}},
+                                    {R::cardSerialNumXMLTag, &R::cardSerialNum, KeyPath::neverReported()}},
                          .log = {.itemCount = "count:"}};
     }(),
     [] {
@@ -270,13 +274,13 @@ inline const std::tuple kHardwareCategories = {
                          .fields = {{R::chipSetModelXMLTag, &R::chipSetModel, {"sppci_model"}},
                                     {R::displayTypeXMLTag, &R::displayType, {"sppci_device_type"}},
                                     {R::displayBusXMLTag, &R::displayBus, {"sppci_bus"}},
-                                    {R::pciLaneWidthXMLTag, &R::pciLaneWidth, {"nil"}},
+                                    {R::pciLaneWidthXMLTag, &R::pciLaneWidth, KeyPath::neverReported()},
                                     {R::VRAMXMLTag, &R::VRAM, {"spdisplays_vram"}, Conversion::ByteValue},
                                     {R::vendorXMLTag, &R::vendor, {"spdisplays_vendor"}},
                                     {R::dispDeviceIDXMLTag, &R::dispDeviceID, {"spdisplays_device-id"}},
                                     {R::dispRevisionIDXMLTag, &R::dispRevisionID, {"spdisplays_revision-id"}},
-                                    {R::romVerXMLTag, &R::romVer, {"nil"}},
-                                    {R::efiDrvVerXMLTag, &R::efiDrvVer, {"nil"}}},
+                                    {R::romVerXMLTag, &R::romVer, KeyPath::neverReported()},
+                                    {R::efiDrvVerXMLTag, &R::efiDrvVer, KeyPath::neverReported()}},
                          .sub = {.element = "dispconn",
                                  .records = &R::displayArray,
                                  .list = "spdisplays_ndrvs",
@@ -287,7 +291,7 @@ inline const std::tuple kHardwareCategories = {
                                             {R::mirrorXMLTag, &R::mirror, {"spdisplays_mirror"}},
                                             {R::onlineXMLTag, &R::online, {"spdisplays_online"}},
                                             {R::builtinXMLTag, &R::builtin, {"spdisplays_builtin"}},
-                                            {R::connTypeXMLTag, &R::connType, {"nil"}}}}};
+                                            {R::connTypeXMLTag, &R::connType, KeyPath::neverReported()}}}};
     }(),
     // The controller's details sit in the item's "local_device_title" dictionary.
     [] {
@@ -319,18 +323,18 @@ inline const std::tuple kHardwareCategories = {
               {R::blueToothHardwareProductIDXMLTag,
                &R::blueToothHardwareProductID,
                {"local_device_title", "general_productID"}},
-              {R::blueToothHardwareHCIVerXMLTag, &R::blueToothHardwareHCIVer, {"nil"}},
-              {R::blueToothHardwareHCIRevXMLTag, &R::blueToothHardwareHCIRev, {"local_device_title", "nil"}},
-              {R::blueToothHardwareLMPVerXMLTag, &R::blueToothHardwareLMPVer, {"local_device_title", "nil"}},
-              {R::blueToothHardwareLMPSubVerXMLTag, &R::blueToothHardwareLMPSubVer, {"local_device_title", "nil"}},
-              {R::blueToothHardwareMJRDevTypeXMLTag, &R::blueToothHardwareMJRDevType, {"local_device_title", "nil"}},
+              {R::blueToothHardwareHCIVerXMLTag, &R::blueToothHardwareHCIVer, KeyPath::neverReported()},
+              {R::blueToothHardwareHCIRevXMLTag, &R::blueToothHardwareHCIRev, KeyPath::neverReported()},
+              {R::blueToothHardwareLMPVerXMLTag, &R::blueToothHardwareLMPVer, KeyPath::neverReported()},
+              {R::blueToothHardwareLMPSubVerXMLTag, &R::blueToothHardwareLMPSubVer, KeyPath::neverReported()},
+              {R::blueToothHardwareMJRDevTypeXMLTag, &R::blueToothHardwareMJRDevType, KeyPath::neverReported()},
               {R::blueToothHardwareCmpltDevTypeXMLTag,
                &R::blueToothHardwareCmpltDevType,
-               {"local_device_title", "nil"}},
-              {R::blueToothHardwareCompstClassXMLTag, &R::blueToothHardwareCompstClass, {"local_device_title", "nil"}},
-              {R::blueToothHardwareMJRDevClsXMLTag, &R::blueToothHardwareMJRDevCls, {"local_device_title", "nil"}},
-              {R::blueToothHardwareMinrDevClsXMLTag, &R::blueToothHardwareMinrDevCls, {"local_device_title", "nil"}},
-              {R::blueToothHardwareSVCClsXMLTag, &R::blueToothHardwareSVCCls, {"local_device_title", "nil"}}}};
+               KeyPath::neverReported()},
+              {R::blueToothHardwareCompstClassXMLTag, &R::blueToothHardwareCompstClass, KeyPath::neverReported()},
+              {R::blueToothHardwareMJRDevClsXMLTag, &R::blueToothHardwareMJRDevCls, KeyPath::neverReported()},
+              {R::blueToothHardwareMinrDevClsXMLTag, &R::blueToothHardwareMinrDevCls, KeyPath::neverReported()},
+              {R::blueToothHardwareSVCClsXMLTag, &R::blueToothHardwareSVCCls, KeyPath::neverReported()}}};
     }(),
     // Each entry is a one-key dictionary: the service's name, holding its settings.
     [] {
@@ -354,7 +358,7 @@ inline const std::tuple kHardwareCategories = {
                 {"service_OBEXHandle_PIM"}},
                {R::blueToothServicesrcvitesmXMLTag, &R::blueToothServicesrcvitesm, {"service_OBEXReceive"}}},
           .entries = "services_title",
-          .log = {.eachEntry = "2", .eachRecord = "3"}};
+          .log = {.eachEntry = kServiceEntryMark, .eachRecord = kServiceRecordMark}};
     }(),
     // Filed by the device's name like the services; the address is not reported.
     [] {
@@ -405,7 +409,7 @@ inline const std::tuple kHardwareCategories = {
                 {"Proxies", "ExceptionsList"},
                 Conversion::Joined},
                {R::networkProxyFtpPsModeXMLTag, &R::networkProxyFtpPsMode, {"Proxies", "FTPPassive"}},
-               {R::networkDispterwinXMLTag, &R::networkDispterwin, {"nil"}},
+               {R::networkDispterwinXMLTag, &R::networkDispterwin, KeyPath::neverReported()},
                {R::networkDnsServAddXMLTag,
                 &R::networkDnsServAdd,
                 {"DNS", "ServerAddresses"},

@@ -60,6 +60,9 @@ void fill(collectData& collector, R& record, const Fields<R>& fields, plist_t it
       case KeyPath::Kind::EntryName:
         record.*field.value = entryName;
         break;
+      case KeyPath::Kind::Never:
+        record.*field.value = collector.convert(nullptr, field.conv);
+        break;
     }
   }
 }
