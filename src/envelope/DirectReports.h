@@ -139,11 +139,11 @@ consteval bool namesEachItemOnce(std::span<const ReportItem> declared, const std
 }
 
 template <const DirectReport& Report, ItemName... Names>
-concept FillsEveryElement =
-    namesEachItemOnce(Report.elements, std::array<std::string_view, sizeof...(Names)>{Names.view()...});
+concept FillsEveryElement = namesEachItemOnce(Report.elements,
+                                              std::array<std::string_view, sizeof...(Names)>{Names.view()...});
 template <const DirectReport& Report, ItemName... Names>
-concept FillsEveryAttribute =
-    namesEachItemOnce(Report.entryAttributes, std::array<std::string_view, sizeof...(Names)>{Names.view()...});
+concept FillsEveryAttribute = namesEachItemOnce(Report.entryAttributes,
+                                                std::array<std::string_view, sizeof...(Names)>{Names.view()...});
 
 namespace detail {
 void addElement(XMLTree& tree, const ReportItem& element, const std::optional<std::string>& value);
@@ -155,8 +155,7 @@ std::size_t placeOf(std::span<const std::string_view> names, std::string_view na
 // declaration's order, with its value (CDATA for a Cdata element, plain text
 // otherwise).
 template <const DirectReport& Report, ItemName... Names>
-  requires FillsEveryElement<Report, Names...>
-XMLTree reportTree(const ElementValue<Names>&... values) {
+requires FillsEveryElement<Report, Names...> XMLTree reportTree(const ElementValue<Names>&... values) {
   const std::array<std::string_view, sizeof...(Names)> names{Names.view()...};
   const std::array<const std::optional<std::string>*, sizeof...(Names)> given{&values.value...};
   XMLTree tree(Report.root);
@@ -168,8 +167,7 @@ XMLTree reportTree(const ElementValue<Names>&... values) {
 
 // One entry: each declared attribute, in the declaration's order, with its value.
 template <const DirectReport& Report, ItemName... Names>
-  requires FillsEveryAttribute<Report, Names...>
-XMLTree entryTree(const AttributeValue<Names>&... values) {
+requires FillsEveryAttribute<Report, Names...> XMLTree entryTree(const AttributeValue<Names>&... values) {
   const std::array<std::string_view, sizeof...(Names)> names{Names.view()...};
   const std::array<std::string_view, sizeof...(Names)> given{values.value...};
   XMLTree tree(Report.entry);

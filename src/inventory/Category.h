@@ -1,9 +1,8 @@
 #pragma once
 // A category is one declaration: the profiler's data type, the temporary file
-// it is written to, the category's name in the document, which items of the report become its records and how they nest,
-// and the fields of its records and sub-records in the order they are
-// written. The list of every category is CategoryTables.h; one walker builds
-// every category from it (CategoryWalker.h).
+// it is written to, the category's name in the document, which items of the report become its records and how they
+// nest, and the fields of its records and sub-records in the order they are written. The list of every category is
+// CategoryTables.h; one walker builds every category from it (CategoryWalker.h).
 #include <cstddef>
 #include <string>
 #include <string_view>

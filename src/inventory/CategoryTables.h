@@ -328,9 +328,7 @@ inline const std::tuple kHardwareCategories = {
               {R::blueToothHardwareLMPVerXMLTag, &R::blueToothHardwareLMPVer, KeyPath::neverReported()},
               {R::blueToothHardwareLMPSubVerXMLTag, &R::blueToothHardwareLMPSubVer, KeyPath::neverReported()},
               {R::blueToothHardwareMJRDevTypeXMLTag, &R::blueToothHardwareMJRDevType, KeyPath::neverReported()},
-              {R::blueToothHardwareCmpltDevTypeXMLTag,
-               &R::blueToothHardwareCmpltDevType,
-               KeyPath::neverReported()},
+              {R::blueToothHardwareCmpltDevTypeXMLTag, &R::blueToothHardwareCmpltDevType, KeyPath::neverReported()},
               {R::blueToothHardwareCompstClassXMLTag, &R::blueToothHardwareCompstClass, KeyPath::neverReported()},
               {R::blueToothHardwareMJRDevClsXMLTag, &R::blueToothHardwareMJRDevCls, KeyPath::neverReported()},
               {R::blueToothHardwareMinrDevClsXMLTag, &R::blueToothHardwareMinrDevCls, KeyPath::neverReported()},
@@ -565,7 +563,8 @@ constexpr std::size_t indexOf() {
     std::size_t at = sizeof...(I);
     ((at == sizeof...(I) && std::is_same_v<typename std::tuple_element_t<I, List>::Record, R> ? at = I : at), ...);
     return at;
-  }(std::make_index_sequence<std::tuple_size_v<List>>());
+  }
+  (std::make_index_sequence<std::tuple_size_v<List>>());
 }
 
 // The category whose records are of type R, in either list.

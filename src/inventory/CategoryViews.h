@@ -52,7 +52,8 @@ std::vector<CategoryView> viewsOf() {
   using Tuple = std::remove_cvref_t<decltype(List)>;
   return []<std::size_t... I>(std::index_sequence<I...>) {
     return std::vector<CategoryView>{viewing::viewOf<List, I>()...};
-  }(std::make_index_sequence<std::tuple_size_v<Tuple>>());
+  }
+  (std::make_index_sequence<std::tuple_size_v<Tuple>>());
 }
 
 }  // namespace brim

@@ -85,8 +85,7 @@ void ConsolidatedAssets::collectSWData() {
   logAt(Sig::instance("ConsolidatedAssets", "collectSWData"), {"assetString=", *assetString2});
 }
 
-std::string ConsolidatedAssets::inventoryDocument(std::string_view type,
-                                                  std::span<const CategoryView> categories) {
+std::string ConsolidatedAssets::inventoryDocument(std::string_view type, std::span<const CategoryView> categories) {
   XMLTree document(kInventoryRoot);
   document.addChildNodeToCurrentNodeWithName("type", std::string(type));
   document.addChildNodeToCurrentNodeWithName("regid", regIdText());
@@ -130,8 +129,8 @@ void ConsolidatedAssets::collectMacDetails() {
 
   postReport(Sig::instance("ConsolidatedAssets", "collectMacDetails"), kMachineDetailsReport,
              reportTree<kMachineDetailsReport>(element<"regid">(regIdText()), element<"resourcename">(system.compName),
-                                               element<"os">(system.systemVer),
-                                               element<"osversion">(system.kernelVer), element<"ip">(address)));
+                                               element<"os">(system.systemVer), element<"osversion">(system.kernelVer),
+                                               element<"ip">(address)));
 }
 
 void ConsolidatedAssets::postReport(const Sig& sig, const DirectReport& declared, const XMLTree& report) {

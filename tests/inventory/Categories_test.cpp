@@ -84,12 +84,13 @@ struct MadeUpInfo {
   RecordValue colour;
 };
 const std::tuple kHardwareAndMadeUp = std::tuple_cat(
-    tables::kHardwareCategories, std::tuple{Category<MadeUpInfo>{.operation = "getMadeUpInfo",
-                                                                 .dataType = "SPMadeUpDataType",
-                                                                 .fileName = "autodelete_SPMadeUpDataType.plist",
-                                                                 .name = "madeupinfo",
-                                                                 .fields = {{"name", &MadeUpInfo::name, {"_name"}},
-                                                                            {"colour", &MadeUpInfo::colour, {"colour"}}}}});
+    tables::kHardwareCategories,
+    std::tuple{Category<MadeUpInfo>{
+        .operation = "getMadeUpInfo",
+        .dataType = "SPMadeUpDataType",
+        .fileName = "autodelete_SPMadeUpDataType.plist",
+        .name = "madeupinfo",
+        .fields = {{"name", &MadeUpInfo::name, {"_name"}}, {"colour", &MadeUpInfo::colour, {"colour"}}}}});
 
 // The hardware document is its list's categories in the list's order: one
 // appended at the end is written last, after every category already there.
@@ -106,9 +107,10 @@ TEST(CategoryList, ACategoryAppendedToTheHardwareListIsWrittenLastInItsDocument)
   collectData collector = replay.collector();
   std::string text;
   for (const CategoryView& category : extended) collector.appendCategory(category, text);
-  EXPECT_TRUE(text.ends_with(
-      "<fn><fnname>madeupinfo</fnname><dtl ID=\"0\"><name><![CDATA[first]]></name><colour><![CDATA[red]]></colour></dtl>"
-      "<dtl ID=\"1\"><name><![CDATA[second]]></name><colour><![CDATA[(null)]]></colour></dtl></fn>"))
+  EXPECT_TRUE(
+      text.ends_with("<fn><fnname>madeupinfo</fnname><dtl "
+                     "ID=\"0\"><name><![CDATA[first]]></name><colour><![CDATA[red]]></colour></dtl>"
+                     "<dtl ID=\"1\"><name><![CDATA[second]]></name><colour><![CDATA[(null)]]></colour></dtl></fn>"))
       << text.substr(text.rfind("<fn>"));
   EXPECT_EQ(text.find("madeupinfo"), text.rfind("madeupinfo"));
   EXPECT_TRUE(replay.dataDirEmpty());

@@ -22,11 +22,13 @@ static_assert(!FillsEveryElement<kSmartStatusReport>);
 
 // The call itself refuses what the declaration does not hold.
 template <const DirectReport& Report, class... Values>
-concept Builds = requires(Values... values) { reportTree<Report>(values...); };
+concept Builds = requires(Values... values) {
+  reportTree<Report>(values...);
+};
 static_assert(Builds<kProcessReport, ElementValue<"regid">, ElementValue<"ftime">, ElementValue<"ttime">>);
 static_assert(!Builds<kProcessReport, ElementValue<"regid">, ElementValue<"ftime">>);
-static_assert(!Builds<kProcessReport, ElementValue<"regid">, ElementValue<"ftime">, ElementValue<"ttime">,
-                      ElementValue<"mem">>);
+static_assert(
+    !Builds<kProcessReport, ElementValue<"regid">, ElementValue<"ftime">, ElementValue<"ttime">, ElementValue<"mem">>);
 
 // Whatever order the values are given in, the report is written in the
 // declaration's, each value under its own element; an absent value still gets
