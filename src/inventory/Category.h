@@ -81,10 +81,36 @@ enum class Document {
   Software,  // "software"
 };
 
+// Which items of a category's report become its records.
+class Records {
+ public:
+  enum class Kind {
+    EachItem,      // every item of the report's list, in order
+    OneItem,       // the item at index, when the list has it
+    EntriesUnder,  // the entries of the list under key in the first item, each a
+                   // one-key dictionary filed under the entry's name
+  };
+
+  static constexpr Records eachItem() { return {Kind::EachItem, 0, {}}; }
+  static constexpr Records item(std::size_t index) { return {Kind::OneItem, index, {}}; }
+  static constexpr Records entriesUnder(std::string_view key) { return {Kind::EntriesUnder, 0, key}; }
+
+  constexpr Kind kind() const { return kind_; }
+  constexpr std::size_t index() const { return index_; }
+  constexpr std::string_view key() const { return key_; }
+
+ private:
+  constexpr Records(Kind kind, std::size_t index, std::string_view key) : kind_(kind), index_(index), key_(key) {}
+
+  Kind kind_;
+  std::size_t index_;
+  std::string_view key_;
+};
+
 // How a category's records sit in its "fn" element.
 enum class Nesting {
   Numbered,  // "dtl" ID=0,1,... each holding the fields, then the sub-records
-  Single,    // at most one "dtl", without ID
+  Single,    // the first record only, in one "dtl" without ID
   Grouped,   // each record's sub-records are the "dtl" elements, numbered within
              // the record and opening with the record's fields; a "dtl" is
              // entered by the first one carrying its number, so a later
@@ -134,12 +160,8 @@ struct Category {
   std::string_view fileName = {};
   std::string_view name = {};  // the text of "fnname"
   Fields<R> fields;
-  Nesting nesting = Nesting::Numbered;
-  // Single: the item that is the record, when the report has it.
-  std::size_t item = 0;
-  // When set, the records are the entries of this list in the report's first
-  // item, each a one-key dictionary filed under the entry's name.
-  std::string_view entries = {};
+  Records records = Records::eachItem();
+  Nesting nesting = Nesting::Numbered;  // how the records are written, whichever items they are
   SubRecords<R, S> sub = {};
   std::vector<ExtraTag> extra = {};
   // Written into the document record by record as the report is read (a

@@ -236,6 +236,7 @@ inline const std::tuple kHardwareCategories = {
                       &R::nwReachability,
                       {"AC Power", "PrioritizeNetworkReachabilityOverSleep"}},
                      {R::kernalRestartXMLTag, &R::kernalRestart, {"AC Power", "RestartAfterKernelPanic"}}},
+          .records = Records::item(0),
           .nesting = Nesting::Single};
     }(),
     // The UPS state is the second item's.
@@ -246,8 +247,8 @@ inline const std::tuple kHardwareCategories = {
                          .fileName = "autodelete_SPPowerDataType.plist",
                          .name = "hardwareconfig",
                          .fields = {{R::upsInstalledXMLTag, &R::upsInstalled, {"sppower_ups_installed"}}},
-                         .nesting = Nesting::Single,
-                         .item = 1};
+                         .records = Records::item(1),
+                         .nesting = Nesting::Single};
     }(),
     // The port fields describe the first receptacle only.
     [] {
@@ -355,7 +356,7 @@ inline const std::tuple kHardwareCategories = {
                 &R::blueToothServicesOthrPimItemsAccpt,
                 {"service_OBEXHandle_PIM"}},
                {R::blueToothServicesrcvitesmXMLTag, &R::blueToothServicesrcvitesm, {"service_OBEXReceive"}}},
-          .entries = "services_title",
+          .records = Records::entriesUnder("services_title"),
           .log = {.eachEntry = kServiceEntryMark, .eachRecord = kServiceRecordMark}};
     }(),
     // Filed by the device's name like the services; the address is not reported.
@@ -380,7 +381,7 @@ inline const std::tuple kHardwareCategories = {
                      {R::blueToothDevicesesCosupportedXMLTag,
                       &R::blueToothDevicesesCosupported,
                       {"device_supportsESCO"}}},
-          .entries = "device_title",
+          .records = Records::entriesUnder("device_title"),
           .log = {.entryCount = "blueToothDevArray "}};
     }(),
     [] {
