@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (parsed) brim::describe(parsed.get());
 
   brim::collectData collector;
-  for (const brim::InventoryCategory& category : brim::inventoryCategories()) {
+  for (const brim::CategoryView& category : brim::inventoryCategories()) {
     const brim::XMLTree tree = collector.collect(category);
     const std::string text = tree.XMLString();
     if (!brim::fuzz::isWellFormedXml(text)) std::abort();

@@ -1,31 +1,19 @@
 #include "envelope/DirectReports.h"
 
-namespace brim {
+#include <algorithm>
 
-XMLTree reportTree(const DirectReport& report, std::initializer_list<std::optional<std::string>> values) {
-  XMLTree tree(report.root);
-  const auto* value = values.begin();
-  for (const ReportItem& element : report.elements) {
-    if (value == values.end()) break;
-    if (element.text == ReportText::Value) {
-      tree.addChildNodeWithCDATAToCurrentNodeWithName(element.name, *value);
-    } else {
-      tree.addChildNodeToCurrentNodeWithName(element.name, *value);
-    }
-    ++value;
+namespace brim::detail {
+
+void addElement(XMLTree& tree, const ReportItem& element, const std::optional<std::string>& value) {
+  if (element.text == ReportText::Cdata) {
+    tree.addChildNodeWithCDATAToCurrentNodeWithName(element.name, value);
+  } else {
+    tree.addChildNodeToCurrentNodeWithName(element.name, value);
   }
-  return tree;
 }
 
-XMLTree entryTree(const DirectReport& report, std::initializer_list<std::string_view> values) {
-  XMLTree tree(report.entry);
-  const auto* value = values.begin();
-  for (const ReportItem& attribute : report.entryAttributes) {
-    if (value == values.end()) break;
-    tree.addAttributeToCurrentNodeWithName(attribute.name, *value);
-    ++value;
-  }
-  return tree;
+std::size_t placeOf(std::span<const std::string_view> names, std::string_view name) {
+  return static_cast<std::size_t>(std::find(names.begin(), names.end(), name) - names.begin());
 }
 
-}  // namespace brim
+}  // namespace brim::detail

@@ -4,11 +4,13 @@
 // brim_inspect checks and describes the documents from the same lines. They sit
 // beside the tree builder because the collectors and the process sampler, which
 // the orchestrator builds on, name documents too.
-#include <initializer_list>
+#include <array>
+#include <cstddef>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "envelope/XMLTree.h"
 
@@ -35,7 +37,7 @@ enum class ReportText {
   Decimal,  // a share in percent with decimals
   Date,     // a time in the item's format
   Text,     // free text, as it stands
-  Value,    // free text in a CDATA section (elements only)
+  Cdata,    // free text in a CDATA section (elements only)
 };
 
 struct ReportItem {
@@ -64,17 +66,17 @@ struct DirectReport {
 
 inline constexpr ReportItem kSmartStatusElements[] = {
     {"regid", ReportText::Integer},   {"scandttime", ReportText::Date, kSmartStatusTimeFormat},
-    {"modelname", ReportText::Value}, {"modeldesc", ReportText::Value},
-    {"bsdname", ReportText::Value},   {"status", ReportText::Value},
+    {"modelname", ReportText::Cdata}, {"modeldesc", ReportText::Cdata},
+    {"bsdname", ReportText::Cdata},   {"status", ReportText::Cdata},
 };
 inline constexpr DirectReport kSmartStatusReport{"SMART status", "wpmacsmartsts", true, kSmartStatusElements};
 
 inline constexpr ReportItem kMachineDetailsElements[] = {
     {"regid", ReportText::Integer},
-    {"resourcename", ReportText::Value},
-    {"os", ReportText::Value},
-    {"osversion", ReportText::Value},
-    {"ip", ReportText::Value, {}, "IPv4 addresses, one a line; empty when none"},
+    {"resourcename", ReportText::Cdata},
+    {"os", ReportText::Cdata},
+    {"osversion", ReportText::Cdata},
+    {"ip", ReportText::Cdata, {}, "IPv4 addresses, one a line; empty when none"},
 };
 inline constexpr DirectReport kMachineDetailsReport{"Machine details", "wpmacupdsysdtl", true, kMachineDetailsElements};
 
@@ -93,10 +95,86 @@ inline constexpr DirectReport kProcessReport{"Top processes", "wpmacpradatahr", 
 
 inline constexpr const DirectReport* kDirectReports[] = {&kSmartStatusReport, &kMachineDetailsReport, &kProcessReport};
 
-// The report's tree: its root, then each declared element with the value at
-// the same place in values (CDATA for a Value element, plain text otherwise).
-XMLTree reportTree(const DirectReport& report, std::initializer_list<std::optional<std::string>> values);
-// One entry: each declared attribute with the value at the same place in values.
-XMLTree entryTree(const DirectReport& report, std::initializer_list<std::string_view> values);
+// A report's values are given by name: element<"regid">(text) for an
+// element, attribute<"mem">(text) for an entry's attribute. The names are
+// checked against the declaration when the call is compiled: a report with an
+// element missing, unknown or given twice does not build.
+template <std::size_t N>
+struct ItemName {
+  char text[N] = {};
+  consteval ItemName(const char (&name)[N]) {  // NOLINT(google-explicit-constructor)
+    for (std::size_t i = 0; i < N; ++i) text[i] = name[i];
+  }
+  constexpr std::string_view view() const { return {text, N - 1}; }
+};
+
+template <ItemName Name>
+struct ElementValue {
+  std::optional<std::string> value;
+};
+template <ItemName Name>
+struct AttributeValue {
+  std::string_view value;
+};
+
+template <ItemName Name>
+ElementValue<Name> element(std::optional<std::string> value) {
+  return {std::move(value)};
+}
+template <ItemName Name>
+AttributeValue<Name> attribute(std::string_view value) {
+  return {value};
+}
+
+// Every declared item is named exactly once, and nothing else is.
+template <std::size_t N>
+consteval bool namesEachItemOnce(std::span<const ReportItem> declared, const std::array<std::string_view, N>& names) {
+  if (declared.size() != N) return false;
+  for (const ReportItem& item : declared) {
+    std::size_t times = 0;
+    for (std::string_view name : names) times += name == item.name ? 1 : 0;
+    if (times != 1) return false;
+  }
+  return true;
+}
+
+template <const DirectReport& Report, ItemName... Names>
+concept FillsEveryElement = namesEachItemOnce(Report.elements,
+                                              std::array<std::string_view, sizeof...(Names)>{Names.view()...});
+template <const DirectReport& Report, ItemName... Names>
+concept FillsEveryAttribute = namesEachItemOnce(Report.entryAttributes,
+                                                std::array<std::string_view, sizeof...(Names)>{Names.view()...});
+
+namespace detail {
+void addElement(XMLTree& tree, const ReportItem& element, const std::optional<std::string>& value);
+// Where name is among names; names holds it (the callers' constraints say so).
+std::size_t placeOf(std::span<const std::string_view> names, std::string_view name);
+}  // namespace detail
+
+// The report's tree: its root, then each declared element, in the
+// declaration's order, with its value (CDATA for a Cdata element, plain text
+// otherwise).
+template <const DirectReport& Report, ItemName... Names>
+requires FillsEveryElement<Report, Names...> XMLTree reportTree(const ElementValue<Names>&... values) {
+  const std::array<std::string_view, sizeof...(Names)> names{Names.view()...};
+  const std::array<const std::optional<std::string>*, sizeof...(Names)> given{&values.value...};
+  XMLTree tree(Report.root);
+  for (const ReportItem& element : Report.elements) {
+    detail::addElement(tree, element, *given[detail::placeOf(names, element.name)]);
+  }
+  return tree;
+}
+
+// One entry: each declared attribute, in the declaration's order, with its value.
+template <const DirectReport& Report, ItemName... Names>
+requires FillsEveryAttribute<Report, Names...> XMLTree entryTree(const AttributeValue<Names>&... values) {
+  const std::array<std::string_view, sizeof...(Names)> names{Names.view()...};
+  const std::array<std::string_view, sizeof...(Names)> given{values.value...};
+  XMLTree tree(Report.entry);
+  for (const ReportItem& attribute : Report.entryAttributes) {
+    tree.addAttributeToCurrentNodeWithName(attribute.name, given[detail::placeOf(names, attribute.name)]);
+  }
+  return tree;
+}
 
 }  // namespace brim

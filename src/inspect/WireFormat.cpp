@@ -96,7 +96,7 @@ std::vector<Node> leaves(const std::vector<std::string_view>& names) {
   return nodes;
 }
 
-Node categoryRule(const InventoryCategory& shape) {
+Node categoryRule(const CategoryView& shape) {
   Node fnname = leaf("fnname", fixedText(shape.name));
   std::vector<Node> record = leaves(shape.fields);
   if (!shape.subRecord.empty()) record.push_back(numbered(shape.subRecord, leaves(shape.subFields)));
@@ -128,10 +128,10 @@ Node categoryRule(const InventoryCategory& shape) {
   return fn;
 }
 
-Node inventoryRule(std::string_view type, std::span<const InventoryCategory> categories) {
+Node inventoryRule(std::string_view type, std::span<const CategoryView> categories) {
   Node root =
       element(kInventoryRoot, {leaf("type", fixedText(type)), leaf("regid", kInteger), leaf("scandttime", kSlashDate)});
-  for (const InventoryCategory& category : categories) root.children.push_back(categoryRule(category));
+  for (const CategoryView& category : categories) root.children.push_back(categoryRule(category));
   return root;
 }
 
@@ -144,7 +144,7 @@ TextRule textRule(const ReportItem& item) {
     case ReportText::Date:
       return dateOf(item.format);
     case ReportText::Text:
-    case ReportText::Value:
+    case ReportText::Cdata:
       break;
   }
   return kAnyText;
@@ -154,7 +154,7 @@ Node reportRule(const DirectReport& report) {
   std::vector<Node> children;
   for (const ReportItem& item : report.elements) {
     const std::string note(item.note);
-    children.push_back(item.text == ReportText::Value ? value(item.name, note) : leaf(item.name, textRule(item), note));
+    children.push_back(item.text == ReportText::Cdata ? value(item.name, note) : leaf(item.name, textRule(item), note));
   }
   if (!report.entry.empty()) {
     Node entry = element(report.entry, {}, 0, -1);  // attributes only

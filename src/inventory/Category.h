@@ -1,10 +1,8 @@
 #pragma once
 // A category is one declaration: the profiler's data type, the temporary file
-// it is written to, the category's name in the document, the document it
-// belongs to, which items of the report become its records and how they nest,
-// and the fields of its records and sub-records in the order they are
-// written. The list of every category is CategoryTables.h; one walker builds
-// every category from it (CategoryWalker.h).
+// it is written to, the category's name in the document, which items of the report become its records and how they
+// nest, and the fields of its records and sub-records in the order they are written. The list of every category is
+// CategoryTables.h; one walker builds every category from it (CategoryWalker.h).
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -22,6 +20,7 @@ class KeyPath {
     InFirstOf,  // the value under innerKey in the first element of the array under key
     KeyName,    // the name of the item's key at index, in the file's order
     EntryName,  // the name a named entry is filed under
+    Never,      // nothing: the profiler has no such value, the document still has its element
   };
 
   constexpr KeyPath(std::string_view key) : key_(key) {}  // NOLINT(google-explicit-constructor)
@@ -36,6 +35,9 @@ class KeyPath {
     return {Kind::KeyName, filled, {}, index};
   }
   static constexpr KeyPath entryName() { return {Kind::EntryName, {}, {}, 0}; }
+  // An element the documents have always carried whose value no profiler
+  // report holds; it reads as an absent value, whatever the report says.
+  static constexpr KeyPath neverReported() { return {Kind::Never, {}, {}, 0}; }
 
   constexpr Kind kind() const { return kind_; }
   constexpr std::string_view key() const { return key_; }
@@ -72,16 +74,43 @@ struct Field {
 template <class Record>
 using Fields = std::vector<Field<Record>>;
 
-// The two inventory documents.
+// The two inventory documents; a category's is the list it is in
+// (CategoryTables.h).
 enum class Document {
   Hardware,  // the full inventory, "assetdata"
   Software,  // "software"
 };
 
+// Which items of a category's report become its records.
+class Records {
+ public:
+  enum class Kind {
+    EachItem,      // every item of the report's list, in order
+    OneItem,       // the item at index, when the list has it
+    EntriesUnder,  // the entries of the list under key in the first item, each a
+                   // one-key dictionary filed under the entry's name
+  };
+
+  static constexpr Records eachItem() { return {Kind::EachItem, 0, {}}; }
+  static constexpr Records item(std::size_t index) { return {Kind::OneItem, index, {}}; }
+  static constexpr Records entriesUnder(std::string_view key) { return {Kind::EntriesUnder, 0, key}; }
+
+  constexpr Kind kind() const { return kind_; }
+  constexpr std::size_t index() const { return index_; }
+  constexpr std::string_view key() const { return key_; }
+
+ private:
+  constexpr Records(Kind kind, std::size_t index, std::string_view key) : kind_(kind), index_(index), key_(key) {}
+
+  Kind kind_;
+  std::size_t index_;
+  std::string_view key_;
+};
+
 // How a category's records sit in its "fn" element.
 enum class Nesting {
   Numbered,  // "dtl" ID=0,1,... each holding the fields, then the sub-records
-  Single,    // at most one "dtl", without ID
+  Single,    // the first record only, in one "dtl" without ID
   Grouped,   // each record's sub-records are the "dtl" elements, numbered within
              // the record and opening with the record's fields; a "dtl" is
              // entered by the first one carrying its number, so a later
@@ -130,14 +159,9 @@ struct Category {
   std::string_view dataType = {};
   std::string_view fileName = {};
   std::string_view name = {};  // the text of "fnname"
-  Document document;
   Fields<R> fields;
-  Nesting nesting = Nesting::Numbered;
-  // Single: the item that is the record, when the report has it.
-  std::size_t item = 0;
-  // When set, the records are the entries of this list in the report's first
-  // item, each a one-key dictionary filed under the entry's name.
-  std::string_view entries = {};
+  Records records = Records::eachItem();
+  Nesting nesting = Nesting::Numbered;  // how the records are written, whichever items they are
   SubRecords<R, S> sub = {};
   std::vector<ExtraTag> extra = {};
   // Written into the document record by record as the report is read (a

@@ -1,13 +1,16 @@
 #pragma once
-// The inventory's categories in the order of the documents, the full
-// inventory's first, each read top to bottom like the part of the document it
-// produces (Category.h). The walker builds every category from this list;
-// the orchestrator, the documents' readers and the wire-format description
-// read it too. Adding a category is one entry here plus its record type.
+// The categories of the two inventory documents, each list in its document's
+// order, each entry read top to bottom like the part of the document it
+// produces (Category.h). The walker builds every category from these lists;
+// the orchestrator, the documents' readers, the wire-format description and
+// the plan of profiler runs read them too. The list a category is in is the
+// document it goes to. Adding a category is one entry here plus its record
+// type (README, "Adding a category").
 #include <cstddef>
 #include <string_view>
 #include <tuple>
 #include <type_traits>
+#include <utility>
 
 #include "inventory/ApplicationInfo.h"
 #include "inventory/BlueToothDevices.h"
@@ -37,8 +40,13 @@ namespace brim::tables {
 // Three categories read the one Bluetooth report.
 inline constexpr std::string_view kBluetoothDataType = "SPBluetoothDataType";
 inline constexpr std::string_view kBluetoothFileName = "autodelete_SPBluetoothDataType.plist";
+// The Bluetooth services' log marks: one line before each service is read,
+// one before each is written; a log reader counts services by them.
+inline constexpr std::string_view kServiceEntryMark = "2";
+inline constexpr std::string_view kServiceRecordMark = "3";
 
-inline const std::tuple kCategories = {
+// The full inventory, "assetdata".
+inline const std::tuple kHardwareCategories = {
     // A record per memory group, holding its modules; the group's ECC state opens every module's "dtl".
     [] {
       using R = MemoryInfo;
@@ -46,7 +54,6 @@ inline const std::tuple kCategories = {
                          .dataType = "SPMemoryDataType",
                          .fileName = "autodelete_SPMemoryDataType.plist",
                          .name = "memoryinfo",
-                         .document = Document::Hardware,
                          .fields = {{R::eccXMLTag, &R::ecc, {"global_ecc_state"}}},
                          .nesting = Nesting::Grouped,
                          .sub = {.element = "dtl",
@@ -67,7 +74,6 @@ inline const std::tuple kCategories = {
                          .dataType = "SPHardwareDataType",
                          .fileName = "autodelete_SPHardwareDataType.plist",
                          .name = "hardwareinfo",
-                         .document = Document::Hardware,
                          .fields = {{R::modelNameXMLTag, &R::modelName, {"machine_name"}},
                                     {R::modelIdentifierXMLTag, &R::modelIdentifier, {"machine_model"}},
                                     {R::processorNameXMLTag, &R::processorName, {"cpu_type"}},
@@ -88,7 +94,6 @@ inline const std::tuple kCategories = {
                          .dataType = "SPFirewallDataType",
                          .fileName = "autodelete_SPFirewallDataType.plist",
                          .name = "firewall",
-                         .document = Document::Hardware,
                          .fields = {{R::fwModeXMLTag, &R::fwMode, {"spfirewall_globalstate"}},
                                     {R::fwLogXMLTag, &R::fwLog, {"spfirewall_loggingenabled"}},
                                     {R::fwStealthModeXMLTag, &R::fwStealthMode, {"spfirewall_stealthenabled"}}}};
@@ -99,7 +104,6 @@ inline const std::tuple kCategories = {
                          .dataType = "SPEthernetDataType",
                          .fileName = "autodelete_SPEthernetDataType.plist",
                          .name = "ethernetcrdinfo",
-                         .document = Document::Hardware,
                          .fields = {{R::broadComXMLTag, &R::broadCom, {"_name"}},
                                     {R::nameXMLTag, &R::name, {"spethernet_name"}},
                                     {R::typeXMLTag, &R::type, {"spethernet_device_type"}},
@@ -126,7 +130,6 @@ inline const std::tuple kCategories = {
           .dataType = "SPSerialATADataType",
           .fileName = "autodelete_SPSerialATADataType.plist",
           .name = "diskinfo",
-          .document = Document::Hardware,
           .fields = {{R::diskVendorXMLTag, &R::diskVendor, {"_name"}},
                      {R::productXMLTag, &R::product, {"spsata_product"}},
                      {R::linkSpeedXMLTag, &R::linkSpeed, {"spsata_portspeed"}},
@@ -166,7 +169,6 @@ inline const std::tuple kCategories = {
                          .dataType = "SPNetworkVolumeDataType",
                          .fileName = "autodelete_SPNetworkVolumeDataType.plist",
                          .name = "sharedvolinfo",
-                         .document = Document::Hardware,
                          .fields = {{R::volumeNameXMLTag, &R::volumeName, {"_name"}},
                                     {R::volumeTypeXMLTag, &R::volumeType, {"spnetworkvolume_fstypename"}},
                                     {R::mntPointXMLTag, &R::mntPoint, {"spnetworkvolume_fsmtnonname"}},
@@ -179,11 +181,10 @@ inline const std::tuple kCategories = {
                          .dataType = "SPCardReaderDataType",
                          .fileName = "autodelete_SPCardReaderDataType.plist",
                          .name = "sdcardreader",
-                         .document = Document::Hardware,
                          .fields = {{R::vendorIDXMLTag, &R::vendorID, {"spcardreader_subsystem_vendor-id"}},
                                     {R::prdIDXMLTag, &R::prdID, {"spcardreader_device-id"}},
                                     {R::revisionXMLTag, &R::revision, {"spcardreader_revision-id"}},
-                                    {R::cardSerialNumXMLTag, &R::cardSerialNum, {"nil"}}},
+                                    {R::cardSerialNumXMLTag, &R::cardSerialNum, KeyPath::neverReported()}},
                          .log = {.itemCount = "count:"}};
     }(),
     [] {
@@ -192,7 +193,6 @@ inline const std::tuple kCategories = {
                          .dataType = "SPDiagnosticsDataType",
                          .fileName = "autodelete_SPDiagnosticsDataType.plist",
                          .name = "selftest",
-                         .document = Document::Hardware,
                          .fields = {{R::lastRunXMLTag, &R::lastRun, {"spdiags_last_run_key"}, Conversion::Date},
                                     {R::resultXMLTag, &R::result, {"spdiags_result_key"}}}};
     }(),
@@ -202,7 +202,6 @@ inline const std::tuple kCategories = {
                          .dataType = "SPDiscBurningDataType",
                          .fileName = "autodelete_SPDiscBurningDataType.plist",
                          .name = "discburning",
-                         .document = Document::Hardware,
                          .fields = {{R::discRWNameXMLTag, &R::discRWName, {"_name"}},
                                     {R::firmWareRevXMLTag, &R::firmWareRev, {"firmware"}},
                                     {R::interConnectXMLTag, &R::interConnect, {"interconnect"}},
@@ -224,7 +223,6 @@ inline const std::tuple kCategories = {
           .dataType = "SPPowerDataType",
           .fileName = "autodelete_SPPowerDataType.plist",
           .name = "power",
-          .document = Document::Hardware,
           .fields = {{R::powerTypeXMLTag, &R::powerType, KeyPath::keyName(1)},
                      {R::sysSleepTimerXMLTag, &R::sysSleepTimer, {"AC Power", "System Sleep Timer"}},
                      {R::discSleepTimerXMLTag, &R::discSleepTimer, {"AC Power", "Disk Sleep Timer"}},
@@ -238,6 +236,7 @@ inline const std::tuple kCategories = {
                       &R::nwReachability,
                       {"AC Power", "PrioritizeNetworkReachabilityOverSleep"}},
                      {R::kernalRestartXMLTag, &R::kernalRestart, {"AC Power", "RestartAfterKernelPanic"}}},
+          .records = Records::item(0),
           .nesting = Nesting::Single};
     }(),
     // The UPS state is the second item's.
@@ -247,10 +246,9 @@ inline const std::tuple kCategories = {
                          .dataType = "SPPowerDataType",
                          .fileName = "autodelete_SPPowerDataType.plist",
                          .name = "hardwareconfig",
-                         .document = Document::Hardware,
                          .fields = {{R::upsInstalledXMLTag, &R::upsInstalled, {"sppower_ups_installed"}}},
-                         .nesting = Nesting::Single,
-                         .item = 1};
+                         .records = Records::item(1),
+                         .nesting = Nesting::Single};
     }(),
     // The port fields describe the first receptacle only.
     [] {
@@ -260,7 +258,6 @@ inline const std::tuple kCategories = {
           .dataType = "SPThunderboltDataType",
           .fileName = "autodelete_SPThunderboltDataType.plist",
           .name = "osinfo",
-          .document = Document::Hardware,
           .fields = {{R::vendorNameXMLTag, &R::vendorName, {"vendor_name_key"}},
                      {R::deviceNameXMLTag, &R::deviceName, {"device_name_key"}},
                      {R::uidXMLTag, &R::uid, {"switch_uid_key"}},
@@ -275,17 +272,16 @@ inline const std::tuple kCategories = {
                          .dataType = "SPDisplaysDataType",
                          .fileName = "autodelete_SPDisplaysDataType.plist",
                          .name = "graphicinfo",
-                         .document = Document::Hardware,
                          .fields = {{R::chipSetModelXMLTag, &R::chipSetModel, {"sppci_model"}},
                                     {R::displayTypeXMLTag, &R::displayType, {"sppci_device_type"}},
                                     {R::displayBusXMLTag, &R::displayBus, {"sppci_bus"}},
-                                    {R::pciLaneWidthXMLTag, &R::pciLaneWidth, {"nil"}},
+                                    {R::pciLaneWidthXMLTag, &R::pciLaneWidth, KeyPath::neverReported()},
                                     {R::VRAMXMLTag, &R::VRAM, {"spdisplays_vram"}, Conversion::ByteValue},
                                     {R::vendorXMLTag, &R::vendor, {"spdisplays_vendor"}},
                                     {R::dispDeviceIDXMLTag, &R::dispDeviceID, {"spdisplays_device-id"}},
                                     {R::dispRevisionIDXMLTag, &R::dispRevisionID, {"spdisplays_revision-id"}},
-                                    {R::romVerXMLTag, &R::romVer, {"nil"}},
-                                    {R::efiDrvVerXMLTag, &R::efiDrvVer, {"nil"}}},
+                                    {R::romVerXMLTag, &R::romVer, KeyPath::neverReported()},
+                                    {R::efiDrvVerXMLTag, &R::efiDrvVer, KeyPath::neverReported()}},
                          .sub = {.element = "dispconn",
                                  .records = &R::displayArray,
                                  .list = "spdisplays_ndrvs",
@@ -296,7 +292,7 @@ inline const std::tuple kCategories = {
                                             {R::mirrorXMLTag, &R::mirror, {"spdisplays_mirror"}},
                                             {R::onlineXMLTag, &R::online, {"spdisplays_online"}},
                                             {R::builtinXMLTag, &R::builtin, {"spdisplays_builtin"}},
-                                            {R::connTypeXMLTag, &R::connType, {"nil"}}}}};
+                                            {R::connTypeXMLTag, &R::connType, KeyPath::neverReported()}}}};
     }(),
     // The controller's details sit in the item's "local_device_title" dictionary.
     [] {
@@ -306,7 +302,6 @@ inline const std::tuple kCategories = {
           .dataType = kBluetoothDataType,
           .fileName = kBluetoothFileName,
           .name = "blthhardwareinfo",
-          .document = Document::Hardware,
           .fields = {
               {R::blueToothHardwareVersionXMLTag, &R::blueToothHardwareVersion, {"apple_bluetooth_version"}},
               {R::blueToothHardwareAddressXMLTag,
@@ -329,18 +324,16 @@ inline const std::tuple kCategories = {
               {R::blueToothHardwareProductIDXMLTag,
                &R::blueToothHardwareProductID,
                {"local_device_title", "general_productID"}},
-              {R::blueToothHardwareHCIVerXMLTag, &R::blueToothHardwareHCIVer, {"nil"}},
-              {R::blueToothHardwareHCIRevXMLTag, &R::blueToothHardwareHCIRev, {"local_device_title", "nil"}},
-              {R::blueToothHardwareLMPVerXMLTag, &R::blueToothHardwareLMPVer, {"local_device_title", "nil"}},
-              {R::blueToothHardwareLMPSubVerXMLTag, &R::blueToothHardwareLMPSubVer, {"local_device_title", "nil"}},
-              {R::blueToothHardwareMJRDevTypeXMLTag, &R::blueToothHardwareMJRDevType, {"local_device_title", "nil"}},
-              {R::blueToothHardwareCmpltDevTypeXMLTag,
-               &R::blueToothHardwareCmpltDevType,
-               {"local_device_title", "nil"}},
-              {R::blueToothHardwareCompstClassXMLTag, &R::blueToothHardwareCompstClass, {"local_device_title", "nil"}},
-              {R::blueToothHardwareMJRDevClsXMLTag, &R::blueToothHardwareMJRDevCls, {"local_device_title", "nil"}},
-              {R::blueToothHardwareMinrDevClsXMLTag, &R::blueToothHardwareMinrDevCls, {"local_device_title", "nil"}},
-              {R::blueToothHardwareSVCClsXMLTag, &R::blueToothHardwareSVCCls, {"local_device_title", "nil"}}}};
+              {R::blueToothHardwareHCIVerXMLTag, &R::blueToothHardwareHCIVer, KeyPath::neverReported()},
+              {R::blueToothHardwareHCIRevXMLTag, &R::blueToothHardwareHCIRev, KeyPath::neverReported()},
+              {R::blueToothHardwareLMPVerXMLTag, &R::blueToothHardwareLMPVer, KeyPath::neverReported()},
+              {R::blueToothHardwareLMPSubVerXMLTag, &R::blueToothHardwareLMPSubVer, KeyPath::neverReported()},
+              {R::blueToothHardwareMJRDevTypeXMLTag, &R::blueToothHardwareMJRDevType, KeyPath::neverReported()},
+              {R::blueToothHardwareCmpltDevTypeXMLTag, &R::blueToothHardwareCmpltDevType, KeyPath::neverReported()},
+              {R::blueToothHardwareCompstClassXMLTag, &R::blueToothHardwareCompstClass, KeyPath::neverReported()},
+              {R::blueToothHardwareMJRDevClsXMLTag, &R::blueToothHardwareMJRDevCls, KeyPath::neverReported()},
+              {R::blueToothHardwareMinrDevClsXMLTag, &R::blueToothHardwareMinrDevCls, KeyPath::neverReported()},
+              {R::blueToothHardwareSVCClsXMLTag, &R::blueToothHardwareSVCCls, KeyPath::neverReported()}}};
     }(),
     // Each entry is a one-key dictionary: the service's name, holding its settings.
     [] {
@@ -350,7 +343,6 @@ inline const std::tuple kCategories = {
           .dataType = kBluetoothDataType,
           .fileName = kBluetoothFileName,
           .name = "blthservices",
-          .document = Document::Hardware,
           .fields =
               {{R::blueToothServicesSvcnameXMLTag, &R::blueToothServicesSvcname, KeyPath::entryName()},
                {R::blueToothServicesFldaccItemXMLTag, &R::blueToothServicesFldaccItem, {"service_OBEXFolder"}},
@@ -364,8 +356,8 @@ inline const std::tuple kCategories = {
                 &R::blueToothServicesOthrPimItemsAccpt,
                 {"service_OBEXHandle_PIM"}},
                {R::blueToothServicesrcvitesmXMLTag, &R::blueToothServicesrcvitesm, {"service_OBEXReceive"}}},
-          .entries = "services_title",
-          .log = {.eachEntry = "2", .eachRecord = "3"}};
+          .records = Records::entriesUnder("services_title"),
+          .log = {.eachEntry = kServiceEntryMark, .eachRecord = kServiceRecordMark}};
     }(),
     // Filed by the device's name like the services; the address is not reported.
     [] {
@@ -375,7 +367,6 @@ inline const std::tuple kCategories = {
           .dataType = kBluetoothDataType,
           .fileName = kBluetoothFileName,
           .name = "blthdevices",
-          .document = Document::Hardware,
           .fields = {{R::blueToothDevicesDvcnameXMLTag, &R::blueToothDevicesDvcname, KeyPath::entryName()},
                      {R::blueToothDevicesTypeXMLTag, &R::blueToothDevicesType, {"device_type"}},
                      {R::blueToothDevicesFirmwareverXMLTag, &R::blueToothDevicesFirmwarever, {"general_fw_version"}},
@@ -390,7 +381,7 @@ inline const std::tuple kCategories = {
                      {R::blueToothDevicesesCosupportedXMLTag,
                       &R::blueToothDevicesesCosupported,
                       {"device_supportsESCO"}}},
-          .entries = "device_title",
+          .records = Records::entriesUnder("device_title"),
           .log = {.entryCount = "blueToothDevArray "}};
     }(),
     [] {
@@ -400,7 +391,6 @@ inline const std::tuple kCategories = {
           .dataType = "SPNetworkDataType",
           .fileName = "autodelete_SPNetworkDataType.plist",
           .name = "networkinfo",
-          .document = Document::Hardware,
           .fields =
               {{R::networkNameXMLTag, &R::networkName, {"_name"}},
                {R::networkTypeXMLTag, &R::networkType, {"type"}},
@@ -418,7 +408,7 @@ inline const std::tuple kCategories = {
                 {"Proxies", "ExceptionsList"},
                 Conversion::Joined},
                {R::networkProxyFtpPsModeXMLTag, &R::networkProxyFtpPsMode, {"Proxies", "FTPPassive"}},
-               {R::networkDispterwinXMLTag, &R::networkDispterwin, {"nil"}},
+               {R::networkDispterwinXMLTag, &R::networkDispterwin, KeyPath::neverReported()},
                {R::networkDnsServAddXMLTag,
                 &R::networkDnsServAdd,
                 {"DNS", "ServerAddresses"},
@@ -447,7 +437,6 @@ inline const std::tuple kCategories = {
           .dataType = "SPNetworkLocationDataType",
           .fileName = "autodelete_SPNetworkLocationDataType.plist",
           .name = "locations",
-          .document = Document::Hardware,
           .fields = {{R::locTypeXMLTag, &R::locType, {"_name"}},
                      {R::activeLocXMLTag, &R::activeLoc, {"spnetworklocation_isActive"}}},
           .nesting = Nesting::Chained,
@@ -490,6 +479,10 @@ inline const std::tuple kCategories = {
                          {R::ieeePowerEnbldXMLTag, &R::ieeePowerEnbld, {"IEEE80211", "PowerEnabled"}},
                          {R::ieeeRemJoinNwXMLTag, &R::ieeeRemJoinNw, {"IEEE80211", "RememberJoinedNetworks"}}}}};
     }(),
+};
+
+// The software inventory.
+inline const std::tuple kSoftwareCategories = {
     // The file name's lower-case s is what the agent has always used; the data type is spelled as
     // the profiler wants it. The time zone is not the profiler's: it is worked out afresh for each record.
     [] {
@@ -498,7 +491,6 @@ inline const std::tuple kCategories = {
                          .dataType = "SPSoftwareDataType",
                          .fileName = "autodelete_SPsoftwareDataType.plist",
                          .name = "systeminfo",
-                         .document = Document::Software,
                          .fields = {{R::systemVerXMLTag, &R::systemVer, {"os_version"}},
                                     {R::kernelVerXMLTag, &R::kernelVer, {"kernel_version"}},
                                     {R::bootVolumeXMLTag, &R::bootVolume, {"boot_volume"}},
@@ -516,7 +508,6 @@ inline const std::tuple kCategories = {
                          .dataType = "SPApplicationsDataType",
                          .fileName = "autodelete_SPApplicationsDataType.plist",
                          .name = "applicationinfo",
-                         .document = Document::Software,
                          .fields = {{R::appNameXMLTag, &R::appName, {"_name"}},
                                     {R::appVersionXMLTag, &R::appVersion, {"version"}},
                                     {R::lastModifiedXMLTag, &R::lastModified, {"lastModified"}, Conversion::Date},
@@ -537,7 +528,6 @@ inline const std::tuple kCategories = {
                             .dataType = "SPUSBDataType",
                             .fileName = "autodelete_SPUSBDataType.plist",
                             .name = "usbinfo",
-                            .document = Document::Software,
                             .fields = {{R::usbBoardXMLTag, &R::usbBoard, {"_name"}},
                                        {R::hostLocationXMLTag, &R::hostLocation, {"controller_location"}},
                                        {R::hostDriverXMLTag, &R::hostDriver, {"host_controller"}},
@@ -563,14 +553,30 @@ inline const std::tuple kCategories = {
     }(),
 };
 
-// The category whose records are of type R.
-template <class R, std::size_t I = 0>
+template <class List>
+using ListType = std::remove_const_t<List>;
+
+// Where in List the category whose records are of type R is; the list's size
+// when it has none.
+template <class R, class List>
+constexpr std::size_t indexOf() {
+  return []<std::size_t... I>(std::index_sequence<I...>) {
+    std::size_t at = sizeof...(I);
+    ((at == sizeof...(I) && std::is_same_v<typename std::tuple_element_t<I, List>::Record, R> ? at = I : at), ...);
+    return at;
+  }
+  (std::make_index_sequence<std::tuple_size_v<List>>());
+}
+
+// The category whose records are of type R, in either list.
+template <class R>
 const auto& categoryOf() {
-  using C = std::tuple_element_t<I, std::remove_const_t<decltype(kCategories)>>;
-  if constexpr (std::is_same_v<typename C::Record, R>) {
-    return std::get<I>(kCategories);
+  using Hardware = ListType<decltype(kHardwareCategories)>;
+  using Software = ListType<decltype(kSoftwareCategories)>;
+  if constexpr (indexOf<R, Hardware>() < std::tuple_size_v<Hardware>) {
+    return std::get<indexOf<R, Hardware>()>(kHardwareCategories);
   } else {
-    return categoryOf<R, I + 1>();
+    return std::get<indexOf<R, Software>()>(kSoftwareCategories);
   }
 }
 

@@ -60,6 +60,9 @@ void fill(collectData& collector, R& record, const Fields<R>& fields, plist_t it
       case KeyPath::Kind::EntryName:
         record.*field.value = entryName;
         break;
+      case KeyPath::Kind::Never:
+        record.*field.value = collector.convert(nullptr, field.conv);
+        break;
     }
   }
 }
@@ -105,14 +108,15 @@ template <class R, class S>
 std::vector<R> readRecords(collectData& collector, const Category<R, S>& category, const ProfilerRun& run) {
   const Sig sig = signatureOf(category.operation);
   std::vector<R> records;
-  if (category.nesting == Nesting::Single) {
+  const Records& which = category.records;
+  if (which.kind() == Records::Kind::OneItem) {
     const std::vector<plist_t> items = elementsOf(run.items());
-    if (category.item < items.size()) readRecord(collector, category, records.emplace_back(), items[category.item]);
-  } else if (!category.entries.empty()) {
+    if (which.index() < items.size()) readRecord(collector, category, records.emplace_back(), items[which.index()]);
+  } else if (which.kind() == Records::Kind::EntriesUnder) {
     // Each entry is a one-key dictionary: the entry's name, holding its values.
     const std::vector<plist_t> items = elementsOf(run.items());
     if (!items.empty()) {
-      for (plist_t entry : elementsOf(valueAt(items.front(), category.entries))) {
+      for (plist_t entry : elementsOf(valueAt(items.front(), which.key()))) {
         if (!category.log.eachEntry.empty()) logAt(sig, category.log.eachEntry);
         const std::optional<std::string> name = keyAt(entry, 0);
         readRecord(collector, category, records.emplace_back(), name ? valueAt(entry, *name) : nullptr, name);

@@ -1,6 +1,6 @@
 #pragma once
 // The categories of the two inventory documents in document order, as the
-// category list declares them (CategoryTables.h): what the orchestrator
+// two category lists declare them (CategoryTables.h): what the orchestrator
 // builds the documents from, and what their readers check them against and
 // describe them by.
 #include <span>
@@ -15,11 +15,10 @@ namespace brim {
 
 class collectData;
 
-struct InventoryCategory {
+struct CategoryView {
   std::string_view name;  // the text of "fnname"
   std::string_view dataType;
   std::string_view fileName;
-  Document document;
   Nesting nesting;
   // The elements of a record in document order (for grouped records, those of
   // each "dtl"), then the sub-records' element and theirs.
@@ -33,10 +32,10 @@ struct InventoryCategory {
 };
 
 // Both documents' categories, the full inventory's first.
-std::span<const InventoryCategory> inventoryCategories();
+std::span<const CategoryView> inventoryCategories();
 // One document's categories.
-std::span<const InventoryCategory> categoriesOf(Document document);
+std::span<const CategoryView> categoriesOf(Document document);
 // The category of that "fnname"; null when there is none.
-const InventoryCategory* categoryNamed(std::string_view name);
+const CategoryView* categoryNamed(std::string_view name);
 
 }  // namespace brim

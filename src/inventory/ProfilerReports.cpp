@@ -6,7 +6,7 @@
 namespace brim {
 
 ProfilerReports::ProfilerReports() {
-  for (const InventoryCategory& category : inventoryCategories()) expect(category.dataType);
+  for (const CategoryView& category : inventoryCategories()) expect(category.dataType);
 }
 
 void ProfilerReports::expect(std::string_view dataType) {

@@ -31,9 +31,9 @@ collectData::collectData() : collectData(std::make_shared<ProfilerReports>()) {}
 collectData::collectData(std::shared_ptr<ProfilerReports> reports)
     : dataDir(temporaryDirectory()), reports_(std::move(reports)) {}
 
-XMLTree collectData::collect(const InventoryCategory& category) { return category.collect(*this); }
+XMLTree collectData::collect(const CategoryView& category) { return category.collect(*this); }
 
-void collectData::appendCategory(const InventoryCategory& category, std::string& documentText) {
+void collectData::appendCategory(const CategoryView& category, std::string& documentText) {
   category.append(*this, documentText);
 }
 

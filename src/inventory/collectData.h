@@ -16,7 +16,7 @@
 namespace brim {
 
 class ProfilerReports;
-struct InventoryCategory;
+struct CategoryView;
 
 class collectData {
  public:
@@ -27,13 +27,13 @@ class collectData {
   explicit collectData(std::shared_ptr<ProfilerReports> reports);
 
   // One category's subtree ("fn" with "fnname" and its records).
-  XMLTree collect(const InventoryCategory& category);
+  XMLTree collect(const CategoryView& category);
   // The same category appended to the text of a document being written
   // (XMLTree::appendOpeningText), as the document's child: the text of its
   // subtree, which is not kept once written. A streaming category (the
   // applications) is written record by record as its report is read, so
   // that no list of them is held beside the document.
-  void appendCategory(const InventoryCategory& category, std::string& documentText);
+  void appendCategory(const CategoryView& category, std::string& documentText);
 
   // Records for the direct status reports. getMacDetailsData also brings the
   // machine name in the settings file up to date.

@@ -321,14 +321,15 @@ void CollectProcessesData::RetTopCpunMemPrsfrDB() {
 
 XMLTree CollectProcessesData::CreateProcXMLTree() {
   logAt(kTree, "prc xmltree");
-  XMLTree report =
-      reportTree(kProcessReport, {std::to_string(GlobalPreferences::getSharedInstance().machineInfo().dcRegId()),
-                                  datestring, DateTime::dateStringOf(DateTime::now(), kReportTimeFormat)});
+  XMLTree report = reportTree<kProcessReport>(
+      element<"regid">(std::to_string(GlobalPreferences::getSharedInstance().machineInfo().dcRegId())),
+      element<"ftime">(datestring), element<"ttime">(DateTime::dateStringOf(DateTime::now(), kReportTimeFormat)));
 
   const ProcessLists& top = TopProcDictionary;
   for (size_t i = 0; i < top.PERC_CPU.size() && i < top.PERC_MEM.size() && i < top.APPLICATION.size(); ++i) {
     const XMLTree process =
-        entryTree(kProcessReport, {lastPathComponent(top.APPLICATION[i]), top.PERC_MEM[i], top.PERC_CPU[i]});
+        entryTree<kProcessReport>(attribute<"name">(lastPathComponent(top.APPLICATION[i])),
+                                  attribute<"mem">(top.PERC_MEM[i]), attribute<"cpu">(top.PERC_CPU[i]));
     logAt(kTree, "prsxmltree=" + process.XMLString());
     report.addChildTree(process);
   }

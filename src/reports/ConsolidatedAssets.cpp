@@ -51,7 +51,7 @@ std::string regIdText() { return std::to_string(GlobalPreferences::getSharedInst
 ConsolidatedAssets::ConsolidatedAssets() : profilerReports_(std::make_shared<ProfilerReports>()) {
   const MacFolderSettings folders = GlobalPreferences::getSharedInstance().macFodler();
   // The full inventory's hardware category reads the same report.
-  const InventoryCategory& hardware = *categoryNamed("hardwareinfo");
+  const CategoryView& hardware = *categoryNamed("hardwareinfo");
   profilerReports_->expect(hardware.dataType);
   const std::optional<std::string> modelName =
       modelNameFromProfile(*profilerReports_->open(kInit, RunFolder::path(), hardware.dataType, hardware.fileName));
@@ -94,8 +94,7 @@ void ConsolidatedAssets::collectSWData() {
   logAt(Sig::instance("ConsolidatedAssets", "collectSWData"), {"assetString=", *assetString2});
 }
 
-std::string ConsolidatedAssets::inventoryDocument(std::string_view type,
-                                                  std::span<const InventoryCategory> categories) {
+std::string ConsolidatedAssets::inventoryDocument(std::string_view type, std::span<const CategoryView> categories) {
   XMLTree document(kInventoryRoot);
   document.addChildNodeToCurrentNodeWithName("type", std::string(type));
   document.addChildNodeToCurrentNodeWithName("regid", regIdText());
@@ -107,7 +106,7 @@ std::string ConsolidatedAssets::inventoryDocument(std::string_view type,
   std::string text;
   document.appendOpeningText(text, true);
   brim::collectData collector(profilerReports_);
-  for (const InventoryCategory& category : categories) collector.appendCategory(category, text);
+  for (const CategoryView& category : categories) collector.appendCategory(category, text);
   document.appendClosingText(text);
   return text;
 }
@@ -119,8 +118,11 @@ void ConsolidatedAssets::collectSmartStatus() {
   brim::collectData collector;
   const DiskInfo disk = collector.getDiskDetails();
   postReport(LogWording::kSmartStatus, kSmartStatusReport,
-             {regIdText(), DateTime::dateStringOf(DateTime::now(), kSmartStatusTimeFormat), disk.model,
-              disk.description, disk.diskBSDName, disk.smartStatus});
+             reportTree<kSmartStatusReport>(
+                 element<"regid">(regIdText()),
+                 element<"scandttime">(DateTime::dateStringOf(DateTime::now(), kSmartStatusTimeFormat)),
+                 element<"modelname">(disk.model), element<"modeldesc">(disk.description),
+                 element<"bsdname">(disk.diskBSDName), element<"status">(disk.smartStatus)));
 }
 
 void ConsolidatedAssets::collectMacDetails() {
@@ -135,12 +137,12 @@ void ConsolidatedAssets::collectMacDetails() {
   if (address.empty()) address = ShellCommand::executeCommand(kWiFiAddress, ShellCommand::Limit::Profiler);
 
   postReport(LogWording::kMachineDetails, kMachineDetailsReport,
-             {regIdText(), system.compName, system.systemVer, system.kernelVer, address});
+             reportTree<kMachineDetailsReport>(element<"regid">(regIdText()), element<"resourcename">(system.compName),
+                                               element<"os">(system.systemVer), element<"osversion">(system.kernelVer),
+                                               element<"ip">(address)));
 }
 
-void ConsolidatedAssets::postReport(const Sig& sig, const DirectReport& declared,
-                                    std::initializer_list<std::optional<std::string>> values) {
-  const XMLTree report = reportTree(declared, values);
+void ConsolidatedAssets::postReport(const Sig& sig, const DirectReport& declared, const XMLTree& report) {
   assetString2 = report.XMLString();
   const std::unique_ptr<WebPostSetting> webPost =
       WebPostGlobal::getWebPostSettingForName(std::string(declared.webPost()));

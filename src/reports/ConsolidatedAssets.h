@@ -3,7 +3,6 @@
 // the start-up work (model name, log directories), holds the document text each
 // job produces, and writes or posts it; the collectors, the report envelope and
 // the delivery to the server do the work.
-#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <span>
@@ -17,7 +16,7 @@
 namespace brim {
 
 struct DirectReport;
-struct InventoryCategory;
+struct CategoryView;
 class ProfilerReports;
 class WebPostSetting;
 
@@ -72,15 +71,14 @@ class ConsolidatedAssets {
   // The profiler reports of this run: each data type is run once, whoever reads it.
   std::shared_ptr<ProfilerReports> profilerReports_;
 
-  std::string inventoryDocument(std::string_view type, std::span<const InventoryCategory> categories);
+  std::string inventoryDocument(std::string_view type, std::span<const CategoryView> categories);
   // Writes a document as "<prefix>_<regid>_<time stamp>" into the data-post directory.
   bool writeDataPostFile(std::string_view prefix, const std::optional<std::string>& document);
   // Saves the direct report unless it was delivered with the network reachable.
   bool writeUndeliveredReport(const Sig& sig, std::string_view prefix, bool logNoConnection);
-  // Builds a direct report from its declaration and its elements' values, keeps
-  // it for its data-post file and posts it to its web post.
-  void postReport(const Sig& sig, const DirectReport& declared,
-                  std::initializer_list<std::optional<std::string>> values);
+  // Keeps a direct report built from its declaration for its data-post file
+  // and posts it to its web post.
+  void postReport(const Sig& sig, const DirectReport& declared, const XMLTree& report);
 };
 
 }  // namespace brim

@@ -11,9 +11,13 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <span>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "inventory/CategoryTables.h"
+#include "inventory/CategoryViews.h"
 #include "inventory/ProfilerReplay.h"
 #include "inventory/ProfilerRun.h"
 #include "inventory/ProfilerValues.h"
@@ -45,7 +49,7 @@ TEST_P(DataCase, EachCategoryReadingItsReportsBuildsTheReviewedSubtree) {
   SCOPED_TRACE(shows);
   ProfilerReplay replay;
   std::ptrdiff_t outlines = 0;
-  for (const Collector& category : inventoryCategories()) {
+  for (const CategoryView& category : inventoryCategories()) {
     const std::string dataType(category.dataType);
     if (!fs::exists(dir + dataType + ".xml")) continue;
     replay.serve(dataType, GetParam());
@@ -73,6 +77,45 @@ INSTANTIATE_TEST_SUITE_P(Data, DataCase, ::testing::ValuesIn(dataCases()),
                            return name;
                          });
 
+// A category made up for the test, appended to the hardware list as a new
+// one would be.
+struct MadeUpInfo {
+  RecordValue name;
+  RecordValue colour;
+};
+const std::tuple kHardwareAndMadeUp = std::tuple_cat(
+    tables::kHardwareCategories,
+    std::tuple{Category<MadeUpInfo>{
+        .operation = "getMadeUpInfo",
+        .dataType = "SPMadeUpDataType",
+        .fileName = "autodelete_SPMadeUpDataType.plist",
+        .name = "madeupinfo",
+        .fields = {{"name", &MadeUpInfo::name, {"_name"}}, {"colour", &MadeUpInfo::colour, {"colour"}}}}});
+
+// The hardware document is its list's categories in the list's order: one
+// appended at the end is written last, after every category already there.
+TEST(CategoryList, ACategoryAppendedToTheHardwareListIsWrittenLastInItsDocument) {
+  const std::vector<CategoryView> extended = viewsOf<kHardwareAndMadeUp>();
+  const std::span<const CategoryView> hardware = categoriesOf(Document::Hardware);
+  ASSERT_EQ(extended.size(), hardware.size() + 1);
+  for (std::size_t i = 0; i < hardware.size(); ++i) EXPECT_EQ(extended[i].name, hardware[i].name);
+
+  ProfilerReplay replay;
+  replay.serveItems("SPMadeUpDataType",
+                    "<dict><key>_name</key><string>first</string><key>colour</key><string>red</string></dict>"
+                    "<dict><key>_name</key><string>second</string></dict>");
+  collectData collector = replay.collector();
+  std::string text;
+  for (const CategoryView& category : extended) collector.appendCategory(category, text);
+  EXPECT_TRUE(
+      text.ends_with("<fn><fnname>madeupinfo</fnname><dtl "
+                     "ID=\"0\"><name><![CDATA[first]]></name><colour><![CDATA[red]]></colour></dtl>"
+                     "<dtl ID=\"1\"><name><![CDATA[second]]></name><colour><![CDATA[(null)]]></colour></dtl></fn>"))
+      << text.substr(text.rfind("<fn>"));
+  EXPECT_EQ(text.find("madeupinfo"), text.rfind("madeupinfo"));
+  EXPECT_TRUE(replay.dataDirEmpty());
+}
+
 std::string nestedReport(size_t levels) {
   return "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><dict><key>_items</key><array><dict><key>_name</key>" +
          nestedArrays(levels) + "</dict></array></dict></array></plist>";
@@ -83,9 +126,9 @@ TEST(ProfilerRun, EveryCategoryWithoutAUsableReportIsEmpty) {
   for (const auto& c : fixtureCases("inventory/unusable-reports.cases", 1)) garbage.push_back(c[0]);
   for (const std::string& text : garbage) {
     ProfilerReplay replay;
-    for (const Collector& category : inventoryCategories()) replay.serveText(std::string(category.dataType), text);
+    for (const CategoryView& category : inventoryCategories()) replay.serveText(std::string(category.dataType), text);
     collectData collector = replay.collector();
-    for (const Collector& category : inventoryCategories()) {
+    for (const CategoryView& category : inventoryCategories()) {
       // The subtree of a category without records; the locations write nothing at all.
       const std::string empty =
           "fn\n" + (category.name == "locations" ? "" : "  fnname \"" + std::string(category.name) + "\"\n");
@@ -130,7 +173,7 @@ TEST(ProfilerRun, AReportNotWrittenWholeIsLoggedAndReadsAsNoItems) {
     collectData collector = replay.collector();
     arrange(replay, collector);
     const std::string log = stdoutOf([&] {
-      EXPECT_EQ(outline(collector.collect(collectorOf("memoryinfo"))), "fn\n  fnname \"memoryinfo\"\n") << situation;
+      EXPECT_EQ(outline(collector.collect(viewNamed("memoryinfo"))), "fn\n  fnname \"memoryinfo\"\n") << situation;
     });
     EXPECT_NE(log.find(*collector.dataDir + file + logged + "\n"), std::string::npos) << situation << "\n" << log;
     EXPECT_TRUE(replay.dataDirEmpty()) << situation;
@@ -153,7 +196,7 @@ TEST(ProfilerRun, RunsTheExactCommandRemovesItsFileAndLogsTheCounts) {
   const std::string log = stdoutOf([&] {
     for (const char* category : {"memoryinfo", "systeminfo", "usbinfo", "blthservices", "blthdevices", "sdcardreader",
                                  "discburning", "networkinfo"}) {
-      collector.collect(collectorOf(category));
+      collector.collect(viewNamed(category));
     }
   });
   using ::testing::_;
@@ -211,8 +254,8 @@ TEST(ProfilerRun, ItemByItemReadingGivesTheItemsAndTheSubtreeOfTheWholeReport) {
     }
     collectData collector = replay.collector();
     std::string subtree = "<r>", written = "<r>";
-    collector.collect(collectorOf("applicationinfo")).appendRootText(subtree);
-    collector.appendCategory(collectorOf("applicationinfo"), written);
+    collector.collect(viewNamed("applicationinfo")).appendRootText(subtree);
+    collector.appendCategory(viewNamed("applicationinfo"), written);
     EXPECT_EQ(written, subtree) << text.substr(0, 400);
     EXPECT_TRUE(replay.dataDirEmpty());
   }

@@ -44,9 +44,23 @@ TEST(ByteValue, AUnitlessSizeRepeatsTheEarlierCategorysLastSize) {
                     "<dict><key>_name</key><string>DVD</string>"
                     "<key>device_cache</key><string>2048</string></dict>");
   collectData collector = replay.collector();
-  collector.collect(collectorOf("hardwareinfo"));
-  EXPECT_NE(outline(collector.collect(collectorOf("discburning"))).find("    cache [8589934592]\n"), std::string::npos);
+  collector.collect(viewNamed("hardwareinfo"));
+  EXPECT_NE(outline(collector.collect(viewNamed("discburning"))).find("    cache [8589934592]\n"), std::string::npos);
   EXPECT_EQ(collector.byteValueInString, "8589934592");
+}
+
+// The elements no profiler report fills stay absent even when a report
+// happens to hold a key that once stood for them.
+TEST(NeverReported, AnElementNoReportFillsStaysAbsentWhateverTheReportHolds) {
+  ProfilerReplay replay;
+  replay.serveItems("SPCardReaderDataType",
+                    "<dict><key>spcardreader_revision-id</key><string>0x0101</string>"
+                    "<key>nil</key><string>SERIAL-7</string></dict>");
+  collectData collector = replay.collector();
+  const std::string outlined = outline(collector.collect(viewNamed("sdcardreader")));
+  EXPECT_NE(outlined.find("revision [0x0101]"), std::string::npos) << outlined;
+  EXPECT_EQ(outlined.find("SERIAL-7"), std::string::npos) << outlined;
+  EXPECT_NE(outlined.find("srlno"), std::string::npos) << outlined;
 }
 
 // Dates are written in the system time zone.

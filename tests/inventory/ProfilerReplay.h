@@ -104,12 +104,9 @@ inline std::string outline(const XMLTree& tree) {
   return out;
 }
 
-// Every category operation with the data type it asks the profiler for: the
-// full inventory, then the software inventory.
-using Collector = InventoryCategory;
-
-inline const Collector& collectorOf(std::string_view category) {
-  if (const Collector* collector = categoryNamed(category)) return *collector;
+// The category of that "fnname"; a test naming one that does not exist fails.
+inline const CategoryView& viewNamed(std::string_view category) {
+  if (const CategoryView* view = categoryNamed(category)) return *view;
   throw std::invalid_argument("no category " + std::string(category));
 }
 

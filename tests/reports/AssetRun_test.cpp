@@ -4,8 +4,10 @@
 #include <filesystem>
 #include <map>
 #include <regex>
+#include <set>
 #include <sstream>
 
+#include "inventory/InventoryCategories.h"
 #include "platform/DateTime.h"
 #include "reports/ConsolidatedAssets.h"
 #include "support/Sandbox.h"
@@ -31,19 +33,19 @@ std::string asLogged(const std::string& text) {
 }
 
 // Each document is exactly the logged text, read back from its one line (the
-// hardware one is logged with a line break after it): the full inventory with
-// eighteen categories, the software inventory with three under the same root;
-// each file is stamped on the 24-hour clock.
+// hardware one is logged with a line break after it): each inventory with
+// every category of its list under the same root; each file is stamped on the
+// 24-hour clock.
 TEST_F(AssetRun, EachRunWritesTheLoggedDocument) {
   BRIM_REQUIRE_ROOT();
   const AfternoonTimeZone afternoon;
   const struct {
     std::vector<std::string> args;
     const char *file, *logged, *afterDocument;
-    int categories;
+    Document categories;
   } runs[] = {
-      {{}, "wpmacasstinfo", "-[ConsolidatedAssets collectData]:assetString=", "\\n\n", 18},
-      {{"-software"}, "wpmacasstswinfo", "-[ConsolidatedAssets collectSWData]:assetString=", "\n", 3},
+      {{}, "wpmacasstinfo", "-[ConsolidatedAssets collectData]:assetString=", "\\n\n", Document::Hardware},
+      {{"-software"}, "wpmacasstswinfo", "-[ConsolidatedAssets collectSWData]:assetString=", "\n", Document::Software},
   };
   const std::regex category("<fn[/>]");
   for (const auto& run : runs) {
@@ -51,7 +53,7 @@ TEST_F(AssetRun, EachRunWritesTheLoggedDocument) {
     const std::string document = sandbox.takeDataPostFile(run.file);
     EXPECT_THAT(readFile(sandbox.path("log/brim_asset_sandbox.log")),
                 HasSubstr(run.logged + asLogged(document) + run.afterDocument));
-    EXPECT_EQ(occurrences(document, category), run.categories);
+    EXPECT_EQ(occurrences(document, category), std::ssize(categoriesOf(run.categories)));
     EXPECT_EQ(result.output.find("int main(int, const char **):software asset saved") != std::string::npos,
               !run.args.empty());
   }
@@ -64,24 +66,28 @@ TEST_F(AssetRun, EachRunWritesTheLoggedDocument) {
 // A run asks the profiler for each data type once, however many of its readers
 // need it (the start-up and the hardware category, the two power categories,
 // the three Bluetooth ones); each later reader says that it reuses the report.
+// The readers: the start-up's hardware profile, then each category of the
+// document.
 TEST_F(AssetRun, EachRunAsksTheProfilerOnceForEachDataType) {
   BRIM_REQUIRE_ROOT();
   const std::string calls = sandbox.root() + "/profiler-calls";
   const std::regex reused("\\]:system_profiler SP[A-Za-z]+DataType: reusing the report read earlier in this run\n");
   const struct {
     std::vector<std::string> args;
-    std::size_t dataTypes;
-    std::ptrdiff_t reused;
-  } runs[] = {{{}, 15, 4}, {{"-software"}, 4, 0}};
+    Document document;
+  } runs[] = {{{}, Document::Hardware}, {{"-software"}, Document::Software}};
   for (const auto& run : runs) {
+    std::set<std::string> dataTypes{"SPHardwareDataType"};
+    for (const CategoryView& category : categoriesOf(run.document)) dataTypes.emplace(category.dataType);
+    const std::ptrdiff_t readers = std::ssize(categoriesOf(run.document)) + 1;
     fs::remove(calls);
     const RunResult result = sandbox.runExpecting(0, run.args);
     std::map<std::string, int> perDataType;
     std::istringstream lines(readFile(calls));
     for (std::string line; std::getline(lines, line);) ++perDataType[line];
-    EXPECT_EQ(perDataType.size(), run.dataTypes);
+    EXPECT_EQ(perDataType.size(), dataTypes.size());
     for (const auto& [call, count] : perDataType) EXPECT_EQ(count, 1) << call;
-    EXPECT_EQ(occurrences(result.output, reused), run.reused);
+    EXPECT_EQ(occurrences(result.output, reused), readers - std::ssize(dataTypes));
   }
   EXPECT_TRUE(sandbox.listDir("temp").empty());
 }
