@@ -39,7 +39,7 @@ mkdir -p "$out/bin" "$out/tests/bin" "$out/tests/tests" "$out/tests/docs"
 for program in brim_asset brim_inspect; do universal "$program" "$out/bin/$program"; done
 
 # The tests, laid out as the path they were built for expects them.
-for program in brim_asset brim_asset_sandbox brim_inspect libbrim_curl_as_7_64_1.so "$out"/arm64/bin/test_*; do
+for program in brim_asset brim_asset_sandbox brim_inspect libbrim_curl_as_7_64_1.dylib "$out"/arm64/bin/test_*; do
   universal "$(basename "$program")" "$out/tests/bin/$(basename "$program")"
 done
 cp "$out/arm64/macos-tests/CTestTestfile.cmake" "$out/tests/"
