@@ -24,6 +24,7 @@ namespace brim {
 namespace {
 
 constexpr Sig kMain = LogWording::kMain;
+constexpr std::string_view kLockName = "brim_asset.lock";
 
 constexpr std::string_view kUsage =
     "\n-PerfCollect \t\t\t\t\t-\t to collect performance data"
@@ -104,9 +105,9 @@ bool foldersNamedAbsolutely(const MacFolderSettings& folders) {
 
 // What the run clears up when a termination signal stops it: its temporary
 // folder and, once taken, its lock, so that the next run starts at once.
-void clearUpAfter(int signal, const std::optional<std::string>& heldLock) {
+void clearUpAfter(int signal, const std::optional<TrustedFolder>& heldLock) {
   RunFolder::remove();
-  if (heldLock) FileSystem::removeFile(*heldLock);
+  if (heldLock) FileSystem::removeFile(*heldLock, std::string(kLockName));
   const std::string name = signal == SIGTERM  ? "SIGTERM"
                            : signal == SIGINT ? "SIGINT"
                            : signal == SIGHUP ? "SIGHUP"
@@ -117,29 +118,38 @@ void clearUpAfter(int signal, const std::optional<std::string>& heldLock) {
 
 }  // namespace
 
-bool EntryPoint::takeRunLock(const std::string& lockFile) {
+std::optional<TrustedFolder> EntryPoint::takeRunLock(const std::string& folder) {
+  // Made and removed in the folder held open, so that a link put in place of
+  // the folder meanwhile cannot take the lock somewhere else.
+  std::string why;
+  std::optional<TrustedFolder> dir = TrustedFolder::open(folder, why);
+  if (!dir) {
+    log("Lock not created: " + why);
+    return std::nullopt;
+  }
+  const std::string lockFile(kLockName);
   // Created atomically, so that of the runs waiting for it one only gets it.
   using Create = FileSystem::Create;
-  Create lock = FileSystem::createFile(lockFile);
+  Create lock = FileSystem::createFile(*dir, lockFile);
   if (lock == Create::Exists) log("Waiting for another instance of brim_asset to finish");
   for (int test = 0; test < kLockWaitTests && lock == Create::Exists; ++test) {
     hooks_.sleepMicros(kLockWaitMicros);
     Termination::stopIfRequested();
-    lock = FileSystem::createFile(lockFile);
+    lock = FileSystem::createFile(*dir, lockFile);
   }
   if (lock != Create::Made) {
     // Nobody waits for a link or a file that no run of ours made; a lock
     // that outlived the wait is taken over. Removing a link leaves what it
     // names; a folder is not removed, and no lock is claimed over it.
     if (lock == Create::Foreign) log(FileSystem::lastFailure());
-    if (lock != Create::Failed && FileSystem::removeFile(lockFile)) lock = FileSystem::createFile(lockFile);
+    if (lock != Create::Failed && FileSystem::removeFile(*dir, lockFile)) lock = FileSystem::createFile(*dir, lockFile);
     if (lock != Create::Made) {
       log("Lock not created: " + FileSystem::lastFailure());
-      return false;
+      return std::nullopt;
     }
   }
   log(LogWording::kLockCreated);
-  return true;
+  return dir;
 }
 
 EntryPoint::Hooks EntryPoint::platformHooks() {
@@ -155,7 +165,7 @@ EntryPoint::Hooks EntryPoint::platformHooks() {
 
 int EntryPoint::run(const std::vector<std::string>& args) {
   if (hooks_.userName() != "root") return 0;
-  std::optional<std::string> heldLock;
+  std::optional<TrustedFolder> heldLock;
   const Termination::Scope termination([&heldLock](int signal) { clearUpAfter(signal, heldLock); });
   log(LogWording::kRunStarts);
 
@@ -190,9 +200,7 @@ int EntryPoint::run(const std::vector<std::string>& args) {
     if (!foldersNamedAbsolutely(folders)) return -1;
   }
 
-  const std::string lockFile = executableDir() + "/brim_asset.lock";
-  const bool locked = takeRunLock(lockFile);
-  if (locked) heldLock = lockFile;
+  heldLock = takeRunLock(executableDir());
   RunFolder::removeStale();
 
   ConsolidatedAssets assets;
@@ -201,8 +209,8 @@ int EntryPoint::run(const std::vector<std::string>& args) {
   Termination::stopIfRequested();
 
   RunFolder::remove();
-  if (locked) {
-    FileSystem::removeFile(lockFile);
+  if (heldLock) {
+    FileSystem::removeFile(*heldLock, std::string(kLockName));
     log(LogWording::kLockRemoved);
   }
   return status;

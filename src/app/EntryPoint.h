@@ -3,10 +3,13 @@
 // one job, lock removal, exit status.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace brim {
+
+class TrustedFolder;
 
 class EntryPoint {
  public:
@@ -31,9 +34,10 @@ class EntryPoint {
   static constexpr uint32_t kLockWaitMicros = 100000;
 
  private:
-  // Waits up to a minute for an earlier run's lock, then takes it (over);
-  // false, logged, when something that is no lock file holds its name.
-  bool takeRunLock(const std::string& lockFile);
+  // Waits up to a minute for an earlier run's lock in folder, then takes it
+  // (over); the folder held open, where the lock is removed. Absent, logged,
+  // when the folder is not trusted or something that is no lock file holds its name.
+  std::optional<TrustedFolder> takeRunLock(const std::string& folder);
   Hooks hooks_;
 };
 

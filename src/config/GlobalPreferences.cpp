@@ -8,6 +8,7 @@
 #include "platform/CustomLogger.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
+#include "platform/TrustedPath.h"
 
 namespace brim {
 namespace {
@@ -101,14 +102,23 @@ bool GlobalPreferences::saveGlobalPreferences(GlobalPreferences& instance) {
   // it. A change that comes between this read and the rename is read and
   // merged again, never reverted; a file that keeps changing is left to its writer.
   constexpr int kMergeTries = 8;
+  const std::string name = path.substr(path.rfind('/') + 1);
   for (int attempt = 0; attempt < kMergeTries; ++attempt) {
-    const std::optional<FileSystem::Stamp> read = FileSystem::stampOf(path);
+    // Root writes the file back only into a folder root alone can change, and
+    // renames in the folder it checked, whatever its path names meanwhile.
+    std::string why;
+    const std::optional<TrustedFolder> folder = TrustedFolder::open(path.substr(0, path.rfind('/')), why);
+    const std::optional<FileSystem::Stamp> read = folder ? FileSystem::stampOf(*folder, name) : std::nullopt;
     Plist now = readSettingsFile(sig);
     if (!now) {
       logAt(sig, path + " left as it is");
       return false;
     }
-    if (FileSystem::stampOf(path) != read) continue;  // rewritten while it was read
+    if (!folder) {
+      logAt(sig, "cannot write settings file " + path + ": " + why);
+      return false;
+    }
+    if (FileSystem::stampOf(*folder, name) != read) continue;  // rewritten while it was read
     for (const Entry& entry : instance.sections_) {
       const SettingsSection& section = *entry.section;
       // Sections never written back, and sections or root entries the file
@@ -119,7 +129,7 @@ bool GlobalPreferences::saveGlobalPreferences(GlobalPreferences& instance) {
     }
     const std::string text = plistToXml(now.get());
     const FileSystem::Replace replaced =
-        text.empty() ? FileSystem::Replace::Failed : FileSystem::replaceFileIfUnchanged(path, text, read);
+        text.empty() ? FileSystem::Replace::Failed : FileSystem::replaceFileIfUnchanged(*folder, name, text, read);
     if (replaced == FileSystem::Replace::Changed) continue;
     if (replaced == FileSystem::Replace::Failed) {
       logAt(sig, "cannot write settings file " + path + ": " + FileSystem::lastFailure());

@@ -1,5 +1,6 @@
 #include "platform/CustomLogger.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -171,7 +172,9 @@ CustomLogger::Sink& sink() {
 }
 
 // Permission errors are not ours to report: the log must go on.
-void openToEveryone(const std::string& path) { FileSystem::setPermissions(path, 0777); }
+void openToEveryone(const TrustedFolder& folder, const std::string& name) {
+  static_cast<void>(FileSystem::setPermissions(folder, name, 0777));
+}
 
 // A log file that is refused (a link, a file of another user) cannot carry
 // its own refusal: standard error does.
@@ -189,9 +192,24 @@ std::string logHeader() {
 
 // A log that rotation emptied (newsyslog, logrotate) starts again as a new one
 // does; asked under the lock file, so that of two writers one only writes it.
-bool isEmptyFile(const std::string& path) {
+bool isEmptyFile(const TrustedFolder& folder, const std::string& name) {
   struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
+  return ::fstatat(folder.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
+}
+
+// The log folder, held open once it passed the rule root writes by: the lock
+// file, the header and the line all go into the folder checked, whatever is
+// put in place of its path meanwhile. Absent, with why set, when it did not.
+std::optional<TrustedFolder> logFolder(std::string& why) {
+  return TrustedFolder::open(Paths::fixed(Paths::kLogDir), why);
+}
+
+// A log folder that exists and fails the rule is not written into: said once,
+// on standard output, and the process goes on with standard output alone.
+void refuseLogFolder(const std::string& path, const std::string& why) {
+  writeLine(stdout, Sig::classLevel("CustomLogger", "locationPath").text() + ":log folder not used, " + why +
+                        "; going on without the log");
+  logGivenUp() = path;
 }
 
 // Appends one entry, already escaped and bounded, to the process log or the fallback log.
@@ -212,7 +230,14 @@ void appendEntry(Pieces entry) {
   line.push_back("\n");
   const std::string path = CustomLogger::locationPath();
   if (path == logGivenUp()) return;
-  const std::string lockFile = path + ".lock";
+  std::string why;
+  const std::optional<TrustedFolder> folder = logFolder(why);
+  if (!folder) {
+    writeLine(stderr, Sig::classLevel("CustomLogger", "log:").text() + ":" + why);
+    return;
+  }
+  const std::string name = path.substr(path.rfind('/') + 1);
+  const std::string lockFile = name + ".lock";
   {
     std::lock_guard<std::mutex> guard(appendLock());
     // A writer that died leaves its lock file behind: after the last test the
@@ -221,22 +246,22 @@ void appendEntry(Pieces entry) {
     // or a file of another user there is refused at once rather than waited
     // for, and removed with the lock.
     for (int test = 0; test < waits().lockFileTests; ++test) {
-      const FileSystem::Create lock = FileSystem::createFile(lockFile, "", kLogFileMode);
+      const FileSystem::Create lock = FileSystem::createFile(*folder, lockFile, "", kLogFileMode);
       if (lock == FileSystem::Create::Foreign) reportLogFailure();
       if (lock != FileSystem::Create::Exists) break;
       writeLine(stdout, kLockWaitLine);
       std::this_thread::sleep_for(waits().lockFileInterval);
     }
     std::string header;
-    if (isEmptyFile(path)) {
+    if (isEmptyFile(*folder, name)) {
       header = logHeader();
       line.insert(line.begin(), header);
     }
-    if (!FileSystem::appendToFile(path, Pieces(line), kLogFileMode)) reportLogFailure();
-    FileSystem::removeFile(lockFile);
+    if (!FileSystem::appendToFile(*folder, name, Pieces(line), kLogFileMode)) reportLogFailure();
+    FileSystem::removeFile(*folder, lockFile);
   }
   if (path == Paths::fixed(Paths::kCommunicatorLog) || path == Paths::fixed(Paths::kHelpdeskLog)) {
-    openToEveryone(path);
+    openToEveryone(*folder, name);
   }
 }
 
@@ -334,14 +359,22 @@ void CustomLogger::log(std::span<const std::string_view> message) { logMessage(R
 
 std::string CustomLogger::locationPath() {
   const std::string processName = ProcessInfo::processName();
-  const std::string path = Paths::fixed(Paths::kLogDir) + "/" + processName + ".log";
+  const std::string name = processName + ".log";
+  const std::string path = Paths::fixed(Paths::kLogDir) + "/" + name;
+  if (path == logGivenUp()) return path;
+  std::string why;
+  std::optional<TrustedFolder> folder = logFolder(why);
+  // A missing folder is the listener's to make, below; one that is there and
+  // fails the rule nobody mends by waiting.
+  if (!folder && FileSystem::exists(Paths::fixed(Paths::kLogDir))) {
+    refuseLogFolder(path, why);
+    return path;
+  }
   // Whatever is there, even a link, is never created over: the append refuses what is not ours.
   struct stat st {};
-  if (::lstat(path.c_str(), &st) == 0) return path;
+  if (folder && ::fstatat(folder->fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return path;
 
   const std::string header = logHeader();
-
-  if (path == logGivenUp()) return path;
 
   // A component of the agent waits here for its log, asking again every
   // interval, until the agent's listener has made the directory writable; but
@@ -349,28 +382,48 @@ std::string CustomLogger::locationPath() {
   // with standard output alone, and says so on standard error.
   // A file that another process created meanwhile is taken as it is.
   const auto giveUpAt = std::chrono::steady_clock::now() + waits().createWaitLimit;
-  while (FileSystem::createFile(path, header, kLogFileMode) == FileSystem::Create::Failed) {
-    const bool mendable = listenerCanMend(FileSystem::lastErrorNumber());
+  for (;;) {
+    int error = ENOENT;
+    std::string failure = why;
+    if (folder) {
+      if (FileSystem::createFile(*folder, name, header, kLogFileMode) != FileSystem::Create::Failed) break;
+      error = FileSystem::lastErrorNumber();
+      failure = FileSystem::lastFailure();
+    }
+    const bool mendable = listenerCanMend(error);
     if (!mendable || std::chrono::steady_clock::now() >= giveUpAt) {
       const std::string waited =
           mendable ? "; still so after " + std::to_string(waits().createWaitLimit.count()) + " seconds" : "";
-      writeLine(stderr, Sig::classLevel("CustomLogger", "locationPath").text() + ":" + FileSystem::lastFailure() +
-                            waited + "; going on without the log");
+      writeLine(stderr, Sig::classLevel("CustomLogger", "locationPath").text() + ":" + failure + waited +
+                            "; going on without the log");
       logGivenUp() = path;
       return path;
     }
     DistributedNotification::post(kChangeLogPermission);
     std::this_thread::sleep_for(waits().createRetryInterval);
+    folder = logFolder(why);
+    if (!folder && FileSystem::exists(Paths::fixed(Paths::kLogDir))) {
+      refuseLogFolder(path, why);
+      return path;
+    }
   }
 
-  for (std::string_view name : kOpenLogProcesses) {
-    if (processName == name) openToEveryone(path);
+  for (std::string_view openName : kOpenLogProcesses) {
+    if (processName == openName) openToEveryone(*folder, name);
   }
   return path;
 }
 
 void CustomLogger::clearLog() {
-  if (!FileSystem::truncateFile(locationPath())) reportLogFailure();
+  const std::string path = locationPath();
+  if (path == logGivenUp()) return;
+  std::string why;
+  const std::optional<TrustedFolder> folder = logFolder(why);
+  if (!folder) {
+    writeLine(stderr, Sig::classLevel("CustomLogger", "log:").text() + ":" + why);
+    return;
+  }
+  if (!FileSystem::truncateFile(*folder, path.substr(path.rfind('/') + 1))) reportLogFailure();
 }
 
 std::vector<std::string> CustomLogger::getLogArray() {

@@ -154,6 +154,11 @@ bool FileSystem::removeFile(const std::string& path) {
   return ::unlink(path.c_str()) == 0 || errno == ENOENT || fail("cannot remove", path, errno);
 }
 
+bool FileSystem::removeFile(const TrustedFolder& dir, const std::string& name) {
+  return ::unlinkat(dir.fd(), name.c_str(), 0) == 0 || errno == ENOENT ||
+         fail("cannot remove", dir.path() + "/" + name, errno);
+}
+
 // Walks path one folder at a time from an open folder, so that nothing is
 // looked up twice. A component that is a link is followed only when root or
 // this user owns it and nobody else may write to the folder holding it (a link
@@ -198,9 +203,13 @@ void FileSystem::removeTree(const std::string& path) {
   std::filesystem::remove_all(path, ec);
 }
 
-FileSystem::Create FileSystem::createFile(const std::string& path, const std::string& text, mode_t mode) {
+namespace {
+
+FileSystem::Create createFileAt(int dirFd, const std::string& name, const std::string& path, const std::string& text,
+                                mode_t mode) {
+  using Create = FileSystem::Create;
   // O_EXCL never follows a link: a link at the path is an existing entry.
-  UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+  UniqueFd fd(::openat(dirFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
   if (fd.valid()) {
     if (!writeAll(fd.get(), text)) fail("cannot write", path, errno);
     return Create::Made;
@@ -210,16 +219,36 @@ FileSystem::Create FileSystem::createFile(const std::string& path, const std::st
     return Create::Failed;
   }
   struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0) return Create::Exists;  // gone meanwhile: the next attempt makes it
+  // Gone meanwhile: the next attempt makes it.
+  if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return Create::Exists;
   // A second name makes someone else's file look like a lock of ours.
   if (isOwnRegular(st)) return Create::Exists;
   refuse(path, whatIsThere(st));
   return Create::Foreign;
 }
 
+}  // namespace
+
+FileSystem::Create FileSystem::createFile(const std::string& path, const std::string& text, mode_t mode) {
+  return createFileAt(AT_FDCWD, path, path, text, mode);
+}
+
+FileSystem::Create FileSystem::createFile(const TrustedFolder& dir, const std::string& name, const std::string& text,
+                                          mode_t mode) {
+  return createFileAt(dir.fd(), name, dir.path() + "/" + name, text, mode);
+}
+
 bool FileSystem::isOwnFileOrMissing(const std::string& path) {
   struct stat st {};
   if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT || fail("cannot look at", path, errno);
+  return isOwnRegular(st) || refuse(path);
+}
+
+bool FileSystem::isOwnFileOrMissing(const TrustedFolder& dir, const std::string& name) {
+  const std::string path = dir.path() + "/" + name;
+  struct stat st {};
+  if (::fstatat(dir.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+    return errno == ENOENT || fail("cannot look at", path, errno);
   return isOwnRegular(st) || refuse(path);
 }
 
@@ -229,7 +258,17 @@ bool FileSystem::appendToFile(const std::string& path, const std::string& text) 
 }
 
 bool FileSystem::appendToFile(const std::string& path, std::span<const std::string_view> pieces, mode_t mode) {
-  UniqueFd fd = openOwnFile(path, O_WRONLY | O_APPEND, true, mode);
+  return appendToFileAt(AT_FDCWD, path, path, pieces, mode);
+}
+
+bool FileSystem::appendToFile(const TrustedFolder& dir, const std::string& name,
+                              std::span<const std::string_view> pieces, mode_t mode) {
+  return appendToFileAt(dir.fd(), name, dir.path() + "/" + name, pieces, mode);
+}
+
+bool FileSystem::appendToFileAt(int dirFd, const std::string& name, const std::string& path,
+                                std::span<const std::string_view> pieces, mode_t mode) {
+  UniqueFd fd = openOwnFileAt(dirFd, name, path, O_WRONLY | O_APPEND, true, mode);
   if (!fd.valid()) return false;
   std::vector<iovec> parts;
   for (const std::string_view piece : pieces) {
@@ -284,10 +323,34 @@ bool FileSystem::truncateFile(const std::string& path) {
   return ::ftruncate(fd.get(), 0) == 0 || fail("cannot empty", path, errno);
 }
 
+bool FileSystem::truncateFile(const TrustedFolder& dir, const std::string& name) {
+  const std::string path = dir.path() + "/" + name;
+  UniqueFd fd = openOwnFileAt(dir.fd(), name, path, O_WRONLY, false);
+  if (!fd.valid()) return false;
+  return ::ftruncate(fd.get(), 0) == 0 || fail("cannot empty", path, errno);
+}
+
 bool FileSystem::setPermissions(const std::string& path, mode_t mode) {
   UniqueFd fd = openOwnFile(path, O_RDONLY, false);
   if (!fd.valid()) return false;
   return ::fchmod(fd.get(), mode) == 0 || fail("cannot change permissions of", path, errno);
+}
+
+std::optional<mode_t> FileSystem::setPermissions(const TrustedFolder& dir, const std::string& name, mode_t mode) {
+  const std::string path = dir.path() + "/" + name;
+  UniqueFd fd = openOwnFileAt(dir.fd(), name, path, O_RDONLY, false);
+  struct stat st {};
+  if (!fd.valid()) return std::nullopt;
+  if (::fstat(fd.get(), &st) != 0) {
+    fail("cannot look at", path, errno);
+    return std::nullopt;
+  }
+  const mode_t was = st.st_mode & 07777;
+  if (was != mode && ::fchmod(fd.get(), mode) != 0) {
+    fail("cannot change permissions of", path, errno);
+    return std::nullopt;
+  }
+  return was;
 }
 
 namespace {
@@ -318,6 +381,12 @@ bool FileSystem::replaceFile(const std::string& path, const std::string& text) {
   return replaceFileIfUnchanged(path, text, stampOf(path)) == Replace::Done;
 }
 
+std::optional<FileSystem::Stamp> FileSystem::stampOf(const TrustedFolder& dir, const std::string& name) {
+  struct stat st {};
+  if (::fstatat(dir.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
+  return stampFrom(st);
+}
+
 FileSystem::Replace FileSystem::replaceFileIfUnchanged(const std::string& path, const std::string& text,
                                                        const std::optional<Stamp>& expected) {
   const auto [dir, name] = splitPath(path);
@@ -326,6 +395,21 @@ FileSystem::Replace FileSystem::replaceFileIfUnchanged(const std::string& path, 
     fail("cannot open folder", dir, errno);
     return Replace::Failed;
   }
+  return replaceFileAt(dirFd, name, path, text, expected);
+}
+
+FileSystem::Replace FileSystem::replaceFileIfUnchanged(const TrustedFolder& dir, const std::string& name,
+                                                       const std::string& text, const std::optional<Stamp>& expected) {
+  const UniqueFd dirFd = duplicate(dir.fd());
+  if (!dirFd.valid()) {
+    fail("cannot open folder", dir.path(), errno);
+    return Replace::Failed;
+  }
+  return replaceFileAt(dirFd, name, dir.path() + "/" + name, text, expected);
+}
+
+FileSystem::Replace FileSystem::replaceFileAt(const UniqueFd& dirFd, const std::string& name, const std::string& path,
+                                              const std::string& text, const std::optional<Stamp>& expected) {
   struct stat old {};
   const bool hadFile = ::fstatat(dirFd.get(), name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
   if (hadFile && !S_ISREG(old.st_mode)) {

@@ -26,6 +26,8 @@ class FileSystem {
   static bool exists(const std::string& path);
   // rm -f: true when nothing is left at path; a link goes, not what it names.
   static bool removeFile(const std::string& path);
+  // The same for the entry name in dir.
+  static bool removeFile(const TrustedFolder& dir, const std::string& name);
   // mkdir -p (0755), following only links root or this user made in folders
   // nobody else may write to; anything else in the way is refused. With
   // makeMissing false the folder is only reached by that rule: a missing one fails.
@@ -42,10 +44,14 @@ class FileSystem {
   // Foreign: something else is (a link, a directory, a file of another
   // user or with a second name), which nobody should wait for or write into.
   static Create createFile(const std::string& path, const std::string& text = "", mode_t mode = 0644);
+  // The same for the file name in dir.
+  static Create createFile(const TrustedFolder& dir, const std::string& name, const std::string& text = "",
+                           mode_t mode = 0644);
 
   // True when nothing is at path or a regular file of this user with one name
   // is; else the thing there (not followed) is refused.
   static bool isOwnFileOrMissing(const std::string& path);
+  static bool isOwnFileOrMissing(const TrustedFolder& dir, const std::string& name);
 
   // Appends text with one write, so that lines appended by several processes
   // at once stay whole; creates the file when it is missing.
@@ -53,13 +59,19 @@ class FileSystem {
   // The same for a text in pieces, appended with one write without being joined
   // first; a file it creates gets mode.
   static bool appendToFile(const std::string& path, std::span<const std::string_view> pieces, mode_t mode = 0644);
+  // The same for the file name in dir.
+  static bool appendToFile(const TrustedFolder& dir, const std::string& name, std::span<const std::string_view> pieces,
+                           mode_t mode = 0644);
   // The same for the file name in dir, flushed to the disk; a missing file
   // appears with its first text whole.
   static bool appendDurably(const TrustedFolder& dir, const std::string& name, const std::string& text);
   // Empties an existing file in place.
   static bool truncateFile(const std::string& path);
+  static bool truncateFile(const TrustedFolder& dir, const std::string& name);
   // Sets the permission bits of an existing file.
   static bool setPermissions(const std::string& path, mode_t mode);
+  // The same for the file name in dir; the bits it had before, absent on failure.
+  static std::optional<mode_t> setPermissions(const TrustedFolder& dir, const std::string& name, mode_t mode);
 
   // Writes text to a new file in dir, flushes it and its folder, and gives it
   // the name nameNow() returns; a name that exists is never replaced: after
@@ -93,6 +105,10 @@ class FileSystem {
   // still missing) just before it is replaced: Changed, and the file left as
   // it is, when another writer came in between.
   static Replace replaceFileIfUnchanged(const std::string& path, const std::string& text,
+                                        const std::optional<Stamp>& expected);
+  // The same for the file name in dir: replaced and renamed by the folder held open.
+  static std::optional<Stamp> stampOf(const TrustedFolder& dir, const std::string& name);
+  static Replace replaceFileIfUnchanged(const TrustedFolder& dir, const std::string& name, const std::string& text,
                                         const std::optional<Stamp>& expected);
 
   // A new folder "<parent>/<prefix>XXXXXX" that only this user can enter, held open.
@@ -137,6 +153,10 @@ class FileSystem {
     UniqueFd fd_;
     std::string hiddenName_;  // empty for an unnamed file
   };
+  static bool appendToFileAt(int dirFd, const std::string& name, const std::string& path,
+                             std::span<const std::string_view> pieces, mode_t mode);
+  static Replace replaceFileAt(const UniqueFd& dirFd, const std::string& name, const std::string& path,
+                               const std::string& text, const std::optional<Stamp>& expected);
   static void waitForNextSecond();
   // Flushes a file's data, or a folder's entries, as far as the system can
   // make sure they survive a power loss.

@@ -153,40 +153,64 @@ void CollectProcessesData::CollectTopCpunMemProcs() {
 // Whether the store may be opened: its folder is root's alone, no file
 // beside it was put there by anyone else, and it is root's own file with one
 // name, readable by root alone (made so when it is not). Logged when not.
-bool CollectProcessesData::storeUsable(const Sig& sig) {
+std::optional<TrustedFolder> CollectProcessesData::storeUsable(const Sig& sig) {
   const std::string path = databasePath();
-  // The one place that decides on the store's folder.
-  if (auto why = TrustedPath::whyUntrustedForRoot(path.substr(0, path.rfind('/')))) {
-    logAt(sig, "process store not used: " + *why);
-    return false;
+  const std::string name = path.substr(path.rfind('/') + 1);
+  // The one place that decides on the store's folder; held open, so that what
+  // is checked below is what lies in the folder checked.
+  std::string why;
+  std::optional<TrustedFolder> folder = TrustedFolder::open(path.substr(0, path.rfind('/')), why);
+  if (!folder) {
+    logAt(sig, "process store not used: " + why);
+    return std::nullopt;
   }
   for (const std::string_view companion : kStoreCompanions) {
-    if (!FileSystem::isOwnFileOrMissing(path + std::string(companion))) {
+    if (!FileSystem::isOwnFileOrMissing(*folder, name + std::string(companion))) {
       logAt(sig, "process store not used: " + FileSystem::lastFailure());
-      return false;
+      return std::nullopt;
     }
   }
-  const FileSystem::Create store = FileSystem::createFile(path, "", kStoreMode);
-  if (store == FileSystem::Create::Made) return true;
-  if (store != FileSystem::Create::Exists) {
+  const FileSystem::Create store = FileSystem::createFile(*folder, name, "", kStoreMode);
+  if (store == FileSystem::Create::Made) return folder;
+  const std::optional<mode_t> was =
+      store == FileSystem::Create::Exists ? FileSystem::setPermissions(*folder, name, kStoreMode) : std::nullopt;
+  if (!was) {
     logAt(sig, "process store not used: " + FileSystem::lastFailure());
-    return false;
+    return std::nullopt;
   }
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) == 0 && (st.st_mode & 07777) != kStoreMode) {
+  if (*was != kStoreMode) {
     char mode[8];
-    std::snprintf(mode, sizeof mode, "%o", static_cast<unsigned>(st.st_mode & 07777));
-    if (!FileSystem::setPermissions(path, kStoreMode)) {
-      logAt(sig, "process store not used: " + FileSystem::lastFailure());
-      return false;
-    }
+    std::snprintf(mode, sizeof mode, "%o", static_cast<unsigned>(*was));
     logAt(sig, "process store " + path + " had mode " + mode + ": made 600");
   }
-  return true;
+  return folder;
 }
 
+namespace {
+
+// Whether the store's path still leads, by trusted folders and no link, to the
+// folder checked. SQLite opens by path, and a path under /dev/fd is not the
+// same on every system; what remains between this test and the open is a
+// swap in a folder that root alone can write to.
+bool storeFolderUnchanged(const Sig& sig, const TrustedFolder& checked) {
+  std::string why;
+  const std::optional<TrustedFolder> now = TrustedFolder::open(checked.path(), why);
+  struct stat held {};
+  struct stat found {};
+  if (now && ::fstat(checked.fd(), &held) == 0 && ::fstat(now->fd(), &found) == 0 && held.st_dev == found.st_dev &&
+      held.st_ino == found.st_ino) {
+    return true;
+  }
+  logAt(sig, "process store not used: " + checked.path() + " was replaced after it was checked" +
+                 (why.empty() ? "" : ": " + why));
+  return false;
+}
+
+}  // namespace
+
 SqliteDatabase CollectProcessesData::openDatabase(const Sig& sig) const {
-  if (!storeUsable(sig)) {
+  const std::optional<TrustedFolder> folder = storeUsable(sig);
+  if (!folder || !storeFolderUnchanged(sig, *folder)) {
     logAt(sig, "Failed to open database");
     return SqliteDatabase(nullptr);
   }

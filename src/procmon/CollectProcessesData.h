@@ -15,6 +15,7 @@
 #include "platform/DateTime.h"
 #include "platform/FileOperations.h"
 #include "platform/Signature.h"
+#include "platform/TrustedPath.h"
 
 namespace brim {
 
@@ -68,7 +69,8 @@ class CollectProcessesData {
 
  private:
   FileOperations& sampleReader();
-  static bool storeUsable(const Sig& sig);
+  // The store's folder, held open, when the store may be opened; logged when not.
+  static std::optional<TrustedFolder> storeUsable(const Sig& sig);
   SqliteDatabase openDatabase(const Sig& sig) const;
   void appendRanking(sqlite3* db, std::string_view query, ProcessLists& lists);
 };

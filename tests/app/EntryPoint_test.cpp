@@ -256,6 +256,35 @@ TEST_F(EntryPointRun, ALockNobodyRemovesIsTakenOverAfterSixHundredTests) {
   EXPECT_TRUE(contains(log, "Waiting for another instance of brim_asset to finish")) << log;
 }
 
+// The executable folder swapped for a link while the run waits for an earlier
+// lock: the lock is taken over and removed in the folder that was checked,
+// and nothing where the link points is taken over or removed.
+TEST_F(EntryPointRun, ALinkSwappedInForTheExecutableFolderGetsNoLock) {
+  SandboxInProcess inProcess(sandbox);
+  const std::string outside = sandbox.root() + "/outside";
+  std::filesystem::create_directory(outside);
+  // What a run that followed the link would take over, removing it.
+  writeFile(outside + "/victim", "precious\n");
+  std::filesystem::create_hard_link(outside + "/victim", outside + "/brim_asset.lock");
+  writeFile(sandbox.path("bin/brim_asset.lock"), "");
+  EntryPoint::Hooks hooks = EntryPoint::platformHooks();
+  hooks.userName = [] { return std::string("root"); };
+  int sleeps = 0;
+  hooks.sleepMicros = [&](uint32_t) {
+    // The first sleep is the start delay, before the folders are checked.
+    if (++sleeps != 2) return;
+    std::filesystem::rename(sandbox.path("bin"), sandbox.path("bin.checked"));
+    std::filesystem::create_directory_symlink(outside, sandbox.path("bin"));
+  };
+  EXPECT_EQ(EntryPoint(hooks).run({"-wrong"}), 0);
+  EXPECT_EQ(std::filesystem::hard_link_count(outside + "/victim"), 2u);
+  EXPECT_EQ(readFile(outside + "/victim"), "precious\n");
+  EXPECT_FALSE(std::filesystem::exists(sandbox.path("bin.checked/brim_asset.lock")));
+  const std::string log = readFile(sandbox.path("log/test_app.log"));
+  EXPECT_TRUE(contains(log, kMain + "Lock Created")) << log;
+  EXPECT_TRUE(contains(log, kMain + "Lock Removed")) << log;
+}
+
 // brim_asset_sandbox started with args in the background, its output going to
 // <root>/output; its process id.
 pid_t startInBackground(const Sandbox& sandbox, const std::vector<std::string>& args) {

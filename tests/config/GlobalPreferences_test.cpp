@@ -2,6 +2,8 @@
 
 #include <gmock/gmock.h>
 
+#include <set>
+
 #include "ConfigSandbox.h"
 
 namespace brim::test {
@@ -66,6 +68,35 @@ TEST_F(SettingsStore, MachineNameWriteBackLeavesEverythingElseAsReadOrFailsLoudl
   EXPECT_FALSE(std::filesystem::exists(settingsPath()));
   EXPECT_EQ(prefs.machineInfo().machineName(), "Design-iMac-08");
   EXPECT_EQ(prefs.machineInfo().dcRegId(), 880214);
+}
+
+// The configuration folder swapped for a link (to a copy anybody may change)
+// after the settings were read: the write-back refuses the folder and writes
+// nothing there; the folder that was replaced is left as it was.
+TEST_F(SettingsStore, AWriteBackThroughALinkInPlaceOfTheFolderWritesNothing) {
+  namespace fs = std::filesystem;
+  const std::string asRead = readFile(kConfigFixtures + "settings_written.plist");
+  writeSettings(asRead);
+  GlobalPreferences prefs;
+  GlobalPreferences::setStaticInstance(prefs);
+  const fs::path folder = fs::path(settingsPath()).parent_path();
+  const std::string outside = folder.string() + ".outside";
+  fs::rename(folder, folder.string() + ".checked");
+  fs::copy(folder.string() + ".checked", outside);
+  fs::create_directory_symlink(outside, folder);
+  const auto listing = [&outside] {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(outside)) names.insert(entry.path().filename());
+    return names;
+  };
+  const std::set<std::string> before = listing();
+
+  prefs.machineInfo().setMachineName("Design-iMac-07");
+  EXPECT_THAT(stdoutOf([&] { EXPECT_FALSE(GlobalPreferences::saveGlobalPreferences(prefs)); }),
+              HasSubstr(folder.string() + " is a symbolic link"));
+  EXPECT_EQ(readFile(outside + "/" + fs::path(settingsPath()).filename().string()), asRead);
+  EXPECT_EQ(listing(), before);
+  EXPECT_EQ(readFile(folder.string() + ".checked/" + fs::path(settingsPath()).filename().string()), asRead);
 }
 
 TEST_F(SettingsStore, EverySectionDecryptsAtLoadAndWritesBackItsStoredForms) {

@@ -316,7 +316,7 @@ TEST_F(CustomLoggerTest, UncreatableLogWaitsUntilTheListenerMakesTheDirectory) {
 // what it could mend is waited for only up to the limit.
 TEST_F(CustomLoggerTest, ALogThatCannotBeMadeIsGivenUpOnAndTheProcessGoesOn) {
   const std::string dir = sandbox.path("log");
-  if (!mountTmpfs(dir, "size=64k,nr_inodes=4")) {
+  if (!mountTmpfs(dir, "size=64k,nr_inodes=4,mode=755")) {
     GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
   }
   sandbox.writeBuildDate();
@@ -347,6 +347,40 @@ TEST_F(CustomLoggerTest, ALogDirectoryNobodyMakesIsWaitedForUpToTheLimit) {
   EXPECT_EQ(CustomLogger::locationPath(), logPath());
   EXPECT_THAT(::testing::internal::GetCapturedStderr(),
               HasSubstr(": No such file or directory; still so after 1 seconds; going on without the log\n"));
+}
+
+// A log folder that fails the rule root writes by is named once on standard
+// output with what to fix; messages go on, to standard output alone, and
+// nothing is written into the folder or where a link in its place points.
+class UntrustedLogFolder : public CustomLoggerTest {
+ protected:
+  void expectNothingWrittenInto(const std::string& relative, const std::string& named) {
+    const auto before = sandbox.listDir(relative);
+    const std::string echoed = stdoutOf([] {
+      CustomLogger::MyCustomLog("first");
+      CustomLogger::MyCustomLog("second");
+      CustomLogger::clearLog();
+    });
+    EXPECT_EQ(echoed, "first\n+[CustomLogger locationPath]:log folder not used, " + named +
+                          "; going on without the log\nsecond\n");
+    EXPECT_EQ(sandbox.listDir(relative), before);
+  }
+};
+
+TEST_F(UntrustedLogFolder, ALinkInPlaceOfTheFolder) {
+  const std::string dir = sandbox.path("log");
+  fs::rename(dir, dir + ".checked");
+  fs::create_directory(sandbox.path("outside"));
+  fs::copy_file(dir + ".checked/build_date", sandbox.path("outside/build_date"));
+  fs::create_directory_symlink(sandbox.path("outside"), dir);
+  expectNothingWrittenInto("outside", dir + " is a symbolic link: replace it by the folder or file it names");
+  EXPECT_FALSE(fs::exists(dir + ".checked/" + ProcessInfo::processName() + ".log"));
+}
+
+TEST_F(UntrustedLogFolder, AFolderOthersMayChange) {
+  const std::string dir = sandbox.path("log");
+  fs::permissions(dir, fs::perms::all);
+  expectNothingWrittenInto("log", dir + " (mode 777) may be changed by users other than root: chmod go-w " + dir);
 }
 
 // Standard output, trimmed, is the result; standard error (the shell's own

@@ -126,6 +126,26 @@ TEST_F(ProcessStore, ASmallMachineStoresTheHeadingLineWhichThenLeadsBothRankings
   EXPECT_EQ(report.CreateProcXMLTree().XMLString(), expected);
 }
 
+// The store's folder replaced by a link to a folder of anybody's: neither a
+// sample nor a report creates, reads or rolls back anything where it points.
+TEST_F(ProcessStore, ALinkInPlaceOfTheStoresFolderIsRefusedAndNothingIsWrittenThere) {
+  const std::string store = CollectProcessesData::databasePath();
+  const std::string folder = store.substr(0, store.rfind('/'));
+  const std::string outside = sandbox_.root() + "/outside";
+  fs::create_directory(outside);
+  fs::rename(folder, folder + ".checked");
+  fs::create_directory_symlink(outside, folder);
+  replayPs(sandbox_, "ps_small_");
+  const std::string echoed = stdoutOf([] {
+    sample();
+    CollectProcessesData report;
+    report.RetTopCpunMemPrsfrDB();
+  });
+  EXPECT_TRUE(fs::is_empty(outside));
+  EXPECT_THAT(echoed, ::testing::HasSubstr("process store not used: "));
+  EXPECT_THAT(echoed, ::testing::HasSubstr("Failed to open database"));
+}
+
 // A store without the sample table, read by the report alone: the report has
 // no process, and its span starts at the report job's own start time. The
 // stores it cannot open or that are not SQLite are shown by the "-ProcSave" runs.
@@ -408,7 +428,7 @@ TEST_F(ProcessReportRun, ASaveThatCannotWriteItsReportKeepsTheSamples) {
     const bool missing = std::string_view(situation) == "no data-post folder";
     if (missing) {
       fs::remove_all(dataPost);
-    } else if (!mountTmpfs(dataPost, "size=64k", true)) {
+    } else if (!mountTmpfs(dataPost, "size=64k,mode=755", true)) {
       continue;  // no file system can be mounted here
     }
     const RunResult save = sandbox_.runExpecting(255, {"-ProcSave"});
