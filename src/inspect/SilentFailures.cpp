@@ -192,8 +192,7 @@ void checkLogFallback(std::vector<Check>& checks) {
   const std::string buildDate = Paths::fixed(Paths::kBuildDateFile);
   const bool fixedSince = tree.status(buildDate, missing).has_value();
   // How much and how recent tell a log lost once from one that is being lost now.
-  const std::string what =
-      S_ISREG(found->st_mode) ? std::to_string(found->st_size) + " bytes" : "not a regular file";
+  const std::string what = S_ISREG(found->st_mode) ? std::to_string(found->st_size) + " bytes" : "not a regular file";
   checks.push_back(finding(Check::Status::WARN, "log",
                            "entries went to " + fallback + " (" + what + ", last written " +
                                shownDate(found->st_mtime) + ", " + ago(found->st_mtime, ::time(nullptr)) + ")" +

@@ -260,8 +260,9 @@ class InstallationUnderRoot : public ::testing::Test {
   // A run that cannot hang the suite: what blocks is killed, and fails the test by its status.
   RunResult run(const std::string& command) const {
     // Dates show in the zone brim_inspect runs in: UTC here.
-    return runShellWithin("TZ=UTC0 '" BRIM_BIN_DIR "/brim_inspect' --root '" + sandbox.root() + "' " + command + " 2>&1",
-                          std::chrono::seconds(60));
+    return runShellWithin(
+        "TZ=UTC0 '" BRIM_BIN_DIR "/brim_inspect' --root '" + sandbox.root() + "' " + command + " 2>&1",
+        std::chrono::seconds(60));
   }
 
   // A text of a table with the sandbox's paths put in for <root> and <agent>.
