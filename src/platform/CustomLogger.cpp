@@ -204,6 +204,16 @@ std::optional<TrustedFolder> logFolder(std::string& why) {
   return TrustedFolder::open(Paths::fixed(Paths::kLogDir), why);
 }
 
+// The log folder, held open, for a write to the process log at path; absent
+// (and said on standard error) when the folder is not there to write into.
+std::optional<TrustedFolder> logFolderFor(const std::string& path) {
+  if (path == logGivenUp()) return std::nullopt;
+  std::string why;
+  std::optional<TrustedFolder> folder = logFolder(why);
+  if (!folder) writeLine(stderr, Sig::classLevel("CustomLogger", "log:").text() + ":" + why);
+  return folder;
+}
+
 // A log folder that exists and fails the rule is not written into: said once,
 // on standard output, and the process goes on with standard output alone.
 void refuseLogFolder(const std::string& path, const std::string& why) {
@@ -229,13 +239,8 @@ void appendEntry(Pieces entry) {
   line.insert(line.end(), entry.begin(), entry.end());
   line.push_back("\n");
   const std::string path = CustomLogger::locationPath();
-  if (path == logGivenUp()) return;
-  std::string why;
-  const std::optional<TrustedFolder> folder = logFolder(why);
-  if (!folder) {
-    writeLine(stderr, Sig::classLevel("CustomLogger", "log:").text() + ":" + why);
-    return;
-  }
+  const std::optional<TrustedFolder> folder = logFolderFor(path);
+  if (!folder) return;
   const std::string name = path.substr(path.rfind('/') + 1);
   const std::string lockFile = name + ".lock";
   {
@@ -416,13 +421,8 @@ std::string CustomLogger::locationPath() {
 
 void CustomLogger::clearLog() {
   const std::string path = locationPath();
-  if (path == logGivenUp()) return;
-  std::string why;
-  const std::optional<TrustedFolder> folder = logFolder(why);
-  if (!folder) {
-    writeLine(stderr, Sig::classLevel("CustomLogger", "log:").text() + ":" + why);
-    return;
-  }
+  const std::optional<TrustedFolder> folder = logFolderFor(path);
+  if (!folder) return;
   if (!FileSystem::truncateFile(*folder, path.substr(path.rfind('/') + 1))) reportLogFailure();
 }
 
