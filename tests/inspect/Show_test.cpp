@@ -243,7 +243,7 @@ std::map<std::string, ShownSection> sections(const std::string& dom) {
 
 void expectEveryCategoryWithItsRecords(const std::string& dom, const std::string& page) {
   const std::map<std::string, ShownSection> shown = sections(dom);
-  for (const InventoryCategory& category : inventoryCategories()) {
+  for (const CategoryView& category : inventoryCategories()) {
     const auto section = shown.find(std::string(category.name));
     ASSERT_NE(section, shown.end()) << page << ": no table of " << category.name;
     EXPECT_EQ(section->second.rows.size(), static_cast<size_t>(section->second.count)) << page << category.name;
