@@ -65,8 +65,6 @@ void Termination::setRunningGroup(pid_t group) {
   if (group > 0 && received != 0 && ::killpg(group, SIGKILL) == 0) groupKilled = true;
 }
 
-bool Termination::requested() { return received != 0; }
-
 bool Termination::commandKilled() { return groupKilled; }
 
 void Termination::stopIfRequested() {

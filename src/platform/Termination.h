@@ -31,7 +31,6 @@ class Termination {
   // cannot have passed to another process when it is killed.
   static void setRunningGroup(pid_t group);
 
-  static bool requested();
   // Whether the handler killed a command's process group.
   static bool commandKilled();
   // Where the run may stop: when a signal came, clears up and ends the
