@@ -1,6 +1,9 @@
 #include "platform/Text.h"
 
+#include <algorithm>
 #include <array>
+#include <span>
+#include <vector>
 
 namespace brim {
 namespace {
@@ -172,36 +175,95 @@ std::string asFolderName(std::string_view name) {
 
 namespace {
 
-// Where the authority that starts at from ends: URL parsers end it at the
-// path, the query or the fragment; a line break or another control character
-// ends the text it could belong to.
+// Whether c ends a URL's authority: URL parsers end it at the path, the query
+// or the fragment; a line break or another control character ends the text it
+// could belong to.
+bool endsAuthority(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte == '/' || byte == '?' || byte == '#' || byte < 0x20 || byte == 0x7f;
+}
+
+// Where the authority that starts at from ends.
 size_t authorityEnd(std::string_view text, size_t from) {
   size_t end = from;
-  while (end < text.size()) {
-    const auto byte = static_cast<unsigned char>(text[end]);
-    if (byte == '/' || byte == '?' || byte == '#' || byte < 0x20 || byte == 0x7f) break;
-    ++end;
-  }
+  while (end < text.size() && !endsAuthority(text[end])) ++end;
   return end;
 }
 
+// Pieces read as one text, by position, without joining them.
+class PiecedText {
+ public:
+  explicit PiecedText(std::span<const std::string_view> pieces) {
+    for (const std::string_view piece : pieces) {
+      if (piece.empty()) continue;  // no position is in it
+      pieces_.push_back(piece);
+      starts_.push_back(size_);
+      size_ += piece.size();
+    }
+  }
+  size_t size() const { return size_; }
+  char operator[](size_t pos) const {
+    const size_t i = pieceAt(pos);
+    return pieces_[i][pos - starts_[i]];
+  }
+  // The first "://" at or after from.
+  size_t findScheme(size_t from) const {
+    for (size_t i = from < size_ ? pieceAt(from) : pieces_.size(); i < pieces_.size(); ++i) {
+      const std::string_view piece = pieces_[i];
+      for (size_t at = piece.find(':', from > starts_[i] ? from - starts_[i] : 0); at != std::string_view::npos;
+           at = piece.find(':', at + 1)) {
+        const size_t pos = starts_[i] + at;
+        if (pos + 2 < size_ && (*this)[pos + 1] == '/' && (*this)[pos + 2] == '/') return pos;
+      }
+    }
+    return std::string_view::npos;
+  }
+  // The views of the text from `from` up to `to`, one per piece it spans.
+  void appendViews(size_t from, size_t to, std::vector<std::string_view>& out) const {
+    for (size_t i = from < size_ ? pieceAt(from) : pieces_.size(); i < pieces_.size() && starts_[i] < to; ++i) {
+      const size_t begin = std::max(from, starts_[i]) - starts_[i];
+      const size_t end = std::min(to - starts_[i], pieces_[i].size());
+      if (end > begin) out.push_back(pieces_[i].substr(begin, end - begin));
+    }
+  }
+
+ private:
+  size_t pieceAt(size_t pos) const {
+    return static_cast<size_t>(std::upper_bound(starts_.begin(), starts_.end(), pos) - starts_.begin()) - 1;
+  }
+
+  std::vector<std::string_view> pieces_;
+  std::vector<size_t> starts_;
+  size_t size_ = 0;
+};
+
 }  // namespace
+
+std::vector<std::string_view> piecesWithoutURLCredentials(std::span<const std::string_view> pieces) {
+  static constexpr std::string_view kMask = "***";
+  const PiecedText text(pieces);
+  std::vector<std::string_view> out;
+  size_t copied = 0;
+  for (size_t scheme = text.findScheme(0); scheme != std::string_view::npos; scheme = text.findScheme(scheme + 3)) {
+    const size_t start = scheme + 3;
+    if (start < copied) continue;
+    // The next "://" ends the authority at the latest.
+    size_t end = start;
+    while (end < text.size() && !endsAuthority(text[end])) ++end;
+    size_t at = end;
+    while (at > start && text[at - 1] != '@') --at;
+    if (at == start) continue;
+    text.appendViews(copied, start, out);
+    out.push_back(kMask);
+    copied = at - 1;
+  }
+  text.appendViews(copied, text.size(), out);
+  return out;
+}
 
 std::string withoutURLCredentials(std::string_view text) {
   std::string out;
-  size_t copied = 0;
-  for (size_t scheme = text.find("://"); scheme != std::string_view::npos; scheme = text.find("://", scheme + 3)) {
-    const size_t start = scheme + 3;
-    if (start < copied) continue;
-    const size_t end = authorityEnd(text, start);
-    const size_t at = text.substr(start, end - start).rfind('@');
-    if (at == std::string_view::npos) continue;
-    out.append(text.substr(copied, start - copied));
-    out.append("***");
-    copied = start + at;
-  }
-  if (copied == 0) return std::string(text);
-  out.append(text.substr(copied));
+  for (const std::string_view piece : piecesWithoutURLCredentials(std::span(&text, 1))) out += piece;
   return out;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,10 @@ bool isValidUtf8(std::string_view text);
 // a password may hold any character libcurl sends, quotes and spaces
 // included, and a user name alone is often a token.
 std::string withoutURLCredentials(std::string_view text);
+// The same for a text given in pieces and read as one (a URL may start in one
+// piece and go on in the next): the views of the pieces and of "***" that make
+// the result, in order. Nothing is copied, so a logged document is not.
+std::vector<std::string_view> piecesWithoutURLCredentials(std::span<const std::string_view> pieces);
 // One address as a proxy setting holds it, with or without a scheme, its user
 // information written as "***".
 std::string withoutAddressCredentials(std::string_view address);

@@ -137,11 +137,11 @@ TEST_F(CustomLoggerTest, EachMessageIsOneLineWithoutControlsOrPasswords) {
     EXPECT_EQ(stdoutOf([&] { CustomLogger::MyCustomLog(c.message); }), shown + "\n");
     EXPECT_THAT(logText(), ::testing::EndsWith(" " + written + "\n"));
   }
-  // A document in pieces is rewritten as a whole: a URL may span two of them.
+  // A document in pieces is rewritten as a whole: a URL or a character may span two of them.
   EXPECT_EQ(stdoutOf([] {
-              logAt(Sig::instance("Probe", "run"), {"http://agent:s3", "cret@host/", "\n"});
+              logAt(Sig::instance("Probe", "run"), {"http://agent:s3", "cret@host/ \xc2", "", "\x9b", "\n"});
             }),
-            "-[Probe run]:http://***@host/\n\n");
+            "-[Probe run]:http://***@host/ \\u009b\n\n");
   EXPECT_EQ(CustomLogger::getLogArray().size(), 4u + std::size(cases) + 1u);
   for (const char* secret : {"s3cret", "agent", "s3\"c", "tok3n"}) EXPECT_THAT(logText(), Not(HasSubstr(secret)));
 
@@ -153,18 +153,21 @@ TEST_F(CustomLoggerTest, EachMessageIsOneLineWithoutControlsOrPasswords) {
   }
 }
 
-// A line over 4 MiB is cut between two characters, and says how much is missing.
+// A line over 4 MiB is cut between two characters, and says how much of the
+// line as written (escapes included) is missing.
 TEST_F(CustomLoggerTest, ALineOverFourMiBIsCutWithAMarker) {
-  std::string message;
-  for (int i = 0; i < 2'500'000; ++i) message += "\xC3\xA9";  // two bytes each
-  const std::string echoed = stdoutOf([&] { CustomLogger::MyCustomLog(message); });
-  const size_t kept = echoed.rfind(" [line cut: ");
-  ASSERT_NE(kept, std::string::npos);
-  size_t leftOut = 0;
-  ASSERT_EQ(std::sscanf(echoed.c_str() + kept, " [line cut: %zu more bytes left out]\n", &leftOut), 1);
-  EXPECT_TRUE(kept % 2 == 0 && echoed.compare(0, kept, message, 0, kept) == 0 && kept + leftOut == message.size());
-  EXPECT_LE(echoed.size() - 1, size_t{4} << 20);
-  EXPECT_TRUE(CustomLogger::getLogArray().back().ends_with(" " + echoed.substr(0, echoed.size() - 1)));
+  std::string letters;
+  for (int i = 0; i < 2'500'000; ++i) letters += "\xC3\xA9";  // two bytes each
+  for (const auto& [message, written] : {std::pair{letters, letters}, std::pair{"\x01" + letters, "\\x01" + letters}}) {
+    const std::string echoed = stdoutOf([&] { CustomLogger::MyCustomLog(message); });
+    const size_t kept = echoed.rfind(" [line cut: ");
+    ASSERT_NE(kept, std::string::npos);
+    size_t leftOut = 0;
+    ASSERT_EQ(std::sscanf(echoed.c_str() + kept, " [line cut: %zu more bytes left out]\n", &leftOut), 1);
+    EXPECT_TRUE(kept % 2 == 0 && echoed.compare(0, kept, written, 0, kept) == 0 && kept + leftOut == written.size());
+    EXPECT_LE(echoed.size() - 1, size_t{4} << 20);
+    EXPECT_TRUE(CustomLogger::getLogArray().back().ends_with(" " + echoed.substr(0, echoed.size() - 1)));
+  }
 }
 
 // A lock file left by a writer that died is waited for, then taken over and
