@@ -129,10 +129,10 @@ bool GlobalPreferences::saveGlobalPreferences(GlobalPreferences& instance) {
     }
     const std::string text = plistToXml(now.get());
     const FileSystem::Replace replaced =
-        text.empty() ? FileSystem::Replace::Failed : FileSystem::replaceFileIfUnchanged(*folder, name, text, read);
+        text.empty() ? FileSystem::Replace::Failed : FileSystem::replaceFileIfUnchanged(*folder, name, text, read, why);
     if (replaced == FileSystem::Replace::Changed) continue;
     if (replaced == FileSystem::Replace::Failed) {
-      logAt(sig, "cannot write settings file " + path + ": " + FileSystem::lastFailure());
+      logAt(sig, "cannot write settings file " + path + ": " + why);
       return false;
     }
     instance.allSettingsDict_ = std::move(now);

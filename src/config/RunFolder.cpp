@@ -52,9 +52,10 @@ const TrustedFolder* RunFolder::folder() {
   // or when what is at its name is no longer the folder this run made.
   if (!run.folder || run.parent->path() != parent->path() ||
       !FileSystem::isSameFolder(*parent, run.name, *run.folder)) {
-    std::optional<TrustedFolder> made = FileSystem::makePrivateFolder(*parent, std::string(kPrefix));
+    std::string why;
+    std::optional<TrustedFolder> made = FileSystem::makePrivateFolder(*parent, std::string(kPrefix), why);
     if (!made) {
-      logAt(sig, FileSystem::lastFailure());
+      logAt(sig, why);
       return nullptr;
     }
     run.name = made->path().substr(made->path().rfind('/') + 1);
@@ -66,7 +67,9 @@ const TrustedFolder* RunFolder::folder() {
 
 void RunFolder::remove() {
   Current& run = current();
-  if (run.folder) FileSystem::removeTree(*run.parent, run.name);
+  // What is left is a stale entry the next run clears.
+  std::string unasked;
+  if (run.folder) FileSystem::removeTree(*run.parent, run.name, unasked);
   run = Current{};
 }
 

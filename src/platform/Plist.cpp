@@ -316,7 +316,9 @@ std::string plistToXml(plist_t node) {
 bool writePlistFileAtomically(const std::string& path, plist_t node) {
   if (!node) return false;
   const std::string text = plistToXml(node);
-  return !text.empty() && FileSystem::replaceFile(path, text);
+  // Its callers say which file was not written; the system's reason is not theirs to show.
+  std::string unasked;
+  return !text.empty() && FileSystem::replaceFile(path, text, unasked);
 }
 
 std::optional<std::string> plistString(plist_t node) {
