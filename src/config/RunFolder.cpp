@@ -7,6 +7,7 @@
 #include "platform/CustomLogger.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
+#include "platform/PendingFile.h"
 
 namespace brim {
 namespace {
@@ -81,7 +82,7 @@ void RunFolder::removeStale() {
   }
   std::string why;
   if (const auto dataPost = folders.writableFolder(folders.dataPostDirRelative(), why)) {
-    FileSystem::removeStaleEntries(*dataPost, std::string(FileSystem::kPendingPrefix), kStaleAfter);
+    FileSystem::removeStaleEntries(*dataPost, std::string(PendingFile::kHiddenPrefix), kStaleAfter);
   }
   // A settings write-back killed before its rename: ".settings.plist.<random>" beside the file.
   const std::string settings = GlobalPreferences::settingsFilePath();

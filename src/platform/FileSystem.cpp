@@ -10,31 +10,23 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <random>
 #include <thread>
 #include <vector>
 
-#include "platform/FileAttributes.h"
+#include "platform/FileCalls.h"
+
 namespace brim {
 namespace {
 
-// Both say what happened to which path, for the caller's log, and give false.
-bool fail(std::string& why, std::string_view what, const std::string& path, int error) {
-  why = std::string(what) + " " + path + ": " + std::strerror(error);
-  return false;
-}
-
-bool refuse(std::string& why, const std::string& path,
-            std::string_view reason = "not a regular file owned by this user") {
-  why = "refused " + path + ": " + std::string(reason);
-  return false;
-}
-
-// The only kind of file the tool writes into once it exists.
-bool isOwnRegular(const struct stat& st) { return S_ISREG(st.st_mode) && st.st_uid == ::geteuid() && st.st_nlink == 1; }
+using files::duplicate;
+using files::fail;
+using files::flushToDisk;
+using files::isOwnRegular;
+using files::randomSuffix;
+using files::refuse;
+using files::writeAll;
 
 // What stands at a name where a file of ours was expected, for the log.
 std::string whatIsThere(const struct stat& st) {
@@ -43,27 +35,6 @@ std::string whatIsThere(const struct stat& st) {
   if (!S_ISREG(st.st_mode)) return "a pipe, socket or device is there, not a file";
   if (st.st_uid != ::geteuid()) return "the file there belongs to user " + std::to_string(st.st_uid);
   return "the file there has " + std::to_string(st.st_nlink) + " names";
-}
-
-bool writeAll(int fd, const std::string& text) {
-  size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    written += static_cast<size_t>(n);
-  }
-  return true;
-}
-
-std::pair<std::string, std::string> splitPath(const std::string& path) {
-  const auto slash = path.rfind('/');
-  if (slash == std::string::npos) return {".", path};
-  return {path.substr(0, slash == 0 ? 1 : slash), path.substr(slash + 1)};
-}
-
-UniqueFd openFolder(const std::string& dir) {
-  return UniqueFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
 }
 
 // Opens the existing file name in dirFd (shown as path), or creates it when
@@ -93,8 +64,6 @@ UniqueFd openOwnFile(const std::string& path, int flags, bool create, std::strin
   return openOwnFileAt(AT_FDCWD, path, path, flags, create, why);
 }
 
-UniqueFd duplicate(int fd) { return UniqueFd(::fcntl(fd, F_DUPFD_CLOEXEC, 0)); }
-
 // Removes name in dirFd and, for a folder, everything in it, never following a
 // link. Deeper than any tree the tool makes, a folder is left.
 bool removeAt(int dirFd, const std::string& name, const std::string& path, std::string& why, int depth = 0) {
@@ -119,14 +88,6 @@ bool removeAt(int dirFd, const std::string& name, const std::string& path, std::
   ::closedir(entries);
   return (removed && ::unlinkat(dirFd, name.c_str(), AT_REMOVEDIR) == 0) ||
          (removed && fail(why, "cannot remove", path, errno));
-}
-
-std::string randomSuffix() {
-  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  std::random_device device;
-  std::string suffix;
-  for (int i = 0; i < 10; ++i) suffix += kLetters[device() % (sizeof kLetters - 1)];
-  return suffix;
 }
 
 }  // namespace
@@ -351,108 +312,6 @@ std::optional<mode_t> FileSystem::setPermissions(const TrustedFolder& dir, const
   return was;
 }
 
-namespace {
-
-FileSystem::Stamp stampFrom(const struct stat& st) {
-#ifdef __APPLE__
-  const timespec modified = st.st_mtimespec;
-#else
-  const timespec modified = st.st_mtim;
-#endif
-  return {st.st_dev, st.st_ino, st.st_size, modified};
-}
-
-}  // namespace
-
-bool FileSystem::Stamp::operator==(const Stamp& other) const {
-  return device == other.device && inode == other.inode && size == other.size &&
-         modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
-}
-
-std::optional<FileSystem::Stamp> FileSystem::stampOf(const std::string& path) {
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0) return std::nullopt;
-  return stampFrom(st);
-}
-
-bool FileSystem::replaceFile(const std::string& path, const std::string& text, std::string& why) {
-  return replaceFileIfUnchanged(path, text, stampOf(path), why) == Replace::Done;
-}
-
-std::optional<FileSystem::Stamp> FileSystem::stampOf(const TrustedFolder& dir, const std::string& name) {
-  struct stat st {};
-  if (::fstatat(dir.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
-  return stampFrom(st);
-}
-
-FileSystem::Replace FileSystem::replaceFileIfUnchanged(const std::string& path, const std::string& text,
-                                                       const std::optional<Stamp>& expected, std::string& why) {
-  const auto [dir, name] = splitPath(path);
-  UniqueFd dirFd = openFolder(dir);
-  if (!dirFd.valid()) {
-    fail(why, "cannot open folder", dir, errno);
-    return Replace::Failed;
-  }
-  return replaceFileAt(dirFd, name, path, text, expected, why);
-}
-
-FileSystem::Replace FileSystem::replaceFileIfUnchanged(const TrustedFolder& dir, const std::string& name,
-                                                       const std::string& text, const std::optional<Stamp>& expected,
-                                                       std::string& why) {
-  const UniqueFd dirFd = duplicate(dir.fd());
-  if (!dirFd.valid()) {
-    fail(why, "cannot open folder", dir.path(), errno);
-    return Replace::Failed;
-  }
-  return replaceFileAt(dirFd, name, dir.path() + "/" + name, text, expected, why);
-}
-
-FileSystem::Replace FileSystem::replaceFileAt(const UniqueFd& dirFd, const std::string& name, const std::string& path,
-                                              const std::string& text, const std::optional<Stamp>& expected,
-                                              std::string& why) {
-  struct stat old {};
-  const bool hadFile = ::fstatat(dirFd.get(), name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
-  if (hadFile && !S_ISREG(old.st_mode)) {
-    refuse(why, path, "not a regular file");
-    return Replace::Failed;
-  }
-
-  const std::string temporary = "." + name + "." + randomSuffix();
-  UniqueFd fd(::openat(dirFd.get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-  if (!fd.valid()) {
-    fail(why, "cannot create a file beside", path, errno);
-    return Replace::Failed;
-  }
-  bool ok = writeAll(fd.get(), text) || fail(why, "cannot write beside", path, errno);
-  if (ok && hadFile) {
-    ok = (::fchown(fd.get(), old.st_uid, old.st_gid) == 0 && ::fchmod(fd.get(), old.st_mode & 07777) == 0) ||
-         fail(why, "cannot keep owner, group and mode of", path, errno);
-    UniqueFd oldFd(::openat(dirFd.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    ok = ok && ((oldFd.valid() && FileAttributes::copy(oldFd.get(), fd.get())) ||
-                fail(why, "cannot keep extended attributes and ACLs of", path, errno));
-  } else if (ok) {
-    ok = ::fchmod(fd.get(), 0600) == 0 || fail(why, "cannot set the mode of", path, errno);
-  }
-  ok = ok && (flushToDisk(fd.get()) || fail(why, "cannot flush", path, errno));
-  // Last look before the rename: a file another writer replaced or rewrote
-  // since it was read is not overwritten with what was merged into the old one.
-  struct stat now {};
-  const bool hasFile = ::fstatat(dirFd.get(), name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0;
-  if (ok && (hasFile ? expected != stampFrom(now) : expected.has_value())) {
-    ::unlinkat(dirFd.get(), temporary.c_str(), 0);
-    refuse(why, path, "changed by another writer since it was read");
-    return Replace::Changed;
-  }
-  ok = ok && (::renameat(dirFd.get(), temporary.c_str(), dirFd.get(), name.c_str()) == 0 ||
-              fail(why, "cannot rename onto", path, errno));
-  if (!ok) {
-    ::unlinkat(dirFd.get(), temporary.c_str(), 0);
-    return Replace::Failed;
-  }
-  flushToDisk(dirFd.get());
-  return Replace::Done;
-}
-
 std::optional<TrustedFolder> FileSystem::makePrivateFolder(const TrustedFolder& parent, const std::string& prefix,
                                                            std::string& why) {
   for (int attempt = 0; attempt < 100; ++attempt) {
@@ -532,70 +391,6 @@ std::optional<std::string> FileSystem::readFile(const std::string& path, std::si
 void FileSystem::waitForNextSecond() {
   const auto now = std::chrono::system_clock::now().time_since_epoch();
   std::this_thread::sleep_for(std::chrono::seconds(1) - (now % std::chrono::seconds(1)));
-}
-
-// ---------------------------------------------------------------------------
-
-std::optional<FileSystem::PendingFile> FileSystem::PendingFile::open(const TrustedFolder& dir,
-                                                                     const TrustedFolder* staging, std::string& why) {
-  PendingFile file;
-  file.dir_ = dir.path();
-  file.dirFd_ = duplicate(dir.fd());
-  if (!file.dirFd_.valid()) {
-    fail(why, "cannot open folder", dir.path(), errno);
-    return std::nullopt;
-  }
-  if (file.openUnnamed()) return file;
-  // A link joins two folders of one volume only: elsewhere the hidden name is in dir itself.
-  struct stat dirStat {};
-  struct stat stagingStat {};
-  const bool staged = staging && ::fstat(dir.fd(), &dirStat) == 0 && ::fstat(staging->fd(), &stagingStat) == 0 &&
-                      dirStat.st_dev == stagingStat.st_dev;
-  file.stagingFd_ = duplicate(staged ? staging->fd() : dir.fd());
-  for (int attempt = 0; attempt < 100 && file.stagingFd_.valid() && !file.fd_.valid(); ++attempt) {
-    file.hiddenName_ = std::string(kPendingPrefix) + randomSuffix();
-    file.fd_.reset(::openat(file.stagingFd_.get(), file.hiddenName_.c_str(),
-                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
-    if (!file.fd_.valid() && errno != EEXIST) break;
-  }
-  if (!file.fd_.valid()) {
-    file.hiddenName_.clear();
-    fail(why, "cannot create a file in", staged ? staging->path() : dir.path(), errno);
-    return std::nullopt;
-  }
-  return file;
-}
-
-FileSystem::PendingFile::~PendingFile() {
-  if (!hiddenName_.empty() && stagingFd_.valid()) ::unlinkat(stagingFd_.get(), hiddenName_.c_str(), 0);
-}
-
-bool FileSystem::PendingFile::writeAndFlush(const std::string& text, std::string& why) {
-  // The mode is set explicitly: the process's umask must not narrow it.
-  if (!writeAll(fd_.get(), text) || ::fchmod(fd_.get(), 0644) != 0 || !flushToDisk(fd_.get())) {
-    return fail(why, "cannot write a file in", dir_, errno);
-  }
-  return true;
-}
-
-FileSystem::PendingFile::Naming FileSystem::PendingFile::nameAs(const std::string& name, std::string& why) {
-  // A link never replaces an existing name.
-  const int linked = hiddenName_.empty()
-                         ? linkUnnamed(name)
-                         : ::linkat(stagingFd_.get(), hiddenName_.c_str(), dirFd_.get(), name.c_str(), 0);
-  if (linked != 0) {
-    if (errno == EEXIST) return Naming::Taken;
-    const int error = errno;
-    fail(why, "cannot name", dir_ + "/" + name, error);
-    return error == EXDEV ? Naming::OtherVolume : Naming::Failed;
-  }
-  if (!hiddenName_.empty()) {
-    ::unlinkat(stagingFd_.get(), hiddenName_.c_str(), 0);
-    hiddenName_.clear();
-  }
-  // The name is given: a folder that cannot be flushed does not take it back.
-  flushToDisk(dirFd_.get());
-  return Naming::Named;
 }
 
 }  // namespace brim

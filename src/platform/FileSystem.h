@@ -19,16 +19,13 @@
 #include <string>
 #include <string_view>
 
+#include "platform/PendingFile.h"
 #include "platform/TrustedPath.h"
-#include "platform/UniqueFd.h"
 
 namespace brim {
 
 class FileSystem {
  public:
-  // The name prefix of files being written where the platform has no unnamed files.
-  static constexpr std::string_view kPendingPrefix = ".autodelete_";
-
   static bool exists(const std::string& path);
   // rm -f: true when nothing is left at path; a link goes, not what it names.
   static bool removeFile(const std::string& path, std::string& why);
@@ -96,34 +93,6 @@ class FileSystem {
   static std::optional<std::string> writeNewFile(const TrustedFolder& dir, NameNow&& nameNow, const std::string& text,
                                                  std::string& why, const TrustedFolder* staging = nullptr);
 
-  // Replaces the file at path by text as one step, keeping the old file's
-  // owner, group, mode, extended attributes and ACLs; when they cannot be
-  // kept the old file stays. A file made where none was is the owner's alone:
-  // only the agent's configuration is written this way.
-  static bool replaceFile(const std::string& path, const std::string& text, std::string& why);
-
-  // Which file a path names and how far it was written: two equal stamps
-  // taken apart mean nobody replaced or rewrote the file in between.
-  struct Stamp {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    timespec modified{};
-    bool operator==(const Stamp& other) const;
-  };
-  // The stamp of the file at path (not followed); absent when nothing is there.
-  static std::optional<Stamp> stampOf(const std::string& path);
-  enum class Replace { Done, Changed, Failed };
-  // replaceFile, but only when the file still has the stamp expected (absent:
-  // still missing) just before it is replaced: Changed, and the file left as
-  // it is, when another writer came in between.
-  static Replace replaceFileIfUnchanged(const std::string& path, const std::string& text,
-                                        const std::optional<Stamp>& expected, std::string& why);
-  // The same for the file name in dir: replaced and renamed by the folder held open.
-  static std::optional<Stamp> stampOf(const TrustedFolder& dir, const std::string& name);
-  static Replace replaceFileIfUnchanged(const TrustedFolder& dir, const std::string& name, const std::string& text,
-                                        const std::optional<Stamp>& expected, std::string& why);
-
   // A new folder "<parent>/<prefix>XXXXXX" that only this user can enter, held open.
   static std::optional<TrustedFolder> makePrivateFolder(const TrustedFolder& parent, const std::string& prefix,
                                                         std::string& why);
@@ -138,38 +107,9 @@ class FileSystem {
                                              std::size_t limit = std::numeric_limits<std::size_t>::max());
 
  private:
-  // A file being written where no reader can take it: unnamed where the
-  // platform allows, else under a hidden name that removeStaleEntries clears.
-  class PendingFile {
-   public:
-    static std::optional<PendingFile> open(const TrustedFolder& dir, const TrustedFolder* staging, std::string& why);
-    PendingFile(PendingFile&&) = default;
-    ~PendingFile();
-    bool writeAndFlush(const std::string& text, std::string& why);
-    // OtherVolume: staged where a link cannot reach dir after all (another mount of the volume).
-    enum class Naming { Named, Taken, OtherVolume, Failed };
-    Naming nameAs(const std::string& name, std::string& why);
-
-   private:
-    PendingFile() = default;
-    // An unnamed file in the folder, where the system and the file system have them.
-    bool openUnnamed();
-    // Links the unnamed file under name, as linkat does.
-    int linkUnnamed(const std::string& name);
-    std::string dir_;
-    UniqueFd dirFd_;
-    UniqueFd stagingFd_;  // where the hidden name is: dir's own descriptor, or the staging folder's
-    UniqueFd fd_;
-    std::string hiddenName_;  // empty for an unnamed file
-  };
   static bool appendToFileAt(int dirFd, const std::string& name, const std::string& path,
                              std::span<const std::string_view> pieces, mode_t mode, std::string& why);
-  static Replace replaceFileAt(const UniqueFd& dirFd, const std::string& name, const std::string& path,
-                               const std::string& text, const std::optional<Stamp>& expected, std::string& why);
   static void waitForNextSecond();
-  // Flushes a file's data, or a folder's entries, as far as the system can
-  // make sure they survive a power loss.
-  static bool flushToDisk(int fd);
 };
 
 template <class NameNow>

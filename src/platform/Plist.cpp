@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/CustomLogger.h"
+#include "platform/FileReplacement.h"
 #include "platform/FileSystem.h"
 #include "platform/TrustedPath.h"
 
@@ -318,7 +319,7 @@ bool writePlistFileAtomically(const std::string& path, plist_t node) {
   const std::string text = plistToXml(node);
   // Its callers say which file was not written; the system's reason is not theirs to show.
   std::string unasked;
-  return !text.empty() && FileSystem::replaceFile(path, text, unasked);
+  return !text.empty() && FileReplacement::replace(path, text, unasked);
 }
 
 std::optional<std::string> plistString(plist_t node) {

@@ -10,6 +10,7 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/FileReplacement.h"
 #include "platform/FileSystem.h"
 #include "platform/TrustedPath.h"
 #include "support/Sandbox.h"
@@ -161,23 +162,24 @@ TEST_F(TrustedFolderTest, StaleEntriesGoAndTheirLinksAreNotFollowed) {
 TEST_F(TrustedFolderTest, AReplaceWaitsForNoWriterThatCameInBetween) {
   const std::string file = at("settings.plist");
   writeFile(file, "read");
-  const std::optional<FileSystem::Stamp> read = FileSystem::stampOf(file);
+  const std::optional<FileReplacement::Stamp> read = FileReplacement::stampOf(file);
   ASSERT_TRUE(read);
   writeFile(file, "theirs");  // same inode, new size and time
-  EXPECT_EQ(FileSystem::replaceFileIfUnchanged(file, "mine", read, why), FileSystem::Replace::Changed);
+  EXPECT_EQ(FileReplacement::replaceIfUnchanged(file, "mine", read, why), FileReplacement::Outcome::Changed);
   EXPECT_EQ(readFile(file), "theirs");
 
   writeFile(at("other"), "replaced");
-  const std::optional<FileSystem::Stamp> again = FileSystem::stampOf(file);
+  const std::optional<FileReplacement::Stamp> again = FileReplacement::stampOf(file);
   fs::rename(at("other"), file);  // a new inode at the name
-  EXPECT_EQ(FileSystem::replaceFileIfUnchanged(file, "mine", again, why), FileSystem::Replace::Changed);
-  EXPECT_EQ(FileSystem::replaceFileIfUnchanged(file, "mine", std::nullopt, why), FileSystem::Replace::Changed);
+  EXPECT_EQ(FileReplacement::replaceIfUnchanged(file, "mine", again, why), FileReplacement::Outcome::Changed);
+  EXPECT_EQ(FileReplacement::replaceIfUnchanged(file, "mine", std::nullopt, why), FileReplacement::Outcome::Changed);
   EXPECT_EQ(readFile(file), "replaced");
 
-  EXPECT_EQ(FileSystem::replaceFileIfUnchanged(file, "mine", FileSystem::stampOf(file), why),
-            FileSystem::Replace::Done);
+  EXPECT_EQ(FileReplacement::replaceIfUnchanged(file, "mine", FileReplacement::stampOf(file), why),
+            FileReplacement::Outcome::Done);
   EXPECT_EQ(readFile(file), "mine");
-  EXPECT_EQ(FileSystem::replaceFileIfUnchanged(at("new.plist"), "new", std::nullopt, why), FileSystem::Replace::Done);
+  EXPECT_EQ(FileReplacement::replaceIfUnchanged(at("new.plist"), "new", std::nullopt, why),
+            FileReplacement::Outcome::Done);
   const std::vector<std::string> left = names(sandbox.root());
   EXPECT_EQ(std::count_if(left.begin(), left.end(), [](const std::string& n) { return n.starts_with("."); }), 0);
 }
