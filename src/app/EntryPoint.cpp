@@ -107,7 +107,9 @@ bool foldersNamedAbsolutely(const MacFolderSettings& folders) {
 // folder and, once taken, its lock, so that the next run starts at once.
 void clearUpAfter(int signal, const std::optional<TrustedFolder>& heldLock) {
   RunFolder::remove();
-  if (heldLock) FileSystem::removeFile(*heldLock, std::string(kLockName));
+  // A lock left behind is taken over by the next run after its wait.
+  std::string unasked;
+  if (heldLock) FileSystem::removeFile(*heldLock, std::string(kLockName), unasked);
   const std::string name = signal == SIGTERM  ? "SIGTERM"
                            : signal == SIGINT ? "SIGINT"
                            : signal == SIGHUP ? "SIGHUP"
@@ -130,21 +132,23 @@ std::optional<TrustedFolder> EntryPoint::takeRunLock(const std::string& folder) 
   const std::string lockFile(kLockName);
   // Created atomically, so that of the runs waiting for it one only gets it.
   using Create = FileSystem::Create;
-  Create lock = FileSystem::createFile(*dir, lockFile);
+  Create lock = FileSystem::createFile(*dir, lockFile, why);
   if (lock == Create::Exists) log("Waiting for another instance of brim_asset to finish");
   for (int test = 0; test < kLockWaitTests && lock == Create::Exists; ++test) {
     hooks_.sleepMicros(kLockWaitMicros);
     Termination::stopIfRequested();
-    lock = FileSystem::createFile(*dir, lockFile);
+    lock = FileSystem::createFile(*dir, lockFile, why);
   }
   if (lock != Create::Made) {
     // Nobody waits for a link or a file that no run of ours made; a lock
     // that outlived the wait is taken over. Removing a link leaves what it
     // names; a folder is not removed, and no lock is claimed over it.
-    if (lock == Create::Foreign) log(FileSystem::lastFailure());
-    if (lock != Create::Failed && FileSystem::removeFile(*dir, lockFile)) lock = FileSystem::createFile(*dir, lockFile);
+    if (lock == Create::Foreign) log(why);
+    if ((lock == Create::Exists || lock == Create::Foreign) && FileSystem::removeFile(*dir, lockFile, why)) {
+      lock = FileSystem::createFile(*dir, lockFile, why);
+    }
     if (lock != Create::Made) {
-      log("Lock not created: " + FileSystem::lastFailure());
+      log("Lock not created: " + why);
       return std::nullopt;
     }
   }
@@ -210,7 +214,8 @@ int EntryPoint::run(const std::vector<std::string>& args) {
 
   RunFolder::remove();
   if (heldLock) {
-    FileSystem::removeFile(*heldLock, std::string(kLockName));
+    std::string unasked;
+    FileSystem::removeFile(*heldLock, std::string(kLockName), unasked);
     log(LogWording::kLockRemoved);
   }
   return status;

@@ -6,7 +6,7 @@
 
 #include "config/SettingsLayout.h"
 #include "platform/CustomLogger.h"
-#include "platform/FileSystem.h"
+#include "platform/FileReplacement.h"
 #include "platform/Paths.h"
 #include "platform/TrustedPath.h"
 
@@ -108,7 +108,7 @@ bool GlobalPreferences::saveGlobalPreferences(GlobalPreferences& instance) {
     // renames in the folder it checked, whatever its path names meanwhile.
     std::string why;
     const std::optional<TrustedFolder> folder = TrustedFolder::open(path.substr(0, path.rfind('/')), why);
-    const std::optional<FileSystem::Stamp> read = folder ? FileSystem::stampOf(*folder, name) : std::nullopt;
+    const std::optional<FileReplacement::Stamp> read = folder ? FileReplacement::stampOf(*folder, name) : std::nullopt;
     Plist now = readSettingsFile(sig);
     if (!now) {
       logAt(sig, path + " left as it is");
@@ -118,7 +118,7 @@ bool GlobalPreferences::saveGlobalPreferences(GlobalPreferences& instance) {
       logAt(sig, "cannot write settings file " + path + ": " + why);
       return false;
     }
-    if (FileSystem::stampOf(*folder, name) != read) continue;  // rewritten while it was read
+    if (FileReplacement::stampOf(*folder, name) != read) continue;  // rewritten while it was read
     for (const Entry& entry : instance.sections_) {
       const SettingsSection& section = *entry.section;
       // Sections never written back, and sections or root entries the file
@@ -128,11 +128,12 @@ bool GlobalPreferences::saveGlobalPreferences(GlobalPreferences& instance) {
       if (isDictionary(current)) section.writeChangesInto(current);
     }
     const std::string text = plistToXml(now.get());
-    const FileSystem::Replace replaced =
-        text.empty() ? FileSystem::Replace::Failed : FileSystem::replaceFileIfUnchanged(*folder, name, text, read);
-    if (replaced == FileSystem::Replace::Changed) continue;
-    if (replaced == FileSystem::Replace::Failed) {
-      logAt(sig, "cannot write settings file " + path + ": " + FileSystem::lastFailure());
+    const FileReplacement::Outcome replaced = text.empty()
+                                                  ? FileReplacement::Outcome::Failed
+                                                  : FileReplacement::replaceIfUnchanged(*folder, name, text, read, why);
+    if (replaced == FileReplacement::Outcome::Changed) continue;
+    if (replaced == FileReplacement::Outcome::Failed) {
+      logAt(sig, "cannot write settings file " + path + ": " + why);
       return false;
     }
     instance.allSettingsDict_ = std::move(now);

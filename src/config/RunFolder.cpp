@@ -7,6 +7,7 @@
 #include "platform/CustomLogger.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
+#include "platform/PendingFile.h"
 
 namespace brim {
 namespace {
@@ -52,9 +53,10 @@ const TrustedFolder* RunFolder::folder() {
   // or when what is at its name is no longer the folder this run made.
   if (!run.folder || run.parent->path() != parent->path() ||
       !FileSystem::isSameFolder(*parent, run.name, *run.folder)) {
-    std::optional<TrustedFolder> made = FileSystem::makePrivateFolder(*parent, std::string(kPrefix));
+    std::string why;
+    std::optional<TrustedFolder> made = FileSystem::makePrivateFolder(*parent, std::string(kPrefix), why);
     if (!made) {
-      logAt(sig, FileSystem::lastFailure());
+      logAt(sig, why);
       return nullptr;
     }
     run.name = made->path().substr(made->path().rfind('/') + 1);
@@ -66,7 +68,9 @@ const TrustedFolder* RunFolder::folder() {
 
 void RunFolder::remove() {
   Current& run = current();
-  if (run.folder) FileSystem::removeTree(*run.parent, run.name);
+  // What is left is a stale entry the next run clears.
+  std::string unasked;
+  if (run.folder) FileSystem::removeTree(*run.parent, run.name, unasked);
   run = Current{};
 }
 
@@ -78,7 +82,7 @@ void RunFolder::removeStale() {
   }
   std::string why;
   if (const auto dataPost = folders.writableFolder(folders.dataPostDirRelative(), why)) {
-    FileSystem::removeStaleEntries(*dataPost, std::string(FileSystem::kPendingPrefix), kStaleAfter);
+    FileSystem::removeStaleEntries(*dataPost, std::string(PendingFile::kHiddenPrefix), kStaleAfter);
   }
   // A settings write-back killed before its rename: ".settings.plist.<random>" beside the file.
   const std::string settings = GlobalPreferences::settingsFilePath();

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "envelope/XMLText.h"
 #include "platform/CustomLogger.h"
 #include "platform/Text.h"
 
@@ -10,75 +11,8 @@ namespace brim {
 namespace {
 
 constexpr std::string_view kClass = "XMLTree";
-constexpr std::string_view kDeclaration = R"(<?xml version="1.0" encoding="UTF-8"?>)";
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
-constexpr unsigned kSerialiseFlags = pugi::format_raw | pugi::format_no_declaration;
 // CDATA sections stay CDATA nodes; line ends are normalised as any XML reader does.
 constexpr unsigned kParseFlags = pugi::parse_default;
-
-// XML 1.0 Char production.
-bool isXmlChar(char32_t c) {
-  return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
-         (c >= 0x10000 && c <= 0x10FFFF);
-}
-
-// XML 1.0 (fifth edition) NameStartChar and NameChar productions.
-bool isNameStartChar(char32_t c) {
-  return c == ':' || c == '_' || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= 0xC0 && c <= 0xD6) ||
-         (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF) || (c >= 0x370 && c <= 0x37D) ||
-         (c >= 0x37F && c <= 0x1FFF) || (c >= 0x200C && c <= 0x200D) || (c >= 0x2070 && c <= 0x218F) ||
-         (c >= 0x2C00 && c <= 0x2FEF) || (c >= 0x3001 && c <= 0xD7FF) || (c >= 0xF900 && c <= 0xFDCF) ||
-         (c >= 0xFDF0 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0xEFFFF);
-}
-bool isNameChar(char32_t c) {
-  return isNameStartChar(c) || c == '-' || c == '.' || (c >= '0' && c <= '9') || c == 0xB7 ||
-         (c >= 0x300 && c <= 0x36F) || (c >= 0x203F && c <= 0x2040);
-}
-
-bool isXmlName(std::string_view name) {
-  size_t pos = 0;
-  bool first = true;
-  while (pos < name.size()) {
-    const auto c = nextCodePoint(name, pos);
-    if (!c || !(first ? isNameStartChar(*c) : isNameChar(*c))) return false;
-    first = false;
-  }
-  return !first;
-}
-
-bool isXmlText(std::string_view text) {
-  size_t pos = 0;
-  while (pos < text.size()) {
-    // Most values are ASCII: a byte at a time, without decoding.
-    const auto byte = static_cast<unsigned char>(text[pos]);
-    if (byte < 0x80) {
-      if (!isXmlChar(byte)) return false;
-      ++pos;
-      continue;
-    }
-    const auto c = nextCodePoint(text, pos);
-    if (!c || !isXmlChar(*c)) return false;
-  }
-  return true;
-}
-
-// The text with every character XML cannot carry replaced by U+FFFD, so that a
-// stray control byte in a profiler value costs one character, not the document.
-std::string xmlSafeText(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  size_t pos = 0;
-  while (pos < text.size()) {
-    const size_t start = pos;
-    const auto c = nextCodePoint(text, pos);
-    if (c && isXmlChar(*c)) {
-      out.append(text.substr(start, pos - start));
-    } else {
-      out.append(kReplacement);
-    }
-  }
-  return out;
-}
 
 // The value as it goes into the tree; logs when characters had to be replaced.
 std::string textForTree(const Sig& sig, std::string_view name, std::string_view value) {
@@ -92,23 +26,6 @@ bool checkName(const Sig& sig, std::string_view what, std::string_view name) {
   if (isXmlName(name)) return true;
   logAt(sig, std::string(what) + " not added: \"" + std::string(name) + "\" is not an XML name");
   return false;
-}
-
-struct StringWriter : pugi::xml_writer {
-  explicit StringWriter(std::string& out) : text(out) {}
-  std::string& text;
-  void write(const void* data, size_t size) override { text.append(static_cast<const char*>(data), size); }
-};
-
-void serialiseInto(pugi::xml_node node, std::string& out) {
-  StringWriter writer(out);
-  node.print(writer, "", kSerialiseFlags);
-}
-
-std::string serialise(pugi::xml_node node) {
-  std::string text;
-  serialiseInto(node, text);
-  return text;
 }
 
 // The whole text of a node: its own and that of all its descendants, in document order.
@@ -169,22 +86,6 @@ std::optional<unsigned long long> plainNumber(std::string_view text) {
   return value;
 }
 
-// Line ends as an XML reader hands them on: CR LF and a lone CR become LF.
-std::string withXmlLineEnds(std::string text) {
-  if (text.find('\r') == std::string::npos) return text;
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\r') {
-      out += text[i];
-    } else {
-      out += '\n';
-      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    }
-  }
-  return out;
-}
-
 bool hasRootToAdd(const XMLTree& other, const Sig& sig) {
   if (other.rootElement()) return true;
   logAt(sig, "nothing appended: the added tree has no root");
@@ -219,7 +120,7 @@ XMLTree XMLTree::initWithXMLString(const std::optional<std::string>& text) {
   } else {
     tree.current_ = tree.doc_.append_copy(parsed.document_element());
   }
-  logAt(sig, "rootElement=" + (tree.current_ ? serialise(tree.current_) : std::string(kNullText)));
+  logAt(sig, "rootElement=" + (tree.current_ ? xmlText(tree.current_) : std::string(kNullText)));
   return tree;
 }
 
@@ -236,7 +137,7 @@ XMLTree& XMLTree::operator=(const XMLTree& other) {
 
 bool XMLTree::appendCopy(pugi::xml_node node, const Sig& sig) {
   if (current_.type() == pugi::node_element && current_.append_copy(node)) return true;
-  logAt(sig, "nothing appended: the tree has no element to append " + serialise(node) + " to");
+  logAt(sig, "nothing appended: the tree has no element to append " + xmlText(node) + " to");
   return false;
 }
 
@@ -393,8 +294,8 @@ bool XMLTree::jumpToParent() { return moveTo(parentInTree(current_)); }
 bool XMLTree::jumpToRootNode() { return moveTo(rootElement()); }
 
 std::string XMLTree::XMLString() const {
-  std::string text(kDeclaration);
-  serialiseInto(doc_, text);
+  std::string text(kXmlDeclaration);
+  appendXmlText(doc_, text);
   return text;
 }
 
@@ -435,10 +336,10 @@ std::string XMLTree::XMLStringWithoutRootNode() const {
 }
 
 void XMLTree::appendOpeningText(std::string& out, bool withDeclaration) const {
-  if (withDeclaration) out += kDeclaration;
+  if (withDeclaration) out += kXmlDeclaration;
   const pugi::xml_node root = doc_.document_element();
   if (!root) return;
-  serialiseInto(root, out);
+  appendXmlText(root, out);
   const std::string closing = "</" + std::string(root.name()) + ">";
   if (out.ends_with(closing)) {
     out.resize(out.size() - closing.size());
@@ -452,10 +353,10 @@ void XMLTree::appendClosingText(std::string& out) const {
   if (const pugi::xml_node root = doc_.document_element()) out.append("</").append(root.name()).append(">");
 }
 
-void XMLTree::appendRootText(std::string& out) const { serialiseInto(doc_, out); }
+void XMLTree::appendRootText(std::string& out) const { appendXmlText(doc_, out); }
 
 void XMLTree::appendCurrentNodeText(std::string& out) const {
-  if (current_) serialiseInto(current_, out);
+  if (current_) appendXmlText(current_, out);
 }
 
 std::string XMLTree::rootName() const { return doc_.document_element().name(); }

@@ -72,8 +72,8 @@ std::string CurlLibrary::unavailableReason() {
   return processLibrary().reason;
 }
 
-std::unique_ptr<CurlLibrary> CurlLibrary::open(const std::string& fileName, std::string& reason) {
-  std::unique_ptr<LateLibrary> loaded = LateLibrary::open(kCurl, fileName, reason);
+std::unique_ptr<CurlLibrary> CurlLibrary::open(const std::string& fileName, std::string& why) {
+  std::unique_ptr<LateLibrary> loaded = LateLibrary::open(kCurl, fileName, why);
   if (!loaded) return nullptr;
   const LateLibrary& late = *loaded;
   std::unique_ptr<CurlLibrary> library(new CurlLibrary(std::move(loaded)));

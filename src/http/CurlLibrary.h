@@ -39,8 +39,8 @@ class CurlLibrary {
   static std::string unavailableReason();
 
   // Opens fileName and resolves every function below; null when either fails,
-  // with the loader's reason logged and put in `reason`.
-  static std::unique_ptr<CurlLibrary> open(const std::string& fileName, std::string& reason);
+  // with the loader's reason logged and put in why.
+  static std::unique_ptr<CurlLibrary> open(const std::string& fileName, std::string& why);
 
   // Tests make get() answer as if the process's libcurl were fileName
   // (opened, never initialised); absent restores the real one. Not for use

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <pugixml.hpp>
+#include <vector>
 
 #include "envelope/Base64.h"
 #include "envelope/CompressChilkat.h"
@@ -76,32 +77,40 @@ std::string rootOf(std::string_view text) {
   return elements == 1 ? document.document_element().name() : std::string();
 }
 
-std::string afterLastLayer(const Decoded& result) {
-  return result.layers.empty() ? "" : " (after taking off " + result.layers.back() + ")";
+// A body being taken apart: the layers taken off so far, outermost first,
+// the plain document once it is reached, and what was wrong once something was.
+struct Unwrapping {
+  std::vector<std::string> layers;
+  std::string document;
+  std::string& why;
+};
+
+std::string afterLastLayer(const Unwrapping& state) {
+  return state.layers.empty() ? "" : " (after taking off " + state.layers.back() + ")";
 }
 
-bool fail(Decoded& result, std::string error) {
-  result.error = std::move(error);
+bool fail(Unwrapping& state, std::string why) {
+  state.why = std::move(why);
   return false;
 }
 
-bool failsNesting(std::string_view text, Decoded& result) {
+bool failsNesting(std::string_view text, Unwrapping& state) {
   if (nestingDepth(text, kMaxNesting) <= kMaxNesting) return false;
-  return !fail(result, "elements nested more than " + std::to_string(kMaxNesting) +
-                           " levels deep, far more than any document the tool writes" + afterLastLayer(result));
+  return !fail(state, "elements nested more than " + std::to_string(kMaxNesting) +
+                          " levels deep, far more than any document the tool writes" + afterLastLayer(state));
 }
 
-bool unwrap(std::string text, const std::string& passPhrase, Decoded& result) {
-  if (result.layers.size() > kMaxLayers) return fail(result, "more layers than any body the tool posts");
-  if (failsNesting(text, result)) return false;
+bool unwrap(std::string text, const std::string& passPhrase, Unwrapping& state) {
+  if (state.layers.size() > kMaxLayers) return fail(state, "more layers than any body the tool posts");
+  if (failsNesting(text, state)) return false;
   pugi::xml_document document;
   const pugi::xml_parse_result parsed =
       document.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8);
   const pugi::xml_node root = document.document_element();
   if (!parsed || !root) {
-    return fail(result, "not an XML document" + afterLastLayer(result) + ": " +
-                            (parsed ? std::string("no root element") : std::string(parsed.description())) +
-                            " at byte " + std::to_string(parsed.offset));
+    return fail(state, "not an XML document" + afterLastLayer(state) + ": " +
+                           (parsed ? std::string("no root element") : std::string(parsed.description())) + " at byte " +
+                           std::to_string(parsed.offset));
   }
   const std::string name = root.name();
   bool hasElements = false, hasCData = false;
@@ -111,12 +120,12 @@ bool unwrap(std::string text, const std::string& passPhrase, Decoded& result) {
   }
   if (hasElements) {
     // What the tool logged is the tree builder's text of the document.
-    if (result.layers.empty()) {
-      result.document = std::move(text);
-    } else if (std::find(result.layers.begin(), result.layers.end(), kCompression) != result.layers.end()) {
-      result.document = withEmptyValuesRestored(text);
+    if (state.layers.empty()) {
+      state.document = std::move(text);
+    } else if (std::find(state.layers.begin(), state.layers.end(), kCompression) != state.layers.end()) {
+      state.document = withEmptyValuesRestored(text);
     } else {
-      result.document = XMLTree::initWithXMLString(text).XMLString();
+      state.document = XMLTree::initWithXMLString(text).XMLString();
     }
     return true;
   }
@@ -125,44 +134,44 @@ bool unwrap(std::string text, const std::string& passPhrase, Decoded& result) {
     const std::optional<std::string> zipped = decodeBase64(withoutWhitespace(root.child_value()));
     const std::optional<std::string> inflated = zipped ? rawInflate(*zipped, kMaxInflated) : std::nullopt;
     if (inflated) {
-      result.layers.emplace_back(kCompression);
-      if (failsNesting(*inflated, result)) return false;
-      result.layers.pop_back();
+      state.layers.emplace_back(kCompression);
+      if (failsNesting(*inflated, state)) return false;
+      state.layers.pop_back();
     }
     CompressChilkat envelope;
     std::string restored = envelope.deCompressUnzipContent(text);
     if (restored.empty()) {
       const auto& log = envelope.compresser().errorLog();
-      return fail(result, "<" + name + "> holds a compressed envelope that does not restore" +
-                              (log.empty() ? std::string() : ": " + log.back()));
+      return fail(state, "<" + name + "> holds a compressed envelope that does not restore" +
+                             (log.empty() ? std::string() : ": " + log.back()));
     }
-    result.layers.emplace_back(kCompression);
-    return unwrap(std::move(restored), passPhrase, result);
+    state.layers.emplace_back(kCompression);
+    return unwrap(std::move(restored), passPhrase, state);
   }
   const std::string cipherText = withoutWhitespace(root.child_value());
-  if (cipherText.empty()) return fail(result, "<" + name + "> is empty: neither a document nor an envelope");
+  if (cipherText.empty()) return fail(state, "<" + name + "> is empty: neither a document nor an envelope");
   const std::optional<std::string> bytes = decodeBase64(cipherText);
   if (!bytes) {
-    return fail(result, "the content of <" + name + "> is not Base64 (" + std::to_string(cipherText.size()) +
-                            " characters): damaged or truncated");
+    return fail(state, "the content of <" + name + "> is not Base64 (" + std::to_string(cipherText.size()) +
+                           " characters): damaged or truncated");
   }
   if (bytes->empty() || bytes->size() % 16 != 0) {
-    return fail(result, "the cipher text in <" + name + "> is " + std::to_string(bytes->size()) +
-                            " bytes, not whole 16-byte blocks: truncated");
+    return fail(state, "the cipher text in <" + name + "> is " + std::to_string(bytes->size()) +
+                           " bytes, not whole 16-byte blocks: truncated");
   }
   if (!decryptsWith(cipherText, passPhrase)) {
-    return fail(result, "the content of <" + name + "> does not decrypt with this pass phrase");
+    return fail(state, "the content of <" + name + "> does not decrypt with this pass phrase");
   }
   std::string plain = EncryptionAES().decryptChilkat(cipherText, passPhrase);
   // Encrypted with the root tag: the cipher text holds the whole document;
   // without it, only what was between the root's tags.
   if (rootOf(plain) == name) {
-    result.layers.push_back("encryption (root tag inside)");
+    state.layers.push_back("encryption (root tag inside)");
   } else {
-    result.layers.push_back("encryption (root tag outside)");
+    state.layers.push_back("encryption (root tag outside)");
     plain = "<" + name + ">" + plain + "</" + name + ">";
   }
-  return unwrap(std::move(plain), passPhrase, result);
+  return unwrap(std::move(plain), passPhrase, state);
 }
 
 }  // namespace
@@ -175,10 +184,10 @@ bool decryptsWith(std::string_view cipherText, const std::string& passPhrase) {
   return cipher.encryptChilkat(cipher.decryptChilkat(stored, passPhrase), passPhrase) == stored;
 }
 
-Decoded decodeBody(std::string_view body, const std::string& passPhrase) {
-  Decoded result;
-  result.ok = unwrap(std::string(body), passPhrase, result);
-  return result;
+std::optional<std::string> decodeBody(std::string_view body, const std::string& passPhrase, std::string& why) {
+  Unwrapping state{{}, {}, why};
+  if (!unwrap(std::string(body), passPhrase, state)) return std::nullopt;
+  return std::move(state.document);
 }
 
 std::string prettyDocument(const std::string& document) {

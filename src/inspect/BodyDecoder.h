@@ -3,20 +3,15 @@
 // forms the direct reports post (compressed envelope; encrypted with the root
 // tag inside or outside the cipher text, around either the document or its
 // compressed envelope) and the plain document of a data-post file.
+#include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace brim::inspect {
 
-struct Decoded {
-  bool ok = false;
-  std::string document;             // the plain document, as the tool logged it
-  std::vector<std::string> layers;  // what was taken off, outermost first
-  std::string error;                // what was wrong, when not ok
-};
-
-Decoded decodeBody(std::string_view body, const std::string& passPhrase);
+// The plain document, as the tool logged it; absent, with why set to what was
+// wrong (and after which layer), when the body is none of those forms.
+std::optional<std::string> decodeBody(std::string_view body, const std::string& passPhrase, std::string& why);
 
 // True when cipherText is what the cipher makes of some text under passPhrase.
 bool decryptsWith(std::string_view cipherText, const std::string& passPhrase);

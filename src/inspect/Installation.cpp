@@ -30,12 +30,12 @@ void loadPreferences(GlobalPreferences& prefs, plist_t settings) {
   }
 }
 
-Plist readDictionaryFile(const RootedTree& tree, const std::string& path, std::string& error) {
-  const std::optional<std::string> text = tree.readFile(path, error);
+Plist readDictionaryFile(const RootedTree& tree, const std::string& path, std::string& why) {
+  const std::optional<std::string> text = tree.readFile(path, why);
   if (!text) return nullptr;
   Plist file = parsePlist(*text);
   if (file && plist_get_node_type(file.get()) == PLIST_DICT) return file;
-  error = path + " cannot be read as a property-list dictionary";
+  why = path + " cannot be read as a property-list dictionary";
   return nullptr;
 }
 

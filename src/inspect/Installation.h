@@ -20,12 +20,12 @@ class GlobalPreferences;
 namespace brim::inspect {
 
 // Every section of the settings file, one value a line. Encrypted values show
-// as "(encrypted)" unless decrypt is set. False (error set) when the file
+// as "(encrypted)" unless decrypt is set. False (why set) when the file
 // cannot be read.
-bool printSettings(std::ostream& out, bool decrypt, std::string& error);
+bool printSettings(std::ostream& out, bool decrypt, std::string& why);
 // Every web post with its flags and query string; with decrypt, its sites and
 // the address the tool posts to.
-bool printWebPosts(std::ostream& out, bool decrypt, std::string& error);
+bool printWebPosts(std::ostream& out, bool decrypt, std::string& why);
 
 struct Check {
   enum class Status { OK, WARN, FAIL };
@@ -59,7 +59,7 @@ std::string rooted(const std::string& path);
 // The settings as the tool loads them, from a dictionary read here: a root
 // entry that is not a dictionary reads as an absent section.
 void loadPreferences(GlobalPreferences& prefs, plist_t settings);
-// The file's root dictionary; null, with error set, when there is none.
-Plist readDictionaryFile(const RootedTree& tree, const std::string& path, std::string& error);
+// The file's root dictionary; null, with why set, when there is none.
+Plist readDictionaryFile(const RootedTree& tree, const std::string& path, std::string& why);
 
 }  // namespace brim::inspect

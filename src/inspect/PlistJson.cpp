@@ -54,8 +54,8 @@ void writeJson(std::ostream& out, std::string_view key, plist_t node, bool decry
 }  // namespace
 
 bool printPlistFileJson(std::ostream& out, const RootedTree& tree, const std::string& path, bool decrypt,
-                        std::string& error) {
-  const Plist file = readDictionaryFile(tree, path, error);
+                        std::string& why) {
+  const Plist file = readDictionaryFile(tree, path, why);
   if (!file) return false;
   writeJson(out, {}, file.get(), decrypt, sharedPassPhrase());
   out << "\n";

@@ -8,9 +8,9 @@
 
 namespace brim::inspect {
 
-// The file at path, read inside tree. False, with error set, when it cannot be
+// The file at path, read inside tree. False, with why set, when it cannot be
 // read as a property-list dictionary.
 bool printPlistFileJson(std::ostream& out, const RootedTree& tree, const std::string& path, bool decrypt,
-                        std::string& error);
+                        std::string& why);
 
 }  // namespace brim::inspect

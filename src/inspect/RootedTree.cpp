@@ -25,8 +25,8 @@ std::optional<std::string> below(const std::string& path, const std::string& top
   return std::string(rest);
 }
 
-std::string whyNotOpened(int error) {
-  switch (error) {
+std::string whyNotOpened(int number) {
+  switch (number) {
     case ENOENT:
       return "missing";
     case ELOOP:
@@ -34,7 +34,7 @@ std::string whyNotOpened(int error) {
     case EXDEV:
       return "goes through \"..\" or a link that may leave the installation: refused";
     default:
-      return std::strerror(error);
+      return std::strerror(number);
   }
 }
 
@@ -87,121 +87,120 @@ UniqueFd RootedTree::openByWalk(const std::string& path, int flags) const {
   return UniqueFd();
 }
 
-UniqueFd RootedTree::openReadOnly(const std::string& path, std::string& error, bool refuseLinks) const {
+UniqueFd RootedTree::openReadOnly(const std::string& path, std::string& why, bool refuseLinks) const {
   const std::optional<std::string> rest = below(path, top_);
   if (!rest) {
-    error = path + ": not under " + top_ + ": refused";
+    why = path + ": not under " + top_ + ": refused";
     return UniqueFd();
   }
   if (!topFd_.valid()) {
-    error = top_ + ": cannot be opened as a folder";
+    why = top_ + ": cannot be opened as a folder";
     return UniqueFd();
   }
   // Non-blocking, so that opening a FIFO with no writer returns at once and fstat tells what it is.
   constexpr int kFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY;
   UniqueFd fd = refuseLinks ? openByWalk(*rest, kFlags) : openInside(*rest, kFlags);
-  if (!fd.valid()) error = path + ": " + whyNotOpened(errno);
+  if (!fd.valid()) why = path + ": " + whyNotOpened(errno);
   return fd;
 }
 
-bool RootedTree::isPlainFile(const std::string& path, std::string& error) const {
-  const UniqueFd fd = openReadOnly(path, error, true);
+bool RootedTree::isPlainFile(const std::string& path, std::string& why) const {
+  const UniqueFd fd = openReadOnly(path, why, true);
   struct stat st {};
   if (!fd.valid()) return false;
   if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::size_t>(st.st_size) > kMaxFileSize) {
-    error = path + ": not a regular file of at most 64 MiB: refused";
+    why = path + ": not a regular file of at most 64 MiB: refused";
     return false;
   }
   return true;
 }
 
-std::optional<struct stat> RootedTree::linkStatus(const std::string& path, std::string& error) const {
+std::optional<struct stat> RootedTree::linkStatus(const std::string& path, std::string& why) const {
   const size_t slash = path.find_last_of('/');
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  const UniqueFd folder = openReadOnly(slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash), error);
+  const UniqueFd folder = openReadOnly(slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash), why);
   struct stat st {};
   if (!folder.valid()) return std::nullopt;
   if (name.empty() || name == ".." || ::fstatat(folder.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-    error = path + ": " + whyNotOpened(name == ".." ? EXDEV : errno);
+    why = path + ": " + whyNotOpened(name == ".." ? EXDEV : errno);
     return std::nullopt;
   }
   return st;
 }
 
-UniqueFd RootedTree::openFolder(const std::string& path, std::string& error) const {
+UniqueFd RootedTree::openFolder(const std::string& path, std::string& why) const {
   const std::optional<std::string> rest = below(path, top_);
-  if (!rest || !topFd_.valid()) return openReadOnly(path, error);  // sets the error
+  if (!rest || !topFd_.valid()) return openReadOnly(path, why);  // sets the why
   UniqueFd fd = openByWalk(*rest, O_RDONLY | O_DIRECTORY);
-  if (!fd.valid()) error = path + ": " + whyNotOpened(errno);
+  if (!fd.valid()) why = path + ": " + whyNotOpened(errno);
   return fd;
 }
 
-std::optional<std::string> RootedTree::readFileAt(int dir, const std::string& name, struct stat& st,
-                                                  std::string& error) {
-  error.clear();
+std::optional<std::string> RootedTree::readFileAt(int dir, const std::string& name, struct stat& st, std::string& why) {
+  why.clear();
   const UniqueFd fd(::openat(dir, name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
   if (!fd.valid()) {
-    if (errno != ENOENT) error = name + ": " + whyNotOpened(errno);
+    if (errno != ENOENT) why = name + ": " + whyNotOpened(errno);
     return std::nullopt;
   }
   std::string text;
   if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::size_t>(st.st_size) > kMaxFileSize ||
       !readAll(fd.get(), text, kMaxFileSize, 0) || text.size() > kMaxFileSize) {
-    error = name + ": not a regular file of at most 64 MiB that can be read: refused";
+    why = name + ": not a regular file of at most 64 MiB that can be read: refused";
     return std::nullopt;
   }
   return text;
 }
 
-UniqueFd RootedTree::openRegular(const std::string& path, struct stat& st, std::string& error) const {
-  UniqueFd fd = openReadOnly(path, error);
+UniqueFd RootedTree::openRegular(const std::string& path, struct stat& st, std::string& why) const {
+  UniqueFd fd = openReadOnly(path, why);
   if (fd.valid() && (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))) {
-    error = path + ": not a regular file: refused";
+    why = path + ": not a regular file: refused";
     return UniqueFd();
   }
   return fd;
 }
 
-std::optional<struct stat> RootedTree::status(const std::string& path, std::string& error) const {
-  const UniqueFd fd = openReadOnly(path, error);
+std::optional<struct stat> RootedTree::status(const std::string& path, std::string& why) const {
+  const UniqueFd fd = openReadOnly(path, why);
   struct stat st {};
   if (!fd.valid()) return std::nullopt;
   if (::fstat(fd.get(), &st) != 0) {
-    error = path + ": " + std::strerror(errno);
+    why = path + ": " + std::strerror(errno);
     return std::nullopt;
   }
   return st;
 }
 
-std::optional<std::string> RootedTree::readTail(const std::string& path, std::size_t bytes, std::string& error) const {
+std::optional<std::string> RootedTree::readTail(const std::string& path, std::size_t bytes, std::string& why) const {
   struct stat st {};
-  const UniqueFd fd = openRegular(path, st, error);
+  const UniqueFd fd = openRegular(path, st, why);
   if (!fd.valid()) return std::nullopt;
   const std::size_t size = static_cast<std::size_t>(st.st_size);
   const std::size_t limit = std::min(bytes, kMaxFileSize);
   const off_t from = static_cast<off_t>(size > limit ? size - limit : 0);
   std::string text;
   if (!readAll(fd.get(), text, limit - 1, from)) {
-    error = path + ": " + std::strerror(errno);
+    why = path + ": " + std::strerror(errno);
     return std::nullopt;
   }
   if (from > 0) text.erase(0, text.find('\n') == std::string::npos ? text.size() : text.find('\n') + 1);
   return text;
 }
 
-std::optional<std::string> RootedTree::readFile(const std::string& path, std::string& error) const {
+std::optional<std::string> RootedTree::readFile(const std::string& path, std::string& why) const {
   struct stat st {};
-  const UniqueFd fd = openRegular(path, st, error);
+  const UniqueFd fd = openRegular(path, st, why);
   if (!fd.valid()) return std::nullopt;
   std::string text;
   const bool tooLarge = static_cast<std::size_t>(st.st_size) > kMaxFileSize;
   if (!tooLarge && !readAll(fd.get(), text, kMaxFileSize, 0)) {
-    error = path + ": " + std::strerror(errno);
+    why = path + ": " + std::strerror(errno);
     return std::nullopt;
   }
   // A file that grows while it is read is as large as it became.
   if (tooLarge || text.size() > kMaxFileSize) {
-    error = path + ": larger than 64 MiB, which no installation file comes near: refused";
+    why = path + ": larger than 64 MiB, which no installation file comes near: refused";
     return std::nullopt;
   }
   return text;

@@ -27,34 +27,34 @@ class RootedTree {
 
   const std::string& top() const { return top_; }
 
-  // The whole file; absent, with error set, when it is missing, not a regular
+  // The whole file; absent, with why set, when it is missing, not a regular
   // file, larger than kMaxFileSize or reached only through a link that leaves the tree.
-  std::optional<std::string> readFile(const std::string& path, std::string& error) const;
+  std::optional<std::string> readFile(const std::string& path, std::string& why) const;
   // Its last `bytes` bytes at most, from the start of a line, under the same rules.
-  std::optional<std::string> readTail(const std::string& path, std::size_t bytes, std::string& error) const;
-  // What is at path, links inside the tree followed; absent, with error set, when nothing is.
-  std::optional<struct stat> status(const std::string& path, std::string& error) const;
+  std::optional<std::string> readTail(const std::string& path, std::size_t bytes, std::string& why) const;
+  // What is at path, links inside the tree followed; absent, with why set, when nothing is.
+  std::optional<struct stat> status(const std::string& path, std::string& why) const;
   // What is at path itself, a link not followed (the folders above it
-  // resolved inside the tree); absent, with error set, when nothing is.
-  std::optional<struct stat> linkStatus(const std::string& path, std::string& error) const;
+  // resolved inside the tree); absent, with why set, when nothing is.
+  std::optional<struct stat> linkStatus(const std::string& path, std::string& why) const;
   // True when path names a regular file no larger than kMaxFileSize through
   // no link at all, so that a reader that opens the path itself reaches it too.
-  bool isPlainFile(const std::string& path, std::string& error) const;
+  bool isPlainFile(const std::string& path, std::string& why) const;
   // The folder at path, reached through no link at all, for reading and
-  // writing by descriptor; invalid, with error set, when it cannot be.
-  UniqueFd openFolder(const std::string& path, std::string& error) const;
+  // writing by descriptor; invalid, with why set, when it cannot be.
+  UniqueFd openFolder(const std::string& path, std::string& why) const;
 
   // The regular file `name` in the open folder dir, not through a link, under
-  // the rules of readFile, its status in st. Absent with error empty when
-  // there is no such file; absent with error set when it cannot be read.
-  static std::optional<std::string> readFileAt(int dir, const std::string& name, struct stat& st, std::string& error);
+  // the rules of readFile, its status in st. Absent with why empty when
+  // there is no such file; absent with why set when it cannot be read.
+  static std::optional<std::string> readFileAt(int dir, const std::string& name, struct stat& st, std::string& why);
 
  private:
   // The open file (or folder) at path, read-only and not blocking; invalid,
-  // with error set, when it cannot be. refuseLinks: reached through no link at all.
-  UniqueFd openReadOnly(const std::string& path, std::string& error, bool refuseLinks = false) const;
+  // with why set, when it cannot be. refuseLinks: reached through no link at all.
+  UniqueFd openReadOnly(const std::string& path, std::string& why, bool refuseLinks = false) const;
   // The same for a regular file only, its status in st.
-  UniqueFd openRegular(const std::string& path, struct stat& st, std::string& error) const;
+  UniqueFd openRegular(const std::string& path, struct stat& st, std::string& why) const;
   // Opens `below` (relative to top) inside the tree, each OS its own way;
   // errno set when it cannot.
   UniqueFd openInside(const std::string& below, int flags) const;

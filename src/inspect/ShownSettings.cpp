@@ -78,9 +78,9 @@ std::string postAddress(const std::string& site, const std::string& query) {
 
 }  // namespace
 
-bool printSettings(std::ostream& out, bool decrypt, std::string& error) {
+bool printSettings(std::ostream& out, bool decrypt, std::string& why) {
   const std::string path = GlobalPreferences::settingsFilePath();
-  const Plist settings = readDictionaryFile(installation(), path, error);
+  const Plist settings = readDictionaryFile(installation(), path, why);
   if (!settings) return false;
   out << "# " << forTerminal(path) << "\n";
   const std::string passPhrase = sharedPassPhrase();
@@ -91,10 +91,10 @@ bool printSettings(std::ostream& out, bool decrypt, std::string& error) {
   return true;
 }
 
-bool printWebPosts(std::ostream& out, bool decrypt, std::string& error) {
+bool printWebPosts(std::ostream& out, bool decrypt, std::string& why) {
   const RootedTree tree = installation();
   const std::string path = Paths::fixed(Paths::kWebPostsFile);
-  const Plist file = readDictionaryFile(tree, path, error);
+  const Plist file = readDictionaryFile(tree, path, why);
   if (!file) return false;
   // The settings give the query string; without them it is what an empty settings file gives.
   GlobalPreferences prefs;

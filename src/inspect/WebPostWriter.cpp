@@ -44,8 +44,8 @@ Plist newWebPost() {
 
 // Writes text as `name` in the open folder dir in one step: a flushed file
 // beside it, owned as old says (when there was one), then a rename. False,
-// with error set, when the file stays as it was.
-bool replaceAt(int dir, const std::string& name, const std::string& text, const struct stat* old, std::string& error) {
+// with why set, when the file stays as it was.
+bool replaceAt(int dir, const std::string& name, const std::string& text, const struct stat* old, std::string& why) {
   const std::string temporary = "." + name + "." + std::to_string(::getpid());
   ::unlinkat(dir, temporary.c_str(), 0);
   const UniqueFd fd(::openat(dir, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
@@ -59,7 +59,7 @@ bool replaceAt(int dir, const std::string& name, const std::string& text, const 
   }
   written = written && ::fsync(fd.get()) == 0 && ::renameat(dir, temporary.c_str(), dir, name.c_str()) == 0;
   if (!written) {
-    error = name + " not written: " + std::strerror(errno);
+    why = name + " not written: " + std::strerror(errno);
     if (fd.valid()) ::unlinkat(dir, temporary.c_str(), 0);
     return false;
   }
@@ -69,20 +69,20 @@ bool replaceAt(int dir, const std::string& name, const std::string& text, const 
 
 }  // namespace
 
-bool writeWebPost(const RootedTree& tree, const WebPostChange& change, std::string& error) {
+bool writeWebPost(const RootedTree& tree, const WebPostChange& change, std::string& why) {
   if (!validName(change.name)) {
-    error = "web-post name \"" + change.name + "\": letters, digits and _ only";
+    why = "web-post name \"" + change.name + "\": letters, digits and _ only";
     return false;
   }
   if (!validSite(change.site)) {
-    error = change.site + ": not an http:// or https:// address with a host";
+    why = change.site + ": not an http:// or https:// address with a host";
     return false;
   }
   const std::string path = Paths::fixed(Paths::kWebPostsFile);
   const std::string name = path.substr(path.rfind('/') + 1);
-  const UniqueFd folder = tree.openFolder(path.substr(0, path.rfind('/')), error);
+  const UniqueFd folder = tree.openFolder(path.substr(0, path.rfind('/')), why);
   if (!folder.valid()) {
-    error = path + " not written: " + error;
+    why = path + " not written: " + why;
     return false;
   }
   struct stat st {};
@@ -91,8 +91,8 @@ bool writeWebPost(const RootedTree& tree, const WebPostChange& change, std::stri
   Plist file(old ? parsePlist(*old).release() : plist_new_dict());
   // What cannot be read is not replaced: it may hold what the agent's server sent.
   if (!unreadable.empty() || !file || plist_get_node_type(file.get()) != PLIST_DICT) {
-    error = path + " cannot be read as a property-list dictionary; left as it is" +
-            (unreadable.empty() ? "" : " (" + unreadable + ")");
+    why = path + " cannot be read as a property-list dictionary; left as it is" +
+          (unreadable.empty() ? "" : " (" + unreadable + ")");
     return false;
   }
   plist_t existing = plistDictItem(file.get(), change.name);
@@ -104,11 +104,11 @@ bool writeWebPost(const RootedTree& tree, const WebPostChange& change, std::stri
   setSectionValue(file.get(), change.name, std::move(post));
   const std::string text = plistToXml(file.get());
   if (text.empty()) {
-    error = path + " not written: the web posts do not make a property list";
+    why = path + " not written: the web posts do not make a property list";
     return false;
   }
-  if (!replaceAt(folder.get(), name, text, old ? &st : nullptr, error)) {
-    error = path.substr(0, path.rfind('/') + 1) + error;
+  if (!replaceAt(folder.get(), name, text, old ? &st : nullptr, why)) {
+    why = path.substr(0, path.rfind('/') + 1) + why;
     return false;
   }
   return true;

@@ -22,7 +22,7 @@ struct WebPostChange {
 // the old file read only when it is a regular file, and the new one written
 // beside it and renamed over it by the folder's descriptor. A new web post asks
 // for no compression or encryption unless told, and names its registration-id
-// parameter "regid". False, with error set, when nothing was written.
-bool writeWebPost(const RootedTree& tree, const WebPostChange& change, std::string& error);
+// parameter "regid". False, with why set, when nothing was written.
+bool writeWebPost(const RootedTree& tree, const WebPostChange& change, std::string& why);
 
 }  // namespace brim::inspect

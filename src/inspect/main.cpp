@@ -120,12 +120,12 @@ int decode(const Options& o, const std::string& passPhrase) {
   std::string error;
   const std::optional<std::string> body = readInput(name, error);
   if (!body) return badInput(error);
-  const brim::inspect::Decoded decoded = brim::inspect::decodeBody(*body, passPhrase);
-  if (!decoded.ok) return badInput(name + ": " + decoded.error);
-  const std::string shown = o.pretty ? brim::inspect::prettyDocument(decoded.document) : decoded.document;
+  const std::optional<std::string> document = brim::inspect::decodeBody(*body, passPhrase, error);
+  if (!document) return badInput(name + ": " + error);
+  const std::string shown = o.pretty ? brim::inspect::prettyDocument(*document) : *document;
   // Whole to a file or a pipe; on a terminal nothing in it may act as a control sequence.
   std::cout << (::isatty(STDOUT_FILENO) ? brim::inspect::forTerminal(shown, true) : shown);
-  if (!o.pretty && (decoded.document.empty() || decoded.document.back() != '\n')) std::cout << "\n";
+  if (!o.pretty && (document->empty() || document->back() != '\n')) std::cout << "\n";
   return 0;
 }
 
@@ -137,16 +137,16 @@ int check(const Options& o, const std::string& passPhrase) {
   for (const std::string& name : o.operands) {
     std::string error;
     const std::optional<std::string> body = readInput(name, error);
-    const brim::inspect::Decoded decoded =
-        body ? brim::inspect::decodeBody(*body, passPhrase) : brim::inspect::Decoded{};
-    if (!body || !decoded.ok) {
-      const std::string what = body ? name + ": " + decoded.error : error;
+    const std::optional<std::string> document =
+        body ? brim::inspect::decodeBody(*body, passPhrase, error) : std::nullopt;
+    if (!document) {
+      const std::string what = body ? name + ": " + error : error;
       status = badInput(what);
       verdicts.push_back({Check::Status::FAIL, name, what, "bad input"});
       continue;
     }
-    std::optional<std::string> deviation = brim::inspect::checkDocument(decoded.document);
-    if (!deviation) deviation = brim::inspect::checkDataPostName(name, decoded.document);
+    std::optional<std::string> deviation = brim::inspect::checkDocument(*document);
+    if (!deviation) deviation = brim::inspect::checkDataPostName(name, *document);
     if (deviation) status = std::max(status, 1);
     verdicts.push_back({deviation ? Check::Status::FAIL : Check::Status::OK, name, deviation.value_or("OK"), {}});
     if (!o.json) std::cout << brim::inspect::forTerminal(name + ": " + verdicts.back().detail) << "\n";
@@ -183,12 +183,12 @@ int show(const Options& o, const std::string& passPhrase) {
     std::string error;
     const std::optional<std::string> body = readInput(name, error);
     if (!body) return badInput(error);
-    const brim::inspect::Decoded decoded = brim::inspect::decodeBody(*body, passPhrase);
-    if (!decoded.ok) return badInput(name + ": " + decoded.error);
-    std::optional<brim::inspect::ShownDocument> shown = brim::inspect::readInventory(decoded.document, name, error);
+    const std::optional<std::string> document = brim::inspect::decodeBody(*body, passPhrase, error);
+    if (!document) return badInput(name + ": " + error);
+    std::optional<brim::inspect::ShownDocument> shown = brim::inspect::readInventory(*document, name, error);
     if (!shown) return badInput(name + ": " + error);
     // Shown all the same: a damaged document is what a person most wants to look at.
-    if (const std::optional<std::string> deviation = brim::inspect::checkDocument(decoded.document))
+    if (const std::optional<std::string> deviation = brim::inspect::checkDocument(*document))
       std::cerr << "brim_inspect: "
                 << brim::inspect::forTerminal(name + ": does not follow the wire format: " + *deviation) << "\n";
     documents.push_back(std::move(*shown));

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <mutex>
 #include <span>
@@ -79,13 +78,14 @@ CustomLogger::Sink& sink() {
 
 // Permission errors are not ours to report: the log must go on.
 void openToEveryone(const TrustedFolder& folder, const std::string& name) {
-  static_cast<void>(FileSystem::setPermissions(folder, name, 0777));
+  std::string unasked;
+  static_cast<void>(FileSystem::setPermissions(folder, name, 0777, unasked));
 }
 
 // A log file that is refused (a link, a file of another user) cannot carry
 // its own refusal: standard error does.
-void reportLogFailure() {
-  writeLine(stderr, Sig::classLevel("CustomLogger", "log:").text() + ":" + FileSystem::lastFailure());
+void reportLogFailure(const std::string& why) {
+  writeLine(stderr, Sig::classLevel("CustomLogger", "log:").text() + ":" + why);
 }
 
 // What a process log starts with: the build date, as the build-date file has it.
@@ -136,7 +136,8 @@ void appendEntry(Pieces entry) {
   if (!FileSystem::exists(Paths::fixed(Paths::kBuildDateFile))) {
     line.assign(entry.begin(), entry.end());
     line.push_back("\n");
-    if (!FileSystem::appendToFile(Paths::fixed(Paths::kNoLogFile), line, kLogFileMode)) reportLogFailure();
+    std::string why;
+    if (!FileSystem::appendToFile(Paths::fixed(Paths::kNoLogFile), line, why, kLogFileMode)) reportLogFailure(why);
     return;
   }
   const std::string stamp = DateTime::dateStringOf(DateTime::now(), LogWording::kTimestampPattern);
@@ -156,9 +157,10 @@ void appendEntry(Pieces entry) {
     // The lock file is created atomically; a link, a file with a second name
     // or a file of another user there is refused at once rather than waited
     // for, and removed with the lock.
+    std::string why;
     for (int test = 0; test < waits().lockFileTests; ++test) {
-      const FileSystem::Create lock = FileSystem::createFile(*folder, lockFile, "", kLogFileMode);
-      if (lock == FileSystem::Create::Foreign) reportLogFailure();
+      const FileSystem::Create lock = FileSystem::createFile(*folder, lockFile, why, "", kLogFileMode);
+      if (lock == FileSystem::Create::Foreign) reportLogFailure(why);
       if (lock != FileSystem::Create::Exists) break;
       writeLine(stdout, kLockWaitLine);
       std::this_thread::sleep_for(waits().lockFileInterval);
@@ -168,8 +170,8 @@ void appendEntry(Pieces entry) {
       header = logHeader();
       line.insert(line.begin(), header);
     }
-    if (!FileSystem::appendToFile(*folder, name, Pieces(line), kLogFileMode)) reportLogFailure();
-    FileSystem::removeFile(*folder, lockFile);
+    if (!FileSystem::appendToFile(*folder, name, Pieces(line), why, kLogFileMode)) reportLogFailure(why);
+    FileSystem::removeFile(*folder, lockFile, why);
   }
   if (path == Paths::fixed(Paths::kCommunicatorLog) || path == Paths::fixed(Paths::kHelpdeskLog)) {
     openToEveryone(*folder, name);
@@ -242,11 +244,6 @@ void logMessage(Route route, Pieces message) {
   }
 }
 
-// Errors a component of the agent can mend: the listener that the
-// notification reaches makes the log directory and lets us write into it.
-// Anything else (no space or inodes, a read-only disk) no waiting mends.
-bool listenerCanMend(int error) { return error == EACCES || error == EPERM || error == ENOENT; }
-
 }  // namespace
 
 void CustomLogger::MyCustomLog(const std::string& message) {
@@ -294,14 +291,16 @@ std::string CustomLogger::locationPath() {
   // A file that another process created meanwhile is taken as it is.
   const auto giveUpAt = std::chrono::steady_clock::now() + waits().createWaitLimit;
   for (;;) {
-    int error = ENOENT;
+    // A folder missing or denying us the listener that the notification
+    // reaches can mend: it makes the log directory and lets us write into it.
+    // Anything else (no space or inodes, a read-only disk) no waiting mends.
+    bool mendable = true;
     std::string failure = why;
     if (folder) {
-      if (FileSystem::createFile(*folder, name, header, kLogFileMode) != FileSystem::Create::Failed) break;
-      error = FileSystem::lastErrorNumber();
-      failure = FileSystem::lastFailure();
+      const FileSystem::Create made = FileSystem::createFile(*folder, name, failure, header, kLogFileMode);
+      if (made != FileSystem::Create::Denied && made != FileSystem::Create::Failed) break;
+      mendable = made == FileSystem::Create::Denied;
     }
-    const bool mendable = listenerCanMend(error);
     if (!mendable || std::chrono::steady_clock::now() >= giveUpAt) {
       const std::string waited =
           mendable ? "; still so after " + std::to_string(waits().createWaitLimit.count()) + " seconds" : "";
@@ -329,7 +328,8 @@ void CustomLogger::clearLog() {
   const std::string path = locationPath();
   const std::optional<TrustedFolder> folder = logFolderFor(path);
   if (!folder) return;
-  if (!FileSystem::truncateFile(*folder, path.substr(path.rfind('/') + 1))) reportLogFailure();
+  std::string why;
+  if (!FileSystem::truncateFile(*folder, path.substr(path.rfind('/') + 1), why)) reportLogFailure(why);
 }
 
 std::vector<std::string> CustomLogger::getLogArray() {

@@ -10,41 +10,23 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <random>
 #include <thread>
 #include <vector>
 
-#include "platform/FileAttributes.h"
+#include "platform/FileCalls.h"
+
 namespace brim {
 namespace {
 
-std::string& failure() {
-  thread_local std::string text;
-  return text;
-}
-
-int& failureNumber() {
-  thread_local int number = 0;
-  return number;
-}
-
-bool fail(const std::string& what, const std::string& path, int error) {
-  failureNumber() = error;
-  failure() = what + " " + path + ": " + std::strerror(error);
-  return false;
-}
-
-bool refuse(const std::string& path, std::string_view why = "not a regular file owned by this user") {
-  failureNumber() = 0;
-  failure() = "refused " + path + ": " + std::string(why);
-  return false;
-}
-
-// The only kind of file the tool writes into once it exists.
-bool isOwnRegular(const struct stat& st) { return S_ISREG(st.st_mode) && st.st_uid == ::geteuid() && st.st_nlink == 1; }
+using files::duplicate;
+using files::fail;
+using files::flushToDisk;
+using files::isOwnRegular;
+using files::randomSuffix;
+using files::refuse;
+using files::writeAll;
 
 // What stands at a name where a file of ours was expected, for the log.
 std::string whatIsThere(const struct stat& st) {
@@ -55,68 +37,45 @@ std::string whatIsThere(const struct stat& st) {
   return "the file there has " + std::to_string(st.st_nlink) + " names";
 }
 
-bool writeAll(int fd, const std::string& text) {
-  size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    written += static_cast<size_t>(n);
-  }
-  return true;
-}
-
-std::pair<std::string, std::string> splitPath(const std::string& path) {
-  const auto slash = path.rfind('/');
-  if (slash == std::string::npos) return {".", path};
-  return {path.substr(0, slash == 0 ? 1 : slash), path.substr(slash + 1)};
-}
-
-UniqueFd openFolder(const std::string& dir) {
-  return UniqueFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-}
-
 // Opens the existing file name in dirFd (shown as path), or creates it when
 // create is set, without following a link and without blocking on a pipe
 // planted at the name; refuses what is not a regular file of ours.
 UniqueFd openOwnFileAt(int dirFd, const std::string& name, const std::string& path, int flags, bool create,
-                       mode_t mode = 0644) {
+                       std::string& why, mode_t mode = 0644) {
   UniqueFd fd(
       ::openat(dirFd, name.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (create ? O_CREAT : 0), mode));
   if (!fd.valid()) {
     if (errno == ELOOP || errno == ENXIO) {
-      refuse(path);
+      refuse(why, path);
     } else {
-      fail("cannot open", path, errno);
+      fail(why, "cannot open", path, errno);
     }
     return fd;
   }
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0 || !isOwnRegular(st)) {
-    refuse(path);
+    refuse(why, path);
     fd.reset();
   }
   return fd;
 }
 
-UniqueFd openOwnFile(const std::string& path, int flags, bool create, mode_t mode = 0644) {
-  return openOwnFileAt(AT_FDCWD, path, path, flags, create, mode);
+UniqueFd openOwnFile(const std::string& path, int flags, bool create, std::string& why) {
+  return openOwnFileAt(AT_FDCWD, path, path, flags, create, why);
 }
-
-UniqueFd duplicate(int fd) { return UniqueFd(::fcntl(fd, F_DUPFD_CLOEXEC, 0)); }
 
 // Removes name in dirFd and, for a folder, everything in it, never following a
 // link. Deeper than any tree the tool makes, a folder is left.
-bool removeAt(int dirFd, const std::string& name, const std::string& path, int depth = 0) {
+bool removeAt(int dirFd, const std::string& name, const std::string& path, std::string& why, int depth = 0) {
   struct stat st {};
   if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-    return errno == ENOENT || fail("cannot look at", path, errno);
+    return errno == ENOENT || fail(why, "cannot look at", path, errno);
   }
-  if (!S_ISDIR(st.st_mode)) return ::unlinkat(dirFd, name.c_str(), 0) == 0 || fail("cannot remove", path, errno);
-  if (depth > 32) return refuse(path, "too deep to remove");
+  if (!S_ISDIR(st.st_mode)) return ::unlinkat(dirFd, name.c_str(), 0) == 0 || fail(why, "cannot remove", path, errno);
+  if (depth > 32) return refuse(why, path, "too deep to remove");
   UniqueFd folder(::openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   DIR* entries = folder.valid() ? ::fdopendir(folder.get()) : nullptr;
-  if (!entries) return fail("cannot open folder", path, errno);
+  if (!entries) return fail(why, "cannot open folder", path, errno);
   static_cast<void>(folder.release());  // closedir closes it
   bool removed = true;
   std::vector<std::string> names;
@@ -125,38 +84,31 @@ bool removeAt(int dirFd, const std::string& name, const std::string& path, int d
     if (entryName != "." && entryName != "..") names.emplace_back(entryName);
   }
   for (const std::string& entryName : names)
-    removed = removeAt(::dirfd(entries), entryName, path + "/" + entryName, depth + 1) && removed;
+    removed = removeAt(::dirfd(entries), entryName, path + "/" + entryName, why, depth + 1) && removed;
   ::closedir(entries);
   return (removed && ::unlinkat(dirFd, name.c_str(), AT_REMOVEDIR) == 0) ||
-         (removed && fail("cannot remove", path, errno));
-}
-
-std::string randomSuffix() {
-  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  std::random_device device;
-  std::string suffix;
-  for (int i = 0; i < 10; ++i) suffix += kLetters[device() % (sizeof kLetters - 1)];
-  return suffix;
+         (removed && fail(why, "cannot remove", path, errno));
 }
 
 }  // namespace
-
-const std::string& FileSystem::lastFailure() { return failure(); }
-
-int FileSystem::lastErrorNumber() { return failureNumber(); }
 
 bool FileSystem::exists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0;
 }
 
-bool FileSystem::removeFile(const std::string& path) {
-  return ::unlink(path.c_str()) == 0 || errno == ENOENT || fail("cannot remove", path, errno);
+bool FileSystem::removeFile(const std::string& path, std::string& why) {
+  return ::unlink(path.c_str()) == 0 || errno == ENOENT || fail(why, "cannot remove", path, errno);
 }
 
-bool FileSystem::removeFile(const TrustedFolder& dir, const std::string& name) {
+bool FileSystem::removeFile(const std::string& path) {
+  std::string unasked;
+  return removeFile(path, unasked);
+}
+
+bool FileSystem::removeFile(const TrustedFolder& dir, const std::string& name, std::string& why) {
   return ::unlinkat(dir.fd(), name.c_str(), 0) == 0 || errno == ENOENT ||
-         fail("cannot remove", dir.path() + "/" + name, errno);
+         fail(why, "cannot remove", dir.path() + "/" + name, errno);
 }
 
 // Walks path one folder at a time from an open folder, so that nothing is
@@ -164,10 +116,10 @@ bool FileSystem::removeFile(const TrustedFolder& dir, const std::string& name) {
 // this user owns it and nobody else may write to the folder holding it (a link
 // the system or the installer made); a missing one is made and entered without
 // following anything.
-bool FileSystem::makeDirectories(const std::string& path, bool makeMissing) {
+bool FileSystem::makeDirectories(const std::string& path, std::string& why, bool makeMissing) {
   UniqueFd dir(::open(path.starts_with('/') ? "/" : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   struct stat dirStat {};
-  if (!dir.valid() || ::fstat(dir.get(), &dirStat) != 0) return fail("cannot open", path, errno);
+  if (!dir.valid() || ::fstat(dir.get(), &dirStat) != 0) return fail(why, "cannot open", path, errno);
   const auto trustedOwner = [](uid_t uid) { return uid == 0 || uid == ::geteuid(); };
   size_t start = 0;
   while (start < path.size()) {
@@ -178,8 +130,10 @@ bool FileSystem::makeDirectories(const std::string& path, bool makeMissing) {
     constexpr int kEnter = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
     UniqueFd next(::openat(dir.get(), name.c_str(), kEnter));
     if (!next.valid() && errno == ENOENT) {
-      if (!makeMissing) return fail("cannot enter", path, ENOENT);
-      if (::mkdirat(dir.get(), name.c_str(), 0755) != 0 && errno != EEXIST) return fail("cannot create", path, errno);
+      if (!makeMissing) return fail(why, "cannot enter", path, ENOENT);
+      if (::mkdirat(dir.get(), name.c_str(), 0755) != 0 && errno != EEXIST) {
+        return fail(why, "cannot create", path, errno);
+      }
       next = UniqueFd(::openat(dir.get(), name.c_str(), kEnter));
     }
     if (!next.valid() && (errno == ELOOP || errno == ENOTDIR)) {
@@ -187,10 +141,10 @@ bool FileSystem::makeDirectories(const std::string& path, bool makeMissing) {
       const bool trusted = ::fstatat(dir.get(), name.c_str(), &link, AT_SYMLINK_NOFOLLOW) == 0 &&
                            S_ISLNK(link.st_mode) && trustedOwner(link.st_uid) && trustedOwner(dirStat.st_uid) &&
                            (dirStat.st_mode & (S_IWGRP | S_IWOTH)) == 0;
-      if (!trusted) return refuse(path, "\"" + name + "\" is a link others could have made, or not a folder");
+      if (!trusted) return refuse(why, path, "\"" + name + "\" is a link others could have made, or not a folder");
       next = UniqueFd(::openat(dir.get(), name.c_str(), kEnter & ~O_NOFOLLOW));
     }
-    if (!next.valid() || ::fstat(next.get(), &dirStat) != 0) return fail("cannot enter", path, errno);
+    if (!next.valid() || ::fstat(next.get(), &dirStat) != 0) return fail(why, "cannot enter", path, errno);
     dir = std::move(next);
   }
   return true;
@@ -206,69 +160,72 @@ void FileSystem::removeTree(const std::string& path) {
 namespace {
 
 FileSystem::Create createFileAt(int dirFd, const std::string& name, const std::string& path, const std::string& text,
-                                mode_t mode) {
+                                mode_t mode, std::string& why) {
   using Create = FileSystem::Create;
   // O_EXCL never follows a link: a link at the path is an existing entry.
   UniqueFd fd(::openat(dirFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
   if (fd.valid()) {
-    if (!writeAll(fd.get(), text)) fail("cannot write", path, errno);
+    if (!writeAll(fd.get(), text)) fail(why, "cannot write", path, errno);
     return Create::Made;
   }
   if (errno != EEXIST) {
-    fail("cannot create", path, errno);
-    return Create::Failed;
+    const int error = errno;
+    fail(why, "cannot create", path, error);
+    return error == EACCES || error == EPERM || error == ENOENT ? Create::Denied : Create::Failed;
   }
   struct stat st {};
   // Gone meanwhile: the next attempt makes it.
   if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return Create::Exists;
   // A second name makes someone else's file look like a lock of ours.
   if (isOwnRegular(st)) return Create::Exists;
-  refuse(path, whatIsThere(st));
+  refuse(why, path, whatIsThere(st));
   return Create::Foreign;
 }
 
 }  // namespace
 
-FileSystem::Create FileSystem::createFile(const std::string& path, const std::string& text, mode_t mode) {
-  return createFileAt(AT_FDCWD, path, path, text, mode);
-}
-
-FileSystem::Create FileSystem::createFile(const TrustedFolder& dir, const std::string& name, const std::string& text,
+FileSystem::Create FileSystem::createFile(const std::string& path, std::string& why, const std::string& text,
                                           mode_t mode) {
-  return createFileAt(dir.fd(), name, dir.path() + "/" + name, text, mode);
+  return createFileAt(AT_FDCWD, path, path, text, mode, why);
 }
 
-bool FileSystem::isOwnFileOrMissing(const std::string& path) {
+FileSystem::Create FileSystem::createFile(const TrustedFolder& dir, const std::string& name, std::string& why,
+                                          const std::string& text, mode_t mode) {
+  return createFileAt(dir.fd(), name, dir.path() + "/" + name, text, mode, why);
+}
+
+bool FileSystem::isOwnFileOrMissing(const std::string& path, std::string& why) {
   struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT || fail("cannot look at", path, errno);
-  return isOwnRegular(st) || refuse(path);
+  if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT || fail(why, "cannot look at", path, errno);
+  return isOwnRegular(st) || refuse(why, path);
 }
 
-bool FileSystem::isOwnFileOrMissing(const TrustedFolder& dir, const std::string& name) {
+bool FileSystem::isOwnFileOrMissing(const TrustedFolder& dir, const std::string& name, std::string& why) {
   const std::string path = dir.path() + "/" + name;
   struct stat st {};
   if (::fstatat(dir.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-    return errno == ENOENT || fail("cannot look at", path, errno);
-  return isOwnRegular(st) || refuse(path);
+    return errno == ENOENT || fail(why, "cannot look at", path, errno);
+  return isOwnRegular(st) || refuse(why, path);
 }
 
-bool FileSystem::appendToFile(const std::string& path, const std::string& text) {
+bool FileSystem::appendToFile(const std::string& path, const std::string& text, std::string& why) {
   const std::string_view whole(text);
-  return appendToFile(path, std::span<const std::string_view>(&whole, 1));
+  return appendToFile(path, std::span<const std::string_view>(&whole, 1), why);
 }
 
-bool FileSystem::appendToFile(const std::string& path, std::span<const std::string_view> pieces, mode_t mode) {
-  return appendToFileAt(AT_FDCWD, path, path, pieces, mode);
+bool FileSystem::appendToFile(const std::string& path, std::span<const std::string_view> pieces, std::string& why,
+                              mode_t mode) {
+  return appendToFileAt(AT_FDCWD, path, path, pieces, mode, why);
 }
 
 bool FileSystem::appendToFile(const TrustedFolder& dir, const std::string& name,
-                              std::span<const std::string_view> pieces, mode_t mode) {
-  return appendToFileAt(dir.fd(), name, dir.path() + "/" + name, pieces, mode);
+                              std::span<const std::string_view> pieces, std::string& why, mode_t mode) {
+  return appendToFileAt(dir.fd(), name, dir.path() + "/" + name, pieces, mode, why);
 }
 
 bool FileSystem::appendToFileAt(int dirFd, const std::string& name, const std::string& path,
-                                std::span<const std::string_view> pieces, mode_t mode) {
-  UniqueFd fd = openOwnFileAt(dirFd, name, path, O_WRONLY | O_APPEND, true, mode);
+                                std::span<const std::string_view> pieces, mode_t mode, std::string& why) {
+  UniqueFd fd = openOwnFileAt(dirFd, name, path, O_WRONLY | O_APPEND, true, why, mode);
   if (!fd.valid()) return false;
   std::vector<iovec> parts;
   for (const std::string_view piece : pieces) {
@@ -280,7 +237,7 @@ bool FileSystem::appendToFileAt(int dirFd, const std::string& name, const std::s
     const int count = static_cast<int>(std::min<size_t>(parts.size() - next, IOV_MAX));
     const ssize_t n = ::writev(fd.get(), parts.data() + next, count);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return fail("cannot append to", path, n < 0 ? errno : ENOSPC);
+    if (n <= 0) return fail(why, "cannot append to", path, n < 0 ? errno : ENOSPC);
     for (auto done = static_cast<size_t>(n); done > 0 && next < parts.size();) {
       const size_t step = std::min(done, parts[next].iov_len);
       parts[next].iov_base = static_cast<char*>(parts[next].iov_base) + step;
@@ -292,182 +249,85 @@ bool FileSystem::appendToFileAt(int dirFd, const std::string& name, const std::s
   return true;
 }
 
-bool FileSystem::appendDurably(const TrustedFolder& dir, const std::string& name, const std::string& text) {
+bool FileSystem::appendDurably(const TrustedFolder& dir, const std::string& name, const std::string& text,
+                               std::string& why) {
   const std::string path = dir.path() + "/" + name;
   struct stat st {};
   if (::fstatat(dir.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT) {
     // A new file appears with its first text whole; one that another process
     // created meanwhile is appended to.
-    std::optional<PendingFile> file = PendingFile::open(dir, nullptr);
-    if (!file || !file->writeAndFlush(text)) return false;
-    const PendingFile::Naming named = file->nameAs(name);
+    std::optional<PendingFile> file = PendingFile::open(dir, nullptr, why);
+    if (!file || !file->writeAndFlush(text, why)) return false;
+    const PendingFile::Naming named = file->nameAs(name, why);
     if (named != PendingFile::Naming::Taken) return named == PendingFile::Naming::Named;
   }
-  UniqueFd fd = openOwnFileAt(dir.fd(), name, path, O_WRONLY | O_APPEND, false);
+  UniqueFd fd = openOwnFileAt(dir.fd(), name, path, O_WRONLY | O_APPEND, false, why);
   if (!fd.valid()) return false;
   struct stat before {};
-  if (::fstat(fd.get(), &before) != 0) return fail("cannot look at", path, errno);
+  if (::fstat(fd.get(), &before) != 0) return fail(why, "cannot look at", path, errno);
   if (!writeAll(fd.get(), text) || !flushToDisk(fd.get())) {
     // A full disk must not leave half a report at the end of the file.
     const int error = errno;
     if (::ftruncate(fd.get(), before.st_size) == 0) flushToDisk(fd.get());
-    return fail("cannot append to", path, error);
+    return fail(why, "cannot append to", path, error);
   }
   return true;
 }
 
-bool FileSystem::truncateFile(const std::string& path) {
+bool FileSystem::truncateFile(const std::string& path, std::string& why) {
   // Opened without O_TRUNC: nothing is emptied before it is known to be ours.
-  UniqueFd fd = openOwnFile(path, O_WRONLY, false);
+  UniqueFd fd = openOwnFile(path, O_WRONLY, false, why);
   if (!fd.valid()) return false;
-  return ::ftruncate(fd.get(), 0) == 0 || fail("cannot empty", path, errno);
+  return ::ftruncate(fd.get(), 0) == 0 || fail(why, "cannot empty", path, errno);
 }
 
-bool FileSystem::truncateFile(const TrustedFolder& dir, const std::string& name) {
+bool FileSystem::truncateFile(const TrustedFolder& dir, const std::string& name, std::string& why) {
   const std::string path = dir.path() + "/" + name;
-  UniqueFd fd = openOwnFileAt(dir.fd(), name, path, O_WRONLY, false);
+  UniqueFd fd = openOwnFileAt(dir.fd(), name, path, O_WRONLY, false, why);
   if (!fd.valid()) return false;
-  return ::ftruncate(fd.get(), 0) == 0 || fail("cannot empty", path, errno);
+  return ::ftruncate(fd.get(), 0) == 0 || fail(why, "cannot empty", path, errno);
 }
 
-bool FileSystem::setPermissions(const std::string& path, mode_t mode) {
-  UniqueFd fd = openOwnFile(path, O_RDONLY, false);
+bool FileSystem::setPermissions(const std::string& path, mode_t mode, std::string& why) {
+  UniqueFd fd = openOwnFile(path, O_RDONLY, false, why);
   if (!fd.valid()) return false;
-  return ::fchmod(fd.get(), mode) == 0 || fail("cannot change permissions of", path, errno);
+  return ::fchmod(fd.get(), mode) == 0 || fail(why, "cannot change permissions of", path, errno);
 }
 
-std::optional<mode_t> FileSystem::setPermissions(const TrustedFolder& dir, const std::string& name, mode_t mode) {
+std::optional<mode_t> FileSystem::setPermissions(const TrustedFolder& dir, const std::string& name, mode_t mode,
+                                                 std::string& why) {
   const std::string path = dir.path() + "/" + name;
-  UniqueFd fd = openOwnFileAt(dir.fd(), name, path, O_RDONLY, false);
+  UniqueFd fd = openOwnFileAt(dir.fd(), name, path, O_RDONLY, false, why);
   struct stat st {};
   if (!fd.valid()) return std::nullopt;
   if (::fstat(fd.get(), &st) != 0) {
-    fail("cannot look at", path, errno);
+    fail(why, "cannot look at", path, errno);
     return std::nullopt;
   }
   const mode_t was = st.st_mode & 07777;
   if (was != mode && ::fchmod(fd.get(), mode) != 0) {
-    fail("cannot change permissions of", path, errno);
+    fail(why, "cannot change permissions of", path, errno);
     return std::nullopt;
   }
   return was;
 }
 
-namespace {
-
-FileSystem::Stamp stampFrom(const struct stat& st) {
-#ifdef __APPLE__
-  const timespec modified = st.st_mtimespec;
-#else
-  const timespec modified = st.st_mtim;
-#endif
-  return {st.st_dev, st.st_ino, st.st_size, modified};
-}
-
-}  // namespace
-
-bool FileSystem::Stamp::operator==(const Stamp& other) const {
-  return device == other.device && inode == other.inode && size == other.size &&
-         modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
-}
-
-std::optional<FileSystem::Stamp> FileSystem::stampOf(const std::string& path) {
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0) return std::nullopt;
-  return stampFrom(st);
-}
-
-bool FileSystem::replaceFile(const std::string& path, const std::string& text) {
-  return replaceFileIfUnchanged(path, text, stampOf(path)) == Replace::Done;
-}
-
-std::optional<FileSystem::Stamp> FileSystem::stampOf(const TrustedFolder& dir, const std::string& name) {
-  struct stat st {};
-  if (::fstatat(dir.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
-  return stampFrom(st);
-}
-
-FileSystem::Replace FileSystem::replaceFileIfUnchanged(const std::string& path, const std::string& text,
-                                                       const std::optional<Stamp>& expected) {
-  const auto [dir, name] = splitPath(path);
-  UniqueFd dirFd = openFolder(dir);
-  if (!dirFd.valid()) {
-    fail("cannot open folder", dir, errno);
-    return Replace::Failed;
-  }
-  return replaceFileAt(dirFd, name, path, text, expected);
-}
-
-FileSystem::Replace FileSystem::replaceFileIfUnchanged(const TrustedFolder& dir, const std::string& name,
-                                                       const std::string& text, const std::optional<Stamp>& expected) {
-  const UniqueFd dirFd = duplicate(dir.fd());
-  if (!dirFd.valid()) {
-    fail("cannot open folder", dir.path(), errno);
-    return Replace::Failed;
-  }
-  return replaceFileAt(dirFd, name, dir.path() + "/" + name, text, expected);
-}
-
-FileSystem::Replace FileSystem::replaceFileAt(const UniqueFd& dirFd, const std::string& name, const std::string& path,
-                                              const std::string& text, const std::optional<Stamp>& expected) {
-  struct stat old {};
-  const bool hadFile = ::fstatat(dirFd.get(), name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
-  if (hadFile && !S_ISREG(old.st_mode)) {
-    refuse(path, "not a regular file");
-    return Replace::Failed;
-  }
-
-  const std::string temporary = "." + name + "." + randomSuffix();
-  UniqueFd fd(::openat(dirFd.get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-  if (!fd.valid()) {
-    fail("cannot create a file beside", path, errno);
-    return Replace::Failed;
-  }
-  bool ok = writeAll(fd.get(), text) || fail("cannot write beside", path, errno);
-  if (ok && hadFile) {
-    ok = (::fchown(fd.get(), old.st_uid, old.st_gid) == 0 && ::fchmod(fd.get(), old.st_mode & 07777) == 0) ||
-         fail("cannot keep owner, group and mode of", path, errno);
-    UniqueFd oldFd(::openat(dirFd.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    ok = ok && ((oldFd.valid() && FileAttributes::copy(oldFd.get(), fd.get())) ||
-                fail("cannot keep extended attributes and ACLs of", path, errno));
-  } else if (ok) {
-    ok = ::fchmod(fd.get(), 0600) == 0 || fail("cannot set the mode of", path, errno);
-  }
-  ok = ok && (flushToDisk(fd.get()) || fail("cannot flush", path, errno));
-  // Last look before the rename: a file another writer replaced or rewrote
-  // since it was read is not overwritten with what was merged into the old one.
-  struct stat now {};
-  const bool hasFile = ::fstatat(dirFd.get(), name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0;
-  if (ok && (hasFile ? expected != stampFrom(now) : expected.has_value())) {
-    ::unlinkat(dirFd.get(), temporary.c_str(), 0);
-    refuse(path, "changed by another writer since it was read");
-    return Replace::Changed;
-  }
-  ok = ok && (::renameat(dirFd.get(), temporary.c_str(), dirFd.get(), name.c_str()) == 0 ||
-              fail("cannot rename onto", path, errno));
-  if (!ok) {
-    ::unlinkat(dirFd.get(), temporary.c_str(), 0);
-    return Replace::Failed;
-  }
-  flushToDisk(dirFd.get());
-  return Replace::Done;
-}
-
-std::optional<TrustedFolder> FileSystem::makePrivateFolder(const TrustedFolder& parent, const std::string& prefix) {
+std::optional<TrustedFolder> FileSystem::makePrivateFolder(const TrustedFolder& parent, const std::string& prefix,
+                                                           std::string& why) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string name = prefix + randomSuffix().substr(0, 6);
     if (::mkdirat(parent.fd(), name.c_str(), 0700) != 0) {
       if (errno == EEXIST) continue;
       break;
     }
-    std::string why;
-    std::optional<TrustedFolder> folder = parent.enter(name, why);
+    std::string notEntered;
+    std::optional<TrustedFolder> folder = parent.enter(name, notEntered);
     struct stat st {};
     if (folder && ::fstat(folder->fd(), &st) == 0 && (st.st_mode & 077) == 0) return folder;
-    refuse(parent.path() + "/" + name, folder ? "open to other users" : why);
+    refuse(why, parent.path() + "/" + name, folder ? "open to other users" : notEntered);
     return std::nullopt;
   }
-  fail("cannot create a folder in", parent.path(), errno);
+  fail(why, "cannot create a folder in", parent.path(), errno);
   return std::nullopt;
 }
 
@@ -478,8 +338,8 @@ bool FileSystem::isSameFolder(const TrustedFolder& dir, const std::string& name,
          S_ISDIR(atName.st_mode) && atName.st_dev == held.st_dev && atName.st_ino == held.st_ino;
 }
 
-bool FileSystem::removeTree(const TrustedFolder& dir, const std::string& name) {
-  return removeAt(dir.fd(), name, dir.path() + "/" + name);
+bool FileSystem::removeTree(const TrustedFolder& dir, const std::string& name, std::string& why) {
+  return removeAt(dir.fd(), name, dir.path() + "/" + name, why);
 }
 
 void FileSystem::removeStaleEntries(const TrustedFolder& dir, const std::string& prefix, std::chrono::seconds maxAge) {
@@ -499,7 +359,9 @@ void FileSystem::removeStaleEntries(const TrustedFolder& dir, const std::string&
     }
   }
   ::closedir(entries);
-  for (const std::string& name : stale) removeAt(dir.fd(), name, dir.path() + "/" + name);
+  // What a killed run left is cleared again by the next: a failure here is nobody's to log.
+  std::string unasked;
+  for (const std::string& name : stale) removeAt(dir.fd(), name, dir.path() + "/" + name, unasked);
 }
 
 std::optional<std::string> FileSystem::readFile(const std::string& path, std::size_t limit) {
@@ -529,70 +391,6 @@ std::optional<std::string> FileSystem::readFile(const std::string& path, std::si
 void FileSystem::waitForNextSecond() {
   const auto now = std::chrono::system_clock::now().time_since_epoch();
   std::this_thread::sleep_for(std::chrono::seconds(1) - (now % std::chrono::seconds(1)));
-}
-
-// ---------------------------------------------------------------------------
-
-std::optional<FileSystem::PendingFile> FileSystem::PendingFile::open(const TrustedFolder& dir,
-                                                                     const TrustedFolder* staging) {
-  PendingFile file;
-  file.dir_ = dir.path();
-  file.dirFd_ = duplicate(dir.fd());
-  if (!file.dirFd_.valid()) {
-    fail("cannot open folder", dir.path(), errno);
-    return std::nullopt;
-  }
-  if (file.openUnnamed()) return file;
-  // A link joins two folders of one volume only: elsewhere the hidden name is in dir itself.
-  struct stat dirStat {};
-  struct stat stagingStat {};
-  const bool staged = staging && ::fstat(dir.fd(), &dirStat) == 0 && ::fstat(staging->fd(), &stagingStat) == 0 &&
-                      dirStat.st_dev == stagingStat.st_dev;
-  file.stagingFd_ = duplicate(staged ? staging->fd() : dir.fd());
-  for (int attempt = 0; attempt < 100 && file.stagingFd_.valid() && !file.fd_.valid(); ++attempt) {
-    file.hiddenName_ = std::string(kPendingPrefix) + randomSuffix();
-    file.fd_.reset(::openat(file.stagingFd_.get(), file.hiddenName_.c_str(),
-                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
-    if (!file.fd_.valid() && errno != EEXIST) break;
-  }
-  if (!file.fd_.valid()) {
-    file.hiddenName_.clear();
-    fail("cannot create a file in", staged ? staging->path() : dir.path(), errno);
-    return std::nullopt;
-  }
-  return file;
-}
-
-FileSystem::PendingFile::~PendingFile() {
-  if (!hiddenName_.empty() && stagingFd_.valid()) ::unlinkat(stagingFd_.get(), hiddenName_.c_str(), 0);
-}
-
-bool FileSystem::PendingFile::writeAndFlush(const std::string& text) {
-  // The mode is set explicitly: the process's umask must not narrow it.
-  if (!writeAll(fd_.get(), text) || ::fchmod(fd_.get(), 0644) != 0 || !flushToDisk(fd_.get())) {
-    return fail("cannot write a file in", dir_, errno);
-  }
-  return true;
-}
-
-FileSystem::PendingFile::Naming FileSystem::PendingFile::nameAs(const std::string& name) {
-  // A link never replaces an existing name.
-  const int linked = hiddenName_.empty()
-                         ? linkUnnamed(name)
-                         : ::linkat(stagingFd_.get(), hiddenName_.c_str(), dirFd_.get(), name.c_str(), 0);
-  if (linked != 0) {
-    if (errno == EEXIST) return Naming::Taken;
-    const int error = errno;
-    fail("cannot name", dir_ + "/" + name, error);
-    return error == EXDEV ? Naming::OtherVolume : Naming::Failed;
-  }
-  if (!hiddenName_.empty()) {
-    ::unlinkat(stagingFd_.get(), hiddenName_.c_str(), 0);
-    hiddenName_.clear();
-  }
-  // The name is given: a folder that cannot be flushed does not take it back.
-  flushToDisk(dirFd_.get());
-  return Naming::Named;
 }
 
 }  // namespace brim

@@ -3,6 +3,12 @@
 // follows a symbolic link at a path it creates, appends to or truncates, and
 // nothing writes into an existing file that is not a regular file of this
 // process's user with one name: such a file is refused.
+//
+// A call that can fail says so in its result and, through the why its caller
+// passes, what happened to which path ("cannot remove /a/b: Permission
+// denied"), for the caller's log; why is left alone when the call succeeds.
+// What the caller acts on (a lock held by another run, a folder that denies
+// us) is in the result, never to be read from the text.
 #include <sys/types.h>
 
 #include <chrono>
@@ -13,65 +19,69 @@
 #include <string>
 #include <string_view>
 
+#include "platform/PendingFile.h"
 #include "platform/TrustedPath.h"
-#include "platform/UniqueFd.h"
 
 namespace brim {
 
 class FileSystem {
  public:
-  // The name prefix of files being written where the platform has no unnamed files.
-  static constexpr std::string_view kPendingPrefix = ".autodelete_";
-
   static bool exists(const std::string& path);
   // rm -f: true when nothing is left at path; a link goes, not what it names.
+  static bool removeFile(const std::string& path, std::string& why);
+  // The same where the outcome is not looked at.
   static bool removeFile(const std::string& path);
   // The same for the entry name in dir.
-  static bool removeFile(const TrustedFolder& dir, const std::string& name);
+  static bool removeFile(const TrustedFolder& dir, const std::string& name, std::string& why);
   // mkdir -p (0755), following only links root or this user made in folders
   // nobody else may write to; anything else in the way is refused. With
   // makeMissing false the folder is only reached by that rule: a missing one fails.
-  static bool makeDirectories(const std::string& path, bool makeMissing = true);
+  static bool makeDirectories(const std::string& path, std::string& why, bool makeMissing = true);
   static bool makeDirectory(const std::string& path);  // mkdir
   static void removeTree(const std::string& path);     // rm -r
   // rm -r of the entry name in dir, never following a link; true when nothing is left.
-  static bool removeTree(const TrustedFolder& dir, const std::string& name);
+  static bool removeTree(const TrustedFolder& dir, const std::string& name, std::string& why);
 
   // What an attempt to create a file that must be new found.
-  enum class Create { Made, Exists, Foreign, Failed };
+  enum class Create { Made, Exists, Foreign, Denied, Failed };
   // Creates the file with text, never opening anything already there.
   // Exists: a file of this user is there (a lock another run holds);
   // Foreign: something else is (a link, a directory, a file of another
-  // user or with a second name), which nobody should wait for or write into.
-  static Create createFile(const std::string& path, const std::string& text = "", mode_t mode = 0644);
+  // user or with a second name), which nobody should wait for or write into;
+  // Denied: the folder lets this process make nothing in it (no permission,
+  // or the folder is gone), which whoever owns the folder can mend.
+  static Create createFile(const std::string& path, std::string& why, const std::string& text = "", mode_t mode = 0644);
   // The same for the file name in dir.
-  static Create createFile(const TrustedFolder& dir, const std::string& name, const std::string& text = "",
-                           mode_t mode = 0644);
+  static Create createFile(const TrustedFolder& dir, const std::string& name, std::string& why,
+                           const std::string& text = "", mode_t mode = 0644);
 
   // True when nothing is at path or a regular file of this user with one name
   // is; else the thing there (not followed) is refused.
-  static bool isOwnFileOrMissing(const std::string& path);
-  static bool isOwnFileOrMissing(const TrustedFolder& dir, const std::string& name);
+  static bool isOwnFileOrMissing(const std::string& path, std::string& why);
+  static bool isOwnFileOrMissing(const TrustedFolder& dir, const std::string& name, std::string& why);
 
   // Appends text with one write, so that lines appended by several processes
   // at once stay whole; creates the file when it is missing.
-  static bool appendToFile(const std::string& path, const std::string& text);
+  static bool appendToFile(const std::string& path, const std::string& text, std::string& why);
   // The same for a text in pieces, appended with one write without being joined
   // first; a file it creates gets mode.
-  static bool appendToFile(const std::string& path, std::span<const std::string_view> pieces, mode_t mode = 0644);
+  static bool appendToFile(const std::string& path, std::span<const std::string_view> pieces, std::string& why,
+                           mode_t mode = 0644);
   // The same for the file name in dir.
   static bool appendToFile(const TrustedFolder& dir, const std::string& name, std::span<const std::string_view> pieces,
-                           mode_t mode = 0644);
+                           std::string& why, mode_t mode = 0644);
   // The same for the file name in dir, flushed to the disk; a missing file
   // appears with its first text whole.
-  static bool appendDurably(const TrustedFolder& dir, const std::string& name, const std::string& text);
+  static bool appendDurably(const TrustedFolder& dir, const std::string& name, const std::string& text,
+                            std::string& why);
   // Empties an existing file in place.
-  static bool truncateFile(const std::string& path);
-  static bool truncateFile(const TrustedFolder& dir, const std::string& name);
+  static bool truncateFile(const std::string& path, std::string& why);
+  static bool truncateFile(const TrustedFolder& dir, const std::string& name, std::string& why);
   // Sets the permission bits of an existing file.
-  static bool setPermissions(const std::string& path, mode_t mode);
+  static bool setPermissions(const std::string& path, mode_t mode, std::string& why);
   // The same for the file name in dir; the bits it had before, absent on failure.
-  static std::optional<mode_t> setPermissions(const TrustedFolder& dir, const std::string& name, mode_t mode);
+  static std::optional<mode_t> setPermissions(const TrustedFolder& dir, const std::string& name, mode_t mode,
+                                              std::string& why);
 
   // Writes text to a new file in dir, flushes it and its folder, and gives it
   // the name nameNow() returns; a name that exists is never replaced: after
@@ -81,38 +91,11 @@ class FileSystem {
   // once it is on the disk: a reader of dir never meets a half-written file.
   template <class NameNow>
   static std::optional<std::string> writeNewFile(const TrustedFolder& dir, NameNow&& nameNow, const std::string& text,
-                                                 const TrustedFolder* staging = nullptr);
-
-  // Replaces the file at path by text as one step, keeping the old file's
-  // owner, group, mode, extended attributes and ACLs; when they cannot be
-  // kept the old file stays. A file made where none was is the owner's alone:
-  // only the agent's configuration is written this way.
-  static bool replaceFile(const std::string& path, const std::string& text);
-
-  // Which file a path names and how far it was written: two equal stamps
-  // taken apart mean nobody replaced or rewrote the file in between.
-  struct Stamp {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    timespec modified{};
-    bool operator==(const Stamp& other) const;
-  };
-  // The stamp of the file at path (not followed); absent when nothing is there.
-  static std::optional<Stamp> stampOf(const std::string& path);
-  enum class Replace { Done, Changed, Failed };
-  // replaceFile, but only when the file still has the stamp expected (absent:
-  // still missing) just before it is replaced: Changed, and the file left as
-  // it is, when another writer came in between.
-  static Replace replaceFileIfUnchanged(const std::string& path, const std::string& text,
-                                        const std::optional<Stamp>& expected);
-  // The same for the file name in dir: replaced and renamed by the folder held open.
-  static std::optional<Stamp> stampOf(const TrustedFolder& dir, const std::string& name);
-  static Replace replaceFileIfUnchanged(const TrustedFolder& dir, const std::string& name, const std::string& text,
-                                        const std::optional<Stamp>& expected);
+                                                 std::string& why, const TrustedFolder* staging = nullptr);
 
   // A new folder "<parent>/<prefix>XXXXXX" that only this user can enter, held open.
-  static std::optional<TrustedFolder> makePrivateFolder(const TrustedFolder& parent, const std::string& prefix);
+  static std::optional<TrustedFolder> makePrivateFolder(const TrustedFolder& parent, const std::string& prefix,
+                                                        std::string& why);
   // True when name in dir is still the folder held open as folder.
   static bool isSameFolder(const TrustedFolder& dir, const std::string& name, const TrustedFolder& folder);
   // Removes the entries of dir whose names start with prefix and that were
@@ -123,66 +106,34 @@ class FileSystem {
   static std::optional<std::string> readFile(const std::string& path,
                                              std::size_t limit = std::numeric_limits<std::size_t>::max());
 
-  // Why the last call of this thread failed, for its caller's log.
-  static const std::string& lastFailure();
-  // The system's error number behind it; 0 when the failure was a refusal.
-  static int lastErrorNumber();
-
  private:
-  // A file being written where no reader can take it: unnamed where the
-  // platform allows, else under a hidden name that removeStaleEntries clears.
-  class PendingFile {
-   public:
-    static std::optional<PendingFile> open(const TrustedFolder& dir, const TrustedFolder* staging);
-    PendingFile(PendingFile&&) = default;
-    ~PendingFile();
-    bool writeAndFlush(const std::string& text);
-    // OtherVolume: staged where a link cannot reach dir after all (another mount of the volume).
-    enum class Naming { Named, Taken, OtherVolume, Failed };
-    Naming nameAs(const std::string& name);
-
-   private:
-    PendingFile() = default;
-    // An unnamed file in the folder, where the system and the file system have them.
-    bool openUnnamed();
-    // Links the unnamed file under name, as linkat does.
-    int linkUnnamed(const std::string& name);
-    std::string dir_;
-    UniqueFd dirFd_;
-    UniqueFd stagingFd_;  // where the hidden name is: dir's own descriptor, or the staging folder's
-    UniqueFd fd_;
-    std::string hiddenName_;  // empty for an unnamed file
-  };
   static bool appendToFileAt(int dirFd, const std::string& name, const std::string& path,
-                             std::span<const std::string_view> pieces, mode_t mode);
-  static Replace replaceFileAt(const UniqueFd& dirFd, const std::string& name, const std::string& path,
-                               const std::string& text, const std::optional<Stamp>& expected);
+                             std::span<const std::string_view> pieces, mode_t mode, std::string& why);
   static void waitForNextSecond();
-  // Flushes a file's data, or a folder's entries, as far as the system can
-  // make sure they survive a power loss.
-  static bool flushToDisk(int fd);
 };
 
 template <class NameNow>
 std::optional<std::string> FileSystem::writeNewFile(const TrustedFolder& dir, NameNow&& nameNow,
-                                                    const std::string& text, const TrustedFolder* staging) {
-  std::optional<PendingFile> file = PendingFile::open(dir, staging);
-  if (!file || !file->writeAndFlush(text)) return std::nullopt;
+                                                    const std::string& text, std::string& why,
+                                                    const TrustedFolder* staging) {
+  std::optional<PendingFile> file = PendingFile::open(dir, staging, why);
+  if (!file || !file->writeAndFlush(text, why)) return std::nullopt;
   // A clock that stands still must not hold the run for ever.
   for (int attempt = 0; attempt < 60; ++attempt) {
     std::string name = nameNow();
-    switch (file->nameAs(name)) {
+    switch (file->nameAs(name, why)) {
       case PendingFile::Naming::Named:
         return name;
       case PendingFile::Naming::Failed:
         return std::nullopt;
       case PendingFile::Naming::OtherVolume:
         if (!staging) return std::nullopt;
-        return writeNewFile(dir, std::forward<NameNow>(nameNow), text, nullptr);
+        return writeNewFile(dir, std::forward<NameNow>(nameNow), text, why, nullptr);
       case PendingFile::Naming::Taken:
         waitForNextSecond();
     }
   }
+  why = "cannot name a file in " + dir.path() + ": the clock stands still";
   return std::nullopt;
 }
 

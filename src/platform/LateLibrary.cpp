@@ -19,11 +19,10 @@ std::string loaderReason(const std::string& fallback) {
 
 }  // namespace
 
-std::unique_ptr<LateLibrary> LateLibrary::open(const Declaration& library, const std::string& file,
-                                               std::string& reason) {
-  const auto refuse = [&](std::string why) {
-    reason = std::move(why);
-    logAt(kOpen, {"cannot load ", library.what, ", ", library.withoutIt, ": ", reason});
+std::unique_ptr<LateLibrary> LateLibrary::open(const Declaration& library, const std::string& file, std::string& why) {
+  const auto refuse = [&](std::string loaderWhy) {
+    why = std::move(loaderWhy);
+    logAt(kOpen, {"cannot load ", library.what, ", ", library.withoutIt, ": ", why});
     return nullptr;
   };
   // dlopen of an empty name would answer the program itself.

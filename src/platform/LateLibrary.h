@@ -38,8 +38,8 @@ class LateLibrary {
   static std::string_view fileOf(Name name);
 
   // Opens file and resolves every function of the declaration. Null when
-  // either fails, with the loader's reason in `reason` and in the log.
-  static std::unique_ptr<LateLibrary> open(const Declaration& library, const std::string& file, std::string& reason);
+  // either fails, with the loader's reason in why and in the log.
+  static std::unique_ptr<LateLibrary> open(const Declaration& library, const std::string& file, std::string& why);
 
   // The process's copy of this system's file: opened by the first call from
   // whichever thread and kept to the end of the process, never closed

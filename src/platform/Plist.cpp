@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/CustomLogger.h"
+#include "platform/FileReplacement.h"
 #include "platform/FileSystem.h"
 #include "platform/TrustedPath.h"
 
@@ -316,7 +317,9 @@ std::string plistToXml(plist_t node) {
 bool writePlistFileAtomically(const std::string& path, plist_t node) {
   if (!node) return false;
   const std::string text = plistToXml(node);
-  return !text.empty() && FileSystem::replaceFile(path, text);
+  // Its callers say which file was not written; the system's reason is not theirs to show.
+  std::string unasked;
+  return !text.empty() && FileReplacement::replace(path, text, unasked);
 }
 
 std::optional<std::string> plistString(plist_t node) {

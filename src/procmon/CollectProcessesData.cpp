@@ -165,17 +165,17 @@ std::optional<TrustedFolder> CollectProcessesData::storeUsable(const Sig& sig) {
     return std::nullopt;
   }
   for (const std::string_view companion : kStoreCompanions) {
-    if (!FileSystem::isOwnFileOrMissing(*folder, name + std::string(companion))) {
-      logAt(sig, "process store not used: " + FileSystem::lastFailure());
+    if (!FileSystem::isOwnFileOrMissing(*folder, name + std::string(companion), why)) {
+      logAt(sig, "process store not used: " + why);
       return std::nullopt;
     }
   }
-  const FileSystem::Create store = FileSystem::createFile(*folder, name, "", kStoreMode);
+  const FileSystem::Create store = FileSystem::createFile(*folder, name, why, "", kStoreMode);
   if (store == FileSystem::Create::Made) return folder;
   const std::optional<mode_t> was =
-      store == FileSystem::Create::Exists ? FileSystem::setPermissions(*folder, name, kStoreMode) : std::nullopt;
+      store == FileSystem::Create::Exists ? FileSystem::setPermissions(*folder, name, kStoreMode, why) : std::nullopt;
   if (!was) {
-    logAt(sig, "process store not used: " + FileSystem::lastFailure());
+    logAt(sig, "process store not used: " + why);
     return std::nullopt;
   }
   if (*was != kStoreMode) {
@@ -279,8 +279,9 @@ void CollectProcessesData::CreatnInsttoProcsDB(const ProcessLists& lists) {
 void CollectProcessesData::deleteProcDBTable(const std::string& fileName) {
   logAt(kDelete, "Inside deleteProcDBTable");
   // A store that stays would be reported again with the next report: said on every run it happens.
-  if (!FileSystem::removeFile(Paths::fixed(Paths::kTempDir) + "/" + fileName)) {
-    logAt(kDelete, FileSystem::lastFailure());
+  std::string why;
+  if (!FileSystem::removeFile(Paths::fixed(Paths::kTempDir) + "/" + fileName, why)) {
+    logAt(kDelete, why);
   }
 }
 

@@ -220,8 +220,8 @@ bool ConsolidatedAssets::writeDataPostFile(std::string_view prefix, const std::o
     return false;
   }
   // Written in the run's own folder and linked into the data-post folder once whole.
-  if (!FileSystem::writeNewFile(*dataPost, name, *document, RunFolder::folder())) {
-    logAt(kSig, FileSystem::lastFailure());
+  if (!FileSystem::writeNewFile(*dataPost, name, *document, why, RunFolder::folder())) {
+    logAt(kSig, why);
     return false;
   }
   return true;
@@ -271,8 +271,9 @@ bool ConsolidatedAssets::WriteProcDataforDatapost() {
 }
 
 void ConsolidatedAssets::logData(const std::string& text, const TrustedFolder& folder, const std::string& name) {
-  if (!FileSystem::appendDurably(folder, name, text + "\n")) {
-    logAt(Sig::instance("ConsolidatedAssets", "logData::"), FileSystem::lastFailure());
+  std::string why;
+  if (!FileSystem::appendDurably(folder, name, text + "\n", why)) {
+    logAt(Sig::instance("ConsolidatedAssets", "logData::"), why);
   }
 }
 

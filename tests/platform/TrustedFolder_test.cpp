@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <tuple>
 #include <vector>
 
+#include "platform/FileReplacement.h"
 #include "platform/FileSystem.h"
 #include "platform/TrustedPath.h"
 #include "support/Sandbox.h"
@@ -106,11 +108,11 @@ TEST_F(TrustedFolderTest, WritesGoWhereTheCheckedFolderIsWhateverItsPathNamesLat
   fs::rename(at("data/PRS"), at("data/moved"));
   fs::create_directory_symlink(at("outside"), at("data/PRS"));
 
-  EXPECT_TRUE(FileSystem::appendDurably(*held, "PRS_12062026.log", "one\n"));
-  EXPECT_TRUE(FileSystem::appendDurably(*held, "PRS_12062026.log", "two\n"));
+  EXPECT_TRUE(FileSystem::appendDurably(*held, "PRS_12062026.log", "one\n", why));
+  EXPECT_TRUE(FileSystem::appendDurably(*held, "PRS_12062026.log", "two\n", why));
   const auto name = [] { return std::string("wpmacpradatahr_4711_20261206050000"); };
-  EXPECT_EQ(FileSystem::writeNewFile(*held, name, "<doc/>", &*staging), name());
-  const std::optional<TrustedFolder> run = FileSystem::makePrivateFolder(*held, "autodelete_run.");
+  EXPECT_EQ(FileSystem::writeNewFile(*held, name, "<doc/>", why, &*staging), name());
+  const std::optional<TrustedFolder> run = FileSystem::makePrivateFolder(*held, "autodelete_run.", why);
   ASSERT_TRUE(run);
   const std::string runName = run->path().substr(run->path().rfind('/') + 1);
   EXPECT_TRUE(FileSystem::isSameFolder(*held, runName, *run));
@@ -125,13 +127,13 @@ TEST_F(TrustedFolderTest, WritesGoWhereTheCheckedFolderIsWhateverItsPathNamesLat
   EXPECT_EQ(readFile(at("data/moved/" + name())), "<doc/>");
   // Staged aside and linked in: nothing hidden is left in either folder.
   EXPECT_EQ(names(at("data")), (std::vector<std::string>{"PRS", "moved"}));
-  EXPECT_TRUE(FileSystem::removeTree(*held, runName));
+  EXPECT_TRUE(FileSystem::removeTree(*held, runName, why));
   EXPECT_FALSE(fs::exists(at("data/moved/" + runName)));
 
   // A name taken by something that is not a file of ours is refused, not written through.
   fs::create_symlink(at("outside/victim"), at("data/moved/PRS_12072026.log"));
-  EXPECT_FALSE(FileSystem::appendDurably(*held, "PRS_12072026.log", "three\n"));
-  EXPECT_NE(FileSystem::lastFailure().find("refused"), std::string::npos) << FileSystem::lastFailure();
+  EXPECT_FALSE(FileSystem::appendDurably(*held, "PRS_12072026.log", "three\n", why));
+  EXPECT_NE(why.find("refused"), std::string::npos) << why;
   EXPECT_TRUE(fs::is_empty(at("outside")));
 }
 
@@ -160,24 +162,54 @@ TEST_F(TrustedFolderTest, StaleEntriesGoAndTheirLinksAreNotFollowed) {
 TEST_F(TrustedFolderTest, AReplaceWaitsForNoWriterThatCameInBetween) {
   const std::string file = at("settings.plist");
   writeFile(file, "read");
-  const std::optional<FileSystem::Stamp> read = FileSystem::stampOf(file);
+  const std::optional<FileReplacement::Stamp> read = FileReplacement::stampOf(file);
   ASSERT_TRUE(read);
   writeFile(file, "theirs");  // same inode, new size and time
-  EXPECT_EQ(FileSystem::replaceFileIfUnchanged(file, "mine", read), FileSystem::Replace::Changed);
+  EXPECT_EQ(FileReplacement::replaceIfUnchanged(file, "mine", read, why), FileReplacement::Outcome::Changed);
   EXPECT_EQ(readFile(file), "theirs");
 
   writeFile(at("other"), "replaced");
-  const std::optional<FileSystem::Stamp> again = FileSystem::stampOf(file);
+  const std::optional<FileReplacement::Stamp> again = FileReplacement::stampOf(file);
   fs::rename(at("other"), file);  // a new inode at the name
-  EXPECT_EQ(FileSystem::replaceFileIfUnchanged(file, "mine", again), FileSystem::Replace::Changed);
-  EXPECT_EQ(FileSystem::replaceFileIfUnchanged(file, "mine", std::nullopt), FileSystem::Replace::Changed);
+  EXPECT_EQ(FileReplacement::replaceIfUnchanged(file, "mine", again, why), FileReplacement::Outcome::Changed);
+  EXPECT_EQ(FileReplacement::replaceIfUnchanged(file, "mine", std::nullopt, why), FileReplacement::Outcome::Changed);
   EXPECT_EQ(readFile(file), "replaced");
 
-  EXPECT_EQ(FileSystem::replaceFileIfUnchanged(file, "mine", FileSystem::stampOf(file)), FileSystem::Replace::Done);
+  EXPECT_EQ(FileReplacement::replaceIfUnchanged(file, "mine", FileReplacement::stampOf(file), why),
+            FileReplacement::Outcome::Done);
   EXPECT_EQ(readFile(file), "mine");
-  EXPECT_EQ(FileSystem::replaceFileIfUnchanged(at("new.plist"), "new", std::nullopt), FileSystem::Replace::Done);
+  EXPECT_EQ(FileReplacement::replaceIfUnchanged(at("new.plist"), "new", std::nullopt, why),
+            FileReplacement::Outcome::Done);
   const std::vector<std::string> left = names(sandbox.root());
   EXPECT_EQ(std::count_if(left.begin(), left.end(), [](const std::string& n) { return n.starts_with("."); }), 0);
+}
+
+// A new file that cannot be made: the result says what the caller acts on
+// (wait, refuse, or ask whoever owns the folder), why what its log says, and a
+// call that succeeds leaves why as it was.
+TEST_F(TrustedFolderTest, ANewFileThatCannotBeMadeSaysWhatToDoAndWhy) {
+  fs::create_directories(at("log/gone"));
+  const std::optional<TrustedFolder> log = open("log");
+  const std::optional<TrustedFolder> gone = open("log/gone");
+  ASSERT_TRUE(log && gone) << why;
+  fs::remove(at("log/gone"));
+  writeFile(at("log/held.lock"), "");
+  fs::create_symlink(at("elsewhere"), at("log/linked.lock"));
+
+  using Create = FileSystem::Create;
+  const std::tuple<const TrustedFolder*, std::string, Create, std::string> cases[] = {
+      {&*log, "new.lock", Create::Made, "as it was"},
+      {&*log, "held.lock", Create::Exists, "as it was"},
+      {&*log, "linked.lock", Create::Foreign,
+       "refused " + at("log/linked.lock") + ": a symbolic link is there, not a file"},
+      {&*gone, "new.lock", Create::Denied, "cannot create " + at("log/gone/new.lock") + ": No such file or directory"},
+  };
+  for (const auto& [folder, name, created, said] : cases) {
+    why = "as it was";
+    EXPECT_EQ(FileSystem::createFile(*folder, name, why), created) << name;
+    EXPECT_EQ(why, said) << name;
+  }
+  EXPECT_FALSE(fs::exists(at("elsewhere")));
 }
 
 }  // namespace

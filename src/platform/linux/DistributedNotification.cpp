@@ -64,7 +64,9 @@ DistributedNotification::Listener::Listener() {
   static std::atomic<int> counter{0};
   const std::string dir = Paths::fixed(Paths::kNotificationDir);
   if (!FileSystem::exists(dir)) {
-    if (!FileSystem::makeDirectories(dir)) return;
+    // Without the folder nobody can be notified: a sender finds no listener either.
+    std::string unasked;
+    if (!FileSystem::makeDirectories(dir, unasked)) return;
     ::chmod(dir.c_str(), 01777);
   }
   path_ = dir + "/" + std::to_string(::getpid()) + "." + std::to_string(counter++) + ".sock";

@@ -1,24 +1,24 @@
-#include "platform/FileSystem.h"
-
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <string>
 
+#include "platform/FileCalls.h"
 #include "platform/Paths.h"
+#include "platform/PendingFile.h"
 
 namespace brim {
 
-bool FileSystem::flushToDisk(int fd) { return ::fsync(fd) == 0; }
+bool files::flushToDisk(int fd) { return ::fsync(fd) == 0; }
 
 // A file system without unnamed files refuses O_TMPFILE: the caller takes a hidden name.
-bool FileSystem::PendingFile::openUnnamed() {
+bool PendingFile::openUnnamed() {
   fd_.reset(::openat(dirFd_.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644));
   return fd_.valid();
 }
 
-int FileSystem::PendingFile::linkUnnamed(const std::string& name) {
+int PendingFile::linkUnnamed(const std::string& name) {
   int linked = ::linkat(fd_.get(), "", dirFd_.get(), name.c_str(), AT_EMPTY_PATH);
   if (linked != 0 && errno != EEXIST) {
     // Without the privilege for an empty path the process's own fd link serves.
