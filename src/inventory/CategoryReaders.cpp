@@ -38,7 +38,7 @@ std::vector<plist_t> readUSBDevicesBehindFirstLevel(plist_t bus, const Sig& sig)
 // The documents have always carried as the wireless name the name of the
 // service dictionary's second key, in the file's order, whatever that key is
 // ("_name", "IPv4"), and only for a service whose wireless settings
-// ("IEEE80211") hold something: a reader of the documents keys on that.
+// ("IEEE80211") hold something; the documents keep it so.
 RecordValue readWirelessInterfaceName(plist_t service) {
   plist_t wireless = valueAt(service, "IEEE80211");
   const bool filled = wireless && plist_get_node_type(wireless) == PLIST_DICT && plist_dict_get_size(wireless) > 0;
