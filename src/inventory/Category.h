@@ -22,7 +22,6 @@ class KeyPath {
   enum class Kind {
     Key,        // the value under key, or under innerKey of the dictionary under key
     InFirstOf,  // the value under innerKey in the first element of the array under key
-    KeyName,    // the name of the item's key at index, in the file's order
     EntryName,  // the name a named entry is filed under
     Never,      // nothing: the profiler has no such value, the document still has its element
     ReadBy,     // whatever the category's named reader finds in the item, unconverted
@@ -33,30 +32,27 @@ class KeyPath {
   constexpr KeyPath(std::string_view key, std::string_view innerKey) : key_(key), innerKey_(innerKey) {}
 
   static constexpr KeyPath inFirstOf(std::string_view list, std::string_view key) {
-    return {Kind::InFirstOf, list, key, 0};
+    return {Kind::InFirstOf, list, key};
   }
-  static constexpr KeyPath keyName(std::size_t index) { return {Kind::KeyName, {}, {}, index}; }
-  static constexpr KeyPath entryName() { return {Kind::EntryName, {}, {}, 0}; }
+  static constexpr KeyPath entryName() { return {Kind::EntryName, {}, {}}; }
   static constexpr KeyPath readBy(Reader reader) { return KeyPath(reader); }
   // An element the documents have always carried whose value no profiler
   // report holds; it reads as an absent value, whatever the report says.
-  static constexpr KeyPath neverReported() { return {Kind::Never, {}, {}, 0}; }
+  static constexpr KeyPath neverReported() { return {Kind::Never, {}, {}}; }
 
   constexpr Kind kind() const { return kind_; }
   constexpr std::string_view key() const { return key_; }
   constexpr std::string_view innerKey() const { return innerKey_; }
-  constexpr std::size_t index() const { return index_; }
   constexpr Reader reader() const { return reader_; }
 
  private:
-  constexpr KeyPath(Kind kind, std::string_view key, std::string_view innerKey, std::size_t index)
-      : kind_(kind), key_(key), innerKey_(innerKey), index_(index) {}
+  constexpr KeyPath(Kind kind, std::string_view key, std::string_view innerKey)
+      : kind_(kind), key_(key), innerKey_(innerKey) {}
   explicit constexpr KeyPath(Reader reader) : kind_(Kind::ReadBy), reader_(reader) {}
 
   Kind kind_ = Kind::Key;
   std::string_view key_;
   std::string_view innerKey_;
-  std::size_t index_ = 0;
   Reader reader_ = nullptr;
 };
 

@@ -35,6 +35,11 @@ std::vector<plist_t> readUSBDevicesBehindFirstLevel(plist_t bus, const Sig& sig)
   return devices;
 }
 
+// The documents have always carried as the power type the name of the first
+// item's second key, in the file's order, whatever that key is ("_name",
+// "sppower_battery_charge_info"); the documents keep it so.
+RecordValue readPowerType(plist_t settings) { return keyAt(settings, 1); }
+
 // The documents have always carried as the wireless name the name of the
 // service dictionary's second key, in the file's order, whatever that key is
 // ("_name", "IPv4"), and only for a service whose wireless settings

@@ -22,6 +22,9 @@ std::vector<plist_t> readVolumesOfFirstDrive(plist_t controller, const Sig& sig)
 // under each first-level item logged.
 std::vector<plist_t> readUSBDevicesBehindFirstLevel(plist_t bus, const Sig& sig);
 
+// What the power settings write as their power type.
+RecordValue readPowerType(plist_t settings);
+
 // What the network locations write as a service's wireless name; absent for a
 // service without wireless settings.
 RecordValue readWirelessInterfaceName(plist_t service);

@@ -213,8 +213,7 @@ inline const std::tuple kHardwareCategories = {
                                     {R::mediaXMLTag, &R::media, {"device_media"}}},
                          .log = {.itemCount = "disc count:", .eachItem = "discBurnDataDictionary "}};
     }(),
-    // The settings on mains power sit in the first item's "AC Power" dictionary; the power type
-    // is that item's second key.
+    // The settings on mains power sit in the first item's "AC Power" dictionary.
     [] {
       using R = PowerInfo;
       return Category<R>{
@@ -222,7 +221,7 @@ inline const std::tuple kHardwareCategories = {
           .dataType = "SPPowerDataType",
           .fileName = "autodelete_SPPowerDataType.plist",
           .name = "power",
-          .fields = {{R::powerTypeXMLTag, &R::powerType, KeyPath::keyName(1)},
+          .fields = {{R::powerTypeXMLTag, &R::powerType, KeyPath::readBy(&readers::readPowerType)},
                      {R::sysSleepTimerXMLTag, &R::sysSleepTimer, {"AC Power", "System Sleep Timer"}},
                      {R::discSleepTimerXMLTag, &R::discSleepTimer, {"AC Power", "Disk Sleep Timer"}},
                      {R::dispSleepTimerXMLTag, &R::dispSleepTimer, {"AC Power", "Display Sleep Timer"}},

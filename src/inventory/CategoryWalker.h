@@ -52,9 +52,6 @@ void fill(collectData& collector, R& record, const Fields<R>& fields, plist_t it
             collector.convert(list.empty() ? nullptr : valueAt(list.front(), from.innerKey()), field.conv);
         break;
       }
-      case KeyPath::Kind::KeyName:
-        record.*field.value = keyAt(item, from.index());
-        break;
       case KeyPath::Kind::EntryName:
         record.*field.value = entryName;
         break;
