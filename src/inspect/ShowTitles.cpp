@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "inventory/InventoryCategories.h"
+
 namespace brim::inspect {
 namespace {
 
@@ -14,7 +16,7 @@ const std::vector<CategoryTitle> kTitles = {
      {"slot"},
      {{"ecc", "ECC"},
       {"slot", "Slot"},
-      {"size", "Size", Bytes},
+      {"size", "Size"},
       {"type", "Type"},
       {"speed", "Speed"},
       {"status", "Status"},
@@ -30,9 +32,9 @@ const std::vector<CategoryTitle> kTitles = {
       {"processorspd", "Processor speed"},
       {"numofprocessor", "Processors"},
       {"numofcores", "Cores"},
-      {"l2cache", "L2 cache per core", Bytes},
-      {"l3cache", "L3 cache", Bytes},
-      {"memory", "Memory", Bytes},
+      {"l2cache", "L2 cache per core"},
+      {"l3cache", "L3 cache"},
+      {"memory", "Memory"},
       {"btromver", "Boot ROM version"},
       {"smcver", "SMC version"},
       {"srlnum", "Serial number"},
@@ -64,7 +66,7 @@ const std::vector<CategoryTitle> kTitles = {
       {"lnkspeed", "Link speed"},
       {"nlnkspeed", "Negotiated link speed"},
       {"descr", "Description"},
-      {"capacity", "Capacity", DecimalBytes},
+      {"capacity", "Capacity"},
       {"model", "Disk model"},
       {"revision", "Revision"},
       {"srlno", "Serial number"},
@@ -81,13 +83,14 @@ const std::vector<CategoryTitle> kTitles = {
      "Volumes",
      {"volname"},
      {{"volname", "Volume"},
-      {"capacity", "Capacity", DecimalBytes},
-      {"available", "Available", DecimalBytes},
+      {"capacity", "Capacity"},
+      {"available", "Available"},
       {"writable", "Writable"},
       {"filesys", "File system"},
       {"bsdname", "BSD name"},
       {"mntpoint", "Mount point"},
-      {"content", "Content"}}},
+      {"content", "Content"}},
+     DecimalBytes},
     {"sharedvolinfo",
      "Network volumes",
      {"volname", "mntpoint"},
@@ -100,7 +103,7 @@ const std::vector<CategoryTitle> kTitles = {
      "Card readers",
      {"prdid", "srlno"},
      {{"vendorid", "Vendor ID"}, {"prdid", "Product ID"}, {"revision", "Revision"}, {"srlno", "Serial number"}}},
-    {"selftest", "Diagnostics", {}, {{"lastrun", "Last run", Date}, {"result", "Result"}}},
+    {"selftest", "Diagnostics", {}, {{"lastrun", "Last run"}, {"result", "Result"}}},
     {"discburning",
      "Disc burners",
      {"modelname"},
@@ -108,7 +111,7 @@ const std::vector<CategoryTitle> kTitles = {
       {"fmwrrevision", "Firmware revision"},
       {"interconnect", "Interconnect"},
       {"bursupport", "Burn support"},
-      {"cache", "Cache", Bytes},
+      {"cache", "Cache"},
       {"readdvd", "Reads DVD"},
       {"cdwrite", "CD write"},
       {"dvdwrite", "DVD write"},
@@ -146,7 +149,7 @@ const std::vector<CategoryTitle> kTitles = {
       {"type", "Type"},
       {"bus", "Bus"},
       {"pcilanewidth", "PCIe lane width"},
-      {"vram", "Video memory", Bytes},
+      {"vram", "Video memory"},
       {"vendor", "Vendor"},
       {"deviceid", "Device ID"},
       {"revisionid", "Revision ID"},
@@ -293,7 +296,7 @@ const std::vector<CategoryTitle> kTitles = {
      {"appname", "location"},
      {{"appname", "Application"},
       {"appver", "Version"},
-      {"lastmodified", "Last modified", Date},
+      {"lastmodified", "Last modified"},
       {"kind", "Kind"},
       {"intel64bit", "64-bit (Intel)"},
       {"getinfostring", "Get Info string"},
@@ -343,8 +346,20 @@ std::string columnTitle(const CategoryTitle* category, std::string_view element,
 }
 
 ShownAs shownAs(const CategoryTitle* category, std::string_view element, bool sub) {
-  const ColumnTitle* c = column(category, element, sub);
-  return c ? c->as : ShownAs::Text;
+  const CategoryView* view = category ? categoryNamed(category->name) : nullptr;
+  if (!view) return Text;
+  switch (view->conversionOf(element, sub)) {
+    case Conversion::ByteValue:
+      return category->sizes;
+    case Conversion::Date:
+      return Date;
+    case Conversion::AsIs:
+    case Conversion::Joined:
+    case Conversion::FirstElement:
+    case Conversion::NoBlankPairs:
+      break;
+  }
+  return Text;
 }
 
 }  // namespace brim::inspect

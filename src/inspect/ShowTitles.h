@@ -18,7 +18,6 @@ enum class ShownAs {
 struct ColumnTitle {
   std::string_view element;
   std::string_view title;
-  ShownAs as = ShownAs::Text;
 };
 
 struct CategoryTitle {
@@ -32,6 +31,9 @@ struct CategoryTitle {
   std::string_view subTitle = {};  // the sub-records, where the category has them
   std::vector<std::string_view> subIdentity = {};
   std::vector<ColumnTitle> subColumns = {};
+  // How the category's sizes are shown; which elements are sizes or dates the
+  // inventory's own conversions say.
+  ShownAs sizes = ShownAs::Bytes;
 };
 
 // The category of that "fnname"; null for one the tool does not write.
@@ -39,6 +41,8 @@ const CategoryTitle* categoryTitle(std::string_view name);
 // The title of an element in a category's records (sub: in its sub-records);
 // the element name itself where none is known.
 std::string columnTitle(const CategoryTitle* category, std::string_view element, bool sub);
+// How an element's value is best shown: as its category's sizes where the
+// inventory converts it to bytes, as a date where it writes a date.
 ShownAs shownAs(const CategoryTitle* category, std::string_view element, bool sub);
 
 }  // namespace brim::inspect

@@ -2,13 +2,17 @@
 // A category is one declaration: the profiler's data type, the temporary file
 // it is written to, the category's name in the document, which items of the report become its records and how they
 // nest, and the fields of its records and sub-records in the order they are written. The list of every category is
-// CategoryTables.h; one walker builds every category from it (CategoryWalker.h).
+// CategoryTables.h; one walker builds every category from it (CategoryWalker.h). A report shaped its own way is
+// read by a named reader in its category's entry (CategoryReaders.h), so the walker keeps to the general cases.
+#include <plist/plist.h>
+
 #include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "inventory/RecordValue.h"
+#include "platform/Signature.h"
 
 namespace brim {
 
@@ -18,40 +22,38 @@ class KeyPath {
   enum class Kind {
     Key,        // the value under key, or under innerKey of the dictionary under key
     InFirstOf,  // the value under innerKey in the first element of the array under key
-    KeyName,    // the name of the item's key at index, in the file's order
     EntryName,  // the name a named entry is filed under
     Never,      // nothing: the profiler has no such value, the document still has its element
+    ReadBy,     // whatever the category's named reader finds in the item, unconverted
   };
+  using Reader = RecordValue (*)(plist_t item);
 
   constexpr KeyPath(std::string_view key) : key_(key) {}  // NOLINT(google-explicit-constructor)
   constexpr KeyPath(std::string_view key, std::string_view innerKey) : key_(key), innerKey_(innerKey) {}
 
   static constexpr KeyPath inFirstOf(std::string_view list, std::string_view key) {
-    return {Kind::InFirstOf, list, key, 0};
+    return {Kind::InFirstOf, list, key};
   }
-  // With `filled`, the name is taken only when the item's dictionary under
-  // `filled` has entries.
-  static constexpr KeyPath keyName(std::size_t index, std::string_view filled = {}) {
-    return {Kind::KeyName, filled, {}, index};
-  }
-  static constexpr KeyPath entryName() { return {Kind::EntryName, {}, {}, 0}; }
+  static constexpr KeyPath entryName() { return {Kind::EntryName, {}, {}}; }
+  static constexpr KeyPath readBy(Reader reader) { return KeyPath(reader); }
   // An element the documents have always carried whose value no profiler
   // report holds; it reads as an absent value, whatever the report says.
-  static constexpr KeyPath neverReported() { return {Kind::Never, {}, {}, 0}; }
+  static constexpr KeyPath neverReported() { return {Kind::Never, {}, {}}; }
 
   constexpr Kind kind() const { return kind_; }
   constexpr std::string_view key() const { return key_; }
   constexpr std::string_view innerKey() const { return innerKey_; }
-  constexpr std::size_t index() const { return index_; }
+  constexpr Reader reader() const { return reader_; }
 
  private:
-  constexpr KeyPath(Kind kind, std::string_view key, std::string_view innerKey, std::size_t index)
-      : kind_(kind), key_(key), innerKey_(innerKey), index_(index) {}
+  constexpr KeyPath(Kind kind, std::string_view key, std::string_view innerKey)
+      : kind_(kind), key_(key), innerKey_(innerKey) {}
+  explicit constexpr KeyPath(Reader reader) : kind_(Kind::ReadBy), reader_(reader) {}
 
   Kind kind_ = Kind::Key;
   std::string_view key_;
   std::string_view innerKey_;
-  std::size_t index_ = 0;
+  Reader reader_ = nullptr;
 };
 
 enum class Conversion {
@@ -119,16 +121,18 @@ enum class Nesting {
              // record's "dtl"
 };
 
-// The records listed inside each record: read from the list under the
-// record's item (or from the lists under each element of that list, or under
-// its first element only), and written as numbered elements.
+// The records listed inside each record, written as numbered elements: read
+// from the elements of the list under the record's item, or, where the
+// profiler files them elsewhere, from the items the category's named reader
+// hands over (it logs under the category's signature).
 template <class R, class S>
 struct SubRecords {
+  using Reader = std::vector<plist_t> (*)(plist_t item, const Sig& sig);
+
   std::string_view element = {};  // empty: the category has none
   std::vector<S> R::*records = nullptr;
-  std::string_view list = {};
-  std::string_view innerList = {};
-  bool firstOnly = false;
+  std::string_view list = {};  // where no reader is named
+  Reader reader = nullptr;
   Fields<S> fields = {};
 };
 
@@ -142,12 +146,11 @@ struct ExtraTag {
 // What a category logs beyond its own name, each label followed by a count
 // or a description; an empty label logs nothing.
 struct CategoryLog {
-  std::string_view itemCount = {};      // the number of items, when the report held an array
-  std::string_view eachItem = {};       // before each item is read: the item's description
-  std::string_view eachEntry = {};      // a mark before each named entry is read
-  std::string_view eachRecord = {};     // a mark before each record is written
-  std::string_view entryCount = {};     // the number of named entries read, when the report held an array
-  std::string_view innerListSize = {};  // the size of each inner list of sub-records
+  std::string_view itemCount = {};   // the number of items, when the report held an array
+  std::string_view eachItem = {};    // before each item is read: the item's description
+  std::string_view eachEntry = {};   // a mark before each named entry is read
+  std::string_view eachRecord = {};  // a mark before each record is written
+  std::string_view entryCount = {};  // the number of named entries read, when the report held an array
 };
 
 template <class R, class S = R>

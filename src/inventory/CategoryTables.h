@@ -18,6 +18,7 @@
 #include "inventory/BlueToothServices.h"
 #include "inventory/CardReaderInfo.h"
 #include "inventory/Category.h"
+#include "inventory/CategoryReaders.h"
 #include "inventory/DiscBurning.h"
 #include "inventory/DiskInfo.h"
 #include "inventory/EthernetInfo.h"
@@ -151,9 +152,7 @@ inline const std::tuple kHardwareCategories = {
                      {R::smartStatusXMLTag, &R::smartStatus, KeyPath::inFirstOf("_items", "smart_status")}},
           .sub = {.element = "vol",
                   .records = &R::diskVolArray,
-                  .list = "_items",
-                  .innerList = "volumes",
-                  .firstOnly = true,
+                  .reader = &readers::readVolumesOfFirstDrive,
                   .fields = {{S::volNameXMLTag, &S::volName, {"_name"}},
                              {S::diskCapacityXMLTag, &S::diskCapacity, {"size"}, Conversion::ByteValue},
                              {S::availableXMLTag, &S::available, {"free_space"}, Conversion::ByteValue},
@@ -214,8 +213,7 @@ inline const std::tuple kHardwareCategories = {
                                     {R::mediaXMLTag, &R::media, {"device_media"}}},
                          .log = {.itemCount = "disc count:", .eachItem = "discBurnDataDictionary "}};
     }(),
-    // The settings on mains power sit in the first item's "AC Power" dictionary; the power type
-    // is that item's second key.
+    // The settings on mains power sit in the first item's "AC Power" dictionary.
     [] {
       using R = PowerInfo;
       return Category<R>{
@@ -223,7 +221,7 @@ inline const std::tuple kHardwareCategories = {
           .dataType = "SPPowerDataType",
           .fileName = "autodelete_SPPowerDataType.plist",
           .name = "power",
-          .fields = {{R::powerTypeXMLTag, &R::powerType, KeyPath::keyName(1)},
+          .fields = {{R::powerTypeXMLTag, &R::powerType, KeyPath::readBy(&readers::readPowerType)},
                      {R::sysSleepTimerXMLTag, &R::sysSleepTimer, {"AC Power", "System Sleep Timer"}},
                      {R::discSleepTimerXMLTag, &R::discSleepTimer, {"AC Power", "Disk Sleep Timer"}},
                      {R::dispSleepTimerXMLTag, &R::dispSleepTimer, {"AC Power", "Display Sleep Timer"}},
@@ -428,8 +426,6 @@ inline const std::tuple kHardwareCategories = {
                {R::networkDhcpSubnetmaskXMLTag, &R::networkDhcpSubnetmask, {"dhcp", "dhcp_subnet_mask"}}},
           .log = {.itemCount = "network count:"}};
     }(),
-    // The wireless name is the service dictionary's own second key, taken only when the service
-    // has wireless settings at all.
     [] {
       using R = NetworkLocations;
       return Category<R>{
@@ -471,7 +467,7 @@ inline const std::tuple kHardwareCategories = {
                          {R::lcpEchoIntervalXMLTag, &R::lcpEchoInterval, {"PPP", "LCPEchoInterval"}},
                          {R::logFileXMLTag, &R::logFile, {"PPP", "Logfile"}},
                          {R::verboseLogXMLTag, &R::verboseLog, {"PPP", "VerboseLogging"}},
-                         {R::ieeeNameXMLTag, &R::ieeeName, KeyPath::keyName(1, "IEEE80211")},
+                         {R::ieeeNameXMLTag, &R::ieeeName, KeyPath::readBy(&readers::readWirelessInterfaceName)},
                          {R::ieeeJoinMdFallBkXMLTag,
                           &R::ieeeJoinMdFallBk,
                           {"IEEE80211", "JoinModeFallback"},
@@ -519,8 +515,6 @@ inline const std::tuple kSoftwareCategories = {
                          .streams = true,
                          .log = {.itemCount = "app count:"}};
     }(),
-    // The devices reported are the second level below the bus; the first level (hubs and the
-    // like) and anything deeper are not.
     [] {
       using R = USBBus;
       using S = USBDevices;
@@ -537,8 +531,7 @@ inline const std::tuple kSoftwareCategories = {
                                        {R::busNumXMLTag, &R::busNum, {"usb_bus_number"}}},
                             .sub = {.element = "usbdevices",
                                     .records = &R::devicesArray,
-                                    .list = "_items",
-                                    .innerList = "_items",
+                                    .reader = &readers::readUSBDevicesBehindFirstLevel,
                                     .fields = {{S::usbDevNameXMLTag, &S::usbDevName, {"_name"}},
                                                {S::productIDXMLTag, &S::productID, {"a_product_id"}},
                                                {S::usbVendorIDXMLTag, &S::usbVendorID, {"b_vendor_id"}},
@@ -549,7 +542,7 @@ inline const std::tuple kSoftwareCategories = {
                                                {S::usbLocIDXMLTag, &S::usbLocID, {"g_location_id"}},
                                                {S::currAvailableXMLTag, &S::currAvailable, {"h_bus_power"}},
                                                {S::currRequiredXMLTag, &S::currRequired, {"j_bus_power_used"}}}},
-                            .log = {.itemCount = "bus count:", .innerListSize = "device count:"}};
+                            .log = {.itemCount = "bus count:"}};
     }(),
 };
 

@@ -23,6 +23,23 @@ std::vector<std::string_view> tagsOf(const Fields<R>& fields) {
   return tags;
 }
 
+template <class R>
+const Field<R>* fieldTagged(const Fields<R>& fields, std::string_view tag) {
+  for (const Field<R>& field : fields)
+    if (field.tag == tag) return &field;
+  return nullptr;
+}
+
+// A grouped category writes its sub-records' elements among its records'.
+template <class R, class S>
+Conversion conversionOf(const Category<R, S>& category, std::string_view element, bool sub) {
+  if (const Field<R>* field = sub ? nullptr : fieldTagged(category.fields, element)) return field->conv;
+  if (sub || category.nesting == Nesting::Grouped) {
+    if (const Field<S>* field = fieldTagged(category.sub.fields, element)) return field->conv;
+  }
+  return Conversion::AsIs;
+}
+
 template <const auto& List, std::size_t I>
 CategoryView viewOf() {
   const auto& category = std::get<I>(List);
@@ -35,7 +52,8 @@ CategoryView viewOf() {
       category.sub.element,
       tagsOf(category.sub.fields),
       [](collectData& collector) { return walker::collect(collector, std::get<I>(List)); },
-      [](collectData& collector, std::string& text) { walker::append(collector, std::get<I>(List), text); }};
+      [](collectData& collector, std::string& text) { walker::append(collector, std::get<I>(List), text); },
+      [](std::string_view element, bool sub) { return conversionOf(std::get<I>(List), element, sub); }};
   for (const ExtraTag& extra : category.extra) view.fields.push_back(extra.tag);
   if (category.nesting == Nesting::Grouped) {
     view.fields.insert(view.fields.end(), view.subFields.begin(), view.subFields.end());

@@ -25,9 +25,4 @@ void logCount(std::string_view operation, std::string_view label, std::size_t co
   logAt(signatureOf(operation), std::string(label) + std::to_string(count));
 }
 
-bool filledDictionaryAt(plist_t item, std::string_view key) {
-  plist_t dictionary = valueAt(item, key);
-  return dictionary && plist_get_node_type(dictionary) == PLIST_DICT && plist_dict_get_size(dictionary) > 0;
-}
-
 }  // namespace brim::walker

@@ -33,8 +33,6 @@ void enterUnnumberedRecord(XMLTree& tree);
 // "fn" holding "fnname" with the category's name.
 XMLTree categoryTree(std::string_view name);
 void logCount(std::string_view operation, std::string_view label, std::size_t count);
-// The dictionary under key in item has entries.
-bool filledDictionaryAt(plist_t item, std::string_view key);
 
 // The record's fields read from item; a named entry's name is entryName.
 template <class R>
@@ -54,14 +52,14 @@ void fill(collectData& collector, R& record, const Fields<R>& fields, plist_t it
             collector.convert(list.empty() ? nullptr : valueAt(list.front(), from.innerKey()), field.conv);
         break;
       }
-      case KeyPath::Kind::KeyName:
-        if (from.key().empty() || filledDictionaryAt(item, from.key())) record.*field.value = keyAt(item, from.index());
-        break;
       case KeyPath::Kind::EntryName:
         record.*field.value = entryName;
         break;
       case KeyPath::Kind::Never:
         record.*field.value = collector.convert(nullptr, field.conv);
+        break;
+      case KeyPath::Kind::ReadBy:
+        record.*field.value = from.reader()(item);
         break;
     }
   }
@@ -88,17 +86,9 @@ void readRecord(collectData& collector, const Category<R, S>& category, R& recor
                 const std::optional<std::string>& entryName = std::nullopt) {
   const SubRecords<R, S>& sub = category.sub;
   if (!sub.element.empty()) {
-    std::vector<plist_t> lists{item};
-    if (!sub.innerList.empty()) lists = elementsOf(valueAt(item, sub.list));
-    if (!sub.innerList.empty() && sub.firstOnly) lists = {lists.empty() ? nullptr : lists.front()};
-    for (plist_t outer : lists) {
-      const std::vector<plist_t> elements =
-          elementsOf(sub.innerList.empty() ? valueAt(outer, sub.list) : valueAt(outer, sub.innerList));
-      if (!category.log.innerListSize.empty()) {
-        logCount(category.operation, category.log.innerListSize, elements.size());
-      }
-      for (plist_t element : elements) fill(collector, (record.*sub.records).emplace_back(), sub.fields, element);
-    }
+    const std::vector<plist_t> elements =
+        sub.reader ? sub.reader(item, signatureOf(category.operation)) : elementsOf(valueAt(item, sub.list));
+    for (plist_t element : elements) fill(collector, (record.*sub.records).emplace_back(), sub.fields, element);
   }
   fill(collector, record, category.fields, item, entryName);
 }

@@ -29,6 +29,9 @@ struct CategoryView {
   // The category's subtree, and the same text appended to a document's.
   XMLTree (*collect)(collectData&);
   void (*append)(collectData&, std::string&);
+  // How the value of one of the elements above was converted (sub: one of the
+  // sub-records'); as is for an element the category does not write.
+  Conversion (*conversionOf)(std::string_view element, bool sub);
 };
 
 // Both documents' categories, the full inventory's first.

@@ -5,6 +5,7 @@
 
 #include "config/GlobalPreferences.h"
 #include "config/RunFolder.h"
+#include "inventory/CategoryReaders.h"
 #include "inventory/CategoryTables.h"
 #include "inventory/CategoryWalker.h"
 #include "inventory/InventoryCategories.h"
@@ -78,9 +79,8 @@ DiskInfo collectData::getDiskDetails() {
   ProfilerRun run(dataDir, disk.dataType, disk.fileName);
   const auto controllers = elementsOf(run.items());
   if (!controllers.empty()) {
-    const auto drives = elementsOf(valueAt(controllers.front(), "_items"));
     fill(*this, record, kSmartControllerFields, controllers.front());
-    fill(*this, record, kSmartDriveFields, drives.empty() ? nullptr : drives.front());
+    fill(*this, record, kSmartDriveFields, readers::firstDriveOf(controllers.front()));
   }
   return record;
 }
