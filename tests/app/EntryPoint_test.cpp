@@ -153,21 +153,15 @@ TEST_F(EntryPointRun, ARegistrationToolOthersCouldHavePlacedIsNeverRun) {
 // nothing: what it names is neither written nor created, and the run goes on.
 TEST_F(EntryPointRun, ALinkPlantedWhereTheRunWritesIsNeverFollowed) {
   BRIM_REQUIRE_ROOT();
-  // Where, the link, whether the log is on (a build-date file).
-  const std::tuple<const char*, std::string, bool> plantedAt[] = {
-      {"fallback log", sandbox.root() + "/tmp/brimvault_NOLOG.log", false},
-      {"process log", sandbox.path("log/brim_asset_sandbox.log"), true},
-      {"log lock", sandbox.path("log/brim_asset_sandbox.log.lock"), true},
-      {"run lock", sandbox.path("bin/brim_asset.lock"), true},
-  };
   const std::string precious = sandbox.root() + "/precious";
   const std::string nothing = sandbox.root() + "/nothing";
-  for (const auto& [situation, link, logOn] : plantedAt) {
+  for (const auto& planted : fixtureCases("app/planted-links.cases", 2)) {
+    const std::string link = sandbox.expand(planted[0]);
     for (const std::string& target : {precious, nothing}) {
-      SCOPED_TRACE(std::string(situation) + " -> " + target);
+      SCOPED_TRACE(link + " -> " + target);
       writeFile(precious, "kept\n");
       std::filesystem::remove(sandbox.path("log/build_date"));
-      if (logOn) sandbox.writeBuildDate();
+      if (planted[1] == "log on") sandbox.writeBuildDate();
       std::filesystem::remove(link);
       std::filesystem::create_symlink(target, link);
 
