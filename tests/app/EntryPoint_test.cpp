@@ -1,6 +1,5 @@
 #include "app/EntryPoint.h"
 
-#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <grp.h>
 #include <signal.h>
@@ -23,6 +22,49 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 
 const std::string kMain = "int main(int, const char **):";
+
+// sh -c command in a child process, as that user (with its own group alone) when one is given.
+pid_t startShell(const std::string& command, std::optional<uid_t> user = std::nullopt) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (user && (::setgroups(0, nullptr) != 0 || ::setgid(*user) != 0 || ::setuid(*user) != 0)) ::_exit(126);
+    ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  return pid;
+}
+
+// brim_asset_sandbox started with args in the background, its output going to <root>/output.
+pid_t startInBackground(const Sandbox& sandbox, const std::vector<std::string>& args) {
+  return startShell(sandbox.command(args) + " >'" + sandbox.root() + "/output' 2>&1");
+}
+
+// Waits, at most a generous bound, until ready() holds; whether it did.
+bool eventually(const std::function<bool()>& ready) {
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!ready()) {
+    if (std::chrono::steady_clock::now() > giveUp) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+// The status pid ended with, reaped; absent when it did not end within the bound.
+std::optional<int> endOf(pid_t pid) {
+  int status = 0;
+  if (!eventually([&] { return ::waitpid(pid, &status, WNOHANG) == pid; })) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    return std::nullopt;
+  }
+  return status;
+}
+
+// Whether the process runs (an ended one waiting to be reaped does not).
+bool running(pid_t pid) {
+  const RunResult state = runShell("ps -o stat= -p " + std::to_string(pid));
+  return state.exitStatus == 0 && !state.output.empty() && state.output.front() != 'Z';
+}
 
 class EntryPointRun : public ::testing::Test {
  protected:
@@ -64,19 +106,10 @@ TEST_F(EntryPointRun, AnotherUserGetsExitStatusZeroAndNothingWritten) {
   BRIM_REQUIRE_ROOT();
   // The sandbox must be reachable for the unprivileged user, or the test proves nothing.
   ::chmod(sandbox.root().c_str(), 0755);
-  const std::string command = "env BRIM_SANDBOX_ROOT='" + sandbox.root() + "' BRIM_SANDBOX_NO_DELAY=1 '" +
-                              BRIM_BIN_DIR + "/brim_asset_sandbox' -software >/dev/null 2>&1";
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    // nobody, without root's supplementary groups
-    if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(126);
-    ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  // As nobody, without root's supplementary groups.
+  const std::optional<int> status = endOf(startShell(sandbox.command({"-software"}) + " >/dev/null 2>&1", 65534));
+  ASSERT_TRUE(status);
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
   EXPECT_EQ(sandbox.listDir("log"), std::vector<std::string>{"build_date"});
   EXPECT_TRUE(sandbox.listDir("bin").empty());
   EXPECT_TRUE(sandbox.listDir("datapost").empty());
@@ -275,56 +308,6 @@ TEST_F(EntryPointRun, ALinkSwappedInForTheExecutableFolderGetsNoLock) {
   const std::string log = readFile(sandbox.path("log/test_app.log"));
   EXPECT_THAT(log, HasSubstr(kMain + "Lock Created"));
   EXPECT_THAT(log, HasSubstr(kMain + "Lock Removed"));
-}
-
-// brim_asset_sandbox started with args in the background, its output going to
-// <root>/output; its process id.
-pid_t startInBackground(const Sandbox& sandbox, const std::vector<std::string>& args) {
-  const std::string output = sandbox.root() + "/output";
-  const std::string path = pathWithFirst(sandbox.fakeBinDir());
-  const std::string program = BRIM_BIN_DIR "/brim_asset_sandbox";
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ::dup2(fd, STDOUT_FILENO);
-    ::dup2(fd, STDERR_FILENO);
-    ::setenv("BRIM_SANDBOX_ROOT", sandbox.root().c_str(), 1);
-    ::setenv("BRIM_SANDBOX_NO_DELAY", "1", 1);
-    ::setenv("PATH", path.c_str(), 1);
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    ::execv(program.c_str(), argv.data());
-    ::_exit(127);
-  }
-  return pid;
-}
-
-// Waits, at most a generous bound, until ready() holds; whether it did.
-bool eventually(const std::function<bool()>& ready) {
-  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (!ready()) {
-    if (std::chrono::steady_clock::now() > giveUp) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}
-
-// The status pid ended with, reaped; absent when it did not end within the bound.
-std::optional<int> endOf(pid_t pid) {
-  int status = 0;
-  if (!eventually([&] { return ::waitpid(pid, &status, WNOHANG) == pid; })) {
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, &status, 0);
-    return std::nullopt;
-  }
-  return status;
-}
-
-// Whether the process runs (an ended one waiting to be reaped does not).
-bool running(pid_t pid) {
-  const RunResult state = runShell("ps -o stat= -p " + std::to_string(pid));
-  return state.exitStatus == 0 && !state.output.empty() && state.output.front() != 'Z';
 }
 
 // A termination signal ends the run at once, wherever it is: a full run in

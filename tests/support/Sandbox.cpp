@@ -254,14 +254,16 @@ void expectAsReviewed(const std::string& path, const std::string& actual) {
   EXPECT_EQ(actual, readFile(path)) << path;
 }
 
-RunResult Sandbox::run(const std::vector<std::string>& args) const {
-  std::string command = "cd '" + root_ + "' && env BRIM_SANDBOX_ROOT='" + root_ + "' BRIM_SANDBOX_NO_DELAY=1 PATH='" +
-                        pathWithFirst(fakeBinDir()) + "' ";
+std::string Sandbox::command(const std::vector<std::string>& args) const {
+  std::string command = "cd '" + root_ + "' && exec env BRIM_SANDBOX_ROOT='" + root_ +
+                        "' BRIM_SANDBOX_NO_DELAY=1 PATH='" + pathWithFirst(fakeBinDir()) + "' ";
   if (network_) command += "BRIM_SANDBOX_REACHABILITY=" + *network_ + " ";
   command += "'" BRIM_BIN_DIR "/brim_asset_sandbox'";
   for (const auto& arg : args) command += " '" + arg + "'";
-  return runShell(command + " 2>&1");
+  return command;
 }
+
+RunResult Sandbox::run(const std::vector<std::string>& args) const { return runShell(command(args) + " 2>&1"); }
 
 RunResult Sandbox::runExpecting(int exitStatus, const std::vector<std::string>& args) const {
   RunResult result = run(args);

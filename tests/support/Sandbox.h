@@ -104,7 +104,9 @@ class Sandbox {
   // (flags 0201 make it a reject route); later runs read it instead of the sandbox's answer.
   void writeRouteTable(bool withDefaultRoute, const std::string& defaultRouteFlags = "0003");
 
-  // Runs brim_asset_sandbox with the start delay skipped.
+  // The shell command that runs brim_asset_sandbox in the sandbox with the start delay skipped.
+  std::string command(const std::vector<std::string>& args) const;
+  // Runs that command.
   RunResult run(const std::vector<std::string>& args) const;
   // A run that is expected to exit with exitStatus; its output tells why when it does not.
   RunResult runExpecting(int exitStatus, const std::vector<std::string>& args) const;
