@@ -1,8 +1,7 @@
 #include "app/EntryPoint.h"
 
-#include <fcntl.h>
+#include <gmock/gmock.h>
 #include <grp.h>
-#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -19,9 +18,53 @@
 namespace brim::test {
 namespace {
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 const std::string kMain = "int main(int, const char **):";
+
+// sh -c command in a child process, as that user (with its own group alone) when one is given.
+pid_t startShell(const std::string& command, std::optional<uid_t> user = std::nullopt) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (user && (::setgroups(0, nullptr) != 0 || ::setgid(*user) != 0 || ::setuid(*user) != 0)) ::_exit(126);
+    ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  return pid;
+}
+
+// brim_asset_sandbox started with args in the background, its output going to <root>/output.
+pid_t startInBackground(const Sandbox& sandbox, const std::vector<std::string>& args) {
+  return startShell(sandbox.command(args) + " >'" + sandbox.root() + "/output' 2>&1");
+}
+
+// Waits, at most a generous bound, until ready() holds; whether it did.
+bool eventually(const std::function<bool()>& ready) {
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!ready()) {
+    if (std::chrono::steady_clock::now() > giveUp) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+// The status pid ended with, reaped; absent when it did not end within the bound.
+std::optional<int> endOf(pid_t pid) {
+  int status = 0;
+  if (!eventually([&] { return ::waitpid(pid, &status, WNOHANG) == pid; })) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    return std::nullopt;
+  }
+  return status;
+}
+
+// Whether the process runs (an ended one waiting to be reaped does not).
+bool running(pid_t pid) {
+  const RunResult state = runShell("ps -o stat= -p " + std::to_string(pid));
+  return state.exitStatus == 0 && !state.output.empty() && state.output.front() != 'Z';
+}
 
 class EntryPointRun : public ::testing::Test {
  protected:
@@ -47,35 +90,26 @@ TEST_F(EntryPointRun, WrongParametersAreAnsweredWithTheUsageTextUnderTheLock) {
   const std::string shown = kMain + "Use following commands for asset collection\n" + usage;
   for (const auto& [args, wrong] : cases) {
     const RunResult result = sandbox.runExpecting(0, args);
-    EXPECT_TRUE(contains(result.output, wrong + shown)) << result.output;
+    EXPECT_THAT(result.output, HasSubstr(wrong + shown));
     EXPECT_FALSE(std::filesystem::exists(sandbox.path("bin/brim_asset.lock")));
   }
   std::string oneLine;
   for (const char c : usage.substr(0, usage.size() - 1)) oneLine += c == '\n' ? std::string("\\n") : std::string(1, c);
   const std::string log = readFile(sandbox.path("log/brim_asset_sandbox.log"));
-  EXPECT_TRUE(contains(log, " " + oneLine + "\n")) << log;
-  EXPECT_TRUE(contains(log, kMain + "Wrong Parameter (\\n    \"-PerfCollect\"\\n) specified in command\n")) << log;
-  EXPECT_TRUE(contains(log, kMain + "Lock Created")) << log;
-  EXPECT_TRUE(contains(log, kMain + "Lock Removed")) << log;
+  EXPECT_THAT(log, HasSubstr(" " + oneLine + "\n"));
+  EXPECT_THAT(log, HasSubstr(kMain + "Wrong Parameter (\\n    \"-PerfCollect\"\\n) specified in command\n"));
+  EXPECT_THAT(log, HasSubstr(kMain + "Lock Created"));
+  EXPECT_THAT(log, HasSubstr(kMain + "Lock Removed"));
 }
 
 TEST_F(EntryPointRun, AnotherUserGetsExitStatusZeroAndNothingWritten) {
   BRIM_REQUIRE_ROOT();
   // The sandbox must be reachable for the unprivileged user, or the test proves nothing.
   ::chmod(sandbox.root().c_str(), 0755);
-  const std::string command = "env BRIM_SANDBOX_ROOT='" + sandbox.root() + "' BRIM_SANDBOX_NO_DELAY=1 '" +
-                              BRIM_BIN_DIR + "/brim_asset_sandbox' -software >/dev/null 2>&1";
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    // nobody, without root's supplementary groups
-    if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(126);
-    ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  // As nobody, without root's supplementary groups.
+  const std::optional<int> status = endOf(startShell(sandbox.command({"-software"}) + " >/dev/null 2>&1", 65534));
+  ASSERT_TRUE(status);
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
   EXPECT_EQ(sandbox.listDir("log"), std::vector<std::string>{"build_date"});
   EXPECT_TRUE(sandbox.listDir("bin").empty());
   EXPECT_TRUE(sandbox.listDir("datapost").empty());
@@ -104,10 +138,10 @@ TEST_F(EntryPointRun, RegistrationThatWritesNothingStopsBeforeTheLock) {
             settings.replace(settings.find("<integer>0</integer>"), 20, "<real>nan</real>"));
   sandbox.writeExecutable(sandbox.path("bin/brim_register"), "#!/bin/sh\nexit 3\n");
   const RunResult result = sandbox.runExpecting(0, {});
-  EXPECT_TRUE(contains(result.output, kMain + "regid=0\n")) << result.output;
-  EXPECT_TRUE(contains(result.output, kMain + "RegID is still 0, exiting")) << result.output;
-  EXPECT_FALSE(contains(result.output, "Lock Created"));
-  EXPECT_FALSE(contains(result.output, "asset data collection"));
+  EXPECT_THAT(result.output, HasSubstr(kMain + "regid=0\n"));
+  EXPECT_THAT(result.output, HasSubstr(kMain + "RegID is still 0, exiting"));
+  EXPECT_THAT(result.output, Not(HasSubstr("Lock Created")));
+  EXPECT_THAT(result.output, Not(HasSubstr("asset data collection")));
   EXPECT_TRUE(sandbox.listDir("datapost").empty());
 }
 
@@ -127,55 +161,46 @@ TEST_F(EntryPointRun, ARegistrationToolOthersCouldHavePlacedIsNeverRun) {
   writeFile(settings, text.replace(text.find(sandbox.installDir()), sandbox.installDir().size(), theirs));
   ASSERT_EQ(::chown(settings.c_str(), 65534, 65534), 0);
   RunResult result = sandbox.runExpecting(255, {});
-  EXPECT_TRUE(contains(result.output, "settings file " + settings + " not read: " + settings +
-                                          " belongs to user 65534, not root: chown root " + settings))
-      << result.output;
+  EXPECT_THAT(result.output, HasSubstr("settings file " + settings + " not read: " + settings +
+                                       " belongs to user 65534, not root: chown root " + settings));
   // No settings file at all: every folder would be "(null)/(null)" under the working folder.
   std::filesystem::remove(settings);
   sandbox.writeExecutable(sandbox.root() + "/(null)/(null)/brim_register", registration);
   result = sandbox.runExpecting(255, {});
-  EXPECT_TRUE(contains(result.output, kMain + "The executable folder cannot be used, the settings name no folder: "
-                                              "\"(null)/(null)\" is not an absolute path; nothing is run\n"))
-      << result.output;
+  EXPECT_THAT(result.output, HasSubstr(kMain + "The executable folder cannot be used, the settings name no folder: "
+                                               "\"(null)/(null)\" is not an absolute path; nothing is run\n"));
   // The agent's own tool in a folder others may write to.
   sandbox.writeSettings(0);
   sandbox.writeExecutable(sandbox.path("bin/brim_register"), registration);
   ::chmod(sandbox.path("bin/brim_register").c_str(), 0775);
   result = sandbox.runExpecting(255, {});
-  EXPECT_TRUE(contains(result.output, kMain + "brim_register not run: " + sandbox.path("bin/brim_register") +
-                                          " (mode 775) may be changed by users other than root: chmod go-w " +
-                                          sandbox.path("bin/brim_register") + "\n"))
-      << result.output;
+  EXPECT_THAT(result.output, HasSubstr(kMain + "brim_register not run: " + sandbox.path("bin/brim_register") +
+                                       " (mode 775) may be changed by users other than root: chmod go-w " +
+                                       sandbox.path("bin/brim_register") + "\n"));
 
   EXPECT_FALSE(std::filesystem::exists(marker));
-  EXPECT_FALSE(contains(readFile(sandbox.path("log/brim_asset_sandbox.log")), "Lock Created"));
+  EXPECT_THAT(readFile(sandbox.path("log/brim_asset_sandbox.log")), Not(HasSubstr("Lock Created")));
 }
 
 // A link planted where the run creates or appends as root, naming a file or
 // nothing: what it names is neither written nor created, and the run goes on.
 TEST_F(EntryPointRun, ALinkPlantedWhereTheRunWritesIsNeverFollowed) {
   BRIM_REQUIRE_ROOT();
-  // Where, the link, whether the log is on (a build-date file).
-  const std::tuple<const char*, std::string, bool> plantedAt[] = {
-      {"fallback log", sandbox.root() + "/tmp/brimvault_NOLOG.log", false},
-      {"process log", sandbox.path("log/brim_asset_sandbox.log"), true},
-      {"log lock", sandbox.path("log/brim_asset_sandbox.log.lock"), true},
-      {"run lock", sandbox.path("bin/brim_asset.lock"), true},
-  };
   const std::string precious = sandbox.root() + "/precious";
   const std::string nothing = sandbox.root() + "/nothing";
-  for (const auto& [situation, link, logOn] : plantedAt) {
+  for (const auto& planted : fixtureCases("app/planted-links.cases", 2)) {
+    const std::string link = sandbox.expand(planted[0]);
     for (const std::string& target : {precious, nothing}) {
-      SCOPED_TRACE(std::string(situation) + " -> " + target);
+      SCOPED_TRACE(link + " -> " + target);
       writeFile(precious, "kept\n");
       std::filesystem::remove(sandbox.path("log/build_date"));
-      if (logOn) sandbox.writeBuildDate();
+      if (planted[1] == "log on") sandbox.writeBuildDate();
       std::filesystem::remove(link);
       std::filesystem::create_symlink(target, link);
 
       const RunResult result = sandbox.runExpecting(0, {"-wrong"});
-      EXPECT_TRUE(contains(result.output, "refused " + link)) << result.output;
-      EXPECT_TRUE(contains(result.output, "Lock Removed")) << result.output;
+      EXPECT_THAT(result.output, HasSubstr("refused " + link));
+      EXPECT_THAT(result.output, HasSubstr("Lock Removed"));
       EXPECT_EQ(readFile(precious), "kept\n");
       EXPECT_FALSE(std::filesystem::exists(nothing));
       std::filesystem::remove(link);
@@ -207,17 +232,17 @@ TEST_F(EntryPointRun, RegistrationAndJobsTakeAnInstallPathWithShellCodeAsOnePath
   RunResult result = sandbox.runExpecting(0, {"-software"});
   for (const std::string& line :
        {kMain + "regid=0\n", kMain + "agentInstallPath=" + agent + "\n", kMain + "current regid=4712\n"}) {
-    EXPECT_TRUE(contains(result.output, line)) << line << "---\n" << result.output;
+    EXPECT_THAT(result.output, HasSubstr(line));
   }
   const auto files = std::filesystem::directory_iterator(agent + "/datapost");
   ASSERT_NE(files, std::filesystem::directory_iterator());
   const std::string document = readFile(files->path().string());
   for (const char* category : {"systeminfo</fnname><dtl ID=\"0\">", "applicationinfo</fnname><dtl ID=\"0\">",
                                "usbinfo</fnname><dtl ID=\"0\">"}) {
-    EXPECT_TRUE(contains(document, std::string("<fnname>") + category)) << document;
+    EXPECT_THAT(document, HasSubstr(std::string("<fnname>") + category));
   }
   result = sandbox.run({"-ProcCollect"});
-  EXPECT_TRUE(contains(result.output, "-[CollectProcessesData CreatnInsttoProcsDB:]:INSERT SUCCESS")) << result.output;
+  EXPECT_THAT(result.output, HasSubstr("-[CollectProcessesData CreatnInsttoProcsDB:]:INSERT SUCCESS"));
 
   EXPECT_EQ(readFile(sandbox.root() + "/agent"), "neighbour\n");
   for (const auto& entry : std::filesystem::recursive_directory_iterator(sandbox.root())) {
@@ -253,7 +278,7 @@ TEST_F(EntryPointRun, ALockNobodyRemovesIsTakenOverAfterSixHundredTests) {
     EXPECT_FALSE(std::filesystem::exists(lock));  // taken over or left, then removed at the end
   }
   const std::string log = readFile(sandbox.path("log/test_app.log"));
-  EXPECT_TRUE(contains(log, "Waiting for another instance of brim_asset to finish")) << log;
+  EXPECT_THAT(log, HasSubstr("Waiting for another instance of brim_asset to finish"));
 }
 
 // The executable folder swapped for a link while the run waits for an earlier
@@ -281,58 +306,8 @@ TEST_F(EntryPointRun, ALinkSwappedInForTheExecutableFolderGetsNoLock) {
   EXPECT_EQ(readFile(outside + "/victim"), "precious\n");
   EXPECT_FALSE(std::filesystem::exists(sandbox.path("bin.checked/brim_asset.lock")));
   const std::string log = readFile(sandbox.path("log/test_app.log"));
-  EXPECT_TRUE(contains(log, kMain + "Lock Created")) << log;
-  EXPECT_TRUE(contains(log, kMain + "Lock Removed")) << log;
-}
-
-// brim_asset_sandbox started with args in the background, its output going to
-// <root>/output; its process id.
-pid_t startInBackground(const Sandbox& sandbox, const std::vector<std::string>& args) {
-  const std::string output = sandbox.root() + "/output";
-  const std::string path = pathWithFirst(sandbox.fakeBinDir());
-  const std::string program = BRIM_BIN_DIR "/brim_asset_sandbox";
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ::dup2(fd, STDOUT_FILENO);
-    ::dup2(fd, STDERR_FILENO);
-    ::setenv("BRIM_SANDBOX_ROOT", sandbox.root().c_str(), 1);
-    ::setenv("BRIM_SANDBOX_NO_DELAY", "1", 1);
-    ::setenv("PATH", path.c_str(), 1);
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    ::execv(program.c_str(), argv.data());
-    ::_exit(127);
-  }
-  return pid;
-}
-
-// Waits, at most a generous bound, until ready() holds; whether it did.
-bool eventually(const std::function<bool()>& ready) {
-  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (!ready()) {
-    if (std::chrono::steady_clock::now() > giveUp) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}
-
-// The status pid ended with, reaped; absent when it did not end within the bound.
-std::optional<int> endOf(pid_t pid) {
-  int status = 0;
-  if (!eventually([&] { return ::waitpid(pid, &status, WNOHANG) == pid; })) {
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, &status, 0);
-    return std::nullopt;
-  }
-  return status;
-}
-
-// Whether the process runs (an ended one waiting to be reaped does not).
-bool running(pid_t pid) {
-  const RunResult state = runShell("ps -o stat= -p " + std::to_string(pid));
-  return state.exitStatus == 0 && !state.output.empty() && state.output.front() != 'Z';
+  EXPECT_THAT(log, HasSubstr(kMain + "Lock Created"));
+  EXPECT_THAT(log, HasSubstr(kMain + "Lock Removed"));
 }
 
 // A termination signal ends the run at once, wherever it is: a full run in
@@ -344,23 +319,12 @@ TEST_F(EntryPointRun, ATerminationSignalEndsTheRunAndLeavesNothingBehind) {
   BRIM_REQUIRE_ROOT();
   sandbox.installRecordedMac();
   const std::string sleepers = sandbox.root() + "/sleepers";
-  // Replays the recorded Mac; from its third call on it hangs, in a child of its own.
-  sandbox.writeExecutable(sandbox.fakeBinDir() + "/system_profiler",
-                          "#!/bin/sh\necho \"$*\" >>'" + sandbox.root() +
-                              "/profiler-calls'\n"
-                              "if [ \"$(wc -l <'" +
-                              sandbox.root() +
-                              "/profiler-calls')\" -ge 3 ]; then\n"
-                              "  sleep 1000 & echo $! >>'" +
-                              sleepers +
-                              "'; wait\nfi\n"
-                              "f='" +
-                              testData("mac-a") + "'/\"$1\".xml\n[ -f \"$f\" ] && cat \"$f\"\nexit 0\n");
+  sandbox.wrapProfiler("app/hanging_profiler.sh");
   const std::string lock = sandbox.path("bin/brim_asset.lock");
   const std::string log = sandbox.path("log/brim_asset_sandbox.log");
 
-  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
-    SCOPED_TRACE(strsignal(signal));
+  for (const auto& [signal, name] : {std::pair{SIGTERM, "SIGTERM"}, {SIGINT, "SIGINT"}, {SIGHUP, "SIGHUP"}}) {
+    SCOPED_TRACE(name);
     std::filesystem::remove(sleepers);
     std::filesystem::remove(sandbox.root() + "/profiler-calls");
     const pid_t run = startInBackground(sandbox, {});
@@ -374,22 +338,21 @@ TEST_F(EntryPointRun, ATerminationSignalEndsTheRunAndLeavesNothingBehind) {
     EXPECT_TRUE(sandbox.listDir("datapost").empty());
     const std::string sleeper = readFile(sleepers);
     EXPECT_FALSE(running(std::stoi(sleeper))) << sleeper;
-    const std::string name = signal == SIGTERM ? "SIGTERM" : signal == SIGINT ? "SIGINT" : "SIGHUP";
-    EXPECT_TRUE(contains(readFile(log), kMain + "Stopped by " + name +
-                                            ": running command killed, temporary files removed, Lock Removed\n"))
-        << readFile(log);
+    EXPECT_THAT(readFile(log), HasSubstr(kMain + "Stopped by " + name +
+                                         ": running command killed, temporary files removed, Lock Removed\n"));
   }
 
   // Another run's lock: waited for, then left where it is.
   writeFile(lock, "");
   const pid_t waiting = startInBackground(sandbox, {"-software"});
-  ASSERT_TRUE(eventually([&] { return contains(readFile(log), "Waiting for another instance of brim_asset"); }));
+  ASSERT_TRUE(eventually(
+      [&] { return readFile(log).find("Waiting for another instance of brim_asset") != std::string::npos; }));
   ::kill(waiting, SIGTERM);
   const std::optional<int> status = endOf(waiting);
   ASSERT_TRUE(status);
   EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == SIGTERM) << *status;
   EXPECT_TRUE(std::filesystem::exists(lock));
-  EXPECT_TRUE(contains(readFile(log), kMain + "Stopped by SIGTERM: temporary files removed, no lock taken\n"));
+  EXPECT_THAT(readFile(log), HasSubstr(kMain + "Stopped by SIGTERM: temporary files removed, no lock taken\n"));
 }
 
 }  // namespace

@@ -22,13 +22,7 @@ inline std::string withEncryptedValues(const std::string& fixture) {
   auto last = fixture.cbegin();
   for (std::sregex_iterator it(fixture.begin(), fixture.end(), placeholder), end; it != end; ++it) {
     out.append(last, fixture.cbegin() + it->position());
-    std::string plain = (*it)[1].str();
-    for (auto [escaped, raw] : {std::pair{"&lt;", "<"}, {"&gt;", ">"}, {"&amp;", "&"}}) {
-      for (size_t at = plain.find(escaped); at != std::string::npos; at = plain.find(escaped, at + 1)) {
-        plain.replace(at, std::string(escaped).size(), raw);
-      }
-    }
-    out += encrypted(plain);
+    out += encrypted(replacedAll((*it)[1].str(), {{"&lt;", "<"}, {"&gt;", ">"}, {"&amp;", "&"}}));
     last = fixture.cbegin() + it->position() + it->length();
   }
   out.append(last, fixture.cend());

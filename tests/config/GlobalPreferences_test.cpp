@@ -10,7 +10,6 @@ namespace brim::test {
 namespace {
 
 using ::testing::HasSubstr;
-using SettingsStore = ConfigSandbox;
 
 std::string replaced(std::string text, const std::string& from, const std::string& to) {
   const size_t at = text.find(from);
@@ -29,19 +28,36 @@ FieldValue& value(const GlobalPreferences& prefs, std::string_view key, std::str
   return field ? *field : none;
 }
 
+// Each case of the table: the section, the path of a value in it, which part
+// of the value is meant (text, integer or flag) and what that part holds.
+void expectValues(const GlobalPreferences& prefs, const std::string& table) {
+  for (const auto& c : fixtureCases(table, 4)) {
+    const FieldValue& held = value(prefs, c[0], c[1]);
+    EXPECT_EQ(c[2] == "integer" ? std::to_string(held.integer)
+              : c[2] == "flag"  ? (held.flag ? "true" : "false")
+                                : held.text.value_or("(null)"),
+              c[3])
+        << c[0] << " " << c[1];
+  }
+}
+
+// The settings file written, then loaded into prefs; what loading logged.
+class SettingsStore : public ConfigSandbox {
+ protected:
+  std::string load(const std::string& text) {
+    writeSettings(text);
+    return stdoutOf([&] { GlobalPreferences::setStaticInstance(prefs); });
+  }
+  GlobalPreferences prefs;
+};
+
 TEST_F(SettingsStore, MachineNameWriteBackLeavesEverythingElseAsReadOrFailsLoudly) {
   const std::string asRead = readFile(kConfigFixtures + "settings_written.plist");
-  writeSettings(asRead);
-  GlobalPreferences prefs;
-  GlobalPreferences::setStaticInstance(prefs);
+  load(asRead);
   ASSERT_EQ(prefs.machineInfo().machineName(), "Design-iMac-04");
   EXPECT_EQ(prefs.machineInfo().dcRegId(), 880214);
-  EXPECT_FALSE(value(prefs, "machineinfo", "logonname").text.has_value());
-  // Digit strings read as integers and "YES", "1", "True" as flags.
-  EXPECT_EQ(value(prefs, "machineinfo", "keepaliveintervalminutes").integer, 15);
   EXPECT_EQ(prefs.controllerInfo().memberId(), 42);
-  EXPECT_TRUE(value(prefs, "dcregurl", "encryption").flag && value(prefs, "dcregurl", "compression").flag &&
-              value(prefs, "uninstall", "encryption").flag);
+  expectValues(prefs, "config/settings_written.values.cases");
 
   prefs.machineInfo().setMachineName("Design-iMac-07");
   bool saved = false;
@@ -76,9 +92,7 @@ TEST_F(SettingsStore, MachineNameWriteBackLeavesEverythingElseAsReadOrFailsLoudl
 TEST_F(SettingsStore, AWriteBackThroughALinkInPlaceOfTheFolderWritesNothing) {
   namespace fs = std::filesystem;
   const std::string asRead = readFile(kConfigFixtures + "settings_written.plist");
-  writeSettings(asRead);
-  GlobalPreferences prefs;
-  GlobalPreferences::setStaticInstance(prefs);
+  load(asRead);
   const fs::path folder = fs::path(settingsPath()).parent_path();
   const std::string outside = folder.string() + ".outside";
   fs::rename(folder, folder.string() + ".checked");
@@ -101,35 +115,15 @@ TEST_F(SettingsStore, AWriteBackThroughALinkInPlaceOfTheFolderWritesNothing) {
 
 TEST_F(SettingsStore, EverySectionDecryptsAtLoadAndWritesBackItsStoredForms) {
   const std::string asRead = withEncryptedValues(readFile(kConfigFixtures + "settings_all_sections.plist.in"));
-  writeSettings(asRead);
-  GlobalPreferences prefs;
-  GlobalPreferences::setStaticInstance(prefs);
-
+  load(asRead);
   // One read of every kind of key: the sections share the reading, each with
   // its own table of keys.
+  expectValues(prefs, "config/settings_all_sections.values.cases");
   const std::string dcPrimary = "https://dcregurl.example.net/dcregurl/primarysite";
-  EXPECT_EQ(value(prefs, "dcregurl", "primarysite").text, dcPrimary);  // decrypted at load
   EXPECT_EQ(value(prefs, "dcregurl", "primarysite").stored, encrypted(dcPrimary));
-  EXPECT_TRUE(value(prefs, "dcregurl", "encryption").flag);
-  EXPECT_EQ(value(prefs, "dcregurl", "getdata/memberid").text, "mid");
-  EXPECT_EQ(value(prefs, "uninstall", "silentcommandlineargument").text, "-silent");
-  EXPECT_EQ(value(prefs, "xmppreginfo", "passwd").text, "h7&Qx!20pL");  // stored plain, not decrypted
-  EXPECT_EQ(value(prefs, "xmppreginfo", "secondaryretrydelay").integer, 20);
-  EXPECT_EQ(value(prefs, "lmiinfo", "getdata/registerid").text, "rid");
-  EXPECT_EQ(value(prefs, "keepalive", "interval").integer, 0);
-  EXPECT_EQ(value(prefs, "keepalive", "datarecoverysite").text, "https://dr.example.net/keepalive");
-  EXPECT_EQ(value(prefs, "datatodisasterrecovery", "datadrsite").text, "https://dr.example.net/agent");  // plain
-  EXPECT_TRUE(value(prefs, "datatodisasterrecovery", "datadrsitewithencryption").flag);
   EXPECT_EQ(prefs.proxySettings().proxyUserName(), "corp\\svc-brim");
   EXPECT_EQ(prefs.proxySettings().proxyPassword(), "Pr0xy&Pa55 é");
   EXPECT_EQ(prefs.proxySettings().proxyPort(), 3128);
-  EXPECT_EQ(value(prefs, "datapostsettings", "filestosendatexec").integer, 25);  // held as the string "25"
-  EXPECT_EQ(value(prefs, "job", "checkforjobinterval").integer, 15);
-  EXPECT_EQ(value(prefs, "job", "jobrequestlist/datarecoverysite").text,
-            "https://jobrequestlist.example.net/jobrequestlist/datarecoverysite");
-  EXPECT_EQ(value(prefs, "job", "jobrequestlist/getdata/agenttype").text, "at");
-  EXPECT_FALSE(value(prefs, "job", "jobupdatestatus/getdata/siteid").text.has_value());
-
   ASSERT_TRUE(GlobalPreferences::saveGlobalPreferences(prefs));
 
   // Nothing changed, nothing written differently: cipher texts, plain "passwd" and
@@ -145,15 +139,10 @@ TEST_F(SettingsStore, EverySectionDecryptsAtLoadAndWritesBackItsStoredForms) {
 }
 
 TEST_F(SettingsStore, ProxyCredentialsAreEncryptedFromWhatIsHeldNow) {
-  writeSettings(
-      plistDocument("<key>proxysettings</key><dict><key>proxyip</key><string>10.20.0.8</string>"
-                    "<key>proxyusername</key><string>" +
-                    encrypted("svc") +
-                    "</string>"
-                    "<key>proxypassword</key><string>" +
-                    encrypted("old") + "</string></dict>"));
-  GlobalPreferences prefs;
-  GlobalPreferences::setStaticInstance(prefs);
+  load(plistDocument(
+      "<key>proxysettings</key><dict><key>proxyip</key><string>10.20.0.8</string><key>proxyusername</key>"
+      "<string>" +
+      encrypted("svc") + "</string><key>proxypassword</key><string>" + encrypted("old") + "</string></dict>"));
   value(prefs, "proxysettings", "proxypassword").text = "n3w-secret";
   value(prefs, "proxysettings", "proxyusername").text.reset();
   ASSERT_TRUE(GlobalPreferences::saveGlobalPreferences(prefs));
@@ -201,7 +190,6 @@ TEST_F(SettingsStore, SharedInstanceShowsNewValuesOnlyAfterAReloadIntoTheSameObj
 }
 
 TEST_F(SettingsStore, MissingOrForeignFileReadsAsEmptyAndIsNeverWritten) {
-  GlobalPreferences prefs;
   EXPECT_THAT(stdoutOf([&] { GlobalPreferences::setStaticInstance(prefs); }),
               HasSubstr("cannot read settings file " + settingsPath()));
   EXPECT_EQ(prefs.allSettingsDict(), nullptr);
@@ -218,8 +206,7 @@ TEST_F(SettingsStore, MissingOrForeignFileReadsAsEmptyAndIsNeverWritten) {
   // nested too deep, reads as none: the property-list limits' test.)
   const std::string foreign =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<array/>\n</plist>\n";
-  writeSettings(foreign);
-  GlobalPreferences::setStaticInstance(prefs);
+  load(foreign);
   EXPECT_EQ(prefs.allSettingsDict(), nullptr);
   EXPECT_FALSE(prefs.machineInfo().machineName().has_value());
   EXPECT_FALSE(GlobalPreferences::saveGlobalPreferences(prefs));
@@ -231,9 +218,7 @@ TEST_F(SettingsStore, RegistrationIdOfAnyStoredFormReadsAsANumberInRange) {
   for (const auto& c : fixtureCases("config/registration-ids.cases", 3)) {
     const std::string &stored = c[0], &logged = c[2];
     const int64_t id = std::stoll(c[1]);
-    writeSettings(plistDocument("<key>machineinfo</key><dict><key>dcregid</key>" + stored + "</dict>"));
-    GlobalPreferences prefs;
-    const std::string log = stdoutOf([&] { GlobalPreferences::setStaticInstance(prefs); });
+    const std::string log = load(plistDocument("<key>machineinfo</key><dict><key>dcregid</key>" + stored + "</dict>"));
     EXPECT_EQ(prefs.machineInfo().dcRegId(), id) << stored;
     const std::string line = logged.empty() ? "dcregid" : "-[MachineInfoSettings initWithDictionary:]:" + logged;
     EXPECT_EQ(log.find(line) != std::string::npos, !logged.empty()) << stored << "\n" << log;
@@ -241,13 +226,10 @@ TEST_F(SettingsStore, RegistrationIdOfAnyStoredFormReadsAsANumberInRange) {
 }
 
 TEST_F(SettingsStore, ValuesOfTheWrongTypeAreLoggedAndReadAsAbsent) {
-  const std::string proxy = "<key>proxysettings</key><string>10.0.0.9:8080</string>";
-  writeSettings(
-      plistDocument("<key>machineinfo</key><dict><key>machinename</key><integer>7</integer></dict>"
-                    "<key>datapostsettings</key><dict><key>filestosendatexec</key><string>12x</string></dict>" +
-                    proxy));
-  GlobalPreferences prefs;
-  const std::string log = stdoutOf([&] { GlobalPreferences::setStaticInstance(prefs); });
+  const std::string log =
+      load(plistDocument("<key>machineinfo</key><dict><key>machinename</key><integer>7</integer></dict>"
+                         "<key>datapostsettings</key><dict><key>filestosendatexec</key><string>12x</string></dict>"
+                         "<key>proxysettings</key><string>10.0.0.9:8080</string>"));
   EXPECT_NE(log.find("-[MachineInfoSettings initWithDictionary:]:\"machinename\" holds an integer, not a string"),
             std::string::npos)
       << log;

@@ -4,7 +4,6 @@
 
 #include <optional>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "envelope/Base64.h"
@@ -76,21 +75,11 @@ TEST(EnvelopeDocumentText, TrimmingEscapingAndEmptyElements) {
 // that spell out "]]>" between them cannot go into one section as they are:
 // the markers are dropped.
 TEST(CompressChilkat, DocumentsInflateBackToTheirTextFormByteForByte) {
-  // The document, the envelope's start and end tags, the text form.
-  const std::tuple<std::string, std::string, std::string, std::string> cases[] = {
-      {readFile(kFixtures + "wpmacasstinfo_mac-a.xml"), "<wpmacasstinfo>", "</wpmacasstinfo>\r\n",
-       readFile(kFixtures + "wpmacasstinfo_mac-a.envelope.txt")},
-      {"<?xml version=\"1.0\" encoding=\"UTF-8\"?><wpmacupdsysdtl ver=\"2\"><regid>4711</regid>"
-       "<macname><![CDATA[Build Mac <mini>]]></macname><ipaddr>192.168.1.20</ipaddr></wpmacupdsysdtl>",
-       "<wpmacupdsysdtl ver=\"2\">", "</wpmacupdsysdtl>\r\n",
-       "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n<wpmacupdsysdtl ver=\"2\">\r\n    <regid>4711</regid>\r\n"
-       "    <macname><![CDATA[Build Mac <mini>]]></macname>\r\n    <ipaddr>192.168.1.20</ipaddr>\r\n"
-       "</wpmacupdsysdtl>\r\n"},
-      {"<a><b/></a>", "<a>", "</a>\r\n", "\r\n<a>\r\n    <b />\r\n</a>\r\n"},
-      {"<a><![CDATA[x]]]]><![CDATA[>y]]></a>", "<a>", "</a>\r\n", "\r\n<a><![CDATA[xy]]></a>\r\n"},
-      {"<a><![CDATA[]]]]><![CDATA[]]]]><![CDATA[>>>]]></a>", "<a>", "</a>\r\n", "\r\n<a><![CDATA[>]]></a>\r\n"},
-  };
-  for (const auto& [document, startTag, endTag, text] : cases) {
+  auto cases = fixtureCases("envelope/compressed.cases", 4);
+  cases.push_back({readFile(kFixtures + "wpmacasstinfo_mac-a.xml"), "<wpmacasstinfo>", "</wpmacasstinfo>\r\n",
+                   readFile(kFixtures + "wpmacasstinfo_mac-a.envelope.txt")});
+  for (const auto& c : cases) {
+    const std::string &document = c[0], &startTag = c[1], &endTag = c[2], &text = c[3];
     CompressChilkat compressor;
     const auto result = compressor.compressChilkat(document);
     ASSERT_TRUE(result.has_value());

@@ -175,23 +175,15 @@ TEST(Redirects, SeeOtherKindsTurnIntoABareGetWhile307RepeatsTheRequestAndTheSixt
   EXPECT_EQ(server.requests().back().target, "/chain/6/5");
 }
 
+// httplib announces the server's keep-alive as "Keep-Alive: timeout=.., max=..".
 TEST(ConnectionReuse, FollowsTheKeepAliveTheServerAnnounces) {
-  const struct {
-    size_t keepAliveMax;  // httplib announces it as "Keep-Alive: timeout=.., max=.."
-    bool closes;
-    bool reused;
-  } cases[] = {
-      {100, false, true},
-      {5, false, false},   // fewer than six requests left: not worth keeping
-      {100, true, false},  // "Connection: close"
-  };
-  for (const auto& reuse : cases) {
-    SCOPED_TRACE(::testing::Message() << "max " << reuse.keepAliveMax << (reuse.closes ? ", close" : ""));
+  for (const auto& reuse : fixtureCases("http/connection-reuse.cases", 3)) {
+    SCOPED_TRACE(reuse[0] + " " + reuse[1]);
     LoopbackHttpServer server([&](httplib::Server& routes) {
-      routes.set_keep_alive_max_count(reuse.keepAliveMax);
+      routes.set_keep_alive_max_count(std::stoul(reuse[0]));
       routes.set_keep_alive_timeout(2);
       routes.Post("/echo", [&](const httplib::Request&, httplib::Response& res) {
-        if (reuse.closes) res.set_header("Connection", "close");
+        if (reuse[1] == "close") res.set_header("Connection", "close");
         res.set_content("ok", "text/plain");
       });
     });
@@ -200,7 +192,7 @@ TEST(ConnectionReuse, FollowsTheKeepAliveTheServerAnnounces) {
     EXPECT_FALSE(send(server.url("/echo"), "two").error());
     const auto requests = server.requests();
     ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].remotePort == requests[1].remotePort, reuse.reused);
+    EXPECT_EQ(requests[0].remotePort == requests[1].remotePort, reuse[2] == "reused");
   }
 }
 
@@ -224,22 +216,17 @@ TEST(RequestFailures, ABrokenConnectionIsRetriedOnceAndEveryOtherFailureEndsInAn
     routes.Post("/to-file", [](auto&, httplib::Response& res) { res.set_redirect("file:///etc/passwd", 307); });
   });
   RawTcpServer mute([](int fd, int, const std::atomic<bool>&) { RawTcpServer::readRequest(fd); });
-  const struct {
-    std::string url;
-    int code, status;
-  } cases[] = {{"not a url", 5, 0},
-               {"ftp://127.0.0.1/file", 5, 0},
-               {"file:///etc/passwd", 5, 0},
-               {server.url("/to-file"), 5, 307},
-               {"http://127.0.0.1:" + std::to_string(unusedLoopbackPort()) + "/post", 1, 0},
-               {mute.url("/post"), 1, 0}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.url);
-    const ASIHTTPRequest request = send(c.url, "report");
-    expectError(request, c.code, c.code == 5 ? "Unable to create request (bad url?)" : "A connection failure occurred");
-    EXPECT_EQ(request.responseStatusCode(), c.status);
+  for (const auto& row : fixtureCases("http/request-failures.cases", 3)) {
+    const std::string url = replacedAll(
+        row[0],
+        {{"@SERVER@", server.url("")}, {"@MUTE@", mute.url("")}, {"@UNUSED@", std::to_string(unusedLoopbackPort())}});
+    const int code = std::stoi(row[1]);
+    SCOPED_TRACE(url);
+    const ASIHTTPRequest request = send(url, "report");
+    expectError(request, code, code == 5 ? "Unable to create request (bad url?)" : "A connection failure occurred");
+    EXPECT_EQ(request.responseStatusCode(), std::stoi(row[2]));
     EXPECT_EQ(request.responseString(), std::nullopt);
-    EXPECT_EQ(request.error()->underlyingError.has_value(), c.code == 1);
+    EXPECT_EQ(request.error()->underlyingError.has_value(), code == 1);
   }
   EXPECT_EQ(mute.connections(), 2);
 }
@@ -312,33 +299,22 @@ TEST(ProxyAuthentication, CredentialsThatWorkServeTheProcessAndNoneOrRefusedOnes
 // The challenge is answered once with credentials of a scheme the engine
 // speaks; a second challenge, or one it cannot answer, ends the request.
 TEST(ProxyAuthentication, AProxyThatKeepsChallengingIsAnsweredOnceAtMost) {
-  using Authorizations = std::vector<std::optional<std::string>>;  // as each request to the proxy carried it
-  const struct {
-    const char* scheme;
-    int code;
-    const char* text;
-    Authorizations sent;
-  } cases[] = {
-      {nullptr, 7, "Failed to get authentication object from response headers", {std::nullopt}},
-      {"Negotiate", 7, "Failed to get authentication object from response headers", {std::nullopt}},
-      {"Basic realm=\"lab\"", 3, "Authentication needed", {std::nullopt, "Basic YWdlbnQ6czNjcmV0"}},
-  };
-  for (const auto& challenge : cases) {
-    SCOPED_TRACE(challenge.scheme ? challenge.scheme : "none");
+  for (const auto& challenge : fixtureCases("http/proxy-challenges.cases", 4)) {
+    SCOPED_TRACE(challenge[0]);
     // The proxy is asked for the absolute URL, which the catch-all route takes as its path.
     LoopbackHttpServer challenger([&](httplib::Server& routes) {
       routes.Post(".*", [&](const httplib::Request&, httplib::Response& res) {
         res.status = 407;
-        if (challenge.scheme) res.set_header("Proxy-Authenticate", challenge.scheme);
+        if (challenge[0] != "(none)") res.set_header("Proxy-Authenticate", challenge[0]);
       });
     });
     const ASIHTTPRequest request = send("http://127.0.0.1:1/echo", "report", challenger.port(), kAccount);
-    expectError(request, challenge.code, challenge.text);
+    expectError(request, std::stoi(challenge[1]), challenge[2]);
     EXPECT_EQ(request.responseStatusCode(), 407);
-    Authorizations sent;
+    std::string sent;
     for (const RecordedRequest& received : challenger.requests())
-      sent.push_back(received.header("Proxy-Authorization"));
-    EXPECT_EQ(sent, challenge.sent);
+      sent += (sent.empty() ? "" : ", ") + received.header("Proxy-Authorization").value_or("(none)");
+    EXPECT_EQ(sent, challenge[3]);
   }
 }
 

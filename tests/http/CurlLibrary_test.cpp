@@ -5,8 +5,6 @@
 #include <dlfcn.h>
 #include <gmock/gmock.h>
 
-#include <cstdlib>
-
 #include "http/ASIHTTPRequest.h"
 #include "net/Communications.h"
 #include "platform/LateLibrary.h"
@@ -50,10 +48,7 @@ TEST(CurlLibraryLoading, WithoutItTheLoaderSaysWhyAndEveryPostFailsAsIfTheConnec
 
 TEST(CurlLibraryLoading, TheToolDoesNotNeedItToStart) {
   BRIM_LINUX_ONLY("reads the ELF dynamic section; scripts/check-macos-build.sh lists the Mach-O imports");
-  Sandbox sandbox;
-  const std::string listing = sandbox.root() + "/dynamic-section.txt";
-  ASSERT_EQ(std::system(("readelf -d '" + std::string(BRIM_BIN_DIR) + "/brim_asset' > " + listing).c_str()), 0);
-  const std::string dynamicSection = readFile(listing);
+  const std::string dynamicSection = shellOutput("readelf -d '" BRIM_BIN_DIR "/brim_asset'");
   ASSERT_THAT(dynamicSection, ::testing::HasSubstr("(NEEDED)"));
   // Nor SQLite, zlib or libcrypto: the jobs that call them open them.
   for (const char* library : {"libcurl", "libsqlite3", "libz.", "libcrypto"}) {

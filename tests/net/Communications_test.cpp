@@ -42,29 +42,16 @@ class Post : public ::testing::Test {
 // else as Latin-1; an empty success is the empty string, and only a failure
 // status is absent.
 TEST_F(Post, ThePostGoesToTheResolvedPathAndItsAnswerIsTakenWhenUsable) {
-  const struct {
-    const char *site, *path;
-    int status;
-    std::string answer;
-    const char* target;
-    std::optional<std::string> response;
-  } cases[] = {
-      {"/post.php?old=1", "?mid=5&sid=7&rid=1234", 200, "OK", "/post.php?mid=5&sid=7&rid=1234", "OK"},
-      {"/s/t?q=1", "", 200, "OK", "/s/t?q=1", "OK"},
-      {"/post", "?x=1", 204, "", "/post?x=1", ""},
-      {"/post", "?x=1", 500, "server error page", "/post?x=1", std::nullopt},
-      {"/post", "?x=1", 200, "re\xE7u", "/post?x=1", "re\xC3\xA7u"},
-  };
-  for (const auto& c : cases) {
-    status = c.status;
-    answer = c.answer;
-    std::string site = server.url(c.site);
+  for (const auto& c : fixtureCases("net/posts.cases", 6)) {
+    status = std::stoi(c[2]);
+    answer = c[3];
+    std::string site = server.url(c[0]);
     site.insert(7, " ");  // "http:// 127.0.0.1..."
-    EXPECT_EQ(Communications::initWithBaseURLString(site + " ").sendDataToURLString(c.path, "<a>caf\xC3\xA9</a>"),
-              c.response);
+    EXPECT_EQ(Communications::initWithBaseURLString(site + " ").sendDataToURLString(c[1], "<a>caf\xC3\xA9</a>"),
+              c[5] == "(none)" ? std::nullopt : std::optional(c[5]));
     const RecordedRequest request = server.requests().back();
     EXPECT_EQ(request.method, "POST");
-    EXPECT_EQ(request.target, c.target);
+    EXPECT_EQ(request.target, c[4]);
     EXPECT_EQ(request.header("Content-Type"), "application/html");
     EXPECT_EQ(request.body, "<a>caf\xC3\xA9</a>");
   }
@@ -74,23 +61,13 @@ TEST_F(Post, ThePostGoesToTheResolvedPathAndItsAnswerIsTakenWhenUsable) {
 // file is read, no large answer logged, and an endless one is cut off rather
 // than read whole, so the server gets out no more than the socket buffers hold.
 TEST_F(Post, UnusableSitesAndLargeAnswersFailWithALogLine) {
-  const struct {
-    std::string site, logged;
-  } cases[] = {
-      {"file:///etc/shadow", "refused file:///etc/shadow: only http and https sites are posted to"},
-      {"ftp://127.0.0.1:" + std::to_string(unusedLoopbackPort()) + "/x", ": only http and https sites are posted to"},
-      {server.url("/to-file"), "proxy error = Error Domain=ASIHTTPRequestErrorDomain Code=5 "},
-      {server.url("/endless"), "Response refused: the answer is larger than 1048576 bytes\n"},
-      {"not a url", "Code=5 \"Unable to create request (bad url?)\""},
-      {"http://127.0.0.1:" + std::to_string(unusedLoopbackPort()) + "/post",
-       "Code=1 \"A connection failure occurred\" UserInfo={NSUnderlyingError=curl error 7: "},  // refused
-  };
-  for (const auto& c : cases) {
+  for (const auto& c : fixtureCases("net/unusable-sites.cases", 2)) {
+    const std::string site =
+        replacedAll(c[0], {{"@SERVER@", server.url("")}, {"@UNUSED@", std::to_string(unusedLoopbackPort())}});
     const std::string log = stdoutOf([&] {
-      EXPECT_EQ(Communications::initWithBaseURLString(c.site).sendDataToURLString("", "report"), std::nullopt)
-          << c.site;
+      EXPECT_EQ(Communications::initWithBaseURLString(site).sendDataToURLString("", "report"), std::nullopt) << site;
     });
-    EXPECT_THAT(log, HasSubstr(c.logged));
+    EXPECT_THAT(log, HasSubstr(c[1]));
     EXPECT_THAT(log, Not(HasSubstr("root:")));
     EXPECT_THAT(log, Not(HasSubstr("LLLL")));
   }

@@ -20,17 +20,9 @@ Plist plistFromXml(const std::string& body) {
 }
 
 // Argument lists, as the wrong-parameter line shows them, are shown by the
-// entry point's runs; strings in them are quoted as below.
+// entry point's runs; strings in them are quoted as these are.
 TEST(DescriptionString, LettersDigitsUnderscoreDollarAndDotStayBare) {
-  for (const char* text : {"D862025008TDGDLAH", "1.0", "en_US", "$x", "_name"}) EXPECT_EQ(describeString(text), text);
-  for (const char* text : {"", "a-b", "-Software", "two words"}) {
-    EXPECT_EQ(describeString(text), "\"" + std::string(text) + "\"");
-  }
-  EXPECT_EQ(describeString("say \"hi\" C:\\dir"), R"("say \"hi\" C:\\dir")");
-  EXPECT_EQ(describeString("a\nb\tc\rd"), R"("a\nb\tc\rd")");
-  EXPECT_EQ(describeString("Caf\xC3\xA9 \xE4\xB8\xAD \xF0\x9F\x98\x80"), R"("Caf\U00e9 \U4e2d \Ud83d\Ude00")");
-  EXPECT_EQ(describeString("bad\xFF"), R"("bad\Ufffd")");
-  EXPECT_EQ(describeString("\x01"), R"("\U0001")");
+  for (const auto& c : test::fixtureCases("platform/described-strings.cases", 2)) EXPECT_EQ(describeString(c[0]), c[1]);
 }
 
 TEST(DescriptionPlist, CollectionsInsideCollectionsIndentFurther) {
@@ -50,20 +42,15 @@ TEST(DescriptionPlist, CollectionsInsideCollectionsIndentFurther) {
   EXPECT_EQ(describe(battery) + "\n", test::readFile(test::fixture("platform/battery.description.txt")));
 }
 
+// Each scalar alone, as a plist body, and then all of them inside one list.
 TEST(DescriptionPlist, ScalarsOnTheirOwnAndInsideAList) {
-  const Plist list = plistFromXml(
-      "<array><integer>-5</integer><integer>9223372036854775807</integer><real>0.1</real><real>3</real>"
-      "<real>-2.5e-07</real><false/><date>2000-12-31T23:59:59Z</date><data>ABGqu8zd</data><data></data>"
-      "<string>plain</string></array>");
-  const char* const alone[] = {
-      "-5",   "9223372036854775807", "0.1", "3", "-2.5e-07", "0", "2000-12-31 23:59:59 +0000", "<0011aabb ccdd>", "<>",
-      "plain"};
-  for (uint32_t i = 0; i < plist_array_get_size(list.get()); ++i) {
-    EXPECT_EQ(describe(plist_array_get_item(list.get(), i)), alone[i]) << i;
+  std::string items, listed;
+  for (const auto& c : test::fixtureCases("platform/described-scalars.cases", 2)) {
+    EXPECT_EQ(describe(plistFromXml(c[0]).get()), c[1]) << c[0];
+    items += c[0];
+    listed += (listed.empty() ? "(\n    " : ",\n    ") + c[1];
   }
-  EXPECT_EQ(describe(list.get()),
-            "(\n    -5,\n    9223372036854775807,\n    0.1,\n    3,\n    -2.5e-07,\n    0,\n"
-            "    2000-12-31 23:59:59 +0000,\n    <0011aabb ccdd>,\n    <>,\n    plain\n)");
+  EXPECT_EQ(describe(plistFromXml("<array>" + items + "</array>").get()), listed + "\n)");
   EXPECT_EQ(describe(nullptr), "(null)");
   EXPECT_EQ(describe(plistFromXml(std::string("<array><string>a\0b</string></array>", 35)).get()),
             "(\n    a\n)");                             // a NUL ends the string

@@ -55,19 +55,8 @@ TEST_F(TrustedFolderTest, EveryFolderOnTheWayPassesOrIsRefusedWithWhatToFix) {
   writeFile(at("file"), "");
   ::mkfifo(at("pipe").c_str(), 0600);
 
-  const std::pair<std::string, std::string> cases[] = {
-      {"real/in", ""},
-      {"sticky/in", at("sticky") + " (mode 1777) may be changed by users other than root: chmod go-w " + at("sticky")},
-      {"open", at("open") + " (mode 777) may be changed by users other than root"},
-      {"group/in", "chmod go-w " + at("group")},
-      {"theirs/in", at("theirs") + " belongs to user 65534, not root: chown root " + at("theirs")},
-      {"linked/in", at("linked") + " is a symbolic link: replace it by the folder or file it names"},
-      {"file", at("file") + ": Not a directory"},
-      {"pipe", at("pipe") + ": Not a directory"},
-      {"missing/in", at("missing") + ": No such file or directory"},
-      {"real/../sticky", "goes through \"..\""},
-  };
-  for (const auto& [relative, expected] : cases) {
+  for (const auto& c : fixtureCases("platform/trusted-folders.cases", 2)) {
+    const std::string &relative = c[0], expected = sandbox.expand(c[1]);
     const std::optional<TrustedFolder> folder = open(relative);
     if (expected.empty()) {
       ASSERT_TRUE(folder) << relative << ": " << why;

@@ -18,7 +18,6 @@ TEST(TrustedPath, RootsOwnUnwritableUnlinkedPathPassesFromTheTopDown) {
   BRIM_REQUIRE_ROOT();
   Sandbox sandbox;
   SandboxRoot root(sandbox);
-  const std::string top = sandbox.root();
   const std::string agent = sandbox.installDir();
   sandbox.writeExecutable(sandbox.path("bin/brim_register"), "#!/bin/sh\n");
   sandbox.writeExecutable(sandbox.path("bin/theirs"), "#!/bin/sh\n");
@@ -29,23 +28,8 @@ TEST(TrustedPath, RootsOwnUnwritableUnlinkedPathPassesFromTheTopDown) {
   ASSERT_EQ(::chmod(sandbox.path("group").c_str(), 0775), 0);
   std::filesystem::create_directory_symlink(sandbox.path("bin"), sandbox.path("linked"));
 
-  const std::pair<std::string, std::string> cases[] = {
-      {sandbox.path("bin/brim_register"), ""},
-      {sandbox.path("bin"), ""},
-      {top, ""},
-      {sandbox.path("bin/theirs"), "belongs to user 65534, not root: chown root " + sandbox.path("bin/theirs")},
-      {sandbox.path("shared/inner"), sandbox.path("shared") + " (mode 1777) may be changed by users other than root"},
-      {sandbox.path("group/inner"), "chmod go-w " + sandbox.path("group")},
-      {sandbox.path("linked/brim_register"), sandbox.path("linked") + " is a symbolic link"},
-      {sandbox.path("bin/missing"), sandbox.path("bin/missing") + ": No such file or directory"},
-      {sandbox.path("shared/../bin/brim_register"), "goes through \"..\""},
-      {sandbox.path("./bin"), "goes through \".\""},
-      {agent + std::string("/bin\0/x", 7), "\"" + agent + "/bin\" holds a NUL"},
-      {"(null)/(null)/brim_register", "\"(null)/(null)/brim_register\" is not an absolute path"},
-      // Outside the sandbox root the check starts at "/".
-      {"/proc/self/exe", "/proc/self is a symbolic link"},
-  };
-  for (const auto& [path, why] : cases) {
+  for (const auto& c : fixtureCases("platform/trusted-paths.cases", 2)) {
+    const std::string path = sandbox.expand(c[0]), why = sandbox.expand(c[1]);
     if (path == "/proc/self/exe") BRIM_LINUX_ONLY_CASE("a Mac has no /proc");
     const std::optional<std::string> found = TrustedPath::whyUntrustedForRoot(path);
     if (why.empty()) {

@@ -75,6 +75,14 @@ class ProcessStore : public ::testing::Test {
     CollectProcessesData sampler;
     sampler.CollectTopCpunMemProcs();
   }
+  // A sample, then a report read from the store: what both logged.
+  static std::string sampleAndReport() {
+    return stdoutOf([] {
+      sample();
+      CollectProcessesData report;
+      report.RetTopCpunMemPrsfrDB();
+    });
+  }
   std::vector<std::string> rows() const { return storedRows(CollectProcessesData::databasePath()); }
 
   Sandbox sandbox_;
@@ -93,11 +101,9 @@ TEST_F(ProcessStore, ABusyMachineSampleStoresFortyRowsUnderOneDateAndASecondOneF
 
   DateTime::setNowForTesting(kDecemberEvening + std::chrono::seconds(1));
   sample();
-  std::multiset<std::string> dates;
-  for (const auto& row : rows()) dates.insert(row.substr(row.rfind('|') + 1));
-  EXPECT_EQ(dates.size(), 80u);
-  EXPECT_EQ(dates.count("12/04/2026 21:05:03"), 40u);
-  EXPECT_EQ(dates.count("12/04/2026 21:05:04"), 40u);
+  EXPECT_EQ(sql(CollectProcessesData::databasePath(),
+                "SELECT DATE || ' ' || count(*) FROM PROCSDATA GROUP BY DATE ORDER BY DATE", SQLITE_OPEN_READONLY),
+            (std::vector<std::string>{"12/04/2026 21:05:03 40", "12/04/2026 21:05:04 40"}));
 }
 
 // Ten samples at once, past the run lock (as after a take-over): each waits
@@ -136,11 +142,7 @@ TEST_F(ProcessStore, ALinkInPlaceOfTheStoresFolderIsRefusedAndNothingIsWrittenTh
   fs::rename(folder, folder + ".checked");
   fs::create_directory_symlink(outside, folder);
   replayPs(sandbox_, "ps_small_");
-  const std::string echoed = stdoutOf([] {
-    sample();
-    CollectProcessesData report;
-    report.RetTopCpunMemPrsfrDB();
-  });
+  const std::string echoed = sampleAndReport();
   EXPECT_TRUE(fs::is_empty(outside));
   EXPECT_THAT(echoed, ::testing::HasSubstr("process store not used: "));
   EXPECT_THAT(echoed, ::testing::HasSubstr("Failed to open database"));
@@ -241,43 +243,27 @@ TEST_F(ProcessStore, AJournalPlantedBesideTheStoreIsNeverRolledBack) {
   ASSERT_FALSE(fs::exists(victim)) << "the journal is not hot: the test shows nothing";
 
   const std::string store = CollectProcessesData::databasePath();
-  const struct {
-    const char* situation;
-    std::string companion;
-    void (*plant)(const std::string& path);
-  } plantings[] = {
-      {"another user's journal", store + "-journal",
-       [](const std::string& path) { ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0); }},
-      {"root's journal under a second name", store + "-journal",
-       [](const std::string& path) { fs::create_hard_link(path, path + ".second"); }},
-      {"another user's write-ahead log", store + "-wal",
-       [](const std::string& path) { ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0); }},
-      {"another user's write-ahead index", store + "-shm",
-       [](const std::string& path) { ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0); }},
-  };
   replayPs(sandbox_, "ps_small_");
-  for (const auto& planting : plantings) {
-    SCOPED_TRACE(planting.situation);
-    for (const std::string& path :
-         {store, store + "-journal", store + "-journal.second", store + "-wal", store + "-shm"}) {
-      fs::remove(path);
-    }
+  for (const auto& planting : fixtureCases("procmon/planted-journals.cases", 3)) {
+    SCOPED_TRACE(planting[0]);
+    const std::string companion = store + planting[1];
+    for (const char* suffix : {"", "-journal", "-journal.second", "-wal", "-shm"}) fs::remove(store + suffix);
     fs::copy_file(crashed, store);
     ::chmod(store.c_str(), 0600);
-    fs::copy_file(crashed + "-journal", planting.companion);
-    nameSuperJournal(planting.companion, victim);
-    planting.plant(planting.companion);
+    fs::copy_file(crashed + "-journal", companion);
+    nameSuperJournal(companion, victim);
+    if (planting[2] == "second name") {
+      fs::create_hard_link(companion, companion + ".second");
+    } else {
+      ASSERT_EQ(::chown(companion.c_str(), 65534, 65534), 0);
+    }
     writeFile(victim, "precious\n");
     const std::string before = readFile(store);
 
-    const std::string echoed = stdoutOf([] {
-      sample();
-      CollectProcessesData report;
-      report.RetTopCpunMemPrsfrDB();
-    });
+    const std::string echoed = sampleAndReport();
     EXPECT_EQ(readFile(victim), "precious\n");
     EXPECT_TRUE(readFile(store) == before);
-    EXPECT_THAT(echoed, ::testing::HasSubstr("process store not used: refused " + planting.companion));
+    EXPECT_THAT(echoed, ::testing::HasSubstr("process store not used: refused " + companion));
     EXPECT_THAT(echoed, ::testing::Not(::testing::HasSubstr("INSERT SUCCESS")));
   }
 }
@@ -377,37 +363,31 @@ TEST_F(ProcessReportRun, CollectThenSaveReportsBothSamplesAndEmptiesTheStore) {
 // job's own sample; the report alone is shown in process.)
 TEST_F(ProcessReportRun, SaveWithAStoreItCannotUseStillWritesAReport) {
   BRIM_REQUIRE_ROOT();
-  const struct {
-    const char* situation;
-    void (*make)(const std::string& databasePath);
-    const char* logged;
-  } stores[] = {
-      {"not SQLite at all", [](const std::string& path) { writeFile(path, readFile(procmonFixture("ps_by_mem.txt"))); },
-       ""},
-      {"that cannot be opened", [](const std::string& path) { fs::create_directories(path); }, "cannot remove "},
-      {"a link to a store elsewhere",
-       [](const std::string& path) {
-         fs::copy_file(procmonFixture("ps_by_cpu.txt"), path + ".elsewhere");
-         fs::create_symlink(path + ".elsewhere", path);
-       },
-       "refused "},
-  };
-  for (const auto& store : stores) {
-    SCOPED_TRACE(store.situation);
+  // What is where the store should be, and what the run logs before the store's path.
+  for (const auto& [situation, logged] :
+       {std::pair{"not SQLite", ""}, {"a folder", "cannot remove "}, {"a link to a store elsewhere", "refused "}}) {
+    SCOPED_TRACE(situation);
     Sandbox sandbox;
     sandbox.installRecordedMac();
     replayPs(sandbox, "ps_");
-    store.make(database(sandbox));
-
+    const std::string store = database(sandbox);
+    if (std::string_view(situation) == "not SQLite") {
+      writeFile(store, readFile(procmonFixture("ps_by_mem.txt")));
+    } else if (std::string_view(situation) == "a folder") {
+      fs::create_directories(store);
+    } else {
+      fs::copy_file(procmonFixture("ps_by_cpu.txt"), store + ".elsewhere");
+      fs::create_symlink(store + ".elsewhere", store);
+    }
     const RunResult save = sandbox.runExpecting(0, {"-ProcSave"});
     // The time stamp the report job's own sampler took, from its log line.
     std::smatch started;
     std::regex_search(save.output, started, std::regex("-\\[CollectProcessesData init\\]:datestring:([^\n]*)"));
     EXPECT_THAT(reportChildren(sandbox.takeDataPostFile("wpmacpradatahr")),
                 ::testing::ElementsAre("regid=4711", "ftime=" + started[1].str(), ::testing::StartsWith("ttime=")));
-    EXPECT_THAT(save.output, ::testing::HasSubstr(store.logged + database(sandbox)));
-    if (fs::exists(database(sandbox) + ".elsewhere")) {
-      EXPECT_EQ(readFile(database(sandbox) + ".elsewhere"), readFile(procmonFixture("ps_by_cpu.txt")));
+    EXPECT_THAT(save.output, ::testing::HasSubstr(logged + store));
+    if (fs::exists(store + ".elsewhere")) {
+      EXPECT_EQ(readFile(store + ".elsewhere"), readFile(procmonFixture("ps_by_cpu.txt")));
     }
   }
 }

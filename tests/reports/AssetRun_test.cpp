@@ -35,8 +35,11 @@ std::string asLogged(const std::string& text) {
 // Each document is exactly the logged text, read back from its one line (the
 // hardware one is logged with a line break after it): each inventory with
 // every category of its list under the same root; each file is stamped on the
-// 24-hour clock.
-TEST_F(AssetRun, EachRunWritesTheLoggedDocument) {
+// 24-hour clock. A run asks the profiler for each data type once, however many
+// of its readers need it (the start-up's hardware profile, then each category:
+// the two power categories, the three Bluetooth ones); each later reader says
+// that it reuses the report.
+TEST_F(AssetRun, EachRunWritesTheLoggedDocumentAskingTheProfilerOnceForEachDataType) {
   BRIM_REQUIRE_ROOT();
   const AfternoonTimeZone afternoon;
   const struct {
@@ -47,8 +50,13 @@ TEST_F(AssetRun, EachRunWritesTheLoggedDocument) {
       {{}, "wpmacasstinfo", "-[ConsolidatedAssets collectData]:assetString=", "\\n\n", Document::Hardware},
       {{"-software"}, "wpmacasstswinfo", "-[ConsolidatedAssets collectSWData]:assetString=", "\n", Document::Software},
   };
+  const std::string calls = sandbox.root() + "/profiler-calls";
   const std::regex category("<fn[/>]");
+  const std::regex reused("\\]:system_profiler SP[A-Za-z]+DataType: reusing the report read earlier in this run\n");
   for (const auto& run : runs) {
+    std::set<std::string> dataTypes{"SPHardwareDataType"};
+    for (const CategoryView& view : categoriesOf(run.categories)) dataTypes.emplace(view.dataType);
+    fs::remove(calls);
     const RunResult result = sandbox.runExpecting(0, run.args);
     const std::string document = sandbox.takeDataPostFile(run.file);
     EXPECT_THAT(readFile(sandbox.path("log/brim_asset_sandbox.log")),
@@ -56,40 +64,17 @@ TEST_F(AssetRun, EachRunWritesTheLoggedDocument) {
     EXPECT_EQ(occurrences(document, category), std::ssize(categoriesOf(run.categories)));
     EXPECT_EQ(result.output.find("int main(int, const char **):software asset saved") != std::string::npos,
               !run.args.empty());
-  }
-  // The model's log directories, from the hardware profile's machine name.
-  const std::string month = DateTime::dateStringOf(DateTime::now(), "MMyyyy");
-  EXPECT_EQ(sandbox.listDir("data/MacBook Pro/" + month), std::vector<std::string>({"GPM", "PRS"}));
-  EXPECT_TRUE(sandbox.listDir("temp").empty());  // profiler output removed with the run's folder
-}
-
-// A run asks the profiler for each data type once, however many of its readers
-// need it (the start-up and the hardware category, the two power categories,
-// the three Bluetooth ones); each later reader says that it reuses the report.
-// The readers: the start-up's hardware profile, then each category of the
-// document.
-TEST_F(AssetRun, EachRunAsksTheProfilerOnceForEachDataType) {
-  BRIM_REQUIRE_ROOT();
-  const std::string calls = sandbox.root() + "/profiler-calls";
-  const std::regex reused("\\]:system_profiler SP[A-Za-z]+DataType: reusing the report read earlier in this run\n");
-  const struct {
-    std::vector<std::string> args;
-    Document document;
-  } runs[] = {{{}, Document::Hardware}, {{"-software"}, Document::Software}};
-  for (const auto& run : runs) {
-    std::set<std::string> dataTypes{"SPHardwareDataType"};
-    for (const CategoryView& category : categoriesOf(run.document)) dataTypes.emplace(category.dataType);
-    const std::ptrdiff_t readers = std::ssize(categoriesOf(run.document)) + 1;
-    fs::remove(calls);
-    const RunResult result = sandbox.runExpecting(0, run.args);
     std::map<std::string, int> perDataType;
     std::istringstream lines(readFile(calls));
     for (std::string line; std::getline(lines, line);) ++perDataType[line];
     EXPECT_EQ(perDataType.size(), dataTypes.size());
     for (const auto& [call, count] : perDataType) EXPECT_EQ(count, 1) << call;
-    EXPECT_EQ(occurrences(result.output, reused), readers - std::ssize(dataTypes));
+    EXPECT_EQ(occurrences(result.output, reused), std::ssize(categoriesOf(run.categories)) + 1 - std::ssize(dataTypes));
   }
-  EXPECT_TRUE(sandbox.listDir("temp").empty());
+  // The model's log directories, from the hardware profile's machine name.
+  const std::string month = DateTime::dateStringOf(DateTime::now(), "MMyyyy");
+  EXPECT_EQ(sandbox.listDir("data/MacBook Pro/" + month), std::vector<std::string>({"GPM", "PRS"}));
+  EXPECT_TRUE(sandbox.listDir("temp").empty());  // profiler output removed with the run's folder
 }
 
 // The run lock lets one run in at a time; each writes its own file.
@@ -109,21 +94,7 @@ TEST_F(AssetRun, SixRunsStartedTogetherEachWriteAWholeDocument) {
 // folder of its temporary files goes with the first run an hour later.
 TEST_F(AssetRun, AKilledRunLeavesNothingForTheUploader) {
   BRIM_REQUIRE_ROOT();
-  const std::string replay = sandbox.fakeBinDir() + "/system_profiler";
-  fs::rename(replay, sandbox.fakeBinDir() + "/replay_profiler");
-  // The last category's profiler run kills the tool that started it.
-  sandbox.writeExecutable(replay,
-                          "#!/bin/sh\n"
-                          "if [ \"$1\" = SPNetworkLocationDataType ]; then\n"
-                          "  p=$PPID\n"
-                          "  while [ \"$p\" -gt 1 ]; do\n"
-                          "    case \"$(ps -o comm= -p $p)\" in *brim_asset_sand*) break ;; esac\n"
-                          "    p=$(ps -o ppid= -p $p | tr -d ' ')\n"
-                          "  done\n"
-                          "  kill -9 $p; exit 0\n"
-                          "fi\n"
-                          "exec '" +
-                              sandbox.fakeBinDir() + "/replay_profiler' \"$@\"\n");
+  sandbox.wrapProfiler("reports/killing_profiler.sh");
   EXPECT_NE(sandbox.run({}).exitStatus, 0);
   EXPECT_TRUE(sandbox.listDir("datapost").empty());
   const auto left = sandbox.listDir("temp");
@@ -132,7 +103,7 @@ TEST_F(AssetRun, AKilledRunLeavesNothingForTheUploader) {
   // Its lock would hold the next run for a minute: that is the lock wait's own case.
   fs::remove(sandbox.path("bin/brim_asset.lock"));
   fs::last_write_time(sandbox.path("temp/" + left[0]), fs::file_time_type::clock::now() - std::chrono::minutes(61));
-  fs::rename(sandbox.fakeBinDir() + "/replay_profiler", replay);
+  sandbox.replayProfilerFrom(testData("mac-a"));
   EXPECT_EQ(sandbox.run({}).exitStatus, 0);
   EXPECT_TRUE(sandbox.listDir("temp").empty());
   sandbox.takeDataPostFile("wpmacasstinfo");
@@ -154,15 +125,10 @@ TEST_F(AssetRun, AProfilerThatPrintsGarbageStillGivesBothDocumentsButNoLogDirect
 // and whatever the profiler says, that name is one folder of the data folder.
 TEST_F(AssetRun, TheMachineNameIsOneFolderOfTheDataFolder) {
   BRIM_REQUIRE_ROOT();
-  const std::pair<std::string, std::string> cases[] = {
-      {"", "(null)"},
-      {"<key>machine_name</key><string>../../x</string>", "..-..-x"},
-      {"<key>machine_name</key><string>..</string>", "_"},
-      {"<key>machine_name</key><string>a\x1b[31m/b</string>", "a_[31m-b"},
-  };
   sandbox.replayProfilerFrom(sandbox.root() + "/profiles");
   const std::string month = DateTime::dateStringOf(DateTime::now(), "MMyyyy");
-  for (const auto& [item, folder] : cases) {
+  for (const auto& c : fixtureCases("reports/machine-name-folders.cases", 2)) {
+    const std::string &item = c[0], &folder = c[1];
     writeFile(sandbox.root() + "/profiles/SPHardwareDataType.xml",
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><array><dict><key>_dataType</key>"
               "<string>SPHardwareDataType</string><key>_items</key><array><dict><key>cpu_type</key><string>x</string>" +

@@ -283,14 +283,7 @@ TEST_F(DirectReportRun, MacNamePostsTheDetailsAndRewritesTheSettingsOnlyWhenTheN
   // write-back keeps it, adds none of the sections the file lacks, and keeps
   // group, mode and extended attributes (an ACL is one on Linux).
   const std::string settingsPath = sandbox.path("config/settings.plist");
-  sandbox.writeExecutable(
-      sandbox.fakeBinDir() + "/system_profiler",
-      "#!/bin/sh\ns='" + settingsPath +
-          "'\nif [ \"$1\" = SPSoftwareDataType ] && ! grep -q set-meanwhile \"$s\"; then sed "
-          "'s|<key>dcregid</key>|<key>logonname</key><string>set-meanwhile</string>&|' \"$s\" >\"$s.new\" && "
-          "cat \"$s.new\" >\"$s\" && rm \"$s.new\"; fi\nf='" +
-          profilerDir +
-          "'/\"$1\"\nif [ \"$2\" = -xml ]; then f=\"$f.xml\"; else f=\"$f.txt\"; fi\n[ -f \"$f\" ] && cat \"$f\"\n");
+  sandbox.wrapProfiler("reports/settings_changing_profiler.sh");
   ASSERT_EQ(::chown(settingsPath.c_str(), 0, 65534), 0);
   ASSERT_EQ(::chmod(settingsPath.c_str(), 0640), 0);
   const bool withAttribute = setTag(settingsPath, "kept");

@@ -54,26 +54,14 @@ class TrustedFolders : public ::testing::Test {
 // one line naming the folder and what to fix; a sticky folder shared by all
 // (as /tmp is) is no exception.
 TEST_F(TrustedFolders, AFolderOthersMayWriteFailsTheJobBeforeItStarts) {
-  const struct {
-    const char* name;
-    const char* folder;
-    mode_t mode;
-    uid_t owner;
-    const char* fix;
-  } cases[] = {
-      {"temporary", "temp", 01777, 0, " (mode 1777) may be changed by users other than root: chmod go-w "},
-      {"data-post", "datapost", 0777, 0, " (mode 777) may be changed by users other than root: chmod go-w "},
-      {"data", "data", 0755, 65534, " belongs to user 65534, not root: chown root "},
-      {"executable", "bin", 0775, 0, " (mode 775) may be changed by users other than root: chmod go-w "},
-  };
-  for (const auto& broken : cases) {
-    SCOPED_TRACE(broken.folder);
-    const std::string folder = sandbox.path(broken.folder);
-    ASSERT_EQ(::chmod(folder.c_str(), broken.mode), 0);
-    ASSERT_EQ(::chown(folder.c_str(), broken.owner, 0), 0);
+  for (const auto& broken : fixtureCases("reports/untrusted-folders.cases", 4)) {
+    SCOPED_TRACE(broken[1]);
+    const std::string folder = sandbox.path(broken[1]);
+    ASSERT_EQ(::chmod(folder.c_str(), std::stoi(broken[2], nullptr, 8)), 0);
+    ASSERT_EQ(::chown(folder.c_str(), broken[2] == "755" ? 65534 : 0, 0), 0);
     const RunResult result = sandbox.runExpecting(255, {"-ProcCollect"});
-    EXPECT_THAT(result.output, HasSubstr(kMain + "The " + broken.name + " folder cannot be used, " + folder +
-                                         broken.fix + folder + "; nothing is run\n"));
+    EXPECT_THAT(result.output, HasSubstr(kMain + "The " + broken[0] + " folder cannot be used, " + folder + " " +
+                                         broken[3] + " " + folder + "; nothing is run\n"));
     EXPECT_THAT(result.output, Not(HasSubstr("Lock Created")));
     ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);
     ASSERT_EQ(::chown(folder.c_str(), 0, 0), 0);

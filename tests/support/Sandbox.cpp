@@ -36,6 +36,14 @@ std::string readFile(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+std::string replacedAll(std::string text, const std::vector<std::pair<std::string, std::string>>& marks) {
+  for (const auto& [from, to] : marks) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+      text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
 std::ptrdiff_t occurrences(const std::string& text, const std::regex& pattern) {
   return std::distance(std::sregex_iterator(text.begin(), text.end(), pattern), std::sregex_iterator());
 }
@@ -161,6 +169,10 @@ void Sandbox::writeSettings(long long dcRegId, const std::string& extraRootEntri
   writeFile(path("config/settings.plist"), xml);
 }
 
+std::string Sandbox::expand(const std::string& text) const {
+  return replacedAll(text, {{"@AGENT@", installDir()}, {"@ROOT@", root_}});
+}
+
 void Sandbox::writeBuildDate(const std::string& text) const { writeFile(path("log/build_date"), text); }
 
 void Sandbox::installRecordedMac() const {
@@ -179,6 +191,11 @@ void Sandbox::replayProfilerFrom(const std::string& dir) const {
                   "#!/bin/sh\necho \"$*\" >>'" + root_ + "/profiler-calls'\nf='" + dir +
                       "'/\"$1\"\nif [ \"$2\" = -xml ]; then f=\"$f.xml\"; else f=\"$f.txt\"; fi\n"
                       "[ -f \"$f\" ] && cat \"$f\"\nexit 0\n");
+}
+
+void Sandbox::wrapProfiler(const std::string& script) const {
+  fs::rename(fakeBinDir() + "/system_profiler", fakeBinDir() + "/replay_profiler");
+  writeExecutable(fakeBinDir() + "/system_profiler", readFile(fixture(script)));
 }
 
 std::string routeTable(const std::string& routes) {
@@ -237,14 +254,16 @@ void expectAsReviewed(const std::string& path, const std::string& actual) {
   EXPECT_EQ(actual, readFile(path)) << path;
 }
 
-RunResult Sandbox::run(const std::vector<std::string>& args) const {
-  std::string command = "cd '" + root_ + "' && env BRIM_SANDBOX_ROOT='" + root_ + "' BRIM_SANDBOX_NO_DELAY=1 PATH='" +
-                        pathWithFirst(fakeBinDir()) + "' ";
+std::string Sandbox::command(const std::vector<std::string>& args) const {
+  std::string command = "cd '" + root_ + "' && exec env BRIM_SANDBOX_ROOT='" + root_ +
+                        "' BRIM_SANDBOX_NO_DELAY=1 PATH='" + pathWithFirst(fakeBinDir()) + "' ";
   if (network_) command += "BRIM_SANDBOX_REACHABILITY=" + *network_ + " ";
   command += "'" BRIM_BIN_DIR "/brim_asset_sandbox'";
   for (const auto& arg : args) command += " '" + arg + "'";
-  return runShell(command + " 2>&1");
+  return command;
 }
+
+RunResult Sandbox::run(const std::vector<std::string>& args) const { return runShell(command(args) + " 2>&1"); }
 
 RunResult Sandbox::runExpecting(int exitStatus, const std::vector<std::string>& args) const {
   RunResult result = run(args);
@@ -252,16 +271,8 @@ RunResult Sandbox::runExpecting(int exitStatus, const std::vector<std::string>& 
   return result;
 }
 
-RunResult runShell(const std::string& command) {
-  RunResult result;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return result;
-  std::array<char, 4096> buffer{};
-  for (size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0;) result.output.append(buffer.data(), n);
-  const int status = ::pclose(pipe);
-  result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
+// Nothing the suite runs takes a day: that bound only keeps a hang from lasting for ever.
+RunResult runShell(const std::string& command) { return runShellWithin(command, std::chrono::hours(24)); }
 
 RunResult runShellWithin(const std::string& command, std::chrono::seconds limit) {
   RunResult result;

@@ -75,6 +75,8 @@ class Sandbox {
   // The agent's install directory inside the sandbox.
   std::string installDir() const { return root_ + "/opt/local/share/brimvault_mac"; }
   std::string path(const std::string& relative) const { return installDir() + "/" + relative; }
+  // text with every "@ROOT@" the sandbox's root and every "@AGENT@" its install directory.
+  std::string expand(const std::string& text) const;
 
   // Writes config/settings.plist with "macfolders" pointing into the sandbox and
   // "machineinfo" holding dcregid and machineInfoEntries, plus extra root entries; both are
@@ -92,6 +94,9 @@ class Sandbox {
   // "<dir>/<DataType>.txt" otherwise (nothing when the file is missing), as a recorded machine
   // would answer; each call's arguments are noted as one line of <root>/profiler-calls.
   void replayProfilerFrom(const std::string& dir) const;
+  // Puts the script under tests/fixtures in front of the replaying system_profiler, which the
+  // script reaches as "$BRIM_SANDBOX_ROOT/fakebin/replay_profiler".
+  void wrapProfiler(const std::string& script) const;
   // The network as every later run of brim_asset_sandbox sees it, whatever the machine's own
   // network: down until said otherwise, as on a machine without routes.
   void setNetwork(bool up) { network_ = up ? "up" : "down"; }
@@ -99,7 +104,9 @@ class Sandbox {
   // (flags 0201 make it a reject route); later runs read it instead of the sandbox's answer.
   void writeRouteTable(bool withDefaultRoute, const std::string& defaultRouteFlags = "0003");
 
-  // Runs brim_asset_sandbox with the start delay skipped.
+  // The shell command that runs brim_asset_sandbox in the sandbox with the start delay skipped.
+  std::string command(const std::vector<std::string>& args) const;
+  // Runs that command.
   RunResult run(const std::vector<std::string>& args) const;
   // A run that is expected to exit with exitStatus; its output tells why when it does not.
   RunResult runExpecting(int exitStatus, const std::vector<std::string>& args) const;
@@ -157,6 +164,8 @@ void expectCheckedOK(const std::string& path);
 // file is named "<prefix>_4711_<time stamp>", stamped in the last minutes in this process's time zone.
 void expectStampedNow(const std::string& file, const std::string& prefix);
 std::string readFile(const std::string& path);
+// text with every occurrence of each mark replaced by its value, as "@SERVER@" by the server's address.
+std::string replacedAll(std::string text, const std::vector<std::pair<std::string, std::string>>& marks);
 // How often pattern matches in text.
 std::ptrdiff_t occurrences(const std::string& text, const std::regex& pattern);
 // A whole property-list document around the given root entries.
