@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # Builds the Debian package and tries it as a new administrator would, on a
 # fresh `debootstrap --variant=minbase bookworm` root: lintian, the manual
-# pages, install with its dependencies, every job, the settings' modes, the
-# system's log rotation with the package installed, brim_inspect's answers,
-# doctor once set-webpost has pointed the reports at a loopback server, the
-# SMART status posted there, and a purge that leaves no unit link behind.
+# pages, install with its dependencies and recommended packages, every job,
+# the settings' modes, the system's log rotation with the package installed
+# (and doctor still finding each job's last run after a forced one),
+# brim_inspect's answers, doctor once set-webpost has pointed the reports at a
+# loopback server, the SMART status posted there, an upgrade to a second
+# version that keeps the settings byte for byte and the schedule as enabled, a
+# remove that keeps the agent's files and the purge that leaves no unit link.
+# A package step that fails prints apt's and dpkg's own output.
 #
 # Needs root, network access to the Debian mirror, debootstrap and lintian.
 # Not part of CI (it downloads a Debian system); run it before a release.
@@ -24,6 +28,19 @@ done
 failures=0
 pass() { echo "PASS $*"; }
 fail() { echo "FAIL $*"; failures=$((failures + 1)); }
+# apt-get and dpkg say why a step failed only in their own output: kept, and
+# shown whole when the step fails ("dpkg returned an error code (1)" alone
+# names no maintainer script).
+package_step() {
+  local what="$1" status=0 out
+  shift
+  out=$(in_root DEBIAN_FRONTEND=noninteractive "$@" 2>&1) || status=$?
+  if [ "$status" -ne 0 ]; then
+    fail "$what: exit $status"
+    echo "$out" | grep -v '^(Reading database' | sed 's/^/  | /'
+  fi
+  return "$status"
+}
 
 export CMAKE_C_COMPILER_LAUNCHER="${CMAKE_C_COMPILER_LAUNCHER:-}" CMAKE_CXX_COMPILER_LAUNCHER="${CMAKE_CXX_COMPILER_LAUNCHER:-}"
 build=build-deb
@@ -91,10 +108,9 @@ chmod 755 "$root/usr/sbin/policy-rc.d"
 in_root() { chroot "$root" /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root "$@"; }
 
 cp "$deb" "$root/tmp/brim-asset.deb"
-in_root apt-get update -qq >/dev/null
+package_step "apt-get update" apt-get update -qq
 # As the README installs it: apt brings the dependencies and, by default, the recommended packages.
-in_root DEBIAN_FRONTEND=noninteractive apt-get install -y -qq /tmp/brim-asset.deb >"$root/tmp/apt.log" 2>&1 ||
-  sed 's/^/  apt-get: /' "$root/tmp/apt.log" | tail -n 20
+package_step "apt-get install ./brim-asset.deb" apt-get install -y -qq /tmp/brim-asset.deb || true
 if in_root dpkg-query -W -f='${Status}' brim-asset 2>/dev/null | grep -q "install ok installed"; then
   pass "apt-get install ./brim-asset.deb: $(in_root dpkg-query -W -f='${Version} ${Depends}' brim-asset)"
 else
@@ -180,14 +196,66 @@ if echo "$without_ps" | grep -q '^FAIL command ps'; then pass "doctor without ps
 else fail "doctor without ps"; fi
 mv "$root/tmp/ps" "$root/bin/ps"
 
-echo "== purge"
+echo "== a forced rotation, twice"
+agent="$root/opt/local/share/brimvault_mac"
+for round in 1 2; do
+  status=0; out=$(in_root logrotate -f /etc/logrotate.d/brim-asset 2>&1) || status=$?
+  [ "$status" -eq 0 ] || fail "logrotate -f /etc/logrotate.d/brim-asset: exit $status: $out"
+  # A job between the two, so the second rotation compresses the first's file.
+  [ "$round" -eq 2 ] || in_root brim_asset -ProcCollect >/dev/null 2>&1
+done
+echo "  log folder: $(ls "$agent/log" | tr '\n' ' ')"
+last_runs=$(in_root brim_inspect doctor 2>&1 | grep -E '^(OK|WARN|FAIL) +(last |log history)' || true)
+echo "$last_runs" | sed 's/^/  /'
+found=$(echo "$last_runs" | grep -E '^(OK|WARN) +last ' | grep -c ': [0-9]\{4\}-' || true)
+[ "$found" -eq 6 ] && pass "doctor after logrotate -f: the last run of each of the 6 jobs found" \
+  || fail "doctor after logrotate -f: $found of 6 jobs' last runs found"
+
+echo "== upgrade to a second version, with the schedule enabled"
 systemctl --root="$root" enable brim-asset.target brim-asset-smartstatus.timer >/dev/null 2>&1
-echo "  enabled: $(cd "$root" && find etc/systemd/system -lname '*brim-asset*' | tr '\n' ' ')"
-in_root DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq brim-asset >/dev/null
-dangling=$(cd "$root" && find etc/systemd -xtype l)
-left=$(cd "$root" && find etc/systemd -name 'brim-asset*')
-if [ -z "$dangling$left" ]; then pass "purge leaves no unit link"; else fail "after purge: $dangling $left"; fi
-echo "  kept by purge: $(cd "$root" && find opt/local/share/brimvault_mac -type f | sort | tr '\n' ' ')"
+enabled() { (cd "$root" && find etc/systemd/system -lname '*brim-asset*' | sort | tr '\n' ' '); }
+enabled_before=$(enabled)
+echo "  enabled: $enabled_before"
+kept() { (cd "$agent" && sha256sum config/settings.plist config/webposts.plist && cat "$root/etc/logrotate.d/brim-asset" | sha256sum); }
+kept_before=$(kept)
+repack=$(mktemp -d /tmp/brim_repack.XXXXXX)
+dpkg-deb -R "$deb" "$repack/tree"
+sed -i 's/^Version: .*/&.1/' "$repack/tree/DEBIAN/control"
+dpkg-deb -b "$repack/tree" "$root/tmp/brim-asset-next.deb" >/dev/null
+rm -rf "$repack"
+next=$(dpkg-deb -f "$root/tmp/brim-asset-next.deb" Version)
+if package_step "apt-get install the next version" apt-get install -y -qq /tmp/brim-asset-next.deb; then
+  version=$(in_root dpkg-query -W -f='${Version}' brim-asset)
+  [ "$version" = "$next" ] && pass "upgraded to $version" || fail "upgrade: $version installed, not $next"
+  [ "$(kept)" = "$kept_before" ] && pass "upgrade keeps settings, web posts and the logrotate file byte for byte" \
+    || fail "upgrade changed the settings, web posts or the logrotate file"
+  [ "$(enabled)" = "$enabled_before" ] && pass "upgrade keeps the schedule as enabled" \
+    || fail "upgrade changed the enabled units: $(enabled)"
+  status=0; in_root brim_asset -smartstatus >/dev/null 2>&1 || status=$?
+  [ "$status" -eq 0 ] && pass "brim_asset -smartstatus after the upgrade: exit 0" || fail "brim_asset -smartstatus after the upgrade: exit $status"
+fi
+
+echo "== remove"
+if package_step "apt-get remove brim-asset" apt-get remove -y -qq brim-asset; then
+  left=$( (cd "$root" && find etc/systemd -name 'brim-asset*'; find "$agent/bin" -type f 2>/dev/null; ls usr/sbin/brim_* 2>/dev/null) || true)
+  [ -z "$left" ] && pass "remove takes the programs and every unit link" || fail "after remove: $(echo $left)"
+  if [ -f "$agent/config/settings.plist" ] && [ -f "$agent/config/webposts.plist" ] && [ -f "$root/etc/logrotate.d/brim-asset" ] &&
+    [ -n "$(ls "$agent/datapost")" ]; then
+    pass "remove keeps the agent's settings, web posts and data-post files, and the logrotate file"
+  else
+    fail "remove took the agent's own files or the logrotate file"
+  fi
+fi
+
+echo "== purge"
+if package_step "apt-get purge brim-asset" apt-get purge -y -qq brim-asset; then
+  # Inside the root, where the other packages' links resolve.
+  dangling=$(in_root find /etc/systemd -xtype l)
+  left=$( (cd "$root" && find etc/systemd etc/logrotate.d -name 'brim-asset*'; ls "$agent/temp/autodelete_procsdata.sql" 2>/dev/null) || true)
+  if [ -z "$dangling$left" ]; then pass "purge leaves no unit link, no logrotate file and no process store"
+  else fail "after purge: $(echo $dangling $left)"; fi
+  echo "  kept by purge: $(cd "$agent" && find . -type f | sort | tr '\n' ' ')"
+fi
 
 echo
 if [ "$failures" -eq 0 ]; then echo "check-debian-package: all passed"; else echo "check-debian-package: $failures failed"; fi
