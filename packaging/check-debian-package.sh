@@ -84,6 +84,10 @@ rm -rf "$unpacked"
 
 echo "== a fresh bookworm root"
 root=$(mktemp -d /var/tmp/brim_bookworm.XXXXXX)
+# mktemp makes it 0700, which becomes the root's "/": daemons' users could not
+# read /etc/passwd, and exim4 (smartmontools recommends a mailer) fails its
+# configure step, which every later apt-get retries and fails again.
+chmod 755 "$root"
 server_pid=""
 cleanup() {
   [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
