@@ -79,5 +79,11 @@ struct CategoryDiff {
 std::vector<CategoryDiff> diffInventories(const ShownDocument& older, const ShownDocument& newer);
 std::string diffText(const ShownDocument& older, const ShownDocument& newer, const std::vector<CategoryDiff>& diff);
 std::string diffJson(const ShownDocument& older, const ShownDocument& newer, const std::vector<CategoryDiff>& diff);
+// The comparison as a page in the style of showHtml's.
+std::string diffHtml(const ShownDocument& older, const ShownDocument& newer, const std::vector<CategoryDiff>& diff);
+// A changed value as a person reads it, "(none)" where the machine reported none.
+std::string shownChange(std::string_view category, const FieldChange& f, const std::string& text);
+// The document's scan time in ISO 8601, or as written when it has no known form.
+std::string scannedAt(const ShownDocument& d);
 
 }  // namespace brim::inspect

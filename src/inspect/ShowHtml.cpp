@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <random>
@@ -46,6 +47,12 @@ td.row { color: var(--muted); text-align: right; }
 table.glance th { background: var(--head); width: 11em; }
 input.filter { font: inherit; padding: .3em .5em; width: min(30em, 100%); margin: .2em 0 .5em; }
 p.empty { color: var(--muted); font-style: italic; }
+p.note { border-left: 4px solid #d9822b; padding: .2em .6em; }
+tr.added td.change { color: #11632c; font-weight: bold; }
+tr.removed td.change { color: #a11d1d; font-weight: bold; }
+tr.changed td.change { color: #8a5a00; font-weight: bold; }
+td.before { background: #fdeeee; }
+td.after { background: #eaf6ec; }
 @media print {
   body { font-size: 9pt; max-width: none; margin: 0; }
   nav, input.filter { display: none; }
@@ -233,23 +240,53 @@ void category(std::ostringstream& out, const ShownCategory& c, const std::string
   out << "</section>\n";
 }
 
-}  // namespace
-
-std::string showHtml(const std::vector<ShownDocument>& documents) {
-  const std::vector<GlanceLine> glance = atAGlance(documents);
+std::string machineName(const std::vector<GlanceLine>& glance) {
   std::string machine;
   for (const GlanceLine& g : glance) {
     if (g.title == "Computer name" || (machine.empty() && g.title == "Model")) machine = g.value;
   }
-  const std::string scriptNonce = nonce();
-  std::ostringstream out;
+  return machine;
+}
+
+// Up to the page's heading; a page without scriptNonce runs no script at all.
+void pageStart(std::ostringstream& out, const std::string& heading, const std::string& scriptNonce) {
   out << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
       << "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; img-src data:; "
-      << "style-src 'unsafe-inline'; script-src 'nonce-" << scriptNonce << "'\">\n"
+      << "style-src 'unsafe-inline'; script-src "
+      << (scriptNonce.empty() ? std::string("'none'") : "'nonce-" + scriptNonce + "'") << "\">\n"
       << "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-      << "<link rel=\"icon\" href=\"data:,\">\n<title>Inventory" << (machine.empty() ? "" : " of " + html(machine))
-      << "</title>\n<style>" << kStyle << "</style>\n</head>\n<body>\n<header><h1>Inventory"
-      << (machine.empty() ? "" : " of " + html(machine)) << "</h1>\n";
+      << "<link rel=\"icon\" href=\"data:,\">\n<title>" << html(heading) << "</title>\n<style>" << kStyle
+      << "</style>\n</head>\n<body>\n<header><h1>" << html(heading) << "</h1>\n";
+}
+
+std::string changesWord(const CategoryDiff& c) {
+  std::string words;
+  for (const auto& [n, word] : {std::pair{c.added.size(), "added"}, std::pair{c.removed.size(), "removed"},
+                                std::pair{c.changed.size(), "changed"}}) {
+    if (n) words += (words.empty() ? "" : ", ") + std::to_string(n) + " " + word;
+  }
+  return words;
+}
+
+void changeRow(std::ostringstream& out, const char* change, const std::string& key, const std::string& field = "",
+               const std::string& before = "", const std::string& after = "") {
+  out << "<tr class=\"" << change << "\"><td class=\"change\">" << change << "</td><td>" << html(key) << "</td>";
+  if (field.empty()) {
+    out << "<td class=\"none\" colspan=\"3\"></td></tr>\n";
+    return;
+  }
+  out << "<td>" << html(field) << "</td><td class=\"before\">" << html(before) << "</td><td class=\"after\">"
+      << html(after) << "</td></tr>\n";
+}
+
+}  // namespace
+
+std::string showHtml(const std::vector<ShownDocument>& documents) {
+  const std::vector<GlanceLine> glance = atAGlance(documents);
+  const std::string machine = machineName(glance);
+  const std::string scriptNonce = nonce();
+  std::ostringstream out;
+  pageStart(out, "Inventory" + (machine.empty() ? "" : " of " + machine), scriptNonce);
   for (const ShownDocument& d : documents) {
     out << "<p class=\"meta\">" << html(documentTitle(d)) << ": " << html(d.file) << ", registration id "
         << html(d.regid) << ", scanned " << html(isoDate(d.scanned).value_or(d.scanned)) << "</p>\n";
@@ -275,6 +312,42 @@ std::string showHtml(const std::vector<ShownDocument>& documents) {
     for (const ShownCategory& c : documents[i].categories) category(out, c, idOf(c, i));
   }
   out << "<script nonce=\"" << scriptNonce << "\">" << kScript << "</script>\n</body>\n</html>\n";
+  return out.str();
+}
+
+std::string diffHtml(const ShownDocument& older, const ShownDocument& newer, const std::vector<CategoryDiff>& diff) {
+  const std::string machine = machineName(atAGlance({newer}));
+  std::ostringstream out;
+  std::string kind = documentTitle(newer);
+  if (!kind.empty()) kind[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(kind[0])));
+  pageStart(out, "Changes in the " + kind + (machine.empty() ? "" : " of " + machine), "");
+  for (const auto& [label, d] : {std::pair{"From", &older}, std::pair{"To", &newer}}) {
+    out << "<p class=\"meta\">" << label << " " << html(d->file) << ", registration id " << html(d->regid)
+        << ", scanned " << html(scannedAt(*d)) << "</p>\n";
+  }
+  if (older.regid != newer.regid) {
+    out << "<p class=\"note\">The registration ids differ (" << html(older.regid) << ", " << html(newer.regid)
+        << "): these may be two machines.</p>\n";
+  }
+  out << "</header>\n";
+  if (diff.empty()) out << "<p class=\"empty\">No change.</p>\n";
+  for (const CategoryDiff& c : diff) {
+    const CategoryTitle* titles = categoryTitle(c.name);
+    out << "<section class=\"category\" id=\"fn-" << html(c.name) << "\" data-fnname=\"" << html(c.name)
+        << "\" data-added=\"" << c.added.size() << "\" data-removed=\"" << c.removed.size() << "\" data-changed=\""
+        << c.changed.size() << "\">\n<h3>" << html(titles ? titles->title : c.name) << " <span class=\"element\">"
+        << html(c.name) << "</span> <span class=\"count\">" << changesWord(c) << "</span></h3>\n"
+        << "<div class=\"scroll\"><table class=\"changes\"><thead><tr><th>Change</th><th>Record</th><th>Field</th>"
+        << "<th>Before</th><th>After</th></tr></thead><tbody>\n";
+    for (const std::string& key : c.added) changeRow(out, "added", key);
+    for (const std::string& key : c.removed) changeRow(out, "removed", key);
+    for (const RecordChange& r : c.changed) {
+      for (const FieldChange& f : r.fields)
+        changeRow(out, "changed", r.key, f.title, shownChange(c.name, f, f.before), shownChange(c.name, f, f.after));
+    }
+    out << "</tbody></table></div>\n</section>\n";
+  }
+  out << "</body>\n</html>\n";
   return out.str();
 }
 

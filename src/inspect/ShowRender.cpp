@@ -33,10 +33,6 @@ std::string cut(const std::string& text, size_t columns) {
   return out + "~";
 }
 
-std::string scannedAt(const ShownDocument& d) {
-  return isoDate(d.scanned).value_or(d.scanned.empty() ? "(no scan time)" : d.scanned);
-}
-
 std::string categoryHeading(const ShownCategory& c) {
   const CategoryTitle* titles = categoryTitle(c.name);
   const std::string count = std::to_string(c.records.size()) + (c.records.size() == 1 ? " record" : " records");
@@ -135,17 +131,21 @@ void jsonRecord(std::ostringstream& out, const ShownRecord& r, const std::string
   out << "\n" << indent << "}";
 }
 
-std::string shownOrNone(std::string_view category, const FieldChange& f, const std::string& text) {
+}  // namespace
+
+std::string shownChange(std::string_view category, const FieldChange& f, const std::string& text) {
   // A sub-record's own line holds its key, which is shown as it is.
   const size_t dot = f.element.rfind('.');
   const bool sub = f.element.find('[') != std::string::npos;
-  if (sub && dot == std::string::npos) return text.empty() ? "(none)" : forTerminal(text);
+  if (sub && dot == std::string::npos) return text.empty() ? "(none)" : text;
   const std::string element = dot == std::string::npos ? f.element : f.element.substr(dot + 1);
   const std::string value = shownValue(category, element, sub, text);
-  return value.empty() ? "(none)" : forTerminal(value);
+  return value.empty() ? "(none)" : value;
 }
 
-}  // namespace
+std::string scannedAt(const ShownDocument& d) {
+  return isoDate(d.scanned).value_or(d.scanned.empty() ? "(no scan time)" : d.scanned);
+}
 
 std::string documentTitle(const ShownDocument& d) {
   for (const DocumentRule& rule : documentRules()) {
@@ -232,8 +232,8 @@ std::string diffText(const ShownDocument& older, const ShownDocument& newer, con
     for (const RecordChange& r : c.changed) {
       out << "  changed  " << forTerminal(r.key) << "\n";
       for (const FieldChange& f : r.fields) {
-        out << "    " << forTerminal(f.title) << ": " << shownOrNone(c.name, f, f.before) << " -> "
-            << shownOrNone(c.name, f, f.after) << "\n";
+        out << "    " << forTerminal(f.title) << ": " << forTerminal(shownChange(c.name, f, f.before)) << " -> "
+            << forTerminal(shownChange(c.name, f, f.after)) << "\n";
       }
     }
   }

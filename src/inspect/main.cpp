@@ -50,7 +50,7 @@ constexpr const char* kUsage =
     "                                                     point a report at a server (root only)\n"
     "  doctor                                             check the installation\n"
     "  show [--html OUT|--json] FILE...                   inventory documents for people: text, one page, JSON\n"
-    "  show --diff [--json] OLD NEW                       what was added, removed and changed between two\n"
+    "  show --diff [--html OUT|--json] OLD NEW            what was added, removed and changed between two\n"
     "  help | --help | -h                                 this text\n"
     "  --version                                          the version and the pass phrase's fingerprint\n"
     "--root DIR reads the installation under DIR instead of /; --json prints check, settings, webposts,\n"
@@ -174,9 +174,24 @@ int setWebPost(const Options& o, const brim::inspect::RootedTree& tree) {
   return 0;
 }
 
+// The page to standard output ("-") or into its file; status when it is out.
+int writePage(const std::string& out, const std::string& page, int status) {
+  if (out == "-") {
+    std::cout << page;
+    return status;
+  }
+  std::string error;
+  if (!brim::inspect::writeWhole(out, page, error)) {
+    std::cerr << "brim_inspect: " << brim::inspect::forTerminal(error) << "\n";
+    return 1;
+  }
+  std::cout << brim::inspect::forTerminal(out) << ": written\n";
+  return status;
+}
+
 int show(const Options& o, const std::string& passPhrase) {
   if (o.operands.empty()) return usage("show needs at least one file");
-  if (o.diff && (o.operands.size() != 2 || o.htmlOut)) return usage("show --diff takes two files, OLD and NEW");
+  if (o.diff && o.operands.size() != 2) return usage("show --diff takes two files, OLD and NEW");
   if (o.htmlOut && o.json) return usage("show: --html and --json each choose the form; give one");
   std::vector<brim::inspect::ShownDocument> documents;
   for (const std::string& name : o.operands) {
@@ -199,24 +214,13 @@ int show(const Options& o, const std::string& passPhrase) {
       return badInput("show --diff: " + older.file + " and " + newer.file + " are different inventories (" +
                       older.type + ", " + newer.type + ")");
     const std::vector<brim::inspect::CategoryDiff> diff = brim::inspect::diffInventories(older, newer);
+    const int changed = diff.empty() ? 0 : 1;
+    if (o.htmlOut) return writePage(*o.htmlOut, brim::inspect::diffHtml(older, newer, diff), changed);
     std::cout << (o.json ? brim::inspect::diffJson(older, newer, diff) : brim::inspect::diffText(older, newer, diff));
-    return diff.empty() ? 0 : 1;
+    return changed;
   }
-  if (!o.htmlOut) {
-    std::cout << (o.json ? brim::inspect::showJson(documents) : brim::inspect::showText(documents));
-    return 0;
-  }
-  const std::string page = brim::inspect::showHtml(documents);
-  if (*o.htmlOut == "-") {
-    std::cout << page;
-    return 0;
-  }
-  std::string error;
-  if (!brim::inspect::writeWhole(*o.htmlOut, page, error)) {
-    std::cerr << "brim_inspect: " << brim::inspect::forTerminal(error) << "\n";
-    return 1;
-  }
-  std::cout << brim::inspect::forTerminal(*o.htmlOut) << ": written\n";
+  if (o.htmlOut) return writePage(*o.htmlOut, brim::inspect::showHtml(documents), 0);
+  std::cout << (o.json ? brim::inspect::showJson(documents) : brim::inspect::showText(documents));
   return 0;
 }
 

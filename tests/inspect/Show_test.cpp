@@ -117,6 +117,11 @@ TEST(ShowHostileValues, StayTextInEveryForm) {
   EXPECT_THAT(text, HasSubstr("<script>alert(\"x\")</script> ]]> \\x1b"));
   const std::string json = documents.add("hostile.json", runInspect("show --json '" + file + "'").output);
   EXPECT_EQ(runShell("python3 -m json.tool '" + json + "' >/dev/null").exitStatus, 0);
+  const std::string original = documents.add("original", recordedDocument("mac_a", "software"));
+  const std::string diffPage = runInspect("show --diff --html - '" + original + "' '" + file + "'").output;
+  EXPECT_EQ(occurrences(diffPage, std::regex("<script")), 0) << "the comparison runs no script";
+  EXPECT_THAT(diffPage, HasSubstr("script-src 'none'"));
+  EXPECT_THAT(diffPage, HasSubstr("&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt; ]]&gt; \\x1b[2J \\xff"));
 }
 
 // Whatever is wrong, one clear line, exit status 2, and no page left behind.
@@ -178,6 +183,19 @@ TEST(ShowDiff, NamesWhatWasAddedRemovedAndChanged) {
   EXPECT_EQ(hardwareDiff.exitStatus, 1);
   expectAsReviewed(fixture("inspect/show/mac_a.diff.txt"),
                    withoutFolder(diff + hardwareDiff.output, documents.sandbox.root()));
+
+  // The same comparison as a page: the body reviewed, the head being the show page's.
+  const std::string page = documents.sandbox.root() + "/diff.html";
+  std::string pages;
+  for (const std::string kind : {"sw", "hw"}) {
+    const std::string older = documents.sandbox.root() + "/" + kind + "1";
+    const RunResult written = runInspect("show --diff --html '" + page + "' '" + older + "' '" +
+                                         documents.sandbox.root() + "/" + kind + "2'");
+    EXPECT_EQ(written.exitStatus, 1) << written.output;
+    const std::string html = readFile(page);
+    pages += html.substr(html.find("<body>"));
+  }
+  expectAsReviewed(fixture("inspect/show/mac_a.diff.html"), withoutFolder(pages, documents.sandbox.root()));
 
   const RunResult same =
       runInspect("show --diff '" + documents.sandbox.root() + "/hw1' '" + documents.sandbox.root() + "/hw1'");
@@ -286,6 +304,12 @@ TEST(ShowInBrowser, RendersEveryTableWithSortingAndSearch) {
                        documents.add("this-sw", software) + "'")
                 .exitStatus,
             0);
+  // The recorded software against the one with the hostile name: one application replaced.
+  const std::string diff = documents.add("diff.html", "");
+  ASSERT_EQ(runInspect("show --diff --html '" + diff + "' '" +
+                       documents.add("sw-before", recordedDocument("mac_a", "software")) + "' '" + folder + "/sw'")
+                .exitStatus,
+            1);
   // What a page with a script error logs, to know that the check would see it.
   const std::string broken = documents.add("broken.html", "<!DOCTYPE html><script>undefinedFunction();</script>");
   const std::string shots = fs::path(BRIM_BIN_DIR).parent_path().string();
@@ -294,12 +318,17 @@ TEST(ShowInBrowser, RendersEveryTableWithSortingAndSearch) {
             {{"mac-a", "file://" + macA + "#search=applicationinfo:microsoft&sort=applicationinfo:lastmodified:desc",
               shot + "/show-mac-a.png"},
              {"machine", "file://" + machine, shot + "/show-this-machine.png"},
+             {"diff", "file://" + diff, shot + "/show-diff.png"},
              {"broken", "file://" + broken, "--dump-dom"}});
   EXPECT_THAT(consoleLines(readFile(folder + "/broken.log")), ::testing::Not(::testing::IsEmpty()));
   for (const char* page : {"mac-a", "machine"}) {
     EXPECT_THAT(consoleLines(readFile(folder + "/" + page + ".log")), ::testing::IsEmpty()) << page;
     expectEveryCategoryWithItsRecords(readFile(folder + "/" + page + ".dom"), page);
   }
+  EXPECT_THAT(consoleLines(readFile(folder + "/diff.log")), ::testing::IsEmpty());
+  const std::string diffDom = readFile(folder + "/diff.dom");
+  EXPECT_THAT(diffDom, HasSubstr(R"(data-fnname="applicationinfo" data-added="1" data-removed="1" data-changed="0")"));
+  EXPECT_EQ(occurrences(diffDom, std::regex(R"re(<tr class="(added|removed)">)re")), 2);
   const std::string dom = readFile(folder + "/mac-a.dom");
   const ShownSection applications = sections(dom).at("applicationinfo");
   EXPECT_EQ(applications.count, occurrences(macSoftware, std::regex("<appname>")));
