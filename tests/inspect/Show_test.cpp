@@ -298,12 +298,6 @@ TEST(ShowInBrowser, RendersEveryTableWithSortingAndSearch) {
                        "' '" + documents.add("sw", macSoftware) + "'")
                 .exitStatus,
             0);
-  const auto [hardware, software] = thisMachinesDocuments();
-  const std::string machine = documents.add("machine.html", "");
-  ASSERT_EQ(runInspect("show --html '" + machine + "' '" + documents.add("this-hw", hardware) + "' '" +
-                       documents.add("this-sw", software) + "'")
-                .exitStatus,
-            0);
   // The recorded software against the one with the hostile name: one application replaced.
   const std::string diff = documents.add("diff.html", "");
   ASSERT_EQ(runInspect("show --diff --html '" + diff + "' '" +
@@ -314,14 +308,27 @@ TEST(ShowInBrowser, RendersEveryTableWithSortingAndSearch) {
   const std::string broken = documents.add("broken.html", "<!DOCTYPE html><script>undefinedFunction();</script>");
   const std::string shots = fs::path(BRIM_BIN_DIR).parent_path().string();
   const std::string shot = "--window-size=1280,2000 --dump-dom --screenshot=" + shots;
-  renderAll(folder,
-            {{"mac-a", "file://" + macA + "#search=applicationinfo:microsoft&sort=applicationinfo:lastmodified:desc",
-              shot + "/show-mac-a.png"},
-             {"machine", "file://" + machine, shot + "/show-this-machine.png"},
-             {"diff", "file://" + diff, shot + "/show-diff.png"},
-             {"broken", "file://" + broken, "--dump-dom"}});
+  std::vector<std::array<std::string, 3>> jobs = {
+      {"mac-a", "file://" + macA + "#search=applicationinfo:microsoft&sort=applicationinfo:lastmodified:desc",
+       shot + "/show-mac-a.png"},
+      {"diff", "file://" + diff, shot + "/show-diff.png"},
+      {"broken", "file://" + broken, "--dump-dom"}};
+  std::vector<std::string> pages = {"mac-a"};
+  // This machine's documents come from a run of the tool, which does nothing for other users.
+  const bool asRoot = ::geteuid() == 0;
+  if (asRoot) {
+    const auto [hardware, software] = thisMachinesDocuments();
+    const std::string machine = documents.add("machine.html", "");
+    ASSERT_EQ(runInspect("show --html '" + machine + "' '" + documents.add("this-hw", hardware) + "' '" +
+                         documents.add("this-sw", software) + "'")
+                  .exitStatus,
+              0);
+    jobs.push_back({"machine", "file://" + machine, shot + "/show-this-machine.png"});
+    pages.emplace_back("machine");
+  }
+  renderAll(folder, jobs);
   EXPECT_THAT(consoleLines(readFile(folder + "/broken.log")), ::testing::Not(::testing::IsEmpty()));
-  for (const char* page : {"mac-a", "machine"}) {
+  for (const std::string& page : pages) {
     EXPECT_THAT(consoleLines(readFile(folder + "/" + page + ".log")), ::testing::IsEmpty()) << page;
     expectEveryCategoryWithItsRecords(readFile(folder + "/" + page + ".dom"), page);
   }
@@ -357,6 +364,7 @@ TEST(ShowInBrowser, RendersEveryTableWithSortingAndSearch) {
   EXPECT_EQ(occurrences(dom, std::regex("<script")), 1);
   EXPECT_THAT(dom, HasSubstr("&lt;script&gt;alert(\"x\")&lt;/script&gt; ]]&gt;"));
   EXPECT_TRUE(fs::file_size(shots + "/show-mac-a.png") > 10000);
+  if (!asRoot) GTEST_SKIP() << "the recorded Mac's pages were rendered; this machine's needs root to run the tool";
 }
 
 }  // namespace
