@@ -191,6 +191,8 @@ TEST_F(CustomLoggerTest, StaleLockFileIsTakenOverAfterItsWaits) {
     if (std::string_view(kind) == "hard link") {
       fs::create_hard_link(rootsFile, lockPath());
     } else {
+      // Only root can give a file away; the hard link shows the refusal to anyone else.
+      if (::geteuid() != 0) continue;
       writeFile(lockPath(), "");
       ASSERT_EQ(::chown(lockPath().c_str(), 65534, 65534), 0);
     }
