@@ -174,10 +174,13 @@ TEST_F(CustomLoggerTest, StaleLockFileIsTakenOverAfterItsWaits) {
   const std::string rootsFile = sandbox.path("temp/roots-file");
   writeFile(rootsFile, "kept");
   CustomLogger::setWaitsForTesting(std::nullopt);
-  const std::string lock = "'" + lockPath() + "'";
-  for (const std::string& kind :
-       {"ln '" + rootsFile + "' " + lock, "touch " + lock + " && chown 65534:65534 " + lock}) {
-    shellOutput(kind);
+  for (const char* kind : {"hard link", "another user's file"}) {
+    if (std::string_view(kind) == "hard link") {
+      fs::create_hard_link(rootsFile, lockPath());
+    } else {
+      writeFile(lockPath(), "");
+      ASSERT_EQ(::chown(lockPath().c_str(), 65534, 65534), 0);
+    }
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(stdoutOf([] { CustomLogger::MyCustomLog("past a planted lock"); }), "past a planted lock\n") << kind;
     EXPECT_THAT(::testing::internal::GetCapturedStderr(), HasSubstr("refused " + lockPath())) << kind;
