@@ -64,9 +64,7 @@ TEST(XMLTreeJumps, OnlyDirectChildrenMatchAndAMissLeavesTheInsertionPoint) {
   ASSERT_TRUE(tree.jumpToParent());
   EXPECT_FALSE(tree.jumpToParent());
   EXPECT_FALSE(tree.jumpToSiblingWithName("r"));
-  EXPECT_FALSE(tree.jumpToChildWithName("deep"));
-  EXPECT_FALSE(tree.jumpToChildWithName("A"));
-  EXPECT_FALSE(tree.jumpToChildWithName(""));
+  for (const char* name : {"deep", "A", ""}) EXPECT_FALSE(tree.jumpToChildWithName(name)) << name;
   EXPECT_FALSE(tree.jumpToChildWithStringValue("one"));  // a's whole text is "onemore"
   EXPECT_FALSE(tree.jumpToChildWithAttributeName("ID", "1"));
   EXPECT_FALSE(tree.jumpToChildWithNameAndChildStringValue("a", "one"));

@@ -222,16 +222,8 @@ TEST(ProfilerRun, ItemByItemReadingGivesTheItemsAndTheSubtreeOfTheWholeReport) {
            "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n<plist version=\"1.0\"><array><dict>" +
            before + "<key>_items</key><array>" + items + "</array>" + after + "</dict></array></plist>\n";
   };
-  const std::string a = "<dict><key>_name</key><string>A &amp; B</string></dict>";
-  std::vector<std::string> reports{
-      recorded,
-      "<plist><array><dict><key>_items</key><key/><array>" + a + "</array></dict></array></plist>",
-      "<plist><array><dict><key>_items</key><array>" + a + "</array></dict></array><dict/></plist>",
-      "<plist><array><dict><key>_items</key><array>" + a + "</array></dict><string>x</string></array></plist>",
-      "<!DOCTYPE plist [<!ENTITY e \"B\">]><plist><array><dict><key>_items</key><array>" + a +
-          "</array></dict></array></plist>",
-      readFile(testData("firewall-string-item/SPFirewallDataType.xml")),
-  };
+  std::vector<std::string> reports{recorded, readFile(testData("firewall-string-item/SPFirewallDataType.xml"))};
+  for (const auto& c : fixtureCases("inventory/applications-odd-reports.cases", 1)) reports.push_back(c[0]);
   for (const auto& c : fixtureCases("inventory/applications-reports.cases", 3))
     reports.push_back(report(c[0], c[1], c[2]));
   for (const std::string& text : reports) {

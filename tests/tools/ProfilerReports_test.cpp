@@ -92,29 +92,22 @@ TEST(ProfilerReport, AMachineWithoutAnySourceAnswersEveryTypeAndNamesItselfFromW
     EXPECT_EQ(plistString(plistDictItem(report, "_dataType")), type.name);
     EXPECT_EQ(plist_get_node_type(plistDictItem(report, "_items")), PLIST_ARRAY) << type.name;
   }
-  EXPECT_EQ(profiler::machineName(root), "Linux Computer");
-  writeFile(scratch.root() + "/proc/cpuinfo", "processor\t: 0\nflags\t\t: fpu hypervisor lm\n");
-  EXPECT_EQ(profiler::machineName(root), "Virtual Machine");
-  writeFile(scratch.root() + "/sys/hypervisor/type", "xen\n");
-  EXPECT_EQ(profiler::machineName(root), "Xen Virtual Machine");
-  writeFile(scratch.root() + "/proc/device-tree/model", std::string("Raspberry Pi 4 Model B Rev 1.4\0", 31));
-  EXPECT_EQ(profiler::machineName(root), "Raspberry Pi 4 Model B Rev 1.4");
-  writeFile(scratch.root() + "/sys/class/dmi/id/product_name", "To be filled by O.E.M.\n");
-  EXPECT_EQ(profiler::machineName(root), "Raspberry Pi 4 Model B Rev 1.4");
-  writeFile(scratch.root() + "/sys/class/dmi/id/product_name", "ProLiant DL380 G7/G8\n");
-  EXPECT_EQ(profiler::machineName(root), "ProLiant DL380 G7-G8");
+  // Each source written adds to the ones before.
+  for (const auto& c : fixtureCases("tools/machine-names.cases", 3)) {
+    if (!c[0].empty()) writeFile(scratch.root() + "/" + c[0], c[1]);
+    EXPECT_EQ(profiler::machineName(root), c[2]) << c[0];
+  }
 }
 
+// Sizes in units the collectors convert, never a fraction they would cut.
 TEST(ProfilerReport, SizesTakeTheFormsTheCollectorsConvert) {
-  EXPECT_EQ(profiler::binarySize(uint64_t(16) << 30), "16 GB");
-  EXPECT_EQ(profiler::binarySize(256 * 1024), "256 KB");
-  EXPECT_EQ(profiler::binarySize(6144 * 1024), "6 MB");
-  EXPECT_EQ(profiler::binarySize(1536 * 1024), "1536 KB");  // never a fraction the collectors would cut
-  EXPECT_EQ(profiler::installedMemorySize(24731400ull * 1024), "24 GB");
-  EXPECT_EQ(profiler::decimalSize(750156374016ull), "750.16 GB");
-  EXPECT_EQ(profiler::decimalSize(650002432ull), "650 MB");
-  EXPECT_EQ(profiler::decimalSize(749296615424ull), "749.3 GB");
-  EXPECT_EQ(profiler::decimalSize(512), "512 bytes");
+  for (const auto& c : fixtureCases("tools/sizes.cases", 3)) {
+    const uint64_t bytes = std::stoull(c[1]);
+    const std::string text = c[0] == "binary"   ? profiler::binarySize(bytes)
+                             : c[0] == "memory" ? profiler::installedMemorySize(bytes)
+                                                : profiler::decimalSize(bytes);
+    EXPECT_EQ(text, c[2]) << c[0] << " " << c[1];
+  }
 }
 
 // The text form of the network report, read the way the machine-details report
@@ -172,16 +165,11 @@ TEST(ProfilerCommand, ThisMachinesRunGivesDocumentsOfItsOwnValues) {
   BRIM_REQUIRE_ROOT();
   const Sandbox sandbox;
   sandbox.writeSettings(4711);
-  fs::create_directories(sandbox.fakeBinDir());
   fs::create_symlink(kProfiler, sandbox.fakeBinDir() + "/system_profiler");
-  ASSERT_EQ(sandbox.run({}).exitStatus, 0);
-  ASSERT_EQ(sandbox.run({"-software"}).exitStatus, 0);
-  std::string documents;
-  for (const std::string& name : sandbox.listDir("datapost")) {
-    const std::string file = sandbox.path("datapost/" + name);
-    EXPECT_EQ(runShell(std::string(BRIM_BIN_DIR) + "/brim_inspect check '" + file + "'").exitStatus, 0) << name;
-    documents += readFile(file);
-  }
+  sandbox.runExpecting(0, {});
+  std::string documents = sandbox.takeDataPostFile("wpmacasstinfo");
+  sandbox.runExpecting(0, {"-software"});
+  documents += sandbox.takeDataPostFile("wpmacasstswinfo");
   const auto value = [&documents](const std::string& tag) {
     const std::string open = "<" + tag + "><![CDATA[";
     const size_t at = documents.find(open);
