@@ -60,10 +60,6 @@ UniqueFd openOwnFileAt(int dirFd, const std::string& name, const std::string& pa
   return fd;
 }
 
-UniqueFd openOwnFile(const std::string& path, int flags, bool create, std::string& why) {
-  return openOwnFileAt(AT_FDCWD, path, path, flags, create, why);
-}
-
 // Removes name in dirFd and, for a folder, everything in it, never following a
 // link. Deeper than any tree the tool makes, a folder is left.
 bool removeAt(int dirFd, const std::string& name, const std::string& path, std::string& why, int depth = 0) {
@@ -184,20 +180,9 @@ FileSystem::Create createFileAt(int dirFd, const std::string& name, const std::s
 
 }  // namespace
 
-FileSystem::Create FileSystem::createFile(const std::string& path, std::string& why, const std::string& text,
-                                          mode_t mode) {
-  return createFileAt(AT_FDCWD, path, path, text, mode, why);
-}
-
 FileSystem::Create FileSystem::createFile(const TrustedFolder& dir, const std::string& name, std::string& why,
                                           const std::string& text, mode_t mode) {
   return createFileAt(dir.fd(), name, dir.path() + "/" + name, text, mode, why);
-}
-
-bool FileSystem::isOwnFileOrMissing(const std::string& path, std::string& why) {
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT || fail(why, "cannot look at", path, errno);
-  return isOwnRegular(st) || refuse(why, path);
 }
 
 bool FileSystem::isOwnFileOrMissing(const TrustedFolder& dir, const std::string& name, std::string& why) {
@@ -206,11 +191,6 @@ bool FileSystem::isOwnFileOrMissing(const TrustedFolder& dir, const std::string&
   if (::fstatat(dir.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
     return errno == ENOENT || fail(why, "cannot look at", path, errno);
   return isOwnRegular(st) || refuse(why, path);
-}
-
-bool FileSystem::appendToFile(const std::string& path, const std::string& text, std::string& why) {
-  const std::string_view whole(text);
-  return appendToFile(path, std::span<const std::string_view>(&whole, 1), why);
 }
 
 bool FileSystem::appendToFile(const std::string& path, std::span<const std::string_view> pieces, std::string& why,
@@ -274,24 +254,11 @@ bool FileSystem::appendDurably(const TrustedFolder& dir, const std::string& name
   return true;
 }
 
-bool FileSystem::truncateFile(const std::string& path, std::string& why) {
-  // Opened without O_TRUNC: nothing is emptied before it is known to be ours.
-  UniqueFd fd = openOwnFile(path, O_WRONLY, false, why);
-  if (!fd.valid()) return false;
-  return ::ftruncate(fd.get(), 0) == 0 || fail(why, "cannot empty", path, errno);
-}
-
 bool FileSystem::truncateFile(const TrustedFolder& dir, const std::string& name, std::string& why) {
   const std::string path = dir.path() + "/" + name;
   UniqueFd fd = openOwnFileAt(dir.fd(), name, path, O_WRONLY, false, why);
   if (!fd.valid()) return false;
   return ::ftruncate(fd.get(), 0) == 0 || fail(why, "cannot empty", path, errno);
-}
-
-bool FileSystem::setPermissions(const std::string& path, mode_t mode, std::string& why) {
-  UniqueFd fd = openOwnFile(path, O_RDONLY, false, why);
-  if (!fd.valid()) return false;
-  return ::fchmod(fd.get(), mode) == 0 || fail(why, "cannot change permissions of", path, errno);
 }
 
 std::optional<mode_t> FileSystem::setPermissions(const TrustedFolder& dir, const std::string& name, mode_t mode,

@@ -44,27 +44,22 @@ class FileSystem {
 
   // What an attempt to create a file that must be new found.
   enum class Create { Made, Exists, Foreign, Denied, Failed };
-  // Creates the file with text, never opening anything already there.
+  // Creates the file name in dir with text, never opening anything already there.
   // Exists: a file of this user is there (a lock another run holds);
   // Foreign: something else is (a link, a directory, a file of another
   // user or with a second name), which nobody should wait for or write into;
   // Denied: the folder lets this process make nothing in it (no permission,
   // or the folder is gone), which whoever owns the folder can mend.
-  static Create createFile(const std::string& path, std::string& why, const std::string& text = "", mode_t mode = 0644);
-  // The same for the file name in dir.
   static Create createFile(const TrustedFolder& dir, const std::string& name, std::string& why,
                            const std::string& text = "", mode_t mode = 0644);
 
-  // True when nothing is at path or a regular file of this user with one name
-  // is; else the thing there (not followed) is refused.
-  static bool isOwnFileOrMissing(const std::string& path, std::string& why);
+  // True when nothing is at name in dir or a regular file of this user with
+  // one name is; else the thing there (not followed) is refused.
   static bool isOwnFileOrMissing(const TrustedFolder& dir, const std::string& name, std::string& why);
 
-  // Appends text with one write, so that lines appended by several processes
-  // at once stay whole; creates the file when it is missing.
-  static bool appendToFile(const std::string& path, const std::string& text, std::string& why);
-  // The same for a text in pieces, appended with one write without being joined
-  // first; a file it creates gets mode.
+  // Appends a text in pieces with one write without joining them first, so
+  // that lines appended by several processes at once stay whole; creates the
+  // file, with mode, when it is missing.
   static bool appendToFile(const std::string& path, std::span<const std::string_view> pieces, std::string& why,
                            mode_t mode = 0644);
   // The same for the file name in dir.
@@ -74,12 +69,10 @@ class FileSystem {
   // appears with its first text whole.
   static bool appendDurably(const TrustedFolder& dir, const std::string& name, const std::string& text,
                             std::string& why);
-  // Empties an existing file in place.
-  static bool truncateFile(const std::string& path, std::string& why);
+  // Empties the existing file name in dir in place.
   static bool truncateFile(const TrustedFolder& dir, const std::string& name, std::string& why);
-  // Sets the permission bits of an existing file.
-  static bool setPermissions(const std::string& path, mode_t mode, std::string& why);
-  // The same for the file name in dir; the bits it had before, absent on failure.
+  // Sets the permission bits of the existing file name in dir; the bits it
+  // had before, absent on failure.
   static std::optional<mode_t> setPermissions(const TrustedFolder& dir, const std::string& name, mode_t mode,
                                               std::string& why);
 
